@@ -1,0 +1,35 @@
+# The two commands of the README. Each installs what is missing, configures, builds and runs.
+BUILD      ?= build
+TEST_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps demo test bench build build-tests clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_TESTS=OFF
+
+$(TEST_BUILD)/build.ninja: | deps
+	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_SANITIZE=ON -DTOLVANE_BENCH=OFF
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-tests: deps $(TEST_BUILD)/build.ninja
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+
+demo: build
+	bash scripts/demo $(BUILD)
+
+test: build-tests
+	bash scripts/run-tests $(TEST_BUILD)
+
+bench: build
+	bash scripts/run-benchmarks $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD)

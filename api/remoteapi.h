@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class LibraryFile;
+class NetworkReplyWrapper;
+
+// The client of the storefront web service: sign-in, library pages, title info and file tasks.
+class RemoteAPI : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool loggedIn READ loggedIn NOTIFY loggedInChanged)
+    Q_PROPERTY(bool isRefreshing READ isRefreshing NOTIFY isRefreshingChanged)
+    Q_PROPERTY(QString nameSurname READ nameSurname WRITE setNameSurname NOTIFY nameSurnameChanged)
+
+public:
+    explicit RemoteAPI(QObject *parent = nullptr);
+    ~RemoteAPI() override;
+
+    bool loggedIn() const { return !m_appKey.isEmpty(); }
+    bool isRefreshing() const;
+    QString nameSurname() const { return m_nameSurname; }
+    void setNameSurname(const QString &nameSurname);
+
+    QString appKey() const { return m_appKey; }
+    QString accessToken() const { return m_accessToken; }
+    QString customersId() const { return m_customersId; }
+
+    static int booksPerPage();
+
+    NetworkReplyWrapper *getTitleInfo(const QString &productId);
+    NetworkReplyWrapper *requestDownloadLink(const QByteArray &productId, const QByteArray &bundleId);
+    NetworkReplyWrapper *requestLinkProgress(const QString &fileTaskId);
+
+    static bool updateFileChecksums(const QJsonArray &checksums, LibraryFile *file);
+    static bool localHashMatches(LibraryFile *file);
+
+    Q_INVOKABLE void doLogin(QString key);
+    Q_INVOKABLE void doGetKey(QString email, QString password);
+    Q_INVOKABLE void doLogout();
+    Q_INVOKABLE void refreshLibrary(int page);
+    Q_INVOKABLE void refreshLibrary() { refreshLibrary(1); }
+
+signals:
+    void loginFailed();
+    void loginSucceeded();
+    void getKeyFailed(QString message);
+    void getKeySucceeded(QString key);
+    void nameSurnameChanged();
+    void loggedInChanged();
+    void titlesRefreshResult(int page, QJsonArray result);
+    void refreshLibraryFinished(bool success);
+    void isRefreshingChanged(bool);
+
+private slots:
+    void onGetKeyReplyFinished(bool success, QJsonValue message);
+    void onLoginReplyFinished(bool success, QJsonValue message);
+    void onRefreshLibraryReplyFinished(bool success, QJsonValue message);
+    void onLibraryInfoReplyFinished(bool success, QJsonValue message);
+
+private:
+    void finishRefresh(bool success);
+
+    QPointer<NetworkReplyWrapper> m_loginRequest;
+    QPointer<NetworkReplyWrapper> m_keyRequest;
+    QString m_appKey;
+    QString m_accessToken;
+    QString m_customersId;
+    QString m_nameSurname;
+    qint32 m_currentPage = 0;
+    qint32 m_pendingTitleInfoRequests = 0;
+};

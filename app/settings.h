@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class Settings : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString libraryDirectory READ libraryDirectory WRITE setLibraryDirectory NOTIFY libraryDirectoryChanged)
+    Q_PROPERTY(int simultaneousDownloads READ simultaneousDownloads WRITE setSimultaneousDownloads NOTIFY simultaneousDownloadsChanged)
+    Q_PROPERTY(bool checkUpdateOnStart READ checkUpdateOnStart WRITE setCheckUpdateOnStart NOTIFY checkUpdateOnStartChanged)
+    Q_PROPERTY(UpdateBookPolicy updateBookPolicy READ updateBookPolicy WRITE setUpdateBookPolicy NOTIFY updateBookPolicyChanged)
+    Q_PROPERTY(bool showThumbnails READ showThumbnails WRITE setShowThumbnails NOTIFY showThumbnailsChanged)
+    Q_PROPERTY(bool loggingEnabled READ loggingEnabled WRITE setLoggingEnabled NOTIFY loggingEnabledChanged)
+    Q_PROPERTY(bool showDeleteConfirmation READ showDeleteConfirmation WRITE setShowDeleteConfirmation NOTIFY showDeleteConfirmationChanged)
+    Q_PROPERTY(bool deletePermanently READ deletePermanently WRITE setDeletePermanently NOTIFY deletePermanentlyChanged)
+    Q_PROPERTY(bool equalRowHeight READ equalRowHeight WRITE setEqualRowHeight NOTIFY equalRowHeightChanged)
+
+public:
+    enum UpdateBookPolicy { AskEachTime = 0, RenameOldFiles = 1, ReplaceOldFiles = 2 };
+    Q_ENUM(UpdateBookPolicy)
+
+    explicit Settings(QObject *parent = nullptr);
+
+    QString libraryDirectory() const { return m_libraryDirectory; }
+    int simultaneousDownloads() const { return m_simultaneousDownloads; }
+    bool checkUpdateOnStart() const { return m_checkUpdateOnStart; }
+    UpdateBookPolicy updateBookPolicy() const { return static_cast<UpdateBookPolicy>(m_updateBookPolicy); }
+    bool showThumbnails() const { return m_showThumbnails; }
+    bool loggingEnabled() const { return m_loggingEnabled; }
+    bool showDeleteConfirmation() const;
+    bool deletePermanently() const { return m_deletePermanently; }
+    bool equalRowHeight() const { return m_equalRowHeight; }
+
+    void setLibraryDirectory(QString dir);
+    void setSimultaneousDownloads(int n);
+    void setCheckUpdateOnStart(bool on);
+    void setUpdateBookPolicy(UpdateBookPolicy policy);
+    void setShowThumbnails(bool on);
+    void setLoggingEnabled(bool on);
+    void setShowDeleteConfirmation(bool on);
+    void setDeletePermanently(bool on);
+    void setEqualRowHeight(bool on);
+
+    static QString defaultLibraryDirectory();
+
+public slots:
+    void save();
+    void load();
+
+signals:
+    void libraryDirectoryChanged(QString newDir);
+    void simultaneousDownloadsChanged(int simultaneousDownloads);
+    void checkUpdateOnStartChanged(bool checkUpdateOnStart);
+    void updateBookPolicyChanged(UpdateBookPolicy updateBookPolicy);
+    void showThumbnailsChanged(bool);
+    void loggingEnabledChanged(bool);
+    void showDeleteConfirmationChanged(bool);
+    void deletePermanentlyChanged(bool);
+    void equalRowHeightChanged(bool);
+
+private:
+    QString m_libraryDirectory;
+    int m_updateBookPolicy = AskEachTime;
+    qint32 m_simultaneousDownloads = 3;
+    bool m_checkUpdateOnStart = true;
+    bool m_showThumbnails = true;
+    bool m_loggingEnabled = true;
+    bool m_deletePermanently = false;
+    bool m_equalRowHeight = false;
+};

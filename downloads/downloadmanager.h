@@ -1,0 +1,51 @@
+#pragma once
+
+#include "downloads/libraryfile.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+
+class LibraryItem;
+
+// The single gate for user-driven status changes of library files: the queue, the running
+// transfers and their slot limit.
+class DownloadManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int downloadsRemain READ downloadsRemain NOTIFY downloadsRemainChanged)
+    Q_PROPERTY(int syncingProgress READ syncingProgress NOTIFY syncingProgressChanged)
+
+public:
+    explicit DownloadManager(QObject *parent = nullptr);
+    ~DownloadManager() override;
+
+    void setFileStatus(LibraryFile *file, LibraryFile::Status status);
+    void processQueue();
+    bool isDownloading() const { return !m_activeFiles.isEmpty(); }
+    void stopAll();
+    void cancelAll();
+
+    int downloadsRemain() const;
+    int syncingProgress() const;
+
+signals:
+    void allDownloadsFinished();
+    void downloadsRemainChanged();
+    void syncingProgressChanged();
+    void downloadFailedForItem(LibraryItem *libraryItem);
+
+private slots:
+    void updateSyncingProgress();
+
+private:
+    void startNext();
+    void updateDownloadsRemain();
+
+    QSet<LibraryFile *> m_activeFiles;
+    QList<QPointer<LibraryFile>> m_queue;
+    qint32 m_remainCount = 0;
+    qint64 m_syncDoneBytes = 0;
+    qint64 m_syncTotalBytes = 0;
+};

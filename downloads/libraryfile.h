@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonValue>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class Downloader;
+class LibraryItem;
+
+// One downloadable file of a product: what the service says about it joined with what is
+// known of its copy on the local disk.
+class LibraryFile : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString localDir READ localDir WRITE setLocalDir NOTIFY localDirChanged)
+    Q_PROPERTY(Status status READ status WRITE setStatus NOTIFY statusChanged)
+    Q_PROPERTY(QString serverFileName READ serverFileName WRITE setServerFileName)
+    Q_PROPERTY(QString localFileName READ localFileName WRITE setLocalFileName NOTIFY localFileNameChanged)
+    Q_PROPERTY(QString localFileHash READ localFileHash WRITE setLocalFileHash)
+    Q_PROPERTY(QString foundFilePath READ foundFilePath WRITE setFoundFilePath)
+    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage)
+    Q_PROPERTY(int bundleId READ bundleId WRITE setBundleId)
+    Q_PROPERTY(QDateTime lastModified READ lastModified WRITE setLastModified)
+    Q_PROPERTY(QDateTime localLastModified READ localLastModified WRITE setLocalLastModified)
+    Q_PROPERTY(qint64 totalSize READ totalSize WRITE setTotalSize)
+    Q_PROPERTY(qint64 dlSize READ dlSize WRITE setDlSize)
+    Q_PROPERTY(double downloadProgress READ downloadProgress WRITE setDownloadProgress)
+    Q_PROPERTY(qint64 downloadedSize READ downloadedSize WRITE setDownloadedSize)
+    Q_PROPERTY(QString hashesMap READ hashesMap WRITE setHashesMap)
+
+public:
+    enum Status {
+        Remote = 0,
+        Local = 1,
+        Downloaded = 2,
+        UpdateAvailable = 3,
+        Queued = 4,
+        Downloading = 5,
+        DownloadPaused = 6,
+        DownloadError = 7
+    };
+    Q_ENUM(Status)
+
+    explicit LibraryFile(LibraryItem *item);
+    ~LibraryFile() override;
+
+    LibraryItem *item() const { return m_item; }
+    Downloader *downloader() const;
+
+    QString localDir() const { return m_localDir; }
+    void setLocalDir(const QString &dir);
+    Status status() const { return m_status; }
+    void setStatus(Status status);
+    QString serverFileName() const { return m_serverFileName; }
+    void setServerFileName(const QString &name);
+    QString localFileName() const { return m_localFileName; }
+    void setLocalFileName(const QString &name);
+    QString localFileHash() const { return m_localFileHash; }
+    void setLocalFileHash(const QString &hash);
+    QString foundFilePath() const { return m_foundFilePath; }
+    void setFoundFilePath(const QString &path);
+    QString errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(const QString &message);
+    int bundleId() const { return m_bundleId; }
+    void setBundleId(int id);
+    QDateTime lastModified() const { return m_lastModified; }
+    void setLastModified(const QDateTime &time);
+    QDateTime localLastModified() const { return m_localLastModified; }
+    void setLocalLastModified(const QDateTime &time);
+    qint64 totalSize() const { return m_totalSize; }
+    void setTotalSize(qint64 size);
+    qint64 dlSize() const { return m_dlSize; }
+    void setDlSize(qint64 size);
+    double downloadProgress() const { return m_downloadProgress; }
+    void setDownloadProgress(double progress);
+    qint64 downloadedSize() const { return m_downloadedSize; }
+    void setDownloadedSize(qint64 size);
+    QString hashesMap() const;
+    void setHashesMap(const QString &text);
+
+    QMap<QString, QDateTime> hashes() const { return m_hashes; }
+    void setHashes(const QMap<QString, QDateTime> &hashes);
+
+    QString downloadPath() const;
+    QString productFolder() const;
+    QString filePath() const;
+    QByteArray productId() const;
+    static QString sanitizeFileName(const QString &name);
+
+    void clearLocalFile();
+    bool renameOldFile();
+    void updateRename();
+    void updateReplace();
+    bool updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash);
+
+    QJsonValue toJson() const;
+    void fromJson(const QJsonValue &value);
+
+    void stopDownload();
+    void suspendDownloader();
+
+    Q_INVOKABLE void startDownload();
+    Q_INVOKABLE void pauseDownload();
+    Q_INVOKABLE void resumeDownload();
+    Q_INVOKABLE void cancelDownload();
+    Q_INVOKABLE void openInDefaultViewer();
+    Q_INVOKABLE void deleteFile();
+    Q_INVOKABLE void askAndDeleteFile();
+    Q_INVOKABLE void updateDownload();
+
+public slots:
+    void onDownloadedProgress(double progress);
+
+signals:
+    void localDirChanged(QString localDir);
+    void statusChanged(LibraryFile *file);
+    void downloadProgress(LibraryFile *file);
+    void localFileNameChanged();
+
+private:
+    LibraryItem *const m_item;
+    QPointer<Downloader> m_downloader;
+    QString m_localDir;
+    Status m_status = Remote;
+    QString m_serverFileName;
+    QString m_localFileName;
+    QString m_localFileHash;
+    QString m_foundFilePath;
+    QString m_errorMessage;
+    qint32 m_bundleId = 0;
+    QDateTime m_lastModified;
+    QDateTime m_localLastModified;
+    qint64 m_totalSize = 0;
+    qint64 m_dlSize = 0;
+    double m_downloadProgress = 0.0;
+    qint64 m_downloadedSize = 0;
+    QMap<QString, QDateTime> m_hashes;
+};
+
+Q_DECLARE_METATYPE(LibraryFile *)

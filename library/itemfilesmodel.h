@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QList>
+#include <QMap>
+#include <QMultiHash>
+
+class LibraryFile;
+class LibraryItem;
+
+// The files of one product as a list model, with flags summarising their statuses.
+class ItemFilesModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(bool downloadAllEnabled READ downloadAllEnabled WRITE setDownloadAllEnabled NOTIFY downloadAllEnabledChanged)
+    Q_PROPERTY(bool oneFileDownloaded READ oneFileDownloaded WRITE setOneFileDownloaded NOTIFY oneFileDownloadedChanged)
+    Q_PROPERTY(bool allFilesDownloaded READ allFilesDownloaded WRITE setAllFilesDownloaded NOTIFY allFilesDownloadedChanged)
+    Q_PROPERTY(bool anyFilesDownloaded READ anyFilesDownloaded WRITE setAnyFilesDownloaded NOTIFY anyFilesDownloadedChanged)
+    Q_PROPERTY(bool anyFileIsDownloading READ anyFileIsDownloading WRITE setAnyFileIsDownloading NOTIFY anyFileIsDownloadingChanged)
+    Q_PROPERTY(bool anyFileIsErrored READ anyFileIsErrored WRITE setAnyFileIsErrored NOTIFY anyFileIsErroredChanged)
+    Q_PROPERTY(bool anyFileUpdateAvailable READ anyFileUpdateAvailable WRITE setAnyFileUpdateAvailable NOTIFY anyFileUpdateAvailableChanged)
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+    Q_PROPERTY(int contentY READ contentY WRITE setContentY NOTIFY contentYChanged)
+    Q_PROPERTY(float totalDownloadProgress READ totalDownloadProgress NOTIFY totalDownloadingProgressChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+
+public:
+    enum Roles {
+        ServerFileNameRole = Qt::UserRole + 1,
+        LocalFileNameRole,
+        LocalDirRole,
+        FileStatusRole,
+        DownloadProgressRole,
+        FileObjectRole
+    };
+
+    explicit ItemFilesModel(LibraryItem *item);
+    ~ItemFilesModel() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    bool downloadAllEnabled() const { return m_downloadAllEnabled; }
+    void setDownloadAllEnabled(bool on);
+    bool oneFileDownloaded() const { return m_oneFileDownloaded; }
+    void setOneFileDownloaded(bool on);
+    bool allFilesDownloaded() const { return m_allFilesDownloaded; }
+    void setAllFilesDownloaded(bool on);
+    bool anyFilesDownloaded() const { return m_anyFilesDownloaded; }
+    void setAnyFilesDownloaded(bool on);
+    bool anyFileIsDownloading() const { return m_anyFileIsDownloading; }
+    void setAnyFileIsDownloading(bool on);
+    bool anyFileIsErrored() const { return m_anyFileIsErrored; }
+    void setAnyFileIsErrored(bool on);
+    bool anyFileUpdateAvailable() const { return m_anyFileUpdateAvailable; }
+    void setAnyFileUpdateAvailable(bool on);
+    int count() const { return m_files.size(); }
+    int contentY() const { return m_contentY; }
+    void setContentY(int contentY);
+    float totalDownloadProgress() const;
+    QString lastError() const { return m_lastError; }
+
+    LibraryItem *item() const { return m_item; }
+    LibraryFile *fileAt(int row) const;
+    const QList<LibraryFile *> &files() const { return m_files; }
+
+    void loadSavedFiles(const QJsonValue &value);
+    void mergeServiceFiles(const QJsonArray &files);
+    QJsonValue toJson() const;
+    qint64 totalSize() const;
+    qint64 remainingBytes() const;
+    void collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
+                           QMap<QString, LibraryFile *> &filesByPath) const;
+
+    Q_INVOKABLE void downloadAll();
+    Q_INVOKABLE void updateAll();
+    Q_INVOKABLE void openOneFile();
+
+public slots:
+    void onStatusChanged(LibraryFile *file);
+    void onDownloadProgress(LibraryFile *file);
+
+signals:
+    void downloadAllEnabledChanged();
+    void oneFileDownloadedChanged();
+    void allFilesDownloadedChanged();
+    void anyFilesDownloadedChanged();
+    void anyFileIsDownloadingChanged();
+    void anyFileIsErroredChanged();
+    void anyFileUpdateAvailableChanged(bool b);
+    void countChanged();
+    void contentYChanged(int contentY);
+    void totalDownloadingProgressChanged();
+    void lastErrorChanged();
+
+private:
+    void recomputeFlags();
+
+    LibraryItem *const m_item;
+    QList<LibraryFile *> m_files;
+    bool m_downloadAllEnabled = true;
+    bool m_oneFileDownloaded = false;
+    bool m_allFilesDownloaded = false;
+    bool m_anyFilesDownloaded = false;
+    bool m_anyFileIsDownloading = false;
+    bool m_anyFileIsErrored = false;
+    bool m_anyFileUpdateAvailable = false;
+    int m_contentY = 0;
+    QString m_lastError;
+};

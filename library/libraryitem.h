@@ -1,0 +1,98 @@
+#pragma once
+
+#include "library/libraryitembadge.h"
+
+#include <QDateTime>
+#include <QJsonValue>
+#include <QObject>
+#include <QString>
+
+class ItemFilesModel;
+
+// One purchased product: its details from the service, its badge, its selection flag and its files.
+class LibraryItem : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString title READ title WRITE setTitle)
+    Q_PROPERTY(QString publisher READ publisher WRITE setPublisher)
+    Q_PROPERTY(QString thumbURL READ thumbURL WRITE setThumbURL)
+    Q_PROPERTY(QString coverURL READ coverURL WRITE setCoverURL)
+    Q_PROPERTY(QString ruleSystem READ ruleSystem WRITE setRuleSystem)
+    Q_PROPERTY(QString productId READ productId WRITE setProductId)
+    Q_PROPERTY(int archived READ archived WRITE setArchived)
+    Q_PROPERTY(LibraryItemBadge::Badge titleBadge READ titleBadge WRITE setTitleBadge)
+    Q_PROPERTY(QDateTime newBadgeTime READ newBadgeTime WRITE setNewBadgeTime)
+    Q_PROPERTY(QString datePurchased READ datePurchased WRITE setDatePurchased)
+    Q_PROPERTY(QString downloadedDate READ downloadedDate WRITE setDownloadedDate NOTIFY downloadedDateUpdated)
+    Q_PROPERTY(bool selectedForSync READ selectedForSync WRITE setSelectedForSync NOTIFY selectedForSyncChanged)
+
+public:
+    explicit LibraryItem(QObject *parent = nullptr);
+    ~LibraryItem() override;
+
+    QString title() const { return m_title; }
+    void setTitle(const QString &title) { m_title = title; }
+    QString publisher() const { return m_publisher; }
+    void setPublisher(const QString &publisher) { m_publisher = publisher; }
+    QString thumbURL() const { return m_thumbURL; }
+    void setThumbURL(const QString &url) { m_thumbURL = url; }
+    QString coverURL() const { return m_coverURL; }
+    void setCoverURL(const QString &url) { m_coverURL = url; }
+    QString ruleSystem() const { return m_ruleSystem; }
+    void setRuleSystem(const QString &ruleSystem) { m_ruleSystem = ruleSystem; }
+    QString productId() const { return m_productId; }
+    void setProductId(const QString &id) { m_productId = id; }
+    int archived() const { return m_archived; }
+    void setArchived(int archived) { m_archived = archived; }
+    LibraryItemBadge::Badge titleBadge() const { return m_titleBadge; }
+    void setTitleBadge(LibraryItemBadge::Badge badge);
+    QDateTime newBadgeTime() const { return m_newBadgeTime; }
+    void setNewBadgeTime(const QDateTime &time) { m_newBadgeTime = time; }
+    QString datePurchased() const { return m_datePurchased; }
+    void setDatePurchased(const QString &date) { m_datePurchased = date; }
+    QString downloadedDate() const { return m_downloadedDate; }
+    void setDownloadedDate(const QString &date) { m_downloadedDate = date; }
+    bool selectedForSync() const { return m_selectedForSync; }
+    void setSelectedForSync(bool selected);
+
+    ItemFilesModel *filesModel() const { return m_filesModel; }
+
+    void refreshTitleBadge();
+    void setRulesInfo(bool success, QJsonValue product);
+    void requestTitleInfo();
+    void fromJson(const QJsonValue &value);
+    QJsonValue toJson() const;
+    void stampDownloadedDate();
+    void clearDownloadedDate();
+    QString displayDownloadedDate() const;
+    QString displayLastModified() const;
+
+    Q_INVOKABLE void downloadAllFiles();
+    Q_INVOKABLE void updateAllFiles();
+    Q_INVOKABLE void openOneFile();
+
+public slots:
+    void setFilesInfo(bool success, QJsonValue product);
+
+signals:
+    void filesInfoUpdated(LibraryItem *item);
+    void rulesInfoUpdated(LibraryItem *item);
+    void itemBadgeUpdated(LibraryItem *item);
+    void downloadedDateUpdated(LibraryItem *item);
+    void selectedForSyncChanged();
+
+private:
+    QString m_title;
+    QString m_publisher;
+    QString m_thumbURL;
+    QString m_coverURL;
+    QString m_ruleSystem;
+    QString m_productId;
+    int m_archived = 0;
+    LibraryItemBadge::Badge m_titleBadge = LibraryItemBadge::None;
+    QDateTime m_newBadgeTime;
+    QString m_datePurchased;
+    QString m_downloadedDate;
+    bool m_selectedForSync = false;
+    ItemFilesModel *m_filesModel = nullptr;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "library/libraryfiltertype.h"
+
+#include <QSortFilterProxyModel>
+
+class LibraryItem;
+
+// The view of the online library that the screens show: tab filter, search text and sort key.
+class LibrarySortFilterModel : public QSortFilterProxyModel
+{
+    Q_OBJECT
+    Q_PROPERTY(QByteArray sortRole READ sortRoleName WRITE setSortRoleName)
+    Q_PROPERTY(Qt::SortOrder sortOrder READ sortOrder WRITE setSortOrder)
+    Q_PROPERTY(QString filterString READ filterString WRITE setFilterString NOTIFY filterStringChanged)
+    Q_PROPERTY(bool isAllFilteredSelected READ isAllFilteredSelected WRITE setIsAllFilteredSelected NOTIFY isAllFilteredSelectedChanged)
+    Q_PROPERTY(bool isAnyFilteredSelected READ isAnyFilteredSelected WRITE setIsAnyFilteredSelected NOTIFY isAnyFilteredSelectedChanged)
+    Q_PROPERTY(LibraryFilterType::EnFilterType filter WRITE setFilter)
+
+public:
+    explicit LibrarySortFilterModel(QObject *parent = nullptr);
+    ~LibrarySortFilterModel() override;
+
+    void setSourceModel(QAbstractItemModel *model) override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    QByteArray sortRoleName() const { return m_sortKey; }
+    void setSortRoleName(const QByteArray &key);
+    Qt::SortOrder sortOrder() const { return QSortFilterProxyModel::sortOrder(); }
+    void setSortOrder(Qt::SortOrder order);
+    QString filterString() const { return m_filterString; }
+    void setFilterString(const QString &text);
+    bool isAllFilteredSelected() const { return m_allFilteredSelected; }
+    void setIsAllFilteredSelected(bool all);
+    bool isAnyFilteredSelected() const { return m_anyFilteredSelected; }
+    void setIsAnyFilteredSelected(bool any);
+    void setFilter(LibraryFilterType::EnFilterType filter);
+
+    Q_INVOKABLE int filesCount(int row) const;
+    Q_INVOKABLE void deleteRows(QList<int> rows);
+    Q_INVOKABLE QVariant get(int row, QByteArray role) const;
+    Q_INVOKABLE void selectFiltered();
+    Q_INVOKABLE void unselectFiltered();
+    Q_INVOKABLE int indexByLibraryItem(LibraryItem *item) const;
+    Q_INVOKABLE int rowToSource(int row) const;
+    Q_INVOKABLE int size() const;
+
+public slots:
+    void updateFilteredSelected();
+
+signals:
+    void isAllFilteredSelectedChanged();
+    void isAnyFilteredSelectedChanged();
+    void filterStringChanged();
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+
+private:
+    void setAllSelected(bool selected);
+
+    QByteArray m_sortKey;
+    QString m_filterString;
+    bool m_allFilteredSelected = false;
+    bool m_anyFilteredSelected = false;
+    LibraryFilterType::EnFilterType m_filter = LibraryFilterType::ALL;
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QJsonArray>
+#include <QList>
+#include <QMap>
+#include <QMultiHash>
+#include <QSharedPointer>
+
+class LibraryFile;
+class LibraryItem;
+
+// Every product of the signed-in customer, in the order they became known, with the saved library.
+class OnlineLibrary : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(bool noneSelected READ noneSelected WRITE setNoneSelected NOTIFY selectedForSyncUpdated)
+    Q_PROPERTY(bool anyItemUpdateAvailable READ anyItemUpdateAvailable NOTIFY anyItemUpdateAvailableChanged)
+
+public:
+    enum Roles {
+        TitleRole = Qt::UserRole + 1,
+        PublisherRole,
+        ThumbURLRole,
+        CoverURLRole,
+        RuleSystemRole,
+        FilesModelRole,
+        TitleBadgeRole,
+        DatePurchasedRole,
+        SelectedForSyncRole,
+        DownloadedDateRole,
+        LastModifiedRole,
+        LibraryItemObjectRole
+    };
+
+    explicit OnlineLibrary(QObject *parent = nullptr);
+    ~OnlineLibrary() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    bool noneSelected() const { return m_noneSelected; }
+    void setNoneSelected(bool none);
+    bool allSelected() const { return m_allSelected; }
+    bool anyItemUpdateAvailable() const { return m_itemsWithUpdates > 0; }
+
+    void clear();
+    void setBinaryStore(bool binary);
+    bool binaryStore() const { return m_binaryStore; }
+    QString storePath() const;
+
+    LibraryItem *itemAt(int row) const;
+    bool anyFileDownloadedAt(int row) const;
+    bool anyFileNotDownloadedAt(int row) const;
+    bool anyFileUpdateAvailableAt(int row) const;
+    qint64 remainingBytes() const;
+    qint64 remainingBytesSelected() const;
+    void collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
+                           QMap<QString, LibraryFile *> &filesByPath) const;
+
+    Q_INVOKABLE int filesCount(int row) const;
+    Q_INVOKABLE void selectAll();
+    Q_INVOKABLE int indexByLibraryItem(const LibraryItem *item) const;
+    Q_INVOKABLE QVariant get(int row, QByteArray role) const;
+
+public slots:
+    void downloadAll();
+    void downloadSelected();
+    void deselectAll();
+    void onUpdatedItemsChanged(bool isUpdateAvailable);
+    void onTitlesRefreshResult(int page, QJsonArray array);
+    void onTitlesRefreshFinished();
+    void save();
+    void load();
+
+signals:
+    void selectedForSyncUpdated();
+    void selectedForSyncMayUpdated();
+    void anyItemUpdateAvailableChanged();
+
+private:
+    QList<QSharedPointer<LibraryItem>> m_items;
+    QMap<const LibraryItem *, int> m_rowIndex;
+    QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;
+    bool m_libraryWasEmpty = true;
+    bool m_binaryStore = true;
+    bool m_allSelected = false;
+    bool m_noneSelected = true;
+    int m_itemsWithUpdates = 0;
+};
