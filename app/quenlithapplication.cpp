@@ -456,17 +456,17 @@ void QuenlithApplication::askDeleteFile(LibraryFile *file)
 
 QString QuenlithApplication::lastExistingDir(QString path)
 {
-    if (path.isEmpty() || QFileInfo(path).path().isEmpty())
-        return QDir::homePath();
     QFileInfo info(path);
+    if (path.isEmpty() || info.path().isEmpty())
+        return QDir::homePath();
     // A drive root such as "C:/" ends the walk even when the drive is missing.
-    while (!info.exists() && info.absoluteFilePath().size() != 3) {
-        const QFileInfo parent(info.absolutePath());
-        if (parent.absoluteFilePath() == info.absoluteFilePath())
+    while (!info.exists() && info.filePath().size() != 3) {
+        const QFileInfo parent(info.path());
+        if (parent.filePath() == info.filePath())
             break;
         info = parent;
     }
-    return info.absoluteFilePath();
+    return info.filePath();
 }
 
 bool QuenlithApplication::isDirWritable(QString dir)
