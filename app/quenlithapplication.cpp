@@ -26,9 +26,10 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryFile>
-#include <QThread>
 #include <QTimer>
 #include <QWindow>
+
+#include <thread>
 
 namespace {
 
@@ -53,12 +54,10 @@ int g_saveDelayMs = QuenlithApplication::kSaveDelayMs;
 // on a throw-away manager keeps that cost away from the first real request.
 void warmUpNetwork()
 {
-    QThread *thread = QThread::create([] {
+    std::thread([] {
         QNetworkAccessManager manager;
         std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(QUrl())));
-    });
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
+    }).detach();
 }
 
 } // namespace
