@@ -645,6 +645,31 @@ private slots:
         QVERIFY(envelope(c.Get("/admin/log")).value(QStringLiteral("message")).toArray().isEmpty());
     }
 
+    void pdfIsWellFormed()
+    {
+        // The fourth product of seed 1 has letters beyond Latin-1 in its title; viewers reject a PDF
+        // whose offsets are off.
+        const QString id = m_sim->productIds().at(3);
+        const StorefrontSim::FileInfo file = m_sim->files(id).first();
+        const QByteArray pdf = QByteArray::fromStdString(client().Get(path(file.downloadUrl))->body);
+        QVERIFY(pdf.startsWith("%PDF-1.4\n"));
+        QVERIFY(pdf.endsWith("%%EOF\n"));
+        const int startxref = pdf.lastIndexOf("startxref\n");
+        const int xref = pdf.mid(startxref + 10).split('\n').first().toInt();
+        QVERIFY(pdf.mid(xref).startsWith("xref\n0 6\n"));
+        const QList<QByteArray> entries = pdf.mid(xref).split('\n').mid(3, 5);
+        for (int object = 1; object <= 5; ++object) {
+            const int offset = entries.at(object - 1).left(10).toInt();
+            QVERIFY2(pdf.mid(offset).startsWith(QByteArray::number(object) + " 0 obj\n"), qPrintable(QString::number(object)));
+        }
+        const int lengthAt = pdf.indexOf("/Length ") + 8;
+        const int length = pdf.mid(lengthAt, 12).split(' ').first().toInt();
+        const int streamAt = pdf.indexOf("stream\n") + 7;
+        QCOMPARE(pdf.mid(streamAt + length, 10), QByteArray("endstream\n"));
+        QVERIFY(pdf.contains("Revision 1"));
+        QVERIFY(pdf.contains("(Menagerie of ?\xF3""d? Marches) Tj"));
+    }
+
     // --- images and the update manifest --------------------------------------------------
     void images()
     {
