@@ -2,6 +2,7 @@
 
 #include "library/libraryfiltertype.h"
 
+#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 
 class LibraryItem;
@@ -45,6 +46,12 @@ public:
     Q_INVOKABLE int rowToSource(int row) const;
     Q_INVOKABLE int size() const;
 
+    // The search text as a pattern over one role's text: the same rows as the case-insensitive
+    // wildcard "*" + text + "*" (* any run, ? one character, [...] a set). A match never spans
+    // LibraryItem::kSearchSeparator, so it can run over an item's joined role texts at once.
+    // An invalid pattern (an unclosed set) gives an invalid expression, which matches nothing.
+    static QRegularExpression searchExpression(const QString &text);
+
 public slots:
     void updateFilteredSelected();
 
@@ -59,6 +66,11 @@ protected:
 
 private:
     void setAllSelected(bool selected);
+    bool matchesSearch(int sourceRow) const;
+
+    class OnlineLibrary *m_library = nullptr;
+    QRegularExpression m_searchExpression;
+    bool m_bulkSelection = false;
 
     QByteArray m_sortKey;
     QString m_filterString;
