@@ -4,6 +4,10 @@
 #include "libraryitem.h"
 #include "onlinelibrary.h"
 
+#include <QVector>
+
+#include <utility>
+
 namespace {
 
 QString codePoint(QChar c)
@@ -40,60 +44,103 @@ const SortKey kSortKeys[] = {
 
 QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
 {
+    // Wildcards as the classic wildcard matcher reads them: a backslash is a literal backslash
+    // that also makes a following * ? [ or ] literal and doubles itself before any other
+    // character; a ']' outside a set, or a set that is never closed, spoils the whole pattern.
+    enum Kind { Literal, AnyRun, AnyOne, Set };
+    struct Token {
+        Kind kind;
+        QChar c;
+        bool negated;
+        QString members;
+    };
+    const QRegularExpression nothing(QStringLiteral("("));
+    const QString wildcard = QLatin1Char('*') + text + QLatin1Char('*');
+    QVector<Token> tokens;
+    bool escaping = false;
+    const int length = wildcard.size();
+    for (int i = 0; i < length;) {
+        const QChar c = wildcard.at(i++);
+        if (c == QLatin1Char('\\')) {
+            tokens.append({Literal, c, false, QString()});
+            escaping = true;
+            continue;
+        }
+        if (escaping) {
+            escaping = false;
+            if (c != QLatin1Char('*') && c != QLatin1Char('?') && c != QLatin1Char('[') && c != QLatin1Char(']'))
+                tokens.append({Literal, QLatin1Char('\\'), false, QString()});
+            tokens.append({Literal, c, false, QString()});
+            continue;
+        }
+        if (c == QLatin1Char('*')) {
+            tokens.append({AnyRun, c, false, QString()});
+        } else if (c == QLatin1Char('?')) {
+            tokens.append({AnyOne, c, false, QString()});
+        } else if (c == QLatin1Char(']')) {
+            return nothing;
+        } else if (c == QLatin1Char('[')) {
+            Token set{Set, c, false, QString()};
+            if (i < length && wildcard.at(i) == QLatin1Char('^')) {
+                set.negated = true;
+                ++i;
+            }
+            if (i < length && wildcard.at(i) == QLatin1Char(']'))
+                set.members += wildcard.at(i++);
+            while (i < length && wildcard.at(i) != QLatin1Char(']'))
+                set.members += wildcard.at(i++);
+            if (i >= length)
+                return nothing;
+            ++i;
+            tokens.append(set);
+        } else {
+            tokens.append({Literal, c, false, QString()});
+        }
+    }
+
+    // Leading and trailing runs add nothing to an unanchored search.
+    int first = 0;
+    int last = tokens.size();
+    while (first < last && tokens.at(first).kind == AnyRun)
+        ++first;
+    while (last > first && tokens.at(last - 1).kind == AnyRun)
+        --last;
+
     const QString separator = codePoint(LibraryItem::kSearchSeparator);
     const QString anyOne = QStringLiteral("[^") + separator + QLatin1Char(']');
     QString pattern;
-    const int length = text.size();
-    int i = 0;
-    // Leading and trailing runs of * add nothing to an unanchored search.
-    while (i < length && text.at(i) == QLatin1Char('*'))
-        ++i;
-    int end = length;
-    while (end > i && text.at(end - 1) == QLatin1Char('*'))
-        --end;
-
-    while (i < end) {
-        const QChar c = text.at(i++);
-        if (c == QLatin1Char('*')) {
+    for (int t = first; t < last; ++t) {
+        const Token &token = tokens.at(t);
+        switch (token.kind) {
+        case Literal:
+            pattern += literal(token.c);
+            break;
+        case AnyRun:
             pattern += anyOne + QLatin1Char('*');
-        } else if (c == QLatin1Char('?')) {
+            break;
+        case AnyOne:
             pattern += anyOne;
-        } else if (c == QLatin1Char('[')) {
-            // A set runs to the next ']'; a ']' right after '[' or '[^' belongs to it.
-            QString set = QStringLiteral("(?!") + separator + QStringLiteral(")[");
-            int j = i;
-            if (j < length && text.at(j) == QLatin1Char('^')) {
-                set += QLatin1Char('^');
-                ++j;
-            }
-            QString members;
-            if (j < length && text.at(j) == QLatin1Char(']'))
-                members += text.at(j++);
-            while (j < length && text.at(j) != QLatin1Char(']'))
-                members += text.at(j++);
-            if (j >= length)
-                return QRegularExpression(QStringLiteral("("));  // unclosed: matches nothing
-            i = j + 1;
-            if (i > end)
-                end = i;
-            // A '-' between two members makes a range; a backwards range is empty.
+            break;
+        case Set: {
+            // A '-' between two members makes a range; a backwards range counts forwards.
             QString body;
+            const QString &members = token.members;
             for (int k = 0; k < members.size(); ++k) {
-                const QChar from = members.at(k);
+                QChar from = members.at(k);
                 if (k + 2 < members.size() && members.at(k + 1) == QLatin1Char('-')) {
-                    const QChar to = members.at(k + 2);
-                    if (from <= to)
-                        body += codePoint(from) + QLatin1Char('-') + codePoint(to);
+                    QChar to = members.at(k + 2);
+                    if (to < from)
+                        std::swap(from, to);
+                    body += codePoint(from) + QLatin1Char('-') + codePoint(to);
                     k += 2;
                 } else {
                     body += codePoint(from);
                 }
             }
-            if (body.isEmpty())
-                return QRegularExpression(QStringLiteral("("));
-            pattern += set + body + QLatin1Char(']');
-        } else {
-            pattern += literal(c);
+            pattern += QStringLiteral("(?!") + separator + QStringLiteral(")[") + (token.negated ? QStringLiteral("^") : QString())
+                + body + QLatin1Char(']');
+            break;
+        }
         }
     }
 
