@@ -27,6 +27,33 @@ qint64 fileSize(const QJsonValue &value)
     return qint64(size);
 }
 
+// "yyyy-MM-ddThh:mm:ss" read by hand: the general format parser costs more than the rest of
+// a product merge together, and refreshes carry every file of the library.
+QDateTime serviceTime(const QString &text)
+{
+    if (text.size() < kServiceDateLength || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-')
+        || text.at(10) != QLatin1Char('T') || text.at(13) != QLatin1Char(':') || text.at(16) != QLatin1Char(':'))
+        return QDateTime();
+    const auto number = [&text](int from, int length, bool *ok) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const QChar c = text.at(i);
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                *ok = false;
+                return 0;
+            }
+            value = value * 10 + (c.unicode() - '0');
+        }
+        return value;
+    };
+    bool ok = true;
+    const QDate date(number(0, 4, &ok), number(5, 2, &ok), number(8, 2, &ok));
+    const QTime time(number(11, 2, &ok), number(14, 2, &ok), number(17, 2, &ok));
+    if (!ok || !date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time);
+}
+
 bool isDownloadedState(LibraryFile::Status status)
 {
     return status == LibraryFile::Downloaded || status == LibraryFile::UpdateAvailable;
@@ -210,9 +237,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
         const QString name = object.value(QLatin1String("filename")).toString();
         if (name.isEmpty())
             continue;
-        const QDateTime serverTime = QDateTime::fromString(
-            object.value(QLatin1String("last_modified")).toString().left(kServiceDateLength),
-            QStringLiteral("yyyy-MM-ddThh:mm:ss"));
+        const QDateTime serverTime = serviceTime(object.value(QLatin1String("last_modified")).toString());
         const qint64 size = fileSize(object.value(QLatin1String("raw_filesize_bytes")));
 
         LibraryFile *file = byName.value(name);

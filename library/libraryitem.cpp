@@ -204,21 +204,22 @@ void LibraryItem::fromJson(const QJsonValue &value)
 
 QJsonValue LibraryItem::toJson() const
 {
+    // Keys in their stored (sorted) order: every insert then appends.
     QJsonObject object;
-    object.insert(QLatin1String("title"), m_title);
-    object.insert(QLatin1String("publisher"), m_publisher);
-    object.insert(QLatin1String("thumbURL"), m_thumbURL);
-    object.insert(QLatin1String("coverURL"), m_coverURL);
-    object.insert(QLatin1String("ruleSystem"), m_ruleSystem);
-    object.insert(QLatin1String("productId"), m_productId);
     object.insert(QLatin1String("archived"), m_archived);
-    object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
-    object.insert(QLatin1String("newBadgeTime"), m_newBadgeTime.isValid()
-                  ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
+    object.insert(QLatin1String("coverURL"), m_coverURL);
     object.insert(QLatin1String("datePurchased"), m_datePurchased);
     object.insert(QLatin1String("downloadedDate"), m_downloadedDate);
-    object.insert(QLatin1String("selectedForSync"), m_selectedForSync);
     object.insert(QLatin1String("files"), m_filesModel->toJson());
+    object.insert(QLatin1String("newBadgeTime"), m_newBadgeTime.isValid()
+                  ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
+    object.insert(QLatin1String("productId"), m_productId);
+    object.insert(QLatin1String("publisher"), m_publisher);
+    object.insert(QLatin1String("ruleSystem"), m_ruleSystem);
+    object.insert(QLatin1String("selectedForSync"), m_selectedForSync);
+    object.insert(QLatin1String("thumbURL"), m_thumbURL);
+    object.insert(QLatin1String("title"), m_title);
+    object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
     return object;
 }
 

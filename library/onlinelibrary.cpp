@@ -191,6 +191,10 @@ void OnlineLibrary::dropItems()
         disconnect(item->filesModel(), nullptr, this, nullptr);
     }
     m_refreshIndex.clear();
+    // Oldest first: each item leaves the library's list of children, which is searched from
+    // the front; releasing from the back would make dropping a large library quadratic.
+    for (QSharedPointer<LibraryItem> &item : m_items)
+        item.reset();
     m_items.clear();
     m_rowIndex.clear();
     m_selectedCount = 0;
@@ -227,7 +231,8 @@ QString OnlineLibrary::storePath() const
 
 LibraryItem *OnlineLibrary::itemAt(int row) const
 {
-    return m_items.value(row).data();
+    // No shared-pointer copy: the sort and filter call this for every comparison.
+    return row >= 0 && row < m_items.size() ? m_items.at(row).data() : nullptr;
 }
 
 namespace {
