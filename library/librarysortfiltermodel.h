@@ -16,7 +16,8 @@ class LibrarySortFilterModel : public QSortFilterProxyModel
     Q_PROPERTY(QString filterString READ filterString WRITE setFilterString NOTIFY filterStringChanged)
     Q_PROPERTY(bool isAllFilteredSelected READ isAllFilteredSelected WRITE setIsAllFilteredSelected NOTIFY isAllFilteredSelectedChanged)
     Q_PROPERTY(bool isAnyFilteredSelected READ isAnyFilteredSelected WRITE setIsAnyFilteredSelected NOTIFY isAnyFilteredSelectedChanged)
-    Q_PROPERTY(LibraryFilterType::EnFilterType filter WRITE setFilter)
+    // Readable as well: moc drops a property without a READ accessor, and QML could not write it.
+    Q_PROPERTY(LibraryFilterType::EnFilterType filter READ filter WRITE setFilter)
 
 public:
     explicit LibrarySortFilterModel(QObject *parent = nullptr);
@@ -35,6 +36,7 @@ public:
     void setIsAllFilteredSelected(bool all);
     bool isAnyFilteredSelected() const { return m_anyFilteredSelected; }
     void setIsAnyFilteredSelected(bool any);
+    LibraryFilterType::EnFilterType filter() const { return m_filter; }
     void setFilter(LibraryFilterType::EnFilterType filter);
 
     Q_INVOKABLE int filesCount(int row) const;

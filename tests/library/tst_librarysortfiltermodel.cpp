@@ -151,7 +151,8 @@ private slots:
         setStatuses(1, {LibraryFile::Downloaded, LibraryFile::Remote});
         setStatuses(2, {LibraryFile::UpdateAvailable});
         m_library->itemAt(4)->filesModel()->mergeServiceFiles({});
-        m_model->setFilter(LibraryFilterType::EnFilterType(filter));
+        // Through the property system, as the views set it.
+        QVERIFY(m_model->setProperty("filter", QVariant::fromValue(LibraryFilterType::EnFilterType(filter))));
         QCOMPARE(visibleTitles(), visible);
     }
 

@@ -39,7 +39,8 @@ private slots:
         };
         for (const QString &text : texts) {
             for (const QString &subject : subjects)
-                QTest::addRow("%s in %s", qPrintable(text), qPrintable(subject)) << text << subject;
+                QTest::addRow("%s in %s", qPrintable(text), qPrintable(QString(subject).replace(QLatin1Char('\n'), QStringLiteral("\\n"))))
+                    << text << subject;
         }
     }
 
