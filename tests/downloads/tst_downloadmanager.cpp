@@ -41,6 +41,7 @@ private slots:
     void slotsHandOver();
     void nothingStartsSignedOutThenNewestPurchaseFirst();
     void deletedQueuedFileIsSkipped();
+    void deletedActiveFileFreesItsSlot();
     void allFinishedOnceWhenLastIsPaused();
     void downloadedAfterErrorIsIgnored();
     void raisingTheLimitStartsWaitingFiles();
@@ -247,6 +248,23 @@ void TestDownloadManager::deletedQueuedFileIsSkipped()
     m_manager->setFileStatus(files[1], LibraryFile::Downloaded);
     QCOMPARE(m_manager->downloadsRemain(), 0);
     QCOMPARE(finished.count(), 1);
+}
+
+void TestDownloadManager::deletedActiveFileFreesItsSlot()
+{
+    m_settings->setSimultaneousDownloads(1);
+    QList<LibraryFile *> files = queueFiles(2);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued}));
+
+    m_files.removeOne(files[0]);
+    delete files.takeFirst();
+    QCOMPARE(m_manager->downloadsRemain(), 1);
+    QTRY_COMPARE(files[0]->status(), LibraryFile::Downloading);
+
+    // Stopping everything must not touch the deleted file.
+    m_manager->stopAll();
+    m_manager->cancelAll();
+    QVERIFY(!m_manager->isDownloading());
 }
 
 void TestDownloadManager::allFinishedOnceWhenLastIsPaused()
