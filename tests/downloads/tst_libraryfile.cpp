@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -82,6 +83,7 @@ private:
     QStringList trashedFiles() const;
 
     QTemporaryDir m_home;
+    QTcpServer m_silentService;
     std::unique_ptr<QTemporaryDir> m_library;
     std::unique_ptr<TestServices> m_services;
     std::unique_ptr<Settings> m_settings;
@@ -93,6 +95,11 @@ private:
 void TestLibraryFile::initTestCase()
 {
     QVERIFY(m_home.isValid());
+    // Transfers that start here talk to a service that accepts and never answers, so that
+    // files stay Downloading until a test moves them on.
+    QVERIFY(m_silentService.listen(QHostAddress::LocalHost));
+    qputenv("TOLVANE_API_BASE_URL",
+            QByteArrayLiteral("http://127.0.0.1:") + QByteArray::number(m_silentService.serverPort()) + "/api/v1");
     qputenv("HOME", m_home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (m_home.path() + QStringLiteral("/data")).toLocal8Bit());
