@@ -1,33 +1,409 @@
-// Placeholder until the library model lands.
 #include "itemfilesmodel.h"
 
+#include "api/remoteapi.h"
+#include "app/applicationservices.h"
+#include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "libraryitem.h"
 
-ItemFilesModel::ItemFilesModel(LibraryItem *item) : QAbstractListModel(item), m_item(item) {}
-ItemFilesModel::~ItemFilesModel() { qDeleteAll(m_files); }
-int ItemFilesModel::rowCount(const QModelIndex &) const { return m_files.size(); }
-QVariant ItemFilesModel::data(const QModelIndex &, int) const { return QVariant(); }
-QHash<int, QByteArray> ItemFilesModel::roleNames() const { return {}; }
-void ItemFilesModel::setDownloadAllEnabled(bool on) { m_downloadAllEnabled = on; }
-void ItemFilesModel::setOneFileDownloaded(bool on) { m_oneFileDownloaded = on; }
-void ItemFilesModel::setAllFilesDownloaded(bool on) { m_allFilesDownloaded = on; }
-void ItemFilesModel::setAnyFilesDownloaded(bool on) { m_anyFilesDownloaded = on; }
-void ItemFilesModel::setAnyFileIsDownloading(bool on) { m_anyFileIsDownloading = on; }
-void ItemFilesModel::setAnyFileIsErrored(bool on) { m_anyFileIsErrored = on; }
-void ItemFilesModel::setAnyFileUpdateAvailable(bool on) { m_anyFileUpdateAvailable = on; }
-void ItemFilesModel::setContentY(int contentY) { m_contentY = contentY; }
-float ItemFilesModel::totalDownloadProgress() const { return 0.0f; }
-LibraryFile *ItemFilesModel::fileAt(int row) const { return m_files.value(row); }
-void ItemFilesModel::loadSavedFiles(const QJsonValue &) {}
-void ItemFilesModel::mergeServiceFiles(const QJsonArray &) {}
-QJsonValue ItemFilesModel::toJson() const { return QJsonArray(); }
-qint64 ItemFilesModel::totalSize() const { return 0; }
-qint64 ItemFilesModel::remainingBytes() const { return 0; }
-void ItemFilesModel::collectFileHashes(QMultiHash<QString, LibraryFile *> &, QMap<QString, LibraryFile *> &) const {}
-void ItemFilesModel::downloadAll() {}
-void ItemFilesModel::updateAll() {}
-void ItemFilesModel::openOneFile() {}
-void ItemFilesModel::onStatusChanged(LibraryFile *) {}
-void ItemFilesModel::onDownloadProgress(LibraryFile *) {}
-void ItemFilesModel::recomputeFlags() {}
+#include <QHash>
+#include <QJsonObject>
+
+namespace {
+
+const char kOldFileProperty[] = "oldFile";
+const int kServiceDateLength = 19;  // "yyyy-MM-ddThh:mm:ss", any zone suffix is ignored
+
+// Sizes are 64-bit: product files of several gigabytes exist. Anything that is not a whole,
+// non-negative JSON number (text included) reads as 0.
+qint64 fileSize(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return 0;
+    const double size = value.toDouble();
+    // 2^53: beyond it a double no longer holds every whole number exactly.
+    if (size < 0 || size > 9007199254740992.0 || size != double(qint64(size)))
+        return 0;
+    return qint64(size);
+}
+
+// "yyyy-MM-ddThh:mm:ss" read by hand: the general format parser costs more than the rest of
+// a product merge together, and refreshes carry every file of the library.
+QDateTime serviceTime(const QString &text)
+{
+    if (text.size() < kServiceDateLength || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-')
+        || text.at(10) != QLatin1Char('T') || text.at(13) != QLatin1Char(':') || text.at(16) != QLatin1Char(':'))
+        return QDateTime();
+    const auto number = [&text](int from, int length, bool *ok) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const QChar c = text.at(i);
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                *ok = false;
+                return 0;
+            }
+            value = value * 10 + (c.unicode() - '0');
+        }
+        return value;
+    };
+    bool ok = true;
+    const QDate date(number(0, 4, &ok), number(5, 2, &ok), number(8, 2, &ok));
+    const QTime time(number(11, 2, &ok), number(14, 2, &ok), number(17, 2, &ok));
+    if (!ok || !date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time);
+}
+
+bool isDownloadedState(LibraryFile::Status status)
+{
+    return status == LibraryFile::Downloaded || status == LibraryFile::UpdateAvailable;
+}
+
+} // namespace
+
+ItemFilesModel::ItemFilesModel(LibraryItem *item)
+    : QAbstractListModel(item)
+    , m_item(item)
+{
+}
+
+ItemFilesModel::~ItemFilesModel()
+{
+    qDeleteAll(m_files);
+    qDeleteAll(m_droppedFiles);
+}
+
+int ItemFilesModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_files.size();
+}
+
+QVariant ItemFilesModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.row() >= m_files.size())
+        return QVariant();
+    LibraryFile *file = m_files.at(index.row());
+    switch (role) {
+    case ServerFileNameRole:
+        return file->serverFileName();
+    case LocalFileNameRole:
+        return file->localFileName();
+    case LocalDirRole:
+        return file->localDir();
+    case FileStatusRole:
+        return int(file->status());
+    case DownloadProgressRole:
+        return file->downloadProgress();
+    case FileObjectRole:
+        return QVariant::fromValue(file);
+    default:
+        return QVariant();
+    }
+}
+
+QHash<int, QByteArray> ItemFilesModel::roleNames() const
+{
+    return {{ServerFileNameRole, "serverFileName"}, {LocalFileNameRole, "localFileName"},
+            {LocalDirRole, "localDir"},             {FileStatusRole, "fileStatus"},
+            {DownloadProgressRole, "downloadProgress"}, {FileObjectRole, "fileObject"}};
+}
+
+#define TOLVANE_FLAG_SETTER(setter, member, signal) \
+    void ItemFilesModel::setter(bool on)            \
+    {                                               \
+        if (member == on)                           \
+            return;                                 \
+        member = on;                                \
+        emit signal();                              \
+    }
+
+TOLVANE_FLAG_SETTER(setDownloadAllEnabled, m_downloadAllEnabled, downloadAllEnabledChanged)
+TOLVANE_FLAG_SETTER(setOneFileDownloaded, m_oneFileDownloaded, oneFileDownloadedChanged)
+TOLVANE_FLAG_SETTER(setAllFilesDownloaded, m_allFilesDownloaded, allFilesDownloadedChanged)
+TOLVANE_FLAG_SETTER(setAnyFileIsDownloading, m_anyFileIsDownloading, anyFileIsDownloadingChanged)
+TOLVANE_FLAG_SETTER(setAnyFileIsErrored, m_anyFileIsErrored, anyFileIsErroredChanged)
+#undef TOLVANE_FLAG_SETTER
+
+void ItemFilesModel::setAnyFilesDownloaded(bool on)
+{
+    if (m_anyFilesDownloaded == on)
+        return;
+    m_anyFilesDownloaded = on;
+    emit anyFilesDownloadedChanged();
+    if (on)
+        m_item->stampDownloadedDate();
+    else
+        m_item->clearDownloadedDate();
+}
+
+void ItemFilesModel::setAnyFileUpdateAvailable(bool on)
+{
+    if (m_anyFileUpdateAvailable == on)
+        return;
+    m_anyFileUpdateAvailable = on;
+    emit anyFileUpdateAvailableChanged(on);
+}
+
+void ItemFilesModel::setContentY(int contentY)
+{
+    if (m_contentY == contentY)
+        return;
+    m_contentY = contentY;
+    emit contentYChanged(contentY);
+}
+
+float ItemFilesModel::totalDownloadProgress() const
+{
+    qint64 received = 0;
+    qint64 total = 0;
+    for (LibraryFile *file : m_files) {
+        if (file->status() == LibraryFile::Downloading || file->status() == LibraryFile::Queued) {
+            received += file->downloadedSize();
+            total += file->totalSize();
+        }
+    }
+    return total == 0 ? 0.0f : float(double(received) / double(total));
+}
+
+LibraryFile *ItemFilesModel::fileAt(int row) const
+{
+    return m_files.value(row);
+}
+
+void ItemFilesModel::addFile(LibraryFile *file)
+{
+    m_files.append(file);
+    connect(file, &LibraryFile::statusChanged, this, &ItemFilesModel::onStatusChanged);
+    connect(file, QOverload<LibraryFile *>::of(&LibraryFile::downloadProgress), this, &ItemFilesModel::onDownloadProgress);
+}
+
+void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)
+{
+    ApplicationServices *services = ApplicationServices::instance();
+    DownloadManager *manager = services ? services->downloadManager() : nullptr;
+    if (manager)
+        manager->setFileStatus(file, LibraryFile::Status(status));
+    else
+        file->setStatus(LibraryFile::Status(status));
+}
+
+void ItemFilesModel::loadSavedFiles(const QJsonValue &value)
+{
+    beginResetModel();
+    qDeleteAll(m_files);
+    m_files.clear();
+
+    const QJsonArray array = value.toArray();
+    m_files.reserve(array.size());
+    for (const QJsonValue &element : array) {
+        const QJsonObject object = element.toObject();
+        if (object.isEmpty())
+            continue;
+        const QJsonValue name = object.value(QLatin1String("serverFileName"));
+        if (name.isUndefined() || name.toVariant().toString().isEmpty())
+            continue;
+        auto *file = new LibraryFile(m_item);
+        file->fromJson(object);
+        addFile(file);
+    }
+
+    recomputeFlags();
+    for (LibraryFile *file : qAsConst(m_files)) {
+        if (file->status() == LibraryFile::DownloadError) {
+            m_lastError = file->errorMessage();
+            emit lastErrorChanged();
+            break;
+        }
+    }
+    m_item->invalidateSearchText();
+    endResetModel();
+    emit countChanged();
+}
+
+void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
+{
+    beginResetModel();
+    QHash<QString, LibraryFile *> byName;
+    byName.reserve(m_files.size());
+    for (LibraryFile *file : qAsConst(m_files)) {
+        file->setProperty(kOldFileProperty, true);
+        // The first file of a name is the one a linear search would find.
+        if (!byName.contains(file->serverFileName()))
+            byName.insert(file->serverFileName(), file);
+    }
+
+    for (const QJsonValue &element : files) {
+        const QJsonObject object = element.toObject();
+        const QString name = object.value(QLatin1String("filename")).toString();
+        if (name.isEmpty())
+            continue;
+        const QDateTime serverTime = serviceTime(object.value(QLatin1String("last_modified")).toString());
+        const qint64 size = fileSize(object.value(QLatin1String("raw_filesize_bytes")));
+
+        LibraryFile *file = byName.value(name);
+        if (file) {
+            if (file->lastModified() < serverTime && file->status() == LibraryFile::Downloaded)
+                setStatusThroughManager(file, LibraryFile::UpdateAvailable);
+            else
+                file->setLastModified(serverTime);
+            file->setProperty(kOldFileProperty, false);
+            file->setTotalSize(size);
+        } else {
+            file = new LibraryFile(m_item);
+            file->setServerFileName(name);
+            file->setLastModified(serverTime);
+            file->setTotalSize(size);
+            addFile(file);
+            byName.insert(name, file);
+        }
+
+        file->setBundleId(object.value(QLatin1String("bundle_id")).toVariant().toInt());
+        const QJsonValue checksums = object.value(QLatin1String("checksums"));
+        if (!checksums.isUndefined())
+            RemoteAPI::updateFileChecksums(checksums.toArray(), file);
+    }
+
+    for (int i = m_files.size() - 1; i >= 0; --i) {
+        LibraryFile *file = m_files.at(i);
+        if (!file->property(kOldFileProperty).toBool())
+            continue;
+        m_files.removeAt(i);
+        disconnect(file, nullptr, this, nullptr);
+        m_droppedFiles.append(file);
+    }
+
+    recomputeFlags();
+    m_item->invalidateSearchText();
+    endResetModel();
+    emit countChanged();
+}
+
+QJsonValue ItemFilesModel::toJson() const
+{
+    QJsonArray array;
+    for (LibraryFile *file : m_files)
+        array.append(file->toJson());
+    return array;
+}
+
+qint64 ItemFilesModel::totalSize() const
+{
+    qint64 total = 0;
+    for (LibraryFile *file : m_files)
+        total += file->totalSize();
+    return total;
+}
+
+qint64 ItemFilesModel::remainingBytes() const
+{
+    qint64 remaining = 0;
+    for (LibraryFile *file : m_files) {
+        if (file->status() != LibraryFile::Downloaded)
+            remaining += file->totalSize() - file->downloadedSize();
+    }
+    return remaining;
+}
+
+void ItemFilesModel::collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
+                                       QMap<QString, LibraryFile *> &filesByPath) const
+{
+    for (LibraryFile *file : m_files) {
+        const QMap<QString, QDateTime> hashes = file->hashes();
+        if (hashes.isEmpty())
+            continue;
+        for (auto it = hashes.constBegin(); it != hashes.constEnd(); ++it)
+            filesByHash.insert(it.key(), file);
+        filesByPath.insert(file->downloadPath(), file);
+    }
+}
+
+void ItemFilesModel::downloadAll()
+{
+    // A copy: status changes may reach back into the list.
+    const QList<LibraryFile *> files = m_files;
+    for (LibraryFile *file : files) {
+        const LibraryFile::Status status = file->status();
+        if (status == LibraryFile::UpdateAvailable)
+            file->updateDownload();
+        else if (status != LibraryFile::Downloaded && status != LibraryFile::Downloading
+                 && status != LibraryFile::Queued)
+            setStatusThroughManager(file, LibraryFile::Queued);
+    }
+}
+
+void ItemFilesModel::updateAll()
+{
+    const QList<LibraryFile *> files = m_files;
+    for (LibraryFile *file : files) {
+        if (file->status() == LibraryFile::UpdateAvailable)
+            file->updateDownload();
+    }
+}
+
+void ItemFilesModel::openOneFile()
+{
+    for (LibraryFile *file : qAsConst(m_files)) {
+        if (isDownloadedState(file->status())) {
+            file->openInDefaultViewer();
+            return;
+        }
+    }
+}
+
+void ItemFilesModel::onStatusChanged(LibraryFile *file)
+{
+    recomputeFlags();
+    m_item->invalidateSearchText();
+    m_item->refreshTitleBadge();
+    if (file->status() == LibraryFile::DownloadError) {
+        m_lastError = file->errorMessage();
+        emit lastErrorChanged();
+    }
+    const int row = m_files.indexOf(file);
+    if (row >= 0) {
+        const QModelIndex changed = index(row);
+        emit dataChanged(changed, changed, {FileStatusRole, DownloadProgressRole});
+    }
+}
+
+void ItemFilesModel::onDownloadProgress(LibraryFile *file)
+{
+    const int row = m_files.indexOf(file);
+    if (row >= 0) {
+        const QModelIndex changed = index(row);
+        emit dataChanged(changed, changed, {DownloadProgressRole});
+    }
+    emit totalDownloadingProgressChanged();
+}
+
+void ItemFilesModel::recomputeFlags()
+{
+    bool downloadAllEnabled = false;
+    bool allDownloaded = true;
+    bool anyDownloaded = false;
+    bool anyDownloading = false;
+    bool anyErrored = false;
+    bool anyUpdate = false;
+    int downloadedCount = 0;
+    for (LibraryFile *file : qAsConst(m_files)) {
+        const LibraryFile::Status status = file->status();
+        if (status != LibraryFile::Downloaded && status != LibraryFile::Downloading
+            && status != LibraryFile::Queued)
+            downloadAllEnabled = true;
+        if (isDownloadedState(status))
+            ++downloadedCount;
+        else
+            allDownloaded = false;
+        anyDownloaded = anyDownloaded || status == LibraryFile::Downloaded;
+        anyDownloading = anyDownloading || status == LibraryFile::Downloading || status == LibraryFile::Queued;
+        anyErrored = anyErrored || status == LibraryFile::DownloadError;
+        anyUpdate = anyUpdate || status == LibraryFile::UpdateAvailable;
+    }
+    setDownloadAllEnabled(downloadAllEnabled);
+    setAllFilesDownloaded(allDownloaded);
+    setAnyFilesDownloaded(anyDownloaded);
+    setAnyFileIsDownloading(anyDownloading);
+    setAnyFileIsErrored(anyErrored);
+    setAnyFileUpdateAvailable(anyUpdate);
+    setOneFileDownloaded(downloadedCount == 1);
+}

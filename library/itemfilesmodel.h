@@ -98,9 +98,14 @@ signals:
 
 private:
     void recomputeFlags();
+    void addFile(LibraryFile *file);
+    void setStatusThroughManager(LibraryFile *file, int status);
 
     LibraryItem *const m_item;
     QList<LibraryFile *> m_files;
+    // Files the service no longer lists: gone from the list, kept alive until the model goes
+    // because a transfer or the download queue may still point at them.
+    QList<LibraryFile *> m_droppedFiles;
     bool m_downloadAllEnabled = true;
     bool m_oneFileDownloaded = false;
     bool m_allFilesDownloaded = false;

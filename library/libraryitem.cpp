@@ -1,22 +1,296 @@
-// Placeholder until the library model lands.
 #include "libraryitem.h"
 
+#include "api/networkreplywrapper.h"
+#include "api/remoteapi.h"
+#include "app/applicationservices.h"
+#include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
 
-LibraryItem::LibraryItem(QObject *parent) : QObject(parent), m_filesModel(new ItemFilesModel(this)) {}
+#include <QDebug>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QLocale>
+
+namespace {
+
+const QString kStoredDateFormat = QStringLiteral("yyyy-MM-ddThh:mm:ss");
+const QString kDisplayDateFormat = QStringLiteral("MMMM dd, yyyy");
+const qint64 kNewBadgeSeconds = 24 * 60 * 60;
+const int kRuleSystemParentId = 30;  // the service's filter group that names game systems
+
+LibraryItem::Clock g_clock = nullptr;
+
+// Text members of the service's objects: anything that is not a JSON string reads as empty.
+QString text(const QJsonObject &object, QLatin1String key)
+{
+    return object.value(key).toString();
+}
+
+// Saved values go through the variant conversion so that a number stored where text is
+// expected still reads the way the property system would read it.
+QString savedText(const QJsonValue &value)
+{
+    return value.isString() ? value.toString() : value.toVariant().toString();
+}
+
+} // namespace
+
+const QChar LibraryItem::kSearchSeparator = QChar(0);
+
+LibraryItem::LibraryItem(QObject *parent)
+    : QObject(parent)
+    , m_filesModel(new ItemFilesModel(this))
+{
+}
+
 LibraryItem::~LibraryItem() = default;
-void LibraryItem::setTitleBadge(LibraryItemBadge::Badge badge) { m_titleBadge = badge; }
-void LibraryItem::setSelectedForSync(bool selected) { if (selected != m_selectedForSync) { m_selectedForSync = selected; emit selectedForSyncChanged(); } }
-void LibraryItem::refreshTitleBadge() {}
-void LibraryItem::setRulesInfo(bool, QJsonValue) {}
-void LibraryItem::requestTitleInfo() {}
-void LibraryItem::fromJson(const QJsonValue &) {}
-QJsonValue LibraryItem::toJson() const { return QJsonValue(); }
-void LibraryItem::stampDownloadedDate() {}
-void LibraryItem::clearDownloadedDate() {}
-QString LibraryItem::displayDownloadedDate() const { return QString(); }
-QString LibraryItem::displayLastModified() const { return QString(); }
-void LibraryItem::downloadAllFiles() {}
-void LibraryItem::updateAllFiles() {}
-void LibraryItem::openOneFile() {}
-void LibraryItem::setFilesInfo(bool, QJsonValue) {}
+
+void LibraryItem::setClock(Clock clock)
+{
+    g_clock = clock;
+}
+
+QDateTime LibraryItem::currentDateTime()
+{
+    return g_clock ? g_clock() : QDateTime::currentDateTime();
+}
+
+void LibraryItem::setTitleBadge(LibraryItemBadge::Badge badge)
+{
+    if (badge == m_titleBadge)
+        return;
+    if (badge == LibraryItemBadge::New && m_newBadgeTime.isNull())
+        m_newBadgeTime = currentDateTime();
+    m_titleBadge = badge;
+    invalidateSearchText();
+    emit itemBadgeUpdated(this);
+}
+
+void LibraryItem::setSelectedForSync(bool selected)
+{
+    if (selected == m_selectedForSync)
+        return;
+    m_selectedForSync = selected;
+    invalidateSearchText();
+    emit selectedForSyncChanged();
+}
+
+void LibraryItem::refreshTitleBadge()
+{
+    const bool fresh = m_newBadgeTime.isValid()
+        && m_newBadgeTime.secsTo(currentDateTime()) < kNewBadgeSeconds;
+    if (fresh) {
+        if (m_titleBadge == LibraryItemBadge::New)
+            return;
+        if (m_newBadgeTime.isNull())
+            m_newBadgeTime = currentDateTime();
+        m_titleBadge = LibraryItemBadge::New;
+    } else {
+        if (m_titleBadge == LibraryItemBadge::None)
+            return;
+        m_titleBadge = LibraryItemBadge::None;
+    }
+    invalidateSearchText();
+    emit itemBadgeUpdated(this);
+}
+
+void LibraryItem::applyProduct(const QJsonObject &product)
+{
+    setTitle(text(product, QLatin1String("products_name")));
+    setCoverURL(text(product, QLatin1String("cover_url_fullsize")));
+    setThumbURL(text(product, QLatin1String("products_thumbnail100")));
+    m_archived = text(product, QLatin1String("is_archived")).toInt();
+    setDatePurchased(text(product, QLatin1String("date_purchased")));
+    setRulesInfo(true, product);
+    setFilesInfo(true, product);
+}
+
+void LibraryItem::setRulesInfo(bool success, QJsonValue product)
+{
+    if (success) {
+        const QJsonArray filters = product.toObject().value(QLatin1String("filters")).toArray();
+        for (const QJsonValue &filter : filters) {
+            const QJsonObject object = filter.toObject();
+            if (text(object, QLatin1String("parent_id")).toInt() == kRuleSystemParentId) {
+                setRuleSystem(text(object, QLatin1String("filters_name")));
+                break;
+            }
+        }
+    }
+    if (m_ruleSystem.isEmpty())
+        setRuleSystem(tr("Other systems"));
+    emit rulesInfoUpdated(this);
+}
+
+void LibraryItem::setFilesInfo(bool success, QJsonValue product)
+{
+    if (success) {
+        const QJsonObject object = product.toObject();
+        m_filesModel->mergeServiceFiles(object.value(QLatin1String("files")).toArray());
+        setPublisher(text(object, QLatin1String("publishers_name")));
+        setCoverURL(text(object, QLatin1String("cover_url_fullsize")));
+        setThumbURL(text(object, QLatin1String("products_thumbnail100")));
+    }
+    invalidateSearchText();
+    emit filesInfoUpdated(this);
+}
+
+void LibraryItem::requestTitleInfo()
+{
+    ApplicationServices *services = ApplicationServices::instance();
+    RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+    if (!api)
+        return;
+    NetworkReplyWrapper *request = api->getTitleInfo(m_productId);
+    if (request)
+        connect(request, &NetworkReplyWrapper::replyFinished, this, &LibraryItem::setFilesInfo);
+}
+
+void LibraryItem::fromJson(const QJsonValue &value)
+{
+    const QJsonObject object = value.toObject();
+    QJsonValue files;
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        const QString key = it.key();
+        const QJsonValue field = it.value();
+        if (key == QLatin1String("files"))
+            files = field;
+        else if (key == QLatin1String("titleBadge"))
+            setTitleBadge(LibraryItemBadge::Badge(field.toVariant().toInt()));
+        else if (key == QLatin1String("title"))
+            m_title = savedText(field);
+        else if (key == QLatin1String("publisher"))
+            m_publisher = savedText(field);
+        else if (key == QLatin1String("thumbURL"))
+            m_thumbURL = savedText(field);
+        else if (key == QLatin1String("coverURL"))
+            m_coverURL = savedText(field);
+        else if (key == QLatin1String("ruleSystem"))
+            m_ruleSystem = savedText(field);
+        else if (key == QLatin1String("productId"))
+            m_productId = savedText(field);
+        else if (key == QLatin1String("datePurchased"))
+            m_datePurchased = savedText(field);
+        else if (key == QLatin1String("downloadedDate"))
+            m_downloadedDate = savedText(field);
+        else if (key == QLatin1String("archived"))
+            m_archived = field.toVariant().toInt();
+        else if (key == QLatin1String("newBadgeTime"))
+            m_newBadgeTime = field.isString() ? QDateTime::fromString(field.toString(), Qt::ISODateWithMs) : QDateTime();
+        else if (key == QLatin1String("selectedForSync"))
+            setSelectedForSync(field.toVariant().toBool());
+        else
+            setProperty(key.toUtf8().constData(), field.toVariant());
+    }
+    invalidateSearchText();
+
+    m_filesModel->loadSavedFiles(files);
+    refreshTitleBadge();
+
+    if (m_downloadedDate.isEmpty()) {
+        const QList<LibraryFile *> &list = m_filesModel->files();
+        for (int i = list.size() - 1; i >= 0; --i) {
+            const LibraryFile::Status status = list.at(i)->status();
+            if (status != LibraryFile::UpdateAvailable && status != LibraryFile::Downloaded
+                && status != LibraryFile::Local)
+                continue;
+            const QDateTime modified = QFileInfo(list.at(i)->filePath()).lastModified();
+            if (modified.isValid())
+                m_downloadedDate = modified.toString(kStoredDateFormat);
+            break;
+        }
+    }
+}
+
+QJsonValue LibraryItem::toJson() const
+{
+    // Keys in their stored (sorted) order: every insert then appends.
+    QJsonObject object;
+    object.insert(QLatin1String("archived"), m_archived);
+    object.insert(QLatin1String("coverURL"), m_coverURL);
+    object.insert(QLatin1String("datePurchased"), m_datePurchased);
+    object.insert(QLatin1String("downloadedDate"), m_downloadedDate);
+    object.insert(QLatin1String("files"), m_filesModel->toJson());
+    object.insert(QLatin1String("newBadgeTime"), m_newBadgeTime.isValid()
+                  ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
+    object.insert(QLatin1String("productId"), m_productId);
+    object.insert(QLatin1String("publisher"), m_publisher);
+    object.insert(QLatin1String("ruleSystem"), m_ruleSystem);
+    object.insert(QLatin1String("selectedForSync"), m_selectedForSync);
+    object.insert(QLatin1String("thumbURL"), m_thumbURL);
+    object.insert(QLatin1String("title"), m_title);
+    object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
+    return object;
+}
+
+void LibraryItem::stampDownloadedDate()
+{
+    setDownloadedDate(currentDateTime().toString(kStoredDateFormat));
+    emit downloadedDateUpdated(this);
+}
+
+void LibraryItem::clearDownloadedDate()
+{
+    setDownloadedDate(QString());
+    emit downloadedDateUpdated(this);
+}
+
+QString LibraryItem::displayDownloadedDate() const
+{
+    const QDateTime date = QDateTime::fromString(m_downloadedDate, kStoredDateFormat);
+    return date.isValid() ? QLocale().toString(date, kDisplayDateFormat) : QString();
+}
+
+QString LibraryItem::displayLastModified() const
+{
+    if (m_filesModel->count() == 0)
+        return QString();
+    const QDateTime modified = m_filesModel->fileAt(0)->lastModified();
+    return modified.isValid() ? QLocale().toString(modified, kDisplayDateFormat) : QString();
+}
+
+const QString &LibraryItem::searchText() const
+{
+    if (m_searchTextValid)
+        return m_searchText;
+    // The same roles, and the same text forms, as the online library answers for this item.
+    const QString parts[] = {m_title, m_publisher, m_thumbURL, m_coverURL, m_ruleSystem,
+                             QString::number(int(m_titleBadge)), m_datePurchased,
+                             m_selectedForSync ? QStringLiteral("true") : QStringLiteral("false"),
+                             displayDownloadedDate(), displayLastModified()};
+    m_searchText.clear();
+    bool first = true;
+    for (const QString &part : parts) {
+        if (!first)
+            m_searchText += kSearchSeparator;
+        first = false;
+        const int start = m_searchText.size();
+        m_searchText += part;
+        // The separator must never occur inside a part, or a match could span two roles;
+        // any other single character keeps what the wildcards match.
+        for (int i = start; i < m_searchText.size(); ++i) {
+            if (m_searchText.at(i) == kSearchSeparator)
+                m_searchText[i] = QChar::ReplacementCharacter;
+        }
+    }
+    m_searchTextValid = true;
+    return m_searchText;
+}
+
+void LibraryItem::downloadAllFiles()
+{
+    qDebug() << "LibraryItem: download all files of" << m_productId;
+    qDebug() << "Total size:" << m_filesModel->totalSize();
+    m_filesModel->downloadAll();
+}
+
+void LibraryItem::updateAllFiles()
+{
+    qDebug() << "LibraryItem: update all files of" << m_productId;
+    m_filesModel->updateAll();
+}
+
+void LibraryItem::openOneFile()
+{
+    m_filesModel->openOneFile();
+}

@@ -3,6 +3,7 @@
 #include "library/libraryitembadge.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
 #include <QString>
@@ -31,15 +32,15 @@ public:
     ~LibraryItem() override;
 
     QString title() const { return m_title; }
-    void setTitle(const QString &title) { m_title = title; }
+    void setTitle(const QString &title) { m_title = title; invalidateSearchText(); }
     QString publisher() const { return m_publisher; }
-    void setPublisher(const QString &publisher) { m_publisher = publisher; }
+    void setPublisher(const QString &publisher) { m_publisher = publisher; invalidateSearchText(); }
     QString thumbURL() const { return m_thumbURL; }
-    void setThumbURL(const QString &url) { m_thumbURL = url; }
+    void setThumbURL(const QString &url) { m_thumbURL = url; invalidateSearchText(); }
     QString coverURL() const { return m_coverURL; }
-    void setCoverURL(const QString &url) { m_coverURL = url; }
+    void setCoverURL(const QString &url) { m_coverURL = url; invalidateSearchText(); }
     QString ruleSystem() const { return m_ruleSystem; }
-    void setRuleSystem(const QString &ruleSystem) { m_ruleSystem = ruleSystem; }
+    void setRuleSystem(const QString &ruleSystem) { m_ruleSystem = ruleSystem; invalidateSearchText(); }
     QString productId() const { return m_productId; }
     void setProductId(const QString &id) { m_productId = id; }
     int archived() const { return m_archived; }
@@ -49,15 +50,16 @@ public:
     QDateTime newBadgeTime() const { return m_newBadgeTime; }
     void setNewBadgeTime(const QDateTime &time) { m_newBadgeTime = time; }
     QString datePurchased() const { return m_datePurchased; }
-    void setDatePurchased(const QString &date) { m_datePurchased = date; }
+    void setDatePurchased(const QString &date) { m_datePurchased = date; invalidateSearchText(); }
     QString downloadedDate() const { return m_downloadedDate; }
-    void setDownloadedDate(const QString &date) { m_downloadedDate = date; }
+    void setDownloadedDate(const QString &date) { m_downloadedDate = date; invalidateSearchText(); }
     bool selectedForSync() const { return m_selectedForSync; }
     void setSelectedForSync(bool selected);
 
     ItemFilesModel *filesModel() const { return m_filesModel; }
 
     void refreshTitleBadge();
+    void applyProduct(const QJsonObject &product);
     void setRulesInfo(bool success, QJsonValue product);
     void requestTitleInfo();
     void fromJson(const QJsonValue &value);
@@ -66,6 +68,17 @@ public:
     void clearDownloadedDate();
     QString displayDownloadedDate() const;
     QString displayLastModified() const;
+
+    // The text forms of every library role joined by kSearchSeparator, kept until a field
+    // that feeds them changes, so that a search does not rebuild them per row and keystroke.
+    const QString &searchText() const;
+    void invalidateSearchText() { m_searchTextValid = false; }
+    static const QChar kSearchSeparator;
+
+    // The clock behind the badge rules; tests replace it (nullptr restores the system clock).
+    using Clock = QDateTime (*)();
+    static void setClock(Clock clock);
+    static QDateTime currentDateTime();
 
     Q_INVOKABLE void downloadAllFiles();
     Q_INVOKABLE void updateAllFiles();
@@ -95,4 +108,6 @@ private:
     QString m_downloadedDate;
     bool m_selectedForSync = false;
     ItemFilesModel *m_filesModel = nullptr;
+    mutable QString m_searchText;
+    mutable bool m_searchTextValid = false;
 };

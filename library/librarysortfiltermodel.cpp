@@ -1,25 +1,400 @@
-// Placeholder until the library model lands.
 #include "librarysortfiltermodel.h"
 
-LibrarySortFilterModel::LibrarySortFilterModel(QObject *parent) : QSortFilterProxyModel(parent) {}
+#include "itemfilesmodel.h"
+#include "libraryitem.h"
+#include "onlinelibrary.h"
+
+#include <QVector>
+
+#include <utility>
+
+namespace {
+
+QString codePoint(QChar c)
+{
+    return QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
+}
+
+// Text outside a set that a user may type: every character stands for itself.
+QString literal(QChar c)
+{
+    // Halves of a surrogate pair cannot be written as code points; as raw text they pair up.
+    return c.isLetterOrNumber() || c.isSurrogate() ? QString(c) : codePoint(c);
+}
+
+struct SortKey {
+    const char *name;
+    int role;
+    Qt::SortOrder order;
+};
+
+const SortKey kSortKeys[] = {
+    {"purchasedNewest", OnlineLibrary::DatePurchasedRole, Qt::DescendingOrder},
+    {"purchasedOldest", OnlineLibrary::DatePurchasedRole, Qt::AscendingOrder},
+    {"titleAZ", OnlineLibrary::TitleRole, Qt::AscendingOrder},
+    {"titleZA", OnlineLibrary::TitleRole, Qt::DescendingOrder},
+    {"publisherAZ", OnlineLibrary::PublisherRole, Qt::AscendingOrder},
+    {"publisherZA", OnlineLibrary::PublisherRole, Qt::DescendingOrder},
+    {"ruleSystemAZ", OnlineLibrary::RuleSystemRole, Qt::AscendingOrder},
+    {"ruleSystemZA", OnlineLibrary::RuleSystemRole, Qt::DescendingOrder},
+    {"reverseInitialIndex", Qt::InitialSortOrderRole, Qt::DescendingOrder},
+};
+
+} // namespace
+
+QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
+{
+    // Wildcards as the classic wildcard matcher reads them: a backslash is a literal backslash
+    // that also makes a following * ? [ or ] literal and doubles itself before any other
+    // character; a ']' outside a set, or a set that is never closed, spoils the whole pattern.
+    enum Kind { Literal, AnyRun, AnyOne, Set };
+    struct Token {
+        Kind kind;
+        QChar c;
+        bool negated;
+        QString members;
+    };
+    const QRegularExpression nothing(QStringLiteral("("));
+    const QString wildcard = QLatin1Char('*') + text + QLatin1Char('*');
+    QVector<Token> tokens;
+    bool escaping = false;
+    const int length = wildcard.size();
+    for (int i = 0; i < length;) {
+        const QChar c = wildcard.at(i++);
+        if (c == QLatin1Char('\\')) {
+            tokens.append({Literal, c, false, QString()});
+            escaping = true;
+            continue;
+        }
+        if (escaping) {
+            escaping = false;
+            if (c != QLatin1Char('*') && c != QLatin1Char('?') && c != QLatin1Char('[') && c != QLatin1Char(']'))
+                tokens.append({Literal, QLatin1Char('\\'), false, QString()});
+            tokens.append({Literal, c, false, QString()});
+            continue;
+        }
+        if (c == QLatin1Char('*')) {
+            tokens.append({AnyRun, c, false, QString()});
+        } else if (c == QLatin1Char('?')) {
+            tokens.append({AnyOne, c, false, QString()});
+        } else if (c == QLatin1Char(']')) {
+            return nothing;
+        } else if (c == QLatin1Char('[')) {
+            Token set{Set, c, false, QString()};
+            if (i < length && wildcard.at(i) == QLatin1Char('^')) {
+                set.negated = true;
+                ++i;
+            }
+            if (i < length && wildcard.at(i) == QLatin1Char(']'))
+                set.members += wildcard.at(i++);
+            while (i < length && wildcard.at(i) != QLatin1Char(']'))
+                set.members += wildcard.at(i++);
+            if (i >= length)
+                return nothing;
+            ++i;
+            tokens.append(set);
+        } else {
+            tokens.append({Literal, c, false, QString()});
+        }
+    }
+
+    // Leading and trailing runs add nothing to an unanchored search.
+    int first = 0;
+    int last = tokens.size();
+    while (first < last && tokens.at(first).kind == AnyRun)
+        ++first;
+    while (last > first && tokens.at(last - 1).kind == AnyRun)
+        --last;
+
+    const QString separator = codePoint(LibraryItem::kSearchSeparator);
+    const QString anyOne = QStringLiteral("[^") + separator + QLatin1Char(']');
+    QString pattern;
+    for (int t = first; t < last; ++t) {
+        const Token &token = tokens.at(t);
+        switch (token.kind) {
+        case Literal:
+            pattern += literal(token.c);
+            break;
+        case AnyRun:
+            pattern += anyOne + QLatin1Char('*');
+            break;
+        case AnyOne:
+            pattern += anyOne;
+            break;
+        case Set: {
+            // A '-' between two members makes a range; a backwards range counts forwards.
+            QString body;
+            const QString &members = token.members;
+            for (int k = 0; k < members.size(); ++k) {
+                QChar from = members.at(k);
+                if (k + 2 < members.size() && members.at(k + 1) == QLatin1Char('-')) {
+                    QChar to = members.at(k + 2);
+                    if (to < from)
+                        std::swap(from, to);
+                    body += codePoint(from) + QLatin1Char('-') + codePoint(to);
+                    k += 2;
+                } else {
+                    body += codePoint(from);
+                }
+            }
+            pattern += QStringLiteral("(?!") + separator + QStringLiteral(")[") + (token.negated ? QStringLiteral("^") : QString())
+                + body + QLatin1Char(']');
+            break;
+        }
+        }
+    }
+
+    QRegularExpression expression(pattern, QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption
+                                               | QRegularExpression::DontCaptureOption);
+    expression.optimize();
+    return expression;
+}
+
+LibrarySortFilterModel::LibrarySortFilterModel(QObject *parent)
+    : QSortFilterProxyModel(parent)
+{
+    setDynamicSortFilter(true);
+    setSortCaseSensitivity(Qt::CaseSensitive);
+    setSortLocaleAware(false);
+    connect(this, &LibrarySortFilterModel::filterStringChanged, this,
+            &LibrarySortFilterModel::updateFilteredSelected);
+    setSortRole(OnlineLibrary::DatePurchasedRole);
+    sort(0, Qt::DescendingOrder);
+}
+
 LibrarySortFilterModel::~LibrarySortFilterModel() = default;
-void LibrarySortFilterModel::setSourceModel(QAbstractItemModel *model) { QSortFilterProxyModel::setSourceModel(model); }
-QHash<int, QByteArray> LibrarySortFilterModel::roleNames() const { return {}; }
-void LibrarySortFilterModel::setSortRoleName(const QByteArray &key) { m_sortKey = key; }
-void LibrarySortFilterModel::setSortOrder(Qt::SortOrder order) { sort(0, order); }
-void LibrarySortFilterModel::setFilterString(const QString &text) { m_filterString = text; emit filterStringChanged(); }
-void LibrarySortFilterModel::setIsAllFilteredSelected(bool all) { m_allFilteredSelected = all; }
-void LibrarySortFilterModel::setIsAnyFilteredSelected(bool any) { m_anyFilteredSelected = any; }
-void LibrarySortFilterModel::setFilter(LibraryFilterType::EnFilterType filter) { m_filter = filter; }
-int LibrarySortFilterModel::filesCount(int) const { return 0; }
-void LibrarySortFilterModel::deleteRows(QList<int>) {}
-QVariant LibrarySortFilterModel::get(int, QByteArray) const { return QVariant(); }
-void LibrarySortFilterModel::selectFiltered() {}
-void LibrarySortFilterModel::unselectFiltered() {}
-int LibrarySortFilterModel::indexByLibraryItem(LibraryItem *) const { return -1; }
-int LibrarySortFilterModel::rowToSource(int) const { return -1; }
-int LibrarySortFilterModel::size() const { return rowCount(); }
-void LibrarySortFilterModel::updateFilteredSelected() {}
-bool LibrarySortFilterModel::filterAcceptsRow(int, const QModelIndex &) const { return true; }
-bool LibrarySortFilterModel::lessThan(const QModelIndex &l, const QModelIndex &r) const { return QSortFilterProxyModel::lessThan(l, r); }
-void LibrarySortFilterModel::setAllSelected(bool) {}
+
+void LibrarySortFilterModel::setSourceModel(QAbstractItemModel *model)
+{
+    if (m_library)
+        disconnect(m_library, nullptr, this, nullptr);
+    QSortFilterProxyModel::setSourceModel(model);
+    m_library = qobject_cast<OnlineLibrary *>(model);
+    if (m_library)
+        connect(m_library, &OnlineLibrary::selectedForSyncMayUpdated, this,
+                &LibrarySortFilterModel::updateFilteredSelected);
+}
+
+QHash<int, QByteArray> LibrarySortFilterModel::roleNames() const
+{
+    return sourceModel() ? sourceModel()->roleNames() : QHash<int, QByteArray>();
+}
+
+void LibrarySortFilterModel::setSortRoleName(const QByteArray &key)
+{
+    m_sortKey = key;
+    if (key.isEmpty()) {
+        sort(-1);
+        return;
+    }
+    for (const SortKey &known : kSortKeys) {
+        if (key == known.name) {
+            setSortRole(known.role);
+            sort(0, known.order);
+            return;
+        }
+    }
+    setSortRole(roleNames().key(key, -1));
+    if (sortColumn() < 0)
+        sort(0, sortOrder());
+}
+
+void LibrarySortFilterModel::setSortOrder(Qt::SortOrder order)
+{
+    sort(0, order);
+}
+
+void LibrarySortFilterModel::setFilterString(const QString &text)
+{
+    m_filterString = text;
+    m_searchExpression = text.isEmpty() ? QRegularExpression() : searchExpression(text);
+    // A full rebuild: removing thousands of scattered rows one interval at a time costs far
+    // more than filtering and sorting the whole library again.
+    invalidate();
+    emit filterStringChanged();
+}
+
+void LibrarySortFilterModel::setIsAllFilteredSelected(bool all)
+{
+    if (m_allFilteredSelected == all)
+        return;
+    m_allFilteredSelected = all;
+    emit isAllFilteredSelectedChanged();
+}
+
+void LibrarySortFilterModel::setIsAnyFilteredSelected(bool any)
+{
+    if (m_anyFilteredSelected == any)
+        return;
+    m_anyFilteredSelected = any;
+    emit isAnyFilteredSelectedChanged();
+}
+
+void LibrarySortFilterModel::setFilter(LibraryFilterType::EnFilterType filter)
+{
+    m_filter = filter;
+    invalidateFilter();
+}
+
+int LibrarySortFilterModel::filesCount(int row) const
+{
+    if (!m_library)
+        return 0;
+    return m_library->filesCount(rowToSource(row));
+}
+
+void LibrarySortFilterModel::deleteRows(QList<int>)
+{
+}
+
+QVariant LibrarySortFilterModel::get(int row, QByteArray role) const
+{
+    return data(index(row, 0), roleNames().key(role, -1));
+}
+
+void LibrarySortFilterModel::setAllSelected(bool selected)
+{
+    if (!sourceModel())
+        return;
+    m_bulkSelection = true;
+    const int rows = rowCount();
+    QList<QPersistentModelIndex> visible;
+    visible.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        visible.append(mapToSource(index(row, 0)));
+    for (const QPersistentModelIndex &source : qAsConst(visible))
+        sourceModel()->setData(source, selected, OnlineLibrary::SelectedForSyncRole);
+    m_bulkSelection = false;
+
+    invalidate();
+    updateFilteredSelected();
+    m_allFilteredSelected = selected;
+    emit isAllFilteredSelectedChanged();
+}
+
+void LibrarySortFilterModel::selectFiltered()
+{
+    setAllSelected(true);
+}
+
+void LibrarySortFilterModel::unselectFiltered()
+{
+    setAllSelected(false);
+}
+
+int LibrarySortFilterModel::indexByLibraryItem(LibraryItem *item) const
+{
+    if (!m_library)
+        return -1;
+    const int sourceRow = m_library->indexByLibraryItem(item);
+    if (sourceRow < 0)
+        return -1;
+    return mapFromSource(m_library->index(sourceRow)).row();
+}
+
+int LibrarySortFilterModel::rowToSource(int row) const
+{
+    return mapToSource(index(row, 0)).row();
+}
+
+int LibrarySortFilterModel::size() const
+{
+    return rowCount();
+}
+
+void LibrarySortFilterModel::updateFilteredSelected()
+{
+    if (m_bulkSelection || !sourceModel())
+        return;
+    bool all = true;
+    bool any = false;
+    const int rows = rowCount();
+    for (int row = 0; row < rows && (all || !any); ++row) {
+        const int sourceRow = mapToSource(index(row, 0)).row();
+        const bool selected = m_library
+            ? m_library->itemAt(sourceRow)->selectedForSync()
+            : sourceModel()->index(sourceRow, 0).data(OnlineLibrary::SelectedForSyncRole).toBool();
+        all = all && selected;
+        any = any || selected;
+    }
+    setIsAllFilteredSelected(all);
+    setIsAnyFilteredSelected(any);
+}
+
+bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
+{
+    if (!m_searchExpression.isValid())
+        return false;
+    if (m_library) {
+        LibraryItem *item = m_library->itemAt(sourceRow);
+        return item && m_searchExpression.match(item->searchText()).hasMatch();
+    }
+    const QModelIndex source = sourceModel()->index(sourceRow, 0);
+    const QList<int> roles = sourceModel()->roleNames().keys();
+    for (int role : roles) {
+        const QVariant value = source.data(role);
+        if (value.canConvert<QString>() && m_searchExpression.match(value.toString()).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    Q_UNUSED(sourceParent)
+    if (m_library) {
+        switch (m_filter) {
+        case LibraryFilterType::DOWNLOADED:
+            if (!m_library->anyFileDownloadedAt(sourceRow))
+                return false;
+            break;
+        case LibraryFilterType::NOT_DOWNLOADED:
+            if (!m_library->anyFileNotDownloadedAt(sourceRow))
+                return false;
+            break;
+        case LibraryFilterType::UPDATE_AVAILABLE:
+            if (!m_library->anyFileUpdateAvailableAt(sourceRow))
+                return false;
+            break;
+        case LibraryFilterType::ALL:
+            break;
+        }
+        if (m_library->filesCount(sourceRow) == 0)
+            return false;
+    }
+    if (m_filterString.isEmpty())
+        return true;
+    return matchesSearch(sourceRow);
+}
+
+bool LibrarySortFilterModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    const int role = sortRole();
+    if (role == Qt::InitialSortOrderRole)
+        return left.row() < right.row();
+    if (m_library) {
+        LibraryItem *a = m_library->itemAt(left.row());
+        LibraryItem *b = m_library->itemAt(right.row());
+        if (a && b) {
+            // Character codes, case-sensitive, no locale: the keys compare as stored.
+            switch (role) {
+            case OnlineLibrary::TitleRole:
+                return a->title() < b->title();
+            case OnlineLibrary::PublisherRole:
+                return a->publisher() < b->publisher();
+            case OnlineLibrary::RuleSystemRole:
+                return a->ruleSystem() < b->ruleSystem();
+            case OnlineLibrary::DatePurchasedRole:
+                return a->datePurchased() < b->datePurchased();
+            case OnlineLibrary::TitleBadgeRole:
+                return a->titleBadge() < b->titleBadge();
+            case OnlineLibrary::SelectedForSyncRole:
+                return a->selectedForSync() < b->selectedForSync();
+            default:
+                break;
+            }
+        }
+    }
+    return QSortFilterProxyModel::lessThan(left, right);
+}

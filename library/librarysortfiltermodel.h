@@ -2,6 +2,7 @@
 
 #include "library/libraryfiltertype.h"
 
+#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 
 class LibraryItem;
@@ -15,7 +16,8 @@ class LibrarySortFilterModel : public QSortFilterProxyModel
     Q_PROPERTY(QString filterString READ filterString WRITE setFilterString NOTIFY filterStringChanged)
     Q_PROPERTY(bool isAllFilteredSelected READ isAllFilteredSelected WRITE setIsAllFilteredSelected NOTIFY isAllFilteredSelectedChanged)
     Q_PROPERTY(bool isAnyFilteredSelected READ isAnyFilteredSelected WRITE setIsAnyFilteredSelected NOTIFY isAnyFilteredSelectedChanged)
-    Q_PROPERTY(LibraryFilterType::EnFilterType filter WRITE setFilter)
+    // Readable as well: moc drops a property without a READ accessor, and QML could not write it.
+    Q_PROPERTY(LibraryFilterType::EnFilterType filter READ filter WRITE setFilter)
 
 public:
     explicit LibrarySortFilterModel(QObject *parent = nullptr);
@@ -34,6 +36,7 @@ public:
     void setIsAllFilteredSelected(bool all);
     bool isAnyFilteredSelected() const { return m_anyFilteredSelected; }
     void setIsAnyFilteredSelected(bool any);
+    LibraryFilterType::EnFilterType filter() const { return m_filter; }
     void setFilter(LibraryFilterType::EnFilterType filter);
 
     Q_INVOKABLE int filesCount(int row) const;
@@ -44,6 +47,12 @@ public:
     Q_INVOKABLE int indexByLibraryItem(LibraryItem *item) const;
     Q_INVOKABLE int rowToSource(int row) const;
     Q_INVOKABLE int size() const;
+
+    // The search text as a pattern over one role's text: the same rows as the case-insensitive
+    // wildcard "*" + text + "*" (* any run, ? one character, [...] a set). A match never spans
+    // LibraryItem::kSearchSeparator, so it can run over an item's joined role texts at once.
+    // An invalid pattern (an unclosed set) gives an invalid expression, which matches nothing.
+    static QRegularExpression searchExpression(const QString &text);
 
 public slots:
     void updateFilteredSelected();
@@ -59,6 +68,11 @@ protected:
 
 private:
     void setAllSelected(bool selected);
+    bool matchesSearch(int sourceRow) const;
+
+    class OnlineLibrary *m_library = nullptr;
+    QRegularExpression m_searchExpression;
+    bool m_bulkSelection = false;
 
     QByteArray m_sortKey;
     QString m_filterString;

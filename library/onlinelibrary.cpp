@@ -1,34 +1,507 @@
-// Placeholder until the library model lands.
 #include "onlinelibrary.h"
 
+#include "downloads/libraryfile.h"
+#include "itemfilesmodel.h"
 #include "libraryitem.h"
 
-OnlineLibrary::OnlineLibrary(QObject *parent) : QAbstractListModel(parent) {}
-OnlineLibrary::~OnlineLibrary() = default;
-int OnlineLibrary::rowCount(const QModelIndex &) const { return m_items.size(); }
-QVariant OnlineLibrary::data(const QModelIndex &, int) const { return QVariant(); }
-bool OnlineLibrary::setData(const QModelIndex &, const QVariant &, int) { return true; }
-QHash<int, QByteArray> OnlineLibrary::roleNames() const { return {}; }
-void OnlineLibrary::setNoneSelected(bool none) { m_noneSelected = none; }
-void OnlineLibrary::clear() {}
-void OnlineLibrary::setBinaryStore(bool binary) { m_binaryStore = binary; }
-QString OnlineLibrary::storePath() const { return QString(); }
-LibraryItem *OnlineLibrary::itemAt(int row) const { return m_items.value(row).data(); }
-bool OnlineLibrary::anyFileDownloadedAt(int) const { return false; }
-bool OnlineLibrary::anyFileNotDownloadedAt(int) const { return false; }
-bool OnlineLibrary::anyFileUpdateAvailableAt(int) const { return false; }
-qint64 OnlineLibrary::remainingBytes() const { return 0; }
-qint64 OnlineLibrary::remainingBytesSelected() const { return 0; }
-void OnlineLibrary::collectFileHashes(QMultiHash<QString, LibraryFile *> &, QMap<QString, LibraryFile *> &) const {}
-int OnlineLibrary::filesCount(int) const { return 0; }
-void OnlineLibrary::selectAll() {}
-int OnlineLibrary::indexByLibraryItem(const LibraryItem *item) const { return m_rowIndex.value(item, -1); }
-QVariant OnlineLibrary::get(int, QByteArray) const { return QVariant(); }
-void OnlineLibrary::downloadAll() {}
-void OnlineLibrary::downloadSelected() {}
-void OnlineLibrary::deselectAll() {}
-void OnlineLibrary::onUpdatedItemsChanged(bool) {}
-void OnlineLibrary::onTitlesRefreshResult(int, QJsonArray) {}
-void OnlineLibrary::onTitlesRefreshFinished() {}
-void OnlineLibrary::save() {}
-void OnlineLibrary::load() {}
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QtEndian>
+
+namespace {
+
+// The binary form's header: tag "qbjs", format version 1, then the size of the top-level value.
+const int kBinaryHeaderSize = 12;
+const quint32 kBinaryTag = 0x736a6271;  // "qbjs" read little-endian
+
+// QJsonDocument::toBinaryData gives up (empty or truncated output) on documents beyond the
+// format's size limit; such bytes must never replace a good library.
+bool binaryDataComplete(const QByteArray &bytes)
+{
+    if (bytes.size() < kBinaryHeaderSize)
+        return false;
+    const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
+    return qFromLittleEndian<quint32>(raw) == kBinaryTag && qFromLittleEndian<quint32>(raw + 4) == 1
+        && qint64(qFromLittleEndian<quint32>(raw + 8)) + 8 == bytes.size();
+}
+
+QJsonDocument fromBinary(const QByteArray &bytes)
+{
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+    return QJsonDocument::fromBinaryData(bytes, QJsonDocument::Validate);
+QT_WARNING_POP
+}
+
+QByteArray toBinary(const QJsonDocument &document)
+{
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+    return document.toBinaryData();
+QT_WARNING_POP
+}
+
+} // namespace
+
+OnlineLibrary::OnlineLibrary(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}
+
+OnlineLibrary::~OnlineLibrary()
+{
+    dropItems();
+}
+
+int OnlineLibrary::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_items.size();
+}
+
+QVariant OnlineLibrary::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.row() >= m_items.size())
+        return QVariant();
+    LibraryItem *item = m_items.at(index.row()).data();
+    switch (role) {
+    case TitleRole:
+        return item->title();
+    case PublisherRole:
+        return item->publisher();
+    case ThumbURLRole:
+        return item->thumbURL();
+    case CoverURLRole:
+        return item->coverURL();
+    case RuleSystemRole:
+        return item->ruleSystem();
+    case FilesModelRole:
+        return QVariant::fromValue(item->filesModel());
+    case TitleBadgeRole:
+        return int(item->titleBadge());
+    case DatePurchasedRole:
+        return item->datePurchased();
+    case SelectedForSyncRole:
+        return item->selectedForSync();
+    case DownloadedDateRole:
+        return item->displayDownloadedDate();
+    case LastModifiedRole:
+        return item->displayLastModified();
+    case LibraryItemObjectRole:
+        return QVariant::fromValue(item);
+    case Qt::InitialSortOrderRole:
+        return index.row();
+    default:
+        return QVariant();
+    }
+}
+
+bool OnlineLibrary::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role == SelectedForSyncRole && index.isValid() && index.row() < m_items.size())
+        m_items.at(index.row())->setSelectedForSync(value.toBool());
+    return true;
+}
+
+QHash<int, QByteArray> OnlineLibrary::roleNames() const
+{
+    static const QHash<int, QByteArray> names = {
+        {TitleRole, "title"},
+        {PublisherRole, "publisher"},
+        {ThumbURLRole, "thumbURL"},
+        {CoverURLRole, "coverURL"},
+        {RuleSystemRole, "ruleSystem"},
+        {FilesModelRole, "filesModel"},
+        {TitleBadgeRole, "titleBadge"},
+        {DatePurchasedRole, "datePurchased"},
+        {SelectedForSyncRole, "selectedForSync"},
+        {DownloadedDateRole, "downloadedDate"},
+        {LastModifiedRole, "lastModified"},
+        {LibraryItemObjectRole, "libraryItemObject"},
+    };
+    return names;
+}
+
+void OnlineLibrary::setNoneSelected(bool none)
+{
+    if (m_noneSelected == none)
+        return;
+    m_noneSelected = none;
+    emit selectedForSyncUpdated();
+}
+
+void OnlineLibrary::connectItem(LibraryItem *item)
+{
+    const auto filesChanged = [this](LibraryItem *changed) {
+        emitItemChanged(changed, {FilesModelRole, PublisherRole, DownloadedDateRole});
+    };
+    connect(item, &LibraryItem::filesInfoUpdated, this, filesChanged);
+    connect(item, &LibraryItem::downloadedDateUpdated, this, filesChanged);
+    connect(item, &LibraryItem::rulesInfoUpdated, this,
+            [this](LibraryItem *changed) { emitItemChanged(changed, {RuleSystemRole}); });
+    connect(item, &LibraryItem::itemBadgeUpdated, this,
+            [this](LibraryItem *changed) { emitItemChanged(changed, {TitleBadgeRole}); });
+    connect(item, &LibraryItem::selectedForSyncChanged, this,
+            [this, item]() { onItemSelectionChanged(item); });
+    connect(item->filesModel(), &ItemFilesModel::anyFileUpdateAvailableChanged, this,
+            &OnlineLibrary::onUpdatedItemsChanged);
+}
+
+void OnlineLibrary::emitItemChanged(const LibraryItem *item, const QVector<int> &roles)
+{
+    // Items not yet in the list (a refresh builds them before inserting) are announced by
+    // their insertion; inside a reset the views re-read everything anyway.
+    if (m_bulk)
+        return;
+    const auto it = m_rowIndex.constFind(item);
+    if (it == m_rowIndex.constEnd() || it.value() >= m_items.size())
+        return;
+    const QModelIndex changed = index(it.value());
+    emit dataChanged(changed, changed, roles);
+}
+
+void OnlineLibrary::onItemSelectionChanged(LibraryItem *item)
+{
+    m_selectedCount += item->selectedForSync() ? 1 : -1;
+    if (!m_bulk)
+        updateSelection();
+}
+
+void OnlineLibrary::updateSelection()
+{
+    emit selectedForSyncMayUpdated();
+    const bool all = m_selectedCount == m_items.size();
+    const bool none = m_selectedCount == 0;
+    if (all == m_allSelected && none == m_noneSelected)
+        return;
+    m_allSelected = all;
+    m_noneSelected = none;
+    emit selectedForSyncUpdated();
+}
+
+void OnlineLibrary::dropItems()
+{
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items)) {
+        disconnect(item.data(), nullptr, this, nullptr);
+        disconnect(item->filesModel(), nullptr, this, nullptr);
+    }
+    m_refreshIndex.clear();
+    // Oldest first: each item leaves the library's list of children, which is searched from
+    // the front; releasing from the back would make dropping a large library quadratic.
+    for (QSharedPointer<LibraryItem> &item : m_items)
+        item.reset();
+    m_items.clear();
+    m_rowIndex.clear();
+    m_selectedCount = 0;
+}
+
+void OnlineLibrary::clear()
+{
+    if (!m_items.isEmpty())
+        beginRemoveRows(QModelIndex(), 0, m_items.size() - 1);
+    const bool hadRows = !m_items.isEmpty();
+    dropItems();
+    if (hadRows)
+        endRemoveRows();
+    m_libraryWasEmpty = true;
+    QFile::remove(storePath());
+
+    const bool hadUpdates = m_itemsWithUpdates > 0;
+    m_itemsWithUpdates = 0;
+    if (hadUpdates)
+        emit anyItemUpdateAvailableChanged();
+    updateSelection();
+}
+
+void OnlineLibrary::setBinaryStore(bool binary)
+{
+    m_binaryStore = binary;
+}
+
+QString OnlineLibrary::storePath() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/library.")
+        + (m_binaryStore ? QStringLiteral("dat") : QStringLiteral("js"));
+}
+
+LibraryItem *OnlineLibrary::itemAt(int row) const
+{
+    // No shared-pointer copy: the sort and filter call this for every comparison.
+    return row >= 0 && row < m_items.size() ? m_items.at(row).data() : nullptr;
+}
+
+namespace {
+
+template<typename Predicate>
+bool anyFileAt(LibraryItem *item, Predicate predicate)
+{
+    if (!item)
+        return false;
+    for (LibraryFile *file : item->filesModel()->files()) {
+        if (predicate(file->status()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool OnlineLibrary::anyFileDownloadedAt(int row) const
+{
+    return anyFileAt(itemAt(row), [](LibraryFile::Status s) {
+        return s == LibraryFile::Downloaded || s == LibraryFile::UpdateAvailable;
+    });
+}
+
+bool OnlineLibrary::anyFileNotDownloadedAt(int row) const
+{
+    return anyFileAt(itemAt(row), [](LibraryFile::Status s) {
+        return s == LibraryFile::Remote || s == LibraryFile::Queued || s == LibraryFile::DownloadError
+            || s == LibraryFile::DownloadPaused;
+    });
+}
+
+bool OnlineLibrary::anyFileUpdateAvailableAt(int row) const
+{
+    return anyFileAt(itemAt(row), [](LibraryFile::Status s) { return s == LibraryFile::UpdateAvailable; });
+}
+
+qint64 OnlineLibrary::remainingBytes() const
+{
+    qint64 total = 0;
+    for (const QSharedPointer<LibraryItem> &item : m_items)
+        total += item->filesModel()->remainingBytes();
+    return total;
+}
+
+qint64 OnlineLibrary::remainingBytesSelected() const
+{
+    qint64 total = 0;
+    for (const QSharedPointer<LibraryItem> &item : m_items) {
+        if (item->selectedForSync())
+            total += item->filesModel()->remainingBytes();
+    }
+    return total;
+}
+
+void OnlineLibrary::collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
+                                      QMap<QString, LibraryFile *> &filesByPath) const
+{
+    for (const QSharedPointer<LibraryItem> &item : m_items)
+        item->filesModel()->collectFileHashes(filesByHash, filesByPath);
+}
+
+int OnlineLibrary::filesCount(int row) const
+{
+    if (row < 0 || row >= m_items.size())
+        return 0;
+    return m_items.at(row)->filesModel()->count();
+}
+
+void OnlineLibrary::selectAll()
+{
+    if (m_selectedCount == m_items.size())
+        return;
+    beginResetModel();
+    m_bulk = true;
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        item->setSelectedForSync(true);
+    m_bulk = false;
+    endResetModel();
+    updateSelection();
+}
+
+void OnlineLibrary::deselectAll()
+{
+    // Nothing to clear: a reset would only cost the views their scroll position.
+    if (m_selectedCount == 0)
+        return;
+    beginResetModel();
+    m_bulk = true;
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        item->setSelectedForSync(false);
+    m_bulk = false;
+    endResetModel();
+    updateSelection();
+}
+
+int OnlineLibrary::indexByLibraryItem(const LibraryItem *item) const
+{
+    return m_rowIndex.value(item, -1);
+}
+
+QVariant OnlineLibrary::get(int row, QByteArray role) const
+{
+    if (row < 0 || row >= m_items.size())
+        return QVariant();
+    return data(index(row), roleNames().key(role, -1));
+}
+
+void OnlineLibrary::downloadAll()
+{
+    const QList<QSharedPointer<LibraryItem>> items = m_items;
+    for (const QSharedPointer<LibraryItem> &item : items)
+        item->filesModel()->downloadAll();
+}
+
+void OnlineLibrary::downloadSelected()
+{
+    const QList<QSharedPointer<LibraryItem>> items = m_items;
+    for (const QSharedPointer<LibraryItem> &item : items) {
+        if (item->selectedForSync())
+            item->filesModel()->downloadAll();
+    }
+}
+
+void OnlineLibrary::onUpdatedItemsChanged(bool isUpdateAvailable)
+{
+    m_itemsWithUpdates += isUpdateAvailable ? 1 : -1;
+    if (!m_bulk)
+        emit anyItemUpdateAvailableChanged();
+}
+
+void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
+{
+    if (page == 1) {
+        m_refreshIndex.clear();
+        for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+            m_refreshIndex.insert(item->productId(), item);
+    }
+
+    int firstChanged = m_items.size();
+    int lastChanged = 0;
+    QList<QSharedPointer<LibraryItem>> newItems;
+
+    for (const QJsonValue &element : qAsConst(array)) {
+        const QJsonObject product = element.toObject();
+        const QString productId = product.value(QLatin1String("products_id")).toString();
+        QSharedPointer<LibraryItem> item = m_refreshIndex.value(productId);
+        if (item) {
+            const int row = m_rowIndex.value(item.data(), 0);
+            firstChanged = qMin(firstChanged, row);
+            lastChanged = qMax(lastChanged, row);
+        } else {
+            item = QSharedPointer<LibraryItem>(new LibraryItem(this));
+            item->setProductId(productId);
+            if (!m_libraryWasEmpty)
+                item->setTitleBadge(LibraryItemBadge::New);
+            connectItem(item.data());
+            newItems.append(item);
+        }
+        item->applyProduct(product);
+    }
+
+    if (lastChanged >= firstChanged)
+        emit dataChanged(index(firstChanged), index(lastChanged), {TitleRole, ThumbURLRole});
+
+    if (!newItems.isEmpty()) {
+        beginInsertRows(QModelIndex(), m_items.size(), m_items.size() + newItems.size() - 1);
+        for (const QSharedPointer<LibraryItem> &item : qAsConst(newItems)) {
+            m_rowIndex.insert(item.data(), m_items.size());
+            m_items.append(item);
+        }
+        endInsertRows();
+    }
+}
+
+void OnlineLibrary::onTitlesRefreshFinished()
+{
+    m_libraryWasEmpty = m_items.isEmpty();
+    m_refreshIndex.clear();
+    save();
+}
+
+void OnlineLibrary::keepDamagedStore(const QString &path, const QString &reason)
+{
+    const QString aside = path + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    if (QFile::rename(path, aside))
+        qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: saved library %1 %2; kept aside as %3")
+                                    .arg(QDir::toNativeSeparators(path), reason, QDir::toNativeSeparators(aside));
+    else
+        qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: saved library %1 %2; it could not be kept aside")
+                                    .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void OnlineLibrary::save()
+{
+    QJsonArray array;
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        array.append(item->toJson());
+    const QJsonDocument document(array);
+
+    const QString path = storePath();
+    QByteArray bytes;
+    if (m_binaryStore) {
+        bytes = toBinary(document);
+        if (!binaryDataComplete(bytes)) {
+            qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: the library is too large for %1; not saved")
+                                        .arg(QDir::toNativeSeparators(path));
+            return;
+        }
+    } else {
+        bytes = document.toJson(QJsonDocument::Indented);
+    }
+
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Written beside the old library and renamed over it only when complete, so that a crash
+    // or a full disk leaves the previous library in place.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: could not write %1: %2")
+                                    .arg(QDir::toNativeSeparators(path), file.errorString());
+}
+
+void OnlineLibrary::load()
+{
+    const QString path = storePath();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    QJsonDocument document;
+    if (m_binaryStore) {
+        document = fromBinary(bytes);
+        if (!document.isArray())
+            keepDamagedStore(path, QStringLiteral("failed validation"));
+    } else {
+        QJsonParseError error;
+        document = QJsonDocument::fromJson(bytes, &error);
+        if (error.error != QJsonParseError::NoError || !document.isArray()) {
+            keepDamagedStore(path, QStringLiteral("does not parse (%1)").arg(error.errorString()));
+            return;
+        }
+    }
+
+    const bool hadUpdates = m_itemsWithUpdates > 0;
+    beginResetModel();
+    m_bulk = true;
+    dropItems();
+    m_itemsWithUpdates = 0;
+
+    const QJsonArray array = document.array();
+    m_items.reserve(array.size());
+    for (const QJsonValue &element : array) {
+        QSharedPointer<LibraryItem> item(new LibraryItem(this));
+        connectItem(item.data());
+        item->fromJson(element);
+        m_rowIndex.insert(item.data(), m_items.size());
+        m_items.append(item);
+    }
+
+    m_libraryWasEmpty = m_items.isEmpty();
+    m_bulk = false;
+    endResetModel();
+    if (hadUpdates || m_itemsWithUpdates > 0)
+        emit anyItemUpdateAvailableChanged();
+    updateSelection();
+}

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QMultiHash>
 #include <QSharedPointer>
+#include <QVector>
 
 class LibraryFile;
 class LibraryItem;
@@ -82,6 +83,13 @@ signals:
     void anyItemUpdateAvailableChanged();
 
 private:
+    void connectItem(LibraryItem *item);
+    void emitItemChanged(const LibraryItem *item, const QVector<int> &roles);
+    void onItemSelectionChanged(LibraryItem *item);
+    void updateSelection();
+    void dropItems();
+    void keepDamagedStore(const QString &path, const QString &reason);
+
     QList<QSharedPointer<LibraryItem>> m_items;
     QMap<const LibraryItem *, int> m_rowIndex;
     QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;
@@ -90,4 +98,8 @@ private:
     bool m_allSelected = false;
     bool m_noneSelected = true;
     int m_itemsWithUpdates = 0;
+    int m_selectedCount = 0;
+    // Set while many items change at once (load, select all): the per-item reactions wait
+    // and run once at the end instead of once per item.
+    bool m_bulk = false;
 };

@@ -1,0 +1,215 @@
+#include "libraryfixtures.h"
+#include "testservices.h"
+
+#include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
+#include "library/libraryitem.h"
+#include "library/librarysortfiltermodel.h"
+#include "library/onlinelibrary.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace fixtures;
+
+class TestLibrarySortFilterModel : public QObject
+{
+    Q_OBJECT
+private:
+    // Products in library order; "Ember" sort tests need distinct publishers and titles.
+    void fill(const QList<QPair<QString, QString>> &titlesAndPublishers)
+    {
+        QJsonArray page;
+        int id = 1;
+        for (const auto &entry : titlesAndPublishers)
+            page.append(product(QString::number(id++), entry.first, {}, entry.second));
+        m_library->onTitlesRefreshResult(1, page);
+        m_library->onTitlesRefreshFinished();
+    }
+
+    QStringList visibleTitles() const
+    {
+        QStringList result;
+        for (int row = 0; row < m_model->rowCount(); ++row)
+            result << m_model->get(row, "title").toString() + QLatin1Char('@') + QString::number(m_model->rowToSource(row));
+        return result;
+    }
+
+    void setStatuses(int row, const QList<LibraryFile::Status> &statuses)
+    {
+        QJsonArray saved;
+        for (int i = 0; i < statuses.size(); ++i)
+            saved.append(QJsonObject{{QStringLiteral("serverFileName"), QStringLiteral("f%1.pdf").arg(i)},
+                                     {QStringLiteral("status"), int(statuses.at(i))}});
+        m_library->itemAt(row)->filesModel()->loadSavedFiles(saved);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("XDG_DATA_HOME", m_home.path().toLocal8Bit());
+    }
+
+    void init()
+    {
+        m_services = new TestServices(this);
+        m_library = new OnlineLibrary(this);
+        m_model = new LibrarySortFilterModel(this);
+        m_model->setSourceModel(m_library);
+    }
+
+    void cleanup()
+    {
+        delete m_model;
+        delete m_library;
+        delete m_services;
+    }
+
+    void sortKeys_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QStringList>("order");
+        // Library order: Zeta@0, alpha@1, Zeta@2, Beta@3.
+        QTest::newRow("none") << QByteArray() << QStringList{"Zeta@0", "alpha@1", "Zeta@2", "Beta@3"};
+        QTest::newRow("titleAZ") << QByteArray("titleAZ") << QStringList{"Beta@3", "Zeta@0", "Zeta@2", "alpha@1"};
+        QTest::newRow("titleZA") << QByteArray("titleZA") << QStringList{"alpha@1", "Zeta@0", "Zeta@2", "Beta@3"};
+        QTest::newRow("publisherAZ") << QByteArray("publisherAZ") << QStringList{"alpha@1", "Beta@3", "Zeta@0", "Zeta@2"};
+        QTest::newRow("reverseInitialIndex") << QByteArray("reverseInitialIndex") << QStringList{"Beta@3", "Zeta@2", "alpha@1", "Zeta@0"};
+        // Another role name keeps the order in force (descending from titleZA).
+        QTest::newRow("role name") << QByteArray("publisher") << QStringList{"Zeta@0", "Zeta@2", "Beta@3", "alpha@1"};
+    }
+
+    void sortKeys()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QStringList, order);
+        fill({{"Zeta", "P3"}, {"alpha", "P1"}, {"Zeta", "P3"}, {"Beta", "P2"}});
+        m_model->setSortRoleName("titleZA");  // a different order first, so the key must really apply
+        m_model->setSortRoleName(key);
+        QCOMPARE(m_model->sortRoleName(), key);
+        QCOMPARE(visibleTitles(), order);
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("dragon") << QStringLiteral("dragon") << QStringList{"Dragon Tales@0", "Sea Book@2"};
+        QTest::newRow("d?agon") << QStringLiteral("d?agon") << QStringList{"Dragon Tales@0", "Sea Book@2"};
+        QTest::newRow("selected") << QStringLiteral("true") << QStringList{"Wyrm@1"};
+        QTest::newRow("cover address") << QStringLiteral("img.tolvane-store") << QStringList{"Dragon Tales@0", "Wyrm@1", "Sea Book@2"};
+        QTest::newRow("badge") << QStringLiteral("0") << QStringList{"Dragon Tales@0", "Wyrm@1", "Sea Book@2"};
+        QTest::newRow("across roles") << QStringLiteral("Tales*Ember") << QStringList{};
+        QTest::newRow("unclosed set") << QStringLiteral("[a") << QStringList{};
+        QTest::newRow("nothing") << QStringLiteral("unicorn") << QStringList{};
+    }
+
+    void search()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, visible);
+        fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}, {"Sea Book", "DRAGONFLY"}});
+        m_library->itemAt(1)->setSelectedForSync(true);
+        m_model->setSortRoleName(QByteArray());
+        QSignalSpy changed(m_model, &LibrarySortFilterModel::filterStringChanged);
+        m_model->setFilterString(text);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(visibleTitles(), visible);
+        m_model->setFilterString(QString());
+        QCOMPARE(m_model->size(), 3);
+    }
+
+    void searchFollowsChangedItems()
+    {
+        fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}});
+        m_model->setSortRoleName(QByteArray());
+        m_model->setFilterString(QStringLiteral("wyrm"));
+        QCOMPARE(m_model->size(), 1);
+        // A later refresh renames the first product; the dynamic filter must see the new title.
+        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("1"), QStringLiteral("Wyrm Hunt"))});
+        QCOMPARE(visibleTitles(), (QStringList{"Wyrm Hunt@0", "Wyrm@1"}));
+    }
+
+    void tabFilters_data()
+    {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QStringList>("visible");
+        QTest::newRow("all") << int(LibraryFilterType::ALL) << QStringList{"Local@0", "Mixed@1", "Update@2", "Remote@3"};
+        QTest::newRow("downloaded") << int(LibraryFilterType::DOWNLOADED) << QStringList{"Mixed@1", "Update@2"};
+        QTest::newRow("not downloaded") << int(LibraryFilterType::NOT_DOWNLOADED) << QStringList{"Mixed@1", "Remote@3"};
+        QTest::newRow("update available") << int(LibraryFilterType::UPDATE_AVAILABLE) << QStringList{"Update@2"};
+    }
+
+    void tabFilters()
+    {
+        QFETCH(int, filter);
+        QFETCH(QStringList, visible);
+        fill({{"Local", "P"}, {"Mixed", "P"}, {"Update", "P"}, {"Remote", "P"}, {"Empty", "P"}});
+        m_model->setSortRoleName(QByteArray());
+        setStatuses(0, {LibraryFile::Local});
+        setStatuses(1, {LibraryFile::Downloaded, LibraryFile::Remote});
+        setStatuses(2, {LibraryFile::UpdateAvailable});
+        m_library->itemAt(4)->filesModel()->mergeServiceFiles({});
+        // Through the property system, as the views set it.
+        QVERIFY(m_model->setProperty("filter", QVariant::fromValue(LibraryFilterType::EnFilterType(filter))));
+        QCOMPARE(visibleTitles(), visible);
+    }
+
+    void selectionOverVisibleRows()
+    {
+        fill({{"Dragon", "P"}, {"Wyrm", "P"}, {"Drake", "P"}});
+        m_model->setFilterString(QStringLiteral("dr"));
+        QSignalSpy all(m_model, &LibrarySortFilterModel::isAllFilteredSelectedChanged);
+        m_model->selectFiltered();
+        QVERIFY(m_model->isAllFilteredSelected());
+        QVERIFY(m_model->isAnyFilteredSelected());
+        QVERIFY(!all.isEmpty());
+        QVERIFY(m_library->itemAt(0)->selectedForSync());
+        QVERIFY(!m_library->itemAt(1)->selectedForSync());
+        QVERIFY(m_library->itemAt(2)->selectedForSync());
+        QVERIFY(!m_library->allSelected());
+
+        m_library->itemAt(2)->setSelectedForSync(false);
+        QVERIFY(!m_model->isAllFilteredSelected());
+        QVERIFY(m_model->isAnyFilteredSelected());
+        m_model->unselectFiltered();
+        QVERIFY(!m_model->isAnyFilteredSelected());
+        QVERIFY(m_library->noneSelected());
+    }
+
+    void allSelectedWhenTheTabHidesEveryRow()
+    {
+        fill({{"Dragon", "P"}, {"Wyrm", "P"}});
+        m_library->itemAt(0)->setSelectedForSync(true);
+        QVERIFY(!m_model->isAllFilteredSelected());
+        m_model->setFilter(LibraryFilterType::DOWNLOADED);
+        QCOMPARE(m_model->size(), 0);
+        QVERIFY(!m_model->isAllFilteredSelected());  // the tab alone does not recompute it
+        m_library->itemAt(1)->setSelectedForSync(true);
+        QVERIFY(m_model->isAllFilteredSelected());
+        QVERIFY(!m_model->isAnyFilteredSelected());
+    }
+
+    void rowLookups()
+    {
+        fill({{"Dragon", "P"}, {"Wyrm", "P"}});
+        m_model->setSortRoleName("titleZA");
+        QCOMPARE(m_model->indexByLibraryItem(m_library->itemAt(0)), 1);
+        QCOMPARE(m_model->filesCount(0), 1);
+        QCOMPARE(m_model->roleNames(), m_library->roleNames());
+        m_model->setFilterString(QStringLiteral("wyrm"));
+        QCOMPARE(m_model->indexByLibraryItem(m_library->itemAt(0)), -1);
+        m_model->deleteRows({0});
+        QCOMPARE(m_library->rowCount(), 2);
+    }
+
+private:
+    QTemporaryDir m_home;
+    TestServices *m_services = nullptr;
+    OnlineLibrary *m_library = nullptr;
+    LibrarySortFilterModel *m_model = nullptr;
+};
+
+QTEST_GUILESS_MAIN(TestLibrarySortFilterModel)
+#include "tst_librarysortfiltermodel.moc"

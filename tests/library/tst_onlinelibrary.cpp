@@ -1,0 +1,362 @@
+#include "libraryfixtures.h"
+#include "testservices.h"
+
+#include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
+#include "library/libraryitem.h"
+#include "library/onlinelibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixtures;
+
+namespace {
+
+const int kLargeLibrary = 6000;  // several megabytes on disk: a kill lands inside a write
+
+void useDataDir(const QString &dir)
+{
+    qputenv("XDG_DATA_HOME", dir.toLocal8Bit());
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
+}
+
+void refresh(OnlineLibrary &library, const QList<QJsonArray> &pages, bool finish = true)
+{
+    for (int page = 0; page < pages.size(); ++page)
+        library.onTitlesRefreshResult(page + 1, pages.at(page));
+    if (finish)
+        library.onTitlesRefreshFinished();
+}
+
+QJsonArray products(int from, int count)
+{
+    QJsonArray page;
+    for (int i = from; i < from + count; ++i)
+        page.append(product(QString::number(i), QStringLiteral("Book %1").arg(i)));
+    return page;
+}
+
+QStringList titles(const OnlineLibrary &library)
+{
+    QStringList result;
+    for (int row = 0; row < library.rowCount(); ++row)
+        result << library.itemAt(row)->title();
+    return result;
+}
+
+// Child mode: saves a large library over and over until it is killed.
+int saveForever(const QString &dir)
+{
+    useDataDir(dir);
+    OnlineLibrary library;
+    library.onTitlesRefreshResult(1, products(0, kLargeLibrary));
+    QTextStream out(stdout);
+    for (;;) {
+        library.save();
+        out << "saved" << Qt::endl;
+    }
+}
+
+} // namespace
+
+class TestOnlineLibrary : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        useDataDir(m_home.path());
+    }
+
+    void init()
+    {
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+    }
+
+    void sameProductOnTwoPages_data()
+    {
+        QTest::addColumn<bool>("alreadyKnown");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("known before the refresh") << true << 1;
+        QTest::newRow("new in this refresh") << false << 2;
+    }
+
+    void sameProductOnTwoPages()
+    {
+        QFETCH(bool, alreadyKnown);
+        QFETCH(int, rows);
+        OnlineLibrary library;
+        if (alreadyKnown)
+            refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Old name"))}});
+        QSignalSpy changed(&library, &QAbstractItemModel::dataChanged);
+        refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))},
+                          {product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))}});
+        QCOMPARE(library.rowCount(), rows);
+        QCOMPARE(library.itemAt(0)->title(), QStringLiteral("Dragon Tales"));
+        if (alreadyKnown)
+            QVERIFY(!changed.isEmpty());
+    }
+
+    void newBadgesOnlyFromTheSecondRefresh()
+    {
+        OnlineLibrary library;
+        refresh(library, {products(1, 2)});
+        QCOMPARE(library.itemAt(0)->titleBadge(), LibraryItemBadge::None);
+        QCOMPARE(library.itemAt(1)->titleBadge(), LibraryItemBadge::None);
+
+        // Product 1 is no longer listed; it stays.
+        QJsonArray second = products(2, 2);
+        refresh(library, {second});
+        QCOMPARE(titles(library), (QStringList{QStringLiteral("Book 1"), QStringLiteral("Book 2"), QStringLiteral("Book 3")}));
+        QCOMPARE(library.itemAt(0)->titleBadge(), LibraryItemBadge::None);
+        QCOMPARE(library.itemAt(1)->titleBadge(), LibraryItemBadge::None);
+        QCOMPARE(library.itemAt(2)->titleBadge(), LibraryItemBadge::New);
+        QVERIFY(library.itemAt(2)->newBadgeTime().isValid());
+        QCOMPARE(library.data(library.index(2), OnlineLibrary::TitleBadgeRole).toInt(), int(LibraryItemBadge::New));
+    }
+
+    void productWithoutId()
+    {
+        QJsonObject anonymous = product(QString(), QStringLiteral("No id"));
+        anonymous.remove(QStringLiteral("products_id"));
+        OnlineLibrary library;
+        refresh(library, {{anonymous, anonymous}});
+        QCOMPARE(library.rowCount(), 2);
+        QCOMPARE(library.itemAt(0)->productId(), QString());
+        // The library now holds an item with the empty identifier: later refreshes update it.
+        refresh(library, {{anonymous}});
+        QCOMPARE(library.rowCount(), 2);
+    }
+
+    void rolesAndLookups()
+    {
+        OnlineLibrary library;
+        refresh(library, {products(1, 2)});
+        QCOMPARE(library.roleNames().value(257), QByteArray("title"));
+        QCOMPARE(library.roleNames().value(268), QByteArray("libraryItemObject"));
+        QCOMPARE(library.get(1, "title").toString(), QStringLiteral("Book 2"));
+        QVERIFY(!library.get(1, "nonsense").isValid());
+        QCOMPARE(library.data(library.index(1), Qt::InitialSortOrderRole).toInt(), 1);
+        QCOMPARE(library.filesCount(-1), 0);
+        QCOMPARE(library.filesCount(2), 0);
+        QCOMPARE(library.filesCount(1), 1);
+        QVERIFY(library.setData(library.index(0), QStringLiteral("x"), OnlineLibrary::TitleRole));
+        QCOMPARE(library.itemAt(0)->title(), QStringLiteral("Book 1"));
+        QCOMPARE(library.indexByLibraryItem(library.itemAt(1)), 1);
+    }
+
+    void selectionFlags()
+    {
+        OnlineLibrary library;
+        refresh(library, {products(1, 2)});
+        QSignalSpy updated(&library, &OnlineLibrary::selectedForSyncUpdated);
+        library.setData(library.index(0), true, OnlineLibrary::SelectedForSyncRole);
+        QCOMPARE(updated.count(), 1);
+        QVERIFY(!library.noneSelected());
+        QVERIFY(!library.allSelected());
+        library.setData(library.index(1), true, OnlineLibrary::SelectedForSyncRole);
+        QCOMPARE(updated.count(), 2);
+        QVERIFY(library.allSelected());
+        QCOMPARE(library.remainingBytesSelected(), library.remainingBytes());
+        library.deselectAll();
+        QVERIFY(library.noneSelected());
+        QCOMPARE(library.remainingBytesSelected(), 0);
+    }
+
+    void saveAndLoad_data()
+    {
+        QTest::addColumn<bool>("binary");
+        QTest::newRow("library.dat") << true;
+        QTest::newRow("library.js") << false;
+    }
+
+    void saveAndLoad()
+    {
+        QFETCH(bool, binary);
+        TestServices services;
+        {
+            OnlineLibrary library;
+            library.setBinaryStore(binary);
+            refresh(library, {products(1, 3)});
+            refresh(library, {products(4, 1)}, false);
+            library.itemAt(1)->setSelectedForSync(true);
+            library.itemAt(2)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
+            library.onTitlesRefreshFinished();
+        }
+        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                              + (binary ? QStringLiteral("/library.dat") : QStringLiteral("/library.js"))));
+
+        OnlineLibrary loaded;
+        loaded.setBinaryStore(binary);
+        QSignalSpy reset(&loaded, &QAbstractItemModel::modelReset);
+        loaded.load();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(titles(loaded), (QStringList{QStringLiteral("Book 1"), QStringLiteral("Book 2"),
+                                              QStringLiteral("Book 3"), QStringLiteral("Book 4")}));
+        QCOMPARE(loaded.itemAt(3)->titleBadge(), LibraryItemBadge::New);
+        QCOMPARE(loaded.itemAt(0)->titleBadge(), LibraryItemBadge::None);
+        QVERIFY(loaded.itemAt(1)->selectedForSync());
+        QVERIFY(!loaded.noneSelected());
+        QCOMPARE(loaded.itemAt(2)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
+        QVERIFY(!loaded.itemAt(2)->downloadedDate().isEmpty());
+        QCOMPARE(loaded.itemAt(2)->filesModel()->fileAt(0)->serverFileName(), QStringLiteral("Book 3.pdf"));
+        for (int row = 0; row < loaded.rowCount(); ++row)
+            QCOMPARE(loaded.indexByLibraryItem(loaded.itemAt(row)), row);
+
+        // A second load replaces the items; the old ones are no longer found.
+        LibraryItem *before = loaded.itemAt(0);
+        QPointer<LibraryItem> guard(before);
+        loaded.load();
+        QVERIFY(guard.isNull());
+        QCOMPARE(loaded.indexByLibraryItem(loaded.itemAt(0)), 0);
+        QCOMPARE(loaded.rowCount(), 4);
+    }
+
+    void storesAreIndependent()
+    {
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        {
+            OnlineLibrary binary;
+            refresh(binary, {products(1, 2)});
+        }
+        const QByteArray binaryBytes = [&] {
+            QFile f(dir + QStringLiteral("/library.dat"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(!binaryBytes.isEmpty());
+
+        OnlineLibrary text;
+        text.setBinaryStore(false);
+        text.load();
+        QCOMPARE(text.rowCount(), 0);
+        refresh(text, {products(5, 1)});
+        QVERIFY(QFile::exists(dir + QStringLiteral("/library.js")));
+        QFile f(dir + QStringLiteral("/library.dat"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), binaryBytes);
+    }
+
+    void damagedStoreIsKeptAside_data()
+    {
+        QTest::addColumn<bool>("binary");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("rowsAfter");
+        QTest::newRow("binary garbage") << true << QByteArray("qbjs\x01\0\0\0garbage", 15) << 0;
+        QTest::newRow("binary object") << true << QByteArray() << 0;
+        QTest::newRow("truncated text") << false << QByteArray("[{\"title\": \"Bo") << 2;
+        QTest::newRow("text object") << false << QByteArray("{\"title\": 1}") << 2;
+    }
+
+    void damagedStoreIsKeptAside()
+    {
+        QFETCH(bool, binary);
+        QFETCH(QByteArray, content);
+        QFETCH(int, rowsAfter);
+        if (content.isEmpty()) {
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+            content = QJsonDocument(QJsonObject{{QStringLiteral("a"), 1}}).toBinaryData();
+QT_WARNING_POP
+        }
+        OnlineLibrary library;
+        library.setBinaryStore(binary);
+        refresh(library, {products(1, 2)}, false);
+        const QString path = library.storePath();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
+        library.load();
+        QCOMPARE(library.rowCount(), rowsAfter);
+        QVERIFY(!QFile::exists(path));
+        QFile aside(path + QStringLiteral(".damaged"));
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll(), content);
+    }
+
+    void killedWhileSavingLeavesALoadableLibrary()
+    {
+        {
+            OnlineLibrary old;
+            refresh(old, {products(0, 3)});
+        }
+        QProcess child;
+        QByteArray output;
+        connect(&child, &QProcess::readyReadStandardOutput, this, [&] { output += child.readAllStandardOutput(); });
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--save-forever"), m_home.path()});
+        QVERIFY(child.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(output.contains("saved") || child.state() != QProcess::Running, 30000);
+        QVERIFY(child.state() == QProcess::Running);
+        // Watch the store while the child keeps saving; kill it the moment the file looks
+        // shorter than a complete save (a write in progress), or after a few more saves.
+        const QString path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/library.dat");
+        const qint64 complete = QFileInfo(path).size();
+        QElapsedTimer watch;
+        watch.start();
+        while (output.count("saved") < 4 && watch.elapsed() < 20000) {
+            QCoreApplication::processEvents();
+            if (QFileInfo(path).size() < complete)
+                break;
+        }
+        child.kill();
+        QVERIFY(child.waitForFinished());
+
+        OnlineLibrary library;
+        library.load();
+        QVERIFY2(library.rowCount() == 3 || library.rowCount() == kLargeLibrary, qPrintable(QString::number(library.rowCount())));
+        QVERIFY(!QFile::exists(library.storePath() + QStringLiteral(".damaged")));
+    }
+
+    void clearEmptiesEverything()
+    {
+        OnlineLibrary library;
+        refresh(library, {products(1, 2)});
+        library.itemAt(0)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
+        library.onTitlesRefreshResult(1, {product(QStringLiteral("1"), QStringLiteral("Book 1"), {serviceFile(QStringLiteral("Book 1.pdf"), QStringLiteral("2022-01-01T00:00:00"))})});
+        QVERIFY(library.anyItemUpdateAvailable());
+        QVERIFY(QFile::exists(library.storePath()));
+
+        QSignalSpy updates(&library, &OnlineLibrary::anyItemUpdateAvailableChanged);
+        QSignalSpy removed(&library, &QAbstractItemModel::rowsRemoved);
+        LibraryItem *old = library.itemAt(0);
+        library.clear();
+        QCOMPARE(library.rowCount(), 0);
+        QCOMPARE(removed.count(), 1);
+        QVERIFY(!library.anyItemUpdateAvailable());
+        QCOMPARE(updates.count(), 1);
+        QVERIFY(!QFile::exists(library.storePath()));
+        QCOMPARE(library.indexByLibraryItem(old), -1);
+        // The next refresh counts as the first one: no New badges.
+        refresh(library, {products(1, 1)});
+        QCOMPARE(library.itemAt(0)->titleBadge(), LibraryItemBadge::None);
+    }
+
+private:
+    QTemporaryDir m_home;
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--save-forever") == 0) {
+        QCoreApplication app(argc, argv);
+        return saveForever(QString::fromLocal8Bit(argv[2]));
+    }
+    QCoreApplication app(argc, argv);
+    TestOnlineLibrary test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_onlinelibrary.moc"
