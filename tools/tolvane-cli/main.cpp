@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
            "The service address may be set with TOLVANE_API_BASE_URL."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      tr("Write the service log to standard error."));
     parser.addOption(verbose);
     parser.addPositionalArgument(QStringLiteral("command"),
