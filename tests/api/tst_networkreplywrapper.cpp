@@ -393,6 +393,26 @@ private slots:
         QCOMPARE(smallSpy.first().at(0).toBool(), true);
     }
 
+    void untrustedCertificateIsNeverAccepted()
+    {
+        const std::string data = TESTS_SOURCE_DIR "/api/data/";
+        LoopbackServer server(data + "selfsigned.crt", data + "selfsigned.key");
+        server.get("/api/v1/item", [](const httplib::Request &, httplib::Response &response) {
+            LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "1"));
+        });
+        server.start();
+        QVERIFY(server.rootUrl().startsWith(QLatin1String("https://")));
+        TestServices services;
+        LogCapture log;
+        auto *wrapper = new NetworkReplyWrapper(requestFor(server, "/item"), NetworkReplyWrapper::Get, {}, true);
+        QSignalSpy spy(wrapper, &NetworkReplyWrapper::replyFinished);
+        QVERIFY(!waitForReport(spy).isEmpty());
+        QCOMPARE(spy.first().at(0).toBool(), false);
+        QCOMPARE(spy.first().at(1).value<QJsonValue>(), QJsonValue());
+        QCOMPARE(server.count("/api/v1/item"), 0);
+        QVERIFY(log.contains(QStringLiteral("Error:SslHandshakeFailedError")));
+    }
+
 private:
     QTemporaryDir m_config;
 };

@@ -140,7 +140,7 @@ private slots:
                                     "p\xc3\xa4ss \"word\"\r\n"
                                     "--TOLVANE1Q2W8E3R4T5Y--\r\n";
         QCOMPARE(server.body, expected);
-        const QList<QByteArray> headers = (server.headers + "\r\n").split('\n');
+        const QList<QByteArray> headers = QByteArray(server.headers + "\r\n").split('\n');
         QCOMPARE(headers.first(), QByteArray("POST /create_account_app.php HTTP/1.1\r"));
         QVERIFY(headers.contains("Content-Type: multipart/form-data; boundary=TOLVANE1Q2W8E3R4T5Y\r"));
         QVERIFY(headers.contains("Content-Length: " + QByteArray::number(expected.size()) + '\r'));
@@ -441,6 +441,7 @@ private slots:
         QSignalSpy refreshing(api, &RemoteAPI::isRefreshingChanged);
         QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
         api->refreshLibrary(5);
+        api->refreshLibrary(0);
         QCOMPARE(refreshing.size(), 0);
         QVERIFY(!api->isRefreshing());
         api->refreshLibrary(1);

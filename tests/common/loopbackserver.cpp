@@ -8,8 +8,17 @@ std::string LoopbackServer::Received::header(const std::string &name) const
 }
 
 LoopbackServer::LoopbackServer()
+    : m_owned(std::make_unique<httplib::Server>()), m_server(*m_owned)
 {
     // Idle keep-alive connections must not hold up stop().
+    m_server.set_keep_alive_timeout(1);
+}
+
+LoopbackServer::LoopbackServer(const std::string &certificatePath, const std::string &keyPath)
+    : m_owned(std::make_unique<httplib::SSLServer>(certificatePath.c_str(), keyPath.c_str())),
+      m_server(*m_owned),
+      m_tls(true)
+{
     m_server.set_keep_alive_timeout(1);
 }
 
@@ -88,7 +97,7 @@ void LoopbackServer::stop()
 
 QString LoopbackServer::rootUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+    return (m_tls ? QStringLiteral("https://127.0.0.1:%1") : QStringLiteral("http://127.0.0.1:%1")).arg(m_port);
 }
 
 QString LoopbackServer::apiBaseUrl() const

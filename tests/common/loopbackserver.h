@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -43,6 +44,8 @@ public:
     using Handler = std::function<void(const httplib::Request &, httplib::Response &)>;
 
     LoopbackServer();
+    // Serves https with the given certificate and key files instead of plain http.
+    LoopbackServer(const std::string &certificatePath, const std::string &keyPath);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
@@ -55,7 +58,7 @@ public:
     void stop();
 
     int port() const { return m_port; }
-    // "http://127.0.0.1:<port>"
+    // "http://127.0.0.1:<port>" (https for a TLS server)
     QString rootUrl() const;
     // rootUrl() followed by "/api/v1"
     QString apiBaseUrl() const;
@@ -72,7 +75,9 @@ public:
 private:
     Handler recording(Handler handler);
 
-    httplib::Server m_server;
+    std::unique_ptr<httplib::Server> m_owned;
+    httplib::Server &m_server;
+    bool m_tls = false;
     std::thread m_thread;
     int m_port = -1;
     mutable std::mutex m_mutex;
