@@ -243,22 +243,6 @@ private slots:
         QCOMPARE(api->customersId(), QString()); // a number is not taken for the id
     }
 
-    void failedLoginKeepsTheKey()
-    {
-        LoopbackServer server;
-        TestServices services;
-        server.post("/api/v1/token", [](const httplib::Request &, httplib::Response &response) {
-            LoopbackServer::reply(response, 401, LoopbackServer::envelope("error", json("'Invalid key'")));
-        });
-        start(server);
-        RemoteAPI *api = services.remoteAPI();
-        QSignalSpy failed(api, &RemoteAPI::loginFailed);
-        api->doLogin(QStringLiteral("wrong"));
-        QVERIFY(failed.wait(10000));
-        QCOMPARE(api->appKey(), QStringLiteral("wrong"));
-        QVERIFY(!QSettings().childGroups().contains(QStringLiteral("login")));
-    }
-
     void logoutDuringTokenRequest()
     {
         LogCapture log;
@@ -379,25 +363,6 @@ private slots:
                              "filters.parent_id"));
         QCOMPARE(first.header("Authorization"), std::string("Bearer tok"));
         QCOMPARE(first.header("Content-Type"), std::string("application/json"));
-    }
-
-    void pageSizeSetting_data()
-    {
-        QTest::addColumn<QVariant>("setting");
-        QTest::addColumn<int>("pageSize");
-        QTest::newRow("missing") << QVariant() << 500;
-        QTest::newRow("too small") << QVariant(3) << 10;
-        QTest::newRow("custom") << QVariant(40) << 40;
-    }
-
-    void pageSizeSetting()
-    {
-        QFETCH(QVariant, setting);
-        QFETCH(int, pageSize);
-        if (setting.isValid())
-            QSettings().setValue(QStringLiteral("booksPerPage"), setting);
-        RemoteAPI api;
-        QCOMPARE(RemoteAPI::booksPerPage(), pageSize);
     }
 
     void failureOnALaterPageKeepsEarlierPages()
