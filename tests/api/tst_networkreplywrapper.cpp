@@ -232,10 +232,10 @@ private slots:
             QCOMPARE(QByteArray::fromStdString(resentAuthorization), kBearerFresh);
 
         // A later sign-in must not revive the finished wrapper.
-        services.remoteAPI()->doLogin(QStringLiteral("again"));
-        QTRY_COMPARE(server.count("/api/v1/token"), 2);
         QSignalSpy settled(services.remoteAPI(), tokenSucceeds ? &RemoteAPI::loginSucceeded : &RemoteAPI::loginFailed);
+        services.remoteAPI()->doLogin(QStringLiteral("again"));
         QVERIFY(settled.wait(10000));
+        QCOMPARE(server.count("/api/v1/token"), 2);
         QCOMPARE(server.count("/api/v1/item"), itemRequests);
         QCOMPARE(spy.size(), 1);
     }
