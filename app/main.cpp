@@ -1,7 +1,9 @@
-#include <QApplication>
-#include <QQuickView>
-
 #include "app/constants.h"
+#include "app/logger.h"
+#include "app/quenlithapplication.h"
+#include "app/settings.h"
+
+#include <QDebug>
 
 int main(int argc, char *argv[])
 {
@@ -10,10 +12,18 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(Constants::OrganizationName);
     QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
 
-    QApplication app(argc, argv);
-    QQuickView view;
-    view.setTitle(Constants::ApplicationName);
-    view.resize(920, 700);
-    view.show();
-    return app.exec();
+    if (SingleApplication::isAnotherInstanceRunning())
+        return 0;
+
+    QuenlithApplication app(argc, argv);
+
+    Logger::instance().setEnabledPredicate([&app] { return app.settings()->loggingEnabled(); });
+    qInstallMessageHandler(messageHandler);
+    qDebug().nospace() << "INFO: " << QStringLiteral("Start application v%1").arg(Constants::ApplicationVersion);
+
+    const int result = app.exec();
+    // The controller's settings go with it; lines written while it is torn down follow the last value.
+    const bool loggingEnabled = app.settings()->loggingEnabled();
+    Logger::instance().setEnabledPredicate([loggingEnabled] { return loggingEnabled; });
+    return result;
 }

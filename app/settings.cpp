@@ -5,6 +5,7 @@
 #include "downloads/downloadmanager.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -23,12 +24,34 @@ const QString kDeletePermanentlyKey = QStringLiteral("deletePermanently");
 const QString kEqualRowHeightKey = QStringLiteral("LibraryView/equalRowHeight");
 const QString kShowDeleteConfirmationKey = QStringLiteral("showDeleteConfirmation");
 
+const QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+const QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
+
 } // namespace
 
 Settings::Settings(QObject *parent)
     : QObject(parent)
 {
     load();
+    // A store written by an earlier version may still be readable by others.
+    QSettings store;
+    if (QFileInfo::exists(store.fileName()))
+        protectStore(store);
+}
+
+void Settings::protectStore(QSettings &store)
+{
+#ifdef Q_OS_UNIX
+    // The folder first, so that the file is never reachable by others, not even while the store
+    // replaces it with a freshly created one.
+    const QString dir = QFileInfo(store.fileName()).absolutePath();
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, kOwnerDir);
+    store.sync();
+    QFile::setPermissions(store.fileName(), kOwnerFile);
+#else
+    store.sync();
+#endif
 }
 
 QString Settings::defaultLibraryDirectory()
@@ -109,7 +132,9 @@ void Settings::setLoggingEnabled(bool on)
 
 void Settings::setShowDeleteConfirmation(bool on)
 {
-    QSettings().setValue(kShowDeleteConfirmationKey, on);
+    QSettings store;
+    store.setValue(kShowDeleteConfirmationKey, on);
+    protectStore(store);
     emit showDeleteConfirmationChanged(on);
 }
 
@@ -140,6 +165,7 @@ void Settings::save()
     store.setValue(kLoggingEnabledKey, m_loggingEnabled);
     store.setValue(kDeletePermanentlyKey, m_deletePermanently);
     store.setValue(kEqualRowHeightKey, m_equalRowHeight);
+    protectStore(store);
 }
 
 void Settings::load()

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QSettings;
+
 class Settings : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,9 @@ public:
     void setEqualRowHeight(bool on);
 
     static QString defaultLibraryDirectory();
+
+    // Writes `store` to disk readable by the user alone: it also holds the sign-in keys.
+    static void protectStore(QSettings &store);
 
 public slots:
     void save();

@@ -1,8 +1,24 @@
 #include "app/settings.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+int modeOf(const QString &path)
+{
+    struct stat status {};
+    if (stat(QFile::encodeName(path).constData(), &status) != 0)
+        return -1;
+    return status.st_mode & 0777;
+}
+
+} // namespace
 
 class TestSettings : public QObject
 {
@@ -16,13 +32,163 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
     }
 
+    void init()
+    {
+        QSettings().clear();
+        QSettings().sync();
+    }
+
+    void clampsSimultaneousDownloads_data()
+    {
+        QTest::addColumn<int>("given");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("zero") << 0 << 1;
+        QTest::newRow("negative") << -4 << 1;
+        QTest::newRow("nine") << 9 << 5;
+        QTest::newRow("in range") << 2 << 2;
+        QTest::newRow("upper bound") << 5 << 5;
+    }
+
     void clampsSimultaneousDownloads()
     {
+        QFETCH(int, given);
+        QFETCH(int, stored);
         Settings settings;
-        settings.setSimultaneousDownloads(0);
-        QCOMPARE(settings.simultaneousDownloads(), 1);
-        settings.setSimultaneousDownloads(9);
+        QSignalSpy changed(&settings, &Settings::simultaneousDownloadsChanged);
+        settings.setSimultaneousDownloads(given);
+        QCOMPARE(settings.simultaneousDownloads(), stored);
+        // The default is 3: only a real change is announced.
+        QCOMPARE(changed.count(), stored == 3 ? 0 : 1);
+    }
+
+    void stripsTrailingSeparators_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("two backslashes") << QStringLiteral("C:\\Books\\\\") << QStringLiteral("C:\\Books");
+        QTest::newRow("mixed") << QStringLiteral("/home/u/Books/\\/\\") << QStringLiteral("/home/u/Books");
+        QTest::newRow("only slashes") << QStringLiteral("///") << QString();
+        QTest::newRow("only mixed") << QStringLiteral("\\/\\") << QString();
+        QTest::newRow("inner kept") << QStringLiteral("/a//b") << QStringLiteral("/a//b");
+    }
+
+    void stripsTrailingSeparators()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, stored);
+        Settings settings;
+        QSignalSpy changed(&settings, &Settings::libraryDirectoryChanged);
+        settings.setLibraryDirectory(given);
+        QCOMPARE(settings.libraryDirectory(), stored);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.first().first().toString(), stored);
+
+        settings.setLibraryDirectory(stored + QStringLiteral("/"));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void defaultsOnEmptyStore()
+    {
+        Settings settings;
+        QCOMPARE(settings.simultaneousDownloads(), 3);
+        QCOMPARE(settings.updateBookPolicy(), Settings::AskEachTime);
+        QVERIFY(settings.checkUpdateOnStart());
+        QVERIFY(settings.showThumbnails());
+        QVERIFY(settings.loggingEnabled());
+        QVERIFY(settings.deletePermanently());
+        QVERIFY(!settings.equalRowHeight());
+        QVERIFY(settings.showDeleteConfirmation());
+        QVERIFY(settings.libraryDirectory().endsWith(QStringLiteral("/Tolvane")));
+    }
+
+    void loadsOutOfRangeValuesUnchanged()
+    {
+        {
+            QSettings store;
+            store.setValue(QStringLiteral("simultaneousDownloads"), 8);
+            store.setValue(QStringLiteral("updateBookPolicy"), 7);
+            store.setValue(QStringLiteral("libraryDirectory"), QStringLiteral("/books//"));
+        }
+        Settings settings;
+        QCOMPARE(settings.simultaneousDownloads(), 8);
+        QCOMPARE(int(settings.updateBookPolicy()), 7);
+        QCOMPARE(settings.libraryDirectory(), QStringLiteral("/books//"));
+
+        settings.setUpdateBookPolicy(static_cast<Settings::UpdateBookPolicy>(9));
+        QCOMPARE(int(settings.updateBookPolicy()), 9);
+        settings.setSimultaneousDownloads(8);
         QCOMPARE(settings.simultaneousDownloads(), 5);
+    }
+
+    void valuesSurviveOnlyAfterSave()
+    {
+        Settings settings;
+        settings.setSimultaneousDownloads(5);
+        settings.setLibraryDirectory(QStringLiteral("/srv/books"));
+        settings.setUpdateBookPolicy(Settings::ReplaceOldFiles);
+        settings.setShowThumbnails(false);
+        settings.setLoggingEnabled(false);
+        settings.setDeletePermanently(false);
+        settings.setEqualRowHeight(true);
+        settings.setCheckUpdateOnStart(false);
+
+        QCOMPARE(Settings().simultaneousDownloads(), 3);
+        QVERIFY(Settings().showThumbnails());
+
+        settings.save();
+        Settings reloaded;
+        QCOMPARE(reloaded.simultaneousDownloads(), 5);
+        QCOMPARE(reloaded.libraryDirectory(), QStringLiteral("/srv/books"));
+        QCOMPARE(reloaded.updateBookPolicy(), Settings::ReplaceOldFiles);
+        QVERIFY(!reloaded.showThumbnails());
+        QVERIFY(!reloaded.loggingEnabled());
+        QVERIFY(!reloaded.deletePermanently());
+        QVERIFY(reloaded.equalRowHeight());
+        QVERIFY(!reloaded.checkUpdateOnStart());
+        QCOMPARE(QSettings().value(QStringLiteral("LibraryView/equalRowHeight")).toBool(), true);
+    }
+
+    void showDeleteConfirmationWritesOnEveryCall()
+    {
+        Settings settings;
+        QSignalSpy changed(&settings, &Settings::showDeleteConfirmationChanged);
+        settings.setShowDeleteConfirmation(true);
+        settings.setShowDeleteConfirmation(true);
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(QSettings().contains(QStringLiteral("showDeleteConfirmation")));
+
+        settings.setShowDeleteConfirmation(false);
+        QVERIFY(!Settings().showDeleteConfirmation());
+        QCOMPARE(changed.last().first().toBool(), false);
+    }
+
+    // The handler that logs the change must run while file logging is still on, in both directions.
+    void loggingSignalSeesLoggingOn()
+    {
+        Settings settings;
+        QList<bool> seenDuringSignal;
+        connect(&settings, &Settings::loggingEnabledChanged, this,
+                [&] { seenDuringSignal.append(settings.loggingEnabled()); });
+        settings.setLoggingEnabled(true);
+        settings.setLoggingEnabled(false);
+        settings.setLoggingEnabled(false);
+        settings.setLoggingEnabled(true);
+        QCOMPARE(seenDuringSignal, (QList<bool>{true, true}));
+        QVERIFY(settings.loggingEnabled());
+    }
+
+    void storeIsPrivate()
+    {
+        Settings settings;
+        settings.save();
+        const QString file = QSettings().fileName();
+        QCOMPARE(modeOf(file), 0600);
+        QCOMPARE(modeOf(QFileInfo(file).absolutePath()), 0700);
+
+        // Widened by someone else: tightened again by the next write.
+        chmod(QFile::encodeName(file).constData(), 0644);
+        settings.setShowDeleteConfirmation(false);
+        QCOMPARE(modeOf(file), 0600);
     }
 
 private:

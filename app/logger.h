@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QRecursiveMutex>
+#include <QString>
+
+#include <functional>
+
+// The process-wide daily log file in the application data directory.
+class Logger : public QFile
+{
+public:
+    using EnabledPredicate = std::function<bool()>;
+    using Clock = std::function<QDateTime()>;
+
+    static Logger &instance();
+
+    void setEnabledPredicate(EnabledPredicate predicate);
+    void write(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    void removeOldLogs();
+
+    static QString logFilePath(const QDate &date);
+
+    // Lets tests move "now" (the file name, the month rule and the change of day all follow it).
+    static void setClock(Clock clock);
+
+private:
+    Logger();
+    static QDateTime now();
+
+    QDate m_currentDate;
+    EnabledPredicate m_enabledPredicate;
+    // Recursive because deleting an old log file logs a line through the same logger.
+    QRecursiveMutex m_mutex;
+};
+
+// Installed with qInstallMessageHandler: console output, then the log file.
+void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message);

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "app/applicationservices.h"
+#include "app/settings.h"
+#include "app/singleapplication.h"
+#include "api/remoteapi.h"
+#include "downloads/downloadmanager.h"
+#include "library/onlinelibrary.h"
+
+#include <QAction>
+
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class ErrorsListModel;
+class LibraryItem;
+class LibrarySortFilterModel;
+class QNetworkAccessManager;
+class QQuickView;
+class QTimer;
+
+// The application object: owns every long-lived object, publishes them to QML as `app`, and
+// carries the operations that span several of them.
+class QuenlithApplication : public SingleApplication, public ApplicationServices
+{
+    Q_OBJECT
+    Q_PROPERTY(Settings *settings READ settings CONSTANT)
+    Q_PROPERTY(RemoteAPI *remoteAPI READ remoteAPI CONSTANT)
+    Q_PROPERTY(bool isFolderScanning READ isFolderScanning WRITE setIsFolderScanning NOTIFY folderScanningChanged)
+    Q_PROPERTY(QAction *syncAction READ syncAction CONSTANT)
+    Q_PROPERTY(bool isSyncing READ isSyncing NOTIFY isSyncingChanged)
+    Q_PROPERTY(bool isDebug READ isDebug CONSTANT)
+    Q_PROPERTY(bool isMobile READ isMobile CONSTANT)
+    Q_PROPERTY(bool isFirstLoginInfo READ isFirstLoginInfo WRITE setIsFirstLoginInfo NOTIFY isFirstLoginInfoChanged)
+    Q_PROPERTY(bool isInSelectionMode READ isInSelectionMode WRITE setIsInSelectionMode NOTIFY isInSelectionModeChanged)
+    Q_PROPERTY(DownloadManager *downloadManager READ downloadManager CONSTANT)
+    Q_PROPERTY(OnlineLibrary *onlineLibrary READ onlineLibrary CONSTANT)
+
+public:
+    QuenlithApplication(int &argc, char **argv);
+    ~QuenlithApplication() override;
+
+    static QuenlithApplication *instance();
+
+    // ApplicationServices
+    QNetworkAccessManager *networkAccessManager() const override { return m_networkAccessManager; }
+    RemoteAPI *remoteAPI() const override { return m_remoteAPI.get(); }
+    Settings *settings() const override { return m_settings.get(); }
+    DownloadManager *downloadManager() const override { return m_downloadManager.get(); }
+    OnlineLibrary *onlineLibrary() const override { return m_onlineLibrary.get(); }
+    bool isSyncing() const override { return m_isSyncing; }
+    void askUpdateFile(LibraryFile *file) override;
+    void askDeleteFile(LibraryFile *file) override;
+
+    LibrarySortFilterModel *libraryModel() const { return m_libraryModel.get(); }
+    ErrorsListModel *errorsListModel() const { return m_errorsListModel.get(); }
+    QQuickView *view() const { return m_view.get(); }
+    QAction *syncAction() const { return m_syncAction; }
+
+    bool isFolderScanning() const { return m_isFolderScanning; }
+    void setIsFolderScanning(bool scanning);
+    bool isDebug() const { return false; }
+    bool isMobile() const { return false; }
+    bool isFirstLoginInfo() const { return m_isFirstLoginInfo; }
+    void setIsFirstLoginInfo(bool on);
+    bool isInSelectionMode() const { return m_isInSelectionMode; }
+    void setIsInSelectionMode(bool on);
+
+    Q_INVOKABLE QString selectFolderDialog(QString initialDir = QString());
+    Q_INVOKABLE bool isDirWritable(QString dir);
+    Q_INVOKABLE QString lastExistingDir(QString path);
+    Q_INVOKABLE void notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index) override;
+
+    // The window state of the stored "maximized" and "geometry" keys.
+    void restoreWindow();
+    void saveWindowState();
+
+    static bool hasTextModelFlag(const QStringList &arguments);
+
+    static const int kSaveDelayMs = 2000;
+    // Lets tests wait less than the two seconds of the delayed save.
+    static void setSaveDelay(int ms);
+
+public slots:
+    void raiseApp();
+    void switchLibrarySync();
+    void switchLibrarySyncOn();
+    void switchLibrarySyncOff();
+    void startSyncFiles();
+    void downloadSelected();
+    void saveModelDelayed() override;
+    void handleDownloadFailedForItem(const LibraryItem *item);
+
+signals:
+    void isSyncingChanged();
+    void libraryScanningFinished();
+    void libraryScanningStarted();
+    void isFirstLoginInfoChanged();
+    void folderScanningChanged();
+    void isInSelectionModeChanged();
+
+private slots:
+    void onTitlesRefreshFinished(bool success);
+    void onAnyItemSeleted();
+    void onLoggedInChanged();
+    void onAllDownloadsFinished();
+    void onAboutToQuit();
+
+private:
+    void registerFonts();
+    void createAppDataDir();
+    void registerTypes();
+    void connectObjects();
+    void updateSyncActionText();
+    void startSync();
+    void queueDownloads();
+    void endSync();
+    void checkFreeSpace(const std::function<void()> &continuation, const std::function<void()> &retry);
+    QObject *rootDialog(const char *name) const;
+
+    QNetworkAccessManager *m_networkAccessManager = nullptr;
+    QAction *m_syncAction = nullptr;
+    bool m_isSyncing = false;
+    bool m_isFirstLoginInfo = true;
+    bool m_isFolderScanning = false;
+    bool m_isInSelectionMode = false;
+    std::unique_ptr<DownloadManager> m_downloadManager;
+    std::unique_ptr<OnlineLibrary> m_onlineLibrary;
+    std::unique_ptr<LibrarySortFilterModel> m_libraryModel;
+    std::unique_ptr<ErrorsListModel> m_errorsListModel;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<RemoteAPI> m_remoteAPI;
+    std::unique_ptr<QQuickView> m_view;
+    QTimer *m_saveTimer = nullptr;
+};

@@ -1,0 +1,136 @@
+#include "app/singleapplication.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSystemSemaphore>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Generous: a sanitizer build takes a while to bring up its window.
+const int kStartTimeoutMs = 60000;
+// The watcher polls once a second; allow for a loaded machine on top.
+const int kRaiseTimeoutMs = 3000;
+
+const QByteArray kStartLine = "Start application v3.0.1.3";
+const QByteArray kRaiseLine = "INFO: Application: Raise requested by another start";
+
+// One run of the real program, with its output collected as it arrives.
+class Run
+{
+public:
+    explicit Run(const QProcessEnvironment &environment)
+    {
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&process, &QProcess::readyRead, [this] { output += process.readAll(); });
+        process.start(QStringLiteral(TOLVANE_BINARY), QStringList());
+    }
+
+    ~Run()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    QProcess process;
+    QByteArray output;
+};
+
+} // namespace
+
+// Fails at once when the program ends before it is up, instead of waiting out the timeout.
+#define VERIFY_STARTED(run)                                                                          \
+    QTRY_VERIFY_WITH_TIMEOUT((run).output.contains(kStartLine)                                      \
+                                 || (run).process.state() == QProcess::NotRunning,                   \
+                             kStartTimeoutMs);                                                       \
+    QVERIFY2((run).output.contains(kStartLine), (run).output.constData())
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_profile = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_profile->isValid());
+        const QString root = m_profile->path();
+        m_environment = QProcessEnvironment::systemEnvironment();
+        // The named segment and semaphore hang off files in the temporary folder, so a folder
+        // of our own keeps these runs apart from any other copy on the machine.
+        for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "TMPDIR"}) {
+            const QString path = root + QLatin1Char('/') + QLatin1String(name);
+            QVERIFY(QDir().mkpath(path));
+            m_environment.insert(QLatin1String(name), path);
+        }
+    }
+
+    void secondStartRaisesTheFirstAndExits()
+    {
+        Run first(m_environment);
+        VERIFY_STARTED(first);
+
+        Run second(m_environment);
+        QVERIFY(second.process.waitForFinished(2000));
+        QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process.exitCode(), 0);
+        QVERIFY(!second.output.contains(kStartLine));
+
+        QTRY_VERIFY_WITH_TIMEOUT(first.output.contains(kRaiseLine), kRaiseTimeoutMs);
+        QCOMPARE(first.process.state(), QProcess::Running);
+    }
+
+    // A killed copy cannot detach from the segment; the next start must not mistake the
+    // leftover for a running copy, and must itself answer later starts.
+    void startAfterKillRunsNormally()
+    {
+        {
+            Run killed(m_environment);
+            VERIFY_STARTED(killed);
+            killed.process.kill();
+            QVERIFY(killed.process.waitForFinished());
+        }
+
+        Run next(m_environment);
+        VERIFY_STARTED(next);
+        QCOMPARE(next.process.state(), QProcess::Running);
+
+        Run later(m_environment);
+        QVERIFY(later.process.waitForFinished(2000));
+        QCOMPARE(later.process.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(next.output.contains(kRaiseLine), kRaiseTimeoutMs);
+    }
+
+    // A semaphore stuck at zero (its creator died before setting the count) must not hang
+    // every later start.
+    void stuckSemaphoreDoesNotBlockStart()
+    {
+        qputenv("TMPDIR", m_environment.value(QStringLiteral("TMPDIR")).toLocal8Bit());
+        QSystemSemaphore stuck(SingleApplication::semaphoreKey(), 0, QSystemSemaphore::Create);
+        SingleApplication::setSemaphoreWait(200);
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QVERIFY(!SingleApplication::isAnotherInstanceRunning());
+        QVERIFY(elapsed.elapsed() < SingleApplication::kSemaphoreWaitMs);
+
+        // The semaphore works again: the next check answers at once and sees this process.
+        elapsed.restart();
+        QSystemSemaphore again(SingleApplication::semaphoreKey(), 1, QSystemSemaphore::Open);
+        QVERIFY(again.acquire());
+        again.release();
+        QVERIFY(elapsed.elapsed() < 200);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_profile;
+    QProcessEnvironment m_environment;
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
