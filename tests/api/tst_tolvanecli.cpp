@@ -1,4 +1,5 @@
 #include "loopbackserver.h"
+#include "storefrontsim.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -88,14 +89,36 @@ private slots:
         QCOMPARE(server.count("/api/v1/customers/5/products?page=1&per_page=500&"), 1);
     }
 
+    void listsTheDemoLibraryAfterTheTokenExpired()
+    {
+        StorefrontSim sim;
+        QVERIFY(sim.start());
+        const QString base = sim.baseUrl();
+        const Run key = run(base, {"get-key", sim.email(), sim.password()});
+        QCOMPARE(key.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(key.out.trimmed()), sim.appKey());
+        QCOMPARE(run(base, {"login", sim.appKey()}).exitCode, 0);
+
+        sim.expireTokens();
+        const Run refresh = run(base, {"refresh"});
+        QCOMPARE(refresh.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(refresh.out).array().size(), sim.productIds().size());
+        QCOMPARE(sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 2);
+    }
+
 private:
     Run run(const LoopbackServer &server, const QStringList &arguments)
+    {
+        return run(server.apiBaseUrl(), arguments);
+    }
+
+    Run run(const QString &apiBaseUrl, const QStringList &arguments)
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
         env.insert(QStringLiteral("HOME"), m_config.path());
-        env.insert(QStringLiteral("TOLVANE_API_BASE_URL"), server.apiBaseUrl());
+        env.insert(QStringLiteral("TOLVANE_API_BASE_URL"), apiBaseUrl);
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(TOLVANE_CLI_BINARY), arguments);
         Run result;
