@@ -98,6 +98,7 @@ private slots:
 
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         serveToken(server, true);
         server.get("/api/v1/item", [&](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, status, body);
@@ -118,6 +119,7 @@ private slots:
     void networkFailureIsReportedAndLogged()
     {
         TestServices services;
+        services.nam = &m_nam;
         LogCapture log;
         QString url;
         {
@@ -140,6 +142,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.get("/api/v1/secret", [](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, 200, "{\"status\":\"success\",\"message\":{\"access_token\":\"T0K3N\",\"n\":1}}");
         });
@@ -203,6 +206,7 @@ private slots:
 
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         serveToken(server, tokenSucceeds);
         std::atomic<int> calls{0};
         std::string resentAuthorization;
@@ -244,6 +248,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         serveToken(server, false);
         server.start();
         qputenv("TOLVANE_API_BASE_URL", server.apiBaseUrl().toUtf8());
@@ -259,6 +264,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         serveToken(server, true);
         server.get("/api/v1/item/(\\d+)", [](const httplib::Request &request, httplib::Response &response) {
             if (request.get_header_value("Authorization") != kBearerFresh.toStdString()) {
@@ -292,6 +298,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         LoopbackServer::Gate gate;
         server.get("/api/v1/slow", [&](const httplib::Request &, httplib::Response &response) {
             gate.wait();
@@ -304,7 +311,7 @@ private slots:
             new NetworkReplyWrapper(requestFor(server, "/slow"), NetworkReplyWrapper::Get, {}, true);
         QSignalSpy spy(wrapper.data(), &NetworkReplyWrapper::replyFinished);
         QTRY_COMPARE(server.count("/api/v1/slow"), 1);
-        QPointer<QNetworkReply> reply = services.networkAccessManager()->findChild<QNetworkReply *>();
+        QPointer<QNetworkReply> reply = pendingReply();
         QVERIFY(reply);
 
         const int linesBefore = log.size();
@@ -344,6 +351,7 @@ private slots:
     void plainHttpToARemoteHostFailsWithoutSending()
     {
         TestServices services;
+        services.nam = &m_nam;
         LogCapture log;
         QNetworkRequest request(QUrl(QStringLiteral("http://192.0.2.1/api/v1/token")));
         request.setRawHeader("Authorization", "Bearer secret-key");
@@ -353,7 +361,7 @@ private slots:
         QVERIFY(spy.wait(10000));
         QCOMPARE(spy.first().at(0).toBool(), false);
         QCOMPARE(spy.first().at(1).value<QJsonValue>(), QJsonValue());
-        QVERIFY(services.networkAccessManager()->findChildren<QNetworkReply *>().isEmpty());
+        QVERIFY(!pendingReply());
         QVERIFY(log.contains(QStringLiteral("ERROR: Network: Request refused, credentials would travel unencrypted")));
     }
 
@@ -363,6 +371,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.get("/api/v1/endless", [](const httplib::Request &, httplib::Response &response) {
             // Streams far more than the bound; stops once the client hangs up.
             response.set_chunked_content_provider("application/json", [](size_t offset, httplib::DataSink &sink) {
@@ -403,6 +412,7 @@ private slots:
         server.start();
         QVERIFY(server.rootUrl().startsWith(QLatin1String("https://")));
         TestServices services;
+        services.nam = &m_nam;
         LogCapture log;
         auto *wrapper = new NetworkReplyWrapper(requestFor(server, "/item"), NetworkReplyWrapper::Get, {}, true);
         QSignalSpy spy(wrapper, &NetworkReplyWrapper::replyFinished);
@@ -414,7 +424,19 @@ private slots:
     }
 
 private:
+    QNetworkReply *pendingReply() const
+    {
+        const QList<QNetworkReply *> replies = m_nam.findChildren<QNetworkReply *>();
+        for (QNetworkReply *reply : replies) {
+            if (!reply->isFinished())
+                return reply;
+        }
+        return nullptr;
+    }
+
     QTemporaryDir m_config;
+    // One manager for the whole run, as the program has.
+    QNetworkAccessManager m_nam;
 };
 
 QTEST_GUILESS_MAIN(TestNetworkReplyWrapper)

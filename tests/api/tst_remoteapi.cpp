@@ -123,6 +123,7 @@ private slots:
     {
         RawRequestRecorder server(LoopbackServer::envelope("success", json("{'key':'K-123'}")));
         TestServices services;
+        services.nam = &m_nam;
         qputenv("TOLVANE_API_BASE_URL", (server.rootUrl() + QStringLiteral("/api/v1")).toUtf8());
 
         RemoteAPI *api = services.remoteAPI();
@@ -171,6 +172,7 @@ private slots:
 
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.post(kKeyPagePath.toStdString(), [&](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, status, body);
         });
@@ -190,6 +192,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.post("/api/v1/token", [](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, 200,
                                   LoopbackServer::envelope("success", json("{'access_token':'tok-1','customers_id':'77',"
@@ -230,6 +233,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.post("/api/v1/token", [](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, 200,
                                   LoopbackServer::envelope("success", json("{'access_token':'t','customers_id':77}")));
@@ -248,6 +252,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         LoopbackServer::Gate gate;
         server.post("/api/v1/token", [&](const httplib::Request &, httplib::Response &response) {
             gate.wait();
@@ -263,7 +268,7 @@ private slots:
         QSignalSpy loggedIn(api, &RemoteAPI::loggedInChanged);
         api->doLogin(QStringLiteral("new-key"));
         QTRY_COMPARE(server.count("/api/v1/token"), 1);
-        QPointer<QNetworkReply> reply = services.networkAccessManager()->findChild<QNetworkReply *>();
+        QPointer<QNetworkReply> reply = pendingReply();
         QVERIFY(reply);
 
         api->doLogout();
@@ -284,6 +289,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         LoopbackServer::Gate gate;
         server.post("/api/v1/token", [&](const httplib::Request &, httplib::Response &response) {
             gate.wait();
@@ -331,6 +337,7 @@ private slots:
 
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         serveLibrary(server, total);
         start(server);
         storeLogin(QStringLiteral("key"), QStringLiteral("tok"), QStringLiteral("77"));
@@ -369,6 +376,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.get("/api/v1/customers/77/products", [](const httplib::Request &request, httplib::Response &response) {
             if (request.get_param_value("page") == "1")
                 LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", products(0, 500)));
@@ -398,6 +406,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         serveLibrary(server, 3);
         start(server);
         storeLogin(QStringLiteral("key"), QStringLiteral("tok"), QStringLiteral("77"));
@@ -421,6 +430,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         LoopbackServer::Gate gate;
         std::atomic<int> calls{0};
         server.get("/api/v1/customers/77/products", [&](const httplib::Request &, httplib::Response &response) {
@@ -456,6 +466,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         LoopbackServer::Gate gate;
         serveLibrary(server, 0);
         server.get("/api/v1/products/12", [&](const httplib::Request &, httplib::Response &response) {
@@ -490,6 +501,7 @@ private slots:
     {
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         server.post("/api/v1/file_tasks", [](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", json("{'file_tasks_id':'T9'}")));
         });
@@ -600,6 +612,7 @@ private slots:
         LogCapture log;
         LoopbackServer server;
         TestServices services;
+        services.nam = &m_nam;
         std::atomic<bool> tokenIssued{false};
         server.post(kKeyPagePath.toStdString(), [&](const httplib::Request &, httplib::Response &response) {
             LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "{\"key\":\"" + key.toUtf8() + "\"}"));
@@ -651,6 +664,16 @@ private slots:
     }
 
 private:
+    QNetworkReply *pendingReply() const
+    {
+        const QList<QNetworkReply *> replies = m_nam.findChildren<QNetworkReply *>();
+        for (QNetworkReply *reply : replies) {
+            if (!reply->isFinished())
+                return reply;
+        }
+        return nullptr;
+    }
+
     void start(LoopbackServer &server)
     {
         server.start();
@@ -658,6 +681,8 @@ private:
     }
 
     QTemporaryDir m_config;
+    // One manager for the whole run, as the program has.
+    QNetworkAccessManager m_nam;
 };
 
 QTEST_GUILESS_MAIN(TestRemoteAPI)

@@ -10,8 +10,7 @@ std::string LoopbackServer::Received::header(const std::string &name) const
 LoopbackServer::LoopbackServer()
     : m_owned(std::make_unique<httplib::Server>()), m_server(*m_owned)
 {
-    // Idle keep-alive connections must not hold up stop().
-    m_server.set_keep_alive_timeout(1);
+    configure();
 }
 
 LoopbackServer::LoopbackServer(const std::string &certificatePath, const std::string &keyPath)
@@ -19,7 +18,15 @@ LoopbackServer::LoopbackServer(const std::string &certificatePath, const std::st
       m_server(*m_owned),
       m_tls(true)
 {
-    m_server.set_keep_alive_timeout(1);
+    configure();
+}
+
+void LoopbackServer::configure()
+{
+    // One request per connection: idle keep-alive connections would hold up stop().
+    m_server.set_keep_alive_max_count(1);
+    // A few workers are plenty for a test, and each thread is costly under the sanitizers.
+    m_server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
 }
 
 LoopbackServer::~LoopbackServer()

@@ -73,6 +73,9 @@ public:
     static QByteArray envelope(const QByteArray &status, const QByteArray &messageJson);
 
 private:
+    static constexpr size_t kWorkerThreads = 4;
+
+    void configure();
     Handler recording(Handler handler);
 
     std::unique_ptr<httplib::Server> m_owned;
