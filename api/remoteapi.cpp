@@ -186,7 +186,7 @@ void RemoteAPI::doLogout()
 
 void RemoteAPI::refreshLibrary(int page)
 {
-    if (m_currentPage < page - 1)
+    if (page < 1 || m_currentPage < page - 1)
         return;
     if (page <= 1)
         m_refreshEndPending = false;
