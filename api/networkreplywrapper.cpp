@@ -1,14 +1,201 @@
-// Placeholder until the service client lands.
 #include "networkreplywrapper.h"
+
+#include "api/remoteapi.h"
+#include "api/secretmask.h"
+#include "app/applicationservices.h"
+
+#include <QDebug>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+namespace {
+
+qint64 g_maxReplyBodySize = NetworkReplyWrapper::kMaxReplyBodySize;
+
+const char *errorName(QNetworkReply::NetworkError error)
+{
+    const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(error);
+    return name ? name : "UnknownError";
+}
+
+} // namespace
 
 NetworkReplyWrapper::NetworkReplyWrapper(const QNetworkRequest &request, RequestMethod method,
                                          const QByteArray &body, bool renewTokenOnUnauthorized)
     : m_renewTokenOnUnauthorized(renewTokenOnUnauthorized), m_request(request), m_body(body), m_method(method)
 {
+    send();
 }
+
 NetworkReplyWrapper::~NetworkReplyWrapper() = default;
-void NetworkReplyWrapper::abort() {}
-void NetworkReplyWrapper::onReplyFinished() {}
-void NetworkReplyWrapper::onLoginSucceeded() {}
-void NetworkReplyWrapper::onLoginFailed() {}
-void NetworkReplyWrapper::send() {}
+
+void NetworkReplyWrapper::setMaxReplyBodySize(qint64 bytes)
+{
+    g_maxReplyBodySize = bytes > 0 ? bytes : kMaxReplyBodySize;
+}
+
+qint64 NetworkReplyWrapper::maxReplyBodySize()
+{
+    return g_maxReplyBodySize;
+}
+
+bool NetworkReplyWrapper::isSecureEnough(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return true;
+    if (scheme != QLatin1String("http"))
+        return false;
+    const QString host = url.host().toLower();
+    if (host == QLatin1String("localhost"))
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+void NetworkReplyWrapper::send()
+{
+    m_received.clear();
+    m_tooLarge = false;
+
+    ApplicationServices *services = ApplicationServices::instance();
+    QNetworkAccessManager *manager = services ? services->networkAccessManager() : nullptr;
+    const QUrl url = m_request.url();
+    const bool secure = isSecureEnough(url);
+    if (!manager || !secure) {
+        if (!secure)
+            qDebug().nospace() << "ERROR: " << "Network: Request refused, credentials would travel unencrypted: "
+                               << url.toString();
+        else
+            qDebug().nospace() << "ERROR: " << "Network: No network access available for " << url.toString();
+        // Reported like a network failure, and only after the caller has connected.
+        QMetaObject::invokeMethod(this, [this] { report(false, QJsonValue()); }, Qt::QueuedConnection);
+        return;
+    }
+
+    QNetworkReply *reply = nullptr;
+    switch (m_method) {
+    case Get:
+        reply = manager->get(m_request);
+        break;
+    case Post:
+        reply = manager->post(m_request, m_body);
+        break;
+    case Delete:
+        reply = manager->deleteResource(m_request);
+        break;
+    }
+    m_reply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, &NetworkReplyWrapper::onReplyReadyRead);
+    connect(reply, &QNetworkReply::finished, this, &NetworkReplyWrapper::onReplyFinished);
+    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}
+
+void NetworkReplyWrapper::onReplyReadyRead()
+{
+    if (!m_reply || m_tooLarge)
+        return;
+    // The body is drained as it arrives so that an oversized reply is cut off, not buffered.
+    m_received += m_reply->read(g_maxReplyBodySize + 1 - m_received.size());
+    if (m_received.size() > g_maxReplyBodySize) {
+        m_tooLarge = true;
+        m_received.clear();
+        m_reply->abort();
+    }
+}
+
+void NetworkReplyWrapper::onReplyFinished()
+{
+    QNetworkReply *reply = qobject_cast<QNetworkReply *>(sender());
+    if (!reply || reply != m_reply || m_reported)
+        return;
+    disconnect(reply, nullptr, this, nullptr);
+
+    if (!m_tooLarge)
+        onReplyReadyRead();
+    if (m_tooLarge) {
+        qDebug().nospace() << "ERROR: " << "Network: Reply larger than " << g_maxReplyBodySize
+                           << " bytes dropped. RequestURL: " << reply->request().url().toString();
+        report(false, QJsonValue());
+        return;
+    }
+
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray body = m_received;
+    m_received.clear();
+    qDebug().nospace() << "INFO: " << "Network: Reply received. Status: " << status << ". Reply: "
+                       << SecretMask::maskReplyBody(body) << "RequestURL: " << reply->request().url().toString()
+                       << " Error:" << errorName(reply->error());
+
+    bool success = false;
+    QJsonValue message;
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    const bool isEnvelope = document.isObject();
+    if (isEnvelope) {
+        const QJsonObject envelope = document.object();
+        message = envelope.value(QLatin1String("message"));
+        success = envelope.value(QLatin1String("status")).toString() == QLatin1String("success");
+    }
+
+    if (isEnvelope && !success && status == 401 && m_renewTokenOnUnauthorized) {
+        ApplicationServices *services = ApplicationServices::instance();
+        RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+        if (api) {
+            qDebug().nospace() << "WARNING: " << "Network: Unauthorized request! Renovate token";
+            connect(api, &RemoteAPI::loginFailed, this, &NetworkReplyWrapper::onLoginFailed);
+            connect(api, &RemoteAPI::tokenRenewalAbandoned, this, &NetworkReplyWrapper::onLoginFailed);
+            connect(api, &RemoteAPI::loginSucceeded, this, &NetworkReplyWrapper::onLoginSucceeded);
+            api->doLogin(api->appKey());
+            return;
+        }
+    }
+    report(success, message);
+}
+
+void NetworkReplyWrapper::onLoginSucceeded()
+{
+    // A later sign-in must not send this request a third time.
+    disconnectFromLogin();
+    ApplicationServices *services = ApplicationServices::instance();
+    RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+    m_renewTokenOnUnauthorized = false;
+    if (api)
+        m_request.setRawHeader("Authorization", QByteArrayLiteral("Bearer ") + api->accessToken().toLatin1());
+    send();
+}
+
+void NetworkReplyWrapper::onLoginFailed()
+{
+    disconnectFromLogin();
+    report(false, QJsonValue(QStringLiteral("Unauthorized request")));
+}
+
+void NetworkReplyWrapper::disconnectFromLogin()
+{
+    ApplicationServices *services = ApplicationServices::instance();
+    if (RemoteAPI *api = services ? services->remoteAPI() : nullptr)
+        disconnect(api, nullptr, this, nullptr);
+}
+
+void NetworkReplyWrapper::abort()
+{
+    if (!m_reply || m_reply->isFinished() || m_reported)
+        return;
+    // The reply runs to its end on its own and deletes itself; only its result is ignored.
+    disconnect(m_reply, nullptr, this, nullptr);
+    m_reply = nullptr;
+    report(false, QJsonValue());
+}
+
+void NetworkReplyWrapper::report(bool success, const QJsonValue &message)
+{
+    if (m_reported)
+        return;
+    m_reported = true;
+    emit replyFinished(success, message);
+    deleteLater();
+}

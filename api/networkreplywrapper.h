@@ -17,26 +17,42 @@ public:
     enum RequestMethod : qint32 { Get = 0, Post = 1, Delete = 2 };
     Q_ENUM(RequestMethod)
 
+    // Generous for a library page of thousands of products, yet far from exhausting memory.
+    static constexpr qint64 kMaxReplyBodySize = 256 * 1024 * 1024;
+
     NetworkReplyWrapper(const QNetworkRequest &request, RequestMethod method, const QByteArray &body,
                         bool renewTokenOnUnauthorized);
     ~NetworkReplyWrapper() override;
 
     void abort();
 
+    // Test seam: a small bound lets a test exceed it cheaply. Zero or less restores the default.
+    static void setMaxReplyBodySize(qint64 bytes);
+    static qint64 maxReplyBodySize();
+
+    // Only https, or plain http to this machine, may carry credentials.
+    static bool isSecureEnough(const QUrl &url);
+
 signals:
     void replyFinished(bool success, QJsonValue message);
 
 private slots:
     void onReplyFinished();
+    void onReplyReadyRead();
     void onLoginSucceeded();
     void onLoginFailed();
 
 private:
     void send();
+    void report(bool success, const QJsonValue &message);
+    void disconnectFromLogin();
 
     bool m_renewTokenOnUnauthorized;
     QNetworkRequest m_request;
     QByteArray m_body;
     RequestMethod m_method;
     QPointer<QNetworkReply> m_reply;
+    QByteArray m_received;
+    bool m_tooLarge = false;
+    bool m_reported = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -31,6 +32,9 @@ public:
     QString customersId() const { return m_customersId; }
 
     static int booksPerPage();
+    static constexpr int kDefaultBooksPerPage = 500;
+    // Smaller pages would multiply the requests for no gain.
+    static constexpr int kMinBooksPerPage = 10;
 
     NetworkReplyWrapper *getTitleInfo(const QString &productId);
     NetworkReplyWrapper *requestDownloadLink(const QByteArray &productId, const QByteArray &bundleId);
@@ -55,6 +59,8 @@ signals:
     void titlesRefreshResult(int page, QJsonArray result);
     void refreshLibraryFinished(bool success);
     void isRefreshingChanged(bool);
+    // A logout cancelled the token request that requests waiting for a renewal depend on.
+    void tokenRenewalAbandoned();
 
 private slots:
     void onGetKeyReplyFinished(bool success, QJsonValue message);
@@ -64,6 +70,8 @@ private slots:
 
 private:
     void finishRefresh(bool success);
+    void announceRefreshEnd(bool success);
+    QNetworkRequest serviceRequest(const QString &pathAndQuery, const QByteArray &token) const;
 
     QPointer<NetworkReplyWrapper> m_loginRequest;
     QPointer<NetworkReplyWrapper> m_keyRequest;
@@ -73,4 +81,9 @@ private:
     QString m_nameSurname;
     qint32 m_currentPage = 0;
     qint32 m_pendingTitleInfoRequests = 0;
+    // Only the reply to the latest page request counts: an earlier chain's late reply is dropped.
+    quint64 m_pageRequestSerial = 0;
+    // A chain that ended while title-info requests were pending is announced after the last one.
+    bool m_refreshEndPending = false;
+    bool m_refreshEndSuccess = false;
 };

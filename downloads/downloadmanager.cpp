@@ -1,14 +1,283 @@
-// Placeholder until the download queue lands.
 #include "downloadmanager.h"
 
-DownloadManager::DownloadManager(QObject *parent) : QObject(parent) {}
+#include "api/remoteapi.h"
+#include "app/applicationservices.h"
+#include "app/settings.h"
+#include "library/libraryitem.h"
+
+#include <QTimer>
+#include <QVariant>
+
+namespace {
+
+QVariant purchaseDate(const LibraryFile *file)
+{
+    return file->item() ? file->item()->property("datePurchased") : QVariant();
+}
+
+// What one file weighs in the batch: the service's size, or the announced length of the running
+// transfer when the service gave none.
+qint64 batchShare(const LibraryFile *file)
+{
+    return qMax(file->totalSize(), file->dlSize());
+}
+
+qint64 bytesDone(const LibraryFile *file)
+{
+    const qint64 share = batchShare(file);
+    return qBound(qint64(0), qint64(file->downloadProgress() * double(share)), share);
+}
+
+} // namespace
+
+DownloadManager::DownloadManager(QObject *parent)
+    : QObject(parent)
+{
+}
+
 DownloadManager::~DownloadManager() = default;
-void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status status) { file->setStatus(status); }
-void DownloadManager::processQueue() {}
-void DownloadManager::stopAll() {}
-void DownloadManager::cancelAll() {}
-int DownloadManager::downloadsRemain() const { return m_activeFiles.size() + m_queue.size(); }
-int DownloadManager::syncingProgress() const { return -1; }
-void DownloadManager::updateSyncingProgress() {}
-void DownloadManager::startNext() {}
-void DownloadManager::updateDownloadsRemain() {}
+
+bool DownloadManager::loggedIn() const
+{
+    const ApplicationServices *services = ApplicationServices::instance();
+    const RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+    return api && api->loggedIn();
+}
+
+void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status status)
+{
+    if (!file)
+        return;
+    const LibraryFile::Status current = file->status();
+    if (current == status)
+        return;
+    if (status == LibraryFile::Downloaded && current == LibraryFile::DownloadError)
+        return;
+
+    if (status == LibraryFile::Queued) {
+        // A running transfer is already past the queue.
+        if (current == LibraryFile::Downloading && m_activeFiles.contains(file))
+            return;
+        enqueue(file);
+        file->setStatus(LibraryFile::Queued);
+        processQueue();
+        updateDownloadsRemain();
+        updateSyncingProgress();
+        return;
+    }
+
+    if (status == LibraryFile::Downloading) {
+        if (current == LibraryFile::Queued)
+            m_queue.removeAll(file);
+        activate(file);
+        file->setStatus(LibraryFile::Downloading);
+        if (file->status() != LibraryFile::Downloading && m_activeFiles.contains(file)) {
+            // The transfer could not even start (no folder for it); the nested request has
+            // already given the file its status.
+            leaveActive(file, file->status());
+            updateSyncingProgress();
+            return;
+        }
+        updateDownloadsRemain();
+        updateSyncingProgress();
+        return;
+    }
+
+    if (current != LibraryFile::Downloading || !m_activeFiles.contains(file)) {
+        if (current == LibraryFile::Queued) {
+            m_queue.removeAll(file);
+            updateDownloadsRemain();
+        }
+        if (current == LibraryFile::DownloadError && !m_deletingFiles.contains(file)) {
+            // deleteFile() asks for Remote itself; that nested request must not delete again.
+            m_deletingFiles.insert(file);
+            file->deleteFile();
+            m_deletingFiles.remove(file);
+        }
+        file->setStatus(status);
+        updateSyncingProgress();
+        return;
+    }
+
+    leaveActive(file, status);
+    file->setStatus(status);
+    updateSyncingProgress();
+}
+
+void DownloadManager::enqueue(LibraryFile *file)
+{
+    // Newest purchase first; equal dates keep the order in which they were queued.
+    const QVariant date = purchaseDate(file);
+    int low = 0;
+    int high = m_queue.size();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const LibraryFile *entry = m_queue.at(middle);
+        const QVariant entryDate = entry ? purchaseDate(entry) : QVariant();
+        if (entry && entryDate < date)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    m_queue.insert(low, file);
+}
+
+void DownloadManager::activate(LibraryFile *file)
+{
+    m_activeFiles.insert(file);
+    connect(file, QOverload<LibraryFile *>::of(&LibraryFile::downloadProgress), this, &DownloadManager::updateSyncingProgress,
+            Qt::UniqueConnection);
+    if (!m_destroyWatch.contains(file)) {
+        m_destroyWatch.insert(file, connect(file, &QObject::destroyed, this, [this, file] {
+            forgetActiveFile(file);
+        }));
+    }
+}
+
+void DownloadManager::deactivate(LibraryFile *file)
+{
+    m_activeFiles.remove(file);
+    disconnect(file, QOverload<LibraryFile *>::of(&LibraryFile::downloadProgress), this, &DownloadManager::updateSyncingProgress);
+    disconnect(m_destroyWatch.take(file));
+}
+
+void DownloadManager::leaveActive(LibraryFile *file, LibraryFile::Status status)
+{
+    deactivate(file);
+    if (status == LibraryFile::Downloaded)
+        m_finishedBytes += batchShare(file);
+    if (status == LibraryFile::DownloadError)
+        emit downloadFailedForItem(file->item());
+    processQueue();
+    updateDownloadsRemain();
+    if (m_activeFiles.isEmpty() && m_queue.isEmpty())
+        emit allDownloadsFinished();
+}
+
+void DownloadManager::forgetActiveFile(LibraryFile *file)
+{
+    m_destroyWatch.remove(file);
+    m_activeFiles.remove(file);
+    updateDownloadsRemain();
+    updateSyncingProgress();
+    if (m_activeFiles.isEmpty() && m_queue.isEmpty()) {
+        emit allDownloadsFinished();
+        return;
+    }
+    // Deferred: a file dies mostly while its library is torn down, which must not start others.
+    QTimer::singleShot(0, this, &DownloadManager::processQueue);
+}
+
+void DownloadManager::processQueue()
+{
+    if (!loggedIn())
+        return;
+    // A file that fails to start frees its slot within this loop; no recursion per file.
+    if (m_processing)
+        return;
+    m_processing = true;
+    while (!m_queue.isEmpty() && m_activeFiles.size() < simultaneousDownloads())
+        startNext();
+    m_processing = false;
+}
+
+int DownloadManager::simultaneousDownloads() const
+{
+    const ApplicationServices *services = ApplicationServices::instance();
+    const Settings *settings = services ? services->settings() : nullptr;
+    return settings ? settings->simultaneousDownloads() : 1;
+}
+
+void DownloadManager::startNext()
+{
+    while (!m_queue.isEmpty()) {
+        const QPointer<LibraryFile> entry = m_queue.takeFirst();
+        if (entry) {
+            setFileStatus(entry, LibraryFile::Downloading);
+            return;
+        }
+    }
+}
+
+void DownloadManager::stopAll()
+{
+    m_queue.clear();
+    const QSet<LibraryFile *> active = m_activeFiles;
+    for (LibraryFile *file : active) {
+        deactivate(file);
+        file->suspendDownloader();
+    }
+    m_activeFiles.clear();
+    m_finishedBytes = 0;
+}
+
+void DownloadManager::cancelAll()
+{
+    const QList<QPointer<LibraryFile>> queued = m_queue;
+    m_queue.clear();
+    for (const QPointer<LibraryFile> &file : queued) {
+        if (file)
+            file->stopDownload();
+    }
+    const QSet<LibraryFile *> active = m_activeFiles;
+    for (LibraryFile *file : active)
+        deactivate(file);
+    m_activeFiles.clear();
+    for (LibraryFile *file : active)
+        file->stopDownload();
+    m_finishedBytes = 0;
+    m_syncTotalBytes = 0;
+    updateSyncingProgress();
+    updateDownloadsRemain();
+}
+
+int DownloadManager::downloadsRemain() const
+{
+    return m_activeFiles.size() + m_queue.size();
+}
+
+int DownloadManager::syncingProgress() const
+{
+    if (m_activeFiles.isEmpty() || m_syncTotalBytes < 1)
+        return -1;
+    return int(m_syncDoneBytes * 100 / m_syncTotalBytes);
+}
+
+void DownloadManager::updateDownloadsRemain()
+{
+    const int remain = downloadsRemain();
+    if (remain == m_remainCount)
+        return;
+    m_remainCount = remain;
+    emit downloadsRemainChanged();
+}
+
+// A batch runs from the first file queued or started while nothing was pending to the moment
+// nothing is queued or active again. Its total is the share of every file queued or active now
+// plus the share of every file that finished as Downloaded during the batch; done is the
+// finished shares plus the bytes already on disk of the pending files. A file that leaves for
+// any other status simply stops counting, so a cancelled file lowers the total.
+void DownloadManager::updateSyncingProgress()
+{
+    if (m_activeFiles.isEmpty() && m_queue.isEmpty())
+        m_finishedBytes = 0;
+
+    qint64 total = m_finishedBytes;
+    qint64 done = m_finishedBytes;
+    for (const LibraryFile *file : qAsConst(m_activeFiles)) {
+        total += batchShare(file);
+        done += bytesDone(file);
+    }
+    for (const QPointer<LibraryFile> &file : qAsConst(m_queue)) {
+        if (!file)
+            continue;
+        total += batchShare(file);
+        done += bytesDone(file);
+    }
+
+    if (total == m_syncTotalBytes && done == m_syncDoneBytes)
+        return;
+    m_syncTotalBytes = total;
+    m_syncDoneBytes = done;
+    emit syncingProgressChanged();
+}

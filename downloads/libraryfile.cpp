@@ -1,48 +1,575 @@
-// Placeholder until the library file lands.
 #include "libraryfile.h"
 
-#include "downloader.h"
+#include "app/applicationservices.h"
+#include "app/settings.h"
+#include "downloads/downloader.h"
+#include "downloads/downloadmanager.h"
+#include "downloads/filesystemops.h"
+#include "library/libraryitem.h"
+#include "library/onlinelibrary.h"
 
-LibraryFile::LibraryFile(LibraryItem *item) : m_item(item) {}
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QMetaProperty>
+#include <QSet>
+
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-ddThh:mm:ss");
+// Archive names are numbered .old-001 to .old-999.
+const int kMaxArchiveNumber = 999;
+
+enum RemoveResult { RemoveOk = 0, RemoveFailed = 2 };
+
+const QSet<QChar> &illegalFileNameChars()
+{
+    static const QSet<QChar> chars = [] {
+        QSet<QChar> set;
+        for (const QChar c : QStringLiteral("<>:\"/\\|?*"))
+            set.insert(c);
+        for (ushort code = 0; code <= 31; ++code)
+            set.insert(QChar(code));
+        return set;
+    }();
+    return chars;
+}
+
+int removeFile(const QString &path, bool permanently)
+{
+    if (permanently) {
+        if (!QFileInfo::exists(path) || QFile::remove(path))
+            return RemoveOk;
+        return RemoveFailed;
+    }
+    return FileSystemOps::moveToTrash(path) ? RemoveOk : RemoveFailed;
+}
+
+ApplicationServices *services()
+{
+    return ApplicationServices::instance();
+}
+
+Settings *settings()
+{
+    return services() ? services()->settings() : nullptr;
+}
+
+} // namespace
+
+LibraryFile::LibraryFile(LibraryItem *item)
+    : m_item(item)
+{
+}
+
 LibraryFile::~LibraryFile() = default;
-Downloader *LibraryFile::downloader() const { return m_downloader; }
-void LibraryFile::setLocalDir(const QString &dir) { m_localDir = dir; emit localDirChanged(dir); }
-void LibraryFile::setStatus(Status status) { if (status != m_status) { m_status = status; emit statusChanged(this); } }
-void LibraryFile::setServerFileName(const QString &name) { m_serverFileName = name; }
-void LibraryFile::setLocalFileName(const QString &name) { m_localFileName = name; emit localFileNameChanged(); }
-void LibraryFile::setLocalFileHash(const QString &hash) { m_localFileHash = hash; }
-void LibraryFile::setFoundFilePath(const QString &path) { m_foundFilePath = path; }
-void LibraryFile::setErrorMessage(const QString &message) { m_errorMessage = message; }
-void LibraryFile::setBundleId(int id) { m_bundleId = id; }
-void LibraryFile::setLastModified(const QDateTime &time) { m_lastModified = time; }
-void LibraryFile::setLocalLastModified(const QDateTime &time) { m_localLastModified = time; }
-void LibraryFile::setTotalSize(qint64 size) { m_totalSize = size; }
-void LibraryFile::setDlSize(qint64 size) { m_dlSize = size; }
-void LibraryFile::setDownloadProgress(double progress) { m_downloadProgress = progress; }
-void LibraryFile::setDownloadedSize(qint64 size) { m_downloadedSize = size; }
-QString LibraryFile::hashesMap() const { return QString(); }
-void LibraryFile::setHashesMap(const QString &) {}
-void LibraryFile::setHashes(const QMap<QString, QDateTime> &hashes) { m_hashes = hashes; }
-QString LibraryFile::downloadPath() const { return QString(); }
-QString LibraryFile::productFolder() const { return QString(); }
-QString LibraryFile::filePath() const { return m_foundFilePath.isEmpty() ? downloadPath() : m_foundFilePath; }
-QByteArray LibraryFile::productId() const { return QByteArray(); }
-QString LibraryFile::sanitizeFileName(const QString &name) { return name; }
-void LibraryFile::clearLocalFile() {}
-bool LibraryFile::renameOldFile() { return true; }
-void LibraryFile::updateRename() {}
-void LibraryFile::updateReplace() {}
-bool LibraryFile::updateLocalFile(Status, const QString &, const QString &, const QString &) { return false; }
-QJsonValue LibraryFile::toJson() const { return QJsonValue(); }
-void LibraryFile::fromJson(const QJsonValue &) {}
-void LibraryFile::stopDownload() {}
-void LibraryFile::suspendDownloader() {}
-void LibraryFile::startDownload() {}
-void LibraryFile::pauseDownload() {}
-void LibraryFile::resumeDownload() {}
-void LibraryFile::cancelDownload() {}
-void LibraryFile::openInDefaultViewer() {}
-void LibraryFile::deleteFile() {}
-void LibraryFile::askAndDeleteFile() {}
-void LibraryFile::updateDownload() {}
-void LibraryFile::onDownloadedProgress(double progress) { m_downloadProgress = progress; }
+
+Downloader *LibraryFile::downloader() const
+{
+    return m_downloader;
+}
+
+void LibraryFile::setLocalDir(const QString &dir)
+{
+    m_localDir = dir;
+    emit localDirChanged(m_localDir);
+}
+
+void LibraryFile::setServerFileName(const QString &name)
+{
+    if (name != m_serverFileName)
+        m_serverFileName = name;
+}
+
+void LibraryFile::setLocalFileName(const QString &name)
+{
+    m_localFileName = name;
+    emit localFileNameChanged();
+}
+
+void LibraryFile::setLocalFileHash(const QString &hash)
+{
+    m_localFileHash = hash;
+}
+
+void LibraryFile::setFoundFilePath(const QString &path)
+{
+    m_foundFilePath = path;
+}
+
+void LibraryFile::setErrorMessage(const QString &message)
+{
+    if (message != m_errorMessage)
+        m_errorMessage = message;
+}
+
+void LibraryFile::setBundleId(int id)
+{
+    if (id != m_bundleId)
+        m_bundleId = id;
+}
+
+void LibraryFile::setLastModified(const QDateTime &time)
+{
+    if (time != m_lastModified)
+        m_lastModified = time;
+}
+
+void LibraryFile::setLocalLastModified(const QDateTime &time)
+{
+    m_localLastModified = time;
+}
+
+void LibraryFile::setTotalSize(qint64 size)
+{
+    m_totalSize = size;
+}
+
+void LibraryFile::setDlSize(qint64 size)
+{
+    m_dlSize = size;
+}
+
+void LibraryFile::setDownloadProgress(double progress)
+{
+    if (progress != m_downloadProgress)
+        m_downloadProgress = progress;
+}
+
+void LibraryFile::setDownloadedSize(qint64 size)
+{
+    m_downloadedSize = size;
+}
+
+QString LibraryFile::hashesMap() const
+{
+    QJsonArray entries;
+    for (auto it = m_hashes.cbegin(); it != m_hashes.cend(); ++it) {
+        QJsonObject entry;
+        entry.insert(QStringLiteral("hash"), it.key());
+        entry.insert(QStringLiteral("hashdate"), it.value().toString(kDateFormat));
+        entries.append(entry);
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("hashes"), entries);
+    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
+}
+
+void LibraryFile::setHashesMap(const QString &text)
+{
+    const QJsonArray entries = QJsonDocument::fromJson(text.toUtf8()).object().value(QStringLiteral("hashes")).toArray();
+    for (const QJsonValue &value : entries) {
+        const QJsonObject entry = value.toObject();
+        const QString hash = entry.value(QStringLiteral("hash")).toString();
+        // An empty key would match a file whose local hash is unknown.
+        if (hash.isEmpty())
+            continue;
+        m_hashes.insert(hash, QDateTime::fromString(entry.value(QStringLiteral("hashdate")).toString(), kDateFormat));
+    }
+}
+
+void LibraryFile::setHashes(const QMap<QString, QDateTime> &hashes)
+{
+    m_hashes = hashes;
+}
+
+QString LibraryFile::sanitizeFileName(const QString &name)
+{
+    QString result = name;
+    const QSet<QChar> &illegal = illegalFileNameChars();
+    for (QChar &c : result) {
+        if (illegal.contains(c))
+            c = QLatin1Char('_');
+    }
+    // An empty component would make the path name its parent folder; "." and ".." are
+    // covered by the trailing full stop rule below.
+    if (result.isEmpty())
+        return QStringLiteral("_");
+    if (result.endsWith(QLatin1Char('.')) || result.endsWith(QLatin1Char(' ')))
+        result[result.size() - 1] = QLatin1Char('_');
+    return result;
+}
+
+QString LibraryFile::productFolder() const
+{
+    const QString publisher = m_item ? m_item->property("publisher").toString() : QString();
+    const QString title = m_item ? m_item->property("title").toString() : QString();
+    return sanitizeFileName(publisher) + QLatin1Char('/') + sanitizeFileName(title);
+}
+
+QString LibraryFile::downloadPath() const
+{
+    const QString name = m_localFileName.isEmpty() ? m_serverFileName : m_localFileName;
+    return m_localDir + QLatin1Char('/') + productFolder() + QLatin1Char('/') + sanitizeFileName(name);
+}
+
+QString LibraryFile::filePath() const
+{
+    return m_foundFilePath.isEmpty() ? downloadPath() : m_foundFilePath;
+}
+
+QByteArray LibraryFile::productId() const
+{
+    return m_item ? m_item->property("productId").toString().toUtf8() : QByteArray();
+}
+
+void LibraryFile::clearLocalFile()
+{
+    m_localFileName.clear();
+    emit localFileNameChanged();
+    m_localFileHash.clear();
+    m_foundFilePath.clear();
+}
+
+void LibraryFile::resetProgress()
+{
+    m_dlSize = 0;
+    m_downloadedSize = 0;
+    m_downloadProgress = 0.0;
+    emit downloadProgress(this);
+}
+
+void LibraryFile::requestStatus(Status status)
+{
+    DownloadManager *manager = services() ? services()->downloadManager() : nullptr;
+    if (manager)
+        manager->setFileStatus(this, status);
+    else
+        setStatus(status);
+}
+
+void LibraryFile::reportError(const QString &message)
+{
+    ApplicationServices *app = services();
+    if (!app)
+        return;
+    const OnlineLibrary *library = app->onlineLibrary();
+    const int row = library ? library->indexByLibraryItem(m_item) : -1;
+    app->notifyError(LibraryErrorType::GeneralError, message, row);
+}
+
+void LibraryFile::setStatus(Status status)
+{
+    if (status == m_status)
+        return;
+    const Status before = m_status;
+
+    if (status != DownloadError)
+        m_errorMessage.clear();
+
+    switch (status) {
+    case Remote:
+        if (m_downloader)
+            m_downloader->cancel();
+        clearLocalFile();
+        break;
+    case Downloaded:
+        if (m_downloader)
+            m_downloader->deleteLater();
+        break;
+    case Downloading: {
+        const Settings *config = settings();
+        if (config)
+            m_localDir = config->libraryDirectory();
+        const QString folder = m_localDir + QLatin1Char('/') + productFolder();
+        if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
+            qDebug().nospace() << "ERROR: LibraryFile: Failed to create path: " << folder;
+            m_errorMessage = tr("Failed to create path to store file: %1").arg(folder);
+            // The manager takes the file out of its active set when it sees it fail to start.
+            requestStatus(DownloadError);
+            return;
+        }
+        if (QFileInfo::exists(downloadPath()))
+            qDebug().nospace() << "INFO: LibraryFile duplicate found: " << downloadPath();
+        if (!m_downloader)
+            m_downloader = new Downloader(this);
+        m_downloader->start();
+        break;
+    }
+    case DownloadPaused:
+        if (m_downloader)
+            m_downloader->pause();
+        break;
+    case DownloadError:
+        clearLocalFile();
+        resetProgress();
+        break;
+    case Local:
+    case UpdateAvailable:
+    case Queued:
+        break;
+    }
+
+    // A change requested while the side effects ran (a transfer that failed at once, a folder
+    // that could not be made) has the last word.
+    if (m_status != before)
+        return;
+    m_status = status;
+    emit statusChanged(this);
+}
+
+bool LibraryFile::renameOldFile()
+{
+    const QString path = filePath();
+    if (!QFileInfo::exists(path))
+        return true;
+
+    const QString name = sanitizeFileName(m_localFileName.isEmpty() ? m_serverFileName : m_localFileName);
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    const QString ext = dot > 0 ? name.mid(dot) : QString();
+    const QString dir = QFileInfo(path).absolutePath();
+
+    QString candidate;
+    for (int n = 1; n <= kMaxArchiveNumber; ++n) {
+        candidate = dir + QLatin1Char('/') + base + QStringLiteral(".old-%1").arg(n, 3, 10, QLatin1Char('0')) + ext;
+        if (!QFileInfo::exists(candidate))
+            break;
+    }
+    return QFile::rename(path, candidate);
+}
+
+void LibraryFile::updateRename()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Update/Rename download. File: " << m_serverFileName
+                       << "; product ID: " << productId();
+    if (!renameOldFile()) {
+        reportError(tr("Failed to rename file %1").arg(m_serverFileName));
+        return;
+    }
+    resetProgress();
+    requestStatus(Queued);
+}
+
+void LibraryFile::updateReplace()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Update/Replace download. File: " << m_serverFileName
+                       << "; product ID: " << productId();
+    if (removeFile(filePath(), true) != RemoveOk) {
+        reportError(tr("Failed to delete file %1").arg(m_serverFileName));
+        setLocalFileName(QString());
+        return;
+    }
+    resetProgress();
+    requestStatus(Queued);
+}
+
+bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash)
+{
+    const QDateTime newDate = m_hashes.value(hash);
+    if (!hash.isEmpty() && newDate.isValid()) {
+        const QDateTime curDate = m_hashes.value(m_localFileHash);
+        if (curDate.isValid() && newDate < curDate)
+            return false;
+    }
+    if (status != m_status)
+        setStatus(status);
+    setLocalDir(dir);
+    setLocalFileName(fileName);
+    m_localFileHash = hash;
+    qDebug().nospace() << "INFO: LibraryFile: Local file updated: " << fileName << " hash: " << hash
+                       << " localDir: " << dir;
+    return true;
+}
+
+QJsonValue LibraryFile::toJson() const
+{
+    QJsonObject object;
+    const QMetaObject *meta = metaObject();
+    for (int i = staticMetaObject.propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (!property.isStored(this))
+            continue;
+        const QString name = QString::fromLatin1(property.name());
+        const QVariant value = property.read(this);
+        if (property.isEnumType()) {
+            object.insert(name, value.toInt());
+        } else if (value.userType() == QMetaType::QDateTime) {
+            const QDateTime time = value.toDateTime();
+            object.insert(name, time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue());
+        } else {
+            object.insert(name, QJsonValue::fromVariant(value));
+        }
+    }
+    if (m_downloadedSize == 0)
+        object.remove(QStringLiteral("downloadedSize"));
+    if (m_localDir.isEmpty())
+        object.remove(QStringLiteral("localDir"));
+    if (m_status == Remote)
+        object.remove(QStringLiteral("status"));
+    return object;
+}
+
+void LibraryFile::fromJson(const QJsonValue &value)
+{
+    const QJsonObject object = value.toObject();
+    Status saved = Remote;
+    const QMetaObject *meta = metaObject();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        const QString key = it.key();
+        if (key == QLatin1String("status")) {
+            const int number = it.value().toInt(Remote);
+            saved = (number >= Remote && number <= DownloadError) ? static_cast<Status>(number) : Remote;
+            if (saved == Downloading)
+                saved = Queued;
+        } else if (key == QLatin1String("fileName")) {
+            setServerFileName(it.value().toString());
+        } else {
+            // Only declared, stored properties: a foreign key must not become a dynamic property.
+            const int index = meta->indexOfProperty(key.toLatin1().constData());
+            if (index < staticMetaObject.propertyOffset())
+                continue;
+            const QMetaProperty property = meta->property(index);
+            if (!property.isStored(this) || !property.isWritable())
+                continue;
+            property.write(this, it.value().toVariant());
+        }
+    }
+
+    if (saved == Queued || saved == DownloadPaused) {
+        const QFileInfo partial(downloadPath());
+        if (partial.exists() && partial.size() > 0) {
+            m_downloadProgress = qBound(0.0, double(m_downloadedSize) / double(partial.size()), 1.0);
+        } else {
+            m_downloadedSize = 0;
+            m_downloadProgress = 0.0;
+        }
+    }
+    requestStatus(saved);
+}
+
+void LibraryFile::stopDownload()
+{
+    if (m_downloader)
+        m_downloader->pause();
+    const Status next = (m_status == Downloading && QFileInfo::exists(downloadPath())) ? DownloadPaused : Remote;
+    if (next == m_status)
+        return;
+    m_status = next;
+    emit statusChanged(this);
+}
+
+void LibraryFile::suspendDownloader()
+{
+    if (m_downloader)
+        m_downloader->pause();
+}
+
+void LibraryFile::startDownload()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Added to download queue. File: " << m_serverFileName
+                       << "; product ID: " << productId();
+    if (m_item)
+        m_item->setTitleBadge(LibraryItemBadge::None);
+    requestStatus(Queued);
+    if (m_item && !(services() && services()->isSyncing()))
+        m_item->requestTitleInfo();
+}
+
+void LibraryFile::pauseDownload()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Download paused. File: " << downloadPath();
+    requestStatus(DownloadPaused);
+}
+
+void LibraryFile::resumeDownload()
+{
+    requestStatus(Queued);
+}
+
+void LibraryFile::cancelDownload()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Download cancelled. File: " << downloadPath();
+    resetProgress();
+    requestStatus(Remote);
+}
+
+void LibraryFile::openInDefaultViewer()
+{
+    const QString path = filePath();
+    qDebug().nospace() << "INFO: LibraryFile: Open file in default viewer: " << path;
+    if (!QFileInfo::exists(path)) {
+        m_errorMessage = tr("File missing");
+        requestStatus(DownloadError);
+        clearLocalFile();
+        return;
+    }
+    const bool opened = FileSystemOps::openInDefaultViewer(path);
+    qDebug().nospace() << "INFO: LibraryFile: Opened: " << opened;
+}
+
+void LibraryFile::deleteFile()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Delete file: " << filePath();
+
+    QObject *dialog = sender();
+    if (dialog && dialog->metaObject()->indexOfSignal("accepted()") >= 0)
+        disconnect(dialog, SIGNAL(accepted()), this, SLOT(deleteFile()));
+
+    if (!QFileInfo::exists(filePath())) {
+        requestStatus(Remote);
+        clearLocalFile();
+        return;
+    }
+
+    const Settings *config = settings();
+    const bool permanently = config && config->deletePermanently();
+    if (removeFile(filePath(), permanently) != RemoveOk) {
+        reportError(tr("Error deleting file \"%0\". Please check it's not opened by other applications.")
+                        .arg(QDir::toNativeSeparators(m_serverFileName)));
+        qDebug().nospace().noquote() << "ERROR: LibraryFile: Error deleting file \""
+                                     << QDir::toNativeSeparators(filePath()) << "\".";
+        return;
+    }
+
+    requestStatus(Remote);
+    qDebug().nospace() << "INFO: LibraryFile: File " << filePath() << " is deleted";
+    clearLocalFile();
+    resetProgress();
+}
+
+void LibraryFile::askAndDeleteFile()
+{
+    const Settings *config = settings();
+    if (services() && config && config->showDeleteConfirmation())
+        services()->askDeleteFile(this);
+    else
+        deleteFile();
+}
+
+void LibraryFile::updateDownload()
+{
+    const Settings *config = settings();
+    const Settings::UpdateBookPolicy policy = config ? config->updateBookPolicy() : Settings::AskEachTime;
+    qDebug().nospace() << "INFO: LibraryFile: Update download. File: " << m_serverFileName
+                       << "; update policy: "
+                       << QMetaEnum::fromType<Settings::UpdateBookPolicy>().valueToKey(policy);
+    switch (policy) {
+    case Settings::AskEachTime:
+        if (services())
+            services()->askUpdateFile(this);
+        break;
+    case Settings::RenameOldFiles:
+        updateRename();
+        break;
+    case Settings::ReplaceOldFiles:
+        updateReplace();
+        break;
+    }
+}
+
+void LibraryFile::onDownloadedProgress(double progress)
+{
+    if (progress == 1.0) {
+        qDebug().nospace() << "INFO: LibraryFile: Downloading finished, updating downloaded date";
+        if (m_item)
+            m_item->stampDownloadedDate();
+    }
+    m_downloadProgress = progress;
+    emit downloadProgress(this);
+}

@@ -20,7 +20,7 @@ class LibraryFile : public QObject
     Q_PROPERTY(QString serverFileName READ serverFileName WRITE setServerFileName)
     Q_PROPERTY(QString localFileName READ localFileName WRITE setLocalFileName NOTIFY localFileNameChanged)
     Q_PROPERTY(QString localFileHash READ localFileHash WRITE setLocalFileHash)
-    Q_PROPERTY(QString foundFilePath READ foundFilePath WRITE setFoundFilePath)
+    Q_PROPERTY(QString foundFilePath READ foundFilePath WRITE setFoundFilePath STORED false)
     Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage)
     Q_PROPERTY(int bundleId READ bundleId WRITE setBundleId)
     Q_PROPERTY(QDateTime lastModified READ lastModified WRITE setLastModified)
@@ -121,6 +121,11 @@ signals:
     void localFileNameChanged();
 
 private:
+    void resetProgress();
+    // Status changes the user asks for pass through the download manager.
+    void requestStatus(Status status);
+    void reportError(const QString &message);
+
     LibraryItem *const m_item;
     QPointer<Downloader> m_downloader;
     QString m_localDir;

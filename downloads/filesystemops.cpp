@@ -1,0 +1,78 @@
+#include "filesystemops.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <shellapi.h>
+#include <vector>
+#endif
+
+namespace {
+
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+// The trash record must hold the original path as a URL-encoded path, but the framework writes
+// it raw; a name with '%' or spaces would otherwise be restored to the wrong place.
+void fixTrashInfoPath(const QString &originalPath, const QString &pathInTrash)
+{
+    const QFileInfo trashed(pathInTrash);
+    const QString infoPath = trashed.absoluteDir().absolutePath() + QLatin1String("/../info/")
+        + trashed.fileName() + QLatin1String(".trashinfo");
+    QFile info(infoPath);
+    if (!info.open(QIODevice::ReadOnly))
+        return;
+    QList<QByteArray> lines = info.readAll().split('\n');
+    info.close();
+
+    const QByteArray rawLine = "Path=" + QFile::encodeName(originalPath);
+    const QByteArray encodedLine = "Path=" + QUrl::toPercentEncoding(originalPath, "/");
+    bool changed = false;
+    for (QByteArray &line : lines) {
+        if (line == rawLine && line != encodedLine) {
+            line = encodedLine;
+            changed = true;
+        }
+    }
+    if (changed && info.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        info.write(lines.join('\n'));
+}
+#endif
+
+} // namespace
+
+bool FileSystemOps::moveToTrash(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+#ifdef Q_OS_WIN
+    // The source list is terminated by two NULs.
+    const QString nativePath = QDir::toNativeSeparators(path);
+    std::vector<wchar_t> source(size_t(nativePath.size()) + 2, L'\0');
+    nativePath.toWCharArray(source.data());
+    SHFILEOPSTRUCTW operation = {};
+    operation.hwnd = nullptr;
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = source.data();
+    operation.pTo = nullptr;
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return SHFileOperationW(&operation) == 0;
+#else
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QString pathInTrash;
+    if (!QFile::moveToTrash(absolute, &pathInTrash))
+        return false;
+#ifndef Q_OS_MACOS
+    fixTrashInfoPath(absolute, pathInTrash);
+#endif
+    return true;
+#endif
+}
+
+bool FileSystemOps::openInDefaultViewer(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
