@@ -458,6 +458,12 @@ void Downloader::download(QNetworkRequest request)
 void Downloader::onDownloadProgress(qlonglong received, qlonglong total)
 {
     Q_UNUSED(received)
+    if (startWriting(total) && total >= 1)
+        reportProgress();
+}
+
+bool Downloader::startWriting(qint64 total)
+{
     qint64 offset = m_file->downloadedSize();
     const bool opening = !m_localFile.isOpen();
     if (opening && offset > 0 && m_reply
@@ -469,14 +475,24 @@ void Downloader::onDownloadProgress(qlonglong received, qlonglong total)
     if (m_file->dlSize() == 0)
         m_file->setDlSize(offset + total);
     if (!prepareFile(offset, total))
+        return false;
+    return !opening || writeAvailable(false);
+}
+
+void Downloader::reportProgress()
+{
+    if (m_expectedSize < 1 || !m_localFile.isOpen())
         return;
-    if (opening && !writeAvailable(false))
+    const qint64 size = m_localFile.size();
+    if (size < 1)
         return;
-    if (total >= 1 && m_expectedSize >= 1) {
-        const qint64 size = m_localFile.size();
-        if (size > 0)
-            emit downloadedProgress(double(m_localFile.pos()) / double(size));
-    }
+    const double fraction = double(m_localFile.pos()) / double(size);
+    // Written data and the network's progress signal arrive in either order; the file hears
+    // each value once, the final 1.0 included.
+    if (fraction == m_reportedProgress)
+        return;
+    m_reportedProgress = fraction;
+    emit downloadedProgress(fraction);
 }
 
 bool Downloader::prepareFile(qint64 offset, qint64 size)
@@ -519,6 +535,7 @@ bool Downloader::prepareFile(qint64 offset, qint64 size)
         reportFileError(fileName, m_localFile.errorString(), QFileDevice::PositionError);
         return false;
     }
+    m_reportedProgress = -1.0;
     abandonHashing();
     m_hasher = new StreamHasher(this, fileName, qMax<qint64>(offset, 0), [this] {
         if (m_readingPaused)
@@ -576,13 +593,21 @@ bool Downloader::writeAvailable(bool ignoreBacklog)
             m_hasher->feed(chunk);
     }
     m_file->setDownloadedSize(m_localFile.pos());
+    reportProgress();
     return true;
 }
 
 void Downloader::onDownloadReadyRead()
 {
-    if (!m_localFile.isOpen())
+    // The network's progress signal is rate-limited; waiting for it with a full read buffer
+    // would stall the transfer, so the first data opens the file as well.
+    if (!m_localFile.isOpen()) {
+        if (m_reply) {
+            const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+            startWriting(length.isValid() ? length.toLongLong() : -1);
+        }
         return;
+    }
     writeAvailable(false);
 }
 

@@ -68,8 +68,10 @@ private:
     void pollLinkProgress();
     void resumeFromOffset();
     void updateChecksums(const QJsonObject &object);
+    bool startWriting(qint64 total);
     bool prepareFile(qint64 offset, qint64 size);
     bool writeAvailable(bool ignoreBacklog);
+    void reportProgress();
     void reportFileError(const QString &fileName, const QString &errorText, QFileDevice::FileError kind);
     void verify(qint64 position);
     void finishVerification(const QString &hash);
@@ -96,4 +98,5 @@ private:
     StreamHasher *m_hasher = nullptr;
     QPointer<QFutureWatcher<QString>> m_fileHashWatcher;
     bool m_readingPaused = false;
+    double m_reportedProgress = -1.0;
 };
