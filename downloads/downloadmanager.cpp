@@ -46,7 +46,9 @@ bool DownloadManager::loggedIn() const
 
 void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status status)
 {
-    if (!file)
+    // While a file's local copy is deleted on its way out of DownloadError, the status it asked
+    // for is pending; the Remote that deleteFile() requests would only come in between.
+    if (!file || m_deletingFiles.contains(file))
         return;
     const LibraryFile::Status current = file->status();
     if (current == status)
@@ -88,8 +90,7 @@ void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status statu
             m_queue.removeAll(file);
             updateDownloadsRemain();
         }
-        if (current == LibraryFile::DownloadError && !m_deletingFiles.contains(file)) {
-            // deleteFile() asks for Remote itself; that nested request must not delete again.
+        if (current == LibraryFile::DownloadError) {
             m_deletingFiles.insert(file);
             file->deleteFile();
             m_deletingFiles.remove(file);

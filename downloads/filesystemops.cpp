@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QStorageInfo>
 #include <QUrl>
 
 #ifdef Q_OS_WIN
@@ -40,6 +42,11 @@ void fixTrashInfoPath(const QString &originalPath, const QString &pathInTrash)
     if (changed && info.open(QIODevice::WriteOnly | QIODevice::Truncate))
         info.write(lines.join('\n'));
 }
+
+QString canonicalDir(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
 #endif
 
 } // namespace
@@ -62,13 +69,40 @@ bool FileSystemOps::moveToTrash(const QString &path)
     return SHFileOperationW(&operation) == 0;
 #else
     const QString absolute = QFileInfo(path).absoluteFilePath();
+#ifdef Q_OS_MACOS
+    return QFile::moveToTrash(absolute);
+#else
+    // The framework reports success even when it could not set up the trash, having moved the
+    // file into a "files" folder under the working directory. For a file on the home volume
+    // the trash is made here first and the result is checked against it.
+    QString homeTrashFiles;
+    if (QStorageInfo(absolute) == QStorageInfo(QDir::home())) {
+        const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        if (dataHome.isEmpty() || QDir::isRelativePath(dataHome))
+            return false;
+        const QString trash = dataHome + QLatin1String("/Trash");
+        if (!QDir().mkpath(trash + QLatin1String("/files")) || !QDir().mkpath(trash + QLatin1String("/info")))
+            return false;
+        homeTrashFiles = canonicalDir(trash + QLatin1String("/files"));
+    }
+
     QString pathInTrash;
     if (!QFile::moveToTrash(absolute, &pathInTrash))
         return false;
-#ifndef Q_OS_MACOS
+
+    const QFileInfo trashed(pathInTrash);
+    const bool inTrash = trashed.isAbsolute() && trashed.exists()
+        && (homeTrashFiles.isEmpty() ? trashed.absoluteDir().dirName() == QLatin1String("files")
+                                     : canonicalDir(trashed.absolutePath()) == homeTrashFiles);
+    if (!inTrash) {
+        // Put it back where the user had it rather than leave it somewhere unexpected.
+        if (trashed.exists())
+            QFile::rename(trashed.absoluteFilePath(), absolute);
+        return false;
+    }
     fixTrashInfoPath(absolute, pathInTrash);
-#endif
     return true;
+#endif
 #endif
 }
 

@@ -1,0 +1,141 @@
+#include "loopbackserver.h"
+
+std::string LoopbackServer::Received::header(const std::string &name) const
+{
+    // The header map already compares names without regard to case.
+    const auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+LoopbackServer::LoopbackServer()
+{
+    // Idle keep-alive connections must not hold up stop().
+    m_server.set_keep_alive_timeout(1);
+}
+
+LoopbackServer::~LoopbackServer()
+{
+    stop();
+}
+
+LoopbackServer::Handler LoopbackServer::recording(Handler handler)
+{
+    return [this, handler](const httplib::Request &request, httplib::Response &response) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_requests.push_back({request.method, request.target, request.body, request.headers});
+        }
+        handler(request, response);
+    };
+}
+
+void LoopbackServer::get(const std::string &pattern, Handler handler)
+{
+    m_server.Get(pattern, recording(std::move(handler)));
+}
+
+void LoopbackServer::post(const std::string &pattern, Handler handler)
+{
+    // Read the body raw where the server allows it; multipart bodies arrive as their parts
+    // only, in "files", so the body of a multipart request is recorded empty.
+    Handler recorded = recording(std::move(handler));
+    m_server.Post(pattern, [recorded](const httplib::Request &request, httplib::Response &response,
+                                      const httplib::ContentReader &reader) {
+        httplib::Request copy = request;
+        copy.body.clear();
+        if (request.is_multipart_form_data()) {
+            std::string *current = nullptr;
+            reader(
+                [&](const httplib::MultipartFormData &part) {
+                    current = &copy.files.emplace(part.name, part)->second.content;
+                    return true;
+                },
+                [&](const char *data, size_t length) {
+                    current->append(data, length);
+                    return true;
+                });
+        } else {
+            reader([&copy](const char *data, size_t length) {
+                copy.body.append(data, length);
+                return true;
+            });
+        }
+        recorded(copy, response);
+    });
+}
+
+void LoopbackServer::del(const std::string &pattern, Handler handler)
+{
+    m_server.Delete(pattern, recording(std::move(handler)));
+}
+
+void LoopbackServer::start()
+{
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // stop() is ignored until the accept loop runs, so do not hand the server out before that.
+    while (!m_server.is_running())
+        std::this_thread::yield();
+}
+
+void LoopbackServer::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_server.stop();
+    m_thread.join();
+}
+
+QString LoopbackServer::rootUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+}
+
+QString LoopbackServer::apiBaseUrl() const
+{
+    return rootUrl() + QStringLiteral("/api/v1");
+}
+
+std::vector<LoopbackServer::Received> LoopbackServer::requests() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_requests;
+}
+
+int LoopbackServer::count(const std::string &targetPrefix) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int n = 0;
+    for (const Received &request : m_requests) {
+        if (request.target.compare(0, targetPrefix.size(), targetPrefix) == 0)
+            ++n;
+    }
+    return n;
+}
+
+void LoopbackServer::reply(httplib::Response &response, int status, const QByteArray &json)
+{
+    response.status = status;
+    response.set_content(json.toStdString(), "application/json");
+}
+
+QByteArray LoopbackServer::envelope(const QByteArray &status, const QByteArray &messageJson)
+{
+    return QByteArrayLiteral("{\"status\":\"") + status + QByteArrayLiteral("\",\"message\":") + messageJson
+           + QByteArrayLiteral("}");
+}
+
+void LoopbackServer::Gate::open()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+    }
+    m_opened.notify_all();
+}
+
+void LoopbackServer::Gate::wait()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_opened.wait(lock, [this] { return m_open; });
+}

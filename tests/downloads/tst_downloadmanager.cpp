@@ -1,0 +1,466 @@
+#include "api/remoteapi.h"
+#include "app/settings.h"
+#include "downloads/downloadmanager.h"
+#include "downloads/libraryfile.h"
+#include "library/libraryitem.h"
+#include "testservices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+int g_deleteLines = 0;
+
+void countingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("LibraryFile: Delete file:")))
+        ++g_deleteLines;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+class TestDownloadManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void slotsHandOver();
+    void nothingStartsSignedOutThenNewestPurchaseFirst();
+    void deletedQueuedFileIsSkipped();
+    void deletedActiveFileFreesItsSlot();
+    void allFinishedOnceWhenLastIsPaused();
+    void downloadedAfterErrorIsIgnored();
+    void raisingTheLimitStartsWaitingFiles();
+    void stopAllKeepsStatuses();
+    void cancelAll();
+    void folderCreationFailure();
+    void leavingErrorDeletesOnce_data();
+    void leavingErrorDeletesOnce();
+    void syncingProgress();
+
+private:
+    LibraryItem *makeItem(const QString &datePurchased);
+    LibraryFile *makeFile(LibraryItem *item, const QString &name, qint64 size = 100);
+    QList<LibraryFile *> queueFiles(int count, qint64 size = 100);
+    void signIn(bool signedIn);
+    static QList<LibraryFile::Status> statuses(const QList<LibraryFile *> &files);
+    static void writeFile(const QString &path);
+
+    QTemporaryDir m_home;
+    QTcpServer m_silentService;
+    std::unique_ptr<QTemporaryDir> m_library;
+    std::unique_ptr<TestServices> m_services;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<DownloadManager> m_manager;
+    std::unique_ptr<RemoteAPI> m_api;
+    QList<LibraryFile *> m_files;
+    QList<LibraryItem *> m_items;
+};
+
+void TestDownloadManager::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    // Transfers that start here talk to a service that accepts and never answers, so that
+    // files stay Downloading until a test moves them on.
+    QVERIFY(m_silentService.listen(QHostAddress::LocalHost));
+    qputenv("TOLVANE_API_BASE_URL",
+            QByteArrayLiteral("http://127.0.0.1:") + QByteArray::number(m_silentService.serverPort()) + "/api/v1");
+    qputenv("HOME", m_home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (m_home.path() + QStringLiteral("/data")).toLocal8Bit());
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
+    g_previousHandler = qInstallMessageHandler(countingHandler);
+    qRegisterMetaType<LibraryItem *>();
+}
+
+void TestDownloadManager::init()
+{
+    m_library = std::make_unique<QTemporaryDir>(m_home.path() + QStringLiteral("/library-XXXXXX"));
+    QVERIFY(m_library->isValid());
+    QDir(m_home.path() + QStringLiteral("/data/Trash")).removeRecursively();
+
+    m_services = std::make_unique<TestServices>();
+    m_settings = std::make_unique<Settings>();
+    m_settings->setLibraryDirectory(m_library->path());
+    m_settings->setSimultaneousDownloads(2);
+    m_settings->setDeletePermanently(false);
+    m_manager = std::make_unique<DownloadManager>();
+    m_services->settingsObject = m_settings.get();
+    m_services->manager = m_manager.get();
+    m_services->syncing = true;
+    signIn(true);
+}
+
+void TestDownloadManager::cleanup()
+{
+    qDeleteAll(m_files);
+    m_files.clear();
+    qDeleteAll(m_items);
+    m_items.clear();
+    m_manager.reset();
+    m_services.reset();
+    m_api.reset();
+    m_settings.reset();
+    m_library.reset();
+}
+
+void TestDownloadManager::signIn(bool signedIn)
+{
+    // The service client reads its stored key (reversed) when it is made.
+    QSettings store;
+    if (signedIn)
+        store.setValue(QStringLiteral("login/appKey"), QStringLiteral("yek-tset"));
+    else
+        store.remove(QStringLiteral("login/appKey"));
+    store.sync();
+    m_api = std::make_unique<RemoteAPI>();
+    QCOMPARE(m_api->loggedIn(), signedIn);
+    m_services->api = m_api.get();
+}
+
+LibraryItem *TestDownloadManager::makeItem(const QString &datePurchased)
+{
+    auto *item = new LibraryItem;
+    item->setPublisher(QStringLiteral("Pub"));
+    item->setTitle(QStringLiteral("Title ") + datePurchased.left(10));
+    item->setProductId(QString::number(m_items.size() + 1));
+    item->setDatePurchased(datePurchased);
+    m_items.append(item);
+    return item;
+}
+
+LibraryFile *TestDownloadManager::makeFile(LibraryItem *item, const QString &name, qint64 size)
+{
+    auto *file = new LibraryFile(item);
+    file->setServerFileName(name);
+    file->setTotalSize(size);
+    m_files.append(file);
+    return file;
+}
+
+QList<LibraryFile *> TestDownloadManager::queueFiles(int count, qint64 size)
+{
+    LibraryItem *item = makeItem(QStringLiteral("2020-01-01T00:00:00"));
+    QList<LibraryFile *> files;
+    for (int i = 0; i < count; ++i) {
+        files.append(makeFile(item, QStringLiteral("file%1.pdf").arg(i), size));
+        m_manager->setFileStatus(files.last(), LibraryFile::Queued);
+    }
+    return files;
+}
+
+QList<LibraryFile::Status> TestDownloadManager::statuses(const QList<LibraryFile *> &files)
+{
+    QList<LibraryFile::Status> result;
+    for (const LibraryFile *file : files)
+        result.append(file->status());
+    return result;
+}
+
+void TestDownloadManager::writeFile(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write("partial");
+}
+
+using S = LibraryFile::Status;
+
+void TestDownloadManager::slotsHandOver()
+{
+    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
+    QSignalSpy failed(m_manager.get(), &DownloadManager::downloadFailedForItem);
+    const QList<LibraryFile *> files = queueFiles(5);
+
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued, S::Queued}));
+    QCOMPARE(m_manager->downloadsRemain(), 5);
+    QVERIFY(m_manager->isDownloading());
+
+    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading, S::Queued, S::Queued}));
+
+    files[1]->setErrorMessage(QStringLiteral("Failed to get download URL"));
+    m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloading, S::Downloading, S::Queued}));
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.first().first().value<LibraryItem *>(), files[1]->item());
+    QCOMPARE(files[1]->errorMessage(), QStringLiteral("Failed to get download URL"));
+
+    for (int i = 2; i < 5; ++i)
+        m_manager->setFileStatus(files[i], LibraryFile::Downloaded);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloaded, S::Downloaded, S::Downloaded}));
+    QCOMPARE(m_manager->downloadsRemain(), 0);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(failed.count(), 1);
+}
+
+void TestDownloadManager::nothingStartsSignedOutThenNewestPurchaseFirst()
+{
+    signIn(false);
+    m_settings->setSimultaneousDownloads(1);
+    LibraryItem *older = makeItem(QStringLiteral("2020-01-01T00:00:00"));
+    LibraryItem *newest = makeItem(QStringLiteral("2021-06-01T00:00:00"));
+    LibraryItem *sameDate = makeItem(QStringLiteral("2020-01-01T00:00:00"));
+    LibraryItem *oldest = makeItem(QStringLiteral("2019-12-31T23:59:59"));
+    const QList<LibraryFile *> files{makeFile(older, "a1"), makeFile(newest, "b1"), makeFile(older, "a2"),
+                                     makeFile(oldest, "d1"), makeFile(sameDate, "c1")};
+
+    QStringList started;
+    for (LibraryFile *file : files) {
+        connect(file, &LibraryFile::statusChanged, this, [&started](LibraryFile *f) {
+            if (f->status() == LibraryFile::Downloading)
+                started.append(f->serverFileName());
+        });
+        m_manager->setFileStatus(file, LibraryFile::Queued);
+    }
+    m_manager->processQueue();
+    QVERIFY(started.isEmpty());
+    QCOMPARE(m_manager->downloadsRemain(), 5);
+
+    signIn(true);
+    m_settings->setSimultaneousDownloads(5);
+    QCOMPARE(started, (QStringList{"b1", "a1", "a2", "c1", "d1"}));
+}
+
+void TestDownloadManager::deletedQueuedFileIsSkipped()
+{
+    m_settings->setSimultaneousDownloads(1);
+    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
+    QList<LibraryFile *> files = queueFiles(3);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued, S::Queued}));
+
+    m_files.removeOne(files[1]);
+    delete files.takeAt(1);
+
+    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading}));
+    QCOMPARE(m_manager->downloadsRemain(), 1);
+    m_manager->setFileStatus(files[1], LibraryFile::Downloaded);
+    QCOMPARE(m_manager->downloadsRemain(), 0);
+    QCOMPARE(finished.count(), 1);
+}
+
+void TestDownloadManager::deletedActiveFileFreesItsSlot()
+{
+    m_settings->setSimultaneousDownloads(1);
+    QList<LibraryFile *> files = queueFiles(2);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued}));
+
+    m_files.removeOne(files[0]);
+    delete files.takeFirst();
+    QCOMPARE(m_manager->downloadsRemain(), 1);
+    QTRY_COMPARE(files[0]->status(), LibraryFile::Downloading);
+
+    // Stopping everything must not touch the deleted file.
+    m_manager->stopAll();
+    m_manager->cancelAll();
+    QVERIFY(!m_manager->isDownloading());
+}
+
+void TestDownloadManager::allFinishedOnceWhenLastIsPaused()
+{
+    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
+    const QList<LibraryFile *> files = queueFiles(1);
+    QCOMPARE(files[0]->status(), LibraryFile::Downloading);
+
+    files[0]->pauseDownload();
+    QCOMPARE(files[0]->status(), LibraryFile::DownloadPaused);
+    QCOMPARE(finished.count(), 1);
+    files[0]->pauseDownload();
+    files[0]->cancelDownload();
+    QCOMPARE(finished.count(), 1);
+}
+
+void TestDownloadManager::downloadedAfterErrorIsIgnored()
+{
+    const QList<LibraryFile *> files = queueFiles(1);
+    files[0]->setErrorMessage(QStringLiteral("Download error: hash doesn't match."));
+    m_manager->setFileStatus(files[0], LibraryFile::DownloadError);
+    QSignalSpy changes(files[0], &LibraryFile::statusChanged);
+
+    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+    QCOMPARE(files[0]->status(), LibraryFile::DownloadError);
+    QCOMPARE(files[0]->errorMessage(), QStringLiteral("Download error: hash doesn't match."));
+    QCOMPARE(changes.count(), 0);
+}
+
+void TestDownloadManager::raisingTheLimitStartsWaitingFiles()
+{
+    const QList<LibraryFile *> files = queueFiles(6);
+    QCOMPARE(statuses(files).count(S::Downloading), 2);
+    QCOMPARE(statuses(files).count(S::Queued), 4);
+
+    m_settings->setSimultaneousDownloads(5);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Downloading, S::Downloading,
+                                        S::Downloading, S::Queued}));
+    QCOMPARE(m_manager->downloadsRemain(), 6);
+
+    // Lowering lets running transfers finish; nothing new starts until a slot is below the limit.
+    m_settings->setSimultaneousDownloads(1);
+    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+    QCOMPARE(files[5]->status(), LibraryFile::Queued);
+}
+
+void TestDownloadManager::stopAllKeepsStatuses()
+{
+    const QList<LibraryFile *> files = queueFiles(4);
+    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
+    QSignalSpy remain(m_manager.get(), &DownloadManager::downloadsRemainChanged);
+
+    m_manager->stopAll();
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued}));
+    QCOMPARE(m_manager->downloadsRemain(), 0);
+    QVERIFY(!m_manager->isDownloading());
+    QCOMPARE(finished.count(), 0);
+    QCOMPARE(remain.count(), 0);
+
+    // A transfer that reports after the stop changes its file but starts nothing.
+    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+    QCOMPARE(files[0]->status(), LibraryFile::Downloaded);
+    QCOMPARE(files[2]->status(), LibraryFile::Queued);
+    QVERIFY(!m_manager->isDownloading());
+}
+
+void TestDownloadManager::cancelAll()
+{
+    const QList<LibraryFile *> files = queueFiles(4);
+    writeFile(files[0]->downloadPath());
+
+    m_manager->cancelAll();
+    QCOMPARE(statuses(files), (QList<S>{S::DownloadPaused, S::Remote, S::Remote, S::Remote}));
+    QVERIFY(QFileInfo::exists(files[0]->downloadPath()));
+    QCOMPARE(m_manager->downloadsRemain(), 0);
+    QCOMPARE(m_manager->syncingProgress(), -1);
+    QVERIFY(!m_manager->isDownloading());
+
+    // Nothing is left behind to start later.
+    m_settings->setSimultaneousDownloads(5);
+    QCOMPARE(statuses(files), (QList<S>{S::DownloadPaused, S::Remote, S::Remote, S::Remote}));
+}
+
+void TestDownloadManager::folderCreationFailure()
+{
+    const QString blocker = m_library->path() + QStringLiteral("/not-a-folder");
+    writeFile(blocker);
+    m_settings->setLibraryDirectory(blocker + QStringLiteral("/library"));
+    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
+    QSignalSpy failed(m_manager.get(), &DownloadManager::downloadFailedForItem);
+
+    // Queued together, they all fail within one pass over the queue.
+    signIn(false);
+    const QList<LibraryFile *> files = queueFiles(3);
+    signIn(true);
+    m_manager->processQueue();
+
+    QCOMPARE(statuses(files), (QList<S>{S::DownloadError, S::DownloadError, S::DownloadError}));
+    for (LibraryFile *file : files) {
+        QCOMPARE(file->errorMessage(), QStringLiteral("Failed to create path to store file: %1")
+                                           .arg(blocker + QStringLiteral("/library/Pub/Title 2020-01-01")));
+        QVERIFY(!file->downloader());
+    }
+    QVERIFY(!m_manager->isDownloading());
+    QCOMPARE(m_manager->downloadsRemain(), 0);
+    QCOMPARE(failed.count(), 3);
+    QCOMPARE(finished.count(), 1);
+
+    // Once the folder can be made, a retry runs normally.
+    m_settings->setLibraryDirectory(m_library->path());
+    m_manager->setFileStatus(files[0], LibraryFile::Queued);
+    QCOMPARE(files[0]->status(), LibraryFile::Downloading);
+    QVERIFY(files[0]->errorMessage().isEmpty());
+}
+
+void TestDownloadManager::leavingErrorDeletesOnce_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::addColumn<bool>("deleted");
+
+    QTest::newRow("cancelled") << int(LibraryFile::Remote) << true;
+    QTest::newRow("paused") << int(LibraryFile::DownloadPaused) << true;
+    QTest::newRow("retried keeps the partial copy") << int(LibraryFile::Queued) << false;
+}
+
+void TestDownloadManager::leavingErrorDeletesOnce()
+{
+    QFETCH(int, target);
+    QFETCH(bool, deleted);
+
+    signIn(false);
+    LibraryFile *file = makeFile(makeItem(QStringLiteral("2020-01-01T00:00:00")), QStringLiteral("a.pdf"));
+    file->setLocalDir(m_library->path());
+    m_manager->setFileStatus(file, LibraryFile::DownloadError);
+    writeFile(file->downloadPath());
+    QSignalSpy changes(file, &LibraryFile::statusChanged);
+    g_deleteLines = 0;
+
+    m_manager->setFileStatus(file, LibraryFile::Status(target));
+
+    QCOMPARE(int(file->status()), target);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(QFileInfo::exists(file->downloadPath()), !deleted);
+    QCOMPARE(g_deleteLines, deleted ? 1 : 0);
+    const QStringList trashed = QDir(m_home.path() + QStringLiteral("/data/Trash/files")).entryList(QDir::Files);
+    QCOMPARE(trashed, deleted ? QStringList{QStringLiteral("a.pdf")} : QStringList());
+    QVERIFY(m_services->errors.isEmpty());
+}
+
+void TestDownloadManager::syncingProgress()
+{
+    LibraryItem *item = makeItem(QStringLiteral("2020-01-01T00:00:00"));
+    LibraryFile *a = makeFile(item, QStringLiteral("a"), 100);
+    LibraryFile *b = makeFile(item, QStringLiteral("b"), 300);
+    LibraryFile *c = makeFile(item, QStringLiteral("c"), 600);
+    QCOMPARE(m_manager->syncingProgress(), -1);
+    for (LibraryFile *file : {a, b, c})
+        m_manager->setFileStatus(file, LibraryFile::Queued);
+    QCOMPARE(m_manager->syncingProgress(), 0);
+
+    QSignalSpy changes(m_manager.get(), &DownloadManager::syncingProgressChanged);
+    a->onDownloadedProgress(0.5);
+    QCOMPARE(m_manager->syncingProgress(), 5);  // 50 of 1000
+    QCOMPARE(changes.count(), 1);
+
+    a->onDownloadedProgress(1.0);
+    m_manager->setFileStatus(a, LibraryFile::Downloaded);
+    QCOMPARE(c->status(), LibraryFile::Downloading);
+    QCOMPARE(m_manager->syncingProgress(), 10);  // finished files keep counting: 100 of 1000
+
+    m_manager->setFileStatus(b, LibraryFile::DownloadError);
+    QCOMPARE(m_manager->syncingProgress(), 14);  // the failed file leaves the batch: 100 of 700
+
+    // A transfer whose size the service did not give weighs what the network announces.
+    c->setTotalSize(0);
+    c->setDlSize(600);
+    c->onDownloadedProgress(0.5);
+    QCOMPARE(m_manager->syncingProgress(), 57);  // 400 of 700
+
+    m_manager->setFileStatus(c, LibraryFile::Downloaded);
+    QCOMPARE(m_manager->syncingProgress(), -1);
+
+    // The next batch starts from nothing.
+    LibraryFile *d = makeFile(item, QStringLiteral("d"), 50);
+    m_manager->setFileStatus(d, LibraryFile::Queued);
+    QCOMPARE(m_manager->syncingProgress(), 0);
+    d->onDownloadedProgress(0.5);
+    QCOMPARE(m_manager->syncingProgress(), 50);
+}
+
+QTEST_GUILESS_MAIN(TestDownloadManager)
+#include "tst_downloadmanager.moc"

@@ -1,0 +1,22 @@
+#include "cliservices.h"
+
+#include "api/remoteapi.h"
+
+#include <QMetaEnum>
+#include <QNetworkAccessManager>
+
+#include <cstdio>
+
+CliServices::CliServices(QObject *parent)
+    : QObject(parent), m_nam(new QNetworkAccessManager(this)), m_api(new RemoteAPI(this))
+{
+}
+
+CliServices::~CliServices() = default;
+
+void CliServices::notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index)
+{
+    const char *kind = QMetaEnum::fromType<LibraryErrorType::ErrorType>().valueToKey(errorType);
+    std::fprintf(stderr, "tolvane-cli: %s%s%s (item %lld)\n", kind ? kind : "Error", message.isEmpty() ? "" : ": ",
+                 qPrintable(message), index);
+}
