@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QStorageInfo>
 #include <QTimer>
 #include <QUuid>
 #include <QtConcurrent>
@@ -22,8 +23,6 @@
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #endif
 
 namespace {
@@ -74,8 +73,9 @@ DownloadManager *downloadManager()
     return services ? services->downloadManager() : nullptr;
 }
 
-// Reserves the whole length on disk, so a lack of space shows now rather than part-way
-// through. A plain resize would only make a sparse file.
+// Sizes the file to its full length and makes sure the volume has room for it, so a lack of
+// space shows now rather than part-way through. Blocks are not reserved with fallocate():
+// writing into reserved-but-unwritten extents costs several times the plain write here.
 bool allocateFile(QFile &file, qint64 size, QString *errorText)
 {
     if (size < 0) {
@@ -84,15 +84,11 @@ bool allocateFile(QFile &file, qint64 size, QString *errorText)
     }
     if (size == 0)
         return true;
-#ifdef Q_OS_LINUX
-    if (::fallocate(file.handle(), 0, 0, size) == 0)
-        return true;
-    const int error = errno;
-    if (error != EOPNOTSUPP && error != ENOSYS) {
-        *errorText = QString::fromLocal8Bit(std::strerror(error));
+    const QStorageInfo volume(QFileInfo(file.fileName()).absolutePath());
+    if (volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < size) {
+        *errorText = QStringLiteral("%1 bytes needed, %2 available").arg(size).arg(volume.bytesAvailable());
         return false;
     }
-#endif
     if (file.resize(size))
         return true;
     *errorText = file.errorString();
