@@ -3,6 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/constants.h"
 #include "cliservices.h"
+#include "downloadcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -123,8 +124,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      tr("Write the service log to standard error."));
     parser.addOption(verbose);
+    const QCommandLineOption dirOption(QStringLiteral("dir"), tr("Library directory for download."), QStringLiteral("DIR"));
+    parser.addOption(dirOption);
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 tr("get-key EMAIL PASSWORD | login KEY | refresh"));
+                                 tr("get-key EMAIL PASSWORD | login KEY | refresh | download PRODUCT_ID [FILE_NAME] --dir DIR"));
     parser.process(app);
     g_verbose = parser.isSet(verbose);
 
@@ -139,6 +142,8 @@ int main(int argc, char *argv[])
         return login(api, args.at(1));
     if (command == QLatin1String("refresh") && args.size() == 1)
         return refresh(api);
+    if (command == QLatin1String("download"))
+        return runDownloadCommand(api, args.mid(1), parser.value(dirOption));
 
     printError(command.isEmpty() ? tr("no command given") : tr("unknown command or wrong arguments: %1").arg(args.join(' ')));
     std::fprintf(stderr, "%s", qUtf8Printable(parser.helpText()));

@@ -1,0 +1,564 @@
+#include "testservices.h"
+#include "storefrontsim.h"
+
+#include "api/remoteapi.h"
+#include "app/settings.h"
+#include "downloads/downloader.h"
+#include "downloads/downloadmanager.h"
+#include "downloads/libraryfile.h"
+#include "library/libraryitem.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kTransferTimeoutMs = 20000;
+constexpr qint64 kLargeFileMib = 2;
+
+QStringList g_log;
+
+void captureLog(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    g_log.append(message);
+}
+
+// Neither waiting in the queue nor transferring.
+bool atRest(const LibraryFile *file)
+{
+    return file->status() != LibraryFile::Queued && file->status() != LibraryFile::Downloading;
+}
+
+QString md5Of(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// Every regular file below root, as paths relative to it.
+QStringList filesBelow(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(QDir(root).relativeFilePath(it.next()));
+    found.sort();
+    return found;
+}
+
+// A small file system of its own, so that "full" and "read-only" are real. Needs the right
+// to mount; tests that depend on it skip without.
+class ScratchMount
+{
+public:
+    explicit ScratchMount(const QString &dir, qint64 bytes)
+        : m_dir(dir)
+    {
+#ifdef Q_OS_LINUX
+        QDir().mkpath(dir);
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, options.constData()) == 0;
+#else
+        Q_UNUSED(bytes)
+#endif
+    }
+    ~ScratchMount()
+    {
+#ifdef Q_OS_LINUX
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir).constData(), MNT_DETACH);
+#endif
+    }
+    bool mounted() const { return m_mounted; }
+    bool makeReadOnly()
+    {
+#ifdef Q_OS_LINUX
+        return m_mounted
+            && ::mount("tmpfs", QFile::encodeName(m_dir).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+#else
+        return false;
+#endif
+    }
+
+private:
+    QString m_dir;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+class tst_Downloader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void downloadsAndVerifies_data();
+    void downloadsAndVerifies();
+    void droppedConnectionResumesWithRange();
+    void newLastModifiedRestartsFromZero();
+    void checksumFaults_data();
+    void checksumFaults();
+    void neverCompletingTaskStopsAfterHundredPolls();
+    void pauseWhilePollOutstanding();
+    void cancelDeletesPartialAndRenewsId();
+    void missingDirectory();
+    void unwritableDirectory();
+    void fullFileSystem();
+    void hostileNamesStayInside_data();
+    void hostileNamesStayInside();
+
+private:
+    struct Target {
+        QString productId;
+        StorefrontSim::FileInfo info;
+    };
+    Target smallFile() const;
+    Target largeFile() const;
+    LibraryFile *makeFile(const Target &target, const std::optional<QString> &serverFileName = std::nullopt);
+    int downloadRequests() const { return m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/")); }
+    QList<StorefrontSim::LoggedRequest> downloadLog() const;
+
+    QTemporaryDir m_home;
+    std::unique_ptr<StorefrontSim> m_sim;
+    std::unique_ptr<TestServices> m_services;
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_libraryDir;
+    std::unique_ptr<LibraryItem> m_item;
+    QList<LibraryFile *> m_files;
+};
+
+void tst_Downloader::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+    QStandardPaths::setTestModeEnabled(true);
+
+    StorefrontSim::Options options;
+    options.products = 3;
+    options.largeFiles = 1;
+    options.largeFileMib = kLargeFileMib;
+    m_sim = std::make_unique<StorefrontSim>(options);
+    QVERIFY(m_sim->start());
+    qputenv("TOLVANE_API_BASE_URL", m_sim->baseUrl().toUtf8());
+
+    m_services = std::make_unique<TestServices>();
+    RemoteAPI *api = m_services->remoteAPI();
+    QSignalSpy signedIn(api, &RemoteAPI::loginSucceeded);
+    api->doLogin(m_sim->appKey());
+    QVERIFY(signedIn.wait(kTransferTimeoutMs));
+    QVERIFY(api->loggedIn());
+    m_services->settings()->setSimultaneousDownloads(5);
+    qInstallMessageHandler(captureLog);
+}
+
+void tst_Downloader::init()
+{
+    m_sim->setPollsToComplete(2);
+    m_sim->setNeverComplete(false);
+    m_sim->setDownloadFault({});
+    m_sim->clearFaults();
+    m_sim->clearRequestLog();
+    Downloader::setPollIntervalMs(5);
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    m_libraryDir = m_root->filePath(QStringLiteral("library"));
+    QVERIFY(QDir().mkpath(m_libraryDir));
+    m_services->settings()->setLibraryDirectory(m_libraryDir);
+    m_item = std::make_unique<LibraryItem>();
+    g_log.clear();
+}
+
+void tst_Downloader::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        for (const QString &line : qAsConst(g_log))
+            std::fprintf(stderr, "%s\n", qPrintable(line));
+    }
+    for (LibraryFile *file : qAsConst(m_files)) {
+        file->stopDownload();
+        delete file;
+    }
+    m_files.clear();
+    m_item.reset();
+    Downloader::setLinkLifetimeSecs(Downloader::kLinkLifetimeSecs);
+    Downloader::setPollIntervalMs(Downloader::kPollIntervalMs);
+    QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_root.reset();
+}
+
+tst_Downloader::Target tst_Downloader::smallFile() const
+{
+    const QString productId = m_sim->productIds().constFirst();
+    return {productId, m_sim->files(productId).constFirst()};
+}
+
+tst_Downloader::Target tst_Downloader::largeFile() const
+{
+    for (const QString &productId : m_sim->productIds()) {
+        for (const StorefrontSim::FileInfo &info : m_sim->files(productId)) {
+            if (info.size == kLargeFileMib * 1024 * 1024)
+                return {productId, info};
+        }
+    }
+    return {};
+}
+
+LibraryFile *tst_Downloader::makeFile(const Target &target, const std::optional<QString> &serverFileName)
+{
+    m_item->setProductId(target.productId);
+    m_item->setPublisher(QStringLiteral("Ashgrove Press"));
+    m_item->setTitle(QStringLiteral("Tides of Brass"));
+    auto *file = new LibraryFile(m_item.get());
+    file->setServerFileName(serverFileName.value_or(target.info.filename));
+    file->setBundleId(target.info.bundleId);
+    file->setTotalSize(target.info.size);
+    m_files.append(file);
+    return file;
+}
+
+QList<StorefrontSim::LoggedRequest> tst_Downloader::downloadLog() const
+{
+    QList<StorefrontSim::LoggedRequest> result;
+    for (const StorefrontSim::LoggedRequest &request : m_sim->requestLog()) {
+        if (request.path().startsWith(QLatin1String("/downloads/")))
+            result.append(request);
+    }
+    return result;
+}
+
+void tst_Downloader::downloadsAndVerifies_data()
+{
+    QTest::addColumn<int>("polls");
+    QTest::addColumn<bool>("large");
+    QTest::newRow("complete at once") << 0 << false;
+    QTest::newRow("after two polls") << 2 << false;
+    QTest::newRow("generated file") << 1 << true;
+}
+
+void tst_Downloader::downloadsAndVerifies()
+{
+    QFETCH(int, polls);
+    QFETCH(bool, large);
+    m_sim->setPollsToComplete(polls);
+    const Target target = large ? largeFile() : smallFile();
+    QVERIFY(!target.productId.isEmpty());
+    LibraryFile *file = makeFile(target);
+
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, kTransferTimeoutMs);
+
+    QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+    QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
+    QCOMPARE(file->lastModified(), QDateTime::fromString(target.info.lastModified, QStringLiteral("yyyy-MM-ddThh:mm:ss")));
+    QCOMPARE(file->downloadProgress(), 1.0);
+    QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), polls);
+    const auto downloads = downloadLog();
+    QCOMPARE(downloads.size(), 1);
+    QVERIFY(downloads.constFirst().header("Range").isEmpty());
+    QTRY_VERIFY(!file->downloader());
+}
+
+void tst_Downloader::droppedConnectionResumesWithRange()
+{
+    const Target target = largeFile();
+    const qint64 dropAfter = 300 * 1024 + 17;
+    m_sim->setDownloadFault({dropAfter, StorefrontSim::ChecksumMode::Normal, 0});
+    LibraryFile *file = makeFile(target);
+
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QVERIFY(!file->errorMessage().isEmpty());
+    QVERIFY(QFileInfo(file->downloadPath()).isFile());
+    QCOMPARE(file->downloadedSize(), dropAfter);
+
+    m_sim->setDownloadFault({});
+    m_sim->clearRequestLog();
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::Downloaded);
+
+    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 0);
+    const auto downloads = downloadLog();
+    QCOMPARE(downloads.size(), 1);
+    QCOMPARE(downloads.constFirst().header("Range"), "bytes=" + QByteArray::number(dropAfter) + '-');
+    QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+}
+
+void tst_Downloader::newLastModifiedRestartsFromZero()
+{
+    const Target target = largeFile();
+    m_sim->setDownloadFault({200 * 1024, StorefrontSim::ChecksumMode::Normal, 0});
+    LibraryFile *file = makeFile(target);
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QVERIFY(file->downloadedSize() > 0);
+
+    // The link has expired, and the service has a newer version meanwhile.
+    Downloader::setLinkLifetimeSecs(0);
+    QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId));
+    StorefrontSim::FileInfo current;
+    for (const StorefrontSim::FileInfo &info : m_sim->files(target.productId)) {
+        if (info.bundleId == target.info.bundleId)
+            current = info;
+    }
+    QVERIFY(current.md5 != target.info.md5);
+    m_sim->setDownloadFault({});
+    m_sim->clearRequestLog();
+    g_log.clear();
+
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::Downloaded);
+    const auto downloads = downloadLog();
+    QCOMPARE(downloads.size(), 1);
+    QVERIFY(downloads.constFirst().header("Range").isEmpty());
+    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(current.md5));
+    QCOMPARE(QFileInfo(file->downloadPath()).size(), current.size);
+    QVERIFY(!g_log.filter(QStringLiteral("Will download from the start as Last modified")).isEmpty());
+}
+
+void tst_Downloader::checksumFaults_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("briefDownloaded");
+    QTest::newRow("wrong") << int(StorefrontSim::ChecksumMode::Wrong) << QStringLiteral("Download error: hash doesn't match.") << false;
+    QTest::newRow("upper case") << int(StorefrontSim::ChecksumMode::UpperCase) << QStringLiteral("Download error: hash doesn't match.") << false;
+    QTest::newRow("none") << int(StorefrontSim::ChecksumMode::None) << QStringLiteral("File hash not returned from server") << true;
+}
+
+void tst_Downloader::checksumFaults()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, message);
+    QFETCH(bool, briefDownloaded);
+    StorefrontSim::DownloadFault fault;
+    fault.checksum = StorefrontSim::ChecksumMode(mode);
+    m_sim->setDownloadFault(fault);
+    const Target target = smallFile();
+    LibraryFile *file = makeFile(target);
+    QList<LibraryFile::Status> statuses;
+    QObject listener;
+    connect(file, &LibraryFile::statusChanged, &listener, [&statuses](LibraryFile *changed) { statuses.append(changed->status()); });
+
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QCOMPARE(file->errorMessage(), message);
+    QCOMPARE(statuses.contains(LibraryFile::Downloaded), briefDownloaded);
+    // The copy stays for the user to inspect; it is the service's bytes.
+    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+}
+
+void tst_Downloader::neverCompletingTaskStopsAfterHundredPolls()
+{
+    m_sim->setNeverComplete(true);
+    Downloader::setPollIntervalMs(1);
+    LibraryFile *file = makeFile(smallFile());
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), 60000);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
+    QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 100);
+    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
+    QCOMPARE(g_log.filter(QStringLiteral("Waiting for download link response; attempt: ")).size(), 100);
+    QCOMPARE(downloadRequests(), 0);
+}
+
+void tst_Downloader::pauseWhilePollOutstanding()
+{
+    StorefrontSim::EndpointFault slow;
+    slow.delayMs = 3000;
+    m_sim->setFault(StorefrontSim::Endpoint::FileTaskProgress, slow);
+    LibraryFile *file = makeFile(smallFile());
+    DownloadManager *manager = m_services->downloadManager();
+    manager->setFileStatus(file, LibraryFile::Queued);
+    QTRY_COMPARE_WITH_TIMEOUT(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 1, kTransferTimeoutMs);
+
+    manager->setFileStatus(file, LibraryFile::DownloadPaused);
+    QCoreApplication::processEvents();
+    QCOMPARE(file->status(), LibraryFile::DownloadPaused);
+    QVERIFY(file->errorMessage().isEmpty());
+
+    // Resuming later asks for a new task and finishes normally.
+    m_sim->clearFaults();
+    manager->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::Downloaded);
+    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 2);
+}
+
+void tst_Downloader::cancelDeletesPartialAndRenewsId()
+{
+    const Target target = largeFile();
+    m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 256 * 1024});
+    LibraryFile *file = makeFile(target);
+    DownloadManager *manager = m_services->downloadManager();
+    manager->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
+    QVERIFY(QFileInfo(file->downloadPath()).isFile());
+    const QString oldId = file->downloader()->downloaderId();
+    QVERIFY(!g_log.filter(oldId).isEmpty());
+
+    file->cancelDownload();
+    QCOMPARE(file->status(), LibraryFile::Remote);
+    QVERIFY(!QFileInfo::exists(file->downloadPath()));
+    QVERIFY(file->downloader());
+    const QString newId = file->downloader()->downloaderId();
+    QVERIFY(newId != oldId);
+    QVERIFY(!QUuid::fromString(newId).isNull());
+
+    g_log.clear();
+    m_sim->setDownloadFault({});
+    manager->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::Downloaded);
+    const QStringList lines = g_log.filter(QStringLiteral("Downloader {"));
+    QVERIFY(!lines.isEmpty());
+    for (const QString &line : lines) {
+        QVERIFY2(line.contains(newId), qPrintable(line));
+        QVERIFY2(!line.contains(oldId), qPrintable(line));
+    }
+    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+}
+
+void tst_Downloader::missingDirectory()
+{
+    LibraryFile *file = makeFile(smallFile());
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QCOMPARE(file->status(), LibraryFile::Downloading);
+    // The library directory disappears while the link is being prepared.
+    QVERIFY(QDir(m_libraryDir).removeRecursively());
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QCOMPARE(file->errorMessage(), QStringLiteral("Download directory %1 does not exist").arg(m_libraryDir));
+    QVERIFY(filesBelow(m_root->path()).isEmpty());
+}
+
+void tst_Downloader::unwritableDirectory()
+{
+    LibraryFile *file = makeFile(smallFile());
+    const QString folder = m_libraryDir + QLatin1Char('/') + file->productFolder();
+    std::unique_ptr<ScratchMount> mount;
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0) {
+        // Permission bits do not stop root; a read-only file system does.
+        mount = std::make_unique<ScratchMount>(m_libraryDir, 1024 * 1024);
+        if (!mount->mounted())
+            QSKIP("Running as root without the right to mount a scratch file system");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(mount->makeReadOnly());
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::ExeOwner));
+    }
+#endif
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QCOMPARE(file->errorMessage(), QStringLiteral("Don't have permissions to write to directory %1").arg(m_libraryDir));
+    QVERIFY(filesBelow(m_libraryDir).isEmpty());
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void tst_Downloader::fullFileSystem()
+{
+    // A 1 MiB file system cannot take the 2 MiB file.
+    ScratchMount mount(m_libraryDir, 1024 * 1024);
+    if (!mount.mounted())
+        QSKIP("No right to mount a scratch file system");
+    LibraryFile *file = makeFile(largeFile());
+    const QString folder = m_libraryDir + QLatin1Char('/') + file->productFolder();
+    QVERIFY(QDir().mkpath(folder));
+    QFile neighbour(folder + QStringLiteral("/notes.txt"));
+    QVERIFY(neighbour.open(QIODevice::WriteOnly));
+    neighbour.write("keep me");
+    neighbour.close();
+
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QCOMPARE(file->errorMessage(), QStringLiteral("File allocation error. Please check disk free space."));
+    QCOMPARE(filesBelow(m_libraryDir), QStringList{file->productFolder() + QStringLiteral("/notes.txt")});
+    QVERIFY(neighbour.open(QIODevice::ReadOnly));
+    QCOMPARE(neighbour.readAll(), QByteArray("keep me"));
+}
+
+void tst_Downloader::hostileNamesStayInside_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("publisher");
+    QTest::addColumn<bool>("refused");
+    const QString publisher = QStringLiteral("Ashgrove Press");
+    QTest::newRow("dot dot") << QStringLiteral("..") << publisher << false;
+    QTest::newRow("dot") << QStringLiteral(".") << publisher << false;
+    QTest::newRow("empty") << QString() << publisher << false;
+    QTest::newRow("slashes") << QStringLiteral("../../../escape.pdf") << publisher << false;
+    QTest::newRow("backslashes") << QStringLiteral("..\\..\\escape.pdf") << publisher << false;
+    QTest::newRow("control characters") << QStringLiteral("a\x01\x1f\nb.pdf") << publisher << false;
+    QTest::newRow("absolute") << QStringLiteral("/etc/passwd") << publisher << false;
+    QTest::newRow("too long") << QString(300, QLatin1Char('x')) + QStringLiteral(".pdf") << publisher << true;
+    QTest::newRow("publisher dot dot") << QStringLiteral("book.pdf") << QStringLiteral("..") << false;
+    QTest::newRow("format markers") << QStringLiteral("%1 %2 %3.pdf") << QStringLiteral("%1") << false;
+}
+
+void tst_Downloader::hostileNamesStayInside()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, publisher);
+    QFETCH(bool, refused);
+    const Target target = smallFile();
+    LibraryFile *file = makeFile(target, name);
+    m_item->setPublisher(publisher);
+
+    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    const QStringList written = filesBelow(m_root->path());
+    for (const QString &path : written)
+        QVERIFY2(path.startsWith(QLatin1String("library/")) && !path.contains(QLatin1String("../")), qPrintable(path));
+    if (refused) {
+        QCOMPARE(file->status(), LibraryFile::DownloadError);
+        QVERIFY2(file->errorMessage().startsWith(QLatin1String("Can't create file in directory ")), qPrintable(file->errorMessage()));
+        QVERIFY(written.isEmpty());
+    } else {
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(written.size(), 1);
+        QVERIFY(QFileInfo(file->downloadPath()).canonicalFilePath().startsWith(QDir(m_libraryDir).canonicalPath() + QLatin1Char('/')));
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        // Names are placed into log lines literally, whatever markers they hold.
+        QVERIFY(!g_log.filter(QStringLiteral("File downloading started. File: ") + name).isEmpty());
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Downloader)
+#include "tst_downloader.moc"

@@ -1,0 +1,158 @@
+#include "downloadcommand.h"
+
+#include "api/networkreplywrapper.h"
+#include "api/remoteapi.h"
+#include "app/applicationservices.h"
+#include "app/settings.h"
+#include "downloads/downloadmanager.h"
+#include "downloads/libraryfile.h"
+#include "library/libraryitem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+enum ExitCode { Success = 0, Failed = 1, Usage = 2, NotSignedIn = 3 };
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("tolvane-cli", text);
+}
+
+// Stands in for the application controller: the shared service client, a library directory
+// of the caller's choosing and a download manager of its own.
+class DownloadServices : public ApplicationServices
+{
+public:
+    DownloadServices(QNetworkAccessManager *nam, RemoteAPI *api, const QString &dir)
+        : m_nam(nam), m_api(api), m_settings(std::make_unique<Settings>()), m_manager(std::make_unique<DownloadManager>())
+    {
+        m_settings->setLibraryDirectory(dir);
+    }
+
+    QNetworkAccessManager *networkAccessManager() const override { return m_nam; }
+    RemoteAPI *remoteAPI() const override { return m_api; }
+    Settings *settings() const override { return m_settings.get(); }
+    DownloadManager *downloadManager() const override { return m_manager.get(); }
+    OnlineLibrary *onlineLibrary() const override { return nullptr; }
+    bool isSyncing() const override { return true; }
+    void notifyError(LibraryErrorType::ErrorType, QString message, qlonglong) override
+    {
+        std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(message));
+    }
+    void askUpdateFile(LibraryFile *) override {}
+    void askDeleteFile(LibraryFile *) override {}
+    void saveModelDelayed() override {}
+
+private:
+    QNetworkAccessManager *m_nam;
+    RemoteAPI *m_api;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<DownloadManager> m_manager;
+};
+
+bool atRest(const LibraryFile *file)
+{
+    return file->status() != LibraryFile::Queued && file->status() != LibraryFile::Downloading;
+}
+
+void printResult(const LibraryFile *file)
+{
+    const QFileInfo info(file->downloadPath());
+    const char *status = QMetaEnum::fromType<LibraryFile::Status>().valueToKey(file->status());
+    std::fprintf(stdout, "File: %s\nStatus: %s\nError: %s\nPath: %s\nSize: %lld\nMD5: %s\n\n",
+                 qUtf8Printable(file->serverFileName()), status ? status : "?", qUtf8Printable(file->errorMessage()),
+                 qUtf8Printable(QDir::toNativeSeparators(info.absoluteFilePath())),
+                 info.isFile() ? static_cast<long long>(info.size()) : 0LL, qUtf8Printable(file->localFileHash()));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int runDownloadCommand(RemoteAPI *api, const QStringList &arguments, const QString &dir)
+{
+    if (arguments.isEmpty() || arguments.size() > 2 || dir.isEmpty()) {
+        std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("usage: download PRODUCT_ID [FILE_NAME] --dir DIR")));
+        return Usage;
+    }
+    if (!api->loggedIn()) {
+        std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("not signed in; run \"tolvane-cli login KEY\" first")));
+        return NotSignedIn;
+    }
+    const QString productId = arguments.at(0);
+    const QString wantedName = arguments.value(1);
+    DownloadServices services(ApplicationServices::instance()->networkAccessManager(), api, QDir(dir).absolutePath());
+
+    LibraryItem item;
+    std::vector<std::unique_ptr<LibraryFile>> files;
+    int exitCode = Failed;
+
+    auto finishWhenAtRest = [&files, &exitCode] {
+        for (const auto &file : files) {
+            if (!atRest(file.get()))
+                return;
+        }
+        exitCode = Success;
+        for (const auto &file : files) {
+            printResult(file.get());
+            if (file->status() != LibraryFile::Downloaded)
+                exitCode = Failed;
+        }
+        QCoreApplication::exit(exitCode);
+    };
+
+    NetworkReplyWrapper *request = api->getTitleInfo(productId);
+    QObject::connect(request, &NetworkReplyWrapper::replyFinished, qApp, [&](bool success, const QJsonValue &message) {
+        const QJsonObject product = message.toObject();
+        if (!success) {
+            std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("product %1 could not be read from the storefront").arg(productId)));
+            QCoreApplication::exit(Failed);
+            return;
+        }
+        item.setProductId(productId);
+        item.setTitle(product.value(QLatin1String("products_name")).toString());
+        item.setPublisher(product.value(QLatin1String("publishers_name")).toString());
+        item.setDatePurchased(product.value(QLatin1String("date_purchased")).toString());
+        for (const QJsonValue &value : product.value(QLatin1String("files")).toArray()) {
+            const QJsonObject entry = value.toObject();
+            const QString name = entry.value(QLatin1String("filename")).toString();
+            if (name.isEmpty() || (!wantedName.isEmpty() && name != wantedName))
+                continue;
+            auto file = std::make_unique<LibraryFile>(&item);
+            file->setServerFileName(name);
+            file->setBundleId(entry.value(QLatin1String("bundle_id")).toInt());
+            file->setTotalSize(entry.value(QLatin1String("raw_filesize_bytes")).toVariant().toLongLong());
+            RemoteAPI::updateFileChecksums(entry.value(QLatin1String("checksums")).toArray(), file.get());
+            files.push_back(std::move(file));
+        }
+        if (files.empty()) {
+            std::fprintf(stderr, "tolvane-cli: %s\n",
+                         qUtf8Printable(wantedName.isEmpty() ? tr("product %1 has no files").arg(productId)
+                                                             : tr("product %1 has no file named %2").arg(productId, wantedName)));
+            QCoreApplication::exit(Failed);
+            return;
+        }
+        for (const auto &file : files) {
+            // A file that is verified and then found without server checksums changes twice in
+            // one go; the outcome is read once things have settled.
+            QObject::connect(file.get(), &LibraryFile::statusChanged, qApp, [&finishWhenAtRest] {
+                QTimer::singleShot(0, qApp, finishWhenAtRest);
+            });
+            services.downloadManager()->setFileStatus(file.get(), LibraryFile::Queued);
+        }
+    });
+    const int code = QCoreApplication::exec();
+    for (const auto &file : files)
+        file->stopDownload();
+    return code;
+}
