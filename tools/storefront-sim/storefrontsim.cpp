@@ -476,6 +476,9 @@ void StorefrontSim::Private::routes()
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_keep_alive_max_count(1000);
     server.set_keep_alive_timeout(2);
+    // Small JSON replies must not wait for delayed acknowledgements: a polling client would
+    // otherwise pay tens of milliseconds per round trip.
+    server.set_tcp_nodelay(true);
 
     server.Post("/create_account_app.php", [this](const Request &req, Response &res) {
         serve(Endpoint::Key, true, req, res, [this](const Request &r, Response &s) {
