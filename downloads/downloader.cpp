@@ -625,15 +625,22 @@ void Downloader::proceedDownloadFinished()
                      .arg(m_downloaderId, m_localFile.fileName(), QString::number(code), QString::number(m_expectedSize),
                           QString::number(position)));
     }
-    if (code == QNetworkReply::NoError && position > 0) {
+    // A connection closed early can end without a network error. Such a file is incomplete:
+    // hashing it would only fail and throw away the bytes that a resume can keep.
+    const bool truncated = code == QNetworkReply::NoError && m_file->dlSize() > 0 && position < m_file->dlSize();
+    if (code == QNetworkReply::NoError && position > 0 && !truncated) {
         verify(position);
         return;
     }
     logError(QStringLiteral("Downloader %1: File downloading error. File: %2. Network reply: %3. Size: %4. Pos: %5")
                  .arg(m_downloaderId, m_localFile.fileName(), QString::number(code), QString::number(m_expectedSize),
                       QString::number(position)));
+    if (truncated)
+        m_file->setErrorMessage(tr("The connection closed before the whole file arrived."));
     if (DownloadManager *manager = downloadManager())
         manager->setFileStatus(m_file, LibraryFile::DownloadError);
+    // The error status clears the size; the bytes on disk stay the resume point.
+    m_file->setDownloadedSize(position);
     abandonHashing();
     closeLocalFile();
 }

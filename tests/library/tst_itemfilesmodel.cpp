@@ -91,7 +91,7 @@ private slots:
             LibraryFile *file = model->fileAt(i + 1);
             file->setTotalSize(sizes[i]);
             file->setDownloadedSize(received[i]);
-            file->setStatus(i == 0 ? LibraryFile::Queued : LibraryFile::Downloading);
+            file->setStatus(LibraryFile::Queued);
         }
         QCOMPARE(model->totalDownloadProgress(), 0.5f);
         // The downloaded file is not part of the active transfers.
