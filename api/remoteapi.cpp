@@ -2,6 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/secretmask.h"
+#include "app/settings.h"
 #include "app/applicationservices.h"
 #include "app/constants.h"
 #include "downloads/libraryfile.h"
@@ -156,6 +157,8 @@ void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
     settings.setValue(kCustomersIdKey, m_customersId);
     settings.setValue(kNameSurnameKey, m_nameSurname);
     settings.setValue(kAppKeyKey, reversed(m_appKey));
+    // The store now holds credentials: readable by the user alone.
+    Settings::protectStore(settings);
 
     emit loginSucceeded();
     emit nameSurnameChanged();
