@@ -13,7 +13,7 @@ namespace {
 // Generous: a sanitizer build takes a while to bring up its window.
 const int kStartTimeoutMs = 60000;
 // The watcher polls once a second; allow for a loaded machine on top.
-const int kRaiseTimeoutMs = 3000;
+const int kRaiseTimeoutMs = 10000;
 
 const QByteArray kStartLine = "Start application v3.0.1.3";
 const QByteArray kRaiseLine = "INFO: Application: Raise requested by another start";
