@@ -16,7 +16,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
-#include <QMetaProperty>
 #include <QSet>
 
 namespace {
@@ -48,6 +47,28 @@ int removeFile(const QString &path, bool permanently)
         return RemoveFailed;
     }
     return FileSystemOps::moveToTrash(path) ? RemoveOk : RemoveFailed;
+}
+
+// A saved value as the property system writes one: null gives the type's default, another
+// type is converted, and a value that does not convert leaves the field as it was.
+template<typename T>
+bool savedValue(const QJsonValue &value, T &field)
+{
+    QVariant variant = value.toVariant();
+    const int type = qMetaTypeId<T>();
+    if (variant.userType() != type) {
+        if (!variant.isValid())
+            variant = QVariant(type, nullptr);
+        else if (!variant.convert(type))
+            return false;
+    }
+    field = variant.value<T>();
+    return true;
+}
+
+QJsonValue savedDate(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
 }
 
 ApplicationServices *services()
@@ -379,29 +400,26 @@ bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QStri
 
 QJsonValue LibraryFile::toJson() const
 {
+    // Keys in sorted order, so that every insert appends; the values are converted as the
+    // property system would hand them over.
     QJsonObject object;
-    const QMetaObject *meta = metaObject();
-    for (int i = staticMetaObject.propertyOffset(); i < meta->propertyCount(); ++i) {
-        const QMetaProperty property = meta->property(i);
-        if (!property.isStored(this))
-            continue;
-        const QString name = QString::fromLatin1(property.name());
-        const QVariant value = property.read(this);
-        if (property.isEnumType()) {
-            object.insert(name, value.toInt());
-        } else if (value.userType() == QMetaType::QDateTime) {
-            const QDateTime time = value.toDateTime();
-            object.insert(name, time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue());
-        } else {
-            object.insert(name, QJsonValue::fromVariant(value));
-        }
-    }
-    if (m_downloadedSize == 0)
-        object.remove(QStringLiteral("downloadedSize"));
-    if (m_localDir.isEmpty())
-        object.remove(QStringLiteral("localDir"));
-    if (m_status == Remote)
-        object.remove(QStringLiteral("status"));
+    object.insert(QLatin1String("bundleId"), m_bundleId);
+    object.insert(QLatin1String("dlSize"), QJsonValue::fromVariant(QVariant(m_dlSize)));
+    object.insert(QLatin1String("downloadProgress"), m_downloadProgress);
+    if (m_downloadedSize != 0)
+        object.insert(QLatin1String("downloadedSize"), QJsonValue::fromVariant(QVariant(m_downloadedSize)));
+    object.insert(QLatin1String("errorMessage"), m_errorMessage);
+    object.insert(QLatin1String("hashesMap"), hashesMap());
+    object.insert(QLatin1String("lastModified"), savedDate(m_lastModified));
+    if (!m_localDir.isEmpty())
+        object.insert(QLatin1String("localDir"), m_localDir);
+    object.insert(QLatin1String("localFileHash"), m_localFileHash);
+    object.insert(QLatin1String("localFileName"), m_localFileName);
+    object.insert(QLatin1String("localLastModified"), savedDate(m_localLastModified));
+    object.insert(QLatin1String("serverFileName"), m_serverFileName);
+    if (m_status != Remote)
+        object.insert(QLatin1String("status"), int(m_status));
+    object.insert(QLatin1String("totalSize"), QJsonValue::fromVariant(QVariant(m_totalSize)));
     return object;
 }
 
@@ -409,26 +427,52 @@ void LibraryFile::fromJson(const QJsonValue &value)
 {
     const QJsonObject object = value.toObject();
     Status saved = Remote;
-    const QMetaObject *meta = metaObject();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         const QString key = it.key();
+        const QJsonValue field = it.value();
         if (key == QLatin1String("status")) {
-            const int number = it.value().toInt(Remote);
+            const int number = field.toInt(Remote);
             saved = (number >= Remote && number <= DownloadError) ? static_cast<Status>(number) : Remote;
             if (saved == Downloading)
                 saved = Queued;
         } else if (key == QLatin1String("fileName")) {
-            setServerFileName(it.value().toString());
-        } else {
-            // Only declared, stored properties: a foreign key must not become a dynamic property.
-            const int index = meta->indexOfProperty(key.toLatin1().constData());
-            if (index < staticMetaObject.propertyOffset())
-                continue;
-            const QMetaProperty property = meta->property(index);
-            if (!property.isStored(this) || !property.isWritable())
-                continue;
-            property.write(this, it.value().toVariant());
+            setServerFileName(field.toString());
+        } else if (key == QLatin1String("serverFileName")) {
+            QString text;
+            if (savedValue(field, text))
+                setServerFileName(text);
+        } else if (key == QLatin1String("localFileName")) {
+            QString text;
+            if (savedValue(field, text))
+                setLocalFileName(text);
+        } else if (key == QLatin1String("localFileHash")) {
+            savedValue(field, m_localFileHash);
+        } else if (key == QLatin1String("localDir")) {
+            QString text;
+            if (savedValue(field, text))
+                setLocalDir(text);
+        } else if (key == QLatin1String("errorMessage")) {
+            savedValue(field, m_errorMessage);
+        } else if (key == QLatin1String("hashesMap")) {
+            QString text;
+            if (savedValue(field, text))
+                setHashesMap(text);
+        } else if (key == QLatin1String("bundleId")) {
+            savedValue(field, m_bundleId);
+        } else if (key == QLatin1String("lastModified")) {
+            savedValue(field, m_lastModified);
+        } else if (key == QLatin1String("localLastModified")) {
+            savedValue(field, m_localLastModified);
+        } else if (key == QLatin1String("totalSize")) {
+            savedValue(field, m_totalSize);
+        } else if (key == QLatin1String("dlSize")) {
+            savedValue(field, m_dlSize);
+        } else if (key == QLatin1String("downloadProgress")) {
+            savedValue(field, m_downloadProgress);
+        } else if (key == QLatin1String("downloadedSize")) {
+            savedValue(field, m_downloadedSize);
         }
+        // Anything else (a foreign key, the found path that is never stored) is ignored.
     }
 
     if (saved == Queued || saved == DownloadPaused) {
