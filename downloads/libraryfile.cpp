@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QSet>
+#include <QVector>
 
 namespace {
 
@@ -64,6 +65,36 @@ bool savedValue(const QJsonValue &value, T &field)
     }
     field = variant.value<T>();
     return true;
+}
+
+// The keys of the saved form in their stored (sorted) order, and the three that are left out
+// when they hold their defaults.
+const char *const kSavedKeys[] = {"bundleId", "dlSize", "downloadProgress", "downloadedSize", "errorMessage",
+                                  "hashesMap", "lastModified", "localDir", "localFileHash", "localFileName",
+                                  "localLastModified", "serverFileName", "status", "totalSize"};
+enum { kHasDownloadedSize = 1, kHasLocalDir = 2, kHasStatus = 4 };
+
+// A saved object copied from one that has its keys already takes its values in place;
+// inserting key after key reallocates the object at every step.
+const QJsonObject &savedTemplate(int optional)
+{
+    static const QVector<QJsonObject> templates = [] {
+        QVector<QJsonObject> list;
+        for (int mask = 0; mask < 8; ++mask) {
+            QJsonObject object;
+            for (const char *key : kSavedKeys) {
+                const QLatin1String name(key);
+                if ((name == QLatin1String("downloadedSize") && !(mask & kHasDownloadedSize))
+                    || (name == QLatin1String("localDir") && !(mask & kHasLocalDir))
+                    || (name == QLatin1String("status") && !(mask & kHasStatus)))
+                    continue;
+                object.insert(name, QJsonValue());
+            }
+            list.append(object);
+        }
+        return list;
+    }();
+    return templates.at(optional);
 }
 
 QJsonValue savedDate(const QDateTime &time)
@@ -400,26 +431,29 @@ bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QStri
 
 QJsonValue LibraryFile::toJson() const
 {
-    // Keys in sorted order, so that every insert appends; the values are converted as the
-    // property system would hand them over.
-    QJsonObject object;
-    object.insert(QLatin1String("bundleId"), m_bundleId);
-    object.insert(QLatin1String("dlSize"), QJsonValue::fromVariant(QVariant(m_dlSize)));
-    object.insert(QLatin1String("downloadProgress"), m_downloadProgress);
-    if (m_downloadedSize != 0)
-        object.insert(QLatin1String("downloadedSize"), QJsonValue::fromVariant(QVariant(m_downloadedSize)));
-    object.insert(QLatin1String("errorMessage"), m_errorMessage);
-    object.insert(QLatin1String("hashesMap"), hashesMap());
-    object.insert(QLatin1String("lastModified"), savedDate(m_lastModified));
-    if (!m_localDir.isEmpty())
-        object.insert(QLatin1String("localDir"), m_localDir);
-    object.insert(QLatin1String("localFileHash"), m_localFileHash);
-    object.insert(QLatin1String("localFileName"), m_localFileName);
-    object.insert(QLatin1String("localLastModified"), savedDate(m_localLastModified));
-    object.insert(QLatin1String("serverFileName"), m_serverFileName);
-    if (m_status != Remote)
-        object.insert(QLatin1String("status"), int(m_status));
-    object.insert(QLatin1String("totalSize"), QJsonValue::fromVariant(QVariant(m_totalSize)));
+    const int optional = (m_downloadedSize != 0 ? kHasDownloadedSize : 0) | (m_localDir.isEmpty() ? 0 : kHasLocalDir)
+        | (m_status != Remote ? kHasStatus : 0);
+    // Values in key order, converted as the property system would hand them over.
+    QJsonObject object = savedTemplate(optional);
+    auto it = object.begin();
+    *it++ = m_bundleId;
+    *it++ = QJsonValue::fromVariant(QVariant(m_dlSize));
+    *it++ = m_downloadProgress;
+    if (optional & kHasDownloadedSize)
+        *it++ = QJsonValue::fromVariant(QVariant(m_downloadedSize));
+    *it++ = m_errorMessage;
+    *it++ = hashesMap();
+    *it++ = savedDate(m_lastModified);
+    if (optional & kHasLocalDir)
+        *it++ = m_localDir;
+    *it++ = m_localFileHash;
+    *it++ = m_localFileName;
+    *it++ = savedDate(m_localLastModified);
+    *it++ = m_serverFileName;
+    if (optional & kHasStatus)
+        *it++ = int(m_status);
+    *it++ = QJsonValue::fromVariant(QVariant(m_totalSize));
+    Q_ASSERT(it == object.end());
     return object;
 }
 
