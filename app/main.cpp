@@ -5,8 +5,15 @@
 
 #include <QDebug>
 
+#include <ctime>
+
 int main(int argc, char *argv[])
 {
+    // Without TZ, glibc re-reads /etc/localtime on every local-time conversion; an empty TZ means UTC and stays.
+    if (!qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", ":/etc/localtime");
+        tzset();
+    }
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setApplicationName(Constants::ApplicationName);
     QCoreApplication::setOrganizationName(Constants::OrganizationName);

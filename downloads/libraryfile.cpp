@@ -16,8 +16,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
-#include <QMetaProperty>
 #include <QSet>
+#include <QVector>
 
 namespace {
 
@@ -48,6 +48,58 @@ int removeFile(const QString &path, bool permanently)
         return RemoveFailed;
     }
     return FileSystemOps::moveToTrash(path) ? RemoveOk : RemoveFailed;
+}
+
+// A saved value as the property system writes one: null gives the type's default, another
+// type is converted, and a value that does not convert leaves the field as it was.
+template<typename T>
+bool savedValue(const QJsonValue &value, T &field)
+{
+    QVariant variant = value.toVariant();
+    const int type = qMetaTypeId<T>();
+    if (variant.userType() != type) {
+        if (!variant.isValid())
+            variant = QVariant(type, nullptr);
+        else if (!variant.convert(type))
+            return false;
+    }
+    field = variant.value<T>();
+    return true;
+}
+
+// The keys of the saved form in their stored (sorted) order, and the three that are left out
+// when they hold their defaults.
+const char *const kSavedKeys[] = {"bundleId", "dlSize", "downloadProgress", "downloadedSize", "errorMessage",
+                                  "hashesMap", "lastModified", "localDir", "localFileHash", "localFileName",
+                                  "localLastModified", "serverFileName", "status", "totalSize"};
+enum { kHasDownloadedSize = 1, kHasLocalDir = 2, kHasStatus = 4 };
+
+// A saved object copied from one that has its keys already takes its values in place;
+// inserting key after key reallocates the object at every step.
+const QJsonObject &savedTemplate(int optional)
+{
+    static const QVector<QJsonObject> templates = [] {
+        QVector<QJsonObject> list;
+        for (int mask = 0; mask < 8; ++mask) {
+            QJsonObject object;
+            for (const char *key : kSavedKeys) {
+                const QLatin1String name(key);
+                if ((name == QLatin1String("downloadedSize") && !(mask & kHasDownloadedSize))
+                    || (name == QLatin1String("localDir") && !(mask & kHasLocalDir))
+                    || (name == QLatin1String("status") && !(mask & kHasStatus)))
+                    continue;
+                object.insert(name, QJsonValue());
+            }
+            list.append(object);
+        }
+        return list;
+    }();
+    return templates.at(optional);
+}
+
+QJsonValue savedDate(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
 }
 
 ApplicationServices *services()
@@ -379,29 +431,29 @@ bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QStri
 
 QJsonValue LibraryFile::toJson() const
 {
-    QJsonObject object;
-    const QMetaObject *meta = metaObject();
-    for (int i = staticMetaObject.propertyOffset(); i < meta->propertyCount(); ++i) {
-        const QMetaProperty property = meta->property(i);
-        if (!property.isStored(this))
-            continue;
-        const QString name = QString::fromLatin1(property.name());
-        const QVariant value = property.read(this);
-        if (property.isEnumType()) {
-            object.insert(name, value.toInt());
-        } else if (value.userType() == QMetaType::QDateTime) {
-            const QDateTime time = value.toDateTime();
-            object.insert(name, time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue());
-        } else {
-            object.insert(name, QJsonValue::fromVariant(value));
-        }
-    }
-    if (m_downloadedSize == 0)
-        object.remove(QStringLiteral("downloadedSize"));
-    if (m_localDir.isEmpty())
-        object.remove(QStringLiteral("localDir"));
-    if (m_status == Remote)
-        object.remove(QStringLiteral("status"));
+    const int optional = (m_downloadedSize != 0 ? kHasDownloadedSize : 0) | (m_localDir.isEmpty() ? 0 : kHasLocalDir)
+        | (m_status != Remote ? kHasStatus : 0);
+    // Values in key order, converted as the property system would hand them over.
+    QJsonObject object = savedTemplate(optional);
+    auto it = object.begin();
+    *it++ = m_bundleId;
+    *it++ = QJsonValue::fromVariant(QVariant(m_dlSize));
+    *it++ = m_downloadProgress;
+    if (optional & kHasDownloadedSize)
+        *it++ = QJsonValue::fromVariant(QVariant(m_downloadedSize));
+    *it++ = m_errorMessage;
+    *it++ = hashesMap();
+    *it++ = savedDate(m_lastModified);
+    if (optional & kHasLocalDir)
+        *it++ = m_localDir;
+    *it++ = m_localFileHash;
+    *it++ = m_localFileName;
+    *it++ = savedDate(m_localLastModified);
+    *it++ = m_serverFileName;
+    if (optional & kHasStatus)
+        *it++ = int(m_status);
+    *it++ = QJsonValue::fromVariant(QVariant(m_totalSize));
+    Q_ASSERT(it == object.end());
     return object;
 }
 
@@ -409,26 +461,52 @@ void LibraryFile::fromJson(const QJsonValue &value)
 {
     const QJsonObject object = value.toObject();
     Status saved = Remote;
-    const QMetaObject *meta = metaObject();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         const QString key = it.key();
+        const QJsonValue field = it.value();
         if (key == QLatin1String("status")) {
-            const int number = it.value().toInt(Remote);
+            const int number = field.toInt(Remote);
             saved = (number >= Remote && number <= DownloadError) ? static_cast<Status>(number) : Remote;
             if (saved == Downloading)
                 saved = Queued;
         } else if (key == QLatin1String("fileName")) {
-            setServerFileName(it.value().toString());
-        } else {
-            // Only declared, stored properties: a foreign key must not become a dynamic property.
-            const int index = meta->indexOfProperty(key.toLatin1().constData());
-            if (index < staticMetaObject.propertyOffset())
-                continue;
-            const QMetaProperty property = meta->property(index);
-            if (!property.isStored(this) || !property.isWritable())
-                continue;
-            property.write(this, it.value().toVariant());
+            setServerFileName(field.toString());
+        } else if (key == QLatin1String("serverFileName")) {
+            QString text;
+            if (savedValue(field, text))
+                setServerFileName(text);
+        } else if (key == QLatin1String("localFileName")) {
+            QString text;
+            if (savedValue(field, text))
+                setLocalFileName(text);
+        } else if (key == QLatin1String("localFileHash")) {
+            savedValue(field, m_localFileHash);
+        } else if (key == QLatin1String("localDir")) {
+            QString text;
+            if (savedValue(field, text))
+                setLocalDir(text);
+        } else if (key == QLatin1String("errorMessage")) {
+            savedValue(field, m_errorMessage);
+        } else if (key == QLatin1String("hashesMap")) {
+            QString text;
+            if (savedValue(field, text))
+                setHashesMap(text);
+        } else if (key == QLatin1String("bundleId")) {
+            savedValue(field, m_bundleId);
+        } else if (key == QLatin1String("lastModified")) {
+            savedValue(field, m_lastModified);
+        } else if (key == QLatin1String("localLastModified")) {
+            savedValue(field, m_localLastModified);
+        } else if (key == QLatin1String("totalSize")) {
+            savedValue(field, m_totalSize);
+        } else if (key == QLatin1String("dlSize")) {
+            savedValue(field, m_dlSize);
+        } else if (key == QLatin1String("downloadProgress")) {
+            savedValue(field, m_downloadProgress);
+        } else if (key == QLatin1String("downloadedSize")) {
+            savedValue(field, m_downloadedSize);
         }
+        // Anything else (a foreign key, the found path that is never stored) is ignored.
     }
 
     if (saved == Queued || saved == DownloadPaused) {

@@ -204,22 +204,32 @@ void LibraryItem::fromJson(const QJsonValue &value)
 
 QJsonValue LibraryItem::toJson() const
 {
-    // Keys in their stored (sorted) order: every insert then appends.
-    QJsonObject object;
-    object.insert(QLatin1String("archived"), m_archived);
-    object.insert(QLatin1String("coverURL"), m_coverURL);
-    object.insert(QLatin1String("datePurchased"), m_datePurchased);
-    object.insert(QLatin1String("downloadedDate"), m_downloadedDate);
-    object.insert(QLatin1String("files"), m_filesModel->toJson());
-    object.insert(QLatin1String("newBadgeTime"), m_newBadgeTime.isValid()
-                  ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
-    object.insert(QLatin1String("productId"), m_productId);
-    object.insert(QLatin1String("publisher"), m_publisher);
-    object.insert(QLatin1String("ruleSystem"), m_ruleSystem);
-    object.insert(QLatin1String("selectedForSync"), m_selectedForSync);
-    object.insert(QLatin1String("thumbURL"), m_thumbURL);
-    object.insert(QLatin1String("title"), m_title);
-    object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
+    // A copy of an object that has the keys already takes the values in place, in key order;
+    // inserting key after key reallocates the object at every step.
+    static const QJsonObject keys = [] {
+        QJsonObject object;
+        for (const char *key : {"archived", "coverURL", "datePurchased", "downloadedDate", "files", "newBadgeTime",
+                                "productId", "publisher", "ruleSystem", "selectedForSync", "thumbURL", "title",
+                                "titleBadge"})
+            object.insert(QLatin1String(key), QJsonValue());
+        return object;
+    }();
+    QJsonObject object = keys;
+    auto it = object.begin();
+    *it++ = m_archived;
+    *it++ = m_coverURL;
+    *it++ = m_datePurchased;
+    *it++ = m_downloadedDate;
+    *it++ = m_filesModel->toJson();
+    *it++ = m_newBadgeTime.isValid() ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue();
+    *it++ = m_productId;
+    *it++ = m_publisher;
+    *it++ = m_ruleSystem;
+    *it++ = m_selectedForSync;
+    *it++ = m_thumbURL;
+    *it++ = m_title;
+    *it++ = int(m_titleBadge);
+    Q_ASSERT(it == object.end());
     return object;
 }
 

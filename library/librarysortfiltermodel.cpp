@@ -6,6 +6,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -39,6 +40,35 @@ const SortKey kSortKeys[] = {
     {"ruleSystemZA", OnlineLibrary::RuleSystemRole, Qt::DescendingOrder},
     {"reverseInitialIndex", Qt::InitialSortOrderRole, Qt::DescendingOrder},
 };
+
+// Character codes, case-sensitive, no locale: the keys compare as stored.
+// Returns -1 for a role that is not a key of the items.
+int compareKeys(int role, const LibraryItem *a, const LibraryItem *b)
+{
+    switch (role) {
+    case OnlineLibrary::TitleRole:
+        return a->title() < b->title();
+    case OnlineLibrary::PublisherRole:
+        return a->publisher() < b->publisher();
+    case OnlineLibrary::RuleSystemRole:
+        return a->ruleSystem() < b->ruleSystem();
+    case OnlineLibrary::DatePurchasedRole:
+        return a->datePurchased() < b->datePurchased();
+    case OnlineLibrary::TitleBadgeRole:
+        return a->titleBadge() < b->titleBadge();
+    case OnlineLibrary::SelectedForSyncRole:
+        return a->selectedForSync() < b->selectedForSync();
+    default:
+        return -1;
+    }
+}
+
+bool isItemKey(int role)
+{
+    return role == OnlineLibrary::TitleRole || role == OnlineLibrary::PublisherRole
+        || role == OnlineLibrary::RuleSystemRole || role == OnlineLibrary::DatePurchasedRole
+        || role == OnlineLibrary::TitleBadgeRole || role == OnlineLibrary::SelectedForSyncRole;
+}
 
 } // namespace
 
@@ -167,10 +197,22 @@ LibrarySortFilterModel::~LibrarySortFilterModel() = default;
 
 void LibrarySortFilterModel::setSourceModel(QAbstractItemModel *model)
 {
-    if (m_library)
-        disconnect(m_library, nullptr, this, nullptr);
-    QSortFilterProxyModel::setSourceModel(model);
+    if (sourceModel())
+        disconnect(sourceModel(), nullptr, this, nullptr);
+    dropRanks();
     m_library = qobject_cast<OnlineLibrary *>(model);
+    if (m_library) {
+        // Connected ahead of the proxy's own handlers, so that stale places are gone before
+        // the proxy re-sorts the rows a change touches.
+        connect(m_library, &QAbstractItemModel::dataChanged, this, &LibrarySortFilterModel::onSourceDataChanged);
+        const auto drop = [this] { dropRanks(); };
+        connect(m_library, &QAbstractItemModel::rowsInserted, this, drop);
+        connect(m_library, &QAbstractItemModel::rowsRemoved, this, drop);
+        connect(m_library, &QAbstractItemModel::rowsMoved, this, drop);
+        connect(m_library, &QAbstractItemModel::modelReset, this, drop);
+        connect(m_library, &QAbstractItemModel::layoutChanged, this, drop);
+    }
+    QSortFilterProxyModel::setSourceModel(model);
     if (m_library)
         connect(m_library, &OnlineLibrary::selectedForSyncMayUpdated, this,
                 &LibrarySortFilterModel::updateFilteredSelected);
@@ -190,6 +232,7 @@ void LibrarySortFilterModel::setSortRoleName(const QByteArray &key)
     }
     for (const SortKey &known : kSortKeys) {
         if (key == known.name) {
+            prepareRanks(known.role);
             setSortRole(known.role);
             sort(0, known.order);
             return;
@@ -202,6 +245,7 @@ void LibrarySortFilterModel::setSortRoleName(const QByteArray &key)
 
 void LibrarySortFilterModel::setSortOrder(Qt::SortOrder order)
 {
+    prepareRanks(sortRole());
     sort(0, order);
 }
 
@@ -211,6 +255,7 @@ void LibrarySortFilterModel::setFilterString(const QString &text)
     m_searchExpression = text.isEmpty() ? QRegularExpression() : searchExpression(text);
     // A full rebuild: removing thousands of scattered rows one interval at a time costs far
     // more than filtering and sorting the whole library again.
+    prepareRanks(sortRole());
     invalidate();
     emit filterStringChanged();
 }
@@ -234,6 +279,7 @@ void LibrarySortFilterModel::setIsAnyFilteredSelected(bool any)
 void LibrarySortFilterModel::setFilter(LibraryFilterType::EnFilterType filter)
 {
     m_filter = filter;
+    prepareRanks(sortRole());
     invalidateFilter();
 }
 
@@ -267,6 +313,7 @@ void LibrarySortFilterModel::setAllSelected(bool selected)
         sourceModel()->setData(source, selected, OnlineLibrary::SelectedForSyncRole);
     m_bulkSelection = false;
 
+    prepareRanks(sortRole());
     invalidate();
     updateFilteredSelected();
     m_allFilteredSelected = selected;
@@ -374,27 +421,53 @@ bool LibrarySortFilterModel::lessThan(const QModelIndex &left, const QModelIndex
     if (role == Qt::InitialSortOrderRole)
         return left.row() < right.row();
     if (m_library) {
-        LibraryItem *a = m_library->itemAt(left.row());
-        LibraryItem *b = m_library->itemAt(right.row());
+        if (role == m_rankRole && left.row() < m_ranks.size() && right.row() < m_ranks.size())
+            return m_ranks.at(left.row()) < m_ranks.at(right.row());
+        const LibraryItem *a = m_library->itemAt(left.row());
+        const LibraryItem *b = m_library->itemAt(right.row());
         if (a && b) {
-            // Character codes, case-sensitive, no locale: the keys compare as stored.
-            switch (role) {
-            case OnlineLibrary::TitleRole:
-                return a->title() < b->title();
-            case OnlineLibrary::PublisherRole:
-                return a->publisher() < b->publisher();
-            case OnlineLibrary::RuleSystemRole:
-                return a->ruleSystem() < b->ruleSystem();
-            case OnlineLibrary::DatePurchasedRole:
-                return a->datePurchased() < b->datePurchased();
-            case OnlineLibrary::TitleBadgeRole:
-                return a->titleBadge() < b->titleBadge();
-            case OnlineLibrary::SelectedForSyncRole:
-                return a->selectedForSync() < b->selectedForSync();
-            default:
-                break;
-            }
+            const int less = compareKeys(role, a, b);
+            if (less >= 0)
+                return less;
         }
     }
     return QSortFilterProxyModel::lessThan(left, right);
+}
+
+void LibrarySortFilterModel::prepareRanks(int role)
+{
+    if (!m_library || !isItemKey(role)) {
+        dropRanks();
+        return;
+    }
+    if (role == m_rankRole)
+        return;
+    const int rows = m_library->rowCount();
+    QVector<const LibraryItem *> items(rows);
+    for (int row = 0; row < rows; ++row) {
+        items[row] = m_library->itemAt(row);
+        if (!items[row]) {
+            dropRanks();
+            return;
+        }
+    }
+    QVector<int> order(rows);
+    for (int row = 0; row < rows; ++row)
+        order[row] = row;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return compareKeys(role, items[a], items[b]) > 0; });
+    m_ranks.resize(rows);
+    int rank = 0;
+    for (int i = 0; i < rows; ++i) {
+        if (i > 0 && compareKeys(role, items[order[i - 1]], items[order[i]]) > 0)
+            ++rank;
+        m_ranks[order[i]] = rank;
+    }
+    m_rankRole = role;
+}
+
+void LibrarySortFilterModel::onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles)
+{
+    if (m_rankRole >= 0 && (roles.isEmpty() || roles.contains(m_rankRole)))
+        dropRanks();
 }

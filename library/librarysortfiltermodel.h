@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
+#include <QVector>
 
 class LibraryItem;
 
@@ -69,9 +70,17 @@ protected:
 private:
     void setAllSelected(bool selected);
     bool matchesSearch(int sourceRow) const;
+    // A whole-library sort compares integers: each source row's place among the items by the
+    // sort key (equal keys share a place, so ties keep library order either way round).
+    // Built before the sorts this model starts; until then comparisons read the items.
+    void prepareRanks(int role);
+    void dropRanks() { m_rankRole = -1; }
+    void onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles);
 
     class OnlineLibrary *m_library = nullptr;
     QRegularExpression m_searchExpression;
+    QVector<int> m_ranks;
+    int m_rankRole = -1;
     bool m_bulkSelection = false;
 
     QByteArray m_sortKey;

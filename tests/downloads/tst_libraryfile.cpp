@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaProperty>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -51,6 +52,10 @@ private slots:
     void loadedProgressOfPartialFile_data();
     void loadedProgressOfPartialFile();
     void hashesMapText();
+    void savedFormMatchesProperties_data();
+    void savedFormMatchesProperties();
+    void loadConvertsLikeProperties_data();
+    void loadConvertsLikeProperties();
 
     void updateLocalFile_data();
     void updateLocalFile();
@@ -777,6 +782,147 @@ void TestLibraryFile::openingMissingFileFails()
     QCOMPARE(file->errorMessage(), QStringLiteral("File missing"));
     QVERIFY(file->localFileName().isEmpty());
     QVERIFY(file->foundFilePath().isEmpty());
+}
+
+namespace {
+
+// The saved form as the generic property walk writes it: every stored property under its
+// name, enums as numbers, dates as ISO text or null, then the three keys left out by default.
+QJsonObject savedByProperties(const LibraryFile &file)
+{
+    QJsonObject object;
+    const QMetaObject *meta = file.metaObject();
+    for (int i = LibraryFile::staticMetaObject.propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (!property.isStored(&file))
+            continue;
+        const QVariant value = property.read(&file);
+        if (property.isEnumType())
+            object.insert(QString::fromLatin1(property.name()), value.toInt());
+        else if (value.userType() == QMetaType::QDateTime)
+            object.insert(QString::fromLatin1(property.name()), value.toDateTime().isValid()
+                          ? QJsonValue(value.toDateTime().toString(Qt::ISODate)) : QJsonValue());
+        else
+            object.insert(QString::fromLatin1(property.name()), QJsonValue::fromVariant(value));
+    }
+    if (file.downloadedSize() == 0)
+        object.remove(QStringLiteral("downloadedSize"));
+    if (file.localDir().isEmpty())
+        object.remove(QStringLiteral("localDir"));
+    if (file.status() == LibraryFile::Remote)
+        object.remove(QStringLiteral("status"));
+    return object;
+}
+
+QVariantMap storedProperties(const LibraryFile &file)
+{
+    QVariantMap values;
+    const QMetaObject *meta = file.metaObject();
+    for (int i = LibraryFile::staticMetaObject.propertyOffset(); i < meta->propertyCount(); ++i)
+        values.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(&file));
+    return values;
+}
+
+} // namespace
+
+void TestLibraryFile::savedFormMatchesProperties_data()
+{
+    QTest::addColumn<bool>("filled");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("defaults") << false << int(LibraryFile::Remote);
+    QTest::newRow("everything set, downloaded") << true << int(LibraryFile::Downloaded);
+    QTest::newRow("everything set, update available") << true << int(LibraryFile::UpdateAvailable);
+    QTest::newRow("everything set, remote") << true << int(LibraryFile::Remote);
+}
+
+void TestLibraryFile::savedFormMatchesProperties()
+{
+    QFETCH(bool, filled);
+    QFETCH(int, status);
+
+    LibraryFile *file = new LibraryFile(m_item.get());
+    m_files.append(file);
+    if (filled) {
+        file->setServerFileName(QStringLiteral("Dr\u00e4che \"und\" Zw\u00f6lf.pdf"));
+        file->setLocalDir(m_library->path());
+        file->setLocalFileName(QStringLiteral("local.pdf"));
+        file->setLocalFileHash(QStringLiteral("0123456789abcdef0123456789abcdef"));
+        file->setFoundFilePath(QStringLiteral("/elsewhere/local.pdf"));
+        file->setErrorMessage(QStringLiteral("old failure"));
+        file->setBundleId(-3);
+        file->setLastModified(QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9, 500)));
+        file->setLocalLastModified(QDateTime(QDate(2021, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        file->setTotalSize(Q_INT64_C(9007199254740993));
+        file->setDlSize(Q_INT64_C(-1));
+        file->setDownloadedSize(Q_INT64_C(3000000000));
+        file->setDownloadProgress(1.0 / 3.0);
+        file->setHashesMap(QStringLiteral(R"({"hashes":[{"hash":"aa","hashdate":"2020-01-02T03:04:05"},)"
+                                          R"({"hash":"b\"b","hashdate":"bad"}]})"));
+        file->setStatus(LibraryFile::Status(status));
+    }
+
+    const QJsonObject expected = savedByProperties(*file);
+    const QJsonObject saved = file->toJson().toObject();
+    QCOMPARE(QJsonDocument(saved).toJson(QJsonDocument::Compact), QJsonDocument(expected).toJson(QJsonDocument::Compact));
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+    QCOMPARE(QJsonDocument(saved).toBinaryData(), QJsonDocument(expected).toBinaryData());
+QT_WARNING_POP
+}
+
+void TestLibraryFile::loadConvertsLikeProperties_data()
+{
+    QTest::addColumn<QByteArray>("json");
+
+    QTest::newRow("usual types")
+        << QByteArray(R"({"serverFileName":"a.pdf","localFileName":"b.pdf","localFileHash":"ff","localDir":"/x",)"
+                      R"("errorMessage":"e","bundleId":4,"lastModified":"2020-05-06T07:08:09",)"
+                      R"("localLastModified":"2020-05-06T07:08:09.123Z","totalSize":5000000000,"dlSize":7,)"
+                      R"("downloadProgress":0.25,"downloadedSize":3,)"
+                      R"("hashesMap":"{\"hashes\":[{\"hash\":\"aa\",\"hashdate\":\"2020-01-02T03:04:05\"}]}"})");
+    QTest::newRow("numbers and flags where text is kept")
+        << QByteArray(R"({"serverFileName":12,"localFileName":1.5,"localFileHash":true,"errorMessage":false,"localDir":0})");
+    QTest::newRow("text where numbers are kept")
+        << QByteArray(R"({"bundleId":"12","totalSize":"34","dlSize":"x","downloadProgress":"0.5","downloadedSize":""})");
+    QTest::newRow("fractions and bounds of whole numbers")
+        << QByteArray(R"({"bundleId":2.6,"totalSize":-2.5,"dlSize":1e300,"downloadedSize":3000000000.7})");
+    QTest::newRow("nulls")
+        << QByteArray(R"({"serverFileName":null,"bundleId":null,"lastModified":null,"totalSize":null,)"
+                      R"("downloadProgress":null,"hashesMap":null,"localDir":null})");
+    QTest::newRow("arrays and objects")
+        << QByteArray(R"({"serverFileName":["a"],"localFileName":{"a":1},"bundleId":[1],"lastModified":{},)"
+                      R"("totalSize":[],"hashesMap":["x"],"downloadProgress":{"v":1}})");
+    QTest::newRow("dates in other shapes")
+        << QByteArray(R"({"lastModified":"2020-05-06","localLastModified":"2020-05-06T07:08:09+02:00"})");
+    QTest::newRow("dates that do not parse") << QByteArray(R"({"lastModified":"yesterday","localLastModified":42})");
+    QTest::newRow("keys that are not stored") << QByteArray(R"({"foundFilePath":"/x/y.pdf","item":"z","objectName":"n"})");
+}
+
+// Loading reads each key into its field directly; the result must be what assigning the value to
+// the property of that name gives, conversions and refusals included.
+void TestLibraryFile::loadConvertsLikeProperties()
+{
+    QFETCH(QByteArray, json);
+    const QJsonObject object = QJsonDocument::fromJson(json).object();
+    QVERIFY(!object.isEmpty());
+
+    LibraryFile *expected = new LibraryFile(m_item.get());
+    m_files.append(expected);
+    const QMetaObject *meta = expected->metaObject();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        const int index = meta->indexOfProperty(it.key().toLatin1().constData());
+        if (index < LibraryFile::staticMetaObject.propertyOffset() || !meta->property(index).isStored(expected))
+            continue;
+        meta->property(index).write(expected, it.value().toVariant());
+    }
+
+    LibraryFile *loaded = new LibraryFile(m_item.get());
+    m_files.append(loaded);
+    loaded->fromJson(object);
+    QCOMPARE(storedProperties(*loaded), storedProperties(*expected));
+    QCOMPARE(loaded->hashes(), expected->hashes());
+    QVERIFY(loaded->dynamicPropertyNames().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLibraryFile)

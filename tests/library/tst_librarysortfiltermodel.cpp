@@ -91,6 +91,43 @@ private slots:
         QCOMPARE(visibleTitles(), order);
     }
 
+    // Whole-library sorts compare cached places; each step below must see the items as they are
+    // now, not as they were when the places were taken.
+    void sortFollowsChangedItems()
+    {
+        fill({{"Delta", "P"}, {"Bravo", "P"}, {"Delta", "P"}, {"Alpha", "P"}});
+        m_model->setSortRoleName("titleAZ");
+        QCOMPARE(visibleTitles(), (QStringList{"Alpha@3", "Bravo@1", "Delta@0", "Delta@2"}));
+
+        // A refresh renames a product: the row moves at once, and a later full sort (a
+        // keystroke) agrees.
+        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("2"), QStringLiteral("Echo"), {}, QStringLiteral("P"))});
+        QCOMPARE(visibleTitles(), (QStringList{"Alpha@3", "Delta@0", "Delta@2", "Echo@1"}));
+        m_model->setFilterString(QStringLiteral("*"));
+        QCOMPARE(visibleTitles(), (QStringList{"Alpha@3", "Delta@0", "Delta@2", "Echo@1"}));
+        m_model->setFilterString(QString());
+
+        // New products land in place, and a full sort after them still counts them.
+        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("5"), QStringLiteral("Charlie"), {}, QStringLiteral("P")),
+                                             product(QStringLiteral("6"), QStringLiteral("Delta"), {}, QStringLiteral("P"))});
+        QStringList titles = visibleTitles();
+        titles.replaceInStrings(QRegularExpression(QStringLiteral("@.*")), QString());
+        QCOMPARE(titles, (QStringList{"Alpha", "Charlie", "Delta", "Delta", "Delta", "Echo"}));
+        const QStringList ascending{"Alpha@3", "Charlie@4", "Delta@0", "Delta@2", "Delta@5", "Echo@1"};
+        m_model->setFilterString(QStringLiteral("*"));
+        QCOMPARE(visibleTitles(), ascending);
+
+        // Flipped, equal titles keep library order.
+        m_model->setSortOrder(Qt::DescendingOrder);
+        QCOMPARE(visibleTitles(), (QStringList{"Echo@1", "Delta@0", "Delta@2", "Delta@5", "Charlie@4", "Alpha@3"}));
+
+        // A key switch after the changes, and back.
+        m_model->setSortRoleName("publisherAZ");
+        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("1"), QStringLiteral("Aardvark"), {}, QStringLiteral("P"))});
+        m_model->setSortRoleName("titleZA");
+        QCOMPARE(visibleTitles(), (QStringList{"Echo@1", "Delta@2", "Delta@5", "Charlie@4", "Alpha@3", "Aardvark@0"}));
+    }
+
     void search_data()
     {
         QTest::addColumn<QString>("text");
