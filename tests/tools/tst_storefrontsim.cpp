@@ -42,7 +42,7 @@ QString firstChecksum(const QJsonArray &checksums) { return checksums.at(0).toOb
 std::string path(const QString &url)
 {
     const QUrl u(url);
-    return (u.path() + (u.hasQuery() ? '?' + u.query() : QString())).toStdString();
+    return QString(u.path() + (u.hasQuery() ? '?' + u.query() : QString())).toStdString();
 }
 
 httplib::Headers bearer(const QString &token) { return {{"Authorization", "Bearer " + token.toStdString()}}; }
@@ -265,7 +265,7 @@ private slots:
         const auto progress = [&](const QString &id) {
             const QJsonObject reply = message(client().Get("/api/v1/file_tasks/" + id.toStdString()
                                                                + "?fields=progress,filename", bearer(token)));
-            return reply.value("progress").toString() + '|' + reply.value("filename").toString();
+            return QString(reply.value("progress").toString() + '|' + reply.value("filename").toString());
         };
         QStringList states{task.value("progress").toString()};
         for (int poll = 0; poll < 3; ++poll) {
@@ -292,12 +292,12 @@ private slots:
         QTest::addColumn<int>("status");
         for (bool generated : {false, true}) {
             const QByteArray kind = generated ? "generated, " : "pdf, ";
-            QTest::newRow(kind + "whole") << generated << -1 << 200;
-            QTest::newRow(kind + "all but the first byte") << generated << 0 << 206;
-            QTest::newRow(kind + "last byte") << generated << 1 << 206;
-            QTest::newRow(kind + "unaligned middle") << generated << 2 << 206;
-            QTest::newRow(kind + "at the end") << generated << 3 << 416;
-            QTest::newRow(kind + "past the end") << generated << 4 << 416;
+            QTest::newRow(QByteArray(kind + "whole").constData()) << generated << -1 << 200;
+            QTest::newRow(QByteArray(kind + "all but the first byte").constData()) << generated << 0 << 206;
+            QTest::newRow(QByteArray(kind + "last byte").constData()) << generated << 1 << 206;
+            QTest::newRow(QByteArray(kind + "unaligned middle").constData()) << generated << 2 << 206;
+            QTest::newRow(QByteArray(kind + "at the end").constData()) << generated << 3 << 416;
+            QTest::newRow(QByteArray(kind + "past the end").constData()) << generated << 4 << 416;
         }
     }
 
