@@ -3,14 +3,12 @@
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
-#include "testservices.h"
+#include "downloadsfixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -41,8 +39,7 @@ private slots:
 
     void slotsHandOver();
     void nothingStartsSignedOutThenNewestPurchaseFirst();
-    void deletedQueuedFileIsSkipped();
-    void deletedActiveFileFreesItsSlot();
+    void deletedFilesAreSkipped();
     void allFinishedOnceWhenLastIsPaused();
     void downloadedAfterErrorIsIgnored();
     void raisingTheLimitStartsWaitingFiles();
@@ -59,14 +56,12 @@ private:
     QList<LibraryFile *> queueFiles(int count, qint64 size = 100);
     void signIn(bool signedIn);
     static QList<LibraryFile::Status> statuses(const QList<LibraryFile *> &files);
-    static void writeFile(const QString &path);
+    static void writeFile(const QString &path) { QVERIFY(DownloadsFixture::writeFile(path, "partial")); }
 
-    QTemporaryDir m_home;
-    QTcpServer m_silentService;
-    std::unique_ptr<QTemporaryDir> m_library;
-    std::unique_ptr<TestServices> m_services;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<DownloadManager> m_manager;
+    DownloadsFixture m_fixture;
+    Settings *m_settings = nullptr;
+    TestServices *m_services = nullptr;
+    DownloadManager *m_manager = nullptr;
     std::unique_ptr<RemoteAPI> m_api;
     QList<LibraryFile *> m_files;
     QList<LibraryItem *> m_items;
@@ -74,36 +69,18 @@ private:
 
 void TestDownloadManager::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    // Transfers that start here talk to a service that accepts and never answers, so that
-    // files stay Downloading until a test moves them on.
-    QVERIFY(m_silentService.listen(QHostAddress::LocalHost));
-    qputenv("TOLVANE_API_BASE_URL",
-            QByteArrayLiteral("http://127.0.0.1:") + QByteArray::number(m_silentService.serverPort()) + "/api/v1");
-    qputenv("HOME", m_home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (m_home.path() + QStringLiteral("/data")).toLocal8Bit());
-    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QVERIFY(m_fixture.setUpOnce());
     g_previousHandler = qInstallMessageHandler(countingHandler);
     qRegisterMetaType<LibraryItem *>();
 }
 
 void TestDownloadManager::init()
 {
-    m_library = std::make_unique<QTemporaryDir>(m_home.path() + QStringLiteral("/library-XXXXXX"));
-    QVERIFY(m_library->isValid());
-    QDir(m_home.path() + QStringLiteral("/data/Trash")).removeRecursively();
-
-    m_services = std::make_unique<TestServices>();
-    m_settings = std::make_unique<Settings>();
-    m_settings->setLibraryDirectory(m_library->path());
+    QVERIFY(m_fixture.setUp());
+    m_settings = m_fixture.settings.get();
+    m_services = m_fixture.services.get();
+    m_manager = m_fixture.manager.get();
     m_settings->setSimultaneousDownloads(2);
-    m_settings->setDeletePermanently(false);
-    m_manager = std::make_unique<DownloadManager>();
-    m_services->settingsObject = m_settings.get();
-    m_services->manager = m_manager.get();
-    m_services->syncing = true;
     signIn(true);
 }
 
@@ -113,11 +90,8 @@ void TestDownloadManager::cleanup()
     m_files.clear();
     qDeleteAll(m_items);
     m_items.clear();
-    m_manager.reset();
-    m_services.reset();
+    m_fixture.tearDown();
     m_api.reset();
-    m_settings.reset();
-    m_library.reset();
 }
 
 void TestDownloadManager::signIn(bool signedIn)
@@ -125,9 +99,9 @@ void TestDownloadManager::signIn(bool signedIn)
     // The service client reads its stored key (reversed) when it is made.
     QSettings store;
     if (signedIn)
-        store.setValue(QStringLiteral("login/appKey"), QStringLiteral("yek-tset"));
+        store.setValue("login/appKey", "yek-tset");
     else
-        store.remove(QStringLiteral("login/appKey"));
+        store.remove("login/appKey");
     store.sync();
     m_api = std::make_unique<RemoteAPI>();
     QCOMPARE(m_api->loggedIn(), signedIn);
@@ -137,8 +111,8 @@ void TestDownloadManager::signIn(bool signedIn)
 LibraryItem *TestDownloadManager::makeItem(const QString &datePurchased)
 {
     auto *item = new LibraryItem;
-    item->setPublisher(QStringLiteral("Pub"));
-    item->setTitle(QStringLiteral("Title ") + datePurchased.left(10));
+    item->setPublisher("Pub");
+    item->setTitle("Title " + datePurchased.left(10));
     item->setProductId(QString::number(m_items.size() + 1));
     item->setDatePurchased(datePurchased);
     m_items.append(item);
@@ -156,7 +130,7 @@ LibraryFile *TestDownloadManager::makeFile(LibraryItem *item, const QString &nam
 
 QList<LibraryFile *> TestDownloadManager::queueFiles(int count, qint64 size)
 {
-    LibraryItem *item = makeItem(QStringLiteral("2020-01-01T00:00:00"));
+    LibraryItem *item = makeItem("2020-01-01T00:00:00");
     QList<LibraryFile *> files;
     for (int i = 0; i < count; ++i) {
         files.append(makeFile(item, QStringLiteral("file%1.pdf").arg(i), size));
@@ -173,20 +147,12 @@ QList<LibraryFile::Status> TestDownloadManager::statuses(const QList<LibraryFile
     return result;
 }
 
-void TestDownloadManager::writeFile(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write("partial");
-}
-
 using S = LibraryFile::Status;
 
 void TestDownloadManager::slotsHandOver()
 {
-    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
-    QSignalSpy failed(m_manager.get(), &DownloadManager::downloadFailedForItem);
+    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+    QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
     const QList<LibraryFile *> files = queueFiles(5);
 
     QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued, S::Queued}));
@@ -196,7 +162,7 @@ void TestDownloadManager::slotsHandOver()
     m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
     QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading, S::Queued, S::Queued}));
 
-    files[1]->setErrorMessage(QStringLiteral("Failed to get download URL"));
+    files[1]->setErrorMessage("Failed to get download URL");
     m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
     QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloading, S::Downloading, S::Queued}));
     QCOMPARE(failed.count(), 1);
@@ -215,10 +181,10 @@ void TestDownloadManager::nothingStartsSignedOutThenNewestPurchaseFirst()
 {
     signIn(false);
     m_settings->setSimultaneousDownloads(1);
-    LibraryItem *older = makeItem(QStringLiteral("2020-01-01T00:00:00"));
-    LibraryItem *newest = makeItem(QStringLiteral("2021-06-01T00:00:00"));
-    LibraryItem *sameDate = makeItem(QStringLiteral("2020-01-01T00:00:00"));
-    LibraryItem *oldest = makeItem(QStringLiteral("2019-12-31T23:59:59"));
+    LibraryItem *older = makeItem("2020-01-01T00:00:00");
+    LibraryItem *newest = makeItem("2021-06-01T00:00:00");
+    LibraryItem *sameDate = makeItem("2020-01-01T00:00:00");
+    LibraryItem *oldest = makeItem("2019-12-31T23:59:59");
     const QList<LibraryFile *> files{makeFile(older, "a1"), makeFile(newest, "b1"), makeFile(older, "a2"),
                                      makeFile(oldest, "d1"), makeFile(sameDate, "c1")};
 
@@ -239,36 +205,30 @@ void TestDownloadManager::nothingStartsSignedOutThenNewestPurchaseFirst()
     QCOMPARE(started, (QStringList{"b1", "a1", "a2", "c1", "d1"}));
 }
 
-void TestDownloadManager::deletedQueuedFileIsSkipped()
+void TestDownloadManager::deletedFilesAreSkipped()
 {
     m_settings->setSimultaneousDownloads(1);
-    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
-    QList<LibraryFile *> files = queueFiles(3);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued, S::Queued}));
+    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+    QList<LibraryFile *> files = queueFiles(4);
+    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued, S::Queued, S::Queued}));
 
+    // A queued file goes: the next one takes the slot.
     m_files.removeOne(files[1]);
     delete files.takeAt(1);
-
     m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading}));
+    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Queued}));
+    QCOMPARE(m_manager->downloadsRemain(), 2);
+
+    // The active file goes: its slot is freed.
+    m_files.removeOne(files[1]);
+    delete files.takeAt(1);
     QCOMPARE(m_manager->downloadsRemain(), 1);
+    QTRY_COMPARE(files[1]->status(), LibraryFile::Downloading);
     m_manager->setFileStatus(files[1], LibraryFile::Downloaded);
     QCOMPARE(m_manager->downloadsRemain(), 0);
     QCOMPARE(finished.count(), 1);
-}
 
-void TestDownloadManager::deletedActiveFileFreesItsSlot()
-{
-    m_settings->setSimultaneousDownloads(1);
-    QList<LibraryFile *> files = queueFiles(2);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued}));
-
-    m_files.removeOne(files[0]);
-    delete files.takeFirst();
-    QCOMPARE(m_manager->downloadsRemain(), 1);
-    QTRY_COMPARE(files[0]->status(), LibraryFile::Downloading);
-
-    // Stopping everything must not touch the deleted file.
+    // Stopping everything must not touch the deleted files.
     m_manager->stopAll();
     m_manager->cancelAll();
     QVERIFY(!m_manager->isDownloading());
@@ -276,7 +236,7 @@ void TestDownloadManager::deletedActiveFileFreesItsSlot()
 
 void TestDownloadManager::allFinishedOnceWhenLastIsPaused()
 {
-    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
+    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
     const QList<LibraryFile *> files = queueFiles(1);
     QCOMPARE(files[0]->status(), LibraryFile::Downloading);
 
@@ -291,7 +251,7 @@ void TestDownloadManager::allFinishedOnceWhenLastIsPaused()
 void TestDownloadManager::downloadedAfterErrorIsIgnored()
 {
     const QList<LibraryFile *> files = queueFiles(1);
-    files[0]->setErrorMessage(QStringLiteral("Download error: hash doesn't match."));
+    files[0]->setErrorMessage("Download error: hash doesn't match.");
     m_manager->setFileStatus(files[0], LibraryFile::DownloadError);
     QSignalSpy changes(files[0], &LibraryFile::statusChanged);
 
@@ -321,8 +281,8 @@ void TestDownloadManager::raisingTheLimitStartsWaitingFiles()
 void TestDownloadManager::stopAllKeepsStatuses()
 {
     const QList<LibraryFile *> files = queueFiles(4);
-    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
-    QSignalSpy remain(m_manager.get(), &DownloadManager::downloadsRemainChanged);
+    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+    QSignalSpy remain(m_manager, &DownloadManager::downloadsRemainChanged);
 
     m_manager->stopAll();
     QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued}));
@@ -357,11 +317,11 @@ void TestDownloadManager::cancelAll()
 
 void TestDownloadManager::folderCreationFailure()
 {
-    const QString blocker = m_library->path() + QStringLiteral("/not-a-folder");
+    const QString blocker = m_fixture.libraryPath() + "/not-a-folder";
     writeFile(blocker);
-    m_settings->setLibraryDirectory(blocker + QStringLiteral("/library"));
-    QSignalSpy finished(m_manager.get(), &DownloadManager::allDownloadsFinished);
-    QSignalSpy failed(m_manager.get(), &DownloadManager::downloadFailedForItem);
+    m_settings->setLibraryDirectory(blocker + "/library");
+    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+    QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
 
     // Queued together, they all fail within one pass over the queue.
     signIn(false);
@@ -381,7 +341,7 @@ void TestDownloadManager::folderCreationFailure()
     QCOMPARE(finished.count(), 1);
 
     // Once the folder can be made, a retry runs normally.
-    m_settings->setLibraryDirectory(m_library->path());
+    m_settings->setLibraryDirectory(m_fixture.libraryPath());
     m_manager->setFileStatus(files[0], LibraryFile::Queued);
     QCOMPARE(files[0]->status(), LibraryFile::Downloading);
     QVERIFY(files[0]->errorMessage().isEmpty());
@@ -403,8 +363,8 @@ void TestDownloadManager::leavingErrorDeletesOnce()
     QFETCH(bool, deleted);
 
     signIn(false);
-    LibraryFile *file = makeFile(makeItem(QStringLiteral("2020-01-01T00:00:00")), QStringLiteral("a.pdf"));
-    file->setLocalDir(m_library->path());
+    LibraryFile *file = makeFile(makeItem("2020-01-01T00:00:00"), "a.pdf");
+    file->setLocalDir(m_fixture.libraryPath());
     m_manager->setFileStatus(file, LibraryFile::DownloadError);
     writeFile(file->downloadPath());
     QSignalSpy changes(file, &LibraryFile::statusChanged);
@@ -416,23 +376,22 @@ void TestDownloadManager::leavingErrorDeletesOnce()
     QCOMPARE(changes.count(), 1);
     QCOMPARE(QFileInfo::exists(file->downloadPath()), !deleted);
     QCOMPARE(g_deleteLines, deleted ? 1 : 0);
-    const QStringList trashed = QDir(m_home.path() + QStringLiteral("/data/Trash/files")).entryList(QDir::Files);
-    QCOMPARE(trashed, deleted ? QStringList{QStringLiteral("a.pdf")} : QStringList());
+    QCOMPARE(m_fixture.trashedFiles(), deleted ? QStringList{QStringLiteral("a.pdf")} : QStringList());
     QVERIFY(m_services->errors.isEmpty());
 }
 
 void TestDownloadManager::syncingProgress()
 {
-    LibraryItem *item = makeItem(QStringLiteral("2020-01-01T00:00:00"));
-    LibraryFile *a = makeFile(item, QStringLiteral("a"), 100);
-    LibraryFile *b = makeFile(item, QStringLiteral("b"), 300);
-    LibraryFile *c = makeFile(item, QStringLiteral("c"), 600);
+    LibraryItem *item = makeItem("2020-01-01T00:00:00");
+    LibraryFile *a = makeFile(item, "a", 100);
+    LibraryFile *b = makeFile(item, "b", 300);
+    LibraryFile *c = makeFile(item, "c", 600);
     QCOMPARE(m_manager->syncingProgress(), -1);
     for (LibraryFile *file : {a, b, c})
         m_manager->setFileStatus(file, LibraryFile::Queued);
     QCOMPARE(m_manager->syncingProgress(), 0);
 
-    QSignalSpy changes(m_manager.get(), &DownloadManager::syncingProgressChanged);
+    QSignalSpy changes(m_manager, &DownloadManager::syncingProgressChanged);
     a->onDownloadedProgress(0.5);
     QCOMPARE(m_manager->syncingProgress(), 5);  // 50 of 1000
     QCOMPARE(changes.count(), 1);
@@ -455,7 +414,7 @@ void TestDownloadManager::syncingProgress()
     QCOMPARE(m_manager->syncingProgress(), -1);
 
     // The next batch starts from nothing.
-    LibraryFile *d = makeFile(item, QStringLiteral("d"), 50);
+    LibraryFile *d = makeFile(item, "d", 50);
     m_manager->setFileStatus(d, LibraryFile::Queued);
     QCOMPARE(m_manager->syncingProgress(), 0);
     d->onDownloadedProgress(0.5);

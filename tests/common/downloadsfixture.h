@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/settings.h"
+#include "downloads/downloadmanager.h"
+#include "testservices.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A temporary home with a library folder, settings, a download manager and the stand-in
+// controller. Transfers talk to a service that accepts and never answers, so that files stay
+// Downloading until a test moves them on.
+class DownloadsFixture
+{
+public:
+    // Once per test case: the home, its config and data folders, the silent service.
+    bool setUpOnce();
+    // Per test: a fresh library folder and objects, the trash emptied.
+    bool setUp();
+    void tearDown();
+
+    QString homePath() const { return m_home.path(); }
+    QString libraryPath() const { return m_library->path(); }
+    QStringList trashedFiles() const;
+    static bool writeFile(const QString &path, const QByteArray &data = "data");
+
+    std::unique_ptr<TestServices> services;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<DownloadManager> manager;
+
+private:
+    QTemporaryDir m_home;
+    QTcpServer m_silentService;
+    std::unique_ptr<QTemporaryDir> m_library;
+};
