@@ -19,7 +19,11 @@
 #include <QUuid>
 #include <QtConcurrent>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+
+#include <openssl/evp.h>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -33,9 +37,11 @@ int g_linkLifetimeSecs = Downloader::kLinkLifetimeSecs;
 // Qt's HTTP stack slows down badly with an unbounded read buffer; 1 MiB keeps loopback
 // transfers at the speed of the socket and the memory use flat.
 constexpr qint64 kReadBufferSize = 1024 * 1024;
-// Reading stops while this much written data still waits for the digest, so a slow
-// hash cannot make memory grow without limit.
-constexpr qint64 kMaxHashBacklog = 16 * 1024 * 1024;
+// Reading stops while this much received data still waits to be written and hashed, so a
+// slow disk or digest cannot make memory grow without limit.
+constexpr qint64 kMaxWriteBacklog = 16 * 1024 * 1024;
+// Progress reaches the file at most this often; a view shows no finer steps.
+constexpr qint64 kProgressIntervalMs = 50;
 constexpr qint64 kHashBlockSize = 1024 * 1024;
 
 const char kDateFormat[] = "yyyy-MM-ddThh:mm:ss";
@@ -103,132 +109,253 @@ bool isInside(const QString &path, const QString &dir)
         && cleanPath.size() > cleanDir.size() + 1;
 }
 
-} // namespace
-
-// Hashes a prefix already on disk and then every chunk handed to it, in order, on the
-// thread pool. One task runs at a time; chunks that arrive meanwhile form the next batch.
-class Downloader::StreamHasher : public QObject
+// MD5 through OpenSSL, whose assembly takes about 7 % less CPU than QCryptographicHash; Qt's
+// serves where OpenSSL offers no MD5 (a FIPS-only configuration).
+class Md5
 {
 public:
-    StreamHasher(QObject *parent, const QString &path, qint64 prefixLength, std::function<void()> onBatchDone)
+    Md5()
+        : m_context(EVP_MD_CTX_new())
+    {
+        if (m_context && EVP_DigestInit_ex(m_context, EVP_md5(), nullptr) != 1) {
+            EVP_MD_CTX_free(m_context);
+            m_context = nullptr;
+        }
+        if (!m_context)
+            m_fallback = std::make_unique<QCryptographicHash>(QCryptographicHash::Md5);
+    }
+    ~Md5() { EVP_MD_CTX_free(m_context); }
+    Md5(const Md5 &) = delete;
+    Md5 &operator=(const Md5 &) = delete;
+
+    void addData(const QByteArray &data)
+    {
+        if (m_context)
+            EVP_DigestUpdate(m_context, data.constData(), size_t(data.size()));
+        else
+            m_fallback->addData(data);
+    }
+
+    QString hexResult()
+    {
+        QByteArray digest;
+        if (m_context) {
+            unsigned char bytes[EVP_MAX_MD_SIZE];
+            unsigned int length = 0;
+            if (EVP_DigestFinal_ex(m_context, bytes, &length) != 1)
+                return QString();
+            digest = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
+        } else {
+            digest = m_fallback->result();
+        }
+        return QString::fromLatin1(digest.toHex());
+    }
+
+private:
+    EVP_MD_CTX *m_context = nullptr;
+    std::unique_ptr<QCryptographicHash> m_fallback;
+};
+
+} // namespace
+
+// Writes the chunks handed to it in order and feeds them to the digest, on the thread pool, so
+// the UI thread only moves data out of the reply. A prefix already on disk from an earlier
+// attempt is hashed first. One task runs at a time; chunks that arrive meanwhile form the
+// next batch.
+class Downloader::FileWriter : public QObject
+{
+public:
+    FileWriter(QObject *parent, std::unique_ptr<QFile> file, qint64 prefixLength, std::function<void()> onBatchDone)
         : QObject(parent)
-        , m_covered(prefixLength)
         , m_onBatchDone(std::move(onBatchDone))
     {
+        m_state.path = file->fileName();
+        m_state.file = std::move(file);
+        m_state.prefixLength = prefixLength;
+        m_state.prefixPending = prefixLength > 0;
+        m_state.position = prefixLength;
+        m_position = prefixLength;
+        m_end = prefixLength;
         QObject::connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { onTaskFinished(); });
-        if (prefixLength > 0) {
-            auto state = m_state;
-            m_busy = true;
-            m_watcher.setFuture(QtConcurrent::run([state, path, prefixLength] {
-                QFile file(path);
-                if (!file.open(QIODevice::ReadOnly)) {
-                    state->ok = false;
-                    return;
-                }
-                qint64 left = prefixLength;
-                while (left > 0) {
-                    const QByteArray block = file.read(qMin(left, kHashBlockSize));
-                    if (block.isEmpty()) {
-                        state->ok = false;
-                        return;
-                    }
-                    state->hash.addData(block);
-                    left -= block.size();
-                }
-            }));
-        }
+        if (m_state.prefixPending)
+            launch();
     }
 
-    void feed(const QByteArray &chunk)
+    ~FileWriter() override { stopTask(); }
+
+    void write(const QByteArray &chunk)
     {
+        if (m_state.failed || m_closed)
+            return;
         m_pending.append(chunk);
         m_backlog += chunk.size();
-        m_covered += chunk.size();
-        launchIfIdle();
-    }
-
-    qint64 backlog() const { return m_backlog; }
-    // Bytes from the start of the file that the digest will cover.
-    qint64 covered() const { return m_covered; }
-
-    // Hands over the digest once every fed byte is hashed; empty when the prefix could not be read.
-    void finish(std::function<void(QString)> done)
-    {
-        m_onFinished = std::move(done);
-        m_onBatchDone = nullptr;
+        m_end += chunk.size();
         if (!m_busy)
-            deliver();
+            launch();
     }
 
-    // Drops every callback; a running task finishes on its own.
+    // Bytes handed over and not yet written and hashed.
+    qint64 backlog() const { return m_backlog; }
+    // Bytes on disk from the start of the file, as of the last finished batch.
+    qint64 position() const { return m_position; }
+    // The write position once every chunk handed over is on disk; also what the digest covers.
+    qint64 end() const { return m_end; }
+    bool idle() const { return !m_busy && m_pending.isEmpty(); }
+    bool failed() const { return m_state.failed; }
+    bool noSpace() const { return m_state.noSpace; }
+    QString errorString() const { return m_state.errorText; }
+
+    // Lower-case hex digest of everything written; empty when the prefix could not be read.
+    // Only meaningful when idle.
+    QString digest() { return m_state.prefixOk ? m_state.hash.hexResult() : QString(); }
+
+    // Stops the running batch after its current chunk and, with writeRest, writes what is
+    // still waiting here on the calling thread, unhashed. Returns the bytes on disk; the
+    // file is closed and the writer takes no more data.
+    qint64 drain(bool writeRest)
+    {
+        stopTask();
+        if (writeRest && !m_state.failed) {
+            const QList<QByteArray> rest = m_state.batch.mid(m_state.done) + m_pending;
+            for (const QByteArray &chunk : rest) {
+                if (!writeChunk(m_state, chunk))
+                    break;
+            }
+        }
+        m_state.batch.clear();
+        m_pending.clear();
+        m_backlog = 0;
+        m_position = m_state.position;
+        m_end = m_position;
+        close();
+        m_closed = true;
+        return m_position;
+    }
+
+    void close()
+    {
+        if (m_state.file)
+            m_state.file->close();
+    }
+
+    // Drops the callback and the data not yet written; deleted once control returns to the loop.
     void abandon()
     {
         m_onBatchDone = nullptr;
-        m_onFinished = nullptr;
-        m_pending.clear();
-        QObject::disconnect(&m_watcher, nullptr, this, nullptr);
+        stopTask();
+        close();
         deleteLater();
     }
 
 private:
     struct State {
-        QCryptographicHash hash{QCryptographicHash::Md5};
-        bool ok = true;
+        std::unique_ptr<QFile> file;
+        QString path;
+        Md5 hash;
+        qint64 prefixLength = 0;
+        bool prefixPending = false;
+        bool prefixOk = true;
+        qint64 position = 0;
+        // The batch the running task works through, and how many of its chunks are done.
+        QList<QByteArray> batch;
+        int done = 0;
+        bool failed = false;
+        bool noSpace = false;
+        QString errorText;
+        std::atomic_bool stop{false};
     };
 
-    void launchIfIdle()
+    static bool writeChunk(State &state, const QByteArray &chunk)
     {
-        if (m_busy || m_pending.isEmpty())
-            return;
-        auto state = m_state;
-        const QList<QByteArray> batch = std::move(m_pending);
+        if (state.file->write(chunk) == chunk.size()) {
+            state.position += chunk.size();
+            return true;
+        }
+#ifdef Q_OS_LINUX
+        state.noSpace = errno == ENOSPC;
+#endif
+        state.failed = true;
+        state.errorText = state.file->errorString();
+        return false;
+    }
+
+    static void run(State &state)
+    {
+        if (state.prefixPending) {
+            QFile prefix(state.path);
+            qint64 left = state.prefixLength;
+            state.prefixOk = prefix.open(QIODevice::ReadOnly);
+            while (state.prefixOk && left > 0) {
+                if (state.stop)
+                    return;
+                const QByteArray block = prefix.read(qMin(left, kHashBlockSize));
+                state.prefixOk = !block.isEmpty();
+                state.hash.addData(block);
+                left -= block.size();
+            }
+            state.prefixPending = false;
+        }
+        for (; state.done < state.batch.size(); ++state.done) {
+            if (state.stop)
+                return;
+            const QByteArray &chunk = state.batch.at(state.done);
+            if (!writeChunk(state, chunk))
+                return;
+            state.hash.addData(chunk);
+        }
+    }
+
+    void launch()
+    {
+        m_state.batch = std::move(m_pending);
         m_pending.clear();
-        m_inFlight = 0;
-        for (const QByteArray &chunk : batch)
-            m_inFlight += chunk.size();
+        m_state.done = 0;
         m_busy = true;
-        m_watcher.setFuture(QtConcurrent::run([state, batch] {
-            for (const QByteArray &chunk : batch)
-                state->hash.addData(chunk);
-        }));
+        State *state = &m_state;
+        m_watcher.setFuture(QtConcurrent::run([state] { run(*state); }));
+    }
+
+    // Waits for the running task, which stops after its current chunk; it never runs again.
+    void stopTask()
+    {
+        QObject::disconnect(&m_watcher, nullptr, this, nullptr);
+        m_state.stop = true;
+        m_watcher.waitForFinished();
+        m_busy = false;
     }
 
     void onTaskFinished()
     {
         m_busy = false;
-        m_backlog -= m_inFlight;
-        m_inFlight = 0;
-        launchIfIdle();
-        if (!m_busy && m_onFinished) {
-            deliver();
-            return;
+        for (int i = 0; i < m_state.done; ++i)
+            m_backlog -= m_state.batch.at(i).size();
+        m_state.batch.clear();
+        m_position = m_state.position;
+        if (m_state.failed) {
+            m_pending.clear();
+            m_backlog = 0;
+        } else if (!m_pending.isEmpty()) {
+            launch();
         }
         if (m_onBatchDone)
             m_onBatchDone();
     }
 
-    void deliver()
-    {
-        auto done = std::move(m_onFinished);
-        m_onFinished = nullptr;
-        done(m_state->ok ? QString::fromLatin1(m_state->hash.result().toHex()) : QString());
-    }
-
-    std::shared_ptr<State> m_state = std::make_shared<State>();
+    State m_state;
     QFutureWatcher<void> m_watcher;
     QList<QByteArray> m_pending;
     qint64 m_backlog = 0;
-    qint64 m_inFlight = 0;
-    qint64 m_covered = 0;
+    qint64 m_position = 0;
+    qint64 m_end = 0;
     bool m_busy = false;
+    bool m_closed = false;
     std::function<void()> m_onBatchDone;
-    std::function<void(QString)> m_onFinished;
 };
 
 Downloader::Downloader(LibraryFile *file)
     : QObject(file)
     , m_file(file)
-    , m_localFile(file->downloadPath())
+    , m_localPath(file->downloadPath())
     , m_downloaderId(newDownloaderId())
     , m_pollTimer(new QTimer(this))
 {
@@ -274,14 +401,22 @@ QString Downloader::computeFileHash(const QString &path, QCryptographicHash::Alg
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QString();
-    QCryptographicHash hash(algorithm);
+    std::unique_ptr<Md5> md5;
+    std::unique_ptr<QCryptographicHash> hash;
+    if (algorithm == QCryptographicHash::Md5)
+        md5 = std::make_unique<Md5>();
+    else
+        hash = std::make_unique<QCryptographicHash>(algorithm);
     while (!file.atEnd()) {
         const QByteArray block = file.read(kHashBlockSize);
         if (block.isEmpty() && file.error() != QFileDevice::NoError)
             return QString();
-        hash.addData(block);
+        if (md5)
+            md5->addData(block);
+        else
+            hash->addData(block);
     }
-    return QString::fromLatin1(hash.result().toHex());
+    return md5 ? md5->hexResult() : QString::fromLatin1(hash->result().toHex());
 }
 
 void Downloader::start()
@@ -289,10 +424,10 @@ void Downloader::start()
     logInfo(QStringLiteral("Downloader %1: File downloading started. File: %2").arg(m_downloaderId, m_file->serverFileName()));
     m_pollTimer->stop();
 
-    if (!m_localFile.isOpen())
-        m_localFile.setFileName(m_file->downloadPath());
+    if (!m_writer)
+        m_localPath = m_file->downloadPath();
     // A partial copy that has gone from the disk cannot be continued.
-    if (m_file->downloadedSize() > 0 && !QFileInfo(m_localFile.fileName()).isFile())
+    if (m_file->downloadedSize() > 0 && !QFileInfo(m_localPath).isFile())
         m_file->setDownloadedSize(0);
 
     const bool linkFresh = m_downloadUrl.isValid() && m_linkRequestedAt.isValid()
@@ -300,7 +435,7 @@ void Downloader::start()
     if (m_file->downloadedSize() > 0 && linkFresh) {
         // Everything arrived before the last attempt stopped: only the check is left.
         if (m_expectedSize > 0 && m_file->downloadedSize() >= m_expectedSize
-            && QFileInfo(m_localFile.fileName()).size() == m_expectedSize) {
+            && QFileInfo(m_localPath).size() == m_expectedSize) {
             verify(m_expectedSize);
             return;
         }
@@ -461,7 +596,7 @@ void Downloader::onDownloadProgress(qlonglong received, qlonglong total)
 bool Downloader::startWriting(qint64 total)
 {
     qint64 offset = m_file->downloadedSize();
-    const bool opening = !m_localFile.isOpen();
+    const bool opening = !m_writer;
     if (opening && offset > 0 && m_reply
         && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200) {
         // The server ignored the range and sends the whole file.
@@ -475,68 +610,68 @@ bool Downloader::startWriting(qint64 total)
     return !opening || writeAvailable(false);
 }
 
-void Downloader::reportProgress()
+void Downloader::reportProgress(bool final)
 {
-    if (m_expectedSize < 1 || !m_localFile.isOpen())
+    if (m_expectedSize < 1 || !m_writer || m_fileSize < 1)
         return;
-    const qint64 size = m_localFile.size();
-    if (size < 1)
-        return;
-    const double fraction = double(m_localFile.pos()) / double(size);
+    const double fraction = double(m_writer->position()) / double(m_fileSize);
     // Written data and the network's progress signal arrive in either order; the file hears
-    // each value once, the final 1.0 included.
+    // each value once, the final 1.0 included, and no more often than a view can show.
     if (fraction == m_reportedProgress)
         return;
+    if (!final && fraction < 1.0 && m_progressClock.isValid() && m_progressClock.elapsed() < kProgressIntervalMs)
+        return;
+    m_progressClock.start();
     m_reportedProgress = fraction;
     emit downloadedProgress(fraction);
 }
 
 bool Downloader::prepareFile(qint64 offset, qint64 size)
 {
-    if (m_localFile.isOpen())
+    if (m_writer)
         return true;
-    if (!m_localFile.exists()) {
+    const QString fileName = m_localPath;
+    if (!QFileInfo::exists(fileName)) {
         offset = 0;
         m_file->setDownloadedSize(0);
         m_expectedSize = size;
     } else if (offset == 0) {
         m_expectedSize = size;
     } else if (m_expectedSize == 0) {
-        m_expectedSize = m_localFile.size();
+        m_expectedSize = QFileInfo(fileName).size();
     }
 
-    const QString fileName = m_localFile.fileName();
     if (!isInside(fileName, m_file->localDir()) || QFileInfo(fileName).isDir()) {
         reportFileError(fileName, QStringLiteral("Invalid file name"), QFileDevice::OpenError);
         return false;
     }
-    if (!m_localFile.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        reportFileError(fileName, m_localFile.errorString(), QFileDevice::OpenError);
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        reportFileError(fileName, file->errorString(), QFileDevice::OpenError);
         return false;
     }
-    if (m_localFile.size() != 0) {
+    if (file->size() != 0) {
         // Starting over: a longer older version must not leave its tail behind.
-        if (offset < 1 && size > 0 && m_localFile.size() != size && !m_localFile.resize(size)) {
-            reportFileError(fileName, m_localFile.errorString(), QFileDevice::ResizeError);
+        if (offset < 1 && size > 0 && file->size() != size && !file->resize(size)) {
+            reportFileError(fileName, file->errorString(), QFileDevice::ResizeError);
             return false;
         }
     } else {
         QString errorText;
-        if (!allocateFile(m_localFile, size, &errorText)) {
+        if (!allocateFile(*file, size, &errorText)) {
             reportFileError(fileName, errorText, QFileDevice::ResizeError);
             return false;
         }
     }
-    if (offset >= 1 && !m_localFile.seek(offset)) {
-        reportFileError(fileName, m_localFile.errorString(), QFileDevice::PositionError);
+    if (offset >= 1 && !file->seek(offset)) {
+        reportFileError(fileName, file->errorString(), QFileDevice::PositionError);
         return false;
     }
+    m_fileSize = file->size();
     m_reportedProgress = -1.0;
+    m_progressClock.invalidate();
     abandonHashing();
-    m_hasher = new StreamHasher(this, fileName, qMax<qint64>(offset, 0), [this] {
-        if (m_readingPaused)
-            writeAvailable(false);
-    });
+    m_writer = new FileWriter(this, std::move(file), qMax<qint64>(offset, 0), [this] { onWriterProgress(); });
     return true;
 }
 
@@ -562,42 +697,58 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
     failFile(message);
 }
 
+void Downloader::reportWriteFailure()
+{
+    reportFileError(m_localPath, m_writer->errorString(), m_writer->noSpace() ? QFileDevice::ResizeError : QFileDevice::WriteError);
+}
+
 bool Downloader::writeAvailable(bool ignoreBacklog)
 {
-    if (!m_reply || !m_localFile.isOpen())
+    if (!m_reply || !m_writer)
         return true;
     m_readingPaused = false;
     while (m_reply->bytesAvailable() > 0) {
-        if (!ignoreBacklog && m_hasher && m_hasher->backlog() >= kMaxHashBacklog) {
+        // Left in the reply, data holds back the socket: memory stays bounded while the disk
+        // or the digest lags behind the network.
+        if (!ignoreBacklog && m_writer->backlog() >= kMaxWriteBacklog) {
             m_readingPaused = true;
             break;
         }
-        const QByteArray chunk = m_reply->read(kReadBufferSize);
+        const QByteArray chunk = m_reply->read(qMin(m_reply->bytesAvailable(), kReadBufferSize));
         if (chunk.isEmpty())
             break;
-        if (m_localFile.write(chunk) != chunk.size()) {
-#ifdef Q_OS_LINUX
-            const bool noSpace = errno == ENOSPC;
-#else
-            const bool noSpace = false;
-#endif
-            reportFileError(m_localFile.fileName(), m_localFile.errorString(),
-                            noSpace ? QFileDevice::ResizeError : QFileDevice::WriteError);
-            return false;
-        }
-        if (m_hasher)
-            m_hasher->feed(chunk);
+        m_writer->write(chunk);
     }
-    m_file->setDownloadedSize(m_localFile.pos());
-    reportProgress();
     return true;
+}
+
+void Downloader::onWriterProgress()
+{
+    if (m_writer->failed()) {
+        reportWriteFailure();
+        return;
+    }
+    m_file->setDownloadedSize(m_writer->position());
+    if (m_finishing) {
+        if (m_writer->idle()) {
+            m_finishing = false;
+            reportProgress(true);
+            verify(m_writer->position());
+        } else {
+            reportProgress();
+        }
+        return;
+    }
+    reportProgress();
+    if (m_readingPaused)
+        writeAvailable(false);
 }
 
 void Downloader::onDownloadReadyRead()
 {
     // The network's progress signal is rate-limited; waiting for it with a full read buffer
     // would stall the transfer, so the first data opens the file as well.
-    if (!m_localFile.isOpen()) {
+    if (!m_writer) {
         if (m_reply) {
             const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
             startWriting(length.isValid() ? length.toLongLong() : -1);
@@ -610,30 +761,41 @@ void Downloader::onDownloadReadyRead()
 void Downloader::proceedDownloadFinished()
 {
     QNetworkReply *reply = m_reply;
-    const qint64 reportedPosition = m_localFile.isOpen() ? m_localFile.pos() : 0;
     logInfo(QStringLiteral("Downloader %1: File downloaded. File: %2. Size: %3. Pos: %4")
-                .arg(m_downloaderId, m_localFile.fileName(), QString::number(m_expectedSize), QString::number(reportedPosition)));
-    if (!writeAvailable(true))
-        return;
-    const qint64 position = m_localFile.isOpen() ? m_localFile.pos() : 0;
+                .arg(m_downloaderId, m_localPath, QString::number(m_expectedSize),
+                     QString::number(m_writer ? m_writer->position() : 0)));
+    writeAvailable(true);
     const int code = reply ? int(reply->error()) : int(QNetworkReply::UnknownNetworkError);
     m_reply = nullptr;
     m_readingPaused = false;
-
-    if (position != m_file->dlSize() && position != m_expectedSize) {
-        logError(QStringLiteral("Downloader %1: File downloading WARNING. File: %2. Network reply: %3. Size: %4. Pos: %5")
-                     .arg(m_downloaderId, m_localFile.fileName(), QString::number(code), QString::number(m_expectedSize),
-                          QString::number(position)));
-    }
+    // Where the file ends once the writer has caught up.
+    qint64 position = m_writer ? m_writer->end() : 0;
     // A connection closed early can end without a network error. Such a file is incomplete:
     // hashing it would only fail and throw away the bytes that a resume can keep.
     const bool truncated = code == QNetworkReply::NoError && m_file->dlSize() > 0 && position < m_file->dlSize();
-    if (code == QNetworkReply::NoError && position > 0 && !truncated) {
-        verify(position);
+    const bool complete = code == QNetworkReply::NoError && position > 0 && !truncated;
+    if (!complete && m_writer) {
+        // The partial file is the resume point: everything received goes to disk now.
+        position = m_writer->drain(true);
+        if (m_writer->failed()) {
+            reportWriteFailure();
+            return;
+        }
+    }
+
+    if (position != m_file->dlSize() && position != m_expectedSize) {
+        logError(QStringLiteral("Downloader %1: File downloading WARNING. File: %2. Network reply: %3. Size: %4. Pos: %5")
+                     .arg(m_downloaderId, m_localPath, QString::number(code), QString::number(m_expectedSize),
+                          QString::number(position)));
+    }
+    if (complete) {
+        m_finishing = true;
+        if (m_writer->idle())
+            onWriterProgress();
         return;
     }
     logError(QStringLiteral("Downloader %1: File downloading error. File: %2. Network reply: %3. Size: %4. Pos: %5")
-                 .arg(m_downloaderId, m_localFile.fileName(), QString::number(code), QString::number(m_expectedSize),
+                 .arg(m_downloaderId, m_localPath, QString::number(code), QString::number(m_expectedSize),
                       QString::number(position)));
     if (truncated)
         m_file->setErrorMessage(tr("The connection closed before the whole file arrived."));
@@ -642,26 +804,23 @@ void Downloader::proceedDownloadFinished()
     // The error status clears the size; the bytes on disk stay the resume point.
     m_file->setDownloadedSize(position);
     abandonHashing();
-    closeLocalFile();
 }
 
 void Downloader::verify(qint64 position)
 {
-    const qint64 fileSize = m_localFile.isOpen() ? m_localFile.size() : QFileInfo(m_localFile.fileName()).size();
-    closeLocalFile();
-    // The streamed digest stands for the file only when the written bytes cover it exactly.
-    if (m_hasher && m_hasher->covered() == position && position == fileSize) {
-        StreamHasher *hasher = m_hasher;
-        hasher->finish([this](const QString &digest) {
-            abandonHashing();
-            if (digest.isEmpty())
-                verify(-1);
-            else
-                finishVerification(digest);
-        });
-        return;
+    QString digest;
+    if (m_writer) {
+        m_writer->close();
+        // The streamed digest stands for the file only when the written bytes cover it exactly.
+        if (m_writer->idle() && !m_writer->failed() && m_writer->end() == position
+            && position == QFileInfo(m_localPath).size())
+            digest = m_writer->digest();
     }
     abandonHashing();
+    if (!digest.isEmpty()) {
+        finishVerification(digest);
+        return;
+    }
     auto *watcher = new QFutureWatcher<QString>(this);
     m_fileHashWatcher = watcher;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
@@ -671,7 +830,7 @@ void Downloader::verify(qint64 position)
         m_fileHashWatcher = nullptr;
         finishVerification(watcher->result());
     });
-    const QString path = m_localFile.fileName();
+    const QString path = m_localPath;
     watcher->setFuture(QtConcurrent::run([path] { return computeFileHash(path, QCryptographicHash::Md5); }));
 }
 
@@ -683,7 +842,7 @@ void Downloader::finishVerification(const QString &hash)
     DownloadManager *manager = downloadManager();
     const QString path = m_file->downloadPath();
     m_file->setLocalFileHash(hash);
-    m_file->setLocalLastModified(QFileInfo(m_localFile.fileName()).lastModified());
+    m_file->setLocalLastModified(QFileInfo(m_localPath).lastModified());
     if (RemoteAPI::localHashMatches(m_file)) {
         m_file->setLastModified(m_linkLastModified);
         if (manager)
@@ -724,10 +883,10 @@ void Downloader::pause()
 {
     logInfo(QStringLiteral("Downloader %1: File downloading paused. File: %2").arg(m_downloaderId, m_file->serverFileName()));
     m_pollTimer->stop();
-    if (m_reply) {
-        if (m_localFile.isOpen())
-            m_file->setDownloadedSize(m_localFile.pos());
-        closeLocalFile();
+    if (m_reply || m_writer) {
+        // Data not yet written is dropped: the resume asks for it again from what is on disk.
+        if (m_writer)
+            m_file->setDownloadedSize(m_writer->drain(false));
         abandonReply();
     }
     abandonLinkRequest();
@@ -749,10 +908,9 @@ void Downloader::cancel()
         abandonLinkRequest();
     }
     abandonHashing();
-    closeLocalFile();
-    const QFileInfo info(m_localFile.fileName());
+    const QFileInfo info(m_localPath);
     if (info.isFile() || info.isSymLink())
-        QFile::remove(m_localFile.fileName());
+        QFile::remove(m_localPath);
     m_downloaderId = newDownloaderId();
 }
 
@@ -777,21 +935,17 @@ void Downloader::abandonLinkRequest()
     request->abort();
 }
 
+// Ends the writer (closing the local file) and any digest of the file being computed.
 void Downloader::abandonHashing()
 {
-    if (m_hasher) {
-        m_hasher->abandon();
-        m_hasher = nullptr;
+    m_finishing = false;
+    if (m_writer) {
+        m_writer->abandon();
+        m_writer = nullptr;
     }
     if (m_fileHashWatcher) {
         m_fileHashWatcher->disconnect(this);
         m_fileHashWatcher->deleteLater();
         m_fileHashWatcher = nullptr;
     }
-}
-
-void Downloader::closeLocalFile()
-{
-    if (m_localFile.isOpen())
-        m_localFile.close();
 }

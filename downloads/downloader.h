@@ -2,7 +2,8 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
+#include <QElapsedTimer>
+#include <QFileDevice>
 #include <QJsonValue>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -60,7 +61,7 @@ private slots:
     void onRequestLinkProgressFinished(bool success, QJsonValue message);
 
 private:
-    class StreamHasher;
+    class FileWriter;
 
     void requestLink();
     void handleLinkProgress(const QString &progress);
@@ -71,7 +72,9 @@ private:
     bool startWriting(qint64 total);
     bool prepareFile(qint64 offset, qint64 size);
     bool writeAvailable(bool ignoreBacklog);
-    void reportProgress();
+    void onWriterProgress();
+    void reportWriteFailure();
+    void reportProgress(bool final = false);
     void reportFileError(const QString &fileName, const QString &errorText, QFileDevice::FileError kind);
     void verify(qint64 position);
     void finishVerification(const QString &hash);
@@ -79,7 +82,6 @@ private:
     void abandonReply();
     void abandonLinkRequest();
     void abandonHashing();
-    void closeLocalFile();
 
     LibraryFile *const m_file;
     QPointer<NetworkReplyWrapper> m_linkRequest;
@@ -88,15 +90,21 @@ private:
     quint32 m_pollAttempts = 0;
     qint64 m_expectedSize = 0;
     QString m_fileTaskId;
-    QFile m_localFile;
+    // downloadPath of the file; the open handle belongs to m_writer.
+    QString m_localPath;
     QDateTime m_linkLastModified;
     QDateTime m_linkRequestedAt;
     QString m_downloaderId;
 
     QTimer *m_pollTimer = nullptr;
-    // Digest of the bytes written so far, computed off the UI thread as they arrive.
-    StreamHasher *m_hasher = nullptr;
+    // Writes and hashes the transfer's data off the UI thread; exists while the file is open.
+    FileWriter *m_writer = nullptr;
+    // Size of the local file once prepared; progress is the share of it written.
+    qint64 m_fileSize = 0;
+    // The reply has finished well; verification waits for the writer to catch up.
+    bool m_finishing = false;
     QPointer<QFutureWatcher<QString>> m_fileHashWatcher;
     bool m_readingPaused = false;
     double m_reportedProgress = -1.0;
+    QElapsedTimer m_progressClock;
 };

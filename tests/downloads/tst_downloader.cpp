@@ -123,6 +123,7 @@ private slots:
     void checksumFaults();
     void neverCompletingTaskStopsAfterHundredPolls();
     void pauseWhilePollOutstanding();
+    void pauseMidTransferRecordsBytesOnDisk();
     void cancelDeletesPartialAndRenewsId();
     void missingDirectory();
     void unwritableDirectory();
@@ -415,6 +416,40 @@ void tst_Downloader::pauseWhilePollOutstanding()
     QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
     QCOMPARE(file->status(), LibraryFile::Downloaded);
     QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 2);
+}
+
+void tst_Downloader::pauseMidTransferRecordsBytesOnDisk()
+{
+    const Target target = largeFile();
+    m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 512 * 1024});
+    LibraryFile *file = makeFile(target);
+    DownloadManager *manager = m_services->downloadManager();
+    manager->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
+
+    manager->setFileStatus(file, LibraryFile::DownloadPaused);
+    QCOMPARE(file->status(), LibraryFile::DownloadPaused);
+    const qint64 recorded = file->downloadedSize();
+    QVERIFY(recorded > 0 && recorded < target.info.size);
+    // Data received but not yet written must not count, and nothing may lie past the mark.
+    QFile partial(file->downloadPath());
+    QVERIFY(partial.open(QIODevice::ReadOnly));
+    QVERIFY(partial.seek(recorded - 4096));
+    QVERIFY(partial.read(4096).count('\0') < 4096);
+    const QByteArray after = partial.read(64 * 1024);
+    QCOMPARE(after.count('\0'), after.size());
+    partial.close();
+
+    m_sim->setDownloadFault({});
+    m_sim->clearRequestLog();
+    manager->setFileStatus(file, LibraryFile::Queued);
+    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+    QCOMPARE(file->status(), LibraryFile::Downloaded);
+    const auto downloads = downloadLog();
+    QCOMPARE(downloads.size(), 1);
+    QCOMPARE(downloads.constFirst().header("Range"), "bytes=" + QByteArray::number(recorded) + '-');
+    QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
 }
 
 void tst_Downloader::cancelDeletesPartialAndRenewsId()
