@@ -1,6 +1,8 @@
 #include "cliservices.h"
 
 #include "api/remoteapi.h"
+#include "app/settings.h"
+#include "downloads/downloadmanager.h"
 
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
@@ -13,6 +15,13 @@ CliServices::CliServices(QObject *parent)
 }
 
 CliServices::~CliServices() = default;
+
+void CliServices::prepareDownloads(const QString &libraryDirectory)
+{
+    m_settings = std::make_unique<Settings>();
+    m_settings->setLibraryDirectory(libraryDirectory);
+    m_manager = std::make_unique<DownloadManager>();
+}
 
 void CliServices::notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index)
 {

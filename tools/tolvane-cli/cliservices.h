@@ -4,8 +4,11 @@
 
 #include <QObject>
 
+#include <memory>
+
 // What the service classes need of an application, for a program without a window: one network
-// access manager, one service client, and errors written to standard error.
+// access manager, one service client, errors written to standard error and, for downloads,
+// settings naming the library folder and a download manager.
 class CliServices : public QObject, public ApplicationServices
 {
     Q_OBJECT
@@ -15,10 +18,14 @@ public:
 
     QNetworkAccessManager *networkAccessManager() const override { return m_nam; }
     RemoteAPI *remoteAPI() const override { return m_api; }
-    Settings *settings() const override { return nullptr; }
-    DownloadManager *downloadManager() const override { return nullptr; }
+    Settings *settings() const override { return m_settings.get(); }
+    DownloadManager *downloadManager() const override { return m_manager.get(); }
     OnlineLibrary *onlineLibrary() const override { return nullptr; }
-    bool isSyncing() const override { return false; }
+    // While downloading, files must not ask the service for fresh product details: the tool has
+    // no library to merge them into.
+    bool isSyncing() const override { return m_manager != nullptr; }
+
+    void prepareDownloads(const QString &libraryDirectory);
 
     void notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index) override;
     void askUpdateFile(LibraryFile *) override {}
@@ -28,4 +35,6 @@ public:
 private:
     QNetworkAccessManager *m_nam;
     RemoteAPI *m_api;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<DownloadManager> m_manager;
 };

@@ -2,8 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
-#include "app/settings.h"
+#include "cliservices.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
@@ -29,38 +28,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("tolvane-cli", text);
 }
 
-// Stands in for the application controller: the shared service client, a library directory
-// of the caller's choosing and a download manager of its own.
-class DownloadServices : public ApplicationServices
-{
-public:
-    DownloadServices(QNetworkAccessManager *nam, RemoteAPI *api, const QString &dir)
-        : m_nam(nam), m_api(api), m_settings(std::make_unique<Settings>()), m_manager(std::make_unique<DownloadManager>())
-    {
-        m_settings->setLibraryDirectory(dir);
-    }
-
-    QNetworkAccessManager *networkAccessManager() const override { return m_nam; }
-    RemoteAPI *remoteAPI() const override { return m_api; }
-    Settings *settings() const override { return m_settings.get(); }
-    DownloadManager *downloadManager() const override { return m_manager.get(); }
-    OnlineLibrary *onlineLibrary() const override { return nullptr; }
-    bool isSyncing() const override { return true; }
-    void notifyError(LibraryErrorType::ErrorType, QString message, qlonglong) override
-    {
-        std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(message));
-    }
-    void askUpdateFile(LibraryFile *) override {}
-    void askDeleteFile(LibraryFile *) override {}
-    void saveModelDelayed() override {}
-
-private:
-    QNetworkAccessManager *m_nam;
-    RemoteAPI *m_api;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<DownloadManager> m_manager;
-};
-
 bool atRest(const LibraryFile *file)
 {
     return file->status() != LibraryFile::Queued && file->status() != LibraryFile::Downloading;
@@ -79,19 +46,20 @@ void printResult(const LibraryFile *file)
 
 } // namespace
 
-int runDownloadCommand(RemoteAPI *api, const QStringList &arguments, const QString &dir)
+int runDownloadCommand(CliServices *services, const QStringList &arguments, const QString &dir)
 {
     if (arguments.isEmpty() || arguments.size() > 2 || dir.isEmpty()) {
         std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("usage: download PRODUCT_ID [FILE_NAME] --dir DIR")));
         return Usage;
     }
+    RemoteAPI *api = services->remoteAPI();
     if (!api->loggedIn()) {
         std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("not signed in; run \"tolvane-cli login KEY\" first")));
         return NotSignedIn;
     }
     const QString productId = arguments.at(0);
     const QString wantedName = arguments.value(1);
-    DownloadServices services(ApplicationServices::instance()->networkAccessManager(), api, QDir(dir).absolutePath());
+    services->prepareDownloads(QDir(dir).absolutePath());
 
     LibraryItem item;
     std::vector<std::unique_ptr<LibraryFile>> files;
@@ -148,7 +116,7 @@ int runDownloadCommand(RemoteAPI *api, const QStringList &arguments, const QStri
             QObject::connect(file.get(), &LibraryFile::statusChanged, qApp, [&finishWhenAtRest] {
                 QTimer::singleShot(0, qApp, finishWhenAtRest);
             });
-            services.downloadManager()->setFileStatus(file.get(), LibraryFile::Queued);
+            services->downloadManager()->setFileStatus(file.get(), LibraryFile::Queued);
         }
     });
     const int code = QCoreApplication::exec();

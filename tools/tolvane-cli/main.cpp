@@ -143,7 +143,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("refresh") && args.size() == 1)
         return refresh(api);
     if (command == QLatin1String("download"))
-        return runDownloadCommand(api, args.mid(1), parser.value(dirOption));
+        return runDownloadCommand(&services, args.mid(1), parser.value(dirOption));
 
     printError(command.isEmpty() ? tr("no command given") : tr("unknown command or wrong arguments: %1").arg(args.join(' ')));
     std::fprintf(stderr, "%s", qUtf8Printable(parser.helpText()));
