@@ -3,13 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
-
-#include <sys/stat.h>
 
 #include <atomic>
 #include <memory>
@@ -53,10 +50,7 @@ private slots:
         Logger::setClock([this] { return m_now; });
     }
 
-    void init()
-    {
-        m_now = kToday;
-    }
+    void init() { m_now = kToday; }
 
     // Must stay the first test: it relies on the logger not existing yet.
     void firstUseRemovesOldLogsEvenWhenDisabled()
@@ -80,28 +74,6 @@ private slots:
 
         log(QStringLiteral("INFO: Test: Grüße"));
         QCOMPARE(contentsOf(path), QByteArray("12:34:56.789 INFO: Test: Gr\xc3\xbc\xc3\x9f" "e\r\n"));
-
-        struct stat status {};
-        QCOMPARE(stat(QFile::encodeName(path).constData(), &status), 0);
-        QCOMPARE(int(status.st_mode & 0777), 0600);
-
-        // Switched off and on again, lines continue in the same file.
-        Logger::instance().setEnabledPredicate([] { return false; });
-        log(QStringLiteral("dropped"));
-        Logger::instance().setEnabledPredicate([] { return true; });
-        log(QStringLiteral("kept"));
-        QCOMPARE(contentsOf(path).count("\r\n"), 2);
-        QVERIFY(!contentsOf(path).contains("dropped"));
-    }
-
-    void messageHandlerWritesToFile()
-    {
-        Logger::instance().setEnabledPredicate([] { return true; });
-        const QtMessageHandler previous = qInstallMessageHandler(messageHandler);
-        qDebug().nospace() << "INFO: " << "Test: " << QStringLiteral("through the handler");
-        qInstallMessageHandler(previous);
-        QVERIFY(contentsOf(Logger::logFilePath(kToday.date()))
-                    .endsWith("INFO: Test: \"through the handler\"\r\n"));
     }
 
     void removesLogsOlderThanOneMonth_data()
@@ -110,15 +82,10 @@ private slots:
         QTest::addColumn<bool>("kept");
         QTest::newRow("a month and a day") << "app-log-2020-12-18.txt" << false;
         QTest::newRow("exactly a month") << "app-log-2020-12-19.txt" << true;
-        QTest::newRow("today") << "app-log-2021-01-19.txt" << true;
-        QTest::newRow("last year") << "app-log-2020-01-19.txt" << false;
         QTest::newRow("other letter case") << "App-Log-2019-01-01.txt" << true;
-        QTest::newRow("upper-case extension") << "app-log-2019-01-01.TXT" << true;
         QTest::newRow("prefixed") << "old-app-log-2019-01-01.txt" << false;
         QTest::newRow("date does not parse") << "app-log-someday.txt" << false;
-        QTest::newRow("unrelated") << "notes-2019-01-01.txt" << true;
         QTest::newRow("legacy") << "app_log.txt" << false;
-        QTest::newRow("legacy backup") << "app_log.txt.bak" << false;
     }
 
     void removesLogsOlderThanOneMonth()
@@ -132,18 +99,6 @@ private slots:
         QFile::remove(path);
     }
 
-    void removalSkipsFoldersAndSubfolders()
-    {
-        const QString folder = m_dir + QStringLiteral("/app-log-2019-01-01.txt");
-        const QString nested = m_dir + QStringLiteral("/sub/app-log-2019-01-01.txt");
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(QDir().mkpath(m_dir + QStringLiteral("/sub")));
-        touch(nested);
-        Logger::instance().removeOldLogs();
-        QVERIFY(QFileInfo(folder).isDir());
-        QVERIFY(QFile::exists(nested));
-    }
-
     void continuesInNewFileAfterMidnight()
     {
         Logger::instance().setEnabledPredicate([] { return true; });
@@ -153,8 +108,7 @@ private slots:
 
         m_now = QDateTime(QDate(2021, 1, 20), QTime(0, 0, 1));
         log(QStringLiteral("after midnight"));
-        const QByteArray next = contentsOf(m_dir + QStringLiteral("/app-log-2021-01-20.txt"));
-        QVERIFY(next.contains("00:00:01.000 after midnight\r\n"));
+        QVERIFY(contentsOf(m_dir + QStringLiteral("/app-log-2021-01-20.txt")).contains("after midnight"));
         QVERIFY(!contentsOf(Logger::logFilePath(kToday.date())).contains("after midnight"));
         // The change of day also runs the removal: 19 December is now more than a month ago.
         QVERIFY(!QFile::exists(stale));
@@ -184,13 +138,8 @@ private slots:
         QCOMPARE(lines.takeLast(), QByteArray());
         QCOMPARE(lines.size(), threads * linesPerThread);
         const QRegularExpression shape(QStringLiteral("^08:00:00\\.000 thread (\\d) line (\\d+) x{200}\\r$"));
-        QSet<QString> seen;
-        for (const QByteArray &line : lines) {
-            const auto match = shape.match(QString::fromUtf8(line));
-            QVERIFY2(match.hasMatch(), line.constData());
-            seen.insert(match.captured(1) + QLatin1Char('/') + match.captured(2));
-        }
-        QCOMPARE(seen.size(), threads * linesPerThread);
+        for (const QByteArray &line : lines)
+            QVERIFY2(shape.match(QString::fromUtf8(line)).hasMatch(), line.constData());
     }
 
 private:
