@@ -310,20 +310,11 @@ private slots:
         QTest::addColumn<Sim::EndpointFault>("fault");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("envelopeStatus");   // empty: the body is not JSON
-        const auto fault = [](int httpStatus, bool notJson, bool failure, bool unauthorized, int times, int delayMs) {
-            Sim::EndpointFault f;
-            f.httpStatus = httpStatus;
-            f.notJson = notJson;
-            f.failure = failure;
-            f.unauthorized = unauthorized;
-            f.times = times;
-            f.delayMs = delayMs;
-            return f;
-        };
-        QTest::newRow("not JSON") << fault(0, true, false, false, -1, 0) << 200 << "";
-        QTest::newRow("failure with a status") << fault(503, false, true, false, -1, 0) << 503 << "error";
-        QTest::newRow("401 once") << fault(0, false, false, true, 1, 0) << 401 << "error";
-        QTest::newRow("delay") << fault(0, false, false, false, -1, 300) << 200 << "success";
+        using F = Sim::EndpointFault;   // status, delay, not JSON, failure, unauthorized, times
+        QTest::newRow("not JSON") << F{0, 0, true, false, false, -1} << 200 << "";
+        QTest::newRow("failure with a status") << F{503, 0, false, true, false, -1} << 503 << "error";
+        QTest::newRow("401 once") << F{0, 0, false, false, true, 1} << 401 << "error";
+        QTest::newRow("delay") << F{0, 300, false, false, false, -1} << 200 << "success";
     }
 
     void endpointFaults()
