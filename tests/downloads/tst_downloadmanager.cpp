@@ -202,7 +202,6 @@ void TestDownloadManager::deletedFilesAreSkipped()
     QCOMPARE(finished.count(), 1);
 
     // Stopping everything must not touch the deleted files.
-    m_manager->stopAll();
     m_manager->cancelAll();
 }
 
@@ -210,7 +209,6 @@ void TestDownloadManager::allFinishedOnceWhenLastIsPaused()
 {
     QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
     const QList<LibraryFile *> files = queueFiles(1);
-    QCOMPARE(files[0]->status(), LibraryFile::Downloading);
 
     files[0]->pauseDownload();
     QCOMPARE(finished.count(), 1);
