@@ -1,11 +1,7 @@
 #include "app/quenlithapplication.h"
 
-#include "downloads/libraryfile.h"
-#include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
-#include <QMetaMethod>
-#include <QQuickItem>
 #include <QQuickView>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -102,37 +98,6 @@ private slots:
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         if (::geteuid() != 0)
             QVERIFY(!m_app.isDirWritable(locked));
-    }
-
-    void askDeleteConnectsDialogToFile()
-    {
-        LibraryItem item;
-        LibraryFile file(&item);
-        // Without a main form there is nobody to ask; that must not crash.
-        m_app.askDeleteFile(&file);
-
-        QFile form(m_scratch.path() + "/form.qml");
-        QVERIFY(form.open(QIODevice::WriteOnly));
-        form.write("import QtQuick 2.13\n"
-                   "Item {\n"
-                   "    property QtObject askDeleteDialog: QtObject {\n"
-                   "        property int openCount: 0\n"
-                   "        signal accepted()\n"
-                   "        function open() { openCount++ }\n"
-                   "    }\n"
-                   "}\n");
-        form.close();
-        m_app.view()->setSource(QUrl::fromLocalFile(form.fileName()));
-        QVERIFY(m_app.view()->rootObject());
-        auto *dialog = m_app.view()->rootObject()->property("askDeleteDialog").value<QObject *>();
-        QVERIFY(dialog);
-        const QMetaMethod accepted = dialog->metaObject()->method(dialog->metaObject()->indexOfSignal("accepted()"));
-        const QMetaMethod deleteFile = file.metaObject()->method(file.metaObject()->indexOfMethod("deleteFile()"));
-
-        m_app.askDeleteFile(&file);
-        m_app.askDeleteFile(&file);
-        QCOMPARE(dialog->property("openCount").toInt(), 2);
-        QVERIFY(QObject::disconnect(dialog, accepted, &file, deleteFile));
     }
 
 private:
