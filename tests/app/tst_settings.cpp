@@ -112,18 +112,6 @@ private slots:
         QVERIFY(!Settings().showDeleteConfirmation());
     }
 
-    // The handler that logs the change must run while file logging is still on, in both directions.
-    void loggingSignalSeesLoggingOn()
-    {
-        Settings settings;
-        QList<bool> seenDuringSignal;
-        connect(&settings, &Settings::loggingEnabledChanged, this,
-                [&] { seenDuringSignal.append(settings.loggingEnabled()); });
-        settings.setLoggingEnabled(false);
-        settings.setLoggingEnabled(true);
-        QCOMPARE(seenDuringSignal, (QList<bool>{true, true}));
-    }
-
     void storeIsPrivate()
     {
         Settings settings;
