@@ -1,7 +1,5 @@
 #include "libraryfixtures.h"
-#include "testservices.h"
 
-#include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 
@@ -115,19 +113,6 @@ private slots:
         item.fromJson(saved);
         QCOMPARE(int(item.titleBadge()), badge);
         QCOMPARE(item.newBadgeTime(), badgeTime);
-    }
-
-    void savedFormRoundTrip()
-    {
-        TestServices services;
-        LibraryItem item;
-        item.applyProduct(product(QStringLiteral("42"), QStringLiteral("Dragon Tales")));
-        item.setSelectedForSync(true);
-        item.filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
-        const QJsonObject saved = item.toJson().toObject();
-        LibraryItem loaded;
-        loaded.fromJson(saved);
-        QCOMPARE(loaded.toJson().toObject(), saved);
     }
 
     void displayDates()
