@@ -1,5 +1,4 @@
 #include "library/librarysortfiltermodel.h"
-#include "library/libraryitem.h"
 
 #include <QRandomGenerator>
 #include <QRegExp>
@@ -58,13 +57,6 @@ private slots:
         }
     }
 
-    void neverSpansTwoRoles()
-    {
-        const QString joined = QStringLiteral("Dragon") + LibraryItem::kSearchSeparator + QStringLiteral("Tales");
-        for (const QString &text : {QStringLiteral("n*T"), QStringLiteral("n?T"), QStringLiteral("n[^a]T")})
-            QVERIFY2(!LibrarySortFilterModel::searchExpression(text).match(joined).hasMatch(), qPrintable(text));
-        QVERIFY(LibrarySortFilterModel::searchExpression(QStringLiteral("t*s")).match(joined).hasMatch());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchPattern)
