@@ -1,6 +1,5 @@
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "api/secretmask.h"
 #include "apifixture.h"
 #include "logcapture.h"
 
@@ -75,22 +74,6 @@ private slots:
         QSignalSpy spy(get(f.request("/item")), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(spy, success, message));
         QCOMPARE(f.server.count("/api/v1/token"), 0);
-    }
-
-    void maskReplyBody_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("key with spacing") << QByteArray("{\"message\": {\"key\" : \"abc\\\"def\"}, \"x\":\"key\"}")
-                                          << QByteArray(R"({"message": {"key" : "********"}, "x":"key"})");
-        QTest::newRow("escaped member name") << QByteArray("{\"\\u006bey\":\"s3cret\"}") << QByteArray(R"({"key":"********"})");
-    }
-
-    void maskReplyBody()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(SecretMask::maskReplyBody(body), expected);
     }
 
     void renewsOnceOnUnauthorized_data()
