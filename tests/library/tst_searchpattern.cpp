@@ -1,5 +1,4 @@
 #include "library/librarysortfiltermodel.h"
-#include "library/libraryitem.h"
 
 #include <QRandomGenerator>
 #include <QRegExp>
@@ -11,10 +10,11 @@ class TestSearchPattern : public QObject
 {
     Q_OBJECT
 private:
-    static bool wildcardMatches(const QString &text, const QString &subject)
+    static bool same(const QString &text, const QString &subject)
     {
+        const QRegularExpression ours = LibrarySortFilterModel::searchExpression(text);
         QRegExp rx(QStringLiteral("*") + text + QStringLiteral("*"), Qt::CaseInsensitive, QRegExp::Wildcard);
-        return rx.indexIn(subject) != -1;
+        return (ours.isValid() && ours.match(subject).hasMatch()) == (rx.indexIn(subject) != -1);
     }
 
 private slots:
@@ -22,25 +22,13 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("subject");
-        const QStringList subjects = {
-            QStringLiteral("Dragon Tales"), QStringLiteral("a.b(c)+d$e^f{g}|h"), QStringLiteral("x\\y*z?w"),
-            QStringLiteral("[abc]"), QStringLiteral("Über ß straße"), QStringLiteral(""),
-            QStringLiteral("line\nbreak"), QStringLiteral("-]^"), QStringLiteral("http://img.example/c.jpg"),
-        };
-        const QStringList texts = {
-            QStringLiteral("dragon"), QStringLiteral("d?agon"), QStringLiteral("DR*TA"), QStringLiteral("a.b"),
-            QStringLiteral("(c)+"), QStringLiteral("$e^f{g}|h"), QStringLiteral("\\y"), QStringLiteral("\\*"),
-            QStringLiteral("y*z?"), QStringLiteral("[abc]"), QStringLiteral("[^abc]"), QStringLiteral("[]abc]"),
-            QStringLiteral("[a-c]"), QStringLiteral("[c-a]"), QStringLiteral("[abc"), QStringLiteral("]"),
-            QStringLiteral("[-]"), QStringLiteral("[a-]"), QStringLiteral("[\\]"), QStringLiteral("[[]"),
-            QStringLiteral("[[:alpha:]]"), QStringLiteral("über"), QStringLiteral("STRASSE"), QStringLiteral("e\nb"),
-            QStringLiteral("*"), QStringLiteral("?"), QStringLiteral("**"), QStringLiteral("[!a]"), QStringLiteral("\\"),
-            QStringLiteral("[^]"), QStringLiteral("[]"), QStringLiteral("[^]]"), QStringLiteral("e?b"),
-        };
+        const QStringList subjects = {"Dragon Tales", "a.b(c)+d$e^f{g}|h", "x\\y*z?w", "[abc]", "\u00dcber stra\u00dfe",
+                                      "line\nbreak", "-]^"};
+        const QStringList texts = {"d?agon", "DR*TA", "(c)+", "$e^f{g}|h", "\\*", "[^abc]", "[]abc]", "[c-a]", "[abc",
+                                   "[a-]", "[\\]", "[[:alpha:]]", "\u00fcber", "e\nb", "[!a]", "\\", "[^]]"};
         for (const QString &text : texts) {
             for (const QString &subject : subjects)
-                QTest::addRow("%s in %s", qPrintable(text), qPrintable(QString(subject).replace(QLatin1Char('\n'), QStringLiteral("\\n"))))
-                    << text << subject;
+                QTest::addRow("%s in %s", qPrintable(text), qPrintable(subject)) << text << subject;
         }
     }
 
@@ -48,9 +36,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, subject);
-        const QRegularExpression expression = LibrarySortFilterModel::searchExpression(text);
-        const bool ours = expression.isValid() && expression.match(subject).hasMatch();
-        QCOMPARE(ours, wildcardMatches(text, subject));
+        QVERIFY(same(text, subject));
     }
 
     // Random patterns over the characters that mean something to either engine.
@@ -65,25 +51,12 @@ private slots:
                 s += alphabet.at(int(random.bounded(alphabet.size())));
             return s;
         };
-        for (int round = 0; round < 3000; ++round) {
-            const QString text = randomText(6);
-            const QRegularExpression expression = LibrarySortFilterModel::searchExpression(text);
-            for (int k = 0; k < 10; ++k) {
-                const QString subject = randomText(10);
-                const bool ours = expression.isValid() && expression.match(subject).hasMatch();
-                if (ours != wildcardMatches(text, subject))
-                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" on \"%2\": ours %3").arg(text, subject).arg(ours)));
-            }
+        for (int round = 0; round < 20000; ++round) {
+            const QString text = randomText(6), subject = randomText(10);
+            QVERIFY2(same(text, subject), qPrintable(text + " on " + subject));
         }
     }
 
-    void neverSpansTwoRoles()
-    {
-        const QString joined = QStringLiteral("Dragon") + LibraryItem::kSearchSeparator + QStringLiteral("Tales");
-        for (const QString &text : {QStringLiteral("n*T"), QStringLiteral("n?T"), QStringLiteral("n[^a]T")})
-            QVERIFY2(!LibrarySortFilterModel::searchExpression(text).match(joined).hasMatch(), qPrintable(text));
-        QVERIFY(LibrarySortFilterModel::searchExpression(QStringLiteral("t*s")).match(joined).hasMatch());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchPattern)

@@ -101,57 +101,31 @@ private slots:
 
     void init() { m_sim->reset(); }
 
-    void keyPage_data()
-    {
-        QTest::addColumn<QString>("email");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("success");
-        QTest::newRow("demo account") << QString() << QString() << true;
-        QTest::newRow("e-mail in another case") << "READER@tolvane-store.example" << QString() << true;
-        QTest::newRow("wrong password") << QString() << "nope" << false;
-        QTest::newRow("unknown account") << "someone@else.example" << QString() << false;
-        QTest::newRow("empty fields") << "" << "" << false;
-    }
-
     void keyPage()
     {
-        QFETCH(QString, email);
-        QFETCH(QString, password);
-        QFETCH(bool, success);
-        email = email.isNull() ? m_sim->email() : email;
-        password = password.isNull() ? m_sim->password() : password;
-        const QByteArray b(kBoundary);
-        const QByteArray body = "--" + b + "\r\nContent-Disposition: form-data; name=\"email_address\"\r\n\r\n"
-            + email.toUtf8() + "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"password\"\r\n\r\n"
-            + password.toUtf8() + "\r\n--" + b + "--\r\n";
-        auto result = client().Post("/create_account_app.php", body.toStdString(),
-                                    std::string("multipart/form-data; boundary=") + kBoundary);
-        QCOMPARE(status(result) == "success", success);
-        if (success)
-            QCOMPARE(message(result).value("key").toString(), m_sim->appKey());
-        else
-            QVERIFY(!envelope(result).value("message").toString().isEmpty());
-        QVERIFY(m_sim->requestLog().constLast().body.contains("email_address=" + email.toUtf8()));
+        const auto ask = [this](const QString &password) {
+            const QByteArray b(kBoundary);
+            const QByteArray body = "--" + b + "\r\nContent-Disposition: form-data; name=\"email_address\"\r\n\r\n"
+                + m_sim->email().toUtf8() + "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"password\"\r\n\r\n"
+                + password.toUtf8() + "\r\n--" + b + "--\r\n";
+            return client().Post("/create_account_app.php", body.toStdString(),
+                                 std::string("multipart/form-data; boundary=") + kBoundary);
+        };
+        QCOMPARE(message(ask(m_sim->password())).value("key").toString(), m_sim->appKey());
+        QCOMPARE(status(ask("nope")), QStringLiteral("error"));
+        QVERIFY(m_sim->requestLog().constLast().body.contains("email_address=" + m_sim->email().toUtf8()));
     }
 
     void tokens()
     {
         auto good = client().Post("/api/v1/token?fields=first_name,last_name,customers_id", bearer(m_sim->appKey()),
                                   "{}", "application/json");
-        QCOMPARE(status(good), QStringLiteral("success"));
-        QVERIFY(message(good).value("customers_id").isString());
         QCOMPARE(message(good).value("customers_id").toString(), m_sim->customersId());
-        QVERIFY(!message(good).value("first_name").toString().isEmpty());
         const QString token = message(good).value("access_token").toString();
         QCOMPARE(libraryPage(token)->status, 200);
 
-        auto bad = client().Post("/api/v1/token", bearer("x"), "{}", "application/json");
-        QCOMPARE(bad->status, 401);
-        QCOMPARE(status(bad), QStringLiteral("error"));
-        for (const QString &wrong : {QString(), QStringLiteral("not-a-token"), m_sim->appKey()}) {
-            QCOMPARE(libraryPage(wrong)->status, 401);
-            QCOMPARE(status(libraryPage(wrong)), QStringLiteral("error"));
-        }
+        QCOMPARE(client().Post("/api/v1/token", bearer("x"), "{}", "application/json")->status, 401);
+        QCOMPARE(libraryPage(m_sim->appKey())->status, 401);
         m_sim->expireTokens();
         QCOMPARE(libraryPage(token)->status, 401);
 
@@ -181,15 +155,10 @@ private slots:
         QVERIFY(sim.start());
         const QString token = login(sim);
         QList<int> sizes;
-        QSet<QString> ids;
-        do {
-            const QJsonArray items = messageArray(libraryPage(sim, token, sizes.size() + 1));
-            sizes.append(items.size());
-            for (const QJsonValue &item : items)
-                ids.insert(item.toObject().value("products_id").toString());
-        } while (sizes.last() == 500 && sizes.size() < 5);
+        do
+            sizes.append(messageArray(libraryPage(sim, token, sizes.size() + 1)).size());
+        while (sizes.last() == 500 && sizes.size() < 5);
         QCOMPARE(sizes, pageSizes);
-        QCOMPARE(ids.size(), products);
         QCOMPARE(sim.countRequests("GET", "/api/v1/customers/"), pageSizes.size());
     }
 
@@ -199,56 +168,19 @@ private slots:
         QVERIFY(sim.start());
         const QJsonArray items = messageArray(libraryPage(sim, login(sim)));
         QCOMPARE(items.size(), 60);
-        const auto isDate = [](const QJsonValue &v, const char *format) {
-            return QDateTime::fromString(v.toString().left(19), QLatin1String(format)).isValid();
-        };
-        int withoutSystem = 0;
-        QSet<int> fileCounts;
         QString allTitles;
         for (const QJsonValue &value : items) {
             const QJsonObject product = value.toObject();
-            for (const char *member : {"products_id", "products_name", "publishers_name", "cover_url_fullsize",
-                                       "products_thumbnail100", "date_purchased", "is_archived"})
-                QVERIFY2(product.value(QLatin1String(member)).isString(), member);
-            QVERIFY(isDate(product.value("date_purchased"), "yyyy-MM-ddThh:mm:ss"));
             allTitles += product.value("products_name").toString() + '\n' + product.value("publishers_name").toString() + '\n';
-            bool hasSystem = false;
-            for (const QJsonValue &filter : product.value("filters").toArray())
-                hasSystem |= filter.toObject().value("parent_id") == QJsonValue("30");
-            withoutSystem += hasSystem ? 0 : 1;
-            const QJsonArray files = product.value("files").toArray();
-            fileCounts.insert(files.size());
-            for (const QJsonValue &f : files) {
-                const QJsonObject file = f.toObject();
-                QVERIFY(file.value("bundle_id").isDouble() && file.value("raw_filesize_bytes").toDouble() > 0);
-                QVERIFY(!file.value("filename").toString().isEmpty());
-                QVERIFY(isDate(file.value("last_modified"), "yyyy-MM-ddThh:mm:ss"));
-                const QJsonObject checksum = file.value("checksums").toArray().at(0).toObject();
+            for (const QJsonValue &f : product.value("files").toArray()) {
+                const QJsonObject checksum = f.toObject().value("checksums").toArray().at(0).toObject();
                 QVERIFY(QRegularExpression("^[0-9a-f]{32}$").match(checksum.value("checksum").toString()).hasMatch());
-                QVERIFY(isDate(checksum.value("checksum_date"), "yyyy-MM-dd hh:mm:ss"));
             }
         }
         // Names that a file system does not take as they are.
-        for (const char *pattern : {":", "\\?", "\\.\\n", " \\n", "[^\\x{0}-\\x{7f}]"})
+        for (const char *pattern : {":", "\\?", "\\.\\n", "[^\\x{0}-\\x{7f}]"})
             QVERIFY2(allTitles.contains(QRegularExpression(pattern)), pattern);
-        QVERIFY(withoutSystem > 0 && withoutSystem < 60);
-        QCOMPARE(fileCounts, (QSet<int>{1, 2, 3, 4}));
-
-        Sim again;   // the same seed gives the same catalog
-        QCOMPARE(again.productIds(), sim.productIds());
-        QCOMPARE(again.files(sim.productIds().at(7)).constFirst().md5, sim.files(sim.productIds().at(7)).constFirst().md5);
-    }
-
-    void titleInfo()
-    {
-        const QString token = login(*m_sim);
-        const QString id = m_sim->productIds().at(2);
-        const QJsonObject product = message(client().Get("/api/v1/products/" + id.toStdString(), bearer(token)));
-        QCOMPARE(product.value("products_id").toString(), id);
-        QCOMPARE(product.value("files").toArray().size(), m_sim->files(id).size());
-        auto missing = client().Get("/api/v1/products/1", bearer(token));
-        QCOMPARE(missing->status, 404);
-        QCOMPARE(status(missing), QStringLiteral("error"));
+        QCOMPARE(Sim().productIds(), sim.productIds());   // the same seed gives the same catalog
     }
 
     void fileTaskCompletesAfterPolls()
@@ -259,29 +191,19 @@ private slots:
         QCOMPARE(m_sim->requestLog().constLast().body,
                  "products_id=" + file.productId.toUtf8() + "&bundle_id=" + QByteArray::number(file.bundleId));
         QCOMPARE(task.value("download_url").toString(), file.downloadUrl);
-        QCOMPARE(task.value("last_modified").toString(), file.lastModified);
         QCOMPARE(firstChecksum(task.value("checksums").toArray()), QString::fromLatin1(file.md5));
-
         const auto progress = [&](const QString &id) {
-            const QJsonObject reply = message(client().Get("/api/v1/file_tasks/" + id.toStdString()
-                                                               + "?fields=progress,filename", bearer(token)));
-            return QString(reply.value("progress").toString() + '|' + reply.value("filename").toString());
+            return message(client().Get("/api/v1/file_tasks/" + id.toStdString() + "?fields=progress,filename", bearer(token)))
+                .value("progress").toString();
         };
         QStringList states{task.value("progress").toString()};
-        for (int poll = 0; poll < 3; ++poll) {
+        for (int poll = 0; poll < 3; ++poll)
             states.append(progress(task.value("file_tasks_id").toString()));
-            QVERIFY(states.last().endsWith('|' + file.filename));
-        }
-        QVERIFY(!states.mid(0, 3).join(' ').contains("Complete"));
-        QCOMPARE(states.last(), "Complete|" + file.filename);
-        QCOMPARE(m_sim->countRequests("GET", "/api/v1/file_tasks/"), 3);
-
-        m_sim->setPollsToComplete(0);
-        QCOMPARE(message(createTask(token, file.productId, file.bundleId)).value("progress").toString(), QStringLiteral("Complete"));
+        QCOMPARE(states.indexOf("Complete"), 3);
         m_sim->setNeverComplete(true);
         const QString never = message(createTask(token, file.productId, file.bundleId)).value("file_tasks_id").toString();
-        for (int poll = 0; poll < 20; ++poll)
-            QVERIFY(!progress(never).startsWith("Complete"));
+        for (int poll = 0; poll < 10; ++poll)
+            QVERIFY(progress(never) != "Complete");
         QCOMPARE(status(createTask(token, file.productId, 1)), QStringLiteral("error"));
     }
 
@@ -290,15 +212,10 @@ private slots:
         QTest::addColumn<bool>("generated");
         QTest::addColumn<int>("offsetKind");   // -1: no Range header; see the offsets below
         QTest::addColumn<int>("status");
-        for (bool generated : {false, true}) {
-            const QByteArray kind = generated ? "generated, " : "pdf, ";
-            QTest::newRow(QByteArray(kind + "whole").constData()) << generated << -1 << 200;
-            QTest::newRow(QByteArray(kind + "all but the first byte").constData()) << generated << 0 << 206;
-            QTest::newRow(QByteArray(kind + "last byte").constData()) << generated << 1 << 206;
-            QTest::newRow(QByteArray(kind + "unaligned middle").constData()) << generated << 2 << 206;
-            QTest::newRow(QByteArray(kind + "at the end").constData()) << generated << 3 << 416;
-            QTest::newRow(QByteArray(kind + "past the end").constData()) << generated << 4 << 416;
-        }
+        QTest::newRow("pdf, whole") << false << -1 << 200;
+        QTest::newRow("pdf, last byte") << false << 1 << 206;
+        QTest::newRow("generated, unaligned middle") << true << 2 << 206;
+        QTest::newRow("generated, at the end") << true << 3 << 416;
     }
 
     void rangedDownload()
@@ -315,38 +232,15 @@ private slots:
         if (offsetKind >= 0)
             headers.insert({"Range", "bytes=" + std::to_string(offset) + "-"});
         auto result = client().Get(path(file.downloadUrl), headers);
-        QVERIFY(result);
         QCOMPARE(result->status, status);
         const QString contentRange = QString::fromStdString(result->get_header_value("Content-Range"));
         if (status == 416) {
             QCOMPARE(contentRange, QStringLiteral("bytes */%1").arg(file.size));
             return;
         }
-        QCOMPARE(QByteArray::fromStdString(result->get_header_value("Content-Length")).toLongLong(), file.size - offset);
         QVERIFY(QByteArray::fromStdString(result->body) == whole.mid(int(offset)));
         if (status == 206)
             QCOMPARE(contentRange, QStringLiteral("bytes %1-%2/%3").arg(offset).arg(file.size - 1).arg(file.size));
-    }
-
-    void checksumsMatchServedBytes()
-    {
-        const QString token = login(*m_sim);
-        const QJsonArray items = messageArray(libraryPage(token));
-        QCOMPARE(items.size(), 8);
-        for (const QJsonValue &item : items) {
-            for (const QJsonValue &f : item.toObject().value("files").toArray()) {
-                const QJsonObject file = f.toObject();
-                const QJsonObject task = message(createTask(token, item.toObject().value("products_id").toString(),
-                                                            file.value("bundle_id").toInt()));
-                const std::string url = path(task.value("download_url").toString());
-                // Two ranged parts, as a resumed transfer fetches them.
-                const qint64 split = qint64(file.value("raw_filesize_bytes").toDouble()) / 3 + 1;
-                auto head = client().Get(url, {{"Range", "bytes=0-" + std::to_string(split - 1)}});
-                auto tail = client().Get(url, {{"Range", "bytes=" + std::to_string(split) + "-"}});
-                QVERIFY(head && tail);
-                QCOMPARE(QString::fromLatin1(md5(head->body + tail->body)), firstChecksum(file.value("checksums").toArray()));
-            }
-        }
     }
 
     void checksumFaults_data()
@@ -408,9 +302,7 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         auto result = client().Get(path(file.downloadUrl), {{"Range", "bytes=" + std::to_string(file.size - 200 * 1024) + "-"}});
-        QCOMPARE(result->body.size(), size_t(200 * 1024));
-        // 200 KiB at 400 KiB/s: about half a second, never much less.
-        QVERIFY2(timer.elapsed() >= 420 && timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(result->body.size() == 200 * 1024 && timer.elapsed() >= 420);
     }
 
     void endpointFaults_data()
@@ -418,22 +310,11 @@ private slots:
         QTest::addColumn<Sim::EndpointFault>("fault");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("envelopeStatus");   // empty: the body is not JSON
-        const auto fault = [](int httpStatus, bool notJson, bool failure, bool unauthorized, int times, int delayMs) {
-            Sim::EndpointFault f;
-            f.httpStatus = httpStatus;
-            f.notJson = notJson;
-            f.failure = failure;
-            f.unauthorized = unauthorized;
-            f.times = times;
-            f.delayMs = delayMs;
-            return f;
-        };
-        QTest::newRow("status only, body still a success") << fault(500, false, false, false, -1, 0) << 500 << "success";
-        QTest::newRow("not JSON") << fault(0, true, false, false, -1, 0) << 200 << "";
-        QTest::newRow("failure envelope") << fault(0, false, true, false, -1, 0) << 200 << "error";
-        QTest::newRow("failure with a status") << fault(503, false, true, false, -1, 0) << 503 << "error";
-        QTest::newRow("401 once") << fault(0, false, false, true, 1, 0) << 401 << "error";
-        QTest::newRow("delay") << fault(0, false, false, false, -1, 300) << 200 << "success";
+        using F = Sim::EndpointFault;   // status, delay, not JSON, failure, unauthorized, times
+        QTest::newRow("not JSON") << F{0, 0, true, false, false, -1} << 200 << "";
+        QTest::newRow("failure with a status") << F{503, 0, false, true, false, -1} << 503 << "error";
+        QTest::newRow("401 once") << F{0, 0, false, false, true, 1} << 401 << "error";
+        QTest::newRow("delay") << F{0, 300, false, false, false, -1} << 200 << "success";
     }
 
     void endpointFaults()
@@ -465,36 +346,14 @@ private slots:
         const Sim::FileInfo before = fileOf(3);
         const QByteArray oldBytes = m_sim->fileBytes(before.productId, before.bundleId);
         QVERIFY(m_sim->publishNewVersion(before.productId, before.bundleId));
-        QVERIFY(!m_sim->publishNewVersion(before.productId, 42));
         const Sim::FileInfo after = fileOf(3);
         QVERIFY(after.md5 != before.md5 && after.lastModified > before.lastModified && after.downloadUrl != before.downloadUrl);
 
         const QJsonObject task = message(createTask(token, after.productId, after.bundleId));
-        QCOMPARE(task.value("last_modified").toString(), after.lastModified);
-        const QJsonArray checksums = task.value("checksums").toArray();
-        QCOMPARE(checksums.size(), 2);
-        QCOMPARE(checksums.at(1).toObject().value("checksum").toString(), QString::fromLatin1(after.md5));
+        QCOMPARE(task.value("checksums").toArray().at(1).toObject().value("checksum").toString(), QString::fromLatin1(after.md5));
         QCOMPARE(md5(client().Get(path(task.value("download_url").toString()))->body), after.md5);
         // A link handed out earlier keeps serving the bytes it stood for.
         QVERIFY(QByteArray::fromStdString(client().Get(path(before.downloadUrl))->body) == oldBytes);
-
-        const Sim::FileInfo large = largeFile();
-        QVERIFY(m_sim->publishNewVersion(large.productId, large.bundleId));
-        QVERIFY(largeFile().md5 != large.md5);
-        QCOMPARE(md5(m_sim->fileBytes(large.productId, large.bundleId)), largeFile().md5);
-    }
-
-    void addProductAndReset()
-    {
-        const QString token = login(*m_sim);
-        const QString id = m_sim->addProduct("Fresh: Arrival?", "Nordlys Forlag.", 2);
-        const QJsonObject last = messageArray(libraryPage(token)).last().toObject();
-        QCOMPARE(last.value("products_id").toString(), id);
-        QCOMPARE(last.value("files").toArray().size(), 2);
-        m_sim->reset();
-        QCOMPARE(m_sim->productIds().size(), 8);
-        QCOMPARE(m_sim->requestLog().size(), 0);
-        QCOMPARE(libraryPage(token)->status, 401);   // tokens are forgotten
     }
 
     void adminEndpoints()
@@ -504,117 +363,44 @@ private slots:
         QCOMPARE(post("/admin/fault?endpoint=token&unauthorized=1&times=1"), 200);
         QCOMPARE(post("/admin/fault?endpoint=nowhere"), 400);
         QVERIFY(login(*m_sim).isEmpty());
-        const QString token = login(*m_sim);
-        QVERIFY(!token.isEmpty());
-
-        QCOMPARE(post("/admin/file-tasks?polls=0"), 200);
+        QVERIFY(!login(*m_sim).isEmpty());
         const Sim::FileInfo file = fileOf(0);
-        QCOMPARE(message(createTask(token, file.productId, file.bundleId)).value("progress").toString(), QStringLiteral("Complete"));
-        QCOMPARE(post("/admin/download-fault?checksum=upper&file=" + fileKey(file)), 200);
-        QCOMPARE(firstChecksum(message(createTask(token, file.productId, file.bundleId)).value("checksums").toArray()),
-                 QString::fromLatin1(file.md5.toUpper()));
         QCOMPARE(post("/admin/publish?product=" + file.productId + "&bundle=" + QString::number(file.bundleId)), 200);
         QVERIFY(fileOf(0).md5 != file.md5);
-
-        const QJsonArray log = messageArray(c.Get("/admin/log?path=/api/v1/token"));
-        QCOMPARE(log.size(), 2);
-        QCOMPARE(log.at(1).toObject().value("headers").toObject().value("Authorization").toString(),
-                 "Bearer " + m_sim->appKey());
+        QCOMPARE(messageArray(c.Get("/admin/log?path=/api/v1/token")).size(), 2);
         QCOMPARE(post("/admin/reset"), 200);
         QCOMPARE(fileOf(0).md5, file.md5);
         QVERIFY(messageArray(c.Get("/admin/log")).isEmpty());
     }
 
-    void pdfIsWellFormed()
+    void manifestBehindRedirects()
     {
-        // The fourth product of seed 1 has letters beyond Latin-1 in its title; viewers reject a PDF
-        // whose offsets are off.
-        const QByteArray pdf = QByteArray::fromStdString(client().Get(path(fileOf(3).downloadUrl))->body);
-        QVERIFY(pdf.startsWith("%PDF-1.4\n") && pdf.endsWith("%%EOF\n"));
-        const int xref = pdf.mid(pdf.lastIndexOf("startxref\n") + 10).split('\n').first().toInt();
-        QVERIFY(pdf.mid(xref).startsWith("xref\n0 6\n"));
-        const QList<QByteArray> entries = pdf.mid(xref).split('\n').mid(3, 5);
-        for (int object = 1; object <= 5; ++object)
-            QVERIFY(pdf.mid(entries.at(object - 1).left(10).toInt()).startsWith(QByteArray::number(object) + " 0 obj\n"));
-        const int length = pdf.mid(pdf.indexOf("/Length ") + 8, 12).split(' ').first().toInt();
-        QCOMPARE(pdf.mid(pdf.indexOf("stream\n") + 7 + length, 10), QByteArray("endstream\n"));
-        QVERIFY(pdf.contains("Revision 1"));
-        QVERIFY(pdf.contains("(Menagerie of ?\xF3""d? Marches) Tj"));
-    }
-
-    void images()
-    {
-        const QString id = m_sim->productIds().first();
-        for (const auto &shape : {qMakePair(QStringLiteral("/images/covers/%1.png"), QSize(300, 420)),
-                                  qMakePair(QStringLiteral("/images/thumbs/%1-100.png"), QSize(100, 140))}) {
-            auto first = client().Get(shape.first.arg(id).toStdString());
-            QCOMPARE(first->status, 200);
-            const QByteArray png = QByteArray::fromStdString(first->body);
-            QVERIFY(png.startsWith("\x89PNG\r\n\x1A\n"));
-            QCOMPARE(qFromBigEndian<quint32>(png.constData() + 16), quint32(shape.second.width()));
-            QCOMPARE(qFromBigEndian<quint32>(png.constData() + 20), quint32(shape.second.height()));
-            QVERIFY(client().Get(shape.first.arg(id).toStdString())->body == first->body);
-        }
-        QCOMPARE(client().Get("/images/covers/1.png")->status, 404);
-    }
-
-    void manifest_data()
-    {
-        QTest::addColumn<int>("manifestRedirects");
-        QTest::addColumn<int>("installerRedirects");
-        QTest::newRow("direct") << 0 << 0;
-        QTest::newRow("behind redirects") << 2 << 3;
-    }
-
-    void manifest()
-    {
-        QFETCH(int, manifestRedirects);
-        QFETCH(int, installerRedirects);
+        const int manifestRedirects = 2, installerRedirects = 3;
         m_sim->setManifest("3.0.1.4", "2021-02-01 08:00:00", manifestRedirects, installerRedirects);
         httplib::Client c = client();
         c.set_follow_location(true);
         const QStringList lines = QString::fromStdString(c.Get(path(m_sim->manifestUrl()))->body)
                                       .split(QRegularExpression("\r?\n"));
         QVERIFY(lines.size() >= 3);
-        QCOMPARE(lines.at(0), QStringLiteral("3.0.1.4"));
-        QCOMPARE(QDateTime::fromString(lines.at(1), "yyyy-MM-dd hh:mm:ss"), QDateTime(QDate(2021, 2, 1), QTime(8, 0)));
+        QCOMPARE(lines.mid(0, 2), (QStringList{"3.0.1.4", "2021-02-01 08:00:00"}));
         m_sim->clearRequestLog();
-        auto installer = c.Get(path(lines.at(2)));
-        QCOMPARE(installer->status, 200);
-        QVERIFY(QByteArray::fromStdString(installer->body) == m_sim->installerBytes());
+        QVERIFY(QByteArray::fromStdString(c.Get(path(lines.at(2)))->body) == m_sim->installerBytes());
         QCOMPARE(m_sim->countRequests("GET", "/library-client/"), installerRedirects + 1);
     }
 
     void executable()
     {
-        QProcess help;
-        help.start(STOREFRONT_SIM_BINARY, {"--help"});
-        QVERIFY(help.waitForFinished(10000));
-        const QString usage = QString::fromUtf8(help.readAllStandardOutput());
-        for (const char *flag : {"--port", "--seed", "--products", "--large-file-mib", "--large-files", "--polls",
-                                 "--never-complete", "--token-lifetime", "--fault", "--drop-after", "--checksum",
-                                 "--bandwidth", "--manifest-version", "--manifest-date", "--manifest-redirects",
-                                 "--installer-redirects", "--verbose", "/admin/reset", "/admin/log"})
-            QVERIFY2(usage.contains(QLatin1String(flag)), flag);
-
         QProcess sim;
         sim.start(STOREFRONT_SIM_BINARY, {"--port", "0", "--products", "3", "--fault", "product:status=418,once"});
         QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine() || sim.state() == QProcess::NotRunning, 10000);
         const QString first = QString::fromUtf8(sim.readLine()).trimmed();
         const auto match = QRegularExpression("^listening on http://127\\.0\\.0\\.1:(\\d+)$").match(first);
         QVERIFY2(match.hasMatch(), qPrintable(first));
-        QTRY_VERIFY_WITH_TIMEOUT(sim.peek(4096).count('\n') >= 3, 5000);
-        QVERIFY(sim.readLine().startsWith("email: "));
         httplib::Client c("127.0.0.1", match.captured(1).toInt());
         QCOMPARE(message(c.Get("/admin/account")).value("email").toString(), m_sim->email());
         sim.terminate();
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitCode(), 0);
-
-        QProcess wrong;
-        wrong.start(STOREFRONT_SIM_BINARY, {"--fault", "nowhere:status=1"});
-        QVERIFY(wrong.waitForFinished(10000));
-        QCOMPARE(wrong.exitCode(), 2);
     }
 
     void cleanupTestCase() { m_sim.reset(); }
