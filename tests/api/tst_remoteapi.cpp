@@ -209,6 +209,28 @@ private slots:
         QVERIFY(!RemoteAPI().loggedIn());
     }
 
+    void logoutReleasesRequestsWaitingForANewToken()
+    {
+        ApiFixture f(&m_nam);
+        LoopbackServer::Gate gate;
+        f.server.post("/api/v1/token", [&](const httplib::Request &, httplib::Response &response) {
+            gate.wait();
+            LoopbackServer::reply(response, 200, success("{'access_token':'t'}"));
+        });
+        f.answer("/api/v1/products/9", 401, LoopbackServer::envelope("error", "\"expired\""));
+        f.start();
+        storeLogin("key", "stale", "1");
+        RemoteAPI *api = f.api();
+        QSignalSpy refreshing(api, &RemoteAPI::isRefreshingChanged);
+        QSignalSpy spy(api->getTitleInfo("9"), &NetworkReplyWrapper::replyFinished);
+        QTRY_COMPARE(f.server.count("/api/v1/token"), 1);
+        api->doLogout();
+        QCOMPARE(spy.size(), 1);
+        QVERIFY(reported(spy, false, QJsonValue("Unauthorized request")));
+        QVERIFY(!api->isRefreshing());
+        QCOMPARE(refreshing.size(), 2);
+    }
+
     void pagesUntilAShortPage_data()
     {
         QTest::addColumn<int>("total");
@@ -301,6 +323,32 @@ private slots:
         gate.open();
         QTRY_VERIFY_WITH_TIMEOUT(log.contains("reply of an earlier refresh ignored"), 10000);
         QCOMPARE(pages.size() + finished.size(), 2);
+    }
+
+    void endWaitsForPendingTitleInfo()
+    {
+        LogCapture log;
+        ApiFixture f(&m_nam);
+        LoopbackServer::Gate gate;
+        serveLibrary(f.server, 0);
+        f.server.get("/api/v1/products/12", [&](const httplib::Request &, httplib::Response &response) {
+            gate.wait();
+            LoopbackServer::reply(response, 200, success("{'products_id':'12'}"));
+        });
+        f.start();
+        storeLogin();
+        QSignalSpy finished(f.api(), &RemoteAPI::refreshLibraryFinished);
+        QSignalSpy info(f.api()->getTitleInfo("12"), &NetworkReplyWrapper::replyFinished);
+        f.api()->refreshLibrary();
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("WebAPI: Library refresh succeeded"), 10000);
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(f.api()->isRefreshing());
+        gate.open();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().at(0).toBool(), true);
+        QCOMPARE(info.size(), 1);
+        QVERIFY(!f.api()->isRefreshing());
     }
 
     void fileTaskRequests()

@@ -3,6 +3,7 @@
 #include "library/libraryitem.h"
 #include "downloadsfixture.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -12,6 +13,15 @@
 #include <QtTest>
 
 #include <memory>
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
 
 class TestLibraryFile : public QObject
 {
@@ -43,6 +53,10 @@ private slots:
 
     void deletes_data();
     void deletes();
+    void updatePolicies_data();
+    void updatePolicies();
+    void replaceFailureClearsLocalName();
+    void openInDefaultViewer();
 
 private:
     LibraryFile *makeFile(const QString &serverName, LibraryFile::Status status = LibraryFile::Remote,
@@ -457,6 +471,70 @@ void TestLibraryFile::loadConvertsLikeProperties()
     QCOMPARE(storedProperties(*loaded), storedProperties(*expected));
     QCOMPARE(loaded->hashes(), expected->hashes());
     QVERIFY(loaded->dynamicPropertyNames().isEmpty());
+}
+
+void TestLibraryFile::updatePolicies_data()
+{
+    QTest::addColumn<int>("policy");
+    QTest::addColumn<QStringList>("left");   // empty: the user is asked
+    QTest::newRow("ask each time") << int(Settings::AskEachTime) << QStringList{};
+    QTest::newRow("rename old files") << int(Settings::RenameOldFiles) << QStringList{"a.old-001.pdf"};
+    QTest::newRow("replace old files") << int(Settings::ReplaceOldFiles) << QStringList{""};
+}
+
+void TestLibraryFile::updatePolicies()
+{
+    QFETCH(int, policy);
+    QFETCH(QStringList, left);
+    m_settings->setUpdateBookPolicy(Settings::UpdateBookPolicy(policy));
+    LibraryFile *file = makeFile("a.pdf", LibraryFile::UpdateAvailable, "old version");
+    file->setDownloadedSize(11);
+    file->setDownloadProgress(1.0);
+    file->updateDownload();
+    if (left.isEmpty()) {
+        QCOMPARE(m_services->updateQuestions, QList<LibraryFile *>{file});
+        QCOMPARE(file->status(), LibraryFile::UpdateAvailable);
+        QVERIFY(QFileInfo::exists(file->downloadPath()));
+        return;
+    }
+    QVERIFY(m_services->updateQuestions.isEmpty());
+    QCOMPARE(file->status(), LibraryFile::Queued);
+    QVERIFY(file->downloadedSize() == 0 && file->downloadProgress() == 0.0);
+    QCOMPARE(QDir(productDir()).entryList(QDir::Files).join(""), left.first());
+}
+
+void TestLibraryFile::replaceFailureClearsLocalName()
+{
+    m_settings->setUpdateBookPolicy(Settings::ReplaceOldFiles);
+    LibraryFile *file = makeFile("a.pdf");
+    QDir().mkpath(inLibrary("found/sub"));
+    file->setLocalFileName("found");
+    file->setFoundFilePath(inLibrary("found"));
+    file->setStatus(LibraryFile::UpdateAvailable);
+    file->updateDownload();
+    QCOMPARE(file->status(), LibraryFile::UpdateAvailable);
+    QVERIFY(file->localFileName().isEmpty());
+    QCOMPARE(m_services->errors.size(), 1);
+    QCOMPARE(m_services->errors.first().message, QStringLiteral("Failed to delete file a.pdf"));
+}
+
+void TestLibraryFile::openInDefaultViewer()
+{
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    LibraryFile *file = makeFile("a b.pdf", LibraryFile::Downloaded, "data");
+    file->openInDefaultViewer();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(file->downloadPath())});
+    QCOMPARE(file->status(), LibraryFile::Downloaded);
+
+    LibraryFile *gone = makeFile("a.pdf", LibraryFile::Downloaded);
+    gone->setLocalFileName("gone.pdf");
+    gone->setFoundFilePath("/nowhere/gone.pdf");
+    gone->openInDefaultViewer();
+    QCOMPARE(gone->status(), LibraryFile::DownloadError);
+    QCOMPARE(gone->errorMessage(), QStringLiteral("File missing"));
+    QVERIFY(gone->localFileName().isEmpty() && gone->foundFilePath().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLibraryFile)
