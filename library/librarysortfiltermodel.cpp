@@ -7,7 +7,6 @@
 #include <QVector>
 
 #include <algorithm>
-#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -404,7 +403,7 @@ int LibrarySortFilterModel::reuseMatches(const QString &before, const QRegularEx
 {
     const int rows = m_library ? m_library->rowCount() : 0;
     if (m_matches.size() != rows || !m_searchExpression.isValid() || !beforeExpression.isValid()) {
-        m_matches.fill(0, rows);
+        m_matches.fill(Match{0, 0}, rows);
         return -1;
     }
     // A match of the longer pattern contains a match of the shorter one, so typing on can only
@@ -414,18 +413,20 @@ int LibrarySortFilterModel::reuseMatches(const QString &before, const QRegularEx
         keep = 2;
     else if (before.size() > m_filterString.size() && before.startsWith(m_filterString) && extendsCleanly(m_filterString))
         keep = 1;
-    for (qint8 &known : m_matches) {
-        if (known != keep)
-            known = 0;
+    for (Match &match : m_matches) {
+        if (match.known != keep)
+            match.known = 0;
     }
     if (keep == 0)
         return -1;
-    // Rows only go or only come, so the count of rows that pass tells how many change.
+    // Compared row by row with what is shown, as an item may have changed without a signal.
     const QModelIndex root;
-    int passing = 0;
-    for (int row = 0; row < rows; ++row)
-        passing += filterAcceptsRow(row, root) ? 1 : 0;
-    return std::abs(passing - rowCount());
+    int changed = 0;
+    for (int row = 0; row < rows; ++row) {
+        if (filterAcceptsRow(row, root) != mapFromSource(m_library->index(row)).isValid())
+            ++changed;
+    }
+    return changed;
 }
 
 bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
@@ -433,13 +434,15 @@ bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
     if (!m_searchExpression.isValid())
         return false;
     if (m_library) {
-        const bool cached = sourceRow < m_matches.size();
-        if (cached && m_matches.at(sourceRow) != 0)
-            return m_matches.at(sourceRow) == 1;
         LibraryItem *item = m_library->itemAt(sourceRow);
-        const bool match = item && m_searchExpression.match(item->searchText()).hasMatch();
-        if (cached)
-            m_matches[sourceRow] = match ? 1 : 2;
+        if (!item)
+            return false;
+        Match *known = sourceRow < m_matches.size() ? &m_matches[sourceRow] : nullptr;
+        if (known && known->known != 0 && known->version == item->searchTextVersion())
+            return known->known == 1;
+        const bool match = m_searchExpression.match(item->searchText()).hasMatch();
+        if (known)
+            *known = Match{item->searchTextVersion(), qint8(match ? 1 : 2)};
         return match;
     }
     const QModelIndex source = sourceModel()->index(sourceRow, 0);
