@@ -142,6 +142,8 @@ void ItemFilesModel::setAnyFileUpdateAvailable(bool on)
         return;
     m_anyFileUpdateAvailable = on;
     emit anyFileUpdateAvailableChanged(on);
+    if (m_item)
+        emit m_item->anyFileUpdateAvailableChanged(on);
 }
 
 void ItemFilesModel::setContentY(int contentY)

@@ -99,6 +99,9 @@ signals:
     void itemBadgeUpdated(LibraryItem *item);
     void downloadedDateUpdated(LibraryItem *item);
     void selectedForSyncChanged();
+    // Relays the files model's anyFileUpdateAvailableChanged: a connection to a signal this
+    // far down a model's signal list costs the model a sizeable table, once per item.
+    void anyFileUpdateAvailableChanged(bool available);
 
 private:
     QString m_title;
