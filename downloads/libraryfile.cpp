@@ -198,8 +198,38 @@ void LibraryFile::setDownloadedSize(qint64 size)
     m_downloadedSize = size;
 }
 
+namespace {
+
+// Text that compact JSON writes exactly as it is: printable ASCII with nothing to escape.
+bool isPlainJsonText(const QString &text)
+{
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u > 0x7e || u == '"' || u == '\\' || u == '/')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QString LibraryFile::hashesMap() const
 {
+    // Written directly: a document per file made saving a large library several times slower
+    // than the serialisation itself. The bytes are those of the compact document below.
+    QString text = QStringLiteral("{\"hashes\":[");
+    bool plain = true;
+    for (auto it = m_hashes.cbegin(); it != m_hashes.cend() && plain; ++it) {
+        const QString date = it.value().toString(kDateFormat);
+        plain = isPlainJsonText(it.key()) && isPlainJsonText(date);
+        if (it != m_hashes.cbegin())
+            text += QLatin1Char(',');
+        text += QLatin1String("{\"hash\":\"") + it.key() + QLatin1String("\",\"hashdate\":\"") + date
+            + QLatin1String("\"}");
+    }
+    if (plain)
+        return text + QLatin1String("]}");
+
     QJsonArray entries;
     for (auto it = m_hashes.cbegin(); it != m_hashes.cend(); ++it) {
         QJsonObject entry;

@@ -8,10 +8,10 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
-const char kOldFileProperty[] = "oldFile";
 const int kServiceDateLength = 19;  // "yyyy-MM-ddThh:mm:ss", any zone suffix is ignored
 
 // Sizes are 64-bit: product files of several gigabytes exist. Anything that is not a whole,
@@ -142,6 +142,8 @@ void ItemFilesModel::setAnyFileUpdateAvailable(bool on)
         return;
     m_anyFileUpdateAvailable = on;
     emit anyFileUpdateAvailableChanged(on);
+    if (m_item)
+        emit m_item->anyFileUpdateAvailableChanged(on);
 }
 
 void ItemFilesModel::setContentY(int contentY)
@@ -225,8 +227,12 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
     beginResetModel();
     QHash<QString, LibraryFile *> byName;
     byName.reserve(m_files.size());
+    // Files the service no longer lists; kept outside the files, as a mark on each would cost
+    // an allocation per file for as long as the file lives.
+    QSet<LibraryFile *> unlisted;
+    unlisted.reserve(m_files.size());
     for (LibraryFile *file : qAsConst(m_files)) {
-        file->setProperty(kOldFileProperty, true);
+        unlisted.insert(file);
         // The first file of a name is the one a linear search would find.
         if (!byName.contains(file->serverFileName()))
             byName.insert(file->serverFileName(), file);
@@ -246,7 +252,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
                 setStatusThroughManager(file, LibraryFile::UpdateAvailable);
             else
                 file->setLastModified(serverTime);
-            file->setProperty(kOldFileProperty, false);
+            unlisted.remove(file);
             file->setTotalSize(size);
         } else {
             file = new LibraryFile(m_item);
@@ -263,9 +269,9 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
             RemoteAPI::updateFileChecksums(checksums.toArray(), file);
     }
 
-    for (int i = m_files.size() - 1; i >= 0; --i) {
+    for (int i = m_files.size() - 1; i >= 0 && !unlisted.isEmpty(); --i) {
         LibraryFile *file = m_files.at(i);
-        if (!file->property(kOldFileProperty).toBool())
+        if (!unlisted.remove(file))
             continue;
         m_files.removeAt(i);
         disconnect(file, nullptr, this, nullptr);

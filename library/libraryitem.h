@@ -72,7 +72,13 @@ public:
     // The text forms of every library role joined by kSearchSeparator, kept until a field
     // that feeds them changes, so that a search does not rebuild them per row and keystroke.
     const QString &searchText() const;
-    void invalidateSearchText() { m_searchTextValid = false; }
+    void invalidateSearchText()
+    {
+        m_searchTextValid = false;
+        ++m_searchTextVersion;
+    }
+    // Changes whenever the search text may have changed, so that answers about it can be kept.
+    quint32 searchTextVersion() const { return m_searchTextVersion; }
     static const QChar kSearchSeparator;
 
     // The clock behind the badge rules; tests replace it (nullptr restores the system clock).
@@ -93,6 +99,9 @@ signals:
     void itemBadgeUpdated(LibraryItem *item);
     void downloadedDateUpdated(LibraryItem *item);
     void selectedForSyncChanged();
+    // Relays the files model's anyFileUpdateAvailableChanged: a connection to a signal this
+    // far down a model's signal list costs the model a sizeable table, once per item.
+    void anyFileUpdateAvailableChanged(bool available);
 
 private:
     QString m_title;
@@ -110,4 +119,5 @@ private:
     ItemFilesModel *m_filesModel = nullptr;
     mutable QString m_searchText;
     mutable bool m_searchTextValid = false;
+    quint32 m_searchTextVersion = 0;
 };

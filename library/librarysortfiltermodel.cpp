@@ -70,6 +70,23 @@ bool isItemKey(int role)
         || role == OnlineLibrary::TitleBadgeRole || role == OnlineLibrary::SelectedForSyncRole;
 }
 
+// Whether the pattern of this text, followed by more typed text, keeps its own pattern as the
+// start: no escape, set or stray bracket can change meaning across the join, and no surrogate
+// pair is split.
+bool extendsCleanly(const QString &text)
+{
+    if (text.isEmpty() || text.back().isSurrogate())
+        return false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('[') || c == QLatin1Char(']'))
+            return false;
+    }
+    return true;
+}
+
+// Up to this many rows coming or going, the view updates in place rather than being rebuilt.
+constexpr int kFewRows = 200;
+
 } // namespace
 
 QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
@@ -200,12 +217,16 @@ void LibrarySortFilterModel::setSourceModel(QAbstractItemModel *model)
     if (sourceModel())
         disconnect(sourceModel(), nullptr, this, nullptr);
     dropRanks();
+    dropMatches();
     m_library = qobject_cast<OnlineLibrary *>(model);
     if (m_library) {
         // Connected ahead of the proxy's own handlers, so that stale places are gone before
         // the proxy re-sorts the rows a change touches.
         connect(m_library, &QAbstractItemModel::dataChanged, this, &LibrarySortFilterModel::onSourceDataChanged);
-        const auto drop = [this] { dropRanks(); };
+        const auto drop = [this] {
+            dropRanks();
+            dropMatches();
+        };
         connect(m_library, &QAbstractItemModel::rowsInserted, this, drop);
         connect(m_library, &QAbstractItemModel::rowsRemoved, this, drop);
         connect(m_library, &QAbstractItemModel::rowsMoved, this, drop);
@@ -251,12 +272,21 @@ void LibrarySortFilterModel::setSortOrder(Qt::SortOrder order)
 
 void LibrarySortFilterModel::setFilterString(const QString &text)
 {
+    const QString before = m_filterString;
+    const QRegularExpression beforeExpression = m_searchExpression;
     m_filterString = text;
     m_searchExpression = text.isEmpty() ? QRegularExpression() : searchExpression(text);
-    // A full rebuild: removing thousands of scattered rows one interval at a time costs far
-    // more than filtering and sorting the whole library again.
-    prepareRanks(sortRole());
-    invalidate();
+    const int change = reuseMatches(before, beforeExpression);
+    if (change == 0) {
+        // The same rows pass: the view has nothing to redo.
+    } else if (change > 0 && change <= kFewRows) {
+        invalidateFilter();
+    } else {
+        // A full rebuild: removing thousands of scattered rows one interval at a time costs far
+        // more than filtering and sorting the whole library again.
+        prepareRanks(sortRole());
+        invalidate();
+    }
     emit filterStringChanged();
 }
 
@@ -369,13 +399,51 @@ void LibrarySortFilterModel::updateFilteredSelected()
     setIsAnyFilteredSelected(any);
 }
 
+int LibrarySortFilterModel::reuseMatches(const QString &before, const QRegularExpression &beforeExpression)
+{
+    const int rows = m_library ? m_library->rowCount() : 0;
+    if (m_matches.size() != rows || !m_searchExpression.isValid() || !beforeExpression.isValid()) {
+        m_matches.fill(Match{0, 0}, rows);
+        return -1;
+    }
+    // A match of the longer pattern contains a match of the shorter one, so typing on can only
+    // drop rows and deleting back can only add them.
+    qint8 keep = 0;
+    if (m_filterString.size() > before.size() && m_filterString.startsWith(before) && extendsCleanly(before))
+        keep = 2;
+    else if (before.size() > m_filterString.size() && before.startsWith(m_filterString) && extendsCleanly(m_filterString))
+        keep = 1;
+    for (Match &match : m_matches) {
+        if (match.known != keep)
+            match.known = 0;
+    }
+    if (keep == 0)
+        return -1;
+    // Compared row by row with what is shown, as an item may have changed without a signal.
+    const QModelIndex root;
+    int changed = 0;
+    for (int row = 0; row < rows; ++row) {
+        if (filterAcceptsRow(row, root) != mapFromSource(m_library->index(row)).isValid())
+            ++changed;
+    }
+    return changed;
+}
+
 bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
 {
     if (!m_searchExpression.isValid())
         return false;
     if (m_library) {
         LibraryItem *item = m_library->itemAt(sourceRow);
-        return item && m_searchExpression.match(item->searchText()).hasMatch();
+        if (!item)
+            return false;
+        Match *known = sourceRow < m_matches.size() ? &m_matches[sourceRow] : nullptr;
+        if (known && known->known != 0 && known->version == item->searchTextVersion())
+            return known->known == 1;
+        const bool match = m_searchExpression.match(item->searchText()).hasMatch();
+        if (known)
+            *known = Match{item->searchTextVersion(), qint8(match ? 1 : 2)};
+        return match;
     }
     const QModelIndex source = sourceModel()->index(sourceRow, 0);
     const QList<int> roles = sourceModel()->roleNames().keys();
@@ -470,4 +538,6 @@ void LibrarySortFilterModel::onSourceDataChanged(const QModelIndex &, const QMod
 {
     if (m_rankRole >= 0 && (roles.isEmpty() || roles.contains(m_rankRole)))
         dropRanks();
+    // Every role's text takes part in the search.
+    dropMatches();
 }

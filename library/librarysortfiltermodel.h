@@ -76,10 +76,22 @@ private:
     void prepareRanks(int role);
     void dropRanks() { m_rankRole = -1; }
     void onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles);
+    // Per source row, whether the current search text matches its item: 0 not yet known,
+    // 1 yes, 2 no. Typing on or deleting back keeps the answers that still hold; then the
+    // number of rows that come or go is returned, otherwise -1. An answer is kept only while
+    // the item's search text is unchanged.
+    int reuseMatches(const QString &before, const QRegularExpression &beforeExpression);
+    void dropMatches() { m_matches.clear(); }
+
 
     class OnlineLibrary *m_library = nullptr;
     QRegularExpression m_searchExpression;
     QVector<int> m_ranks;
+    struct Match {
+        quint32 version;  // of the item's search text the answer is about
+        qint8 known;
+    };
+    mutable QVector<Match> m_matches;
     int m_rankRole = -1;
     bool m_bulkSelection = false;
 

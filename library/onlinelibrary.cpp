@@ -148,8 +148,7 @@ void OnlineLibrary::connectItem(LibraryItem *item)
             [this](LibraryItem *changed) { emitItemChanged(changed, {TitleBadgeRole}); });
     connect(item, &LibraryItem::selectedForSyncChanged, this,
             [this, item]() { onItemSelectionChanged(item); });
-    connect(item->filesModel(), &ItemFilesModel::anyFileUpdateAvailableChanged, this,
-            &OnlineLibrary::onUpdatedItemsChanged);
+    connect(item, &LibraryItem::anyFileUpdateAvailableChanged, this, &OnlineLibrary::onUpdatedItemsChanged);
 }
 
 void OnlineLibrary::emitItemChanged(const LibraryItem *item, const QVector<int> &roles)

@@ -157,6 +157,45 @@ private slots:
         QCOMPARE(m_model->size(), 3);
     }
 
+    // Each step is a search text, or "+N"/"-N" to select/unselect source row N in between;
+    // after every step the rows must be those a fresh model shows for the same text.
+    void typingMatchesAFreshSearch_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("typing on and back") << QStringList{"d", "dr", "dra", "drag", "dragonx", "drag", "d", "", "e"};
+        QTest::newRow("set closed later") << QStringList{"[", "[w", "[w-z", "[w-z]", "[w-z]r", "[w-z", "[w"};
+        QTest::newRow("escape before a wildcard") << QStringList{"k\\", "k\\*", "k\\*s", "k\\", "k"};
+        QTest::newRow("stray bracket") << QStringList{"p", "p]", "p", "pick ] b"};
+        QTest::newRow("wildcards") << QStringList{"s", "s*", "s*k", "s?", "s?a", "s", "?"};
+        QTest::newRow("selection between keys") << QStringList{"tru", "+0", "true", "-1", "tru", "fals", "+2", "false", "fals"};
+        QTest::newRow("surrogate pair") << QStringList{"\U0001F409", QString(QChar(0xD83D)), "\U0001F409", "\U0001F409 h"};
+    }
+
+    void typingMatchesAFreshSearch()
+    {
+        QFETCH(QStringList, steps);
+        fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}, {"Sea Book", "DRAGONFLY"},
+              {"Back\\*slash [x]", "Kiosk"}, {"Pick ] bracket", "Stray"}, {"\U0001F409 hoard", "Scales"}});
+        m_library->itemAt(1)->setSelectedForSync(true);
+        m_model->setSortRoleName(QByteArray());
+        for (const QString &step : steps) {
+            if (step.startsWith(QLatin1Char('+')) || step.startsWith(QLatin1Char('-'))) {
+                m_library->itemAt(step.mid(1).toInt())->setSelectedForSync(step.startsWith(QLatin1Char('+')));
+                continue;
+            }
+            m_model->setFilterString(step);
+            LibrarySortFilterModel fresh;
+            fresh.setSourceModel(m_library);
+            fresh.setSortRoleName(QByteArray());
+            fresh.setFilterString(step);
+            QStringList expected;
+            for (int row = 0; row < fresh.rowCount(); ++row)
+                expected << fresh.get(row, "title").toString() + QLatin1Char('@') + QString::number(fresh.rowToSource(row));
+            QVERIFY2(visibleTitles() == expected, qPrintable(step + QStringLiteral(": ") + visibleTitles().join(',')
+                                                              + QStringLiteral(" vs ") + expected.join(',')));
+        }
+    }
+
     void searchFollowsChangedItems()
     {
         fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}});

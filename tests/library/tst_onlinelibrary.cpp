@@ -70,6 +70,42 @@ class TestOnlineLibrary : public QObject
 {
     Q_OBJECT
 private slots:
+    // The saved hashes text must stay byte for byte what a compact JSON document gives, as
+    // saved libraries and the download log carry it.
+    void hashesTextMatchesCompactJson_data()
+    {
+        QTest::addColumn<QStringList>("hashes");
+        const QString plain = QStringLiteral("9e107d9d372bb6826bd81d3542a419d6");
+        QTest::newRow("none") << QStringList{};
+        QTest::newRow("two, in key order") << QStringList{plain, QStringLiteral("0123abcd")};
+        QTest::newRow("quote and backslash") << QStringList{QStringLiteral("a\"b\\c"), plain};
+        QTest::newRow("slash") << QStringList{QStringLiteral("a/b")};
+        QTest::newRow("controls") << QStringList{QString::fromUtf8("tab\tnl\ncr\rbs\bff\fnul") + QChar(0) + QChar(0x1f) + QChar(0x7f)};
+        QTest::newRow("beyond ASCII") << QStringList{QString::fromUtf8("h\xc3\xa9sh \xe2\x80\xa8 \xf0\x9f\x90\x89"), plain};
+        QTest::newRow("lone surrogate") << QStringList{QStringLiteral("x") + QChar(0xD800)};
+    }
+
+    void hashesTextMatchesCompactJson()
+    {
+        QFETCH(QStringList, hashes);
+        QMap<QString, QDateTime> map;
+        int day = 1;
+        for (const QString &hash : hashes)
+            map.insert(hash, QDateTime(QDate(2021, 3, day++), QTime(4, 5, 6)));
+        if (!map.isEmpty())
+            map.insert(QStringLiteral("undated"), QDateTime());
+        LibraryFile file(nullptr);
+        file.setHashes(map);
+
+        QJsonArray entries;
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            entries.append(QJsonObject{{QStringLiteral("hash"), it.key()},
+                                       {QStringLiteral("hashdate"), it.value().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"))}});
+        const QString expected = QString::fromUtf8(
+            QJsonDocument(QJsonObject{{QStringLiteral("hashes"), entries}}).toJson(QJsonDocument::Compact));
+        QCOMPARE(file.hashesMap(), expected);
+    }
+
     void initTestCase()
     {
         QVERIFY(m_home.isValid());
