@@ -464,7 +464,7 @@ void OnlineLibrary::load()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     file.close();
 
     QJsonDocument document;
@@ -480,6 +480,8 @@ void OnlineLibrary::load()
             return;
         }
     }
+    // The document holds its own copy: the raw bytes need not share the peak with the items.
+    bytes = QByteArray();
 
     const bool hadUpdates = m_itemsWithUpdates > 0;
     beginResetModel();
