@@ -242,8 +242,58 @@ QString LibraryFile::hashesMap() const
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
+namespace {
+
+// The form hashesMap() writes for plain texts, read without building a document; false for
+// anything else, which then goes through the JSON parser.
+bool readPlainHashes(const QString &text, QList<QPair<QString, QString>> &entries)
+{
+    const QLatin1String head("{\"hashes\":[");
+    const QLatin1String tail("]}");
+    const QLatin1String hashKey("{\"hash\":\"");
+    const QLatin1String dateKey("\",\"hashdate\":\"");
+    const QLatin1String entryEnd("\"}");
+    if (!text.startsWith(head) || !text.endsWith(tail))
+        return false;
+    const QStringView view(text);
+    const int end = text.size() - tail.size();
+    int pos = head.size();
+    auto readString = [&](QLatin1String opening, QString &value) {
+        if (!view.mid(pos, end - pos).startsWith(opening))
+            return false;
+        pos += opening.size();
+        const int close = text.indexOf(QLatin1Char('"'), pos);
+        if (close < 0 || close >= end)
+            return false;
+        value = text.mid(pos, close - pos);
+        pos = close;
+        return isPlainJsonText(value);
+    };
+    while (pos < end) {
+        if (!entries.isEmpty() && text.at(pos++) != QLatin1Char(','))
+            return false;
+        QString hash;
+        QString date;
+        if (!readString(hashKey, hash) || !readString(dateKey, date) || !view.mid(pos, end - pos).startsWith(entryEnd))
+            return false;
+        pos += entryEnd.size();
+        entries.append({hash, date});
+    }
+    return pos == end;
+}
+
+} // namespace
+
 void LibraryFile::setHashesMap(const QString &text)
 {
+    QList<QPair<QString, QString>> plain;
+    if (readPlainHashes(text, plain)) {
+        for (const auto &entry : qAsConst(plain)) {
+            if (!entry.first.isEmpty())
+                m_hashes.insert(entry.first, QDateTime::fromString(entry.second, kDateFormat));
+        }
+        return;
+    }
     const QJsonArray entries = QJsonDocument::fromJson(text.toUtf8()).object().value(QStringLiteral("hashes")).toArray();
     for (const QJsonValue &value : entries) {
         const QJsonObject entry = value.toObject();

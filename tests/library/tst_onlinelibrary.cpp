@@ -104,6 +104,18 @@ private slots:
         const QString expected = QString::fromUtf8(
             QJsonDocument(QJsonObject{{QStringLiteral("hashes"), entries}}).toJson(QJsonDocument::Compact));
         QCOMPARE(file.hashesMap(), expected);
+
+        // Reading the text back must give what the JSON parser gives.
+        QMap<QString, QDateTime> parsed;
+        for (const QJsonValue &entry : QJsonDocument::fromJson(expected.toUtf8()).object().value(QStringLiteral("hashes")).toArray()) {
+            const QString hash = entry[QStringLiteral("hash")].toString();
+            if (!hash.isEmpty())
+                parsed.insert(hash, QDateTime::fromString(entry[QStringLiteral("hashdate")].toString(),
+                                                          QStringLiteral("yyyy-MM-ddThh:mm:ss")));
+        }
+        LibraryFile back(nullptr);
+        back.setHashesMap(expected);
+        QCOMPARE(back.hashes(), parsed);
     }
 
     void initTestCase()
