@@ -29,7 +29,7 @@ Service behaviour:
                            0 completes at creation)
   --never-complete         file tasks never complete
   --token-lifetime S       access token lifetime in seconds (default 3600; 0 never expires)
-  --fault SPEC             misbehave on one endpoint; repeatable. SPEC is ENDPOINT:ITEM,ITEM...
+  --fault RULE             misbehave on one endpoint; repeatable. RULE is ENDPOINT:ITEM,ITEM...
                            with ENDPOINT one of key, token, library, product, file-task,
                            file-task-progress, download, image, manifest, installer and ITEM one of
                              status=N      reply with HTTP status N (body unchanged for JSON replies)
@@ -141,7 +141,7 @@ int main(int argc, char **argv)
             StorefrontSim::Endpoint endpoint;
             StorefrontSim::EndpointFault fault;
             QString error;
-            if (!StorefrontSim::parseFaultSpec(value(), &endpoint, &fault, &error))
+            if (!StorefrontSim::parseFaultRule(value(), &endpoint, &fault, &error))
                 fail(error);
             options.faults.append({endpoint, fault});
         } else if (arg == QLatin1String("--drop-after")) {

@@ -1071,16 +1071,16 @@ bool StorefrontSim::checksumModeFromName(const QString &name, ChecksumMode *mode
     return true;
 }
 
-bool StorefrontSim::parseFaultSpec(const QString &spec, Endpoint *endpoint, EndpointFault *fault, QString *error)
+bool StorefrontSim::parseFaultRule(const QString &rule, Endpoint *endpoint, EndpointFault *fault, QString *error)
 {
-    const int colon = spec.indexOf(QLatin1Char(':'));
-    if (colon < 0 || !endpointFromName(spec.left(colon), endpoint)) {
+    const int colon = rule.indexOf(QLatin1Char(':'));
+    if (colon < 0 || !endpointFromName(rule.left(colon), endpoint)) {
         *error = QStringLiteral("unknown endpoint in \"%1\"; one of: %2")
-                     .arg(spec, endpointNames().join(QStringLiteral(", ")));
+                     .arg(rule, endpointNames().join(QStringLiteral(", ")));
         return false;
     }
     *fault = EndpointFault();
-    const QStringList items = spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList items = rule.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &item : items) {
         const QString key = item.section(QLatin1Char('='), 0, 0);
         const QString value = item.section(QLatin1Char('='), 1);
@@ -1102,7 +1102,7 @@ bool StorefrontSim::parseFaultSpec(const QString &spec, Endpoint *endpoint, Endp
         else
             ok = false;
         if (!ok) {
-            *error = QStringLiteral("cannot read \"%1\" in \"%2\"").arg(item, spec);
+            *error = QStringLiteral("cannot read \"%1\" in \"%2\"").arg(item, rule);
             return false;
         }
     }

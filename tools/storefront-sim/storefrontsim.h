@@ -145,7 +145,7 @@ public:
     static QStringList endpointNames();
     static bool checksumModeFromName(const QString &name, ChecksumMode *mode);
     // "ENDPOINT:status=503,delay=200,not-json,failure,unauthorized,once,times=N"
-    static bool parseFaultSpec(const QString &spec, Endpoint *endpoint, EndpointFault *fault, QString *error);
+    static bool parseFaultRule(const QString &rule, Endpoint *endpoint, EndpointFault *fault, QString *error);
 
 private:
     class Private;
