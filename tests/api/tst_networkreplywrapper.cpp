@@ -36,9 +36,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
-        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        QCoreApplication::setOrganizationName("Quenlith");
-        QCoreApplication::setApplicationName("Tolvane");
+        useSettingsStoreIn(m_config.path());
     }
 
     void init() { QSettings().clear(); }

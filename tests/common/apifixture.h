@@ -4,6 +4,7 @@
 #include "loopbackserver.h"
 #include "testservices.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QJsonValue>
 #include <QNetworkAccessManager>
@@ -44,6 +45,14 @@ struct ApiFixture
     LoopbackServer server;
     TestServices services;
 };
+
+// The program's settings store, kept in a folder of the test's own.
+inline void useSettingsStoreIn(const QString &configHome)
+{
+    qputenv("XDG_CONFIG_HOME", configHome.toLocal8Bit());
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
+}
 
 // A signed-in account as an earlier run leaves it (the key is stored reversed).
 inline void storeLogin(QString key = QStringLiteral("key"), const QString &token = QStringLiteral("tok"),
