@@ -63,6 +63,23 @@ int compareKeys(int role, const LibraryItem *a, const LibraryItem *b)
     }
 }
 
+// The item's text getter for a text sort role, or null.
+QString (LibraryItem::*textKeyOf(int role))() const
+{
+    switch (role) {
+    case OnlineLibrary::TitleRole:
+        return &LibraryItem::title;
+    case OnlineLibrary::PublisherRole:
+        return &LibraryItem::publisher;
+    case OnlineLibrary::RuleSystemRole:
+        return &LibraryItem::ruleSystem;
+    case OnlineLibrary::DatePurchasedRole:
+        return &LibraryItem::datePurchased;
+    default:
+        return nullptr;
+    }
+}
+
 bool isItemKey(int role)
 {
     return role == OnlineLibrary::TitleRole || role == OnlineLibrary::PublisherRole
@@ -522,16 +539,35 @@ void LibrarySortFilterModel::prepareRanks(int role)
     QVector<int> order(rows);
     for (int row = 0; row < rows; ++row)
         order[row] = row;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return compareKeys(role, items[a], items[b]) > 0; });
     m_ranks.resize(rows);
+    // Text keys are gathered once: reading them from the items in every comparison costs a
+    // cache miss and two reference-count updates each time.
+    QString (LibraryItem::*textKey)() const = textKeyOf(role);
+    if (textKey) {
+        QVector<QString> keys(rows);
+        for (int row = 0; row < rows; ++row)
+            keys[row] = (items[row]->*textKey)();
+        std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) { return keys[a] < keys[b]; });
+        assignRanks(order, [&keys](int a, int b) { return keys[a] < keys[b]; });
+    } else {
+        auto less = [&](int a, int b) { return compareKeys(role, items[a], items[b]) > 0; };
+        std::stable_sort(order.begin(), order.end(), less);
+        assignRanks(order, less);
+    }
+    m_rankRole = role;
+}
+
+template<typename Less>
+void LibrarySortFilterModel::assignRanks(const QVector<int> &order, Less less)
+{
+    // Equal keys share a rank, so that the proxy's stable sort keeps library order for ties in
+    // both directions.
     int rank = 0;
-    for (int i = 0; i < rows; ++i) {
-        if (i > 0 && compareKeys(role, items[order[i - 1]], items[order[i]]) > 0)
+    for (int i = 0; i < order.size(); ++i) {
+        if (i > 0 && less(order[i - 1], order[i]))
             ++rank;
         m_ranks[order[i]] = rank;
     }
-    m_rankRole = role;
 }
 
 void LibrarySortFilterModel::onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles)

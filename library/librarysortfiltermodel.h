@@ -73,6 +73,8 @@ private:
     // A whole-library sort compares integers: each source row's place among the items by the
     // sort key (equal keys share a place, so ties keep library order either way round).
     // Built before the sorts this model starts; until then comparisons read the items.
+    template<typename Less>
+    void assignRanks(const QVector<int> &order, Less less);
     void prepareRanks(int role);
     void dropRanks() { m_rankRole = -1; }
     void onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles);
