@@ -404,6 +404,13 @@ void LibrarySortFilterModel::updateFilteredSelected()
     bool all = true;
     bool any = false;
     const int rows = rowCount();
+    // With no item or every item of the library selected, the visible rows need no walk.
+    const int selectedCount = m_library ? m_library->selectedCount() : -1;
+    if (selectedCount == 0 || (selectedCount > 0 && selectedCount == m_library->rowCount())) {
+        setIsAllFilteredSelected(selectedCount > 0 || rows == 0);
+        setIsAnyFilteredSelected(selectedCount > 0 && rows > 0);
+        return;
+    }
     for (int row = 0; row < rows && (all || !any); ++row) {
         const int sourceRow = mapToSource(index(row, 0)).row();
         const bool selected = m_library

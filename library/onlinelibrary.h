@@ -46,6 +46,8 @@ public:
     bool noneSelected() const { return m_noneSelected; }
     void setNoneSelected(bool none);
     bool allSelected() const { return m_allSelected; }
+    // Kept current before selectedForSyncMayUpdated() is emitted, unlike the two flags.
+    int selectedCount() const { return m_selectedCount; }
     bool anyItemUpdateAvailable() const { return m_itemsWithUpdates > 0; }
 
     void clear();
