@@ -345,7 +345,7 @@ QT_WARNING_POP
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--save-forever"), m_home.path()});
         QVERIFY(child.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(output.contains("saved") || child.state() != QProcess::Running, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(output.contains("saved") || child.state() != QProcess::Running, 120000);
         QVERIFY(child.state() == QProcess::Running);
         // Watch the store while the child keeps saving; kill it the moment the file looks
         // shorter than a complete save (a write in progress), or after a few more saves.
