@@ -62,8 +62,7 @@ void NetworkReplyWrapper::send()
     m_received.clear();
     m_tooLarge = false;
 
-    ApplicationServices *services = ApplicationServices::instance();
-    QNetworkAccessManager *manager = services ? services->networkAccessManager() : nullptr;
+    QNetworkAccessManager *manager = ApplicationServices::currentNetworkAccessManager();
     const QUrl url = m_request.url();
     const bool secure = isSecureEnough(url);
     if (!manager || !secure) {
@@ -142,8 +141,7 @@ void NetworkReplyWrapper::onReplyFinished()
     }
 
     if (isEnvelope && !success && status == 401 && m_renewTokenOnUnauthorized) {
-        ApplicationServices *services = ApplicationServices::instance();
-        RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+        RemoteAPI *api = ApplicationServices::currentRemoteAPI();
         if (api) {
             qDebug().nospace() << "WARNING: " << "Network: Unauthorized request! Renovate token";
             connect(api, &RemoteAPI::loginFailed, this, &NetworkReplyWrapper::onLoginFailed);
@@ -160,8 +158,7 @@ void NetworkReplyWrapper::onLoginSucceeded()
 {
     // A later sign-in must not send this request a third time.
     disconnectFromLogin();
-    ApplicationServices *services = ApplicationServices::instance();
-    RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
     m_renewTokenOnUnauthorized = false;
     if (api)
         m_request.setRawHeader("Authorization", QByteArrayLiteral("Bearer ") + api->accessToken().toLatin1());
@@ -176,8 +173,7 @@ void NetworkReplyWrapper::onLoginFailed()
 
 void NetworkReplyWrapper::disconnectFromLogin()
 {
-    ApplicationServices *services = ApplicationServices::instance();
-    if (RemoteAPI *api = services ? services->remoteAPI() : nullptr)
+    if (RemoteAPI *api = ApplicationServices::currentRemoteAPI())
         disconnect(api, nullptr, this, nullptr);
 }
 

@@ -20,6 +20,11 @@ public:
     virtual ~ApplicationServices();
 
     static ApplicationServices *instance();
+    // The installed instance's objects, or null when there is no instance.
+    static QNetworkAccessManager *currentNetworkAccessManager();
+    static RemoteAPI *currentRemoteAPI();
+    static Settings *currentSettings();
+    static DownloadManager *currentDownloadManager();
 
     virtual QNetworkAccessManager *networkAccessManager() const = 0;
     virtual RemoteAPI *remoteAPI() const = 0;

@@ -73,12 +73,6 @@ QString newDownloaderId()
     return QUuid::createUuid().toString(QUuid::WithBraces);
 }
 
-DownloadManager *downloadManager()
-{
-    ApplicationServices *services = ApplicationServices::instance();
-    return services ? services->downloadManager() : nullptr;
-}
-
 // Sizes the file to its full length and makes sure the volume has room for it, so a lack of
 // space shows now rather than part-way through. Blocks are not reserved with fallocate():
 // writing into reserved-but-unwritten extents costs several times the plain write here.
@@ -449,16 +443,20 @@ void Downloader::requestLink()
 {
     logInfo(QStringLiteral("Downloader %1: Download link requested. File: %2").arg(m_downloaderId, m_file->serverFileName()));
     m_linkRequestedAt = QDateTime::currentDateTimeUtc();
-    ApplicationServices *services = ApplicationServices::instance();
-    RemoteAPI *api = services ? services->remoteAPI() : nullptr;
-    NetworkReplyWrapper *wrapper = api ? api->requestDownloadLink(m_file->productId(), QByteArray::number(m_file->bundleId())) : nullptr;
+    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
     m_pollAttempts = 0;
+    awaitLinkReply(api ? api->requestDownloadLink(m_file->productId(), QByteArray::number(m_file->bundleId())) : nullptr,
+                   &Downloader::onRequestDownloadLinkFinished);
+}
+
+void Downloader::awaitLinkReply(NetworkReplyWrapper *wrapper, void (Downloader::*handler)(bool, QJsonValue))
+{
     if (!wrapper) {
         failFile(tr("Failed to get download URL"));
         return;
     }
     m_linkRequest = wrapper;
-    connect(wrapper, &NetworkReplyWrapper::replyFinished, this, &Downloader::onRequestDownloadLinkFinished);
+    connect(wrapper, &NetworkReplyWrapper::replyFinished, this, handler);
 }
 
 void Downloader::onRequestDownloadLinkFinished(bool success, QJsonValue message)
@@ -518,15 +516,8 @@ void Downloader::pollLinkProgress()
 {
     if (m_file->status() != LibraryFile::Downloading)
         return;
-    ApplicationServices *services = ApplicationServices::instance();
-    RemoteAPI *api = services ? services->remoteAPI() : nullptr;
-    NetworkReplyWrapper *wrapper = api ? api->requestLinkProgress(m_fileTaskId) : nullptr;
-    if (!wrapper) {
-        failFile(tr("Failed to get download URL"));
-        return;
-    }
-    m_linkRequest = wrapper;
-    connect(wrapper, &NetworkReplyWrapper::replyFinished, this, &Downloader::onRequestLinkProgressFinished);
+    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
+    awaitLinkReply(api ? api->requestLinkProgress(m_fileTaskId) : nullptr, &Downloader::onRequestLinkProgressFinished);
 }
 
 void Downloader::onRequestLinkProgressFinished(bool success, QJsonValue message)
@@ -567,8 +558,7 @@ void Downloader::resumeFromOffset()
 void Downloader::download(QNetworkRequest request)
 {
     abandonReply();
-    ApplicationServices *services = ApplicationServices::instance();
-    QNetworkAccessManager *manager = services ? services->networkAccessManager() : nullptr;
+    QNetworkAccessManager *manager = ApplicationServices::currentNetworkAccessManager();
     if (!manager) {
         failFile(tr("Uknown file error"));
         return;
@@ -799,7 +789,7 @@ void Downloader::proceedDownloadFinished()
                       QString::number(position)));
     if (truncated)
         m_file->setErrorMessage(tr("The connection closed before the whole file arrived."));
-    if (DownloadManager *manager = downloadManager())
+    if (DownloadManager *manager = ApplicationServices::currentDownloadManager())
         manager->setFileStatus(m_file, LibraryFile::DownloadError);
     // The error status clears the size; the bytes on disk stay the resume point.
     m_file->setDownloadedSize(position);
@@ -839,7 +829,7 @@ void Downloader::finishVerification(const QString &hash)
     // Paused or cancelled while the digest was computed.
     if (m_file->status() != LibraryFile::Downloading)
         return;
-    DownloadManager *manager = downloadManager();
+    DownloadManager *manager = ApplicationServices::currentDownloadManager();
     const QString path = m_file->downloadPath();
     m_file->setLocalFileHash(hash);
     m_file->setLocalLastModified(QFileInfo(m_localPath).lastModified());
@@ -875,7 +865,7 @@ void Downloader::setError(QNetworkReply::NetworkError code)
 void Downloader::failFile(const QString &message)
 {
     m_file->setErrorMessage(message);
-    if (DownloadManager *manager = downloadManager())
+    if (DownloadManager *manager = ApplicationServices::currentDownloadManager())
         manager->setFileStatus(m_file, LibraryFile::DownloadError);
 }
 

@@ -67,6 +67,7 @@ private:
     void handleLinkProgress(const QString &progress);
     void scheduleLinkPoll();
     void pollLinkProgress();
+    void awaitLinkReply(NetworkReplyWrapper *wrapper, void (Downloader::*handler)(bool, QJsonValue));
     void resumeFromOffset();
     void updateChecksums(const QJsonObject &object);
     bool startWriting(qint64 total);

@@ -39,8 +39,7 @@ DownloadManager::~DownloadManager() = default;
 
 bool DownloadManager::loggedIn() const
 {
-    const ApplicationServices *services = ApplicationServices::instance();
-    const RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+    const RemoteAPI *api = ApplicationServices::currentRemoteAPI();
     return api && api->loggedIn();
 }
 
@@ -184,8 +183,7 @@ void DownloadManager::processQueue()
 
 int DownloadManager::simultaneousDownloads() const
 {
-    const ApplicationServices *services = ApplicationServices::instance();
-    const Settings *settings = services ? services->settings() : nullptr;
+    const Settings *settings = ApplicationServices::currentSettings();
     return settings ? settings->simultaneousDownloads() : 1;
 }
 

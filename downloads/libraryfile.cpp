@@ -109,7 +109,7 @@ ApplicationServices *services()
 
 Settings *settings()
 {
-    return services() ? services()->settings() : nullptr;
+    return ApplicationServices::currentSettings();
 }
 
 } // namespace
@@ -368,7 +368,7 @@ void LibraryFile::resetProgress()
 
 void LibraryFile::requestStatus(Status status)
 {
-    DownloadManager *manager = services() ? services()->downloadManager() : nullptr;
+    DownloadManager *manager = ApplicationServices::currentDownloadManager();
     if (manager)
         manager->setFileStatus(this, status);
     else

@@ -181,8 +181,7 @@ void ItemFilesModel::addFile(LibraryFile *file)
 
 void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)
 {
-    ApplicationServices *services = ApplicationServices::instance();
-    DownloadManager *manager = services ? services->downloadManager() : nullptr;
+    DownloadManager *manager = ApplicationServices::currentDownloadManager();
     if (manager)
         manager->setFileStatus(file, LibraryFile::Status(status));
     else

@@ -137,8 +137,7 @@ void LibraryItem::setFilesInfo(bool success, QJsonValue product)
 
 void LibraryItem::requestTitleInfo()
 {
-    ApplicationServices *services = ApplicationServices::instance();
-    RemoteAPI *api = services ? services->remoteAPI() : nullptr;
+    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
     if (!api)
         return;
     NetworkReplyWrapper *request = api->getTitleInfo(m_productId);
