@@ -72,7 +72,8 @@ RemoteAPI::~RemoteAPI() = default;
 
 bool RemoteAPI::isRefreshing() const
 {
-    return m_currentPage > 0 || m_pendingTitleInfoRequests > 0;
+    // Title-info requests alone are not a refresh: every single download outside a sync makes one.
+    return m_currentPage > 0 || m_refreshEndPending;
 }
 
 void RemoteAPI::setNameSurname(const QString &nameSurname)
@@ -191,6 +192,7 @@ void RemoteAPI::refreshLibrary(int page)
 {
     if (page < 1 || m_currentPage < page - 1)
         return;
+    const bool starts = page == 1 && !isRefreshing();
     if (page <= 1)
         m_refreshEndPending = false;
     m_currentPage = page;
@@ -208,7 +210,8 @@ void RemoteAPI::refreshLibrary(int page)
         onRefreshLibraryReplyFinished(success, message);
     });
 
-    emit isRefreshingChanged(true);
+    if (starts)
+        emit isRefreshingChanged(true);
     qDebug().nospace() << "INFO: " << "WebAPI: Refresh library request: " << request.url().toString();
 }
 
@@ -258,7 +261,6 @@ void RemoteAPI::announceRefreshEnd(bool success)
 
 NetworkReplyWrapper *RemoteAPI::getTitleInfo(const QString &productId)
 {
-    const bool wasRefreshing = isRefreshing();
     ++m_pendingTitleInfoRequests;
 
     QNetworkRequest request = serviceRequest(kTitleInfoPath.arg(productId), m_accessToken.toLatin1());
@@ -267,8 +269,6 @@ NetworkReplyWrapper *RemoteAPI::getTitleInfo(const QString &productId)
     connect(wrapper, &NetworkReplyWrapper::replyFinished, this, &RemoteAPI::onLibraryInfoReplyFinished);
 
     qDebug().nospace() << "INFO: " << "WebAPI: Get title info request: " << request.url().toString();
-    if (!wasRefreshing)
-        emit isRefreshingChanged(true);
     return wrapper;
 }
 
@@ -283,8 +283,6 @@ void RemoteAPI::onLibraryInfoReplyFinished(bool, QJsonValue)
         return;
     if (m_refreshEndPending)
         announceRefreshEnd(m_refreshEndSuccess);
-    else
-        emit isRefreshingChanged(false);
 }
 
 // ---- File tasks ----------------------------------------------------------------------------

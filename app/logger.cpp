@@ -67,15 +67,32 @@ void Logger::setEnabledPredicate(EnabledPredicate predicate)
 {
     QMutexLocker lock(&m_mutex);
     m_enabledPredicate = std::move(predicate);
+    if (m_opened)
+        return;
+    m_opened = true;
+    const QVector<QPair<QDateTime, QString>> held = std::move(m_held);
+    m_held.clear();
+    if (m_enabledPredicate && !m_enabledPredicate())
+        return;
+    for (const auto &line : held)
+        writeLine(line.first, line.second);
 }
 
 void Logger::write(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     QMutexLocker lock(&m_mutex);
+    if (!m_opened) {
+        if (m_held.size() < kMaxHeldLines)
+            m_held.append({now(), message});
+        return;
+    }
     if (m_enabledPredicate && !m_enabledPredicate())
         return;
+    writeLine(now(), message);
+}
 
-    const QDateTime current = now();
+void Logger::writeLine(const QDateTime &current, const QString &message)
+{
     if (!isOpen()) {
         const bool created = !exists();
         if (!open(QIODevice::Append))

@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRecursiveMutex>
+#include <QPair>
 #include <QString>
+#include <QVector>
 
 #include <functional>
 
@@ -17,6 +19,7 @@ public:
 
     static Logger &instance();
 
+    // Opens the log: until then lines are held, and written now if logging is enabled.
     void setEnabledPredicate(EnabledPredicate predicate);
     void write(QtMsgType type, const QMessageLogContext &context, const QString &message);
     void removeOldLogs();
@@ -29,6 +32,12 @@ public:
 private:
     Logger();
     static QDateTime now();
+    void writeLine(const QDateTime &time, const QString &message);
+
+    // Lines that arrived before the program said whether it logs (the library load, mostly).
+    static constexpr int kMaxHeldLines = 2000;
+    QVector<QPair<QDateTime, QString>> m_held;
+    bool m_opened = false;
 
     QDate m_currentDate;
     EnabledPredicate m_enabledPredicate;

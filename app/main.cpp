@@ -22,10 +22,11 @@ int main(int argc, char *argv[])
     if (SingleApplication::isAnotherInstanceRunning())
         return 0;
 
+    // Installed first: what the controller logs while it starts is held until the log opens.
+    qInstallMessageHandler(messageHandler);
     QuenlithApplication app(argc, argv);
 
     Logger::instance().setEnabledPredicate([&app] { return app.settings()->loggingEnabled(); });
-    qInstallMessageHandler(messageHandler);
     qDebug().nospace() << "INFO: " << QStringLiteral("Start application v%1").arg(Constants::ApplicationVersion);
 
     const int result = app.exec();

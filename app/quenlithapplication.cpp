@@ -2,6 +2,7 @@
 
 #include "app/constants.h"
 #include "app/settings.h"
+#include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
 #include "library/libraryfiltertype.h"
@@ -10,6 +11,7 @@
 #include "library/librarysortfiltermodel.h"
 
 #include <QDataStream>
+#include <QDesktopServices>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -24,7 +26,6 @@
 #include <QQuickView>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QStorageInfo>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QWindow>
@@ -47,8 +48,6 @@ const char *const kFonts[] = {
     ":/fonts/Montserrat-Bold.otf",     ":/fonts/Montserrat-Light.otf",
     ":/fonts/Montserrat-SemiBold.otf", ":/fonts/Montserrat-Thin.otf",
 };
-
-int g_saveDelayMs = QuenlithApplication::kSaveDelayMs;
 
 // The first request of a process pays for loading the TLS and proxy machinery; doing it early
 // on a throw-away manager keeps that cost away from the first real request.
@@ -73,6 +72,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_errorsListModel = std::make_unique<ErrorsListModel>();
     m_settings = std::make_unique<Settings>();
     m_remoteAPI = std::make_unique<RemoteAPI>();
+    m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),
+                                           m_settings.get());
     m_view = std::make_unique<QQuickView>();
 
     connect(m_settings.get(), &Settings::loggingEnabledChanged, this, [](bool enabled) {
@@ -80,6 +81,9 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     });
 
     warmUpNetwork();
+    FileSystemOps::setViewerOpener([](const QString &path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
 
     if (hasTextModelFlag(arguments()))
         m_onlineLibrary->setBinaryStore(false);
@@ -97,6 +101,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_syncAction = new QAction(QIcon(QStringLiteral(":/icons/icon-sync.svg")), QString(), this);
     connect(m_onlineLibrary.get(), &OnlineLibrary::selectedForSyncUpdated, this,
             &QuenlithApplication::updateSyncActionText);
+    connect(m_sync.get(), &LibrarySync::isSyncingChanged, this, &QuenlithApplication::isSyncingChanged);
+    connect(m_sync.get(), &LibrarySync::ended, m_libraryModel.get(), &LibrarySortFilterModel::invalidate);
     connect(this, &QuenlithApplication::isSyncingChanged, this, &QuenlithApplication::updateSyncActionText);
     updateSyncActionText();
     connect(m_syncAction, &QAction::triggered, this, &QuenlithApplication::switchLibrarySync);
@@ -130,11 +136,6 @@ QuenlithApplication *QuenlithApplication::instance()
 bool QuenlithApplication::hasTextModelFlag(const QStringList &arguments)
 {
     return arguments.contains(QStringLiteral("--text-model"), Qt::CaseSensitive);
-}
-
-void QuenlithApplication::setSaveDelay(int ms)
-{
-    g_saveDelayMs = ms;
 }
 
 void QuenlithApplication::registerFonts()
@@ -176,10 +177,10 @@ void QuenlithApplication::connectObjects()
     connect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this,
             &QuenlithApplication::onTitlesRefreshFinished);
     connect(this, &QuenlithApplication::libraryScanningFinished, m_onlineLibrary.get(),
-            &OnlineLibrary::onTitlesRefreshFinished);
+            &OnlineLibrary::saveDelayed);
     connect(m_remoteAPI.get(), &RemoteAPI::loggedInChanged, this, &QuenlithApplication::onLoggedInChanged);
-    connect(m_downloadManager.get(), &DownloadManager::allDownloadsFinished, this,
-            &QuenlithApplication::onAllDownloadsFinished);
+    connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_downloadManager.get(),
+            &DownloadManager::processQueue);
     connect(m_downloadManager.get(), &DownloadManager::downloadFailedForItem, this,
             &QuenlithApplication::handleDownloadFailedForItem);
     connect(this, &QCoreApplication::aboutToQuit, this, &QuenlithApplication::onAboutToQuit);
@@ -266,108 +267,39 @@ void QuenlithApplication::updateSyncActionText()
 {
     if (!m_syncAction)
         return;
-    m_syncAction->setText(m_isSyncing ? tr("Stop downloading") : tr("Download all"));
+    m_syncAction->setText(m_sync->isSyncing() ? tr("Stop downloading") : tr("Download all"));
 }
 
 void QuenlithApplication::switchLibrarySync()
 {
-    if (m_isSyncing)
-        switchLibrarySyncOff();
-    else
-        switchLibrarySyncOn();
+    m_sync->switchSync();
 }
 
 void QuenlithApplication::switchLibrarySyncOn()
 {
-    if (m_isSyncing)
-        return;
-    m_isSyncing = true;
-    checkFreeSpace([this] { startSync(); },
-                   [this] {
-                       m_isSyncing = false;
-                       switchLibrarySyncOn();
-                   });
-}
-
-void QuenlithApplication::startSync()
-{
-    if (!m_remoteAPI->isRefreshing()) {
-        qDebug().nospace() << "INFO: " << "Application: Start refreshing library";
-        m_remoteAPI->refreshLibrary(1);
-    }
-    connect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::startSyncFiles,
-            Qt::UniqueConnection);
-    emit isSyncingChanged();
-}
-
-void QuenlithApplication::startSyncFiles()
-{
-    qDebug().nospace() << "INFO: " << "Application: Start download all";
-    disconnect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::startSyncFiles);
-    checkFreeSpace([this] { queueDownloads(); }, [this] { startSyncFiles(); });
-}
-
-void QuenlithApplication::queueDownloads()
-{
-    if (m_onlineLibrary->allSelected() || m_onlineLibrary->noneSelected())
-        m_onlineLibrary->downloadAll();
-    else
-        m_onlineLibrary->downloadSelected();
-    if (m_downloadManager->isDownloading())
-        return;
-    if (m_isSyncing)
-        endSync();
+    m_sync->switchOn();
 }
 
 void QuenlithApplication::switchLibrarySyncOff()
 {
-    if (!m_isSyncing)
-        return;
-    endSync();
+    m_sync->switchOff();
 }
 
-void QuenlithApplication::endSync()
+void QuenlithApplication::startSyncFiles()
 {
-    m_isSyncing = false;
-    if (m_remoteAPI->isRefreshing())
-        disconnect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this,
-                   &QuenlithApplication::startSyncFiles);
-    m_downloadManager->cancelAll();
-    m_onlineLibrary->deselectAll();
-    m_libraryModel->invalidate();
-    emit isSyncingChanged();
+    // Kept for the QML side; the sync itself decides when its downloads begin.
 }
 
 void QuenlithApplication::downloadSelected()
 {
-    checkFreeSpace([this] { m_onlineLibrary->downloadSelected(); }, [this] { downloadSelected(); });
-}
-
-void QuenlithApplication::checkFreeSpace(const std::function<void()> &continuation,
-                                         const std::function<void()> &retry)
-{
-    Q_UNUSED(retry)
-    const bool whole = m_onlineLibrary->allSelected() || m_onlineLibrary->noneSelected();
-    const qint64 required = whole ? m_onlineLibrary->remainingBytes() : m_onlineLibrary->remainingBytesSelected();
-    const QStorageInfo volume(lastExistingDir(m_settings->libraryDirectory()));
-    const qint64 available = volume.isValid() ? volume.bytesAvailable() : -1;
-    if (available == -1 || available > required) {
-        continuation();
-        return;
-    }
-    qDebug().nospace() << "WARNING: " << "Application: Not enough free space: " << available << " of "
-                       << required << " bytes";
+    m_sync->downloadSelected();
 }
 
 void QuenlithApplication::onTitlesRefreshFinished(bool success)
 {
-    Q_UNUSED(success)
-}
-
-void QuenlithApplication::onAllDownloadsFinished()
-{
-    qDebug().nospace() << "INFO: " << "Application: All downloads finished";
-    switchLibrarySyncOff();
+    // Every good refresh ends with the library's own refresh handling, which saves it.
+    if (success)
+        m_onlineLibrary->onTitlesRefreshFinished();
 }
 
 void QuenlithApplication::onLoggedInChanged()
@@ -375,20 +307,32 @@ void QuenlithApplication::onLoggedInChanged()
     const bool loggedIn = m_remoteAPI->loggedIn();
     qDebug() << "QuenlithApplication::onLoggedInChanged:" << (loggedIn ? "True" : "False");
     if (!loggedIn) {
-        if (m_isSyncing)
+        if (m_sync->isSyncing())
             switchLibrarySyncOff();
         else
             m_downloadManager->cancelAll();
         return;
     }
+    if (!QSettings().value(kFirstLoginKey, true).toBool())
+        return;
+    // The flag is cleared only once the first refresh is saved: a kill before that leaves the
+    // next start to refresh again rather than show an empty library.
+    if (QQuickItem *root = m_view->rootObject())
+        QMetaObject::invokeMethod(root, "showFirstLoginInfo");
+    connect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::onFirstRefreshFinished,
+            Qt::UniqueConnection);
+    m_remoteAPI->refreshLibrary(1);
+}
+
+void QuenlithApplication::onFirstRefreshFinished(bool success)
+{
+    if (!success)
+        return;
+    // Connected after onTitlesRefreshFinished, which has saved the library by now.
+    disconnect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::onFirstRefreshFinished);
     QSettings store;
-    if (store.value(kFirstLoginKey, true).toBool()) {
-        store.setValue(kFirstLoginKey, false);
-        Settings::protectStore(store);
-        if (QQuickItem *root = m_view->rootObject())
-            QMetaObject::invokeMethod(root, "showFirstLoginInfo");
-        m_remoteAPI->refreshLibrary(1);
-    }
+    store.setValue(kFirstLoginKey, false);
+    Settings::protectStore(store);
 }
 
 void QuenlithApplication::onAnyItemSeleted()
@@ -412,12 +356,7 @@ void QuenlithApplication::notifyError(LibraryErrorType::ErrorType errorType, QSt
 
 void QuenlithApplication::saveModelDelayed()
 {
-    if (!m_saveTimer) {
-        m_saveTimer = new QTimer(this);
-        m_saveTimer->setSingleShot(true);
-        connect(m_saveTimer, &QTimer::timeout, m_onlineLibrary.get(), &OnlineLibrary::save);
-    }
-    m_saveTimer->start(g_saveDelayMs);
+    m_onlineLibrary->saveDelayed();
 }
 
 QObject *QuenlithApplication::rootDialog(const char *name) const
@@ -455,17 +394,7 @@ void QuenlithApplication::askDeleteFile(LibraryFile *file)
 
 QString QuenlithApplication::lastExistingDir(QString path)
 {
-    QFileInfo info(path);
-    if (path.isEmpty() || info.path().isEmpty())
-        return QDir::homePath();
-    // A drive root such as "C:/" ends the walk even when the drive is missing.
-    while (!info.exists() && info.filePath().size() != 3) {
-        const QFileInfo parent(info.path());
-        if (parent.filePath() == info.filePath())
-            break;
-        info = parent;
-    }
-    return info.filePath();
+    return FileSystemOps::lastExistingDir(path);
 }
 
 bool QuenlithApplication::isDirWritable(QString dir)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/applicationservices.h"
+#include "app/librarysync.h"
 #include "app/settings.h"
 #include "app/singleapplication.h"
 #include "api/remoteapi.h"
@@ -53,7 +54,8 @@ public:
     Settings *settings() const override { return m_settings.get(); }
     DownloadManager *downloadManager() const override { return m_downloadManager.get(); }
     OnlineLibrary *onlineLibrary() const override { return m_onlineLibrary.get(); }
-    bool isSyncing() const override { return m_isSyncing; }
+    bool isSyncing() const override { return m_sync->isSyncing(); }
+    LibrarySync *librarySync() const { return m_sync.get(); }
     void askUpdateFile(LibraryFile *file) override;
     void askDeleteFile(LibraryFile *file) override;
 
@@ -82,9 +84,6 @@ public:
 
     static bool hasTextModelFlag(const QStringList &arguments);
 
-    static const int kSaveDelayMs = 2000;
-    // Lets tests wait less than the two seconds of the delayed save.
-    static void setSaveDelay(int ms);
 
 public slots:
     void raiseApp();
@@ -108,8 +107,8 @@ private slots:
     void onTitlesRefreshFinished(bool success);
     void onAnyItemSeleted();
     void onLoggedInChanged();
-    void onAllDownloadsFinished();
     void onAboutToQuit();
+    void onFirstRefreshFinished(bool success);
 
 private:
     void registerFonts();
@@ -117,15 +116,10 @@ private:
     void registerTypes();
     void connectObjects();
     void updateSyncActionText();
-    void startSync();
-    void queueDownloads();
-    void endSync();
-    void checkFreeSpace(const std::function<void()> &continuation, const std::function<void()> &retry);
     QObject *rootDialog(const char *name) const;
 
     QNetworkAccessManager *m_networkAccessManager = nullptr;
     QAction *m_syncAction = nullptr;
-    bool m_isSyncing = false;
     bool m_isFirstLoginInfo = true;
     bool m_isFolderScanning = false;
     bool m_isInSelectionMode = false;
@@ -135,6 +129,6 @@ private:
     std::unique_ptr<ErrorsListModel> m_errorsListModel;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<RemoteAPI> m_remoteAPI;
+    std::unique_ptr<LibrarySync> m_sync;
     std::unique_ptr<QQuickView> m_view;
-    QTimer *m_saveTimer = nullptr;
 };

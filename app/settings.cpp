@@ -1,11 +1,10 @@
 #include "settings.h"
 
-#include "app/applicationservices.h"
 #include "app/constants.h"
-#include "downloads/downloadmanager.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -32,11 +31,26 @@ const QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
 Settings::Settings(QObject *parent)
     : QObject(parent)
 {
+    removeStoreLeftovers();
     load();
     // A store written by an earlier version may still be readable by others.
     QSettings store;
     if (QFileInfo::exists(store.fileName()))
         protectStore(store);
+}
+
+void Settings::removeStoreLeftovers()
+{
+    // A write of the store interrupted by a kill leaves its temporary copy, sign-in token
+    // included, beside the store.
+    const QFileInfo store(QSettings().fileName());
+    const QRegularExpression temporary(QLatin1Char('^') + QRegularExpression::escape(store.fileName())
+                                       + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+    const QStringList names = store.dir().entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        if (temporary.match(name).hasMatch())
+            QFile::remove(store.dir().filePath(name));
+    }
 }
 
 void Settings::protectStore(QSettings &store)
@@ -80,14 +94,7 @@ void Settings::setSimultaneousDownloads(int n)
     n = qBound(kMinSimultaneousDownloads, n, kMaxSimultaneousDownloads);
     if (n == m_simultaneousDownloads)
         return;
-    const bool raised = n > m_simultaneousDownloads;
     m_simultaneousDownloads = n;
-    if (raised) {
-        if (auto *services = ApplicationServices::instance()) {
-            if (auto *manager = services->downloadManager())
-                manager->processQueue();
-        }
-    }
     emit simultaneousDownloadsChanged(m_simultaneousDownloads);
 }
 

@@ -48,6 +48,8 @@ public:
 
     // Writes `store` to disk readable by the user alone: it also holds the sign-in keys.
     static void protectStore(QSettings &store);
+    // Removes what an interrupted write of the store left behind.
+    static void removeStoreLeftovers();
 
 public slots:
     void save();

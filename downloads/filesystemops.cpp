@@ -1,6 +1,5 @@
 #include "filesystemops.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,7 +105,37 @@ bool FileSystemOps::moveToTrash(const QString &path)
 #endif
 }
 
+namespace {
+
+FileSystemOps::ViewerOpener &viewerOpener()
+{
+    static FileSystemOps::ViewerOpener opener;
+    return opener;
+}
+
+} // namespace
+
+QString FileSystemOps::lastExistingDir(const QString &path)
+{
+    QFileInfo info(path);
+    if (path.isEmpty() || info.path().isEmpty())
+        return QDir::homePath();
+    while (!info.exists() && info.filePath().size() != 3) {
+        const QFileInfo parent(info.path());
+        if (parent.filePath() == info.filePath())
+            break;
+        info = parent;
+    }
+    return info.filePath();
+}
+
+void FileSystemOps::setViewerOpener(ViewerOpener opener)
+{
+    viewerOpener() = std::move(opener);
+}
+
 bool FileSystemOps::openInDefaultViewer(const QString &path)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const ViewerOpener &opener = viewerOpener();
+    return opener && opener(path);
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The few desktop services a library file needs from the platform: the recycle bin and the
 // default viewer.
 class FileSystemOps
@@ -11,6 +13,14 @@ public:
     // file does not exist or could not be moved.
     static bool moveToTrash(const QString &path);
 
-    // Opens the file with the application the desktop associates with it.
+    // Opens the file with the application the desktop associates with it, through the opener
+    // the application installed; false without one (the core has no desktop of its own).
     static bool openInDefaultViewer(const QString &path);
+
+    // The path itself when it exists, else its nearest existing ancestor; the home folder for
+    // an empty path. A drive root such as "C:/" ends the walk even when the drive is missing.
+    static QString lastExistingDir(const QString &path);
+
+    using ViewerOpener = std::function<bool(const QString &path)>;
+    static void setViewerOpener(ViewerOpener opener);
 };

@@ -128,8 +128,11 @@ Downloader *LibraryFile::downloader() const
 
 void LibraryFile::setLocalDir(const QString &dir)
 {
+    const bool changed = dir != m_localDir;
     m_localDir = dir;
     emit localDirChanged(m_localDir);
+    if (changed)
+        emit savedStateChanged();
 }
 
 void LibraryFile::setServerFileName(const QString &name)
@@ -140,8 +143,11 @@ void LibraryFile::setServerFileName(const QString &name)
 
 void LibraryFile::setLocalFileName(const QString &name)
 {
+    const bool changed = name != m_localFileName;
     m_localFileName = name;
     emit localFileNameChanged();
+    if (changed)
+        emit savedStateChanged();
 }
 
 void LibraryFile::setLocalFileHash(const QString &hash)
@@ -195,7 +201,10 @@ void LibraryFile::setDownloadProgress(double progress)
 
 void LibraryFile::setDownloadedSize(qint64 size)
 {
+    if (size == m_downloadedSize)
+        return;
     m_downloadedSize = size;
+    emit savedStateChanged();
 }
 
 namespace {
@@ -356,6 +365,7 @@ void LibraryFile::clearLocalFile()
     emit localFileNameChanged();
     m_localFileHash.clear();
     m_foundFilePath.clear();
+    emit savedStateChanged();
 }
 
 void LibraryFile::resetProgress()
@@ -443,6 +453,7 @@ void LibraryFile::setStatus(Status status)
         return;
     m_status = status;
     emit statusChanged(this);
+    emit savedStateChanged();
 }
 
 bool LibraryFile::renameOldFile()
@@ -589,6 +600,15 @@ void LibraryFile::fromJson(const QJsonValue &value)
         // Anything else (a foreign key, the found path that is never stored) is ignored.
     }
 
+    if ((saved == Downloaded || saved == UpdateAvailable) && !copyMatchesRecordedSize()) {
+        // A copy cut short (a kill during a re-download) must be fetched again, not trusted.
+        qDebug().nospace() << "WARNING: LibraryFile: size on disk differs from the recorded one, "
+                           << "not downloaded: " << filePath();
+        clearLocalFile();
+        m_downloadedSize = 0;
+        m_downloadProgress = 0.0;
+        saved = Remote;
+    }
     if (saved == Queued || saved == DownloadPaused) {
         const QFileInfo partial(downloadPath());
         if (partial.exists() && partial.size() > 0) {
@@ -601,6 +621,14 @@ void LibraryFile::fromJson(const QJsonValue &value)
     requestStatus(saved);
 }
 
+bool LibraryFile::copyMatchesRecordedSize() const
+{
+    const qint64 recorded = m_dlSize > 0 ? m_dlSize : m_totalSize;
+    const QFileInfo copy(filePath());
+    // A missing copy is reported when it is opened; an unknown size cannot be compared.
+    return recorded <= 0 || !copy.exists() || copy.size() == recorded;
+}
+
 void LibraryFile::stopDownload()
 {
     if (m_downloader)
@@ -610,6 +638,7 @@ void LibraryFile::stopDownload()
         return;
     m_status = next;
     emit statusChanged(this);
+    emit savedStateChanged();
 }
 
 void LibraryFile::suspendDownloader()

@@ -119,9 +119,12 @@ signals:
     void statusChanged(LibraryFile *file);
     void downloadProgress(LibraryFile *file);
     void localFileNameChanged();
+    // The status, the local path or the resume point changed: the saved library is behind.
+    void savedStateChanged();
 
 private:
     void resetProgress();
+    bool copyMatchesRecordedSize() const;
     // Status changes the user asks for pass through the download manager.
     void requestStatus(Status status);
     void reportError(const QString &message);

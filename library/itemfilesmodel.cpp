@@ -177,6 +177,8 @@ void ItemFilesModel::addFile(LibraryFile *file)
     m_files.append(file);
     connect(file, &LibraryFile::statusChanged, this, &ItemFilesModel::onStatusChanged);
     connect(file, QOverload<LibraryFile *>::of(&LibraryFile::downloadProgress), this, &ItemFilesModel::onDownloadProgress);
+    if (m_item)
+        connect(file, &LibraryFile::savedStateChanged, m_item, &LibraryItem::filesStateChanged);
 }
 
 void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)

@@ -102,6 +102,8 @@ signals:
     // Relays the files model's anyFileUpdateAvailableChanged: a connection to a signal this
     // far down a model's signal list costs the model a sizeable table, once per item.
     void anyFileUpdateAvailableChanged(bool available);
+    // A file's saved state (status, local path, resume point) changed.
+    void filesStateChanged();
 
 private:
     QString m_title;

@@ -10,8 +10,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
@@ -41,22 +43,53 @@ QT_WARNING_POP
 
 QByteArray toBinary(const QJsonDocument &document)
 {
+    // The binary writer gives nothing at all for an empty array; this is the form it reads
+    // back as one: header, then an array value with no entries and its table right after it.
+    if (document.isArray() && document.array().isEmpty()) {
+        static const char empty[] = "qbjs\x01\0\0\0\x0c\0\0\0\0\0\0\0\x0c\0\0\0";
+        return QByteArray(empty, sizeof(empty) - 1);
+    }
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
     return document.toBinaryData();
 QT_WARNING_POP
 }
 
+int g_saveDelayMs = OnlineLibrary::kSaveDelayMs;
+
 } // namespace
 
 OnlineLibrary::OnlineLibrary(QObject *parent)
     : QAbstractListModel(parent)
+    , m_saveTimer(new QTimer(this))
 {
+    m_saveTimer->setSingleShot(true);
+    connect(m_saveTimer, &QTimer::timeout, this, &OnlineLibrary::save);
 }
 
 OnlineLibrary::~OnlineLibrary()
 {
+    if (m_saveTimer->isActive())
+        save();
     dropItems();
+}
+
+void OnlineLibrary::setSaveDelay(int ms)
+{
+    g_saveDelayMs = ms;
+}
+
+bool OnlineLibrary::isSavePending() const
+{
+    return m_saveTimer->isActive();
+}
+
+void OnlineLibrary::saveDelayed()
+{
+    // Not restarted by later changes: a running transfer changes its file all the time.
+    if (m_bulk || m_saveTimer->isActive())
+        return;
+    m_saveTimer->start(g_saveDelayMs);
 }
 
 int OnlineLibrary::rowCount(const QModelIndex &parent) const
@@ -149,6 +182,7 @@ void OnlineLibrary::connectItem(LibraryItem *item)
     connect(item, &LibraryItem::selectedForSyncChanged, this,
             [this, item]() { onItemSelectionChanged(item); });
     connect(item, &LibraryItem::anyFileUpdateAvailableChanged, this, &OnlineLibrary::onUpdatedItemsChanged);
+    connect(item, &LibraryItem::filesStateChanged, this, &OnlineLibrary::saveDelayed);
 }
 
 void OnlineLibrary::emitItemChanged(const LibraryItem *item, const QVector<int> &roles)
@@ -406,6 +440,8 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
         }
         endInsertRows();
     }
+    // A kill in the middle of a long refresh keeps the pages that had arrived.
+    saveDelayed();
 }
 
 void OnlineLibrary::onTitlesRefreshFinished()
@@ -429,6 +465,7 @@ void OnlineLibrary::keepDamagedStore(const QString &path, const QString &reason)
 
 void OnlineLibrary::save()
 {
+    m_saveTimer->stop();
     QJsonArray array;
     for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
         array.append(item->toJson());
@@ -458,8 +495,21 @@ void OnlineLibrary::save()
                                     .arg(QDir::toNativeSeparators(path), file.errorString());
 }
 
+void OnlineLibrary::removeSaveLeftovers() const
+{
+    // A save interrupted by a kill leaves its temporary copy beside the store.
+    const QFileInfo store(storePath());
+    const QRegularExpression temporary(QStringLiteral("^library\\.(dat|js)\\.[A-Za-z0-9]{6}$"));
+    const QStringList names = store.dir().entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        if (temporary.match(name).hasMatch())
+            QFile::remove(store.dir().filePath(name));
+    }
+}
+
 void OnlineLibrary::load()
 {
+    removeSaveLeftovers();
     const QString path = storePath();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -11,6 +11,7 @@
 
 class LibraryFile;
 class LibraryItem;
+class QTimer;
 
 // Every product of the signed-in customer, in the order they became known, with the saved library.
 class OnlineLibrary : public QAbstractListModel
@@ -55,6 +56,12 @@ public:
     bool binaryStore() const { return m_binaryStore; }
     QString storePath() const;
 
+    // Changes are saved this long after the first one, so that a kill loses at most that much.
+    static constexpr int kSaveDelayMs = 2000;
+    // Lets tests wait less than the two seconds of the delayed save.
+    static void setSaveDelay(int ms);
+    bool isSavePending() const;
+
     LibraryItem *itemAt(int row) const;
     bool anyFileDownloadedAt(int row) const;
     bool anyFileNotDownloadedAt(int row) const;
@@ -77,6 +84,8 @@ public slots:
     void onTitlesRefreshResult(int page, QJsonArray array);
     void onTitlesRefreshFinished();
     void save();
+    // Saves a moment later; further changes before then ride along with the same save.
+    void saveDelayed();
     void load();
 
 signals:
@@ -91,7 +100,9 @@ private:
     void updateSelection();
     void dropItems();
     void keepDamagedStore(const QString &path, const QString &reason);
+    void removeSaveLeftovers() const;
 
+    QTimer *m_saveTimer = nullptr;
     QList<QSharedPointer<LibraryItem>> m_items;
     QMap<const LibraryItem *, int> m_rowIndex;
     QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;

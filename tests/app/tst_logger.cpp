@@ -43,13 +43,23 @@ private slots:
     void init() { m_now = kToday; }
 
     // Must stay the first test: it relies on the logger not existing yet.
-    void firstUseRemovesOldLogsEvenWhenDisabled()
+    void firstUseRemovesOldLogsAndHoldsLinesUntilTheLogOpens()
     {
         touch(m_dir + QStringLiteral("/app-log-2020-11-30.txt"));
-        Logger::instance().setEnabledPredicate([] { return false; });
+        const QString path = Logger::logFilePath(kToday.date());
+        // What the program logs while it starts (the library it loaded, a store kept aside)
+        // comes before it knows whether logging is on.
+        log(QStringLiteral("WARNING: Test: before the log opened"));
         QVERIFY(!QFile::exists(m_dir + QStringLiteral("/app-log-2020-11-30.txt")));
+        QVERIFY(!QFile::exists(path));
+        m_now = kToday.addSecs(5);
+        Logger::instance().setEnabledPredicate([] { return true; });
+        QCOMPARE(contentsOf(path), QByteArray("12:34:56.789 WARNING: Test: before the log opened\r\n"));
+
+        QFile::remove(path);
+        Logger::instance().setEnabledPredicate([] { return false; });
         log(QStringLiteral("INFO: Test: not written"));
-        QVERIFY(!QFile::exists(Logger::logFilePath(kToday.date())));
+        QVERIFY(!QFile::exists(path));
     }
 
     void writesLinesInFileFormat()

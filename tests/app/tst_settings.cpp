@@ -124,6 +124,21 @@ private slots:
         QVERIFY(isPrivate(file));
     }
 
+    // A write of the store cut short by a kill leaves a temporary copy holding the token.
+    void leftoversOfAnInterruptedWriteAreRemoved()
+    {
+        Settings().save();
+        const QFileInfo store(QSettings().fileName());
+        const QString leftover = store.absoluteFilePath() + QStringLiteral(".a1B2c3");
+        const QString other = store.absolutePath() + QStringLiteral("/Other.conf.a1B2c3");
+        QFile(leftover).open(QIODevice::WriteOnly);
+        QFile(other).open(QIODevice::WriteOnly);
+        Settings settings;
+        QVERIFY(!QFile::exists(leftover));
+        QVERIFY(QFile::exists(other));
+        QVERIFY(store.exists());
+    }
+
 private:
     QTemporaryDir m_config;
 };

@@ -1,4 +1,5 @@
 #include "libraryfixtures.h"
+#include "logcapture.h"
 #include "testservices.h"
 
 #include "downloads/libraryfile.h"
@@ -365,6 +366,131 @@ QT_WARNING_POP
         library.load();
         QVERIFY2(library.rowCount() == 3 || library.rowCount() == kLargeLibrary, qPrintable(QString::number(library.rowCount())));
         QVERIFY(!QFile::exists(library.storePath() + QStringLiteral(".damaged")));
+    }
+
+    // Qt writes nothing at all for an empty array; a customer without products still gets a
+    // store, and no warning that the library is too large.
+    void emptyLibraryIsSaved_data()
+    {
+        QTest::addColumn<bool>("binary");
+        QTest::newRow("library.dat") << true;
+        QTest::newRow("library.js") << false;
+    }
+
+    void emptyLibraryIsSaved()
+    {
+        QFETCH(bool, binary);
+        LogCapture log;
+        OnlineLibrary library;
+        library.setBinaryStore(binary);
+        refresh(library, {products(1, 2)});
+        library.clear();
+        refresh(library, {});
+        QVERIFY(QFile::exists(library.storePath()));
+        QVERIFY(!log.contains("too large"));
+        OnlineLibrary loaded;
+        loaded.setBinaryStore(binary);
+        refresh(loaded, {products(1, 1)}, false);
+        loaded.load();
+        QCOMPARE(loaded.rowCount(), 0);
+        QVERIFY(!QFile::exists(library.storePath() + QStringLiteral(".damaged")));
+    }
+
+    // Between two refreshes the library changes only through its files; a kill must not
+    // lose those changes, nor the resume point of a running transfer by more than a moment.
+    void fileChangesAreSavedShortlyAfter()
+    {
+        OnlineLibrary::setSaveDelay(50);
+        {
+            OnlineLibrary library;
+            refresh(library, {products(1, 2)});
+            QVERIFY(!library.isSavePending());
+            LibraryFile *file = library.itemAt(1)->filesModel()->fileAt(0);
+            file->setDownloadedSize(400);
+            QVERIFY(library.isSavePending());
+            for (int i = 1; i < 5; ++i)
+                file->setDownloadedSize(400 + i);
+            QTRY_VERIFY(!library.isSavePending());
+            file->setLocalDir(QStringLiteral("/books"));
+            QTRY_VERIFY(!library.isSavePending());
+
+            OnlineLibrary loaded;
+            loaded.load();
+            LibraryFile *saved = loaded.itemAt(1)->filesModel()->fileAt(0);
+            QCOMPARE(saved->downloadedSize(), qint64(404));
+            QCOMPARE(saved->localDir(), QStringLiteral("/books"));
+            QVERIFY(!loaded.isSavePending());
+        }
+        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
+    }
+
+    void pendingSaveIsWrittenWhenTheLibraryGoes()
+    {
+        {
+            OnlineLibrary library;
+            refresh(library, {products(1, 1)});
+            library.itemAt(0)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
+            QVERIFY(library.isSavePending());
+        }
+        OnlineLibrary loaded;
+        loaded.load();
+        QCOMPARE(loaded.itemAt(0)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
+    }
+
+    // A kill during a re-download leaves a copy of another size than the recorded one.
+    void copyOfAnotherSizeIsNotDownloaded_data()
+    {
+        QTest::addColumn<int>("bytesOnDisk");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("whole copy") << 1000 << int(LibraryFile::Downloaded);
+        QTest::newRow("half-written copy") << 500 << int(LibraryFile::Remote);
+        QTest::newRow("missing copy") << -1 << int(LibraryFile::Downloaded);
+    }
+
+    void copyOfAnotherSizeIsNotDownloaded()
+    {
+        QFETCH(int, bytesOnDisk);
+        QFETCH(int, expected);
+        QTemporaryDir books;
+        QString path;
+        {
+            OnlineLibrary library;
+            refresh(library, {products(1, 1)});
+            LibraryFile *file = library.itemAt(0)->filesModel()->fileAt(0);
+            file->setLocalDir(books.path());
+            file->setLocalFileName(QStringLiteral("Book 1.pdf"));
+            file->setStatus(LibraryFile::Downloaded);
+            path = file->filePath();
+            library.save();
+        }
+        if (bytesOnDisk >= 0) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile copy(path);
+            QVERIFY(copy.open(QIODevice::WriteOnly));
+            copy.write(QByteArray(bytesOnDisk, 'x'));
+        }
+        OnlineLibrary loaded;
+        loaded.load();
+        QCOMPARE(int(loaded.itemAt(0)->filesModel()->fileAt(0)->status()), expected);
+        QVERIFY(QFile::exists(path) == (bytesOnDisk >= 0));
+    }
+
+    void leftoversOfAnInterruptedSaveAreRemoved()
+    {
+        OnlineLibrary library;
+        refresh(library, {products(1, 1)});
+        const QString dir = QFileInfo(library.storePath()).absolutePath();
+        const QStringList leftovers{QStringLiteral("library.dat.Ab12Cd"), QStringLiteral("library.js.XyZ789")};
+        const QStringList kept{QStringLiteral("library.dat.damaged"), QStringLiteral("library.dat"),
+                               QStringLiteral("notes.dat.Ab12Cd")};
+        for (const QString &name : leftovers + kept)
+            QFile(dir + QLatin1Char('/') + name).open(QIODevice::Append);
+        library.load();
+        for (const QString &name : leftovers)
+            QVERIFY2(!QFile::exists(dir + QLatin1Char('/') + name), qPrintable(name));
+        for (const QString &name : kept)
+            QVERIFY2(QFile::exists(dir + QLatin1Char('/') + name), qPrintable(name));
+        QCOMPARE(library.rowCount(), 1);
     }
 
     void clearEmptiesEverything()

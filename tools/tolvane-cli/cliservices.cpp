@@ -21,6 +21,7 @@ void CliServices::prepareDownloads(const QString &libraryDirectory)
     m_settings = std::make_unique<Settings>();
     m_settings->setLibraryDirectory(libraryDirectory);
     m_manager = std::make_unique<DownloadManager>();
+    connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_manager.get(), &DownloadManager::processQueue);
 }
 
 void CliServices::notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index)

@@ -20,7 +20,8 @@ public:
     RemoteAPI *remoteAPI() const override { return m_api; }
     Settings *settings() const override { return m_settings.get(); }
     DownloadManager *downloadManager() const override { return m_manager.get(); }
-    OnlineLibrary *onlineLibrary() const override { return nullptr; }
+    OnlineLibrary *onlineLibrary() const override { return m_library; }
+    void setOnlineLibrary(OnlineLibrary *library) { m_library = library; }
     // While downloading, files must not ask the service for fresh product details: the tool has
     // no library to merge them into.
     bool isSyncing() const override { return m_manager != nullptr; }
@@ -37,4 +38,5 @@ private:
     RemoteAPI *m_api;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<DownloadManager> m_manager;
+    OnlineLibrary *m_library = nullptr;
 };

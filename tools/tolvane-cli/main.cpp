@@ -4,6 +4,7 @@
 #include "app/constants.h"
 #include "cliservices.h"
 #include "downloadcommand.h"
+#include "synccommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -127,7 +128,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption dirOption(QStringLiteral("dir"), tr("Library directory for download."), QStringLiteral("DIR"));
     parser.addOption(dirOption);
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 tr("get-key EMAIL PASSWORD | login KEY | refresh | download PRODUCT_ID [FILE_NAME] --dir DIR"));
+                                 tr("get-key EMAIL PASSWORD | login KEY | refresh | download PRODUCT_ID [FILE_NAME] --dir DIR"
+                                    " | sync --dir DIR | library"));
     parser.process(app);
     g_verbose = parser.isSet(verbose);
 
@@ -142,6 +144,10 @@ int main(int argc, char *argv[])
         return login(api, args.at(1));
     if (command == QLatin1String("refresh") && args.size() == 1)
         return refresh(api);
+    if (command == QLatin1String("sync") && args.size() == 1)
+        return runSyncCommand(&services, parser.value(dirOption));
+    if (command == QLatin1String("library") && args.size() == 1)
+        return runLibraryCommand();
     if (command == QLatin1String("download"))
         return runDownloadCommand(&services, args.mid(1), parser.value(dirOption));
 

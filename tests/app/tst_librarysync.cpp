@@ -1,0 +1,209 @@
+#include "apifixture.h"
+#include "storefrontsim.h"
+#include "testservices.h"
+
+#include "api/remoteapi.h"
+#include "app/librarysync.h"
+#include "app/settings.h"
+#include "downloads/downloadmanager.h"
+#include "library/libraryitem.h"
+#include "library/onlinelibrary.h"
+
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// A signed-in library client against the simulator, whose file tasks never complete so that
+// the transfers a sync starts stay in flight.
+struct SyncFixture {
+    explicit SyncFixture(const QString &home)
+    {
+        StorefrontSim::Options options;
+        options.products = 3;
+        options.neverComplete = true;
+        sim = std::make_unique<StorefrontSim>(options);
+        sim->start();
+        qputenv("TOLVANE_API_BASE_URL", sim->baseUrl().toLocal8Bit());
+        storeLogin(sim->appKey(), sim->issueToken(), sim->customersId());
+        api = std::make_unique<RemoteAPI>();
+        settings = std::make_unique<Settings>();
+        settings->setLibraryDirectory(home + QStringLiteral("/books"));
+        services.nam = &nam;
+        services.api = api.get();
+        services.settingsObject = settings.get();
+        services.manager = &manager;
+        services.library = &library;
+        QObject::connect(api.get(), &RemoteAPI::titlesRefreshResult, &library, &OnlineLibrary::onTitlesRefreshResult);
+        sync = std::make_unique<LibrarySync>(api.get(), &library, &manager, settings.get());
+        sync->setSpaceProbe([this](const QString &) { return available; });
+    }
+
+    ~SyncFixture() { manager.cancelAll(); }
+
+    bool refresh()
+    {
+        QSignalSpy finished(api.get(), &RemoteAPI::refreshLibraryFinished);
+        api->refreshLibrary(1);
+        return finished.wait(20000) && library.rowCount() == 3;
+    }
+
+    void askWith(QList<LibrarySync::FreeSpaceShortage> *asked)
+    {
+        sync->setFreeSpaceQuestion([asked](const LibrarySync::FreeSpaceShortage &shortage) { asked->append(shortage); });
+    }
+
+    std::unique_ptr<StorefrontSim> sim;
+    QNetworkAccessManager nam;
+    TestServices services;
+    std::unique_ptr<RemoteAPI> api;
+    std::unique_ptr<Settings> settings;
+    DownloadManager manager;
+    OnlineLibrary library;
+    std::unique_ptr<LibrarySync> sync;
+    qint64 available = -1;
+};
+
+const qint64 kPlenty = qint64(1) << 40;
+
+int filesIn(const OnlineLibrary &library, int onlyRow = -1)
+{
+    int count = 0;
+    for (int row = 0; row < library.rowCount(); ++row) {
+        if (onlyRow < 0 || row == onlyRow)
+            count += library.filesCount(row);
+    }
+    return count;
+}
+
+} // namespace
+
+class TestLibrarySync : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        useSettingsStoreIn(m_home.path());
+        qputenv("XDG_DATA_HOME", m_home.path().toLocal8Bit());
+    }
+
+    void switchesOnAndOff()
+    {
+        SyncFixture f(m_home.path());
+        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
+        QSignalSpy ended(f.sync.get(), &LibrarySync::ended);
+        f.sync->switchSync();
+        QVERIFY(f.sync->isSyncing());
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(f.api->isRefreshing());
+        // The refresh ends and every file of the fresh library is queued or running.
+        QTRY_VERIFY_WITH_TIMEOUT(f.library.rowCount() == 3 && f.manager.downloadsRemain() == filesIn(f.library), 20000);
+        f.library.itemAt(0)->setSelectedForSync(true);
+
+        f.sync->switchSync();
+        QVERIFY(!f.sync->isSyncing());
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(f.manager.downloadsRemain(), 0);
+        QVERIFY(f.library.noneSelected());
+    }
+
+    // The shortage used to leave the flag set without a signal, so that the next press
+    // switched off a sync that had never started.
+    void shortageWithNoOneToAskLeavesSyncOff()
+    {
+        SyncFixture f(m_home.path());
+        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
+        f.available = 0;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^WARNING: Application: Not enough free space")));
+        f.sync->switchSync();
+        QVERIFY(!f.sync->isSyncing());
+        QVERIFY(!f.sync->isCheckingSpace());
+        QVERIFY(!f.api->isRefreshing());
+        QCOMPARE(changed.size(), 0);
+
+        f.available = kPlenty;
+        f.sync->switchSync();
+        QVERIFY(f.sync->isSyncing());
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void questionCancelledOrRetried()
+    {
+        SyncFixture f(m_home.path());
+        QVERIFY(f.refresh());
+        QList<LibrarySync::FreeSpaceShortage> asked;
+        f.askWith(&asked);
+        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
+        f.available = 5;
+        f.sync->switchOn();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.at(0).available, qint64(5));
+        QCOMPARE(asked.at(0).required, f.library.remainingBytes());
+        QVERIFY(asked.at(0).required > 5);
+        QVERIFY(f.sync->isCheckingSpace());
+        asked.at(0).cancel();
+        QVERIFY(!f.sync->isSyncing());
+        QVERIFY(!f.sync->isCheckingSpace());
+        QCOMPARE(changed.size(), 0);
+
+        // A second question replaces the first: only its answer counts.
+        f.sync->switchOn();
+        f.sync->switchOn();
+        QCOMPARE(asked.size(), 3);
+        f.available = kPlenty;
+        asked.at(1).retry();
+        QVERIFY(!f.sync->isSyncing());
+        asked.at(2).retry();
+        QVERIFY(f.sync->isSyncing());
+        QCOMPARE(changed.size(), 1);
+        asked.at(2).cancel();
+        QVERIFY(f.sync->isSyncing());
+    }
+
+    void shortageWhenQueueingEndsTheSync()
+    {
+        SyncFixture f(m_home.path());
+        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
+        QSignalSpy ended(f.sync.get(), &LibrarySync::ended);
+        f.available = kPlenty;
+        f.sync->switchOn();
+        QVERIFY(f.sync->isSyncing());
+        // The refreshed library no longer fits; the user gives up.
+        f.available = 0;
+        f.sync->setFreeSpaceQuestion([](const LibrarySync::FreeSpaceShortage &shortage) { shortage.cancel(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sync->isSyncing(), 20000);
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(f.manager.downloadsRemain(), 0);
+    }
+
+    void downloadSelectedChecksThenQueuesTheSelection()
+    {
+        SyncFixture f(m_home.path());
+        QVERIFY(f.refresh());
+        QList<LibrarySync::FreeSpaceShortage> asked;
+        f.askWith(&asked);
+        f.library.itemAt(1)->setSelectedForSync(true);
+        f.available = 0;
+        f.sync->downloadSelected();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.at(0).required, f.library.remainingBytesSelected());
+        QCOMPARE(f.manager.downloadsRemain(), 0);
+        f.available = kPlenty;
+        asked.at(0).retry();
+        QCOMPARE(f.manager.downloadsRemain(), filesIn(f.library, 1));
+        QVERIFY(!f.sync->isSyncing());
+    }
+
+private:
+    QTemporaryDir m_home;
+};
+
+QTEST_GUILESS_MAIN(TestLibrarySync)
+#include "tst_librarysync.moc"
