@@ -285,11 +285,6 @@ void QuenlithApplication::switchLibrarySyncOff()
     m_sync->switchOff();
 }
 
-void QuenlithApplication::startSyncFiles()
-{
-    // Kept for the QML side; the sync itself decides when its downloads begin.
-}
-
 void QuenlithApplication::downloadSelected()
 {
     m_sync->downloadSelected();

@@ -90,7 +90,6 @@ public slots:
     void switchLibrarySync();
     void switchLibrarySyncOn();
     void switchLibrarySyncOff();
-    void startSyncFiles();
     void downloadSelected();
     void saveModelDelayed() override;
     void handleDownloadFailedForItem(const LibraryItem *item);

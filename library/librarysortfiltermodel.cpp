@@ -337,10 +337,6 @@ int LibrarySortFilterModel::filesCount(int row) const
     return m_library->filesCount(rowToSource(row));
 }
 
-void LibrarySortFilterModel::deleteRows(QList<int>)
-{
-}
-
 QVariant LibrarySortFilterModel::get(int row, QByteArray role) const
 {
     return data(index(row, 0), roleNames().key(role, -1));

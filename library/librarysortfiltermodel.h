@@ -41,7 +41,6 @@ public:
     void setFilter(LibraryFilterType::EnFilterType filter);
 
     Q_INVOKABLE int filesCount(int row) const;
-    Q_INVOKABLE void deleteRows(QList<int> rows);
     Q_INVOKABLE QVariant get(int row, QByteArray role) const;
     Q_INVOKABLE void selectFiltered();
     Q_INVOKABLE void unselectFiltered();
