@@ -42,7 +42,14 @@ struct SyncFixture {
         sync->setSpaceProbe([this](const QString &) { return available; });
     }
 
-    ~SyncFixture() { manager.cancelAll(); }
+    ~SyncFixture()
+    {
+        manager.cancelAll();
+        // A refresh request left running would outlive the test's objects.
+        QSignalSpy finished(api.get(), &RemoteAPI::refreshLibraryFinished);
+        if (api->isRefreshing())
+            finished.wait(20000);
+    }
 
     bool refresh()
     {

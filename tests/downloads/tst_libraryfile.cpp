@@ -1,9 +1,9 @@
 #include "app/settings.h"
+#include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
 #include "downloadsfixture.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -13,15 +13,6 @@
 #include <QtTest>
 
 #include <memory>
-
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class TestLibraryFile : public QObject
 {
@@ -520,12 +511,15 @@ void TestLibraryFile::replaceFailureClearsLocalName()
 
 void TestLibraryFile::openInDefaultViewer()
 {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    QStringList opened;
+    FileSystemOps::setViewerOpener([&opened](const QString &path) {
+        opened.append(path);
+        return true;
+    });
     LibraryFile *file = makeFile("a b.pdf", LibraryFile::Downloaded, "data");
     file->openInDefaultViewer();
-    QDesktopServices::unsetUrlHandler("file");
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(file->downloadPath())});
+    FileSystemOps::setViewerOpener(nullptr);
+    QCOMPARE(opened, QStringList{file->downloadPath()});
     QCOMPARE(file->status(), LibraryFile::Downloaded);
 
     LibraryFile *gone = makeFile("a.pdf", LibraryFile::Downloaded);
