@@ -27,6 +27,9 @@ bool DownloadsFixture::setUp()
     settings->setDeletePermanently(false);
     settings->setShowDeleteConfirmation(false);
     manager = std::make_unique<DownloadManager>();
+    // As the program wires them: a raised limit starts waiting files.
+    QObject::connect(settings.get(), &Settings::simultaneousDownloadsChanged, manager.get(),
+                     &DownloadManager::processQueue);
     services->settingsObject = settings.get();
     services->manager = manager.get();
     services->syncing = true;   // no title requests to a service that is not there
