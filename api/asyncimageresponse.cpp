@@ -51,9 +51,9 @@ QString AsyncImageResponse::cacheFilePath(const QUrl &url, const QString &cacheF
     if (path.isEmpty() || path.endsWith(QLatin1Char('/')) || path.contains(QChar(0)))
         return {};
     const QString root = QDir::cleanPath(cacheFolder);
-    // Cleaned as an absolute path first, ".." cannot climb above the cache folder.
-    const QString file = QDir::cleanPath(root + QDir::cleanPath(QLatin1Char('/') + path));
-    if (!file.startsWith(root + QLatin1Char('/')) || file.size() <= root.size() + 1)
+    // A path that climbs out of the cache folder is not cached at all.
+    const QString file = QDir::cleanPath(root + QLatin1Char('/') + path);
+    if (!file.startsWith(QString(root + QLatin1Char('/'))) || file.size() <= root.size() + 1)
         return {};
     return file;
 }

@@ -318,10 +318,7 @@ void ApplicationUpdater::launchInstaller()
 
 void ApplicationUpdater::failDownload(const QString &reason)
 {
-    if (m_file) {
-        m_file->remove();
-        m_file.reset();
-    }
+    removeFile();
     qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Update download failed: " << reason;
     setDownloadError(tr("The update could not be downloaded."));
 }
@@ -329,10 +326,15 @@ void ApplicationUpdater::failDownload(const QString &reason)
 void ApplicationUpdater::dropDownload()
 {
     dropReply(m_reply, this);
-    if (m_file) {
+    removeFile();
+}
+
+void ApplicationUpdater::removeFile()
+{
+    // Unopened, the file was never created.
+    if (m_file && m_file->isOpen())
         m_file->remove();
-        m_file.reset();
-    }
+    m_file.reset();
 }
 
 void ApplicationUpdater::onNoClicked()

@@ -77,6 +77,7 @@ private:
     void launchInstaller();
     void failDownload(const QString &reason);
     void dropDownload();
+    void removeFile();
     void setDownloadError(const QString &text);
     void invokeDialog(const char *method);
 

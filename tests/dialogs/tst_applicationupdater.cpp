@@ -98,7 +98,7 @@ void TestApplicationUpdater::init()
         });
     });
     m_server->get(R"(/hop/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
-        const int left = std::stoi(req.matches[1]);
+        const int left = std::stoi(req.matches[1].str());
         res.set_redirect(left > 0 ? "/hop/" + std::to_string(left - 1) : "/installer", 302);
         res.set_content("a redirect's own body", "text/plain");
     });
@@ -145,11 +145,11 @@ void TestApplicationUpdater::offersByDate_data()
     QTest::addColumn<QString>("manifest");
     QTest::addColumn<bool>("offered");
     QTest::newRow("the build date") << "3.0.1.4\n2021-01-19 12:00:00\n/installer\n" << false;
-    QTest::newRow("one second later, CR LF") << "3.0.1.4\r\n" + kNewer + "\r\n/installer\r\nignored\r\n" << true;
+    QTest::newRow("one second later, CR LF") << QString("3.0.1.4\r\n" + kNewer + "\r\n/installer\r\nignored\r\n") << true;
     QTest::newRow("higher version, older date") << "9.9.9.9\n2020-12-31 23:59:59\n/installer\n" << false;
     QTest::newRow("not a manifest") << "<html><body>Moved</body></html>" << false;
     QTest::newRow("unencrypted installer elsewhere")
-        << "3.0.1.4\n" + kNewer + "\nhttp://downloads.tolvane-store.example/setup.exe\n" << false;
+        << QString("3.0.1.4\n" + kNewer + "\nhttp://downloads.tolvane-store.example/setup.exe\n") << false;
 }
 
 void TestApplicationUpdater::offersByDate()
@@ -181,7 +181,7 @@ void TestApplicationUpdater::refusesUnencryptedManifest()
 {
     QFETCH(QString, manifestUrl);
     QFETCH(bool, fetched);
-    m_manifest = ("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
     const QUrl address = manifestUrl.startsWith('/') ? QUrl(url(manifestUrl.toStdString())) : QUrl(manifestUrl);
     m_updater = std::make_unique<ApplicationUpdater>(&m_manager, address);
     m_updater->setDialog(m_item.get());
@@ -210,7 +210,7 @@ void TestApplicationUpdater::declineDownloadsNothing()
 {
     QFETCH(QByteArray, answer);
     QFETCH(bool, logged);
-    m_manifest = ("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
     check();
     LogCapture log;
     QVERIFY(QMetaObject::invokeMethod(m_item.get(), answer.constData()));
@@ -234,7 +234,7 @@ void TestApplicationUpdater::startsInstaller()
 {
     QFETCH(QString, path);
     QFETCH(bool, sized);
-    m_manifest = ("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
     check();
     QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
     QList<int> progress;
@@ -260,7 +260,12 @@ void TestApplicationUpdater::startsInstaller()
     QVERIFY(log.contains("INFO: ApplicationUpdater: Download finished: status:200; filename:\""
                          + m_temp.filePath(tempFiles().first()) + "\""));
     QCOMPARE(progress.first(), 0);
-    QCOMPARE(progress.last(), sized ? 100 : 0);
+    QCOMPARE(progress.last(), 100);
+    if (!sized) {
+        // Only the finished reply tells its total.
+        progress.removeLast();
+        QCOMPARE(progress.count(0), progress.size());
+    }
     QVERIFY(m_updater->downloadError().isEmpty());
 }
 
@@ -280,7 +285,7 @@ void TestApplicationUpdater::failedDownload()
     QFETCH(QString, path);
     QFETCH(qint64, maxSize);
     m_updater->setMaxInstallerSize(maxSize);
-    m_manifest = ("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
     check();
     QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
     LogCapture log;

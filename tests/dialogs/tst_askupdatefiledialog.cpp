@@ -43,6 +43,12 @@ public:
     AskUpdateFileDialog *dialog = nullptr;
 };
 
+// Handed to the download manager, which may already have started it.
+bool underway(const LibraryFile *file)
+{
+    return file->status() == LibraryFile::Queued || file->status() == LibraryFile::Downloading;
+}
+
 QString questionFor(const QString &name)
 {
     return QStringLiteral("File \"%1\" is already in your library. Which would you like to do?").arg(name);
@@ -138,7 +144,7 @@ void TestAskUpdateFileDialog::answersEachFileInTurn()
         QVERIFY(shown());
         QCOMPARE(text(), questionFor(names.at(i)));
         press("replace");
-        QCOMPARE(m_files.at(i)->status(), LibraryFile::Queued);
+        QVERIFY(underway(m_files.at(i)));
     }
     QVERIFY(!shown());
     QVERIFY(!m_dialog->isAsking());
@@ -161,7 +167,7 @@ void TestAskUpdateFileDialog::rememberedChoiceHandlesTheRest()
     QFETCH(QByteArray, answer);
     QFETCH(int, policy);
     QFETCH(QStringList, left);
-    for (const QString &name : {"a.pdf", "b.pdf", "c.pdf"})
+    for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
         updatedFile(name)->updateDownload();
     m_item->setProperty("remember", true);
     press(answer.constData());
@@ -170,7 +176,7 @@ void TestAskUpdateFileDialog::rememberedChoiceHandlesTheRest()
     QCOMPARE(m_item->property("opens").toInt(), 1);
     QVERIFY(!shown());
     for (LibraryFile *file : qAsConst(m_files))
-        QCOMPARE(file->status(), LibraryFile::Queued);
+        QVERIFY(underway(file));
     QCOMPARE(productFiles(), left);
     QCOMPARE(int(Settings().updateBookPolicy()), policy);   // saved, not just set
 
@@ -201,7 +207,7 @@ void TestAskUpdateFileDialog::deletedWaitingFileIsNeverAsked()
 
 void TestAskUpdateFileDialog::doNotUpdateMovesOnEscapeDismissesAll()
 {
-    for (const QString &name : {"a.pdf", "b.pdf", "c.pdf"})
+    for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
         updatedFile(name)->updateDownload();
 
     press("cancel");   // "Do not update" is about a.pdf alone
