@@ -15,6 +15,8 @@ FreeSpaceWarningDialog::FreeSpaceWarningDialog(QObject *dialogItem, QObject *par
     }
     connect(dialogItem, SIGNAL(cancel()), this, SLOT(onCancel()));
     connect(dialogItem, SIGNAL(tryAgain()), this, SLOT(onTryAgain()));
+    if (dialogItem->metaObject()->indexOfSignal("closed()") != -1)
+        connect(dialogItem, SIGNAL(closed()), this, SLOT(onClosed()));
 }
 
 FreeSpaceWarningDialog::~FreeSpaceWarningDialog() = default;
@@ -91,6 +93,18 @@ void FreeSpaceWarningDialog::onCancel()
     emit cancel();
     if (m_dialog)
         QMetaObject::invokeMethod(m_dialog, "close");
+    if (dropped.cancelled)
+        dropped.cancelled();
+}
+
+// Escape or the close button: the same as Cancel. A close that came with an answer finds
+// nothing waiting, or the dialog open again for the next check.
+void FreeSpaceWarningDialog::onClosed()
+{
+    if (!m_waiting.proceed || (m_dialog && m_dialog->property("visible").toBool()))
+        return;
+    const Check dropped = std::exchange(m_waiting, {});
+    emit cancel();
     if (dropped.cancelled)
         dropped.cancelled();
 }

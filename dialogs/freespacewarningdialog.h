@@ -20,7 +20,7 @@ public:
 
     // Runs `proceed` when the volume of `folder()` has more than `requiredBytes()` free, or when
     // its free space cannot be told. Otherwise opens the dialog: "Try again" checks once more
-    // with the same three, measuring afresh; "Cancel" runs `cancelled` when given. A new check
+    // with the same three, measuring afresh; "Cancel" or closing the dialog runs `cancelled`. A new check
     // replaces one that waits on the dialog.
     void check(std::function<QString()> folder, std::function<qint64()> requiredBytes,
                std::function<void()> proceed, std::function<void()> cancelled = {});
@@ -42,6 +42,7 @@ signals:
 private slots:
     void onCancel();
     void onTryAgain();
+    void onClosed();
 
 private:
     struct Check {

@@ -20,8 +20,9 @@ Item {
     property int opens: 0
     signal cancel()
     signal tryAgain()
+    signal closed()
     function open() { opens += 1; visible = true }
-    function close() { visible = false }
+    function close() { if (visible) { visible = false; closed() } }
 }
 )";
 
@@ -39,6 +40,7 @@ private slots:
     void checksRoom_data();
     void checksRoom();
     void tryAgainMeasuresAfresh();
+    void cancelDropsTheWait_data();
     void cancelDropsTheWait();
     void unavailablePath();
 
@@ -156,14 +158,22 @@ void TestFreeSpaceWarningDialog::tryAgainMeasuresAfresh()
     QCOMPARE(proceeded, 1);
 }
 
+void TestFreeSpaceWarningDialog::cancelDropsTheWait_data()
+{
+    QTest::addColumn<QByteArray>("how");
+    QTest::newRow("cancel") << QByteArray("cancel");
+    QTest::newRow("escape") << QByteArray("close");
+}
+
 void TestFreeSpaceWarningDialog::cancelDropsTheWait()
 {
+    QFETCH(QByteArray, how);
     m_available = 0;
     int proceeded = 0;
     int cancelled = 0;
     QSignalSpy cancelSignal(m_dialog.get(), &FreeSpaceWarningDialog::cancel);
     m_dialog->check({}, [] { return 1; }, [&proceeded] { ++proceeded; }, [&cancelled] { ++cancelled; });
-    press("cancel");
+    press(how.constData());
     QCOMPARE(cancelled, 1);
     QCOMPARE(cancelSignal.count(), 1);
     QVERIFY(!m_item->property("visible").toBool());
