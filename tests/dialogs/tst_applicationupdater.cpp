@@ -6,6 +6,8 @@
 #include <QNetworkAccessManager>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,6 +45,7 @@ private slots:
     void offersByDate();
     void refusesUnencryptedManifest_data();
     void refusesUnencryptedManifest();
+    void refusesDowngradeFromHttps();
     void declineDownloadsNothing_data();
     void declineDownloadsNothing();
     void startsInstaller_data();
@@ -130,9 +133,10 @@ void TestApplicationUpdater::cleanup()
         QFile::remove(m_record.filePath(name));
 }
 
+// An empty path keeps the updater as the test made it.
 void TestApplicationUpdater::check(const QString &manifestPath)
 {
-    if (manifestPath != QLatin1String("/manifest"))
+    if (!manifestPath.isEmpty() && manifestPath != QLatin1String("/manifest"))
         m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url(manifestPath.toStdString())));
     m_updater->setDialog(m_item.get());
     m_updater->checkUpdates(true);
@@ -195,6 +199,34 @@ void TestApplicationUpdater::refusesUnencryptedManifest()
         QCOMPARE(m_server->count("/loop"), ApplicationUpdater::kMaxRedirects + 1);
 
     check(QStringLiteral("/to-manifest"));   // a redirect that stays safe is followed
+    QCOMPARE(opens(), 1);
+}
+
+void TestApplicationUpdater::refusesDowngradeFromHttps()
+{
+    const std::string data = TESTS_SOURCE_DIR "/api/data/";
+    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+    trusting.addCaCertificates(QSslCertificate::fromPath(QString::fromStdString(data + "selfsigned.crt")));
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    LoopbackServer secure(data + "selfsigned.crt", data + "selfsigned.key");
+    const std::string plainManifest = url("/manifest").toStdString();
+    secure.get("/manifest", [this](const httplib::Request &, httplib::Response &res) {
+        res.set_content(m_manifest, "text/plain");
+    });
+    secure.get("/down", [plainManifest](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect(plainManifest, 302);
+    });
+    secure.start();
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + url("/installer") + "\n").toStdString();
+
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/down"));
+    check(QString());
+    QCOMPARE(opens(), 0);
+    QCOMPARE(secure.count("/down"), 1);
+    QCOMPARE(m_server->count("/manifest"), 0);
+
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/manifest"));
+    check(QString());
     QCOMPARE(opens(), 1);
 }
 
