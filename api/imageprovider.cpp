@@ -1,0 +1,16 @@
+#include "imageprovider.h"
+
+#include "api/asyncimageresponse.h"
+
+#include <QUrl>
+
+ImageProvider::ImageProvider(const QString &dataFolder, const QString &placeholderPath)
+    : m_cacheFolder(dataFolder + QStringLiteral("/cache")), m_placeholderPath(placeholderPath)
+{
+}
+
+QQuickImageResponse *ImageProvider::requestImageResponse(const QString &id, const QSize &requestedSize)
+{
+    Q_UNUSED(requestedSize)   // delivered at its own size; the view scales it
+    return new AsyncImageResponse(QUrl(id), m_cacheFolder, m_placeholderPath);
+}

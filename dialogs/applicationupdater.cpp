@@ -1,0 +1,368 @@
+#include "applicationupdater.h"
+
+#include "api/networkreplywrapper.h"
+#include "app/constants.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QTemporaryFile>
+
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+const QString kInstallerArgument = QStringLiteral("/autoupdate");
+
+#ifdef Q_OS_WIN
+const QString kInstallerSuffix = QStringLiteral("_XXXXXX.exe");
+#else
+const QString kInstallerSuffix = QStringLiteral("_XXXXXX");
+#endif
+
+QNetworkRequest plainRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    // Each hop is checked here, whatever the shared manager's own policy.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    return request;
+}
+
+int statusOf(const QNetworkReply *reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+// The absolute target of a redirect reply, or an empty URL when the reply is none.
+QUrl redirectTarget(const QNetworkReply *reply)
+{
+    const int status = statusOf(reply);
+    const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (status < 301 || status > 399 || !target.canConvert<QUrl>() || target.toUrl().isEmpty())
+        return {};
+    return reply->url().resolved(target.toUrl());
+}
+
+// A redirect may not lead from https to anything less.
+bool redirectAllowed(const QUrl &from, const QUrl &to)
+{
+    if (!NetworkReplyWrapper::isSecureEnough(to))
+        return false;
+    return from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0
+        || to.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+QDateTime buildDate()
+{
+    return QDateTime::fromString(Constants::BuildDate, kDateFormat);
+}
+
+void dropReply(QPointer<QNetworkReply> &slot, QObject *receiver)
+{
+    if (QNetworkReply *reply = slot.data()) {
+        slot.clear();
+        reply->disconnect(receiver);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+} // namespace
+
+ApplicationUpdater::ApplicationUpdater(QNetworkAccessManager *manager, const QUrl &manifestUrl, QObject *parent)
+    : QObject(parent), m_manager(manager), m_manifestUrl(manifestUrl)
+{
+}
+
+ApplicationUpdater::~ApplicationUpdater()
+{
+    dropReply(m_checkReply, this);
+    dropDownload();
+}
+
+void ApplicationUpdater::setDialog(QObject *dialog)
+{
+    if (m_dialog || !dialog)
+        return;
+    m_dialog = dialog;
+    connect(dialog, SIGNAL(yes()), this, SLOT(onYesClicked()));
+    connect(dialog, SIGNAL(no()), this, SLOT(onNoClicked()));
+    connect(dialog, SIGNAL(cancel()), this, SLOT(onCancelClicked()));
+}
+
+void ApplicationUpdater::setChecking(bool checking)
+{
+    if (m_checking == checking)
+        return;
+    m_checking = checking;
+    emit checkingChanged();
+}
+
+void ApplicationUpdater::setDownloading(bool downloading)
+{
+    if (m_downloading == downloading)
+        return;
+    m_downloading = downloading;
+    emit downloadingChanged();
+}
+
+void ApplicationUpdater::setProgress(int progress)
+{
+    if (m_progress == progress)
+        return;
+    m_progress = progress;
+    emit progressChanged();
+}
+
+void ApplicationUpdater::setMaxInstallerSize(qint64 bytes)
+{
+    m_maxInstallerSize = bytes > 0 ? bytes : kMaxInstallerSize;
+}
+
+void ApplicationUpdater::checkUpdates(bool notifyNoUpdates)
+{
+    if (m_checking)
+        return;
+    m_notifyNoUpdates = notifyNoUpdates;
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Check updates";
+    m_redirects = 0;
+    if (sendCheck(m_manifestUrl))
+        setChecking(true);
+}
+
+bool ApplicationUpdater::sendCheck(const QUrl &url)
+{
+    if (!m_manager) {
+        qDebug().nospace() << "ERROR: " << "ApplicationUpdater: No network access";
+        return false;
+    }
+    if (!NetworkReplyWrapper::isSecureEnough(url)) {
+        qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Update manifest refused, it would travel unencrypted: "
+                           << url.toString();
+        return false;
+    }
+    QNetworkReply *reply = m_manager->get(plainRequest(url));
+    m_checkReply = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onCheckFinished(reply); });
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64 total) {
+        if (received > kMaxManifestSize || total > kMaxManifestSize)
+            reply->abort();
+    });
+    return true;
+}
+
+void ApplicationUpdater::onCheckFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    m_checkReply.clear();
+    const QUrl next = redirectTarget(reply);
+    if (!next.isEmpty()) {
+        if (++m_redirects > kMaxRedirects)
+            qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Too many redirects for the update manifest";
+        else if (!redirectAllowed(reply->url(), next))
+            qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Update manifest redirect refused: "
+                               << next.toString();
+        else if (sendCheck(next))
+            return;
+        setChecking(false);
+        return;
+    }
+
+    // An error page is no manifest, whatever its lines say.
+    const QByteArray body = reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    qDebug() << QString::fromUtf8(body);
+    readManifest(body, reply->url());
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update version:" << m_version;
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update date:" << m_date;
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update download URL:" << m_downloadUrl;
+
+    if (buildDate() < m_date) {
+        if (!NetworkReplyWrapper::isSecureEnough(m_downloadUrl)) {
+            qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Update download URL refused: "
+                               << m_downloadUrl.toString();
+        } else {
+            qDebug().nospace() << "INFO: " << "ApplicationUpdater: A newer update avialable";
+            invokeDialog("open");
+        }
+    } else if (m_notifyNoUpdates) {
+        qDebug().nospace() << "INFO: " << "ApplicationUpdater: No updates available";
+    }
+    setChecking(false);
+}
+
+void ApplicationUpdater::readManifest(const QByteArray &body, const QUrl &base)
+{
+    QStringList lines = QString::fromUtf8(body).split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = line.trimmed();
+    m_version = lines.value(0);
+    m_date = QDateTime::fromString(lines.value(1), kDateFormat);
+    m_downloadUrl = QUrl(lines.value(2), QUrl::TolerantMode);
+    if (!m_downloadUrl.isEmpty() && m_downloadUrl.isRelative())
+        m_downloadUrl = base.resolved(m_downloadUrl);
+}
+
+void ApplicationUpdater::onYesClicked()
+{
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Application update confirmed";
+    dropDownload();
+    m_file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QLatin1Char('/') + Constants::ApplicationName
+                                              + kInstallerSuffix);
+    m_file->setAutoRemove(false);
+    setDownloadError(QString());
+    m_downloading = true;
+    m_progress = 0;
+    emit progressChanged();
+    emit downloadingChanged();
+    m_redirects = 0;
+    m_tooLarge = false;
+    download(m_downloadUrl);
+}
+
+void ApplicationUpdater::download(const QUrl &url)
+{
+    if (!m_manager || !NetworkReplyWrapper::isSecureEnough(url)) {
+        failDownload(QStringLiteral("address refused: ") + url.toString());
+        return;
+    }
+    QNetworkReply *reply = m_manager->get(plainRequest(url));
+    m_reply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { onDownloadReadyRead(reply); });
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, reply](qint64 received, qint64 total) { onDownloadProgress(reply, received, total); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onDownloadFinished(reply); });
+}
+
+void ApplicationUpdater::onDownloadReadyRead(QNetworkReply *reply)
+{
+    const QByteArray data = reply->readAll();
+    if (!redirectTarget(reply).isEmpty() || !m_file)
+        return;
+    if (!m_file->isOpen() && !m_file->open()) {
+        qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Cannot create the update file: "
+                           << m_file->errorString();
+        reply->abort();
+        return;
+    }
+    if (m_file->size() + data.size() > m_maxInstallerSize) {
+        m_tooLarge = true;
+        reply->abort();
+        return;
+    }
+    if (m_file->write(data) != data.size())
+        reply->abort();
+}
+
+void ApplicationUpdater::onDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total)
+{
+    if (total < 1 || !redirectTarget(reply).isEmpty())
+        return;
+    if (total > m_maxInstallerSize) {
+        m_tooLarge = true;
+        reply->abort();
+        return;
+    }
+    m_progress = int(received * 100 / total);
+    emit progressChanged();
+}
+
+void ApplicationUpdater::onDownloadFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    m_reply.clear();
+    const QUrl next = redirectTarget(reply);
+    if (!next.isEmpty()) {
+        qDebug().nospace() << "INFO: " << "ApplicationUpdater: Download redirect";
+        if (++m_redirects > kMaxRedirects)
+            failDownload(QStringLiteral("too many redirects"));
+        else if (!redirectAllowed(reply->url(), next))
+            failDownload(QStringLiteral("redirect refused: ") + next.toString());
+        else
+            download(next);
+        return;
+    }
+
+    const int status = statusOf(reply);
+    const QString fileName = m_file ? m_file->fileName() : QString();
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Download finished: status:" << status
+                       << "; filename:" << fileName;
+    if (m_tooLarge) {
+        failDownload(QStringLiteral("the installer is larger than %1 bytes").arg(m_maxInstallerSize));
+    } else if (status != 200 || reply->error() != QNetworkReply::NoError) {
+        failDownload(QStringLiteral("status %1, %2").arg(status).arg(reply->errorString()));
+    } else if (!m_file || !m_file->isOpen() || m_file->size() == 0 || !m_file->flush()) {
+        failDownload(QStringLiteral("no installer received"));
+    } else {
+        launchInstaller();
+    }
+}
+
+void ApplicationUpdater::launchInstaller()
+{
+    const QString path = m_file->fileName();
+    m_file->close();
+    m_file.reset();
+    // Still the owner's alone, now runnable.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!QProcess::startDetached(path, {kInstallerArgument})) {
+        qDebug().nospace() << "ERROR: " << "Cannot launch update file: " << path;
+        setDownloadError(tr("The update could not be started."));
+        return;
+    }
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Installer started";
+    emit installerStarted();
+}
+
+void ApplicationUpdater::failDownload(const QString &reason)
+{
+    removeFile();
+    qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Update download failed: " << reason;
+    setDownloadError(tr("The update could not be downloaded."));
+}
+
+void ApplicationUpdater::dropDownload()
+{
+    dropReply(m_reply, this);
+    removeFile();
+}
+
+void ApplicationUpdater::removeFile()
+{
+    // Unopened, the file was never created.
+    if (m_file && m_file->isOpen())
+        m_file->remove();
+    m_file.reset();
+}
+
+void ApplicationUpdater::onNoClicked()
+{
+    invokeDialog("close");
+}
+
+void ApplicationUpdater::onCancelClicked()
+{
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Application update declined";
+    if (m_downloading) {
+        dropDownload();
+        setDownloadError(QString());
+        setDownloading(false);
+    }
+    invokeDialog("close");
+}
+
+void ApplicationUpdater::setDownloadError(const QString &text)
+{
+    if (m_downloadError == text)
+        return;
+    m_downloadError = text;
+    emit downloadErrorChanged();
+}
+
+void ApplicationUpdater::invokeDialog(const char *method)
+{
+    if (m_dialog)
+        QMetaObject::invokeMethod(m_dialog, method);
+}

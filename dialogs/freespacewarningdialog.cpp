@@ -1,0 +1,120 @@
+#include "freespacewarningdialog.h"
+
+#include <QDebug>
+#include <QStorageInfo>
+#include <QVariant>
+
+#include <utility>
+
+FreeSpaceWarningDialog::FreeSpaceWarningDialog(QObject *dialogItem, QObject *parent)
+    : QObject(parent), m_dialog(dialogItem), m_volumeQuery(&FreeSpaceWarningDialog::availableBytes)
+{
+    if (!dialogItem) {
+        qDebug().nospace() << "WARNING: " << "FreeSpaceWarningDialog: No dialog to warn with";
+        return;
+    }
+    connect(dialogItem, SIGNAL(cancel()), this, SLOT(onCancel()));
+    connect(dialogItem, SIGNAL(tryAgain()), this, SLOT(onTryAgain()));
+    if (dialogItem->metaObject()->indexOfSignal("closed()") != -1)
+        connect(dialogItem, SIGNAL(closed()), this, SLOT(onClosed()));
+}
+
+FreeSpaceWarningDialog::~FreeSpaceWarningDialog() = default;
+
+void FreeSpaceWarningDialog::check(std::function<QString()> folder, std::function<qint64()> requiredBytes,
+                                   std::function<void()> proceed, std::function<void()> cancelled)
+{
+    run({std::move(folder), std::move(requiredBytes), std::move(proceed), std::move(cancelled)});
+}
+
+void FreeSpaceWarningDialog::run(const Check &check)
+{
+    m_waiting = {};
+    const qint64 required = check.requiredBytes ? check.requiredBytes() : 0;
+    const qint64 available = m_volumeQuery(check.folder ? check.folder() : QString());
+    // A volume that cannot be measured must not stand in the way of a download.
+    if (available == -1 || available > required) {
+        if (check.proceed)
+            check.proceed();
+        return;
+    }
+    qDebug().nospace() << "WARNING: " << "FreeSpaceWarningDialog: Not enough free space: " << available
+                       << " of " << required << " bytes";
+    if (!m_dialog)
+        return;
+    m_waiting = check;
+    setRequiredSpace(required);
+    setAvailableSpace(available);
+    QMetaObject::invokeMethod(m_dialog, "open");
+}
+
+void FreeSpaceWarningDialog::setRequiredSpace(qint64 bytes)
+{
+    if (m_dialog)
+        m_dialog->setProperty("requiredSpace", formatSize(quint64(qMax<qint64>(bytes, 0))));
+}
+
+void FreeSpaceWarningDialog::setAvailableSpace(qint64 bytes)
+{
+    if (!m_dialog)
+        return;
+    m_dialog->setProperty("pathUnavailable", bytes == -1);
+    if (bytes != -1)
+        m_dialog->setProperty("availableSpace", formatSize(quint64(qMax<qint64>(bytes, 0))));
+}
+
+void FreeSpaceWarningDialog::setVolumeQuery(VolumeQuery query)
+{
+    m_volumeQuery = query ? std::move(query) : VolumeQuery(&FreeSpaceWarningDialog::availableBytes);
+}
+
+qint64 FreeSpaceWarningDialog::availableBytes(const QString &path)
+{
+    const QStorageInfo volume(path);
+    return volume.isValid() && volume.isReady() ? volume.bytesAvailable() : -1;
+}
+
+QString FreeSpaceWarningDialog::formatSize(quint64 bytes)
+{
+    // Whole numbers in the C locale: no grouping, whatever the user's locale.
+    const auto whole = [bytes](double unit) { return QString::number(double(bytes) / unit, 'f', 0); };
+    if (bytes < 1024)
+        return tr("%1 B").arg(QString::number(bytes));
+    if (bytes < 1048576)
+        return tr("%1 kB").arg(whole(1024.0));
+    if (bytes < 1073741824)
+        return tr("%1 MB").arg(whole(1048576.0));
+    return tr("%1 GB").arg(whole(1073741824.0));
+}
+
+void FreeSpaceWarningDialog::onCancel()
+{
+    const Check dropped = std::exchange(m_waiting, {});
+    emit cancel();
+    if (m_dialog)
+        QMetaObject::invokeMethod(m_dialog, "close");
+    if (dropped.cancelled)
+        dropped.cancelled();
+}
+
+// Escape or the close button: the same as Cancel. A close that came with an answer finds
+// nothing waiting, or the dialog open again for the next check.
+void FreeSpaceWarningDialog::onClosed()
+{
+    if (!m_waiting.proceed || (m_dialog && m_dialog->property("visible").toBool()))
+        return;
+    const Check dropped = std::exchange(m_waiting, {});
+    emit cancel();
+    if (dropped.cancelled)
+        dropped.cancelled();
+}
+
+void FreeSpaceWarningDialog::onTryAgain()
+{
+    const Check again = std::exchange(m_waiting, {});
+    if (m_dialog)
+        QMetaObject::invokeMethod(m_dialog, "close");
+    emit tryAgain();
+    if (again.proceed)
+        run(again);
+}
