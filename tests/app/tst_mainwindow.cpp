@@ -1,0 +1,147 @@
+#include "app/mainwindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QQuickView>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QSettings().clear();
+        m_view = std::make_unique<QQuickView>();
+        m_view->setMinimumSize(QSize(820, 440));
+        m_syncAction = std::make_unique<QAction>(QStringLiteral("Download all"));
+        m_window = std::make_unique<MainWindow>(m_view.get(), m_syncAction.get());
+        m_window->setKeepRunningCheck([this] { return m_busy; });
+        m_busy = false;
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_view.reset();
+        m_syncAction.reset();
+    }
+
+    void trayMenuOffersShowSyncAndQuit()
+    {
+        const QList<QAction *> actions = m_window->trayMenu()->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions.at(0)->text(), QStringLiteral("Show application window"));
+        QCOMPARE(actions.at(1), m_syncAction.get());
+        QSignalSpy quit(m_window.get(), &MainWindow::quitRequested);
+        actions.at(2)->trigger();
+        QCOMPARE(quit.count(), 1);
+
+        QVERIFY(!m_window->trayIcon()->isVisible());
+        m_window->setSignedIn(true);
+        QVERIFY(m_window->trayIcon()->isVisible());
+        m_window->setSignedIn(false);
+        QVERIFY(!m_window->trayIcon()->isVisible());
+    }
+
+    void closeHidesToTrayOnlyWhileSignedInAndBusy_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<bool>("hides");
+        QTest::newRow("signed in, downloading") << true << true << true;
+        QTest::newRow("signed in, idle") << true << false << false;
+        QTest::newRow("signed out, downloading") << false << true << false;
+    }
+
+    void closeHidesToTrayOnlyWhileSignedInAndBusy()
+    {
+        QFETCH(bool, signedIn);
+        QFETCH(bool, busy);
+        QFETCH(bool, hides);
+        if (hides && !trayAvailable())
+            QSKIP("no system tray on this display");
+
+        m_window->setSignedIn(signedIn);
+        m_busy = busy;
+        m_window->restore();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+
+        QCloseEvent close;
+        QCoreApplication::sendEvent(m_view.get(), &close);
+        QCOMPARE(close.isAccepted(), !hides);
+        QVERIFY(!m_view->isVisible());
+        // The notice is shown once ever: the flag only goes from true to false.
+        QCOMPARE(QSettings().value("trayBackgroundRunningNotify", true).toBool(), !hides);
+    }
+
+    void raiseBringsHiddenWindowBackInItsState()
+    {
+        m_window->setSignedIn(true);
+        m_view->showMaximized();
+        QTRY_VERIFY(m_view->windowStates() & Qt::WindowMaximized);
+        m_view->hide();
+
+        m_window->raise();
+        QTRY_VERIFY(m_view->isVisible());
+        QVERIFY(m_view->windowStates() & Qt::WindowMaximized);
+    }
+
+    void stateRoundTrip()
+    {
+        const QRect geometry(40, 50, 900, 640);
+        m_view->setGeometry(geometry);
+        m_view->show();
+        QTRY_COMPARE(m_view->geometry(), geometry);
+
+        // A window hidden in the tray is saved like a shown one.
+        m_view->hide();
+        m_window->saveState();
+        QCOMPARE(QSettings().value("maximized").toBool(), false);
+
+        m_view->resize(1000, 800);
+        m_window->restore();
+        QTRY_COMPARE(m_view->geometry(), geometry);
+
+        // Quitting maximized keeps the normal geometry stored before.
+        m_view->showMaximized();
+        QTRY_COMPARE(m_view->windowState(), Qt::WindowMaximized);
+        m_window->saveState();
+        QCOMPARE(QSettings().value("maximized").toBool(), true);
+        QCOMPARE(QSettings().value("geometry").toRect(), geometry);
+    }
+
+    void somethingElseStoredAsGeometryCountsAsAbsent()
+    {
+        QSettings().setValue(QStringLiteral("geometry"), QStringLiteral("40,50,900,640"));
+        m_window->restore();
+        QTRY_COMPARE(m_view->size(), QSize(920, 700));
+    }
+
+private:
+    // The tray host may still be starting beside the display.
+    static bool trayAvailable()
+    {
+        return QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 5000);
+    }
+
+    std::unique_ptr<QQuickView> m_view;
+    std::unique_ptr<QAction> m_syncAction;
+    std::unique_ptr<MainWindow> m_window;
+    bool m_busy = false;
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    qRegisterMetaTypeStreamOperators<QRect>("QRect");
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindow.moc"
