@@ -20,7 +20,14 @@ Item {
     implicitHeight: 44
 
     function showError() {
-        ToolTip.show(errorText, 4000)
+        errorTip.text = errorText
+        errorTip.open()
+    }
+
+    ToolTip {
+        id: errorTip
+        objectName: "errorTip"
+        timeout: 4000
     }
 
     VerticalProgressBar {
