@@ -218,6 +218,7 @@ Row {
 
                 StyledButton {
                     objectName: "checkNowButton"
+                    width: 190
                     height: 28
                     text: app.updater && app.updater.checking ? qsTr("Checking...") : qsTr("Check for updates now")
                     enabled: !!app.updater && !app.updater.checking
@@ -253,6 +254,7 @@ Row {
 
                     StyledButton {
                         objectName: "saveButton"
+                        width: 130
                         height: 34
                         text: qsTr("Save changes")
                         backgroundColor: "#1b8a53"
@@ -264,6 +266,7 @@ Row {
 
                     StyledButton {
                         objectName: "cancelButton"
+                        width: 90
                         height: 34
                         text: qsTr("Cancel")
                         backgroundColor: "#505050"
@@ -276,9 +279,10 @@ Row {
 
                 StyledButton {
                     objectName: "signOutButton"
-                    width: 90
+                    width: 110
                     height: 28
                     leftPadding: 0
+                    rightPadding: 0
                     text: qsTr("Sign out")
                     iconSource: "qrc:///icons/sign_out_red.svg"
                     iconSize: 18
