@@ -21,7 +21,6 @@ Rectangle {
     // The controller may ask for the notice before the library screen is on the stack.
     property bool firstLoginInfoPending: false
 
-    readonly property bool loggedIn: app.remoteAPI.loggedIn
 
     function screenComponent(file) {
         var component = Qt.createComponent(Qt.resolvedUrl(file))
@@ -40,9 +39,17 @@ Rectangle {
         if (!settings)
             return
         if (settings.logoutClicked)
-            settings.logoutClicked.connect(function() { app.doLogout() })
+            settings.logoutClicked.connect(rootWindow.signOut)
         if (settings.goBack)
             settings.goBack.connect(function() { stack.pop() })
+    }
+
+    function signOut() {
+        // The controller's sign-out also clears the library; until it is published, sign out alone.
+        if (typeof app.doLogout === "function")
+            app.doLogout()
+        else
+            app.remoteAPI.doLogout()
     }
 
     function showFirstLoginInfo() {

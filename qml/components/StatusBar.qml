@@ -14,6 +14,7 @@ Rectangle {
     property string text: ""
     // How long the scan notice stays after the scan.
     property int scanNoticeDelay: 2500
+    readonly property bool hidePending: hideTimer.running
 
     states: [
         State { name: "error" },

@@ -93,12 +93,12 @@ Item {
                     Loader {
                         objectName: "tileViewLoader"
                         source: "../modelviews/LibraryTileView.qml"
-                        onLoaded: if (item.hasOwnProperty("model")) item.model = libraryModel
+                        onLoaded: if ("model" in item) item.model = libraryModel
                     }
                     Loader {
                         objectName: "listViewLoader"
                         source: "../modelviews/LibraryListView.qml"
-                        onLoaded: if (item.hasOwnProperty("model")) item.model = libraryModel
+                        onLoaded: if ("model" in item) item.model = libraryModel
                     }
                 }
             }
