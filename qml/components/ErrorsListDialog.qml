@@ -14,6 +14,7 @@ BaseDialog {
     bottomPadding: 0
     leftPadding: 0
     rightPadding: 0
+    titleLeftMargin: 14
 
     signal openDetails(int sourceIndex)
 
@@ -21,7 +22,7 @@ BaseDialog {
         Rectangle {
             // The red block behind the title, rounded on the left only.
             width: 85
-            height: parent.height
+            height: 40
             color: "#d51c1c"
             radius: dialog.radius
             Rectangle {

@@ -28,7 +28,7 @@ BaseDialog {
             wrapMode: Text.WordWrap
             color: "#000000"
             font.family: Theme.systemFontFamily
-            font.pixelSize: 13
+            font.pixelSize: 12
             text: dialog.pathUnavailable
                   ? qsTr("Download path is unavailable. Please check settings and try again.")
                   : qsTr("You are trying to update or download %0 worth of space and you only\nhave %1. Please free up space and try again.")

@@ -113,12 +113,12 @@ Rectangle {
             radius: height / 2
             textRole: "text"
             model: panel.sortEntries
-            currentIndex: {
+            // The sort role announces no change: read it once.
+            Component.onCompleted: {
                 for (var i = 0; i < panel.sortEntries.length; ++i) {
                     if (panel.sortEntries[i].role === String(libraryModel.sortRole))
-                        return i
+                        currentIndex = i
                 }
-                return 0
             }
             onActivated: libraryModel.sortRole = panel.sortEntries[index].role
         }

@@ -18,7 +18,17 @@ BaseDialog {
     signal replace()
 
     // A long file name widens the question instead of hiding it.
-    onTextChanged: width = Math.max(470, question.implicitWidth + 20)
+    onTextChanged: {
+        metrics.text = text
+        // Never wider than the window: beyond that the name is elided.
+        var widest = parent ? Math.max(470, parent.width - 40) : Number.MAX_VALUE
+        width = Math.min(widest, Math.max(470, Math.ceil(metrics.advanceWidth) + 20))
+    }
+
+    TextMetrics {
+        id: metrics
+        font: question.font
+    }
 
     ColumnLayout {
         anchors.fill: parent

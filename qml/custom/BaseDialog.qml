@@ -10,6 +10,7 @@ Dialog {
     property color headerColor: "#232323"
     // Lets a dialog put something behind its title (the errors list's red block).
     property Component headerDecoration: null
+    property real titleLeftMargin: leftPadding + 1
 
     modal: true
     focus: true
@@ -35,13 +36,13 @@ Dialog {
         }
 
         Loader {
-            anchors.fill: parent
+            anchors { left: parent.left; top: parent.top; bottom: parent.bottom }
             sourceComponent: dialog.headerDecoration
         }
 
         Text {
             objectName: "dialogTitle"
-            anchors { left: parent.left; leftMargin: dialog.leftPadding + 1; verticalCenter: parent.verticalCenter }
+            anchors { left: parent.left; leftMargin: dialog.titleLeftMargin; verticalCenter: parent.verticalCenter }
             text: dialog.title
             color: "#eee"
             font.pixelSize: 15

@@ -29,7 +29,8 @@ Button {
     opacity: enabled ? 1 : 0.6
 
     contentItem: Item {
-        implicitWidth: row.implicitWidth
+        // From the parts' natural sizes: the label's own width follows the button's.
+        implicitWidth: (label.visible ? label.implicitWidth : 0) + (icon.visible ? icon.width : 0) + row.spacing
         implicitHeight: row.implicitHeight
 
         Row {

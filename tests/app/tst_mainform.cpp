@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <dlfcn.h>
+
 using QmlItems::click;
 
 class TestMainForm : public QObject
@@ -286,38 +288,51 @@ private slots:
 
     void errorsList()
     {
-        const int earlier = m_app.errorsListModel()->rowCount();
-        m_app.errorsListModel()->addError(LibraryErrorType::DownloadError, QStringLiteral("Bestiary"), 0);
-        m_app.errorsListModel()->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
-        m_app.errorsListModel()->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), -1);
+        // Entries are kept per product: one entry without a product at most.
+        ErrorsListModel *model = m_app.errorsListModel();
+        model->addError(LibraryErrorType::DownloadError, QStringLiteral("Bestiary"), 100);
+        model->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), 101);
+        model->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
         QObject *d = dialog("errorsListDialog");
         QMetaObject::invokeMethod(root(), "showErrorsListDialog");
         QTRY_VERIFY(d->property("opened").toBool());
 
         auto *list = QmlItems::findItem(d, QStringLiteral("errorsList"));
-        QTRY_COMPARE(list->property("count").toInt(), earlier + 3);
-        QStringList first, second;
-        QList<QQuickItem *> rows = list->property("contentItem").value<QQuickItem *>()->childItems();
-        rows.erase(std::remove_if(rows.begin(), rows.end(), [](QQuickItem *row) {
-                       return !QmlItems::find(row, QStringLiteral("errorFirstText"));
-                   }), rows.end());
-        std::sort(rows.begin(), rows.end(), [](QQuickItem *a, QQuickItem *b) { return a->y() < b->y(); });
-        rows = rows.mid(earlier);
-        for (QQuickItem *row : rows) {
-            first << QmlItems::find(row, QStringLiteral("errorFirstText"))->property("text").toString();
-            auto *secondText = QmlItems::findItem(row, QStringLiteral("errorSecondText"));
-            second << (secondText->isVisible() ? secondText->property("text").toString() : QStringLiteral("<hidden>"));
+        QTRY_COMPARE(list->property("count").toInt(), model->rowCount());
+        QMap<QString, QString> texts;
+        QMap<QString, QQuickItem *> rows;
+        // The list lays out its rows once the opened dialog has its size.
+        QTRY_COMPARE(list->property("contentItem").value<QQuickItem *>()->childItems().size() >= model->rowCount(), true);
+        for (QQuickItem *row : list->property("contentItem").value<QQuickItem *>()->childItems()) {
+            QObject *first = QmlItems::find(row, QStringLiteral("errorFirstText"));
+            if (!first)
+                continue;
+            auto *second = QmlItems::findItem(row, QStringLiteral("errorSecondText"));
+            texts.insert(first->property("text").toString(),
+                         second->isVisible() ? second->property("text").toString() : QStringLiteral("<hidden>"));
+            rows.insert(first->property("text").toString(), row);
         }
-        QCOMPARE(first, (QStringList{"Files failed to download: ",
-                                     "Error refreshing library. Please check your internet connection.",
-                                     "Disk gone"}));
-        QCOMPARE(second, (QStringList{"Bestiary", "", "<hidden>"}));
+        const QString refresh = QStringLiteral("Error refreshing library. Please check your internet connection.");
+        QCOMPARE(texts.value(QStringLiteral("Files failed to download: ")), QStringLiteral("Bestiary"));
+        QCOMPARE(texts.value(QStringLiteral("Disk gone")), QStringLiteral("<hidden>"));
+        QVERIFY(texts.contains(refresh));
+        QCOMPARE(texts.value(refresh), QString());
 
         // Only entries that point at a product can be clicked.
-        QVERIFY(click(rows.at(1)));
+        QVERIFY(click(rows.value(refresh)));
         QVERIFY(d->property("opened").toBool());
-        QVERIFY(click(rows.at(0)));
+        QVERIFY(click(rows.value(QStringLiteral("Files failed to download: "))));
         QTRY_VERIFY(!d->property("visible").toBool());
+    }
+
+    void cleanupTestCase()
+    {
+        // Mesa unloads its driver with the last GL context; kept loaded, the leak checker can
+        // still tell the driver's own one-time allocations apart from ours.
+        for (const char *driver : {"swrast_dri.so", "kms_swrast_dri.so"}) {
+            const QByteArray path = QByteArrayLiteral("/usr/lib/x86_64-linux-gnu/dri/") + driver;
+            dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        }
     }
 
     // Last: it leaves the window signed out.

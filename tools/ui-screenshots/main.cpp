@@ -226,7 +226,7 @@ int main(int argc, char *argv[])
              errors->addError(LibraryErrorType::UpdateFileError, QStringLiteral("Lanterns of the Low Road"), 1);
              errors->addError(LibraryErrorType::DeleteFileError, QStringLiteral("Mapping the Glass Coast"), 2);
              errors->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
-             errors->addError(LibraryErrorType::GeneralError, QStringLiteral("The library folder could not be read."), -1);
+             errors->addError(LibraryErrorType::GeneralError, QStringLiteral("The library folder could not be read."), 3);
              s.open(s.dialog("errorsListDialog"));
          }},
     };

@@ -49,6 +49,8 @@ inline bool click(QQuickItem *item)
 {
     if (!item || !item->window() || !item->isVisible())
         return false;
+    // Two quick clicks in a row would otherwise count as a double click, which buttons ignore.
+    QTest::lastMouseTimestamp += QTest::mouseDoubleClickInterval + 1;
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     return true;
