@@ -1,4 +1,4 @@
-#include "libraryfixtures.h"
+#include "../library/libraryfixtures.h"
 #include "testservices.h"
 
 #include "app/settings.h"
@@ -92,15 +92,22 @@ private:
         return root;
     }
 
-    QQuickItem *delegateAt(int row) const
+    // Delegates hang from the view's content item by visual parent only.
+    static QQuickItem *delegateIn(QQuickItem *parent, int row)
     {
-        const auto items = m_view->rootObject()->findChildren<QQuickItem *>();
-        for (QQuickItem *item : items) {
-            if (item->property("rowIndex").toInt() == row && item->property("filesModel").isValid()
-                && item->isVisible())
+        const auto children = parent->childItems();
+        for (QQuickItem *item : children) {
+            if (item->property("rowIndex").toInt() == row && item->property("filesModel").isValid() && item->isVisible())
                 return item;
+            if (QQuickItem *found = delegateIn(item, row))
+                return found;
         }
         return nullptr;
+    }
+
+    QQuickItem *delegateAt(int row) const
+    {
+        return m_view->rootObject() ? delegateIn(m_view->rootObject(), row) : nullptr;
     }
 
     void click(QQuickItem *item)

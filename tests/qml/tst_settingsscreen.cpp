@@ -71,7 +71,7 @@ private slots:
         m_view->setResizeMode(QQuickView::SizeRootObjectToView);
         m_view->resize(1000, 900);
         m_view->setSource(QUrl::fromLocalFile(QStringLiteral(TESTS_SOURCE_DIR "/../qml/screens/SettingsWindow.qml")));
-        QVERIFY2(m_view->errors().isEmpty(), qPrintable(QDebug::toString(m_view->errors())));
+        QVERIFY2(m_view->errors().isEmpty(), qPrintable(m_view->errors().value(0).toString()));
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
     }
