@@ -3,7 +3,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps demo test bench build build-tests clean
+.PHONY: all deps demo test bench build build-tests clean screenshots
 
 all: build
 
@@ -24,6 +24,10 @@ build-tests: deps $(TEST_BUILD)/build.ninja
 
 demo: build
 	bash scripts/demo $(BUILD)
+
+screenshots: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target ui-screenshots -j $(JOBS)
+	bash scripts/screenshots $(BUILD)
 
 test: build-tests
 	bash scripts/run-tests $(TEST_BUILD)

@@ -25,7 +25,10 @@ QtObject {
 
     readonly property string mainFontFamily: "Montserrat"
     readonly property string titleFontFamily: "Josefin Sans"
-    readonly property string systemFontFamily: "Verdana"
+    // The look was drawn with two Windows faces; DejaVu Sans (fonts-dejavu-core) has Verdana's
+    // wide, open metrics and stands in for both on every platform.
+    readonly property string systemFontFamily: "DejaVu Sans"
+    readonly property string plainFontFamily: "DejaVu Sans"
 
     readonly property int smallFontSize: 12
     readonly property int normalFontSize: 14

@@ -1,0 +1,63 @@
+import QtQuick 2.13
+import QtQuick.Controls 2.13
+import QtQuick.Layouts 1.13
+import "../theme"
+import "../custom"
+
+BaseDialog {
+    id: dialog
+    title: qsTr("Delete File?")
+    width: 360
+    height: 160
+
+    onAboutToShow: dontShowBox.checked = !app.settings.showDeleteConfirmation
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 8
+
+        Text {
+            Layout.fillWidth: true
+            text: qsTr("Are you sure you want to delete this file?")
+            color: "#000000"
+            font.family: Theme.systemFontFamily
+            font.pixelSize: 14
+            wrapMode: Text.WordWrap
+        }
+
+        CustomCheckbox {
+            id: dontShowBox
+            objectName: "dontShowBox"
+            text: qsTr("Don't show me this warning again")
+            textColor: "#000000"
+            checked: !app.settings.showDeleteConfirmation
+        }
+
+        Item { Layout.fillHeight: true }
+
+        RowLayout {
+            spacing: 10
+            StyledButton {
+                id: deleteButton
+                objectName: "deleteButton"
+                Layout.preferredWidth: 86
+                Layout.preferredHeight: 34
+                backgroundColor: "#d51c1c"
+                text: qsTr("DELETE")
+                focus: true
+                onClicked: {
+                    app.settings.showDeleteConfirmation = !dontShowBox.checked
+                    dialog.accept()
+                }
+            }
+            StyledButton {
+                objectName: "cancelButton"
+                Layout.preferredWidth: 86
+                Layout.preferredHeight: 34
+                backgroundColor: "#898989"
+                text: qsTr("Cancel")
+                onClicked: dialog.reject()
+            }
+        }
+    }
+}

@@ -1,0 +1,111 @@
+import QtQuick 2.13
+import "../theme"
+import "../custom"
+
+Rectangle {
+    id: panel
+    color: "#232323"
+    implicitHeight: 48
+
+    signal settingsClicked()
+    signal logOutClicked()
+    signal aboutClicked()
+
+    // How long "Complete" stays after a refresh.
+    property int completeDuration: 3000
+    readonly property bool refreshing: app.remoteAPI.isRefreshing
+    readonly property bool completeShown: completeTimer.running
+
+    Timer {
+        id: completeTimer
+        objectName: "completeTimer"
+        interval: panel.completeDuration
+    }
+
+    Connections {
+        target: app.remoteAPI
+        function onIsRefreshingChanged() {
+            if (!app.remoteAPI.isRefreshing)
+                completeTimer.restart()
+        }
+    }
+
+    Image {
+        id: logo
+        anchors { left: parent.left; leftMargin: 10; verticalCenter: parent.verticalCenter }
+        source: "qrc:///logos/qen-logo-white.png"
+        height: 23
+        fillMode: Image.PreserveAspectFit
+        width: implicitHeight > 0 ? Math.round(height * implicitWidth / implicitHeight) : 0
+        mipmap: true
+    }
+
+    Text {
+        objectName: "greeting"
+        anchors { left: logo.right; leftMargin: 16; right: buttons.left; rightMargin: 10; verticalCenter: parent.verticalCenter }
+        text: app.remoteAPI.nameSurname !== "" ? qsTr("Welcome, ") + app.remoteAPI.nameSurname + "!" : ""
+        color: "#fff"
+        font.family: Theme.systemFontFamily
+        font.pixelSize: 18
+        elide: Text.ElideRight
+    }
+
+    Row {
+        id: buttons
+        anchors { right: parent.right; rightMargin: 10; verticalCenter: parent.verticalCenter }
+        spacing: 8
+
+        StyledButton {
+            id: refreshButton
+            objectName: "refreshButton"
+            width: 150
+            height: 28
+            backgroundColor: "transparent"
+            backgroundPressedColor: "transparent"
+            iconRight: false
+            iconSize: 12
+            textColor: "#fff"
+            text: panel.completeShown ? qsTr("Complete")
+                : (panel.refreshing ? qsTr("Checking...") : qsTr("Sync library data"))
+            iconSource: panel.completeShown ? "qrc:///icons/icon-sync.svg" : "qrc:///icons/refresh_blue.svg"
+            rotateIcon: panel.refreshing
+            enabled: !panel.refreshing && !app.isSyncing && !panel.completeShown
+            onClicked: app.remoteAPI.refreshLibrary()
+        }
+
+        StyledButton {
+            objectName: "syncButton"
+            height: 28
+            text: app.syncAction.text
+            iconSource: "qrc:///icons/download_white.svg"
+            backgroundColor: "#1771e0"
+            onClicked: app.syncAction.trigger()
+        }
+
+        StyledButton {
+            objectName: "aboutButton"
+            width: 28
+            height: 28
+            leftPadding: 0
+            rightPadding: 0
+            iconSize: 16
+            iconSource: "qrc:///icons/info_white.svg"
+            backgroundColor: "#141414"
+            onClicked: panel.aboutClicked()
+            StyledToolTip { text: qsTr("About"); active: parent.hovered }
+        }
+
+        StyledButton {
+            objectName: "settingsButton"
+            width: 28
+            height: 28
+            leftPadding: 0
+            rightPadding: 0
+            iconSize: 16
+            iconSource: "qrc:///icons/cog_white.svg"
+            backgroundColor: "#141414"
+            onClicked: panel.settingsClicked()
+            StyledToolTip { text: qsTr("Settings"); active: parent.hovered }
+        }
+    }
+}

@@ -1,0 +1,49 @@
+import QtQuick 2.13
+import QtQuick.Controls 2.13
+import "../theme"
+import "../custom"
+
+// The library's live search: every change goes straight to the model, so the field itself
+// does nothing that costs more than drawing a character.
+TextField {
+    id: field
+
+    property real radius: height / 2
+
+    implicitWidth: 120
+    implicitHeight: 28
+    leftPadding: 12
+    rightPadding: clearIcon.visible ? 26 : 12
+    topPadding: 0
+    bottomPadding: 0
+    verticalAlignment: TextInput.AlignVCenter
+    selectByMouse: true
+    placeholderText: qsTr("Search...")
+    placeholderTextColor: "#8a8a8a"
+    color: Theme.mainTextColor
+    font.pixelSize: 12
+    font.family: Theme.systemFontFamily
+
+    background: Rectangle {
+        radius: field.radius
+        color: "#fff"
+        border.color: field.activeFocus ? Theme.downloadBackground : "#d0d0d0"
+    }
+
+    Keys.onEscapePressed: text = ""
+
+    SvgImageHDPI {
+        id: clearIcon
+        anchors { right: parent.right; rightMargin: 10; verticalCenter: parent.verticalCenter }
+        width: 8
+        height: 8
+        visible: field.text !== ""
+        source: "qrc:///icons/close_black.svg"
+
+        MouseArea {
+            anchors { fill: parent; margins: -6 }
+            cursorShape: Qt.PointingHandCursor
+            onClicked: field.text = ""
+        }
+    }
+}

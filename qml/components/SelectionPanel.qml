@@ -1,0 +1,48 @@
+import QtQuick 2.13
+import "../theme"
+import "../custom"
+
+Rectangle {
+    color: "#E1E1E1"
+    implicitHeight: 45
+
+    Row {
+        anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        spacing: 8
+
+        StyledButton {
+            objectName: "downloadSelectedButton"
+            height: 28
+            text: qsTr("Download Selected")
+            iconSource: "qrc:///icons/download_white.svg"
+            backgroundColor: "#1771e0"
+            onClicked: app.downloadSelected()
+        }
+
+        StyledButton {
+            objectName: "selectionToggleButton"
+            width: 85
+            height: 28
+            backgroundColor: "#111"
+            text: libraryModel.isAllFilteredSelected ? qsTr("Unselect All") : qsTr("Select All")
+            onClicked: {
+                if (libraryModel.isAllFilteredSelected)
+                    app.onlineLibrary.deselectAll()
+                else
+                    app.onlineLibrary.selectAll()
+            }
+        }
+
+        StyledButton {
+            objectName: "cancelSelectionButton"
+            width: 60
+            height: 28
+            backgroundColor: "#d51c1c"
+            text: qsTr("Cancel")
+            onClicked: {
+                app.onlineLibrary.deselectAll()
+                app.isInSelectionMode = false
+            }
+        }
+    }
+}

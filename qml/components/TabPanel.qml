@@ -1,0 +1,140 @@
+import QtQuick 2.13
+import LibraryFilterType 1.0
+import "../theme"
+import "../custom"
+
+Rectangle {
+    id: panel
+    color: "#E1E1E1"
+    implicitHeight: 45
+
+    signal activateTileView()
+    signal activateListView()
+
+    property int selectedIndex: 0
+    // "Has Updates" calls for attention until it is clicked after it last appeared.
+    property bool updatesClickedSinceShown: false
+    readonly property bool updatesAvailable: app.onlineLibrary.anyItemUpdateAvailable
+
+    readonly property var filters: [
+        { name: "filterAll", text: qsTr("All"), width: 50, filter: LibraryFilter.ALL },
+        { name: "filterDownloaded", text: qsTr("Downloaded"), width: 88, filter: LibraryFilter.DOWNLOADED },
+        { name: "filterNotDownloaded", text: qsTr("Not Downloaded"), width: 112, filter: LibraryFilter.NOT_DOWNLOADED },
+        { name: "filterHasUpdates", text: qsTr("Has Updates"), width: 90, filter: LibraryFilter.UPDATE_AVAILABLE }
+    ]
+    readonly property var sortEntries: [
+        { text: qsTr("New to Old"), role: "purchasedNewest" },
+        { text: qsTr("Old to New"), role: "purchasedOldest" },
+        { text: qsTr("Title A-Z"), role: "titleAZ" },
+        { text: qsTr("Title Z-A"), role: "titleZA" },
+        { text: qsTr("Publisher A-Z"), role: "publisherAZ" },
+        { text: qsTr("Publisher Z-A"), role: "publisherZA" },
+        { text: qsTr("Rule System A-Z"), role: "ruleSystemAZ" },
+        { text: qsTr("Rule System Z-A"), role: "ruleSystemZA" }
+    ]
+
+    function selectFilter(index) {
+        selectedIndex = index
+        if (index === 3)
+            updatesClickedSinceShown = true
+        libraryModel.filter = filters[index].filter
+    }
+
+    function filterState(index) {
+        if (index === selectedIndex)
+            return "selected"
+        if (index === 3 && !updatesClickedSinceShown)
+            return "blueglow"
+        return "notselected"
+    }
+
+    onUpdatesAvailableChanged: if (updatesAvailable) updatesClickedSinceShown = false
+
+    Connections {
+        target: downloadManager
+        // Once the last update is fetched the "Has Updates" list is empty: go back to everything.
+        function onDownloadsRemainChanged() {
+            if (panel.selectedIndex === 3 && !app.onlineLibrary.anyItemUpdateAvailable && libraryModel.size() === 0) {
+                app.onlineLibrary.deselectAll()
+                app.isInSelectionMode = false
+                panel.selectFilter(0)
+            }
+        }
+    }
+
+    Row {
+        anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        spacing: 5
+
+        Repeater {
+            model: panel.filters.length
+            ToggleButton {
+                objectName: panel.filters[index].name
+                width: panel.filters[index].width
+                height: 30
+                leftPadding: 4
+                rightPadding: 4
+                text: panel.filters[index].text
+                visible: index !== 3 || panel.updatesAvailable
+                state: panel.filterState(index)
+                onClicked: panel.selectFilter(index)
+            }
+        }
+    }
+
+    Row {
+        anchors { right: parent.right; rightMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        spacing: 8
+
+        ListTileToggle {
+            objectName: "viewToggle"
+            width: 60
+            height: 28
+            leftActive: false
+            onLeftClicked: panel.activateTileView()
+            onRightClicked: panel.activateListView()
+        }
+
+        StyledButton {
+            objectName: "selectAllButton"
+            width: 80
+            height: 28
+            radius: height / 2
+            backgroundColor: "#111"
+            text: qsTr("Select all")
+            onClicked: app.onlineLibrary.selectAll()
+        }
+
+        RoundedComboBox {
+            id: sortBox
+            objectName: "sortBox"
+            width: 120
+            height: 28
+            radius: height / 2
+            textRole: "text"
+            model: panel.sortEntries
+            // The sort role announces no change: read it once.
+            Component.onCompleted: {
+                for (var i = 0; i < panel.sortEntries.length; ++i) {
+                    if (panel.sortEntries[i].role === String(libraryModel.sortRole))
+                        currentIndex = i
+                }
+            }
+            onActivated: libraryModel.sortRole = panel.sortEntries[index].role
+        }
+
+        Loader {
+            id: searchField
+            objectName: "searchFieldLoader"
+            width: 120
+            height: 28
+            source: "SearchTextField.qml"
+        }
+
+        Connections {
+            target: searchField.item
+            ignoreUnknownSignals: true
+            function onTextChanged() { libraryModel.filterString = searchField.item.text }
+        }
+    }
+}

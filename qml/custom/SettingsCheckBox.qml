@@ -1,0 +1,8 @@
+import QtQuick 2.13
+import "../theme"
+
+CustomCheckbox {
+    checkedSource: "qrc:///icons/settings/checkbox_checked.svg"
+    uncheckedSource: "qrc:///icons/settings/checkbox_unchecked.svg"
+    fontFamily: Theme.mainFontFamily
+}

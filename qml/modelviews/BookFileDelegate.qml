@@ -1,0 +1,142 @@
+import QtQuick 2.13
+import LibraryModelData 1.0
+import "../theme"
+import "../custom"
+
+// One file of a product: a card that opens the file, and a round button whose action
+// follows the file's status.
+Item {
+    id: fileRow
+
+    property string serverFileName: ""
+    property int fileStatus: LibraryFile.Remote
+    property real downloadProgress: 0
+    property QtObject fileObject: null
+
+    readonly property bool canOpen: fileStatus === LibraryFile.Downloaded || fileStatus === LibraryFile.Local
+                                    || fileStatus === LibraryFile.UpdateAvailable
+    readonly property bool busy: fileStatus === LibraryFile.Downloading || fileStatus === LibraryFile.Queued
+    // "delete", "download", "refresh", "cancel" or "retry"
+    readonly property string action: {
+        switch (fileStatus) {
+        case LibraryFile.Downloaded:
+        case LibraryFile.Local:
+            return "delete"
+        case LibraryFile.UpdateAvailable:
+            return "refresh"
+        case LibraryFile.Downloading:
+        case LibraryFile.Queued:
+        case LibraryFile.DownloadPaused:
+            return "cancel"
+        case LibraryFile.DownloadError:
+            return "retry"
+        default:
+            return "download"
+        }
+    }
+
+    implicitHeight: 72
+
+    function runAction() {
+        switch (action) {
+        case "delete":
+            fileObject.askAndDeleteFile()
+            break
+        case "refresh":
+            fileObject.updateDownload()
+            break
+        case "cancel":
+            fileObject.cancelDownload()
+            break
+        default:
+            fileObject.startDownload()
+        }
+    }
+
+    Rectangle {
+        id: card
+        objectName: "card"
+        anchors { left: parent.left; right: actionButton.left; rightMargin: 12
+                  verticalCenter: parent.verticalCenter }
+        height: 52
+        radius: 6
+        color: fileRow.canOpen || fileRow.busy ? "#ebebeb" : "#919191"
+        clip: true
+
+        Rectangle {
+            objectName: "progressFill"
+            anchors { left: parent.left; top: parent.top; bottom: parent.bottom }
+            radius: parent.radius
+            width: parent.width * Math.max(0, Math.min(1, fileRow.downloadProgress))
+            color: "#1771e0"
+            visible: fileRow.action === "download" || fileRow.action === "cancel" || fileRow.action === "refresh"
+        }
+
+        SvgImageHDPI {
+            id: eye
+            anchors { left: parent.left; leftMargin: 16; verticalCenter: parent.verticalCenter }
+            width: 20
+            height: 20
+            rotate: fileRow.busy
+            source: fileRow.busy ? "qrc:///icons/loading_black.svg"
+                  : fileRow.canOpen ? "qrc:///icons/eye_black.svg" : "qrc:///icons/eye_slash_black.svg"
+        }
+
+        Text {
+            anchors { left: eye.right; leftMargin: 14; right: parent.right; rightMargin: 14
+                      verticalCenter: parent.verticalCenter }
+            text: fileRow.serverFileName
+            elide: Text.ElideMiddle
+            color: Theme.mainTextColor
+            font.family: Theme.systemFontFamily
+            font.pixelSize: 14
+        }
+
+        MouseArea {
+            anchors.fill: parent
+            enabled: fileRow.canOpen
+            cursorShape: fileRow.canOpen ? Qt.PointingHandCursor : Qt.ArrowCursor
+            onClicked: fileRow.fileObject.openInDefaultViewer()
+        }
+    }
+
+    Rectangle {
+        id: actionButton
+        objectName: "actionButton"
+        anchors { right: parent.right; verticalCenter: parent.verticalCenter }
+        width: 44
+        height: 44
+        radius: width / 2
+        color: {
+            var base = fileRow.action === "delete" || fileRow.action === "cancel" ? Theme.deleteRedBackground
+                     : fileRow.action === "retry" ? "#fff" : Theme.downloadBackground
+            return actionMouse.pressed ? Qt.darker(base, 1.2) : base
+        }
+        Behavior on color { ColorAnimation { duration: 200 } }
+
+        SvgImageHDPI {
+            anchors.centerIn: parent
+            width: 20
+            height: 20
+            source: {
+                switch (fileRow.action) {
+                case "delete":
+                    return "qrc:///icons/trash_white.svg"
+                case "cancel":
+                    return "qrc:///icons/close_white.svg"
+                case "retry":
+                    return "qrc:///icons/redo_blue.svg"
+                default:
+                    return "qrc:///icons/download_white.svg"
+                }
+            }
+        }
+
+        MouseArea {
+            id: actionMouse
+            anchors.fill: parent
+            cursorShape: Qt.PointingHandCursor
+            onClicked: fileRow.runAction()
+        }
+    }
+}

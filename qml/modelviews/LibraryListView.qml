@@ -1,0 +1,37 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.13
+
+// The library as a list of rows.
+ListView {
+    id: view
+
+    clip: true
+    boundsBehavior: Flickable.StopAtBounds
+    cacheBuffer: 400
+    reuseItems: true
+    topMargin: 6
+    bottomMargin: 6
+
+    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+
+    function showDetails(row) {
+        if (typeof rootWindow !== "undefined" && rootWindow && rootWindow.openBookDetails)
+            rootWindow.openBookDetails(row)
+    }
+
+    delegate: LibraryRowDelegate {
+        width: view.width - 12
+        rowIndex: index
+        title: model.title
+        publisher: model.publisher
+        ruleSystem: model.ruleSystem
+        thumbURL: model.thumbURL
+        selectedForSync: model.selectedForSync
+        filesModel: model.filesModel
+        libraryItem: model.libraryItemObject
+        selectionMode: app.isInSelectionMode
+
+        onSelectionToggled: model.selectedForSync = selected
+        onDetailsRequested: view.showDetails(rowIndex)
+    }
+}

@@ -1,0 +1,239 @@
+import QtQuick 2.13
+import QtQuick.Controls 2.13
+import "../theme"
+import "../custom"
+import "../components"
+
+// One product as a tile of the library grid: the cover with the title strip and two detail lines.
+Item {
+    id: tile
+
+    property int rowIndex: -1
+    property string title: ""
+    property string publisher: ""
+    property string ruleSystem: ""
+    property string thumbURL: ""
+    property string coverURL: ""
+    property bool selectedForSync: false
+    property QtObject filesModel: null
+    property QtObject libraryItem: null
+
+    property bool selectionMode: false
+    // True while no product of the library is selected.
+    property bool noneSelected: true
+
+    signal selectionToggled(bool selected)
+    signal detailsRequested()
+
+    readonly property string tileState: {
+        if (!filesModel)
+            return "initial"
+        if (filesModel.anyFileIsErrored)
+            return "error"
+        if (filesModel.anyFileIsDownloading)
+            return "downloading"
+        if (filesModel.anyFileUpdateAvailable)
+            return "refresh"
+        return "initial"
+    }
+    readonly property bool pictureDownloaded: filesModel !== null
+                                              && (filesModel.anyFilesDownloaded || filesModel.anyFileUpdateAvailable)
+
+    function openOrShowDetails() {
+        if (filesModel && filesModel.oneFileDownloaded && !filesModel.anyFileIsErrored)
+            libraryItem.openOneFile()
+        else
+            detailsRequested()
+    }
+
+    function clickTile() {
+        if (noneSelected)
+            openOrShowDetails()
+        else
+            selectionToggled(!selectedForSync)
+    }
+
+    function clickText() {
+        if (noneSelected)
+            detailsRequested()
+        else
+            selectionToggled(!selectedForSync)
+    }
+
+    function clickAction() {
+        if (selectionMode) {
+            selectionToggled(!selectedForSync)
+            return
+        }
+        switch (tileState) {
+        case "initial":
+            libraryItem.downloadAllFiles()
+            break
+        case "refresh":
+            libraryItem.updateAllFiles()
+            break
+        case "error":
+            ToolTip.show(filesModel ? filesModel.lastError : "", 4000)
+            break
+        default:
+            detailsRequested()
+        }
+    }
+
+    Rectangle {
+        id: card
+        objectName: "card"
+        anchors { fill: parent; margins: 7 }
+        radius: 9
+        color: "#2e2e2e"
+        clip: true
+
+        MouseArea {
+            objectName: "tileArea"
+            anchors.fill: parent
+            cursorShape: Qt.PointingHandCursor
+            onClicked: tile.clickTile()
+        }
+
+        Item {
+            id: picture
+            anchors { left: parent.left; right: parent.right; top: parent.top; bottom: strip.top }
+            layer.enabled: !tile.pictureDownloaded
+            layer.effect: FadedPictureEffect {}
+
+            Image {
+                anchors.fill: parent
+                fillMode: Image.PreserveAspectCrop
+                asynchronous: true
+                sourceSize.width: 120
+                visible: cover.status !== Image.Ready
+                source: tile.thumbURL !== "" ? "image://title/" + tile.thumbURL : ""
+            }
+
+            Image {
+                id: cover
+                anchors.fill: parent
+                fillMode: Image.PreserveAspectCrop
+                asynchronous: true
+                sourceSize.width: 460
+                source: tile.coverURL !== "" ? "image://title/" + tile.coverURL : ""
+            }
+        }
+
+        Rectangle {
+            objectName: "tileProgress"
+            anchors { left: parent.left; right: parent.right; bottom: strip.top }
+            height: 10
+            color: "#99000000"
+            visible: tile.filesModel !== null && tile.filesModel.anyFileIsDownloading
+
+            Rectangle {
+                anchors { left: parent.left; top: parent.top; bottom: parent.bottom }
+                width: parent.width * (tile.filesModel ? tile.filesModel.totalDownloadProgress : 0)
+                color: Theme.downloadBackground
+            }
+        }
+
+        Rectangle {
+            id: actionButton
+            objectName: "actionButton"
+            anchors.centerIn: picture
+            width: 45
+            height: 45
+            radius: width / 2
+            visible: tile.filesModel !== null
+                     && (!tile.filesModel.anyFilesDownloaded || tile.filesModel.anyFileUpdateAvailable)
+            color: tile.tileState === "error" ? Theme.deleteRedBackground
+                 : tile.tileState === "downloading" ? "#555" : Theme.downloadBackground
+            Behavior on color { ColorAnimation { duration: 200 } }
+
+            SvgImageHDPI {
+                anchors.centerIn: parent
+                width: 20
+                height: 20
+                rotate: tile.tileState === "downloading"
+                source: tile.tileState === "error" ? "qrc:///icons/exclamation-triangle_white.svg"
+                      : tile.tileState === "downloading" ? "qrc:///icons/loading_white.svg"
+                      : "qrc:///icons/download_white.svg"
+            }
+
+            MouseArea {
+                anchors.fill: parent
+                cursorShape: Qt.PointingHandCursor
+                onClicked: tile.clickAction()
+            }
+        }
+
+        Rectangle {
+            id: strip
+            anchors { left: parent.left; right: parent.right; bottom: info.top }
+            height: 26
+            color: "#cf252b"
+
+            Text {
+                anchors { fill: parent; leftMargin: 8; rightMargin: 8 }
+                verticalAlignment: Text.AlignVCenter
+                text: tile.title
+                color: "#fff"
+                elide: Text.ElideRight
+                font.family: Theme.mainFontFamily
+                font.weight: Font.DemiBold
+                font.pixelSize: 13
+
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: tile.clickText()
+                }
+            }
+        }
+
+        Column {
+            id: info
+            anchors { left: parent.left; right: parent.right; bottom: parent.bottom
+                      leftMargin: 8; rightMargin: 8 }
+            topPadding: 5
+            bottomPadding: 6
+            spacing: 2
+
+            Repeater {
+                model: [qsTr("Publisher: "), qsTr("Rule System: ")]
+                Text {
+                    width: info.width - 16
+                    text: modelData + "<font color=\"#ff7676\">" + escaped(index === 0 ? tile.publisher : tile.ruleSystem) + "</font>"
+                    textFormat: Text.StyledText
+                    color: "#fff"
+                    elide: Text.ElideRight
+                    font.family: Theme.mainFontFamily
+                    font.weight: Font.DemiBold
+                    font.pixelSize: 11
+
+                    function escaped(s) {
+                        return s.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+                    }
+
+                    MouseArea {
+                        anchors.fill: parent
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: tile.clickText()
+                    }
+                }
+            }
+        }
+
+        Rectangle {
+            anchors.fill: parent
+            radius: parent.radius
+            color: "#333"
+            opacity: 0.3
+            visible: tile.selectionMode && !tile.selectedForSync
+        }
+    }
+
+    CheckBox {
+        objectName: "selectCheck"
+        anchors { left: card.left; top: card.top; margins: 2 }
+        checked: tile.selectedForSync
+        onToggled: tile.selectionToggled(checked)
+    }
+}

@@ -1,0 +1,75 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.13
+import "../theme"
+import "../custom"
+
+// The library as a grid of tiles. Tiles keep their 230 × 310 shape and grow to share the
+// width evenly between the columns that fit.
+GridView {
+    id: view
+
+    readonly property int baseCellWidth: 230
+    readonly property int baseCellHeight: 310
+    property int columns: 0
+
+    clip: true
+    boundsBehavior: Flickable.StopAtBounds
+    cacheBuffer: 800
+    reuseItems: true
+    cellWidth: baseCellWidth
+    cellHeight: baseCellHeight
+
+    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+
+    // A change in the number of columns first falls back to the base size, and the next size
+    // change spreads the tiles over the width.
+    function fitCells() {
+        var n = Math.max(1, Math.floor(width / baseCellWidth))
+        if (n !== columns) {
+            columns = n
+            cellWidth = baseCellWidth
+            cellHeight = baseCellHeight
+        } else {
+            cellWidth = width / n
+            cellHeight = cellWidth * baseCellHeight / baseCellWidth
+        }
+    }
+    onWidthChanged: fitCells()
+    onHeightChanged: fitCells()
+
+    function showDetails(row) {
+        if (typeof rootWindow !== "undefined" && rootWindow && rootWindow.openBookDetails)
+            rootWindow.openBookDetails(row)
+    }
+
+    delegate: LibraryTileDelegate {
+        width: view.cellWidth
+        height: view.cellHeight
+        rowIndex: index
+        title: model.title
+        publisher: model.publisher
+        ruleSystem: model.ruleSystem
+        thumbURL: model.thumbURL
+        coverURL: model.coverURL
+        selectedForSync: model.selectedForSync
+        filesModel: model.filesModel
+        libraryItem: model.libraryItemObject
+        selectionMode: app.isInSelectionMode
+        noneSelected: app.onlineLibrary.noneSelected
+
+        onSelectionToggled: model.selectedForSync = selected
+        onDetailsRequested: view.showDetails(rowIndex)
+    }
+
+    StyledButton {
+        objectName: "backToTop"
+        anchors { right: parent.right; bottom: parent.bottom; rightMargin: 20; bottomMargin: 16 }
+        width: 94
+        text: qsTr("Back to Top")
+        iconSource: "qrc:///icons/arrow_up_white.svg"
+        backgroundColor: Theme.mainTextColor
+        radius: height / 2
+        visible: view.contentY - view.originY > view.cellHeight
+        onClicked: view.positionViewAtBeginning()
+    }
+}

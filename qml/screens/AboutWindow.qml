@@ -1,0 +1,107 @@
+import QtQuick 2.13
+import "../theme"
+import "../custom"
+
+// Who makes the program and where to find them.
+PopupWindow {
+    id: about
+    objectName: "aboutWindow"
+
+    readonly property string siteUrl: "https://www.tolvane-store.example"
+    readonly property string appPageUrl: "https://www.tolvane-store.example/library-app"
+
+    width: 428
+    height: 287
+    title: qsTr("About")
+
+    Item {
+        anchors.fill: parent
+        focus: true
+        Keys.onEscapePressed: about.close()
+
+        Column {
+            x: 20
+            y: 40
+            spacing: 6
+
+            Image {
+                width: 262
+                height: 52
+                fillMode: Image.PreserveAspectFit
+                horizontalAlignment: Image.AlignLeft
+                source: "qrc:///icons/logo-tolvane.png"
+                mipmap: true
+
+                MouseArea {
+                    anchors.fill: parent
+                    cursorShape: Qt.PointingHandCursor
+                    onClicked: Qt.openUrlExternally(about.siteUrl)
+                }
+            }
+
+            Text {
+                text: qsTr("Tolvane")
+                color: "#000"
+                font.family: Theme.titleFontFamily
+                font.pixelSize: 24
+            }
+
+            Text {
+                text: qsTr("Game books and adventures, delivered to your desk.")
+                font.family: Theme.systemFontFamily
+                font.pixelSize: 14
+            }
+
+            Text {
+                objectName: "versionText"
+                text: qsTr("Version ") + app.applicationVersion
+                color: "#6A6A6A"
+                font.family: Theme.systemFontFamily
+                font.pixelSize: 12
+            }
+
+            Text {
+                text: "<a href=\"" + about.appPageUrl + "\">" + qsTr("The Tolvane desktop library app") + "</a>"
+                textFormat: Text.RichText
+                linkColor: "#A33737"
+                font.family: Theme.systemFontFamily
+                font.pixelSize: 12
+                onLinkActivated: Qt.openUrlExternally(link)
+
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.NoButton
+                    cursorShape: parent.hoveredLink !== "" ? Qt.PointingHandCursor : Qt.ArrowCursor
+                }
+            }
+
+            Text {
+                text: qsTr("© 2021 Quenlith. All rights reserved.")
+                color: "#6A6A6A"
+                font.family: Theme.systemFontFamily
+                font.pixelSize: 12
+            }
+        }
+
+        Row {
+            anchors { right: parent.right; bottom: parent.bottom; margins: 20 }
+            spacing: 14
+
+            Repeater {
+                model: [{ icon: "qrc:///icons/g+.svg", url: "https://www.tolvane-store.example/community" },
+                        { icon: "qrc:///icons/fb.svg", url: "https://www.facebook.com/tolvanestore" },
+                        { icon: "qrc:///icons/tw.svg", url: "https://twitter.com/tolvanestore" }]
+                SvgImageHDPI {
+                    width: 32
+                    height: 32
+                    source: modelData.icon
+                    MouseArea {
+                        anchors.fill: parent
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: Qt.openUrlExternally(modelData.url)
+                    }
+                }
+            }
+        }
+    }
+}

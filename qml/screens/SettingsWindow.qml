@@ -1,0 +1,360 @@
+import QtQuick 2.13
+import QtQuick.Controls 2.13
+import QtQuick.Dialogs 1.2
+import "../theme"
+import "../custom"
+import "../components"
+
+// The user's preferences. The controls hold a private copy of the stored values; nothing is
+// written until "Save changes", and leaving any other way drops the edits.
+Row {
+    id: settingsWindow
+    objectName: "settingsWindow"
+
+    readonly property string siteUrl: "https://www.tolvane-store.example"
+    readonly property string facebookUrl: "https://www.facebook.com/tolvanestore"
+    readonly property string twitterUrl: "https://twitter.com/tolvanestore"
+    readonly property var downloadCounts: ["5", "3", "2", "1"]
+
+    signal logoutClicked()
+    signal goBack()
+
+    function load() {
+        var s = app.settings
+        folderField.text = s.libraryDirectory
+        downloadsBox.currentIndex = downloadCounts.indexOf(String(s.simultaneousDownloads))
+        checkUpdatesBox.checked = s.checkUpdateOnStart
+        policyBox.currentIndex = s.updateBookPolicy >= 0 && s.updateBookPolicy < policyBox.count
+                                 ? s.updateBookPolicy : -1
+        loggingBox.checked = s.loggingEnabled
+        deleteConfirmationBox.checked = s.showDeleteConfirmation
+    }
+
+    function save() {
+        var folder = folderField.text
+        if (!app.isDirWritable(folder)) {
+            notWritableMessage.open()
+            return
+        }
+        var s = app.settings
+        var initialFolder = s.libraryDirectory
+        s.libraryDirectory = folder
+        // No entry chosen gives 0, which the setter turns into the lowest limit.
+        s.simultaneousDownloads = downloadsBox.currentIndex >= 0 ? parseInt(downloadCounts[downloadsBox.currentIndex]) : 0
+        s.checkUpdateOnStart = checkUpdatesBox.checked
+        if (policyBox.currentIndex >= 0)
+            s.updateBookPolicy = policyBox.currentIndex
+        s.loggingEnabled = loggingBox.checked
+        s.showDeleteConfirmation = deleteConfirmationBox.checked
+        s.save()
+        if (typeof app.scanFolder === "function")
+            app.scanFolder(initialFolder, folder)
+        goBack()
+    }
+
+    // The interactive check: the updater opens the update dialog itself when there is something
+    // new, so a check that ends without it open found nothing.
+    function checkForUpdates() {
+        if (!app.updater || typeof app.updater.checkUpdates !== "function")
+            return
+        updateCheck.waiting = true
+        app.updater.checkUpdates(true)
+        if (!app.updater.checking)
+            updateCheck.finish()
+    }
+
+    Component.onCompleted: load()
+    Keys.onEscapePressed: goBack()
+
+    QtObject {
+        id: updateCheck
+        property bool waiting: false
+
+        function finish() {
+            if (!waiting)
+                return
+            waiting = false
+            var dialog = typeof rootWindow !== "undefined" && rootWindow ? rootWindow.askUpdateAppDialog : null
+            if (!dialog || !dialog.visible)
+                noUpdatesMessage.open()
+        }
+    }
+
+    Connections {
+        target: app.updater ? app.updater : null
+        ignoreUnknownSignals: true
+        function onCheckingChanged() {
+            if (!app.updater.checking)
+                updateCheck.finish()
+        }
+    }
+
+    Rectangle {
+        id: leftBar
+        width: settingsWindow.width / 3 - settingsWindow.width / 99 - 1
+        height: settingsWindow.height
+        color: "#232323"
+
+        SvgImageHDPI {
+            objectName: "backArrow"
+            anchors { right: parent.right; rightMargin: 60; top: parent.top; topMargin: 28 }
+            width: 22
+            height: 22
+            source: "qrc:///icons/arrow_left_white.svg"
+
+            MouseArea {
+                anchors { fill: parent; margins: -4 }
+                cursorShape: Qt.PointingHandCursor
+                onClicked: settingsWindow.goBack()
+            }
+        }
+    }
+
+    Rectangle {
+        width: settingsWindow.width - leftBar.width
+        height: settingsWindow.height
+        color: "#2a2a2a"
+
+        ScrollView {
+            id: scroll
+            anchors.fill: parent
+            contentWidth: availableWidth
+            contentHeight: content.height + 25
+            clip: true
+
+            Column {
+                id: content
+                x: 24
+                y: 28
+                width: policyBox.width
+                spacing: 10
+
+                Text {
+                    text: qsTr("Settings")
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 16; weight: Font.Medium }
+                    bottomPadding: 10
+                }
+
+                Text {
+                    text: qsTr("DOWNLOAD")
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.DemiBold }
+                }
+
+                Text {
+                    text: qsTr("Download Directory")
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 12 }
+                }
+
+                SelectFolderTextField {
+                    id: folderField
+                    objectName: "folderField"
+                    width: policyBox.width
+                    height: 30
+                }
+
+                Text {
+                    text: qsTr("Number of simultaneous downloads")
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 12 }
+                }
+
+                RoundedComboBox {
+                    id: downloadsBox
+                    objectName: "downloadsBox"
+                    width: 50
+                    height: 34
+                    model: settingsWindow.downloadCounts
+                    radius: 8
+                    leftPadding: 10
+                    rightPadding: 20
+                    textColor: "#fff"
+                    backgroundColor: Theme.settingsControlsBackground
+                    backgroundHoveredColor: Theme.settingsControlsHoveredBg
+                    separatorColor: "#303030"
+                    shadowRadius: 5
+                    shadowStrength: 0.5
+                    indicator.visible: false
+                }
+
+                Text {
+                    text: qsTr("UPDATES")
+                    color: "#fff"
+                    topPadding: 12
+                    font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.Medium }
+                }
+
+                SettingsCheckBox {
+                    id: checkUpdatesBox
+                    objectName: "checkUpdatesBox"
+                    text: qsTr("Check for new version on app startup")
+                }
+
+                Text {
+                    text: qsTr("If Files in the library have changed...")
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 12 }
+                }
+
+                RoundedComboBox {
+                    id: policyBox
+                    objectName: "policyBox"
+                    width: 330
+                    height: 34
+                    model: [qsTr("Always ask before replacing old file(s)"),
+                            qsTr("Auto download, archive old file(s)"),
+                            qsTr("Auto download, replace old file(s)")]
+                    radius: 8
+                    textColor: "#fff"
+                    backgroundColor: Theme.settingsControlsBackground
+                    backgroundHoveredColor: Theme.settingsControlsHoveredBg
+                    separatorColor: "#303030"
+                    shadowRadius: 5
+                    shadowStrength: 0.5
+                    popup.width: width
+                }
+
+                StyledButton {
+                    objectName: "checkNowButton"
+                    width: 190
+                    height: 28
+                    text: app.updater && app.updater.checking ? qsTr("Checking...") : qsTr("Check for updates now")
+                    enabled: !!app.updater && !app.updater.checking
+                    visible: !!app.updater
+                    backgroundColor: "#505050"
+                    fontFamily: Theme.mainFontFamily
+                    radius: 8
+                    onClicked: settingsWindow.checkForUpdates()
+                }
+
+                Text {
+                    text: qsTr("ADDITIONAL OPTIONS")
+                    color: "#fff"
+                    topPadding: 12
+                    font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.DemiBold }
+                }
+
+                SettingsCheckBox {
+                    id: loggingBox
+                    objectName: "loggingBox"
+                    text: qsTr("Enable logging to assist in improving the application")
+                }
+
+                SettingsCheckBox {
+                    id: deleteConfirmationBox
+                    objectName: "deleteConfirmationBox"
+                    text: qsTr("Show confirmation when deleting a file")
+                }
+
+                Row {
+                    topPadding: 16
+                    spacing: 10
+
+                    StyledButton {
+                        objectName: "saveButton"
+                        width: 130
+                        height: 34
+                        text: qsTr("Save changes")
+                        backgroundColor: "#1b8a53"
+                        fontFamily: Theme.mainFontFamily
+                        fontWeiht: Font.Medium
+                        radius: 8
+                        onClicked: settingsWindow.save()
+                    }
+
+                    StyledButton {
+                        objectName: "cancelButton"
+                        width: 90
+                        height: 34
+                        text: qsTr("Cancel")
+                        backgroundColor: "#505050"
+                        fontFamily: Theme.mainFontFamily
+                        fontWeiht: Font.Medium
+                        radius: 8
+                        onClicked: settingsWindow.goBack()
+                    }
+                }
+
+                StyledButton {
+                    objectName: "signOutButton"
+                    width: 110
+                    height: 28
+                    leftPadding: 0
+                    rightPadding: 0
+                    text: qsTr("Sign out")
+                    iconSource: "qrc:///icons/sign_out_red.svg"
+                    iconSize: 18
+                    iconRight: false
+                    backgroundColor: "transparent"
+                    backgroundPressedColor: "#20e14343"
+                    textColor: "#e14343"
+                    fontFamily: Theme.mainFontFamily
+                    fontHeight: 16
+                    fontWeiht: Font.Medium
+                    onClicked: settingsWindow.logoutClicked()
+                }
+
+                Image {
+                    width: 275
+                    height: 36
+                    fillMode: Image.PreserveAspectFit
+                    horizontalAlignment: Image.AlignLeft
+                    source: "qrc:///logos/qen-logo-white.png"
+                    mipmap: true
+
+                    MouseArea {
+                        anchors.fill: parent
+                        cursorShape: Qt.PointingHandCursor
+                        onClicked: Qt.openUrlExternally(settingsWindow.siteUrl)
+                    }
+                }
+
+                Text {
+                    objectName: "versionText"
+                    text: qsTr("Quenlith Library Application ") + app.applicationVersion
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 12; weight: Font.Medium }
+                }
+
+                Row {
+                    spacing: 5
+                    Repeater {
+                        model: [{ icon: "qrc:///icons/settings/social_facebook.svg", url: settingsWindow.facebookUrl },
+                                { icon: "qrc:///icons/settings/social_twitter.svg", url: settingsWindow.twitterUrl }]
+                        SvgImageHDPI {
+                            width: 24
+                            height: 24
+                            source: modelData.icon
+                            MouseArea {
+                                anchors.fill: parent
+                                cursorShape: Qt.PointingHandCursor
+                                onClicked: Qt.openUrlExternally(modelData.url)
+                            }
+                        }
+                    }
+                }
+
+                Text {
+                    text: qsTr("© 2021 Quenlith. All rights reserved.")
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 12; weight: Font.Medium }
+                }
+            }
+        }
+    }
+
+    MessageDialog {
+        id: notWritableMessage
+        objectName: "notWritableMessage"
+        title: qsTr("Warning")
+        text: qsTr("Download directory is not writable. Please select different one.")
+        icon: StandardIcon.Warning
+        modality: Qt.ApplicationModal
+    }
+
+    NoAppUpdatesDialog {
+        id: noUpdatesMessage
+    }
+}

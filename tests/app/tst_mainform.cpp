@@ -1,0 +1,378 @@
+// The window's QML content driven through the real controller, signed in to an in-process
+// storefront simulator.
+#include "../../tools/ui-screenshots/qmlitems.h"
+
+#include "app/quenlithapplication.h"
+#include "library/errorslistmodel.h"
+#include "library/libraryerrortype.h"
+#include "library/librarysortfiltermodel.h"
+#include "storefrontsim.h"
+
+#include <QQuickView>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <dlfcn.h>
+
+using QmlItems::click;
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+public:
+    TestMainForm(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+
+private:
+    QObject *root() const { return m_app.view()->rootObject(); }
+    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
+    QObject *object(const QString &name) const { return QmlItems::find(root(), name); }
+    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
+    QString currentScreen() const
+    {
+        auto *current = object(QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
+        return current ? current->objectName() : QString();
+    }
+    bool isOpen(QObject *popup) const { return popup->property("opened").toBool() || popup->property("visible").toBool(); }
+
+    void signIn()
+    {
+        if (m_app.remoteAPI()->loggedIn())
+            return;
+        QTRY_COMPARE(currentScreen(), QStringLiteral("loginWindow"));
+        item("keyField")->setProperty("text", m_sim.appKey());
+        QVERIFY(click(item("loginButton")));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app.view()->showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
+        QVERIFY(root());
+        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog"})
+            QVERIFY2(dialog(name), name);
+    }
+
+    void signInThroughTheWindow()
+    {
+        QCOMPARE(currentScreen(), QStringLiteral("loginWindow"));
+        QQuickItem *loginButton = item("loginButton");
+        QQuickItem *keyField = item("keyField");
+
+        // A wrong key: the error row appears and "Log In" can be pressed again.
+        keyField->setProperty("text", QStringLiteral("not-a-key"));
+        QVERIFY(click(loginButton));
+        QVERIFY(!loginButton->isEnabled());
+        QVERIFY(item("busyIndicator")->isVisible());
+        QTRY_VERIFY(item("errorRow")->property("shown").toBool());
+        QVERIFY(loginButton->isEnabled());
+        QVERIFY(!item("busyIndicator")->isVisible());
+        QCOMPARE(item("errorText")->property("text").toString(),
+                 QStringLiteral("Wrong Key. Please try to re-enter the key."));
+
+        // The key from e-mail and password lands in the key field.
+        QVERIFY(click(item("getMyKeyLink")));
+        QTRY_VERIFY(item("getKeyView")->isVisible());
+        QVERIFY(!item("keyView")->isVisible());
+        QVERIFY(!item("errorRow")->property("shown").toBool());
+        item("emailField")->setProperty("text", m_sim.email());
+        item("passwordField")->setProperty("text", QStringLiteral("wrong password"));
+        QVERIFY(click(item("getKeyButton")));
+        QTRY_VERIFY(item("errorRow")->property("shown").toBool());
+        QVERIFY(item("getKeyView")->isVisible());
+        QVERIFY(item("getKeyButton")->isEnabled());
+
+        item("passwordField")->setProperty("text", m_sim.password());
+        QVERIFY(click(item("getKeyButton")));
+        QTRY_COMPARE(keyField->property("text").toString(), m_sim.appKey());
+        QVERIFY(item("keyView")->isVisible());
+        QVERIFY(!item("getKeyView")->isVisible());
+        QCOMPARE(item("emailField")->property("text").toString(), m_sim.email());
+
+        // The first sign-in shows the notice while the library is fetched.
+        StorefrontSim::EndpointFault slow;
+        slow.delayMs = 400;
+        slow.times = 1;
+        m_sim.setFault(StorefrontSim::Endpoint::Library, slow);
+        QVERIFY(click(loginButton));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QVERIFY(item("firstLoginNotice")->isVisible());
+        QVERIFY(!item("libraryViews")->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+        QVERIFY(!item("firstLoginNotice")->isVisible());
+        QVERIFY(item("libraryViews")->isVisible());
+        QCOMPARE(object("screenStack")->property("depth").toInt(), 1);
+    }
+
+    void firstLoginNoticeEndsWithAFailedRefresh()
+    {
+        signIn();
+        StorefrontSim::EndpointFault failing;
+        failing.failure = true;
+        failing.times = 1;
+        m_sim.setFault(StorefrontSim::Endpoint::Library, failing);
+        QMetaObject::invokeMethod(root(), "showFirstLoginInfo");
+        QVERIFY(item("firstLoginNotice")->isVisible());
+        m_app.remoteAPI()->refreshLibrary(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+        QVERIFY(!item("firstLoginNotice")->isVisible());
+        m_sim.clearFaults();
+    }
+
+    void statusBar()
+    {
+        signIn();
+        QObject *bar = object("statusBar");
+        bar->setProperty("scanNoticeDelay", 20);
+
+        // A scan shows the notice and its end hides it after the delay.
+        emit m_app.libraryScanningStarted();
+        QVERIFY(bar->property("visible").toBool());
+        QCOMPARE(bar->property("state").toString(), QStringLiteral("folderScanner"));
+        emit m_app.libraryScanningFinished();
+        QTRY_VERIFY(!bar->property("visible").toBool());
+
+        // A failure during a scan turns the bar red and the scan's end leaves it.
+        emit m_app.libraryScanningStarted();
+        emit m_app.downloadManager()->downloadFailedForItem(nullptr);
+        QCOMPARE(bar->property("state").toString(), QStringLiteral("error"));
+        QCOMPARE(bar->property("text").toString(),
+                 QStringLiteral("Some of your files failed to download. Click here to view error."));
+        emit m_app.libraryScanningFinished();
+        QVERIFY(!bar->property("hidePending").toBool());
+        QVERIFY(bar->property("visible").toBool());
+
+        // A click on the red bar opens the errors list.
+        QObject *errors = dialog("errorsListDialog");
+        QVERIFY(click(item("statusBarArea")));
+        QTRY_VERIFY(isOpen(errors));
+        QVERIFY(!bar->property("visible").toBool());
+        QMetaObject::invokeMethod(errors, "close");
+        QTRY_VERIFY(!isOpen(errors));
+
+        m_app.errorsListModel()->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), -1);
+        QVERIFY(bar->property("visible").toBool());
+        QCOMPARE(bar->property("text").toString(), QStringLiteral("Disk gone"));
+        QVERIFY(click(item("statusCloseArea")));
+        QVERIFY(!bar->property("visible").toBool());
+        QVERIFY(!isOpen(errors));
+    }
+
+    void hasUpdatesFilter()
+    {
+        signIn();
+        QQuickItem *all = item("filterAll");
+        QQuickItem *updates = item("filterHasUpdates");
+        QVERIFY(!updates->isVisible());
+
+        m_app.onlineLibrary()->onUpdatedItemsChanged(true);
+        QVERIFY(updates->isVisible());
+        QCOMPARE(updates->state(), QStringLiteral("blueglow"));
+        QVERIFY(click(updates));
+        QCOMPARE(updates->state(), QStringLiteral("selected"));
+        QCOMPARE(all->state(), QStringLiteral("notselected"));
+        QVERIFY(click(all));
+        QCOMPARE(updates->state(), QStringLiteral("notselected"));
+
+        // Appearing again calls for attention again.
+        m_app.onlineLibrary()->onUpdatedItemsChanged(false);
+        QVERIFY(!updates->isVisible());
+        m_app.onlineLibrary()->onUpdatedItemsChanged(true);
+        QCOMPARE(updates->state(), QStringLiteral("blueglow"));
+
+        // With nothing left to update, the end of the downloads goes back to "All".
+        QVERIFY(click(updates));
+        QCOMPARE(int(m_app.libraryModel()->filter()), int(LibraryFilterType::UPDATE_AVAILABLE));
+        m_app.setIsInSelectionMode(true);
+        m_app.onlineLibrary()->onUpdatedItemsChanged(false);
+        QCOMPARE(m_app.libraryModel()->size(), 0);
+        emit m_app.downloadManager()->downloadsRemainChanged();
+        QCOMPARE(int(m_app.libraryModel()->filter()), int(LibraryFilterType::ALL));
+        QCOMPARE(all->state(), QStringLiteral("selected"));
+        QVERIFY(!m_app.isInSelectionMode());
+        QVERIFY(m_app.libraryModel()->size() > 0);
+    }
+
+    void updateFileDialog()
+    {
+        QObject *d = dialog("askUpdateFileDialog");
+        d->setProperty("text", QStringLiteral("Update \"%1.pdf\"?").arg(QString(120, QLatin1Char('x'))));
+        QVERIFY(d->property("width").toReal() > 470);
+        d->setProperty("text", QStringLiteral("Update \"a.pdf\"?"));
+        QCOMPARE(d->property("width").toReal(), 470.0);
+        QCOMPARE(d->property("title").toString(), QStringLiteral("Update File"));
+
+        QMetaObject::invokeMethod(d, "open");
+        QTRY_VERIFY(d->property("opened").toBool());
+        QSignalSpy replace(d, SIGNAL(replace()));
+        QSignalSpy rename(d, SIGNAL(rename()));
+        QSignalSpy cancel(d, SIGNAL(cancel()));
+        QVERIFY(click(item("overwriteButton")));
+        QVERIFY(click(item("renameButton")));
+        QVERIFY(click(item("doNotUpdateButton")));
+        QCOMPARE(replace.count(), 1);
+        QCOMPARE(rename.count(), 1);
+        QCOMPARE(cancel.count(), 1);
+        QVERIFY(!d->property("remember").toBool());
+        QVERIFY(click(item("rememberBox")));
+        QVERIFY(d->property("remember").toBool());
+        QMetaObject::invokeMethod(d, "close");
+        QTRY_VERIFY(!d->property("visible").toBool());
+    }
+
+    void freeSpaceDialog()
+    {
+        QObject *d = dialog("askFreeSpaceDialog");
+        QObject *message = object("freeSpaceMessage");
+        QCOMPARE(message->property("text").toString(),
+                 QStringLiteral("You are trying to update or download more worth of space and you only\n"
+                                "have too little. Please free up space and try again."));
+        d->setProperty("requiredSpace", QStringLiteral("2 GB"));
+        d->setProperty("availableSpace", QStringLiteral("5 MB"));
+        QVERIFY(message->property("text").toString().contains(QStringLiteral("download 2 GB worth")));
+        QVERIFY(message->property("text").toString().contains(QStringLiteral("have 5 MB.")));
+        d->setProperty("pathUnavailable", true);
+        QCOMPARE(message->property("text").toString(),
+                 QStringLiteral("Download path is unavailable. Please check settings and try again."));
+
+        QMetaObject::invokeMethod(d, "open");
+        QTRY_VERIFY(d->property("opened").toBool());
+        QSignalSpy tryAgain(d, SIGNAL(tryAgain()));
+        QSignalSpy cancel(d, SIGNAL(cancel()));
+        QVERIFY(click(item("tryAgainButton")));
+        QCOMPARE(tryAgain.count(), 1);
+        QVERIFY(click(QmlItems::findItem(d, QStringLiteral("cancelButton"))));
+        QCOMPARE(cancel.count(), 1);
+        QMetaObject::invokeMethod(d, "close");
+        QTRY_VERIFY(!d->property("visible").toBool());
+    }
+
+    void deleteConfirmation_data()
+    {
+        QTest::addColumn<bool>("showBefore");
+        QTest::addColumn<bool>("toggleBox");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("showAfter");
+        QTest::addColumn<int>("accepted");
+        QTest::newRow("keep asking") << true << false << "deleteButton" << true << 1;
+        QTest::newRow("stop asking") << true << true << "deleteButton" << false << 1;
+        QTest::newRow("unchecked again") << false << true << "deleteButton" << true << 1;
+        QTest::newRow("cancel keeps the setting") << true << true << "cancelButton" << true << 0;
+    }
+
+    void deleteConfirmation()
+    {
+        QFETCH(bool, showBefore);
+        QFETCH(bool, toggleBox);
+        QFETCH(QString, button);
+        QFETCH(bool, showAfter);
+        QFETCH(int, accepted);
+
+        m_app.settings()->setShowDeleteConfirmation(showBefore);
+        QObject *d = dialog("askDeleteDialog");
+        QSignalSpy acceptedSpy(d, SIGNAL(accepted()));
+        QMetaObject::invokeMethod(root(), "askDeleteFile");
+        QTRY_VERIFY(d->property("opened").toBool());
+        QQuickItem *box = QmlItems::findItem(d, QStringLiteral("dontShowBox"));
+        QCOMPARE(box->property("checked").toBool(), !showBefore);
+        if (toggleBox)
+            QVERIFY(click(box));
+        QVERIFY(click(QmlItems::findItem(d, button)));
+        QTRY_VERIFY(!d->property("visible").toBool());
+        QCOMPARE(m_app.settings()->showDeleteConfirmation(), showAfter);
+        QCOMPARE(acceptedSpy.count(), accepted);
+    }
+
+    void errorsList()
+    {
+        // Entries are kept per product: one entry without a product at most.
+        ErrorsListModel *model = m_app.errorsListModel();
+        model->addError(LibraryErrorType::DownloadError, QStringLiteral("Bestiary"), 100);
+        model->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), 101);
+        model->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
+        QObject *d = dialog("errorsListDialog");
+        QMetaObject::invokeMethod(root(), "showErrorsListDialog");
+        QTRY_VERIFY(d->property("opened").toBool());
+
+        auto *list = QmlItems::findItem(d, QStringLiteral("errorsList"));
+        QTRY_COMPARE(list->property("count").toInt(), model->rowCount());
+        QMap<QString, QString> texts;
+        QMap<QString, QQuickItem *> rows;
+        // The list lays out its rows once the opened dialog has its size.
+        QTRY_COMPARE(list->property("contentItem").value<QQuickItem *>()->childItems().size() >= model->rowCount(), true);
+        for (QQuickItem *row : list->property("contentItem").value<QQuickItem *>()->childItems()) {
+            QObject *first = QmlItems::find(row, QStringLiteral("errorFirstText"));
+            if (!first)
+                continue;
+            auto *second = QmlItems::findItem(row, QStringLiteral("errorSecondText"));
+            texts.insert(first->property("text").toString(),
+                         second->isVisible() ? second->property("text").toString() : QStringLiteral("<hidden>"));
+            rows.insert(first->property("text").toString(), row);
+        }
+        const QString refresh = QStringLiteral("Error refreshing library. Please check your internet connection.");
+        QCOMPARE(texts.value(QStringLiteral("Files failed to download: ")), QStringLiteral("Bestiary"));
+        QCOMPARE(texts.value(QStringLiteral("Disk gone")), QStringLiteral("<hidden>"));
+        QVERIFY(texts.contains(refresh));
+        QCOMPARE(texts.value(refresh), QString());
+
+        // Only entries that point at a product can be clicked.
+        QVERIFY(click(rows.value(refresh)));
+        QVERIFY(d->property("opened").toBool());
+        QVERIFY(click(rows.value(QStringLiteral("Files failed to download: "))));
+        QTRY_VERIFY(!d->property("visible").toBool());
+    }
+
+    void cleanupTestCase()
+    {
+        // Mesa unloads its driver with the last GL context; kept loaded, the leak checker can
+        // still tell the driver's own one-time allocations apart from ours.
+        for (const char *driver : {"swrast_dri.so", "kms_swrast_dri.so"}) {
+            const QByteArray path = QByteArrayLiteral("/usr/lib/x86_64-linux-gnu/dri/") + driver;
+            dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        }
+    }
+
+    // Last: it leaves the window signed out.
+    void signOutReturnsToLogin()
+    {
+        signIn();
+        QObject *bar = object("statusBar");
+        emit m_app.libraryScanningStarted();
+        QVERIFY(bar->property("visible").toBool());
+        QMetaObject::invokeMethod(root(), "showSettings");
+        m_app.remoteAPI()->doLogout();
+        QTRY_COMPARE(currentScreen(), QStringLiteral("loginWindow"));
+        QCOMPARE(object("screenStack")->property("depth").toInt(), 1);
+        QVERIFY(!bar->property("visible").toBool());
+        QVERIFY(item("loginButton")->isEnabled());
+    }
+
+private:
+    QuenlithApplication &m_app;
+    StorefrontSim &m_sim;
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir profile;
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, (profile.path() + QLatin1Char('/') + QLatin1String(name)).toLocal8Bit());
+    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+
+    StorefrontSim::Options options;
+    options.products = 6;
+    StorefrontSim sim(options);
+    if (!sim.start())
+        return 1;
+    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
+
+    QuenlithApplication app(argc, argv);
+    TestMainForm test(app, sim);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainform.moc"

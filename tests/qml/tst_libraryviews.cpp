@@ -1,0 +1,262 @@
+#include "../library/libraryfixtures.h"
+#include "testservices.h"
+
+#include "app/settings.h"
+#include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
+#include "library/libraryerrortype.h"
+#include "library/libraryfiltertype.h"
+#include "library/libraryitem.h"
+#include "library/libraryitembadge.h"
+#include "library/librarysortfiltermodel.h"
+#include "library/onlinelibrary.h"
+
+#include <QDesktopServices>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixtures;
+
+// What the views read of the application object.
+class ViewsApp : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(OnlineLibrary *onlineLibrary MEMBER library CONSTANT)
+    Q_PROPERTY(bool isInSelectionMode MEMBER inSelectionMode NOTIFY isInSelectionModeChanged)
+public:
+    OnlineLibrary *library = nullptr;
+    bool inSelectionMode = false;
+signals:
+    void isInSelectionModeChanged();
+};
+
+// Stands in for the root form: records the details screens asked for.
+class ViewsRoot : public QObject
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE void openBookDetails(int row) { detailsRows << row; }
+    QList<int> detailsRows;
+};
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public slots:
+    void open(const QUrl &url) { urls << url; }
+
+public:
+    QList<QUrl> urls;
+};
+
+class TestLibraryViews : public QObject
+{
+    Q_OBJECT
+private:
+    // One product per entry, each with the given file statuses, in library order.
+    void fill(const QList<QList<LibraryFile::Status>> &products)
+    {
+        QJsonArray page;
+        for (int i = 0; i < products.size(); ++i)
+            page.append(product(QString::number(i + 1), QStringLiteral("Book %1").arg(i + 1)));
+        m_library->onTitlesRefreshResult(1, page);
+        m_library->onTitlesRefreshFinished();
+        m_model->setSortRoleName(QByteArray());
+        for (int row = 0; row < products.size(); ++row) {
+            QJsonArray saved;
+            for (int i = 0; i < products.at(row).size(); ++i) {
+                const QString name = QStringLiteral("f%1-%2.pdf").arg(row).arg(i);
+                QJsonObject file{{QStringLiteral("serverFileName"), name},
+                                 {QStringLiteral("status"), int(products.at(row).at(i))}};
+                if (products.at(row).at(i) == LibraryFile::DownloadError)
+                    file.insert(QStringLiteral("errorMessage"), QStringLiteral("Checksum mismatch"));
+                saved.append(file);
+            }
+            m_library->itemAt(row)->filesModel()->loadSavedFiles(saved);
+        }
+    }
+
+    QQuickItem *show(const QString &file)
+    {
+        m_view->setSource(QUrl::fromLocalFile(QStringLiteral(TESTS_SOURCE_DIR "/../qml/modelviews/") + file));
+        if (!m_view->errors().isEmpty())
+            qWarning() << m_view->errors();
+        QQuickItem *root = m_view->rootObject();
+        if (!root)
+            return nullptr;
+        root->setProperty("model", QVariant::fromValue<QObject *>(m_model));
+        return root;
+    }
+
+    // Delegates hang from the view's content item by visual parent only.
+    static QQuickItem *delegateIn(QQuickItem *parent, int row)
+    {
+        const auto children = parent->childItems();
+        for (QQuickItem *item : children) {
+            if (item->property("rowIndex").toInt() == row && item->property("filesModel").isValid() && item->isVisible())
+                return item;
+            if (QQuickItem *found = delegateIn(item, row))
+                return found;
+        }
+        return nullptr;
+    }
+
+    QQuickItem *delegateAt(int row) const
+    {
+        return m_view->rootObject() ? delegateIn(m_view->rootObject(), row) : nullptr;
+    }
+
+    void click(QQuickItem *item)
+    {
+        QVERIFY(item);
+        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
+        qmlRegisterUncreatableType<LibraryFile>("LibraryModelData", 1, 0, "LibraryFile", QStringLiteral("no"));
+        qmlRegisterUncreatableType<LibraryItemBadge>("LibraryModelData", 1, 0, "LibraryItemBadge", QStringLiteral("no"));
+        qmlRegisterUncreatableType<LibraryErrorType>("LibraryModelData", 1, 0, "LibraryErrorType", QStringLiteral("no"));
+        qmlRegisterType<LibraryFilterType>("LibraryFilterType", 1, 0, "LibraryFilter");
+        QFile pdf(m_dir.filePath(QStringLiteral("book.pdf")));
+        QVERIFY(pdf.open(QIODevice::WriteOnly));
+        pdf.write("%PDF");
+    }
+
+    void init()
+    {
+        m_services = new TestServices(this);
+        m_library = new OnlineLibrary(this);
+        m_services->library = m_library;
+        m_model = new LibrarySortFilterModel(this);
+        m_model->setSourceModel(m_library);
+        m_app = new ViewsApp;
+        m_app->library = m_library;
+        m_root = new ViewsRoot;
+        m_view = std::make_unique<QQuickView>();
+        m_view->rootContext()->setContextProperty(QStringLiteral("app"), m_app);
+        m_view->rootContext()->setContextProperty(QStringLiteral("onlineLibrary"), m_library);
+        m_view->rootContext()->setContextProperty(QStringLiteral("libraryModel"), m_model);
+        m_view->rootContext()->setContextProperty(QStringLiteral("rootWindow"), m_root);
+        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+        m_view->resize(700, 600);
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        delete m_app;
+        delete m_root;
+        delete m_model;
+        delete m_library;
+        delete m_services;
+    }
+
+    // A row click opens the only downloaded file; with more than one, or with a failure, it
+    // shows the details instead. The same rule holds for a tile while nothing is selected.
+    void rowClickOpensOneFileOrDetails_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QString>("area");
+        QTest::addColumn<QList<LibraryFile::Status>>("statuses");
+        QTest::addColumn<bool>("opens");
+        const QList<LibraryFile::Status> one{LibraryFile::Downloaded, LibraryFile::Remote};
+        const QList<LibraryFile::Status> two{LibraryFile::Downloaded, LibraryFile::Downloaded};
+        const QList<LibraryFile::Status> failed{LibraryFile::Downloaded, LibraryFile::DownloadError};
+        QTest::newRow("list, one downloaded") << "LibraryListView.qml" << "rowArea" << one << true;
+        QTest::newRow("list, two downloaded") << "LibraryListView.qml" << "rowArea" << two << false;
+        QTest::newRow("list, one downloaded, one failed") << "LibraryListView.qml" << "rowArea" << failed << false;
+        QTest::newRow("tile, one downloaded") << "LibraryTileView.qml" << "tileArea" << one << true;
+        QTest::newRow("tile, two downloaded") << "LibraryTileView.qml" << "tileArea" << two << false;
+    }
+
+    void rowClickOpensOneFileOrDetails()
+    {
+        QFETCH(QString, view);
+        QFETCH(QString, area);
+        QFETCH(QList<LibraryFile::Status>, statuses);
+        QFETCH(bool, opens);
+        fill({statuses});
+        ItemFilesModel *files = m_library->itemAt(0)->filesModel();
+        for (LibraryFile *file : files->files())
+            file->setFoundFilePath(m_dir.filePath(QStringLiteral("book.pdf")));
+        QVERIFY(show(view));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_VERIFY(delegateAt(0));
+
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        click(delegateAt(0)->findChild<QQuickItem *>(area));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.urls.size(), opens ? 1 : 0);
+        QCOMPARE(m_root->detailsRows, opens ? QList<int>{} : QList<int>{0});
+    }
+
+    // The action button of a failed row warns, and a click shows the failure without starting
+    // anything.
+    void failedRowShowsErrorInsteadOfDownloading()
+    {
+        fill({{LibraryFile::Remote, LibraryFile::DownloadError}});
+        QVERIFY(show(QStringLiteral("LibraryListView.qml")));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_VERIFY(delegateAt(0));
+        QQuickItem *row = delegateAt(0);
+        QCOMPARE(row->property("rowState").toString(), QStringLiteral("error"));
+
+        QQuickItem *button = row->findChild<QQuickItem *>(QStringLiteral("actionButton"));
+        click(button->findChild<QQuickItem *>(QStringLiteral("actionFace")));
+        QObject *tip = button->findChild<QObject *>(QStringLiteral("errorTip"));
+        QVERIFY(tip);
+        QTRY_VERIFY(tip->property("visible").toBool());
+        QCOMPARE(tip->property("text").toString(), QStringLiteral("Checksum mismatch"));
+        const ItemFilesModel *files = m_library->itemAt(0)->filesModel();
+        QCOMPARE(files->fileAt(0)->status(), LibraryFile::Remote);
+        QCOMPARE(files->fileAt(1)->status(), LibraryFile::DownloadError);
+        QVERIFY(m_root->detailsRows.isEmpty());
+    }
+
+    // Three 230-pixel columns fit 700 pixels: the first size change keeps the base size, the
+    // next spreads the tiles over the width.
+    void tilesFollowTheWidth()
+    {
+        fill({{LibraryFile::Remote}, {LibraryFile::Remote}, {LibraryFile::Remote}, {LibraryFile::Remote}});
+        m_view->setResizeMode(QQuickView::SizeViewToRootObject);
+        QQuickItem *grid = show(QStringLiteral("LibraryTileView.qml"));
+        QVERIFY(grid);
+        grid->setWidth(700);
+        QCOMPARE(grid->property("cellWidth").toReal(), 230.0);
+        QCOMPARE(grid->property("cellHeight").toReal(), 310.0);
+        grid->setHeight(620);
+        QVERIFY(qAbs(grid->property("cellWidth").toReal() - 233.33) < 0.01);
+        QVERIFY(qAbs(grid->property("cellHeight").toReal() - 314.49) < 0.01);
+
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_VERIFY(delegateAt(3));
+        QCOMPARE(delegateAt(2)->y(), delegateAt(0)->y());
+        QVERIFY(delegateAt(3)->y() > delegateAt(0)->y());
+        QCOMPARE(delegateAt(3)->x(), delegateAt(0)->x());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    TestServices *m_services = nullptr;
+    OnlineLibrary *m_library = nullptr;
+    LibrarySortFilterModel *m_model = nullptr;
+    ViewsApp *m_app = nullptr;
+    ViewsRoot *m_root = nullptr;
+    std::unique_ptr<QQuickView> m_view;
+};
+
+QTEST_MAIN(TestLibraryViews)
+#include "tst_libraryviews.moc"
