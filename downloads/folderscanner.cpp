@@ -81,8 +81,8 @@ void FolderScanner::startScanning(const FolderScannerTaskData &data, const QStri
     connect(m_task.get(), &FolderScannerTask::scanningCanceled, this, &FolderScanner::onScanningCanceled);
     connect(m_task.get(), &FolderScannerTask::scanningProgress, this, &FolderScanner::onScanningProgress);
     connect(m_task.get(), &FolderScannerTask::filesUpdated, this, &FolderScanner::onFilesUpdated);
-    m_thread->start();
-    m_thread->setPriority(QThread::LowestPriority);
+    // Given at the start: a quick scan may have ended before a later setPriority() ran.
+    m_thread->start(QThread::LowestPriority);
 }
 
 void FolderScanner::cancelScanning()
