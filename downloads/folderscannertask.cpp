@@ -203,28 +203,31 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
 {
     const QString root = QDir::cleanPath(QDir(m_data.folder()).absolutePath());
     // Links are followed, so a directory is entered once by its real path: a link to an
-    // ancestor would otherwise walk the same tree again and again.
+    // ancestor would otherwise walk the same tree again and again. The real path of a folder
+    // reached without a link is its parent's plus its name, which spares a lookup per folder.
+    const QHash<QString, int> knownPaths = m_data.pathIndex();
     QSet<QString> visited;
     const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
     if (canonicalRoot.isEmpty())
         return true;
     visited.insert(canonicalRoot);
-    QVector<QString> pending{root};
+    QVector<QPair<QString, QString>> pending{{root, canonicalRoot}};
 
     while (!pending.isEmpty()) {
-        const QString dir = pending.takeLast();
-        QDirIterator it(dir, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
-        QVector<QString> subdirs;
+        const QPair<QString, QString> dir = pending.takeLast();
+        QDirIterator it(dir.first, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+        QVector<QPair<QString, QString>> subdirs;
         while (it.hasNext()) {
             if (isCancelled())
                 return false;
             const QString path = it.next();
             const QFileInfo info = it.fileInfo();
             if (info.isDir()) {
-                const QString canonical = info.canonicalFilePath();
+                const QString canonical = info.isSymLink() ? info.canonicalFilePath()
+                                                           : dir.second + QLatin1Char('/') + info.fileName();
                 if (!canonical.isEmpty() && !visited.contains(canonical)) {
                     visited.insert(canonical);
-                    subdirs.append(path);
+                    subdirs.append({path, canonical});
                 }
                 continue;
             }
@@ -235,7 +238,7 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
             Candidate candidate;
             candidate.path = path;
             candidate.size = info.size();
-            candidate.knownFile = m_data.fileAtPath(path);
+            candidate.knownFile = knownPaths.value(path, -1);
             if (candidate.knownFile >= 0) {
                 const QDateTime recorded = m_data.recordedModified(candidate.knownFile);
                 if (recorded.isValid()) {

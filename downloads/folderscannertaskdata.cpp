@@ -10,10 +10,13 @@
 class FolderScannerTaskDataPrivate : public QSharedData
 {
 public:
+    // Only what must be read on the main thread is done here; the worker builds its indexes
+    // from the tables, whose file pointers it never follows.
+    QMultiHash<QString, LibraryFile *> filesByHash;
+    QMap<QString, LibraryFile *> filesByPath;
+    QHash<LibraryFile *, int> indexes;
     QVector<QPointer<LibraryFile>> files;
     QVector<QDateTime> recordedModified;
-    QHash<QString, QVector<int>> byHash;
-    QHash<QString, int> byPath;
     QString folder;
 };
 
@@ -26,36 +29,26 @@ FolderScannerTaskData::FolderScannerTaskData(const QMultiHash<QString, LibraryFi
                                              const QMap<QString, LibraryFile *> &filesByPath, const QString &folder)
     : d(new FolderScannerTaskDataPrivate)
 {
-    QHash<LibraryFile *, int> indexes;
-    indexes.reserve(filesByPath.size());
+    d->filesByHash = filesByHash;
+    d->filesByPath = filesByPath;
+    d->folder = folder;
+    d->indexes.reserve(filesByPath.size());
     d->files.reserve(filesByPath.size());
     d->recordedModified.reserve(filesByPath.size());
-    auto indexOf = [&](LibraryFile *file) {
-        auto it = indexes.find(file);
-        if (it != indexes.end())
-            return *it;
-        const int index = d->files.size();
+    auto add = [this](LibraryFile *file) {
+        if (!file || d->indexes.contains(file))
+            return;
+        d->indexes.insert(file, d->files.size());
         d->files.append(file);
         d->recordedModified.append(file->localLastModified());
-        indexes.insert(file, index);
-        return index;
     };
-
-    d->byPath.reserve(filesByPath.size());
-    for (auto it = filesByPath.constBegin(); it != filesByPath.constEnd(); ++it) {
-        if (it.value())
-            d->byPath.insert(QDir::cleanPath(it.key()), indexOf(it.value()));
+    for (LibraryFile *file : filesByPath)
+        add(file);
+    // Files that share a download path with another are only in the checksum table.
+    if (filesByHash.size() != filesByPath.size()) {
+        for (LibraryFile *file : filesByHash)
+            add(file);
     }
-    d->byHash.reserve(filesByHash.size());
-    for (auto it = filesByHash.constBegin(); it != filesByHash.constEnd(); ++it) {
-        if (!it.value() || it.key().isEmpty())
-            continue;
-        QVector<int> &list = d->byHash[it.key()];
-        const int index = indexOf(it.value());
-        if (!list.contains(index))
-            list.append(index);
-    }
-    d->folder = folder;
 }
 
 FolderScannerTaskData::FolderScannerTaskData(const FolderScannerTaskData &other) = default;
@@ -64,7 +57,7 @@ FolderScannerTaskData::~FolderScannerTaskData() = default;
 
 bool FolderScannerTaskData::isEmpty() const
 {
-    return d->byHash.isEmpty();
+    return d->filesByHash.isEmpty();
 }
 
 QString FolderScannerTaskData::folder() const
@@ -85,12 +78,25 @@ int FolderScannerTaskData::fileCount() const
 
 QVector<int> FolderScannerTaskData::filesWithHash(const QString &hash) const
 {
-    return d->byHash.value(hash);
+    QVector<int> list;
+    for (auto it = d->filesByHash.constFind(hash); it != d->filesByHash.cend() && it.key() == hash; ++it) {
+        const int index = d->indexes.value(it.value(), -1);
+        if (index >= 0 && !list.contains(index))
+            list.append(index);
+    }
+    return list;
 }
 
-int FolderScannerTaskData::fileAtPath(const QString &path) const
+QHash<QString, int> FolderScannerTaskData::pathIndex() const
 {
-    return d->byPath.value(path, -1);
+    QHash<QString, int> paths;
+    paths.reserve(d->filesByPath.size());
+    for (auto it = d->filesByPath.cbegin(); it != d->filesByPath.cend(); ++it) {
+        const int index = d->indexes.value(it.value(), -1);
+        if (index >= 0)
+            paths.insert(QDir::cleanPath(it.key()), index);
+    }
+    return paths;
 }
 
 QDateTime FolderScannerTaskData::recordedModified(int index) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QMap>
 #include <QMultiHash>
 #include <QSharedDataPointer>
@@ -33,8 +34,8 @@ public:
     int fileCount() const;
     // Indexes of the files that list this checksum, in no particular order.
     QVector<int> filesWithHash(const QString &hash) const;
-    // Index of the file whose download path is this cleaned path, or -1.
-    int fileAtPath(const QString &path) const;
+    // Cleaned download path -> index of the file; built where it is used (the worker).
+    QHash<QString, int> pathIndex() const;
     // The file's localLastModified as it was when the data was made.
     QDateTime recordedModified(int index) const;
 
