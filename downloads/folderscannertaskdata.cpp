@@ -29,25 +29,24 @@ FolderScannerTaskData::FolderScannerTaskData(const QMultiHash<QString, LibraryFi
                                              const QMap<QString, LibraryFile *> &filesByPath, const QString &folder)
     : d(new FolderScannerTaskDataPrivate)
 {
-    d->filesByHash = filesByHash;
-    d->filesByPath = filesByPath;
-    d->folder = folder;
-    d->indexes.reserve(filesByPath.size());
-    d->files.reserve(filesByPath.size());
-    d->recordedModified.reserve(filesByPath.size());
-    auto add = [this](LibraryFile *file) {
-        if (!file || d->indexes.contains(file))
-            return;
-        d->indexes.insert(file, d->files.size());
-        d->files.append(file);
-        d->recordedModified.append(file->localLastModified());
-    };
-    for (LibraryFile *file : filesByPath)
-        add(file);
-    // Files that share a download path with another are only in the checksum table.
-    if (filesByHash.size() != filesByPath.size()) {
-        for (LibraryFile *file : filesByHash)
-            add(file);
+    FolderScannerTaskDataPrivate *p = d.data();
+    p->filesByHash = filesByHash;
+    p->filesByPath = filesByPath;
+    p->folder = folder;
+    // A file without checksums can match nothing, so the files are those of the checksums.
+    p->indexes.reserve(filesByPath.size());
+    p->files.reserve(filesByPath.size());
+    p->recordedModified.reserve(filesByPath.size());
+    for (LibraryFile *file : filesByHash) {
+        if (!file)
+            continue;
+        const int count = p->indexes.size();
+        int &index = p->indexes[file];
+        if (p->indexes.size() == count)
+            continue;
+        index = p->files.size();
+        p->files.append(file);
+        p->recordedModified.append(file->localLastModified());
     }
 }
 
