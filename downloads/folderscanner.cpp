@@ -223,18 +223,21 @@ void FolderScanner::applyUpdate(const FolderScannerTask::Update &update)
     if (!file)
         return;
 
+    const LibraryFile::Status current = file->status();
+    // A transfer owns the file until the download manager lets go of it.
+    const bool transferring = current == LibraryFile::Queued || current == LibraryFile::Downloading
+        || current == LibraryFile::DownloadPaused;
+
     if (update.kind == FolderScannerTask::Update::RecordModified) {
         // Only while the file still points at the copy that was hashed.
-        if (QDir::cleanPath(file->downloadPath()) == update.path)
+        if (!transferring && QDir::cleanPath(file->downloadPath()) == update.path)
             file->setLocalLastModified(QDateTime::fromMSecsSinceEpoch(update.modifiedMs));
         return;
     }
 
-    const LibraryFile::Status current = file->status();
     qDebug().nospace() << "INFO: " << "FolderScanner: Found local file: " << file->localFileName()
                        << " hash: " << update.hash;
-    // A transfer owns the file until the download manager lets go of it.
-    if (current == LibraryFile::Queued || current == LibraryFile::Downloading || current == LibraryFile::DownloadPaused)
+    if (transferring)
         return;
     const LibraryFile::Status status = current == LibraryFile::UpdateAvailable ? LibraryFile::UpdateAvailable
                                                                                : LibraryFile::Downloaded;
