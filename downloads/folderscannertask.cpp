@@ -1,0 +1,366 @@
+#include "folderscannertask.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QVector>
+
+#include <openssl/evp.h>
+
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Large blocks keep the hashing at the speed of the digest; cancellation is checked between
+// blocks, so one block is also how long a cancel may wait.
+const int kReadBlockSize = 2 * 1024 * 1024;
+// Updates go to the main thread in batches: one queued call per match would flood its event
+// loop when thousands of copies are found.
+const int kMaxBatch = 256;
+const qint64 kMaxBatchDelayMs = 50;
+
+// MD5 through OpenSSL's assembly where it offers MD5; Qt's digest otherwise.
+class Md5
+{
+public:
+    Md5()
+        : m_context(EVP_MD_CTX_new())
+    {
+        if (m_context && EVP_DigestInit_ex(m_context, EVP_md5(), nullptr) != 1) {
+            EVP_MD_CTX_free(m_context);
+            m_context = nullptr;
+        }
+        if (!m_context)
+            m_fallback = std::make_unique<QCryptographicHash>(QCryptographicHash::Md5);
+    }
+    ~Md5() { EVP_MD_CTX_free(m_context); }
+    Md5(const Md5 &) = delete;
+    Md5 &operator=(const Md5 &) = delete;
+
+    void addData(const char *data, qint64 length)
+    {
+        if (m_context)
+            EVP_DigestUpdate(m_context, data, size_t(length));
+        else
+            m_fallback->addData(data, int(length));
+    }
+
+    QString hexResult()
+    {
+        QByteArray digest;
+        if (m_context) {
+            unsigned char bytes[EVP_MAX_MD_SIZE];
+            unsigned int length = 0;
+            if (EVP_DigestFinal_ex(m_context, bytes, &length) != 1)
+                return QString();
+            digest = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
+        } else {
+            digest = m_fallback->result();
+        }
+        return QString::fromLatin1(digest.toHex());
+    }
+
+private:
+    EVP_MD_CTX *m_context = nullptr;
+    std::unique_ptr<QCryptographicHash> m_fallback;
+};
+
+// The saved library keeps whole seconds, so a recorded time without milliseconds matches any
+// time within its second.
+bool sameModificationTime(const QDateTime &recorded, qint64 actualMs)
+{
+    const qint64 recordedMs = recorded.toMSecsSinceEpoch();
+    if (recordedMs == actualMs)
+        return true;
+    return recordedMs % 1000 == 0 && actualMs > recordedMs && actualMs - recordedMs < 1000;
+}
+
+} // namespace
+
+struct FolderScannerTask::Candidate {
+    QString path;
+    qint64 size = 0;
+    // The library file whose download path this is, or -1.
+    int knownFile = -1;
+    bool recordModified = false;
+};
+
+FolderScannerTask::FolderScannerTask(const FolderScannerTaskData &data)
+    : m_data(data)
+{
+}
+
+FolderScannerTask::~FolderScannerTask() = default;
+
+void FolderScannerTask::requestCancel()
+{
+    QWriteLocker locker(&m_cancelLock);
+    m_cancelled = true;
+}
+
+bool FolderScannerTask::isCancelled() const
+{
+    QReadLocker locker(&m_cancelLock);
+    return m_cancelled;
+}
+
+bool FolderScannerTask::isRunning() const
+{
+    QReadLocker locker(&m_runningLock);
+    return m_running;
+}
+
+qint64 FolderScannerTask::hashedBytes() const
+{
+    QReadLocker locker(&m_bytesLock);
+    return m_hashedBytes;
+}
+
+void FolderScannerTask::setRunning(bool running)
+{
+    QWriteLocker locker(&m_runningLock);
+    m_running = running;
+}
+
+void FolderScannerTask::execute()
+{
+    searchFilesInFolderByHash();
+}
+
+bool FolderScannerTask::searchFilesInFolderByHash()
+{
+    // A cancel that came before the thread got here still counts: this task is used once.
+    setRunning(true);
+    m_flushClock.start();
+    m_total = 0;
+    m_done = 0;
+    m_reportedPercent = -1;
+    emit scanningStarted();
+    reportProgress(0.0);
+
+    if (!m_data.isEmpty()) {
+        QVector<Candidate> candidates;
+        if (listCandidates(candidates, m_total)) {
+            m_buffer.resize(kReadBlockSize);
+            for (const Candidate &candidate : qAsConst(candidates)) {
+                if (isCancelled())
+                    break;
+                QString hash;
+                qint64 modifiedMs = 0;
+                const HashOutcome outcome = hashFile(candidate.path, candidate.size, hash, modifiedMs);
+                if (outcome == HashOutcome::Canceled)
+                    break;
+                if (outcome == HashOutcome::Ok && !isCancelled()) {
+                    const QVector<int> files = m_data.filesWithHash(hash);
+                    // The modification time of the copy at a file's own path is recorded once
+                    // its content is known, so that a rescan skips it.
+                    if (candidate.knownFile >= 0 && (candidate.recordModified || files.contains(candidate.knownFile))) {
+                        Update update;
+                        update.kind = Update::RecordModified;
+                        update.file = candidate.knownFile;
+                        update.path = candidate.path;
+                        update.modifiedMs = modifiedMs;
+                        queueUpdate(update);
+                    }
+                    for (const int file : files) {
+                        Update update;
+                        update.kind = Update::Found;
+                        update.file = file;
+                        update.path = candidate.path;
+                        update.hash = hash;
+                        queueUpdate(update);
+                    }
+                }
+                m_done += candidate.size;
+                reportProgress(m_total > 0 ? double(m_done) * 100.0 / double(m_total) : 100.0);
+            }
+            m_buffer.clear();
+            m_buffer.squeeze();
+        }
+    }
+
+    flushUpdates();
+    emit scanningProgress(100.0);
+    setRunning(false);
+    if (isCancelled())
+        emit scanningCanceled();
+    else
+        emit scanningFinished();
+    return true;
+}
+
+bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &total)
+{
+    const QString root = QDir::cleanPath(QDir(m_data.folder()).absolutePath());
+    // Links are followed, so a directory is entered once by its real path: a link to an
+    // ancestor would otherwise walk the same tree again and again. The real path of a folder
+    // reached without a link is its parent's plus its name, which spares a lookup per folder.
+    const QHash<QString, int> knownPaths = m_data.pathIndex();
+    QSet<QString> visited;
+    const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+    if (canonicalRoot.isEmpty())
+        return true;
+    visited.insert(canonicalRoot);
+    QVector<QPair<QString, QString>> pending{{root, canonicalRoot}};
+
+    while (!pending.isEmpty()) {
+        const QPair<QString, QString> dir = pending.takeLast();
+        QDirIterator it(dir.first, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+        QVector<QPair<QString, QString>> subdirs;
+        while (it.hasNext()) {
+            if (isCancelled())
+                return false;
+            const QString path = it.next();
+            const QFileInfo info = it.fileInfo();
+            if (info.isDir()) {
+                const QString canonical = info.isSymLink() ? info.canonicalFilePath()
+                                                           : dir.second + QLatin1Char('/') + info.fileName();
+                if (!canonical.isEmpty() && !visited.contains(canonical)) {
+                    visited.insert(canonical);
+                    subdirs.append({path, canonical});
+                }
+                continue;
+            }
+            // Devices, pipes and sockets are never a book, and a pipe would block the read.
+            if (!info.isFile())
+                continue;
+
+            Candidate candidate;
+            candidate.path = path;
+            candidate.size = info.size();
+            candidate.knownFile = knownPaths.value(path, -1);
+            if (candidate.knownFile >= 0) {
+                const QDateTime recorded = m_data.recordedModified(candidate.knownFile);
+                if (recorded.isValid()) {
+                    if (sameModificationTime(recorded, info.lastModified().toMSecsSinceEpoch()))
+                        continue;
+                } else {
+                    candidate.recordModified = true;
+                }
+            }
+            total += candidate.size;
+            candidates.append(candidate);
+        }
+        // Subfolders in listing order, depth first.
+        for (int i = subdirs.size() - 1; i >= 0; --i)
+            pending.append(subdirs.at(i));
+    }
+    return true;
+}
+
+FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, qint64 listedSize, QString &hash,
+                                                           qint64 &modifiedMs)
+{
+    Md5 md5;
+    char *buffer = m_buffer.data();
+#ifdef Q_OS_UNIX
+    // Non-blocking so that a file replaced by a pipe since the listing cannot hang the open.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return HashOutcome::Unreadable;
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat before;
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode))
+        return HashOutcome::Unreadable;
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    // Only the bytes the file had when opened: a file that keeps growing must not keep the
+    // scan reading.
+    qint64 remaining = before.st_size;
+    qint64 read = 0;
+    while (remaining > 0) {
+        if (isCancelled())
+            return HashOutcome::Canceled;
+        const ssize_t n = ::read(fd, buffer, size_t(qMin<qint64>(remaining, kReadBlockSize)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return HashOutcome::Unreadable;
+        md5.addData(buffer, n);
+        remaining -= n;
+        read += n;
+        addHashed(n, read, listedSize);
+    }
+    struct stat after;
+    if (::fstat(fd, &after) != 0 || after.st_size != before.st_size || after.st_ino != before.st_ino
+        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return HashOutcome::Unreadable;
+    modifiedMs = qint64(after.st_mtim.tv_sec) * 1000 + after.st_mtim.tv_nsec / 1000000;
+#else
+    QFile file(path);
+    const QFileInfo before(path);
+    if (!before.isFile() || !file.open(QIODevice::ReadOnly))
+        return HashOutcome::Unreadable;
+    qint64 remaining = file.size();
+    qint64 read = 0;
+    while (remaining > 0) {
+        if (isCancelled())
+            return HashOutcome::Canceled;
+        const qint64 n = file.read(buffer, qMin<qint64>(remaining, kReadBlockSize));
+        if (n <= 0)
+            return HashOutcome::Unreadable;
+        md5.addData(buffer, n);
+        remaining -= n;
+        read += n;
+        addHashed(n, read, listedSize);
+    }
+    const QFileInfo after(path);
+    if (after.size() != before.size() || after.lastModified() != before.lastModified())
+        return HashOutcome::Unreadable;
+    modifiedMs = after.lastModified().toMSecsSinceEpoch();
+#endif
+    hash = md5.hexResult();
+    return hash.isEmpty() ? HashOutcome::Unreadable : HashOutcome::Ok;
+}
+
+void FolderScannerTask::addHashed(qint64 bytes, qint64 fileDone, qint64 listedSize)
+{
+    {
+        QWriteLocker locker(&m_bytesLock);
+        m_hashedBytes += bytes;
+    }
+    if (m_total > 0)
+        reportProgress(double(m_done + qMin(fileDone, listedSize)) * 100.0 / double(m_total));
+}
+
+void FolderScannerTask::reportProgress(double progress)
+{
+    // The scanner shows whole percents; finer steps would only be more queued calls.
+    const int percent = int(progress);
+    if (percent == m_reportedPercent)
+        return;
+    m_reportedPercent = percent;
+    // The updates behind this progress arrive first.
+    flushUpdates();
+    emit scanningProgress(progress);
+}
+
+void FolderScannerTask::queueUpdate(Update update)
+{
+    m_updates.append(std::move(update));
+    if (m_updates.size() >= kMaxBatch || m_flushClock.elapsed() >= kMaxBatchDelayMs)
+        flushUpdates();
+}
+
+void FolderScannerTask::flushUpdates()
+{
+    m_flushClock.restart();
+    if (m_updates.isEmpty())
+        return;
+    emit filesUpdated(m_updates);
+    m_updates.clear();
+}
