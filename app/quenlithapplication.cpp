@@ -1,8 +1,15 @@
 #include "quenlithapplication.h"
 
+#include "api/imageprovider.h"
 #include "app/constants.h"
+#include "app/mainwindow.h"
 #include "app/settings.h"
+#include "dialogs/applicationupdater.h"
+#include "dialogs/askupdatefiledialog.h"
+#include "dialogs/freespacewarningdialog.h"
 #include "downloads/filesystemops.h"
+#include "downloads/folderscanner.h"
+#include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
 #include "library/libraryfiltertype.h"
@@ -35,11 +42,8 @@
 namespace {
 
 const QSize kMinimumWindowSize(820, 440);
-const QSize kDefaultWindowSize(920, 700);
 
 const QString kFirstLoginKey = QStringLiteral("firstLoginSettingsRefresh");
-const QString kMaximizedKey = QStringLiteral("maximized");
-const QString kGeometryKey = QStringLiteral("geometry");
 
 const char *const kFonts[] = {
     ":/fonts/JosefinSans-Regular.ttf", ":/fonts/JosefinSans-Bold.ttf",
@@ -75,7 +79,10 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),
                                            m_settings.get());
     m_view = std::make_unique<QQuickView>();
+    m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()));
+    m_folderScanner = std::make_unique<FolderScanner>();
 
+    connect(m_folderScanner.get(), &FolderScanner::scanningChanged, this, &QuenlithApplication::onScanningChanged);
     connect(m_settings.get(), &Settings::loggingEnabledChanged, this, [](bool enabled) {
         qDebug().nospace() << "INFO: " << "Logging: " << (enabled ? "Enabled" : "Disabled");
     });
@@ -103,6 +110,10 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
             &QuenlithApplication::updateSyncActionText);
     connect(m_sync.get(), &LibrarySync::isSyncingChanged, this, &QuenlithApplication::isSyncingChanged);
     connect(m_sync.get(), &LibrarySync::ended, m_libraryModel.get(), &LibrarySortFilterModel::invalidate);
+    connect(m_sync.get(), &LibrarySync::completed, this, [this] {
+        launchScanner(lastExistingDir(m_settings->libraryDirectory()), true);
+    });
+    m_sync->setFreeSpaceQuestion([this](const LibrarySync::FreeSpaceShortage &shortage) { askFreeSpace(shortage); });
     connect(this, &QuenlithApplication::isSyncingChanged, this, &QuenlithApplication::updateSyncActionText);
     updateSyncActionText();
     connect(m_syncAction, &QAction::triggered, this, &QuenlithApplication::switchLibrarySync);
@@ -114,19 +125,49 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     context->setContextProperty(QStringLiteral("errorsListModel"), m_errorsListModel.get());
     context->setContextProperty(QStringLiteral("app"), this);
 
+    // The engine owns the provider.
+    m_view->engine()->addImageProvider(
+        QStringLiteral("title"),
+        new ImageProvider(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+
     m_view->setSource(QUrl(QStringLiteral("qrc:/MainForm.qml")));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
     m_view->setMinimumSize(kMinimumWindowSize);
     m_view->setTitle(Constants::ApplicationName);
 
+    m_mainWindow = std::make_unique<MainWindow>(m_view.get(), m_syncAction);
     connect(this, &SingleApplication::raiseApp, this, &QuenlithApplication::raiseApp);
     connectObjects();
 
+    m_mainWindow->setKeepRunningCheck([this] { return m_downloadManager->isDownloading(); });
+    m_mainWindow->setSignedIn(m_remoteAPI->loggedIn());
+    connect(m_mainWindow.get(), &MainWindow::quitRequested, this, &QCoreApplication::quit);
+
     m_onlineLibrary->load();
-    restoreWindow();
+    m_mainWindow->restore();
+
+    if (m_remoteAPI->loggedIn())
+        launchScanner(m_settings->libraryDirectory(), true);
+
+    // The dialog is attached whatever the setting, so that a check asked for from Settings
+    // can answer too.
+    m_updater->setDialog(rootDialog("askUpdateAppDialog"));
+    connect(m_updater.get(), &ApplicationUpdater::installerStarted, this, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    if (m_settings->checkUpdateOnStart())
+        m_updater->checkUpdates(false);
 }
 
-QuenlithApplication::~QuenlithApplication() = default;
+QuenlithApplication::~QuenlithApplication()
+{
+    // The window's tray and filter go before the view they watch; the scanner's thread ends
+    // before the files it reports to.
+    m_mainWindow.reset();
+    m_freeSpaceDialog.reset();
+    m_askUpdateFileDialog.reset();
+    m_folderScanner.reset();
+    m_updater.reset();
+}
 
 QuenlithApplication *QuenlithApplication::instance()
 {
@@ -160,6 +201,8 @@ void QuenlithApplication::registerTypes()
     qRegisterMetaType<RemoteAPI *>("RemoteAPI*");
     qRegisterMetaType<QAction *>("QAction*");
     qRegisterMetaType<OnlineLibrary *>("OnlineLibrary*");
+    qRegisterMetaType<ApplicationUpdater *>("ApplicationUpdater*");
+    qRegisterMetaType<FolderScanner *>("FolderScanner*");
 
     const QString uncreatable = QStringLiteral("Cannot create uncreatable");
     const QString errorClass = QStringLiteral("Error class uncreatable");
@@ -188,55 +231,18 @@ void QuenlithApplication::connectObjects()
             &QuenlithApplication::onAnyItemSeleted);
 }
 
-void QuenlithApplication::restoreWindow()
-{
-    const QSettings store;
-    if (store.value(kMaximizedKey, false).toBool()) {
-        m_view->showMaximized();
-        return;
-    }
-    const QVariant geometry = store.value(kGeometryKey);
-    if (geometry.userType() == QMetaType::QRect && geometry.toRect().isValid())
-        m_view->setGeometry(geometry.toRect());
-    else
-        m_view->resize(kDefaultWindowSize);
-    m_view->showNormal();
-}
-
-void QuenlithApplication::saveWindowState()
-{
-    QSettings store;
-    const bool maximized = m_view->windowState() == Qt::WindowMaximized;
-    store.setValue(kMaximizedKey, maximized);
-    if (!maximized)
-        store.setValue(kGeometryKey, m_view->geometry());
-    Settings::protectStore(store);
-}
-
 void QuenlithApplication::onAboutToQuit()
 {
     qDebug().nospace() << "INFO: " << "Application: About to quit";
-    saveWindowState();
+    m_mainWindow->saveState();
     m_downloadManager->stopAll();
+    m_folderScanner->cancelScanning();
     m_onlineLibrary->save();
 }
 
 void QuenlithApplication::raiseApp()
 {
-    m_view->raise();
-    if (m_remoteAPI->loggedIn()) {
-        if (m_view->windowState() & Qt::WindowMaximized) {
-            qDebug().nospace() << "INFO: " << "MainWindow: maximized";
-            m_view->hide();
-            m_view->showMaximized();
-            m_view->requestActivate();
-            return;
-        }
-        qDebug().nospace() << "INFO: " << "MainWindow: normal";
-        m_view->hide();
-        m_view->showNormal();
-    }
-    m_view->requestActivate();
+    m_mainWindow->raise();
 }
 
 void QuenlithApplication::setIsFolderScanning(bool scanning)
@@ -292,15 +298,69 @@ void QuenlithApplication::downloadSelected()
 
 void QuenlithApplication::onTitlesRefreshFinished(bool success)
 {
+    if (!success)
+        return;
     // Every good refresh ends with the library's own refresh handling, which saves it.
-    if (success)
-        m_onlineLibrary->onTitlesRefreshFinished();
+    m_onlineLibrary->onTitlesRefreshFinished();
+    if (!m_sync->isSyncing())
+        launchScanner(m_settings->libraryDirectory(), true);
+}
+
+void QuenlithApplication::launchScanner(const QString &path, bool withUI)
+{
+    if (!QFileInfo::exists(path)) {
+        qDebug() << "QuenlithApplication::launchScanner scan folder does not exist:" << path;
+        return;
+    }
+    QMultiHash<QString, LibraryFile *> filesByHash;
+    QMap<QString, LibraryFile *> filesByPath;
+    m_onlineLibrary->collectFileHashes(filesByHash, filesByPath);
+    const FolderScannerTaskData data(filesByHash, filesByPath, path);
+    if (data.isEmpty())
+        return;
+    m_folderScanner->startScanning(data, path, withUI);
+}
+
+void QuenlithApplication::scanFolder(QString initialFolderPath, QString newFolderPath)
+{
+    const auto normal = [](const QString &path) { return QDir::toNativeSeparators(QDir::cleanPath(path)); };
+    if (QFileInfo(newFolderPath).isDir() && normal(newFolderPath) == normal(initialFolderPath))
+        return;
+    launchScanner(newFolderPath, true);
+}
+
+void QuenlithApplication::onScanningChanged()
+{
+    setIsFolderScanning(m_folderScanner->scanning());
+    if (m_folderScanner->scanning())
+        emit libraryScanningStarted();
+    else
+        emit libraryScanningFinished();
+}
+
+void QuenlithApplication::doLogout()
+{
+    m_folderScanner->cancelScanning();
+    m_remoteAPI->doLogout();
+    m_onlineLibrary->clear();
+    m_libraryModel->setFilterString(QString());
+    QSettings store;
+    store.setValue(kFirstLoginKey, true);
+    Settings::protectStore(store);
+}
+
+void QuenlithApplication::askFreeSpace(const LibrarySync::FreeSpaceShortage &shortage)
+{
+    // A new dialog object for each shortage, so that no answer of an older one reaches it.
+    m_freeSpaceDialog = std::make_unique<FreeSpaceWarningDialog>(rootDialog("askFreeSpaceDialog"));
+    m_freeSpaceDialog->ask(shortage.required, shortage.available, shortage.retry, shortage.cancel);
 }
 
 void QuenlithApplication::onLoggedInChanged()
 {
     const bool loggedIn = m_remoteAPI->loggedIn();
     qDebug() << "QuenlithApplication::onLoggedInChanged:" << (loggedIn ? "True" : "False");
+    m_mainWindow->setSignedIn(loggedIn);
     if (!loggedIn) {
         if (m_sync->isSyncing())
             switchLibrarySyncOff();
@@ -364,12 +424,9 @@ QObject *QuenlithApplication::rootDialog(const char *name) const
 
 void QuenlithApplication::askUpdateFile(LibraryFile *file)
 {
-    if (!rootDialog("askUpdateFileDialog")) {
-        qDebug().nospace() << "WARNING: " << "Application: No update question for " << file->serverFileName();
-        return;
-    }
-    qDebug().nospace() << "WARNING: " << "Application: Update questions are not supported, keeping "
-                       << file->serverFileName();
+    if (!m_askUpdateFileDialog)
+        m_askUpdateFileDialog = std::make_unique<AskUpdateFileDialog>(rootDialog("askUpdateFileDialog"), m_settings.get());
+    m_askUpdateFileDialog->ask(file);
 }
 
 void QuenlithApplication::askDeleteFile(LibraryFile *file)

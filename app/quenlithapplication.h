@@ -18,12 +18,16 @@
 #include <functional>
 #include <memory>
 
+class ApplicationUpdater;
+class AskUpdateFileDialog;
 class ErrorsListModel;
+class FolderScanner;
+class FreeSpaceWarningDialog;
 class LibraryItem;
 class LibrarySortFilterModel;
+class MainWindow;
 class QNetworkAccessManager;
 class QQuickView;
-class QTimer;
 
 // The application object: owns every long-lived object, publishes them to QML as `app`, and
 // carries the operations that span several of them.
@@ -32,6 +36,8 @@ class QuenlithApplication : public SingleApplication, public ApplicationServices
     Q_OBJECT
     Q_PROPERTY(Settings *settings READ settings CONSTANT)
     Q_PROPERTY(RemoteAPI *remoteAPI READ remoteAPI CONSTANT)
+    Q_PROPERTY(ApplicationUpdater *updater READ updater CONSTANT)
+    Q_PROPERTY(FolderScanner *folderScanner READ folderScanner CONSTANT)
     Q_PROPERTY(bool isFolderScanning READ isFolderScanning WRITE setIsFolderScanning NOTIFY folderScanningChanged)
     Q_PROPERTY(QAction *syncAction READ syncAction CONSTANT)
     Q_PROPERTY(bool isSyncing READ isSyncing NOTIFY isSyncingChanged)
@@ -63,6 +69,9 @@ public:
     ErrorsListModel *errorsListModel() const { return m_errorsListModel.get(); }
     QQuickView *view() const { return m_view.get(); }
     QAction *syncAction() const { return m_syncAction; }
+    ApplicationUpdater *updater() const { return m_updater.get(); }
+    FolderScanner *folderScanner() const { return m_folderScanner.get(); }
+    MainWindow *mainWindow() const { return m_mainWindow.get(); }
 
     bool isFolderScanning() const { return m_isFolderScanning; }
     void setIsFolderScanning(bool scanning);
@@ -76,14 +85,10 @@ public:
     Q_INVOKABLE QString selectFolderDialog(QString initialDir = QString());
     Q_INVOKABLE bool isDirWritable(QString dir);
     Q_INVOKABLE QString lastExistingDir(QString path);
+    Q_INVOKABLE void scanFolder(QString initialFolderPath, QString newFolderPath);
     Q_INVOKABLE void notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index) override;
 
-    // The window state of the stored "maximized" and "geometry" keys.
-    void restoreWindow();
-    void saveWindowState();
-
     static bool hasTextModelFlag(const QStringList &arguments);
-
 
 public slots:
     void raiseApp();
@@ -91,6 +96,7 @@ public slots:
     void switchLibrarySyncOn();
     void switchLibrarySyncOff();
     void downloadSelected();
+    void doLogout();
     void saveModelDelayed() override;
     void handleDownloadFailedForItem(const LibraryItem *item);
 
@@ -103,6 +109,7 @@ signals:
     void isInSelectionModeChanged();
 
 private slots:
+    void onScanningChanged();
     void onTitlesRefreshFinished(bool success);
     void onAnyItemSeleted();
     void onLoggedInChanged();
@@ -115,6 +122,8 @@ private:
     void registerTypes();
     void connectObjects();
     void updateSyncActionText();
+    void launchScanner(const QString &path, bool withUI);
+    void askFreeSpace(const LibrarySync::FreeSpaceShortage &shortage);
     QObject *rootDialog(const char *name) const;
 
     QNetworkAccessManager *m_networkAccessManager = nullptr;
@@ -130,4 +139,9 @@ private:
     std::unique_ptr<RemoteAPI> m_remoteAPI;
     std::unique_ptr<LibrarySync> m_sync;
     std::unique_ptr<QQuickView> m_view;
+    std::unique_ptr<ApplicationUpdater> m_updater;
+    std::unique_ptr<FolderScanner> m_folderScanner;
+    std::unique_ptr<AskUpdateFileDialog> m_askUpdateFileDialog;
+    std::unique_ptr<FreeSpaceWarningDialog> m_freeSpaceDialog;
+    std::unique_ptr<MainWindow> m_mainWindow;
 };

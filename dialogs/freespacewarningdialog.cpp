@@ -1,13 +1,12 @@
 #include "freespacewarningdialog.h"
 
 #include <QDebug>
-#include <QStorageInfo>
 #include <QVariant>
 
 #include <utility>
 
 FreeSpaceWarningDialog::FreeSpaceWarningDialog(QObject *dialogItem, QObject *parent)
-    : QObject(parent), m_dialog(dialogItem), m_volumeQuery(&FreeSpaceWarningDialog::availableBytes)
+    : QObject(parent), m_dialog(dialogItem)
 {
     if (!dialogItem) {
         qDebug().nospace() << "WARNING: " << "FreeSpaceWarningDialog: No dialog to warn with";
@@ -21,30 +20,18 @@ FreeSpaceWarningDialog::FreeSpaceWarningDialog(QObject *dialogItem, QObject *par
 
 FreeSpaceWarningDialog::~FreeSpaceWarningDialog() = default;
 
-void FreeSpaceWarningDialog::check(std::function<QString()> folder, std::function<qint64()> requiredBytes,
-                                   std::function<void()> proceed, std::function<void()> cancelled)
-{
-    run({std::move(folder), std::move(requiredBytes), std::move(proceed), std::move(cancelled)});
-}
-
-void FreeSpaceWarningDialog::run(const Check &check)
+void FreeSpaceWarningDialog::ask(qint64 requiredBytes, qint64 availableBytes, std::function<void()> retry,
+                                 std::function<void()> cancelled)
 {
     m_waiting = {};
-    const qint64 required = check.requiredBytes ? check.requiredBytes() : 0;
-    const qint64 available = m_volumeQuery(check.folder ? check.folder() : QString());
-    // A volume that cannot be measured must not stand in the way of a download.
-    if (available == -1 || available > required) {
-        if (check.proceed)
-            check.proceed();
+    if (!m_dialog) {
+        if (cancelled)
+            cancelled();
         return;
     }
-    qDebug().nospace() << "WARNING: " << "FreeSpaceWarningDialog: Not enough free space: " << available
-                       << " of " << required << " bytes";
-    if (!m_dialog)
-        return;
-    m_waiting = check;
-    setRequiredSpace(required);
-    setAvailableSpace(available);
+    m_waiting = {std::move(retry), std::move(cancelled)};
+    setRequiredSpace(requiredBytes);
+    setAvailableSpace(availableBytes);
     QMetaObject::invokeMethod(m_dialog, "open");
 }
 
@@ -63,17 +50,6 @@ void FreeSpaceWarningDialog::setAvailableSpace(qint64 bytes)
         m_dialog->setProperty("availableSpace", formatSize(quint64(qMax<qint64>(bytes, 0))));
 }
 
-void FreeSpaceWarningDialog::setVolumeQuery(VolumeQuery query)
-{
-    m_volumeQuery = query ? std::move(query) : VolumeQuery(&FreeSpaceWarningDialog::availableBytes);
-}
-
-qint64 FreeSpaceWarningDialog::availableBytes(const QString &path)
-{
-    const QStorageInfo volume(path);
-    return volume.isValid() && volume.isReady() ? volume.bytesAvailable() : -1;
-}
-
 QString FreeSpaceWarningDialog::formatSize(quint64 bytes)
 {
     // Whole numbers in the C locale: no grouping, whatever the user's locale.
@@ -89,7 +65,7 @@ QString FreeSpaceWarningDialog::formatSize(quint64 bytes)
 
 void FreeSpaceWarningDialog::onCancel()
 {
-    const Check dropped = std::exchange(m_waiting, {});
+    const Answers dropped = std::exchange(m_waiting, {});
     emit cancel();
     if (m_dialog)
         QMetaObject::invokeMethod(m_dialog, "close");
@@ -101,9 +77,9 @@ void FreeSpaceWarningDialog::onCancel()
 // nothing waiting, or the dialog open again for the next check.
 void FreeSpaceWarningDialog::onClosed()
 {
-    if (!m_waiting.proceed || (m_dialog && m_dialog->property("visible").toBool()))
+    if (!m_waiting.retry || (m_dialog && m_dialog->property("visible").toBool()))
         return;
-    const Check dropped = std::exchange(m_waiting, {});
+    const Answers dropped = std::exchange(m_waiting, {});
     emit cancel();
     if (dropped.cancelled)
         dropped.cancelled();
@@ -111,10 +87,10 @@ void FreeSpaceWarningDialog::onClosed()
 
 void FreeSpaceWarningDialog::onTryAgain()
 {
-    const Check again = std::exchange(m_waiting, {});
+    const Answers again = std::exchange(m_waiting, {});
     if (m_dialog)
         QMetaObject::invokeMethod(m_dialog, "close");
     emit tryAgain();
-    if (again.proceed)
-        run(again);
+    if (again.retry)
+        again.retry();
 }

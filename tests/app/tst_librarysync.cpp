@@ -173,6 +173,33 @@ private slots:
         QVERIFY(f.sync->isSyncing());
     }
 
+    // Equal sizes are a shortage; a volume that cannot be measured never blocks.
+    void roomRule_data()
+    {
+        QTest::addColumn<qint64>("spare");
+        QTest::addColumn<bool>("unmeasured");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("one byte more") << qint64(1) << false << false;
+        QTest::newRow("exactly enough") << qint64(0) << false << true;
+        QTest::newRow("unmeasured volume") << qint64(0) << true << false;
+    }
+
+    void roomRule()
+    {
+        QFETCH(qint64, spare);
+        QFETCH(bool, unmeasured);
+        QFETCH(bool, asks);
+        SyncFixture f(m_home.path());
+        QVERIFY(f.refresh());
+        QList<LibrarySync::FreeSpaceShortage> asked;
+        f.askWith(&asked);
+        f.available = unmeasured ? -1 : f.library.remainingBytes() + spare;
+        // Nothing selected: the whole library is measured, and nothing is queued.
+        f.sync->downloadSelected();
+        QCOMPARE(asked.size(), asks ? 1 : 0);
+        QCOMPARE(f.manager.downloadsRemain(), 0);
+    }
+
     void shortageWhenQueueingEndsTheSync()
     {
         SyncFixture f(m_home.path());

@@ -3,6 +3,8 @@
 #include "../../tools/ui-screenshots/qmlitems.h"
 
 #include "app/quenlithapplication.h"
+#include "downloads/folderscanner.h"
+#include "gldriver.h"
 #include "library/errorslistmodel.h"
 #include "library/libraryerrortype.h"
 #include "library/librarysortfiltermodel.h"
@@ -13,7 +15,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <dlfcn.h>
 
 using QmlItems::click;
 
@@ -127,6 +128,7 @@ private slots:
         signIn();
         QObject *bar = object("statusBar");
         bar->setProperty("scanNoticeDelay", 20);
+        m_app.folderScanner()->setWithUI(true);
 
         // A scan shows the notice and its end hides it after the delay.
         emit m_app.libraryScanningStarted();
@@ -327,12 +329,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        // Mesa unloads its driver with the last GL context; kept loaded, the leak checker can
-        // still tell the driver's own one-time allocations apart from ours.
-        for (const char *driver : {"swrast_dri.so", "kms_swrast_dri.so"}) {
-            const QByteArray path = QByteArrayLiteral("/usr/lib/x86_64-linux-gnu/dri/") + driver;
-            dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-        }
+        keepGlDriverLoaded();
     }
 
     // Last: it leaves the window signed out.

@@ -49,25 +49,6 @@ private slots:
         QCOMPARE(QuenlithApplication::hasTextModelFlag(arguments), textModel);
     }
 
-    void windowStateRoundTrip()
-    {
-        QQuickView *view = m_app.view();
-        const QRect geometry(40, 50, 900, 640);
-        view->setGeometry(geometry);
-        QTRY_COMPARE(view->geometry(), geometry);
-        m_app.saveWindowState();
-        view->resize(1000, 800);
-        m_app.restoreWindow();
-        QTRY_COMPARE(view->geometry(), geometry);
-
-        // Something that is not a rectangle counts as absent.
-        QSettings store;
-        store.setValue(QStringLiteral("geometry"), QStringLiteral("40,50,900,640"));
-        store.sync();
-        m_app.restoreWindow();
-        QTRY_COMPARE(view->size(), QSize(920, 700));
-    }
-
     void lastExistingDir_data()
     {
         QTest::addColumn<QString>("path");

@@ -2,9 +2,6 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QImageReader>
-#include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickView>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -103,26 +100,6 @@ private slots:
             }
             QVERIFY2(painted, qPrintable(file));
         }
-    }
-
-    void mainFormLoads()
-    {
-        for (const QString &font : filesUnder(QStringLiteral(":/fonts"), {"*.ttf", "*.otf"}))
-            QFontDatabase::addApplicationFont(font);
-        QQuickView view;   // stays hidden: a torn-down GL context hides the driver's leaks from the sanitizer
-        QStringList warnings;
-        connect(view.engine(), &QQmlEngine::warnings, this, [&warnings](const QList<QQmlError> &errors) {
-            for (const QQmlError &error : errors)
-                warnings << error.toString();
-        });
-        view.setSource(QUrl(QStringLiteral("qrc:/MainForm.qml")));
-        QCOMPARE(view.status(), QQuickView::Ready);
-        QQuickItem *root = view.rootObject();
-        QVERIFY(root && QMetaObject::invokeMethod(root, "showFirstLoginInfo"));
-        auto *name = root->findChild<QQuickItem *>(QStringLiteral("appName"));
-        QVERIFY(name);
-        QCOMPARE(QFontInfo(name->property("font").value<QFont>()).family(), QStringLiteral("Montserrat"));
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
     }
 
 private:

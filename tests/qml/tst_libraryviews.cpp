@@ -1,7 +1,9 @@
 #include "../library/libraryfixtures.h"
+#include "gldriver.h"
 #include "testservices.h"
 
 #include "app/settings.h"
+#include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryerrortype.h"
@@ -118,10 +120,15 @@ private:
     }
 
 private slots:
+    void cleanupTestCase() { keepGlDriverLoaded(); }
+
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
         qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
+        FileSystemOps::setViewerOpener([](const QString &path) {
+            return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        });
         qmlRegisterUncreatableType<LibraryFile>("LibraryModelData", 1, 0, "LibraryFile", QStringLiteral("no"));
         qmlRegisterUncreatableType<LibraryItemBadge>("LibraryModelData", 1, 0, "LibraryItemBadge", QStringLiteral("no"));
         qmlRegisterUncreatableType<LibraryErrorType>("LibraryModelData", 1, 0, "LibraryErrorType", QStringLiteral("no"));

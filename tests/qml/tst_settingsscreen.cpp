@@ -1,3 +1,5 @@
+#include "gldriver.h"
+
 #include "app/settings.h"
 
 #include <QQmlContext>
@@ -46,6 +48,8 @@ private:
     }
 
 private slots:
+    void cleanupTestCase() { keepGlDriverLoaded(); }
+
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
