@@ -3,7 +3,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps demo test bench build build-tests clean
+.PHONY: all deps demo test bench build build-tests package clean
 
 all: build
 
@@ -27,6 +27,10 @@ demo: build
 
 test: build-tests
 	bash scripts/run-tests $(TEST_BUILD)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@echo "Install with: cd $(BUILD) && sudo apt install ./tolvane_*_amd64.deb"
 
 bench: build
 	bash scripts/run-benchmarks $(BUILD)
