@@ -4,9 +4,6 @@ include(GNUInstallDirs)
 set(TOLVANE_APP_ID example.tolvane_store.tolvane)
 set(TOLVANE_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
 get_filename_component(TOLVANE_PACKAGING_DIR ${TOLVANE_PACKAGING_DIR} ABSOLUTE)
-# The screenshot the metainfo shows; the file is installed beside the program's data.
-set(TOLVANE_SCREENSHOT ${TOLVANE_PACKAGING_DIR}/screenshots/library.png CACHE FILEPATH
-    "Screenshot installed with the AppStream metainfo")
 
 # A umask of 002 must not reach the package as group-writable folders.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -18,9 +15,9 @@ install(FILES ${TOLVANE_PACKAGING_DIR}/${TOLVANE_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TOLVANE_PACKAGING_DIR}/${TOLVANE_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-if(EXISTS ${TOLVANE_SCREENSHOT})
-    install(FILES ${TOLVANE_SCREENSHOT} DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane/screenshots)
-endif()
+# The metainfo's screenshot address names one of these files.
+install(DIRECTORY ${TOLVANE_PACKAGING_DIR}/screenshots/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane/screenshots
+    FILES_MATCHING PATTERN "*.png")
 
 # The application icon: the scalable drawing and the usual fixed sizes of the hicolor theme,
 # rendered from the same drawing at build time.
@@ -80,12 +77,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.tolvane-store.example/)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "library client for the Tolvane game book store
-Tolvane signs in to a Tolvane store account and shows every game book the customer
-bought as a searchable library. It downloads one file, a selection or the whole
-library into a folder on disk, resumes interrupted transfers, verifies every file
-by its checksum and recognises files already present in the library folder.
+Tolvane signs in to a Tolvane store account and shows every game book
+the customer bought as a searchable library. It downloads one file, a
+selection or the whole library into a folder on disk, resumes
+interrupted transfers, verifies every file by its checksum and
+recognises files already present in the library folder.
 .
-The package also holds tolvane-cli, the same service client on the command line.")
+The package also holds tolvane-cli, the same service client on the
+command line.")
 # The libraries come from dpkg-shlibdeps; the QML modules, the image format plugin and the
 # fallback font are loaded at run time, so no library scan can find them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
