@@ -3,7 +3,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps demo test bench build build-tests clean screenshots
+.PHONY: all deps demo test bench build build-tests package clean screenshots
 
 all: build
 
@@ -31,6 +31,10 @@ screenshots: deps $(BUILD)/build.ninja
 
 test: build-tests
 	bash scripts/run-tests $(TEST_BUILD)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@echo "Install with: cd $(BUILD) && sudo apt install ./tolvane_*_amd64.deb"
 
 bench: build
 	bash scripts/run-benchmarks $(BUILD)

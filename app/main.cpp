@@ -4,6 +4,7 @@
 #include "app/settings.h"
 
 #include <QDebug>
+#include <QGuiApplication>
 
 #include <ctime>
 
@@ -18,6 +19,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(Constants::ApplicationName);
     QCoreApplication::setOrganizationName(Constants::OrganizationName);
     QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
+    // Desktops match windows to the installed menu entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.tolvane_store.tolvane"));
 
     if (SingleApplication::isAnotherInstanceRunning())
         return 0;
