@@ -174,10 +174,10 @@ private slots:
         QVERIFY(updates->isVisible());
         QCOMPARE(updates->state(), QStringLiteral("blueglow"));
         QVERIFY(click(updates));
-        QCOMPARE(updates->state(), QStringLiteral("selected"));
+        QTRY_COMPARE(updates->state(), QStringLiteral("selected"));
         QCOMPARE(all->state(), QStringLiteral("notselected"));
         QVERIFY(click(all));
-        QCOMPARE(updates->state(), QStringLiteral("notselected"));
+        QTRY_COMPARE(updates->state(), QStringLiteral("notselected"));
 
         // Appearing again calls for attention again.
         m_app.onlineLibrary()->onUpdatedItemsChanged(false);

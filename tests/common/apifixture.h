@@ -68,7 +68,7 @@ inline void storeLogin(QString key = QStringLiteral("key"), const QString &token
 // Waits for a request wrapper's report (replyFinished) and checks that it came once, as given.
 inline bool reported(QSignalSpy &spy, bool success, const QJsonValue &message)
 {
-    if (spy.isEmpty() && !spy.wait(10000))
+    if (spy.isEmpty() && !spy.wait(30000))
         return false;
     const bool ok = spy.size() == 1 && spy.first().at(0).toBool() == success
         && spy.first().at(1).value<QJsonValue>() == message;
