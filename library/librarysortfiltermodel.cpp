@@ -101,6 +101,17 @@ bool extendsCleanly(const QString &text)
     return true;
 }
 
+// Text that reads the same as a pattern: no wildcard, set or escape, and no separator.
+bool isPlainText(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('[') || c == QLatin1Char(']')
+            || c == QLatin1Char('\\') || c == LibraryItem::kSearchSeparator)
+            return false;
+    }
+    return true;
+}
+
 // Up to this many rows coming or going, the view updates in place rather than being rebuilt.
 constexpr int kFewRows = 200;
 
@@ -293,6 +304,9 @@ void LibrarySortFilterModel::setFilterString(const QString &text)
     const QRegularExpression beforeExpression = m_searchExpression;
     m_filterString = text;
     m_searchExpression = text.isEmpty() ? QRegularExpression() : searchExpression(text);
+    m_plainSearch = !text.isEmpty() && isPlainText(text);
+    m_plainMatcher.setPattern(m_plainSearch ? text.toCaseFolded() : QString());
+    m_plainMatcher.setCaseSensitivity(Qt::CaseSensitive);
     const int change = reuseMatches(before, beforeExpression);
     if (change == 0) {
         // The same rows pass: the view has nothing to redo.
@@ -460,7 +474,8 @@ bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
         Match *known = sourceRow < m_matches.size() ? &m_matches[sourceRow] : nullptr;
         if (known && known->known != 0 && known->version == item->searchTextVersion())
             return known->known == 1;
-        const bool match = m_searchExpression.match(item->searchText()).hasMatch();
+        const bool match = m_plainSearch ? m_plainMatcher.indexIn(foldedSearchText(sourceRow, item)) >= 0
+                                         : m_searchExpression.match(item->searchText()).hasMatch();
         if (known)
             *known = Match{item->searchTextVersion(), qint8(match ? 1 : 2)};
         return match;
@@ -473,6 +488,16 @@ bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
             return true;
     }
     return false;
+}
+
+const QString &LibrarySortFilterModel::foldedSearchText(int sourceRow, const LibraryItem *item) const
+{
+    if (m_folded.size() != m_library->rowCount())
+        m_folded.fill(Folded{0, false, QString()}, m_library->rowCount());
+    Folded &folded = m_folded[sourceRow];
+    if (!folded.known || folded.version != item->searchTextVersion())
+        folded = Folded{item->searchTextVersion(), true, item->searchText().toCaseFolded()};
+    return folded.text;
 }
 
 bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const

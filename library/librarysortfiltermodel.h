@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
+#include <QStringMatcher>
 #include <QVector>
 
 class LibraryItem;
@@ -82,7 +83,12 @@ private:
     // number of rows that come or go is returned, otherwise -1. An answer is kept only while
     // the item's search text is unchanged.
     int reuseMatches(const QString &before, const QRegularExpression &beforeExpression);
-    void dropMatches() { m_matches.clear(); }
+    void dropMatches()
+    {
+        m_matches.clear();
+        m_folded.clear();
+    }
+    const QString &foldedSearchText(int sourceRow, const LibraryItem *item) const;
 
 
     class OnlineLibrary *m_library = nullptr;
@@ -93,6 +99,17 @@ private:
         qint8 known;
     };
     mutable QVector<Match> m_matches;
+    // Search text without wildcards is looked for as it stands in each item's case-folded
+    // search text, which is kept per source row with the version it was folded from: far
+    // cheaper than running the expression.
+    bool m_plainSearch = false;
+    QStringMatcher m_plainMatcher;
+    struct Folded {
+        quint32 version;
+        bool known;
+        QString text;
+    };
+    mutable QVector<Folded> m_folded;
     int m_rankRole = -1;
     bool m_bulkSelection = false;
 

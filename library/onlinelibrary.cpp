@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -14,6 +15,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtEndian>
 
 namespace {
@@ -57,20 +59,31 @@ QT_WARNING_POP
 
 int g_saveDelayMs = OnlineLibrary::kSaveDelayMs;
 
+// The longest the background save copies items before letting the event loop run: well
+// within one frame.
+const qint64 kSnapshotSliceNs = 4 * 1000 * 1000;
+
 } // namespace
 
 OnlineLibrary::OnlineLibrary(QObject *parent)
     : QAbstractListModel(parent)
     , m_saveTimer(new QTimer(this))
+    , m_sliceTimer(new QTimer(this))
 {
     m_saveTimer->setSingleShot(true);
-    connect(m_saveTimer, &QTimer::timeout, this, &OnlineLibrary::save);
+    connect(m_saveTimer, &QTimer::timeout, this, &OnlineLibrary::startBackgroundSave);
+    m_sliceTimer->setSingleShot(true);
+    m_sliceTimer->setInterval(0);
+    connect(m_sliceTimer, &QTimer::timeout, this, &OnlineLibrary::snapshotSlice);
+    connect(&m_writeWatcher, &QFutureWatcherBase::finished, this, &OnlineLibrary::onBackgroundSaveWritten);
 }
 
 OnlineLibrary::~OnlineLibrary()
 {
-    if (m_saveTimer->isActive())
+    if (m_saveTimer->isActive() || m_snapshotting || m_saveQueued)
         save();
+    else
+        settleSaves();
     dropItems();
 }
 
@@ -81,7 +94,7 @@ void OnlineLibrary::setSaveDelay(int ms)
 
 bool OnlineLibrary::isSavePending() const
 {
-    return m_saveTimer->isActive();
+    return m_saveTimer->isActive() || m_snapshotting || m_saveQueued || m_writeWatcher.isRunning();
 }
 
 void OnlineLibrary::saveDelayed()
@@ -235,6 +248,8 @@ void OnlineLibrary::dropItems()
 
 void OnlineLibrary::clear()
 {
+    // A save under way would bring back the store removed below.
+    settleSaves();
     if (!m_items.isEmpty())
         beginRemoveRows(QModelIndex(), 0, m_items.size() - 1);
     const bool hadRows = !m_items.isEmpty();
@@ -466,33 +481,102 @@ void OnlineLibrary::keepDamagedStore(const QString &path, const QString &reason)
 void OnlineLibrary::save()
 {
     m_saveTimer->stop();
-    QJsonArray array;
+    settleSaves();
+    StoreWrite write{storePath(), m_binaryStore, {}};
+    write.values.reserve(m_items.size());
     for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
-        array.append(item->toJson());
+        write.values.append(item->toJson());
+    const QString warning = writeStore(write);
+    if (!warning.isEmpty())
+        qWarning().noquote() << warning;
+}
+
+void OnlineLibrary::settleSaves()
+{
+    m_sliceTimer->stop();
+    m_snapshotting = false;
+    m_saveQueued = false;
+    m_snapshotItems.clear();
+    m_snapshot.values.clear();
+    m_writeWatcher.waitForFinished();
+}
+
+void OnlineLibrary::startBackgroundSave()
+{
+    if (m_snapshotting || m_writeWatcher.isRunning()) {
+        m_saveQueued = true;
+        return;
+    }
+    m_saveQueued = false;
+    // The list is shared, not copied; the items it holds stay alive until they are copied.
+    m_snapshotItems = m_items;
+    m_snapshot = StoreWrite{storePath(), m_binaryStore, {}};
+    m_snapshot.values.reserve(m_snapshotItems.size());
+    m_snapshotting = true;
+    snapshotSlice();
+}
+
+void OnlineLibrary::snapshotSlice()
+{
+    if (!m_snapshotting)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    const int count = m_snapshotItems.size();
+    int next = m_snapshot.values.size();
+    while (next < count) {
+        m_snapshot.values.append(m_snapshotItems.at(next++)->toJson());
+        if ((next & 63) == 0 && clock.nsecsElapsed() > kSnapshotSliceNs)
+            break;
+    }
+    if (next < count) {
+        m_sliceTimer->start();
+        return;
+    }
+    // An item changed after its copy was taken asks for another save, so nothing is lost.
+    m_snapshotting = false;
+    m_snapshotItems.clear();
+    const StoreWrite write = std::move(m_snapshot);
+    m_snapshot = StoreWrite();
+    m_writeWatcher.setFuture(QtConcurrent::run([write] { return writeStore(write); }));
+}
+
+void OnlineLibrary::onBackgroundSaveWritten()
+{
+    const QString warning = m_writeWatcher.future().result();
+    if (!warning.isEmpty())
+        qWarning().noquote() << warning;
+    if (m_saveQueued)
+        startBackgroundSave();
+}
+
+QString OnlineLibrary::writeStore(const StoreWrite &write)
+{
+    QJsonArray array;
+    for (const QJsonValue &value : write.values)
+        array.append(value);
     const QJsonDocument document(array);
 
-    const QString path = storePath();
     QByteArray bytes;
-    if (m_binaryStore) {
+    if (write.binary) {
         bytes = toBinary(document);
-        if (!binaryDataComplete(bytes)) {
-            qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: the library is too large for %1; not saved")
-                                        .arg(QDir::toNativeSeparators(path));
-            return;
-        }
+        if (!binaryDataComplete(bytes))
+            return QStringLiteral("WARNING: OnlineLibrary: the library is too large for %1; not saved")
+                .arg(QDir::toNativeSeparators(write.path));
     } else {
         bytes = document.toJson(QJsonDocument::Indented);
     }
 
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    QDir().mkpath(QFileInfo(write.path).absolutePath());
     // Written beside the old library and renamed over it only when complete, so that a crash
     // or a full disk leaves the previous library in place.
-    QSaveFile file(path);
+    QSaveFile file(write.path);
     if (!file.open(QIODevice::WriteOnly))
-        return;
+        return QString();
     if (file.write(bytes) != bytes.size() || !file.commit())
-        qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: could not write %1: %2")
-                                    .arg(QDir::toNativeSeparators(path), file.errorString());
+        return QStringLiteral("WARNING: OnlineLibrary: could not write %1: %2")
+            .arg(QDir::toNativeSeparators(write.path), file.errorString());
+    return QString();
 }
 
 void OnlineLibrary::removeSaveLeftovers() const

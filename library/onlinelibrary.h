@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QJsonArray>
 #include <QList>
@@ -60,6 +61,7 @@ public:
     static constexpr int kSaveDelayMs = 2000;
     // Lets tests wait less than the two seconds of the delayed save.
     static void setSaveDelay(int ms);
+    // A change not yet on disk: the delay runs, or the delayed save is still under way.
     bool isSavePending() const;
 
     LibraryItem *itemAt(int row) const;
@@ -83,8 +85,10 @@ public slots:
     void onUpdatedItemsChanged(bool isUpdateAvailable);
     void onTitlesRefreshResult(int page, QJsonArray array);
     void onTitlesRefreshFinished();
+    // Writes the library now and waits for it (at quit, after a refresh).
     void save();
-    // Saves a moment later; further changes before then ride along with the same save.
+    // Saves a moment later; further changes before then ride along with the same save. The
+    // items are copied on this thread in short slices and written on a worker thread.
     void saveDelayed();
     void load();
 
@@ -101,8 +105,28 @@ private:
     void dropItems();
     void keepDamagedStore(const QString &path, const QString &reason);
     void removeSaveLeftovers() const;
+    void startBackgroundSave();
+    void snapshotSlice();
+    void onBackgroundSaveWritten();
+    // Drops a save in the making and waits for a write under way, so nothing lands later.
+    void settleSaves();
+
+    // What one store write needs; the values are the items' saved forms.
+    struct StoreWrite {
+        QString path;
+        bool binary = true;
+        QVector<QJsonValue> values;
+    };
+    static QString writeStore(const StoreWrite &write);
 
     QTimer *m_saveTimer = nullptr;
+    // The background save: the items still to copy, the copy so far, the write under way.
+    QTimer *m_sliceTimer = nullptr;
+    QList<QSharedPointer<LibraryItem>> m_snapshotItems;
+    StoreWrite m_snapshot;
+    bool m_snapshotting = false;
+    bool m_saveQueued = false;
+    QFutureWatcher<QString> m_writeWatcher;
     QList<QSharedPointer<LibraryItem>> m_items;
     QMap<const LibraryItem *, int> m_rowIndex;
     QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;

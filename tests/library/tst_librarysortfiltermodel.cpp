@@ -196,6 +196,31 @@ private slots:
         }
     }
 
+    // Text without wildcards is looked for without the expression; it must find what the
+    // same text as a pattern finds, in any letter case.
+    void plainTextFindsWhatThePatternFinds_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text : {"école", "ÉCOLE", "straße", "STRASSE", "σίσυφος", "ΣΊΣΥΦΟΣ", "ǅungla", "\U0001F409 HOARD", "e p", "zz"})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+
+    void plainTextFindsWhatThePatternFinds()
+    {
+        QFETCH(QString, text);
+        fill({{"École Straße", "Ember Press"}, {"Σίσυφος", "ǆungla Books"}, {"\U0001F409 hoard", "Scales"}});
+        m_model->setSortRoleName(QByteArray());
+        m_model->setFilterString(text);
+        LibrarySortFilterModel pattern;
+        pattern.setSourceModel(m_library);
+        pattern.setSortRoleName(QByteArray());
+        pattern.setFilterString(text + QLatin1Char('*'));
+        QStringList expected;
+        for (int row = 0; row < pattern.rowCount(); ++row)
+            expected << pattern.get(row, "title").toString() + QLatin1Char('@') + QString::number(pattern.rowToSource(row));
+        QCOMPARE(visibleTitles(), expected);
+    }
+
     void searchFollowsChangedItems()
     {
         fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}});

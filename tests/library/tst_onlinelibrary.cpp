@@ -437,6 +437,51 @@ QT_WARNING_POP
         QCOMPARE(loaded.itemAt(0)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
     }
 
+    // The delayed save copies the items a slice at a time and writes on another thread:
+    // changes made while it runs ride along with the next save, and a save that goes with the
+    // library (quit) or a cleared library wins over the one under way.
+    void changesDuringABackgroundSaveAreKept_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("saves settle") << QStringLiteral("settle");
+        QTest::newRow("library goes") << QStringLiteral("destroy");
+        QTest::newRow("library cleared") << QStringLiteral("clear");
+    }
+
+    void changesDuringABackgroundSaveAreKept()
+    {
+        QFETCH(QString, ending);
+        OnlineLibrary::setSaveDelay(0);
+        {
+            OnlineLibrary library;
+            refresh(library, {products(0, 3000)});
+            LibraryFile *first = library.itemAt(0)->filesModel()->fileAt(0);
+            LibraryFile *last = library.itemAt(2999)->filesModel()->fileAt(0);
+            for (int i = 1; i <= 20; ++i) {
+                first->setDownloadedSize(i);
+                last->setDownloadedSize(i);
+                QCoreApplication::processEvents();
+            }
+            QVERIFY(library.isSavePending());
+            if (ending == QLatin1String("settle"))
+                QTRY_VERIFY(!library.isSavePending());
+            if (ending == QLatin1String("clear")) {
+                library.clear();
+                QTRY_VERIFY(!library.isSavePending());
+            }
+        }
+        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
+        OnlineLibrary loaded;
+        loaded.load();
+        if (ending == QLatin1String("clear")) {
+            QCOMPARE(loaded.rowCount(), 0);
+            return;
+        }
+        QCOMPARE(loaded.rowCount(), 3000);
+        QCOMPARE(loaded.itemAt(0)->filesModel()->fileAt(0)->downloadedSize(), qint64(20));
+        QCOMPARE(loaded.itemAt(2999)->filesModel()->fileAt(0)->downloadedSize(), qint64(20));
+    }
+
     // A kill during a re-download leaves a copy of another size than the recorded one.
     void copyOfAnotherSizeIsNotDownloaded_data()
     {
