@@ -3,7 +3,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps demo test bench build build-tests package clean screenshots
+.PHONY: all deps demo test bench build build-tests package clean screenshots fuzz
 
 all: build
 
@@ -32,6 +32,11 @@ screenshots: deps $(BUILD)/build.ninja
 test: build-tests
 	bash scripts/run-tests $(TEST_BUILD)
 
+# Every fuzz harness for FUZZ_SECONDS each (default 600), in its own clang tree.
+FUZZ_BUILD ?= build-fuzz
+fuzz: deps
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-600} JOBS=$(JOBS) bash scripts/run-fuzzers $(FUZZ_BUILD)
+
 package: build
 	cd $(BUILD) && cpack -G DEB
 	@echo "Install with: cd $(BUILD) && sudo apt install ./tolvane_*_amd64.deb"
@@ -40,4 +45,4 @@ bench: build
 	bash scripts/run-benchmarks $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD)

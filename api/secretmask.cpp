@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -11,22 +10,26 @@ namespace {
 const QString kMasked = QStringLiteral("********");
 const QStringList kSecretMembers = {QStringLiteral("access_token"), QStringLiteral("key")};
 
-void collectSecrets(const QJsonValue &value, QStringList &secrets)
+// Everything under a secret member: strings and numbers alike, at any depth.
+QJsonValue maskAll(const QJsonValue &value)
 {
     if (value.isArray()) {
-        for (const QJsonValue &element : value.toArray())
-            collectSecrets(element, secrets);
-    } else if (value.isObject()) {
-        const QJsonObject object = value.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            if (kSecretMembers.contains(it.key()) && it.value().isString()) {
-                if (!it.value().toString().isEmpty())
-                    secrets.append(it.value().toString());
-            } else {
-                collectSecrets(it.value(), secrets);
-            }
-        }
+        QJsonArray array = value.toArray();
+        for (int i = 0; i < array.size(); ++i)
+            array[i] = maskAll(array.at(i));
+        return array;
     }
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            it.value() = maskAll(it.value());
+        return object;
+    }
+    if (value.isString())
+        return SecretMask::mask(value.toString());
+    if (value.isDouble())
+        return kMasked;
+    return value;
 }
 
 } // namespace
@@ -41,29 +44,22 @@ QString mask(const QString &secret)
 QByteArray maskReplyBody(const QByteArray &body)
 {
     // Library pages run to megabytes and never carry these members: skip the work for them.
+    // Any spelling of the two names holds either the name itself or a \u escape.
     if (!body.contains("access_token") && !body.contains("key") && !body.contains("\\u"))
         return body;
 
-    static const QRegularExpression member(
-        QStringLiteral(R"RE(("(?:access_token|key)"\s*:\s*")((?:[^"\\]|\\.)*)")RE"));
-    QString text = QString::fromUtf8(body);
-    text.replace(member, QStringLiteral("\\1") + kMasked + QStringLiteral("\""));
-    QByteArray masked = text.toUtf8();
-
-    // Member names written with escapes slip past the pattern; then log the re-encoded value.
-    QStringList secrets;
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    collectSecrets(document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()),
-                   secrets);
-    for (const QString &secret : qAsConst(secrets)) {
-        if (masked.contains(secret.toUtf8())) {
-            const QJsonValue value = maskJson(document.isObject() ? QJsonValue(document.object())
-                                                                  : QJsonValue(document.array()));
-            return value.isObject() ? QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)
-                                    : QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
-        }
+    // Masked on the parsed reply, so that no spelling of a name or a value escapes it.
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error == QJsonParseError::NoError) {
+        if (document.isObject())
+            return QJsonDocument(maskJson(document.object()).toObject()).toJson(QJsonDocument::Compact);
+        if (document.isArray())
+            return QJsonDocument(maskJson(document.array()).toArray()).toJson(QJsonDocument::Compact);
     }
-    return masked;
+    // Without a parse there is no telling where a secret sits: none of it is logged.
+    return QByteArrayLiteral("<") + QByteArray::number(body.size())
+        + QByteArrayLiteral(" bytes that are not JSON, not logged>");
 }
 
 QJsonValue maskJson(const QJsonValue &value)
@@ -77,8 +73,8 @@ QJsonValue maskJson(const QJsonValue &value)
     if (value.isObject()) {
         QJsonObject object = value.toObject();
         for (auto it = object.begin(); it != object.end(); ++it) {
-            if (kSecretMembers.contains(it.key()) && it.value().isString())
-                it.value() = mask(it.value().toString());
+            if (kSecretMembers.contains(it.key()))
+                it.value() = maskAll(it.value());
             else
                 it.value() = maskJson(it.value());
         }

@@ -11,7 +11,8 @@ namespace SecretMask {
 // What a secret value is replaced with; empty values stay empty so the log still shows them.
 QString mask(const QString &secret);
 
-// The raw reply bytes with the string values of "access_token" and "key" members masked.
+// The reply as it may be logged: its "access_token" and "key" string values masked, however
+// spelled. A reply that mentions them but does not parse is replaced by a note of its size.
 QByteArray maskReplyBody(const QByteArray &body);
 
 // The same masking applied to a parsed value, at any depth.

@@ -100,4 +100,11 @@ if(TOLVANE_TESTS)
         ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/package-check)
     # A release build of the program comes first; later runs are ccache and ninja no-ops.
     set_tests_properties(packaging PROPERTIES TIMEOUT 2400)
+    # The fuzz harnesses need clang; their tree is built by the test itself, like the package.
+    find_program(TOLVANE_CLANGXX clang++)
+    if(TOLVANE_CLANGXX)
+        add_test(NAME fuzz COMMAND bash ${CMAKE_SOURCE_DIR}/tests/fuzz/check-fuzz
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/fuzz-check)
+        set_tests_properties(fuzz PROPERTIES TIMEOUT 2400)
+    endif()
 endif()

@@ -3,6 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/applicationservices.h"
 #include "app/settings.h"
+#include "library/bytecount.h"
 #include "library/libraryitem.h"
 
 #include <QTimer>
@@ -19,13 +20,12 @@ QVariant purchaseDate(const LibraryFile *file)
 // transfer when the service gave none.
 qint64 batchShare(const LibraryFile *file)
 {
-    return qMax(file->totalSize(), file->dlSize());
+    return qMax<qint64>(0, qMax(file->totalSize(), file->dlSize()));
 }
 
 qint64 bytesDone(const LibraryFile *file)
 {
-    const qint64 share = batchShare(file);
-    return qBound(qint64(0), qint64(file->downloadProgress() * double(share)), share);
+    return ByteCount::fraction(file->downloadProgress(), batchShare(file));
 }
 
 } // namespace
@@ -63,7 +63,9 @@ void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status statu
         file->setStatus(LibraryFile::Queued);
         processQueue();
         updateDownloadsRemain();
-        updateSyncingProgress();
+        // The sum runs over the whole queue: once for a burst of queued files (a library
+        // loading thousands of them), not once per file.
+        scheduleSyncingProgress();
         return;
     }
 
@@ -145,7 +147,7 @@ void DownloadManager::leaveActive(LibraryFile *file, LibraryFile::Status status)
 {
     deactivate(file);
     if (status == LibraryFile::Downloaded)
-        m_finishedBytes += batchShare(file);
+        m_finishedBytes = ByteCount::add(m_finishedBytes, batchShare(file));
     if (status == LibraryFile::DownloadError)
         emit downloadFailedForItem(file->item());
     processQueue();
@@ -239,7 +241,7 @@ int DownloadManager::syncingProgress() const
 {
     if (m_activeFiles.isEmpty() || m_syncTotalBytes < 1)
         return -1;
-    return int(m_syncDoneBytes * 100 / m_syncTotalBytes);
+    return int(double(qBound(qint64(0), m_syncDoneBytes, m_syncTotalBytes)) * 100 / double(m_syncTotalBytes));
 }
 
 void DownloadManager::updateDownloadsRemain()
@@ -256,6 +258,17 @@ void DownloadManager::updateDownloadsRemain()
 // plus the share of every file that finished as Downloaded during the batch; done is the
 // finished shares plus the bytes already on disk of the pending files. A file that leaves for
 // any other status simply stops counting, so a cancelled file lowers the total.
+void DownloadManager::scheduleSyncingProgress()
+{
+    if (m_syncingProgressScheduled)
+        return;
+    m_syncingProgressScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_syncingProgressScheduled = false;
+        updateSyncingProgress();
+    });
+}
+
 void DownloadManager::updateSyncingProgress()
 {
     if (m_activeFiles.isEmpty() && m_queue.isEmpty())
@@ -264,14 +277,14 @@ void DownloadManager::updateSyncingProgress()
     qint64 total = m_finishedBytes;
     qint64 done = m_finishedBytes;
     for (const LibraryFile *file : qAsConst(m_activeFiles)) {
-        total += batchShare(file);
-        done += bytesDone(file);
+        total = ByteCount::add(total, batchShare(file));
+        done = ByteCount::add(done, bytesDone(file));
     }
     for (const QPointer<LibraryFile> &file : qAsConst(m_queue)) {
         if (!file)
             continue;
-        total += batchShare(file);
-        done += bytesDone(file);
+        total = ByteCount::add(total, batchShare(file));
+        done = ByteCount::add(done, bytesDone(file));
     }
 
     if (total == m_syncTotalBytes && done == m_syncDoneBytes)

@@ -40,6 +40,7 @@ signals:
 
 private slots:
     void updateSyncingProgress();
+    void scheduleSyncingProgress();
 
 private:
     void startNext();
@@ -58,6 +59,7 @@ private:
     qint32 m_remainCount = 0;
     qint64 m_syncDoneBytes = 0;
     qint64 m_syncTotalBytes = 0;
+    bool m_syncingProgressScheduled = false;
     // Bytes of the files that finished as Downloaded in the current batch.
     qint64 m_finishedBytes = 0;
     // Files whose local copy is being deleted on their way out of DownloadError.

@@ -599,6 +599,12 @@ void LibraryFile::fromJson(const QJsonValue &value)
         }
         // Anything else (a foreign key, the found path that is never stored) is ignored.
     }
+    // Sizes and progress that cannot be real read as nothing done yet.
+    if (!(m_downloadProgress >= 0.0 && m_downloadProgress <= 1.0))
+        m_downloadProgress = 0.0;
+    m_totalSize = qMax<qint64>(0, m_totalSize);
+    m_dlSize = qMax<qint64>(0, m_dlSize);
+    m_downloadedSize = qMax<qint64>(0, m_downloadedSize);
 
     if ((saved == Downloaded || saved == UpdateAvailable) && !copyMatchesRecordedSize()) {
         // A copy cut short (a kill during a re-download) must be fetched again, not trusted.

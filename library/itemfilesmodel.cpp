@@ -3,6 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/applicationservices.h"
 #include "downloads/downloadmanager.h"
+#include "bytecount.h"
 #include "downloads/libraryfile.h"
 #include "libraryitem.h"
 
@@ -160,8 +161,8 @@ float ItemFilesModel::totalDownloadProgress() const
     qint64 total = 0;
     for (LibraryFile *file : m_files) {
         if (file->status() == LibraryFile::Downloading || file->status() == LibraryFile::Queued) {
-            received += file->downloadedSize();
-            total += file->totalSize();
+            received = ByteCount::add(received, qMax<qint64>(0, file->downloadedSize()));
+            total = ByteCount::add(total, qMax<qint64>(0, file->totalSize()));
         }
     }
     return total == 0 ? 0.0f : float(double(received) / double(total));
@@ -297,7 +298,7 @@ qint64 ItemFilesModel::totalSize() const
 {
     qint64 total = 0;
     for (LibraryFile *file : m_files)
-        total += file->totalSize();
+        total = ByteCount::add(total, qMax<qint64>(0, file->totalSize()));
     return total;
 }
 
@@ -305,8 +306,10 @@ qint64 ItemFilesModel::remainingBytes() const
 {
     qint64 remaining = 0;
     for (LibraryFile *file : m_files) {
-        if (file->status() != LibraryFile::Downloaded)
-            remaining += file->totalSize() - file->downloadedSize();
+        if (file->status() != LibraryFile::Downloaded) {
+            const qint64 size = qMax<qint64>(0, file->totalSize());
+            remaining = ByteCount::add(remaining, size - qBound<qint64>(0, file->downloadedSize(), size));
+        }
     }
     return remaining;
 }

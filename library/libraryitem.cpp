@@ -145,6 +145,23 @@ void LibraryItem::requestTitleInfo()
         connect(request, &NetworkReplyWrapper::replyFinished, this, &LibraryItem::setFilesInfo);
 }
 
+namespace {
+
+// Only the badges there are; anything else saved under the key reads as no badge.
+LibraryItemBadge::Badge savedBadge(const QJsonValue &field)
+{
+    const int number = field.toVariant().toInt();
+    switch (number) {
+    case LibraryItemBadge::New:
+    case LibraryItemBadge::Update:
+        return LibraryItemBadge::Badge(number);
+    default:
+        return LibraryItemBadge::None;
+    }
+}
+
+} // namespace
+
 void LibraryItem::fromJson(const QJsonValue &value)
 {
     const QJsonObject object = value.toObject();
@@ -155,7 +172,7 @@ void LibraryItem::fromJson(const QJsonValue &value)
         if (key == QLatin1String("files"))
             files = field;
         else if (key == QLatin1String("titleBadge"))
-            setTitleBadge(LibraryItemBadge::Badge(field.toVariant().toInt()));
+            setTitleBadge(savedBadge(field));
         else if (key == QLatin1String("title"))
             m_title = savedText(field);
         else if (key == QLatin1String("publisher"))

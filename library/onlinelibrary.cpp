@@ -1,9 +1,11 @@
 #include "onlinelibrary.h"
 
 #include "downloads/libraryfile.h"
+#include "bytecount.h"
 #include "itemfilesmodel.h"
 #include "libraryitem.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
@@ -62,6 +64,87 @@ int g_saveDelayMs = OnlineLibrary::kSaveDelayMs;
 // The longest the background save copies items before letting the event loop run: well
 // within one frame.
 const qint64 kSnapshotSliceNs = 4 * 1000 * 1000;
+
+// A saved library is four levels deep; Qt's readers recurse once per level and a hostile
+// store nested some hundred thousand levels would overflow the stack inside them.
+const int kMaxStoreDepth = 64;
+// Damaged stores kept aside, newest first; older ones are removed.
+const int kKeptDamagedStores = 3;
+
+bool textDepthWithin(const QByteArray &bytes, int limit)
+{
+    int depth = 0;
+    bool inString = false;
+    const char *p = bytes.constData();
+    const char *const end = p + bytes.size();
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (inString) {
+            if (c == '\\')
+                ++p;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+// Walks the containers of a binary document without recursion. Anything that points outside
+// its container, or more container visits than the bytes could hold, counts as too deep too:
+// such bytes are not a store this program wrote.
+bool binaryDepthWithin(const QByteArray &bytes, int limit)
+{
+    const int kBaseSize = 12;
+    if (bytes.size() < 8 + kBaseSize)
+        return true;  // too short to nest; Qt's validation rejects it
+    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+    const qint64 total = bytes.size();
+    struct Pending { qint64 base; qint64 end; int depth; };
+    QVector<Pending> stack{{8, total, 1}};
+    qint64 visits = 0;
+    const qint64 maxVisits = total / 4 + 1;
+    while (!stack.isEmpty()) {
+        const Pending current = stack.takeLast();
+        if (current.depth > limit || ++visits > maxVisits)
+            return false;
+        if (current.base + kBaseSize > current.end)
+            return false;
+        const uchar *base = data + current.base;
+        const quint32 size = qFromLittleEndian<quint32>(base);
+        const quint32 header = qFromLittleEndian<quint32>(base + 4);
+        const quint32 tableOffset = qFromLittleEndian<quint32>(base + 8);
+        const bool isObject = header & 1;
+        const qint64 length = header >> 1;
+        const qint64 containerEnd = current.base + size;
+        if (size < quint32(kBaseSize) || containerEnd > current.end
+            || qint64(tableOffset) + length * 4 > qint64(size))
+            return false;
+        for (qint64 i = 0; i < length; ++i) {
+            qint64 valueAt = current.base + tableOffset + i * 4;
+            if (isObject) {
+                valueAt = current.base + qFromLittleEndian<quint32>(data + valueAt);
+                if (valueAt + 4 > containerEnd)
+                    return false;
+            }
+            const quint32 value = qFromLittleEndian<quint32>(data + valueAt);
+            const quint32 type = value & 7;
+            if (type != QJsonValue::Array && type != QJsonValue::Object)
+                continue;
+            const qint64 child = current.base + (value >> 5);
+            if (child < current.base + kBaseSize || child >= containerEnd)
+                return false;
+            stack.append({child, containerEnd, current.depth + 1});
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -323,7 +406,7 @@ qint64 OnlineLibrary::remainingBytes() const
 {
     qint64 total = 0;
     for (const QSharedPointer<LibraryItem> &item : m_items)
-        total += item->filesModel()->remainingBytes();
+        total = ByteCount::add(total, item->filesModel()->remainingBytes());
     return total;
 }
 
@@ -332,7 +415,7 @@ qint64 OnlineLibrary::remainingBytesSelected() const
     qint64 total = 0;
     for (const QSharedPointer<LibraryItem> &item : m_items) {
         if (item->selectedForSync())
-            total += item->filesModel()->remainingBytes();
+            total = ByteCount::add(total, item->filesModel()->remainingBytes());
     }
     return total;
 }
@@ -415,7 +498,7 @@ void OnlineLibrary::onUpdatedItemsChanged(bool isUpdateAvailable)
 
 void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
 {
-    if (page == 1) {
+    if (page == 1 || m_refreshIndex.isEmpty()) {
         m_refreshIndex.clear();
         for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
             m_refreshIndex.insert(item->productId(), item);
@@ -428,6 +511,9 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
     for (const QJsonValue &element : qAsConst(array)) {
         const QJsonObject product = element.toObject();
         const QString productId = product.value(QLatin1String("products_id")).toString();
+        // Without an id there is nothing to download or to match on the next refresh.
+        if (productId.isEmpty())
+            continue;
         QSharedPointer<LibraryItem> item = m_refreshIndex.value(productId);
         if (item) {
             const int row = m_rowIndex.value(item.data(), 0);
@@ -440,6 +526,8 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
                 item->setTitleBadge(LibraryItemBadge::New);
             connectItem(item.data());
             newItems.append(item);
+            // A product listed twice is one item.
+            m_refreshIndex.insert(productId, item);
         }
         item->applyProduct(product);
     }
@@ -466,16 +554,33 @@ void OnlineLibrary::onTitlesRefreshFinished()
     save();
 }
 
+QStringList OnlineLibrary::damagedStorePaths() const
+{
+    const QFileInfo store(storePath());
+    QStringList names = store.dir().entryList({store.fileName() + QStringLiteral(".damaged-*")}, QDir::Files | QDir::Hidden);
+    // The time stamp in the name sorts as text.
+    names.sort();
+    for (QString &name : names)
+        name = store.dir().filePath(name);
+    return names;
+}
+
 void OnlineLibrary::keepDamagedStore(const QString &path, const QString &reason)
 {
-    const QString aside = path + QStringLiteral(".damaged");
-    QFile::remove(aside);
-    if (QFile::rename(path, aside))
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    QString aside = path + QStringLiteral(".damaged-") + stamp;
+    for (int n = 1; QFileInfo::exists(aside); ++n)
+        aside = path + QStringLiteral(".damaged-") + stamp + QStringLiteral("-%1").arg(n);
+    if (QFile::rename(path, aside)) {
         qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: saved library %1 %2; kept aside as %3")
                                     .arg(QDir::toNativeSeparators(path), reason, QDir::toNativeSeparators(aside));
-    else
+        const QStringList kept = damagedStorePaths();
+        for (int i = 0; i < kept.size() - kKeptDamagedStores; ++i)
+            QFile::remove(kept.at(i));
+    } else {
         qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: saved library %1 %2; it could not be kept aside")
                                     .arg(QDir::toNativeSeparators(path), reason);
+    }
 }
 
 void OnlineLibrary::save()
@@ -600,6 +705,13 @@ void OnlineLibrary::load()
         return;
     QByteArray bytes = file.readAll();
     file.close();
+
+    const bool shallow = m_binaryStore ? binaryDepthWithin(bytes, kMaxStoreDepth)
+                                       : textDepthWithin(bytes, kMaxStoreDepth);
+    if (!shallow) {
+        keepDamagedStore(path, QStringLiteral("is nested too deeply"));
+        return;
+    }
 
     QJsonDocument document;
     if (m_binaryStore) {

@@ -56,6 +56,8 @@ public:
     void setBinaryStore(bool binary);
     bool binaryStore() const { return m_binaryStore; }
     QString storePath() const;
+    // Damaged stores kept aside beside the store, oldest first.
+    QStringList damagedStorePaths() const;
 
     // Changes are saved this long after the first one, so that a kill loses at most that much.
     static constexpr int kSaveDelayMs = 2000;

@@ -226,6 +226,11 @@ void TestLibraryFile::loadRules_data()
     QTest::newRow("wrong types keep defaults")
         << QByteArray(R"({"serverFileName":"a.pdf","status":"x","totalSize":"big","downloadProgress":null,"unknownKey":1})")
         << int(LibraryFile::Remote) << "";
+    QTest::newRow("progress beyond one") << QByteArray(R"({"serverFileName":"a.pdf","downloadProgress":1e300})")
+                                         << int(LibraryFile::Remote) << "";
+    QTest::newRow("negative progress and sizes")
+        << QByteArray(R"({"serverFileName":"a.pdf","downloadProgress":-3,"totalSize":-5,"dlSize":-1,"downloadedSize":-9})")
+        << int(LibraryFile::Remote) << "";
 }
 
 void TestLibraryFile::loadRules()
@@ -241,6 +246,7 @@ void TestLibraryFile::loadRules()
     QCOMPARE(file->errorMessage(), errorMessage);
     QCOMPARE(file->downloadProgress(), 0.0);
     QVERIFY(!file->property("unknownKey").isValid());
+    QVERIFY(file->totalSize() >= 0 && file->dlSize() >= 0 && file->downloadedSize() >= 0);
     if (status == LibraryFile::DownloadError)
         QVERIFY(file->localFileHash().isEmpty() && file->downloadedSize() == 0);
 }

@@ -102,6 +102,10 @@ private slots:
         QTest::newRow("new, time too old")
             << QJsonObject{{QStringLiteral("titleBadge"), 1}, {QStringLiteral("newBadgeTime"), QStringLiteral("2020-01-01T00:00:00.000")}}
             << int(LibraryItemBadge::None) << QDateTime(QDate(2020, 1, 1), QTime(0, 0));
+        QTest::newRow("badge beyond the enumeration")
+            << QJsonObject{{QStringLiteral("titleBadge"), 7}} << int(LibraryItemBadge::None) << QDateTime();
+        QTest::newRow("negative badge")
+            << QJsonObject{{QStringLiteral("titleBadge"), -2147483647.0}} << int(LibraryItemBadge::None) << QDateTime();
     }
 
     void savedForm()
