@@ -1,7 +1,6 @@
 #include "itemfilesmodel.h"
 
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "libraryitem.h"
@@ -65,6 +64,15 @@ ItemFilesModel::ItemFilesModel(LibraryItem *item)
     : QAbstractListModel(item)
     , m_item(item)
 {
+}
+
+void ItemFilesModel::setDownloadContext(const DownloadContext &context)
+{
+    m_context = context;
+    for (LibraryFile *file : qAsConst(m_files))
+        file->setDownloadContext(context);
+    for (LibraryFile *file : qAsConst(m_droppedFiles))
+        file->setDownloadContext(context);
 }
 
 ItemFilesModel::~ItemFilesModel()
@@ -183,9 +191,8 @@ void ItemFilesModel::addFile(LibraryFile *file)
 
 void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)
 {
-    DownloadManager *manager = ApplicationServices::currentDownloadManager();
-    if (manager)
-        manager->setFileStatus(file, LibraryFile::Status(status));
+    if (m_context.manager)
+        m_context.manager->setFileStatus(file, LibraryFile::Status(status));
     else
         file->setStatus(LibraryFile::Status(status));
 }
@@ -205,7 +212,7 @@ void ItemFilesModel::loadSavedFiles(const QJsonValue &value)
         const QJsonValue name = object.value(QLatin1String("serverFileName"));
         if (name.isUndefined() || name.toVariant().toString().isEmpty())
             continue;
-        auto *file = new LibraryFile(m_item);
+        auto *file = new LibraryFile(m_item, m_context);
         file->fromJson(object);
         addFile(file);
     }
@@ -256,7 +263,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
             unlisted.remove(file);
             file->setTotalSize(size);
         } else {
-            file = new LibraryFile(m_item);
+            file = new LibraryFile(m_item, m_context);
             file->setServerFileName(name);
             file->setLastModified(serverTime);
             file->setTotalSize(size);
