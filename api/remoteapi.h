@@ -40,6 +40,9 @@ public:
     // Smaller pages would multiply the requests for no gain.
     static constexpr int kMinBooksPerPage = 10;
 
+    // A request to the service; one that may renew the sign-in does so when the token is refused.
+    NetworkReplyWrapper *makeRequest(const QNetworkRequest &request, NetworkReplyWrapper::RequestMethod method,
+                                     const QByteArray &body, bool renewTokenOnUnauthorized);
     NetworkReplyWrapper *getTitleInfo(const QString &productId);
     NetworkReplyWrapper *requestDownloadLink(const QByteArray &productId, const QByteArray &bundleId);
     NetworkReplyWrapper *requestLinkProgress(const QString &fileTaskId);
@@ -78,8 +81,6 @@ private:
     void finishRefresh(bool success);
     void announceRefreshEnd(bool success);
     QNetworkRequest serviceRequest(const QString &pathAndQuery, const QByteArray &token) const;
-    NetworkReplyWrapper *makeRequest(const QNetworkRequest &request, NetworkReplyWrapper::RequestMethod method,
-                                     const QByteArray &body, bool renewTokenOnUnauthorized);
     void renewTokenFor(NetworkReplyWrapper *wrapper);
 
     QNetworkAccessManager *const m_network;

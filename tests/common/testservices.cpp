@@ -3,6 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
+#include "library/libraryitem.h"
 
 #include <QNetworkAccessManager>
 
@@ -24,6 +25,7 @@ RemoteAPI *TestServices::remoteAPI()
 {
     if (!api)
         api = new RemoteAPI(networkAccessManager(), this);
+    connect(api, &RemoteAPI::errorReported, this, &TestServices::recordError, Qt::UniqueConnection);
     return api;
 }
 
@@ -44,7 +46,6 @@ DownloadManager *TestServices::downloadManager()
 DownloadContext TestServices::context()
 {
     const DownloadContext result{remoteAPI(), downloadManager(), settings(), this};
-    connect(result.api, &RemoteAPI::errorReported, this, &TestServices::recordError, Qt::UniqueConnection);
     connect(result.manager, &DownloadManager::fileErrorReported, this, &TestServices::recordFileError,
             Qt::UniqueConnection);
     return result;

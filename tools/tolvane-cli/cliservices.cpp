@@ -3,6 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
+#include "library/libraryitem.h"
 
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
