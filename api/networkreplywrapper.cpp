@@ -1,14 +1,13 @@
 #include "networkreplywrapper.h"
 
-#include "api/remoteapi.h"
 #include "api/secretmask.h"
-#include "app/applicationservices.h"
 
 #include <QDebug>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
+#include <QMetaMethod>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -24,9 +23,9 @@ const char *errorName(QNetworkReply::NetworkError error)
 
 } // namespace
 
-NetworkReplyWrapper::NetworkReplyWrapper(const QNetworkRequest &request, RequestMethod method,
-                                         const QByteArray &body, bool renewTokenOnUnauthorized)
-    : m_renewTokenOnUnauthorized(renewTokenOnUnauthorized), m_request(request), m_body(body), m_method(method)
+NetworkReplyWrapper::NetworkReplyWrapper(QNetworkAccessManager *network, const QNetworkRequest &request,
+                                         RequestMethod method, const QByteArray &body, bool renewTokenOnUnauthorized)
+    : m_network(network), m_renewTokenOnUnauthorized(renewTokenOnUnauthorized), m_request(request), m_body(body), m_method(method)
 {
     send();
 }
@@ -62,7 +61,7 @@ void NetworkReplyWrapper::send()
     m_received.clear();
     m_tooLarge = false;
 
-    QNetworkAccessManager *manager = ApplicationServices::currentNetworkAccessManager();
+    QNetworkAccessManager *manager = m_network;
     const QUrl url = m_request.url();
     const bool secure = isSecureEnough(url);
     if (!manager || !secure) {
@@ -140,41 +139,28 @@ void NetworkReplyWrapper::onReplyFinished()
         success = envelope.value(QLatin1String("status")).toString() == QLatin1String("success");
     }
 
-    if (isEnvelope && !success && status == 401 && m_renewTokenOnUnauthorized) {
-        RemoteAPI *api = ApplicationServices::currentRemoteAPI();
-        if (api) {
-            qDebug().nospace() << "WARNING: " << "Network: Unauthorized request! Renovate token";
-            connect(api, &RemoteAPI::loginFailed, this, &NetworkReplyWrapper::onLoginFailed);
-            connect(api, &RemoteAPI::tokenRenewalAbandoned, this, &NetworkReplyWrapper::onLoginFailed);
-            connect(api, &RemoteAPI::loginSucceeded, this, &NetworkReplyWrapper::onLoginSucceeded);
-            api->doLogin(api->appKey());
-            return;
-        }
+    if (isEnvelope && !success && status == 401 && m_renewTokenOnUnauthorized
+        && isSignalConnected(QMetaMethod::fromSignal(&NetworkReplyWrapper::unauthorized))) {
+        qDebug().nospace() << "WARNING: " << "Network: Unauthorized request! Renovate token";
+        // A later sign-in must not send this request a third time.
+        m_renewTokenOnUnauthorized = false;
+        emit unauthorized();
+        return;
     }
     report(success, message);
 }
 
-void NetworkReplyWrapper::onLoginSucceeded()
+void NetworkReplyWrapper::retry(const QString &accessToken)
 {
-    // A later sign-in must not send this request a third time.
-    disconnectFromLogin();
-    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
-    m_renewTokenOnUnauthorized = false;
-    if (api)
-        m_request.setRawHeader("Authorization", QByteArrayLiteral("Bearer ") + api->accessToken().toLatin1());
+    if (m_reported)
+        return;
+    m_request.setRawHeader("Authorization", QByteArrayLiteral("Bearer ") + accessToken.toLatin1());
     send();
 }
 
-void NetworkReplyWrapper::onLoginFailed()
+void NetworkReplyWrapper::giveUp()
 {
-    disconnectFromLogin();
     report(false, QJsonValue(QStringLiteral("Unauthorized request")));
-}
-
-void NetworkReplyWrapper::disconnectFromLogin()
-{
-    if (RemoteAPI *api = ApplicationServices::currentRemoteAPI())
-        disconnect(api, nullptr, this, nullptr);
 }
 
 void NetworkReplyWrapper::abort()

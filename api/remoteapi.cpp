@@ -3,13 +3,15 @@
 #include "api/networkreplywrapper.h"
 #include "api/secretmask.h"
 #include "app/settings.h"
-#include "app/applicationservices.h"
 #include "app/constants.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryerrortype.h"
 
 #include <QDebug>
 #include <QJsonObject>
+#include <QMetaObject>
+
+#include <memory>
 #include <QSettings>
 #include <QUrl>
 
@@ -58,7 +60,7 @@ QByteArray formField(const QByteArray &name, const QString &value)
 
 } // namespace
 
-RemoteAPI::RemoteAPI(QObject *parent) : QObject(parent)
+RemoteAPI::RemoteAPI(QNetworkAccessManager *network, QObject *parent) : QObject(parent), m_network(network)
 {
     const QSettings settings;
     m_accessToken = settings.value(kAccessTokenKey).toString();
@@ -89,6 +91,38 @@ int RemoteAPI::booksPerPage()
     return g_booksPerPage;
 }
 
+NetworkReplyWrapper *RemoteAPI::makeRequest(const QNetworkRequest &request, NetworkReplyWrapper::RequestMethod method,
+                                            const QByteArray &body, bool renewTokenOnUnauthorized)
+{
+    auto *wrapper = new NetworkReplyWrapper(m_network, request, method, body, renewTokenOnUnauthorized);
+    if (renewTokenOnUnauthorized)
+        connect(wrapper, &NetworkReplyWrapper::unauthorized, this, [this, wrapper] { renewTokenFor(wrapper); });
+    return wrapper;
+}
+
+void RemoteAPI::renewTokenFor(NetworkReplyWrapper *wrapper)
+{
+    // Each answer reaches the request once; the wrapper's own lifetime ends the connections.
+    auto connections = std::make_shared<QList<QMetaObject::Connection>>();
+    auto done = [connections] {
+        for (const QMetaObject::Connection &connection : qAsConst(*connections))
+            disconnect(connection);
+    };
+    *connections << connect(this, &RemoteAPI::loginSucceeded, wrapper, [this, wrapper, done] {
+        done();
+        wrapper->retry(m_accessToken);
+    });
+    *connections << connect(this, &RemoteAPI::loginFailed, wrapper, [wrapper, done] {
+        done();
+        wrapper->giveUp();
+    });
+    *connections << connect(this, &RemoteAPI::tokenRenewalAbandoned, wrapper, [wrapper, done] {
+        done();
+        wrapper->giveUp();
+    });
+    doLogin(m_appKey);
+}
+
 QNetworkRequest RemoteAPI::serviceRequest(const QString &pathAndQuery, const QByteArray &token) const
 {
     QNetworkRequest request(QUrl(Constants::apiBaseUrl() + pathAndQuery));
@@ -110,7 +144,7 @@ void RemoteAPI::doGetKey(QString email, QString password)
                       QByteArray(QByteArrayLiteral("multipart/form-data; boundary=") + kMultipartBoundary));
     request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
 
-    m_keyRequest = new NetworkReplyWrapper(request, NetworkReplyWrapper::Post, body, false);
+    m_keyRequest = makeRequest(request, NetworkReplyWrapper::Post, body, false);
     connect(m_keyRequest, &NetworkReplyWrapper::replyFinished, this, &RemoteAPI::onGetKeyReplyFinished);
 }
 
@@ -131,7 +165,7 @@ void RemoteAPI::doLogin(QString key)
 
     QNetworkRequest request = serviceRequest(kTokenPath, key.toLatin1());
     request.setHeader(QNetworkRequest::ContentTypeHeader, kJsonContentType);
-    m_loginRequest = new NetworkReplyWrapper(request, NetworkReplyWrapper::Post, QByteArrayLiteral("{}"), false);
+    m_loginRequest = makeRequest(request, NetworkReplyWrapper::Post, QByteArrayLiteral("{}"), false);
     connect(m_loginRequest, &NetworkReplyWrapper::replyFinished, this, &RemoteAPI::onLoginReplyFinished);
 
     qDebug().nospace() << "INFO: " << "WebAPI: Login request: " << request.url().toString();
@@ -200,7 +234,7 @@ void RemoteAPI::refreshLibrary(int page)
     QNetworkRequest request = serviceRequest(
         kLibraryPagePath.arg(m_customersId).arg(page).arg(g_booksPerPage), m_accessToken.toLatin1());
     request.setHeader(QNetworkRequest::ContentTypeHeader, kJsonContentType);
-    auto *wrapper = new NetworkReplyWrapper(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    auto *wrapper = makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
     const quint64 serial = ++m_pageRequestSerial;
     connect(wrapper, &NetworkReplyWrapper::replyFinished, this, [this, serial](bool success, QJsonValue message) {
         if (serial != m_pageRequestSerial) {
@@ -221,8 +255,7 @@ void RemoteAPI::onRefreshLibraryReplyFinished(bool success, QJsonValue message)
         qDebug().nospace() << "ERROR: " << "WebAPI: Library refresh failed. Reply: " << message;
         m_currentPage = 0;
         finishRefresh(false);
-        if (ApplicationServices *services = ApplicationServices::instance())
-            services->notifyError(LibraryErrorType::RefreshLibraryError, QString(), -1);
+        emit errorReported(LibraryErrorType::RefreshLibraryError, QString(), -1);
         return;
     }
 
@@ -265,7 +298,7 @@ NetworkReplyWrapper *RemoteAPI::getTitleInfo(const QString &productId)
 
     QNetworkRequest request = serviceRequest(kTitleInfoPath.arg(productId), m_accessToken.toLatin1());
     request.setHeader(QNetworkRequest::ContentTypeHeader, kJsonContentType);
-    auto *wrapper = new NetworkReplyWrapper(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    auto *wrapper = makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
     connect(wrapper, &NetworkReplyWrapper::replyFinished, this, &RemoteAPI::onLibraryInfoReplyFinished);
 
     qDebug().nospace() << "INFO: " << "WebAPI: Get title info request: " << request.url().toString();
@@ -300,7 +333,7 @@ NetworkReplyWrapper *RemoteAPI::requestDownloadLink(const QByteArray &productId,
         qDebug().nospace() << "INFO: " << "RawHeader " << name << " : "
                            << SecretMask::maskHeaderValue(name, request.rawHeader(name));
 
-    return new NetworkReplyWrapper(request, NetworkReplyWrapper::Post, body, true);
+    return makeRequest(request, NetworkReplyWrapper::Post, body, true);
 }
 
 NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
@@ -308,7 +341,7 @@ NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
     const QNetworkRequest request = serviceRequest(kFileTaskProgressPath.arg(fileTaskId), m_accessToken.toLatin1());
     qDebug().nospace() << "INFO: " << "WebAPI: Download link request: " << request.url().toString()
                        << " Method: GET";
-    return new NetworkReplyWrapper(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    return makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
 }
 
 bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *file)

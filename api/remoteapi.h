@@ -1,5 +1,8 @@
 #pragma once
 
+#include "api/networkreplywrapper.h"
+#include "library/libraryerrortype.h"
+
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QNetworkRequest>
@@ -8,7 +11,7 @@
 #include <QString>
 
 class LibraryFile;
-class NetworkReplyWrapper;
+class QNetworkAccessManager;
 
 // The client of the storefront web service: sign-in, library pages, title info and file tasks.
 class RemoteAPI : public QObject
@@ -19,7 +22,7 @@ class RemoteAPI : public QObject
     Q_PROPERTY(QString nameSurname READ nameSurname WRITE setNameSurname NOTIFY nameSurnameChanged)
 
 public:
-    explicit RemoteAPI(QObject *parent = nullptr);
+    explicit RemoteAPI(QNetworkAccessManager *network, QObject *parent = nullptr);
     ~RemoteAPI() override;
 
     bool loggedIn() const { return !m_appKey.isEmpty(); }
@@ -30,12 +33,16 @@ public:
     QString appKey() const { return m_appKey; }
     QString accessToken() const { return m_accessToken; }
     QString customersId() const { return m_customersId; }
+    QNetworkAccessManager *networkAccessManager() const { return m_network; }
 
     static int booksPerPage();
     static constexpr int kDefaultBooksPerPage = 500;
     // Smaller pages would multiply the requests for no gain.
     static constexpr int kMinBooksPerPage = 10;
 
+    // A request to the service; one that may renew the sign-in does so when the token is refused.
+    NetworkReplyWrapper *makeRequest(const QNetworkRequest &request, NetworkReplyWrapper::RequestMethod method,
+                                     const QByteArray &body, bool renewTokenOnUnauthorized);
     NetworkReplyWrapper *getTitleInfo(const QString &productId);
     NetworkReplyWrapper *requestDownloadLink(const QByteArray &productId, const QByteArray &bundleId);
     NetworkReplyWrapper *requestLinkProgress(const QString &fileTaskId);
@@ -61,6 +68,8 @@ signals:
     void isRefreshingChanged(bool);
     // A logout cancelled the token request that requests waiting for a renewal depend on.
     void tokenRenewalAbandoned();
+    // A failure the user is told about in the errors list.
+    void errorReported(LibraryErrorType::ErrorType errorType, QString message, qlonglong index);
 
 private slots:
     void onGetKeyReplyFinished(bool success, QJsonValue message);
@@ -72,6 +81,9 @@ private:
     void finishRefresh(bool success);
     void announceRefreshEnd(bool success);
     QNetworkRequest serviceRequest(const QString &pathAndQuery, const QByteArray &token) const;
+    void renewTokenFor(NetworkReplyWrapper *wrapper);
+
+    QNetworkAccessManager *const m_network;
 
     QPointer<NetworkReplyWrapper> m_loginRequest;
     QPointer<NetworkReplyWrapper> m_keyRequest;

@@ -57,6 +57,7 @@ void LibrarySync::switchOn()
 void LibrarySync::startSync()
 {
     m_isSyncing = true;
+    m_manager->setSyncing(true);
     if (!m_api->isRefreshing()) {
         qDebug().nospace() << "INFO: " << "Application: Start refreshing library";
         m_api->refreshLibrary(1);
@@ -97,6 +98,7 @@ void LibrarySync::switchOff()
 void LibrarySync::endSync()
 {
     m_isSyncing = false;
+    m_manager->setSyncing(false);
     m_checkSerial = 0;
     // A refresh still running goes on; it just no longer starts the downloads.
     disconnect(m_waitForRefresh);

@@ -70,12 +70,13 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
 {
     m_networkAccessManager = new QNetworkAccessManager(this);
 
-    m_downloadManager = std::make_unique<DownloadManager>();
+    m_settings = std::make_unique<Settings>();
+    m_remoteAPI = std::make_unique<RemoteAPI>(m_networkAccessManager);
+    m_downloadManager = std::make_unique<DownloadManager>(m_remoteAPI.get(), m_settings.get());
     m_onlineLibrary = std::make_unique<OnlineLibrary>();
+    DownloadContext{m_remoteAPI.get(), m_downloadManager.get(), m_settings.get(), this}.attachTo(m_onlineLibrary.get());
     m_libraryModel = std::make_unique<LibrarySortFilterModel>();
     m_errorsListModel = std::make_unique<ErrorsListModel>();
-    m_settings = std::make_unique<Settings>();
-    m_remoteAPI = std::make_unique<RemoteAPI>();
     m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),
                                            m_settings.get());
     m_view = std::make_unique<QQuickView>();
@@ -226,6 +227,11 @@ void QuenlithApplication::connectObjects()
             &DownloadManager::processQueue);
     connect(m_downloadManager.get(), &DownloadManager::downloadFailedForItem, this,
             &QuenlithApplication::handleDownloadFailedForItem);
+    connect(m_downloadManager.get(), &DownloadManager::fileErrorReported, this,
+            [this](const LibraryItem *item, const QString &message) {
+                notifyError(LibraryErrorType::GeneralError, message, m_onlineLibrary->indexByLibraryItem(item));
+            });
+    connect(m_remoteAPI.get(), &RemoteAPI::errorReported, this, &QuenlithApplication::notifyError);
     connect(this, &QCoreApplication::aboutToQuit, this, &QuenlithApplication::onAboutToQuit);
     connect(m_libraryModel.get(), &LibrarySortFilterModel::isAnyFilteredSelectedChanged, this,
             &QuenlithApplication::onAnyItemSeleted);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/applicationservices.h"
+#include "downloads/downloadcontext.h"
+#include "downloads/filequestions.h"
 #include "app/librarysync.h"
 #include "app/settings.h"
 #include "app/singleapplication.h"
@@ -31,7 +32,7 @@ class QQuickView;
 
 // The application object: owns every long-lived object, publishes them to QML as `app`, and
 // carries the operations that span several of them.
-class QuenlithApplication : public SingleApplication, public ApplicationServices
+class QuenlithApplication : public SingleApplication, public FileQuestions
 {
     Q_OBJECT
     Q_PROPERTY(Settings *settings READ settings CONSTANT)
@@ -54,14 +55,15 @@ public:
 
     static QuenlithApplication *instance();
 
-    // ApplicationServices
-    QNetworkAccessManager *networkAccessManager() const override { return m_networkAccessManager; }
-    RemoteAPI *remoteAPI() const override { return m_remoteAPI.get(); }
-    Settings *settings() const override { return m_settings.get(); }
-    DownloadManager *downloadManager() const override { return m_downloadManager.get(); }
-    OnlineLibrary *onlineLibrary() const override { return m_onlineLibrary.get(); }
-    bool isSyncing() const override { return m_sync->isSyncing(); }
+    QNetworkAccessManager *networkAccessManager() const { return m_networkAccessManager; }
+    RemoteAPI *remoteAPI() const { return m_remoteAPI.get(); }
+    Settings *settings() const { return m_settings.get(); }
+    DownloadManager *downloadManager() const { return m_downloadManager.get(); }
+    OnlineLibrary *onlineLibrary() const { return m_onlineLibrary.get(); }
+    bool isSyncing() const { return m_sync->isSyncing(); }
     LibrarySync *librarySync() const { return m_sync.get(); }
+
+    // FileQuestions
     void askUpdateFile(LibraryFile *file) override;
     void askDeleteFile(LibraryFile *file) override;
 
@@ -86,7 +88,7 @@ public:
     Q_INVOKABLE bool isDirWritable(QString dir);
     Q_INVOKABLE QString lastExistingDir(QString path);
     Q_INVOKABLE void scanFolder(QString initialFolderPath, QString newFolderPath);
-    Q_INVOKABLE void notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index) override;
+    Q_INVOKABLE void notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index);
 
     static bool hasTextModelFlag(const QStringList &arguments);
 
@@ -97,7 +99,7 @@ public slots:
     void switchLibrarySyncOff();
     void downloadSelected();
     void doLogout();
-    void saveModelDelayed() override;
+    void saveModelDelayed();
     void handleDownloadFailedForItem(const LibraryItem *item);
 
 signals:

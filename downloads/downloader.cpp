@@ -2,8 +2,6 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
-#include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 
 #include <QDebug>
@@ -346,9 +344,10 @@ private:
     std::function<void()> m_onBatchDone;
 };
 
-Downloader::Downloader(LibraryFile *file)
+Downloader::Downloader(LibraryFile *file, RemoteAPI *api)
     : QObject(file)
     , m_file(file)
+    , m_api(api)
     , m_localPath(file->downloadPath())
     , m_downloaderId(newDownloaderId())
     , m_pollTimer(new QTimer(this))
@@ -443,18 +442,13 @@ void Downloader::requestLink()
 {
     logInfo(QStringLiteral("Downloader %1: Download link requested. File: %2").arg(m_downloaderId, m_file->serverFileName()));
     m_linkRequestedAt = QDateTime::currentDateTimeUtc();
-    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
     m_pollAttempts = 0;
-    awaitLinkReply(api ? api->requestDownloadLink(m_file->productId(), QByteArray::number(m_file->bundleId())) : nullptr,
+    awaitLinkReply(m_api->requestDownloadLink(m_file->productId(), QByteArray::number(m_file->bundleId())),
                    &Downloader::onRequestDownloadLinkFinished);
 }
 
 void Downloader::awaitLinkReply(NetworkReplyWrapper *wrapper, void (Downloader::*handler)(bool, QJsonValue))
 {
-    if (!wrapper) {
-        failFile(tr("Failed to get download URL"));
-        return;
-    }
     m_linkRequest = wrapper;
     connect(wrapper, &NetworkReplyWrapper::replyFinished, this, handler);
 }
@@ -516,8 +510,7 @@ void Downloader::pollLinkProgress()
 {
     if (m_file->status() != LibraryFile::Downloading)
         return;
-    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
-    awaitLinkReply(api ? api->requestLinkProgress(m_fileTaskId) : nullptr, &Downloader::onRequestLinkProgressFinished);
+    awaitLinkReply(m_api->requestLinkProgress(m_fileTaskId), &Downloader::onRequestLinkProgressFinished);
 }
 
 void Downloader::onRequestLinkProgressFinished(bool success, QJsonValue message)
@@ -558,11 +551,7 @@ void Downloader::resumeFromOffset()
 void Downloader::download(QNetworkRequest request)
 {
     abandonReply();
-    QNetworkAccessManager *manager = ApplicationServices::currentNetworkAccessManager();
-    if (!manager) {
-        failFile(tr("Uknown file error"));
-        return;
-    }
+    QNetworkAccessManager *manager = m_api->networkAccessManager();
     // Download links commonly hand over to a content host.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = manager->get(request);
@@ -789,8 +778,7 @@ void Downloader::proceedDownloadFinished()
                       QString::number(position)));
     if (truncated)
         m_file->setErrorMessage(tr("The connection closed before the whole file arrived."));
-    if (DownloadManager *manager = ApplicationServices::currentDownloadManager())
-        manager->setFileStatus(m_file, LibraryFile::DownloadError);
+    emit failed();
     // The error status clears the size; the bytes on disk stay the resume point.
     m_file->setDownloadedSize(position);
     abandonHashing();
@@ -829,14 +817,12 @@ void Downloader::finishVerification(const QString &hash)
     // Paused or cancelled while the digest was computed.
     if (m_file->status() != LibraryFile::Downloading)
         return;
-    DownloadManager *manager = ApplicationServices::currentDownloadManager();
     const QString path = m_file->downloadPath();
     m_file->setLocalFileHash(hash);
     m_file->setLocalLastModified(QFileInfo(m_localPath).lastModified());
     if (RemoteAPI::localHashMatches(m_file)) {
         m_file->setLastModified(m_linkLastModified);
-        if (manager)
-            manager->setFileStatus(m_file, LibraryFile::Downloaded);
+        emit succeeded();
         if (m_file->hashes().isEmpty()) {
             logInfo(QStringLiteral("Downloader %1: File's server hash list is empty. File: %2. Hash: local: %3")
                         .arg(m_downloaderId, path, m_file->localFileHash()));
@@ -850,8 +836,7 @@ void Downloader::finishVerification(const QString &hash)
     m_file->setErrorMessage(tr("Download error: hash doesn't match."));
     logError(QStringLiteral("Downloader %1: File's hash doesn't match! File: %2. Hash: local: %3 <> server: %4")
                  .arg(m_downloaderId, path, m_file->localFileHash(), m_file->hashesMap()));
-    if (manager)
-        manager->setFileStatus(m_file, LibraryFile::DownloadError);
+    emit failed();
 }
 
 void Downloader::setError(QNetworkReply::NetworkError code)
@@ -865,8 +850,7 @@ void Downloader::setError(QNetworkReply::NetworkError code)
 void Downloader::failFile(const QString &message)
 {
     m_file->setErrorMessage(message);
-    if (DownloadManager *manager = ApplicationServices::currentDownloadManager())
-        manager->setFileStatus(m_file, LibraryFile::DownloadError);
+    emit failed();
 }
 
 void Downloader::pause()

@@ -13,13 +13,15 @@
 
 class LibraryFile;
 class NetworkReplyWrapper;
+class RemoteAPI;
 class QJsonObject;
 class QTimer;
 template<typename T>
 class QFutureWatcher;
 
 // The transfer of one LibraryFile: file task, polling, ranged GET into a pre-allocated file,
-// MD5 verification. Its parent is the file.
+// MD5 verification. Its parent is the file; the download manager makes it and decides what
+// its outcome means for the file's status.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -29,7 +31,7 @@ public:
     // The service keeps a download link usable for two hours after the task was created.
     static constexpr int kLinkLifetimeSecs = 7200;
 
-    explicit Downloader(LibraryFile *file);
+    Downloader(LibraryFile *file, RemoteAPI *api);
     ~Downloader() override;
 
     void start();
@@ -50,6 +52,10 @@ public:
 
 signals:
     void downloadedProgress(double percent);
+    // The copy on disk matches the service's digest.
+    void succeeded();
+    // The transfer ended without a usable copy; the file's error message says why.
+    void failed();
 
 private slots:
     void download(QNetworkRequest request);
@@ -85,6 +91,7 @@ private:
     void abandonHashing();
 
     LibraryFile *const m_file;
+    RemoteAPI *const m_api;
     QPointer<NetworkReplyWrapper> m_linkRequest;
     QPointer<QNetworkReply> m_reply;
     QUrl m_downloadUrl;

@@ -1,8 +1,8 @@
 #include "downloadmanager.h"
 
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
 #include "app/settings.h"
+#include "downloads/downloader.h"
 #include "library/bytecount.h"
 #include "library/libraryitem.h"
 
@@ -30,8 +30,8 @@ qint64 bytesDone(const LibraryFile *file)
 
 } // namespace
 
-DownloadManager::DownloadManager(QObject *parent)
-    : QObject(parent)
+DownloadManager::DownloadManager(RemoteAPI *api, Settings *settings, QObject *parent)
+    : QObject(parent), m_api(api), m_settings(settings)
 {
 }
 
@@ -39,71 +39,101 @@ DownloadManager::~DownloadManager() = default;
 
 bool DownloadManager::loggedIn() const
 {
-    const RemoteAPI *api = ApplicationServices::currentRemoteAPI();
-    return api && api->loggedIn();
+    return m_api->loggedIn();
 }
 
 void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status status)
 {
-    // While a file's local copy is deleted on its way out of DownloadError, the status it asked
-    // for is pending; the Remote that deleteFile() requests would only come in between.
-    if (!file || m_deletingFiles.contains(file))
+    if (!file)
         return;
     const LibraryFile::Status current = file->status();
     if (current == status)
         return;
     if (status == LibraryFile::Downloaded && current == LibraryFile::DownloadError)
         return;
+    const bool active = m_activeFiles.contains(file);
 
     if (status == LibraryFile::Queued) {
         // A running transfer is already past the queue.
-        if (current == LibraryFile::Downloading && m_activeFiles.contains(file))
-            return;
-        enqueue(file);
-        file->setStatus(LibraryFile::Queued);
-        processQueue();
-        updateDownloadsRemain();
-        // The sum runs over the whole queue: once for a burst of queued files (a library
-        // loading thousands of them), not once per file.
-        scheduleSyncingProgress();
+        if (!active)
+            queue(file);
         return;
     }
-
     if (status == LibraryFile::Downloading) {
-        if (current == LibraryFile::Queued)
-            m_queue.removeAll(file);
-        activate(file);
-        file->setStatus(LibraryFile::Downloading);
-        if (file->status() != LibraryFile::Downloading && m_activeFiles.contains(file)) {
-            // The transfer could not even start (no folder for it); the nested request has
-            // already given the file its status.
-            leaveActive(file, file->status());
-            updateSyncingProgress();
-            return;
-        }
+        start(file);
+        return;
+    }
+
+    if (current == LibraryFile::Queued) {
+        m_queue.removeAll(file);
         updateDownloadsRemain();
-        updateSyncingProgress();
-        return;
     }
-
-    if (current != LibraryFile::Downloading || !m_activeFiles.contains(file)) {
-        if (current == LibraryFile::Queued) {
-            m_queue.removeAll(file);
-            updateDownloadsRemain();
-        }
-        if (current == LibraryFile::DownloadError) {
-            m_deletingFiles.insert(file);
-            file->deleteFile();
-            m_deletingFiles.remove(file);
-        }
-        file->setStatus(status);
-        updateSyncingProgress();
-        return;
+    if (current == LibraryFile::DownloadError)
+        file->removeLocalCopy();
+    if (Downloader *downloader = file->downloader()) {
+        if (status == LibraryFile::Remote)
+            downloader->cancel();
+        else if (status == LibraryFile::Downloaded)
+            downloader->deleteLater();
+        else if (status == LibraryFile::DownloadPaused)
+            downloader->pause();
     }
-
-    leaveActive(file, status);
+    if (active)
+        leaveActive(file, status);
     file->setStatus(status);
     updateSyncingProgress();
+}
+
+void DownloadManager::restoreQueued(LibraryFile *file)
+{
+    if (!file || file->status() != LibraryFile::Queued || m_activeFiles.contains(file) || m_queue.contains(file))
+        return;
+    queue(file);
+}
+
+void DownloadManager::reportFileError(LibraryFile *file, const QString &message)
+{
+    emit fileErrorReported(file->item(), message);
+}
+
+void DownloadManager::queue(LibraryFile *file)
+{
+    enqueue(file);
+    file->setStatus(LibraryFile::Queued);
+    processQueue();
+    updateDownloadsRemain();
+    // The sum runs over the whole queue: once for a burst of queued files (a library loading
+    // thousands of them), not once per file.
+    scheduleSyncingProgress();
+}
+
+void DownloadManager::start(LibraryFile *file)
+{
+    if (file->status() == LibraryFile::Queued)
+        m_queue.removeAll(file);
+    activate(file);
+    if (!file->prepareFolder(m_settings->libraryDirectory())) {
+        leaveActive(file, LibraryFile::DownloadError);
+        file->setStatus(LibraryFile::DownloadError);
+        updateSyncingProgress();
+        return;
+    }
+    Downloader *downloader = downloaderFor(file);
+    file->setStatus(LibraryFile::Downloading);
+    downloader->start();
+    updateDownloadsRemain();
+    updateSyncingProgress();
+}
+
+Downloader *DownloadManager::downloaderFor(LibraryFile *file)
+{
+    if (Downloader *existing = file->downloader())
+        return existing;
+    auto *downloader = new Downloader(file, m_api);
+    connect(downloader, &Downloader::succeeded, this, [this, file] { setFileStatus(file, LibraryFile::Downloaded); });
+    connect(downloader, &Downloader::failed, this, [this, file] { setFileStatus(file, LibraryFile::DownloadError); });
+    file->setDownloader(downloader);
+    return downloader;
 }
 
 void DownloadManager::enqueue(LibraryFile *file)
@@ -178,15 +208,9 @@ void DownloadManager::processQueue()
     if (m_processing)
         return;
     m_processing = true;
-    while (!m_queue.isEmpty() && m_activeFiles.size() < simultaneousDownloads())
+    while (!m_queue.isEmpty() && m_activeFiles.size() < m_settings->simultaneousDownloads())
         startNext();
     m_processing = false;
-}
-
-int DownloadManager::simultaneousDownloads() const
-{
-    const Settings *settings = ApplicationServices::currentSettings();
-    return settings ? settings->simultaneousDownloads() : 1;
 }
 
 void DownloadManager::startNext()

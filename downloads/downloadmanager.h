@@ -10,9 +10,12 @@
 #include <QSet>
 
 class LibraryItem;
+class RemoteAPI;
+class Settings;
 
-// The single gate for user-driven status changes of library files: the queue, the running
-// transfers and their slot limit.
+// The owner of every status change of a transfer: it keeps the queue, the running transfers
+// and their slot limit, makes the downloaders and decides what their outcome means. The file
+// records the status it is given and announces it.
 class DownloadManager : public QObject
 {
     Q_OBJECT
@@ -20,10 +23,17 @@ class DownloadManager : public QObject
     Q_PROPERTY(int syncingProgress READ syncingProgress NOTIFY syncingProgressChanged)
 
 public:
-    explicit DownloadManager(QObject *parent = nullptr);
+    DownloadManager(RemoteAPI *api, Settings *settings, QObject *parent = nullptr);
     ~DownloadManager() override;
 
     void setFileStatus(LibraryFile *file, LibraryFile::Status status);
+    // A file that was queued when the library was saved joins the queue again.
+    void restoreQueued(LibraryFile *file);
+    // Failures of files that are not transfers (a delete, a rename) go to the errors list.
+    void reportFileError(LibraryFile *file, const QString &message);
+    // While a sync runs, files do not ask the service for fresh product details.
+    bool isSyncing() const { return m_syncing; }
+    void setSyncing(bool syncing) { m_syncing = syncing; }
     void processQueue();
     bool isDownloading() const { return !m_activeFiles.isEmpty(); }
     void stopAll();
@@ -37,6 +47,7 @@ signals:
     void downloadsRemainChanged();
     void syncingProgressChanged();
     void downloadFailedForItem(LibraryItem *libraryItem);
+    void fileErrorReported(LibraryItem *libraryItem, QString message);
 
 private slots:
     void updateSyncingProgress();
@@ -44,15 +55,20 @@ private slots:
 
 private:
     void startNext();
+    void start(LibraryFile *file);
+    void queue(LibraryFile *file);
+    Downloader *downloaderFor(LibraryFile *file);
     void updateDownloadsRemain();
     bool loggedIn() const;
-    int simultaneousDownloads() const;
     void enqueue(LibraryFile *file);
     void activate(LibraryFile *file);
     void deactivate(LibraryFile *file);
-    // The part of leaving Downloading that comes before the file's own status changes.
+    // The part of leaving Downloading that comes before the file records its new status.
     void leaveActive(LibraryFile *file, LibraryFile::Status status);
     void forgetActiveFile(LibraryFile *file);
+
+    RemoteAPI *const m_api;
+    Settings *const m_settings;
 
     QSet<LibraryFile *> m_activeFiles;
     QList<QPointer<LibraryFile>> m_queue;
@@ -62,9 +78,8 @@ private:
     bool m_syncingProgressScheduled = false;
     // Bytes of the files that finished as Downloaded in the current batch.
     qint64 m_finishedBytes = 0;
-    // Files whose local copy is being deleted on their way out of DownloadError.
-    QSet<LibraryFile *> m_deletingFiles;
     // Active files are held as plain pointers; a file that dies must leave the set.
     QHash<LibraryFile *, QMetaObject::Connection> m_destroyWatch;
     bool m_processing = false;
+    bool m_syncing = false;
 };

@@ -1,12 +1,11 @@
 #include "libraryfile.h"
 
-#include "app/applicationservices.h"
 #include "app/settings.h"
 #include "downloads/downloader.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/filequestions.h"
 #include "downloads/filesystemops.h"
 #include "library/libraryitem.h"
-#include "library/onlinelibrary.h"
 
 #include <QDebug>
 #include <QDir>
@@ -102,28 +101,31 @@ QJsonValue savedDate(const QDateTime &time)
     return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
 }
 
-ApplicationServices *services()
-{
-    return ApplicationServices::instance();
-}
-
-Settings *settings()
-{
-    return ApplicationServices::currentSettings();
-}
-
 } // namespace
 
-LibraryFile::LibraryFile(LibraryItem *item)
-    : m_item(item)
+LibraryFile::LibraryFile(LibraryItem *item, const DownloadContext &context)
+    : m_item(item), m_context(context)
 {
 }
 
 LibraryFile::~LibraryFile() = default;
 
+void LibraryFile::setDownloadContext(const DownloadContext &context)
+{
+    const bool newManager = context.manager != m_context.manager;
+    m_context = context;
+    if (newManager && m_status == Queued && m_context.manager)
+        m_context.manager->restoreQueued(this);
+}
+
 Downloader *LibraryFile::downloader() const
 {
     return m_downloader;
+}
+
+void LibraryFile::setDownloader(Downloader *downloader)
+{
+    m_downloader = downloader;
 }
 
 void LibraryFile::setLocalDir(const QString &dir)
@@ -378,82 +380,48 @@ void LibraryFile::resetProgress()
 
 void LibraryFile::requestStatus(Status status)
 {
-    DownloadManager *manager = ApplicationServices::currentDownloadManager();
-    if (manager)
-        manager->setFileStatus(this, status);
+    // Only a file still being loaded has no manager yet; it records what was saved.
+    if (m_context.manager)
+        m_context.manager->setFileStatus(this, status);
     else
         setStatus(status);
 }
 
 void LibraryFile::reportError(const QString &message)
 {
-    ApplicationServices *app = services();
-    if (!app)
-        return;
-    const OnlineLibrary *library = app->onlineLibrary();
-    const int row = library ? library->indexByLibraryItem(m_item) : -1;
-    app->notifyError(LibraryErrorType::GeneralError, message, row);
+    if (m_context.manager)
+        m_context.manager->reportFileError(this, message);
 }
 
 void LibraryFile::setStatus(Status status)
 {
     if (status == m_status)
         return;
-    const Status before = m_status;
-
     if (status != DownloadError)
         m_errorMessage.clear();
-
-    switch (status) {
-    case Remote:
-        if (m_downloader)
-            m_downloader->cancel();
+    if (status == Remote)
         clearLocalFile();
-        break;
-    case Downloaded:
-        if (m_downloader)
-            m_downloader->deleteLater();
-        break;
-    case Downloading: {
-        const Settings *config = settings();
-        if (config)
-            m_localDir = config->libraryDirectory();
-        const QString folder = m_localDir + QLatin1Char('/') + productFolder();
-        if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
-            qDebug().nospace() << "ERROR: LibraryFile: Failed to create path: " << folder;
-            m_errorMessage = tr("Failed to create path to store file: %1").arg(folder);
-            // The manager takes the file out of its active set when it sees it fail to start.
-            requestStatus(DownloadError);
-            return;
-        }
-        if (QFileInfo::exists(downloadPath()))
-            qDebug().nospace() << "INFO: LibraryFile duplicate found: " << downloadPath();
-        if (!m_downloader)
-            m_downloader = new Downloader(this);
-        m_downloader->start();
-        break;
-    }
-    case DownloadPaused:
-        if (m_downloader)
-            m_downloader->pause();
-        break;
-    case DownloadError:
+    if (status == DownloadError) {
         clearLocalFile();
         resetProgress();
-        break;
-    case Local:
-    case UpdateAvailable:
-    case Queued:
-        break;
     }
-
-    // A change requested while the side effects ran (a transfer that failed at once, a folder
-    // that could not be made) has the last word.
-    if (m_status != before)
-        return;
     m_status = status;
     emit statusChanged(this);
     emit savedStateChanged();
+}
+
+bool LibraryFile::prepareFolder(const QString &libraryDirectory)
+{
+    m_localDir = libraryDirectory;
+    const QString folder = m_localDir + QLatin1Char('/') + productFolder();
+    if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
+        qDebug().nospace() << "ERROR: LibraryFile: Failed to create path: " << folder;
+        m_errorMessage = tr("Failed to create path to store file: %1").arg(folder);
+        return false;
+    }
+    if (QFileInfo::exists(downloadPath()))
+        qDebug().nospace() << "INFO: LibraryFile duplicate found: " << downloadPath();
+    return true;
 }
 
 bool LibraryFile::renameOldFile()
@@ -660,7 +628,7 @@ void LibraryFile::startDownload()
     if (m_item)
         m_item->setTitleBadge(LibraryItemBadge::None);
     requestStatus(Queued);
-    if (m_item && !(services() && services()->isSyncing()))
+    if (m_item && !(m_context.manager && m_context.manager->isSyncing()))
         m_item->requestTitleInfo();
 }
 
@@ -698,54 +666,55 @@ void LibraryFile::openInDefaultViewer()
 
 void LibraryFile::deleteFile()
 {
-    qDebug().nospace() << "INFO: LibraryFile: Delete file: " << filePath();
-
     QObject *dialog = sender();
     if (dialog && dialog->metaObject()->indexOfSignal("accepted()") >= 0)
         disconnect(dialog, SIGNAL(accepted()), this, SLOT(deleteFile()));
-
-    if (!QFileInfo::exists(filePath())) {
+    if (removeLocalCopy())
         requestStatus(Remote);
+}
+
+bool LibraryFile::removeLocalCopy()
+{
+    qDebug().nospace() << "INFO: LibraryFile: Delete file: " << filePath();
+    if (!QFileInfo::exists(filePath())) {
         clearLocalFile();
-        return;
+        return true;
     }
 
-    const Settings *config = settings();
-    const bool permanently = config && config->deletePermanently();
+    const bool permanently = m_context.settings && m_context.settings->deletePermanently();
     if (removeFile(filePath(), permanently) != RemoveOk) {
         reportError(tr("Error deleting file \"%0\". Please check it's not opened by other applications.")
                         .arg(QDir::toNativeSeparators(m_serverFileName)));
         qDebug().nospace().noquote() << "ERROR: LibraryFile: Error deleting file \""
                                      << QDir::toNativeSeparators(filePath()) << "\".";
-        return;
+        return false;
     }
 
-    requestStatus(Remote);
     qDebug().nospace() << "INFO: LibraryFile: File " << filePath() << " is deleted";
     clearLocalFile();
     resetProgress();
+    return true;
 }
 
 void LibraryFile::askAndDeleteFile()
 {
-    const Settings *config = settings();
-    if (services() && config && config->showDeleteConfirmation())
-        services()->askDeleteFile(this);
+    if (m_context.questions && m_context.settings && m_context.settings->showDeleteConfirmation())
+        m_context.questions->askDeleteFile(this);
     else
         deleteFile();
 }
 
 void LibraryFile::updateDownload()
 {
-    const Settings *config = settings();
-    const Settings::UpdateBookPolicy policy = config ? config->updateBookPolicy() : Settings::AskEachTime;
+    const Settings::UpdateBookPolicy policy =
+        m_context.settings ? m_context.settings->updateBookPolicy() : Settings::AskEachTime;
     qDebug().nospace() << "INFO: LibraryFile: Update download. File: " << m_serverFileName
                        << "; update policy: "
                        << QMetaEnum::fromType<Settings::UpdateBookPolicy>().valueToKey(policy);
     switch (policy) {
     case Settings::AskEachTime:
-        if (services())
-            services()->askUpdateFile(this);
+        if (m_context.questions)
+            m_context.questions->askUpdateFile(this);
         break;
     case Settings::RenameOldFiles:
         updateRename();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "downloads/downloadcontext.h"
+
 #include <QDateTime>
 #include <QJsonValue>
 #include <QMap>
@@ -44,15 +46,21 @@ public:
     };
     Q_ENUM(Status)
 
-    explicit LibraryFile(LibraryItem *item);
+    LibraryFile(LibraryItem *item, const DownloadContext &context);
     ~LibraryFile() override;
+
+    // A file loaded before its library had a context gets it here; a queued one then joins
+    // the download queue.
+    void setDownloadContext(const DownloadContext &context);
 
     LibraryItem *item() const { return m_item; }
     Downloader *downloader() const;
+    void setDownloader(Downloader *downloader);
 
     QString localDir() const { return m_localDir; }
     void setLocalDir(const QString &dir);
     Status status() const { return m_status; }
+    // Records and announces a status; the download manager decides on transfers.
     void setStatus(Status status);
     QString serverFileName() const { return m_serverFileName; }
     void setServerFileName(const QString &name);
@@ -95,6 +103,11 @@ public:
     void updateRename();
     void updateReplace();
     bool updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash);
+    // Makes the product's folder under the library folder; false (with the error message set)
+    // when it cannot be made.
+    bool prepareFolder(const QString &libraryDirectory);
+    // Deletes the local copy as the settings say (trash or for good); false when it stays.
+    bool removeLocalCopy();
 
     QJsonValue toJson() const;
     void fromJson(const QJsonValue &value);
@@ -130,6 +143,7 @@ private:
     void reportError(const QString &message);
 
     LibraryItem *const m_item;
+    DownloadContext m_context;
     QPointer<Downloader> m_downloader;
     QString m_localDir;
     Status m_status = Remote;

@@ -1,7 +1,6 @@
 #include "itemfilesmodel.h"
 
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
 #include "downloads/downloadmanager.h"
 #include "bytecount.h"
 #include "downloads/libraryfile.h"
@@ -66,6 +65,15 @@ ItemFilesModel::ItemFilesModel(LibraryItem *item)
     : QAbstractListModel(item)
     , m_item(item)
 {
+}
+
+void ItemFilesModel::setDownloadContext(const DownloadContext &context)
+{
+    m_context = context;
+    for (LibraryFile *file : qAsConst(m_files))
+        file->setDownloadContext(context);
+    for (LibraryFile *file : qAsConst(m_droppedFiles))
+        file->setDownloadContext(context);
 }
 
 ItemFilesModel::~ItemFilesModel()
@@ -184,9 +192,8 @@ void ItemFilesModel::addFile(LibraryFile *file)
 
 void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)
 {
-    DownloadManager *manager = ApplicationServices::currentDownloadManager();
-    if (manager)
-        manager->setFileStatus(file, LibraryFile::Status(status));
+    if (m_context.manager)
+        m_context.manager->setFileStatus(file, LibraryFile::Status(status));
     else
         file->setStatus(LibraryFile::Status(status));
 }
@@ -206,7 +213,7 @@ void ItemFilesModel::loadSavedFiles(const QJsonValue &value)
         const QJsonValue name = object.value(QLatin1String("serverFileName"));
         if (name.isUndefined() || name.toVariant().toString().isEmpty())
             continue;
-        auto *file = new LibraryFile(m_item);
+        auto *file = new LibraryFile(m_item, m_context);
         file->fromJson(object);
         addFile(file);
     }
@@ -257,7 +264,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
             unlisted.remove(file);
             file->setTotalSize(size);
         } else {
-            file = new LibraryFile(m_item);
+            file = new LibraryFile(m_item, m_context);
             file->setServerFileName(name);
             file->setLastModified(serverTime);
             file->setTotalSize(size);

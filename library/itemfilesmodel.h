@@ -1,5 +1,7 @@
 #pragma once
 
+#include "downloads/downloadcontext.h"
+
 #include <QAbstractListModel>
 #include <QJsonArray>
 #include <QJsonValue>
@@ -63,6 +65,9 @@ public:
     float totalDownloadProgress() const;
     QString lastError() const { return m_lastError; }
 
+    // Handed to every file of the model, those it has and those it makes later.
+    void setDownloadContext(const DownloadContext &context);
+
     LibraryItem *item() const { return m_item; }
     LibraryFile *fileAt(int row) const;
     const QList<LibraryFile *> &files() const { return m_files; }
@@ -102,6 +107,7 @@ private:
     void setStatusThroughManager(LibraryFile *file, int status);
 
     LibraryItem *const m_item;
+    DownloadContext m_context;
     QList<LibraryFile *> m_files;
     // Files the service no longer lists: gone from the list, kept alive until the model goes
     // because a transfer or the download queue may still point at them.

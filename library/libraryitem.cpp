@@ -2,7 +2,6 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
 
@@ -44,6 +43,12 @@ LibraryItem::LibraryItem(QObject *parent)
 }
 
 LibraryItem::~LibraryItem() = default;
+
+void LibraryItem::setDownloadContext(const DownloadContext &context)
+{
+    m_api = context.api;
+    m_filesModel->setDownloadContext(context);
+}
 
 void LibraryItem::setClock(Clock clock)
 {
@@ -137,12 +142,11 @@ void LibraryItem::setFilesInfo(bool success, QJsonValue product)
 
 void LibraryItem::requestTitleInfo()
 {
-    RemoteAPI *api = ApplicationServices::currentRemoteAPI();
-    if (!api)
+    // An item that is not part of a signed-in library has no one to ask.
+    if (!m_api)
         return;
-    NetworkReplyWrapper *request = api->getTitleInfo(m_productId);
-    if (request)
-        connect(request, &NetworkReplyWrapper::replyFinished, this, &LibraryItem::setFilesInfo);
+    NetworkReplyWrapper *request = m_api->getTitleInfo(m_productId);
+    connect(request, &NetworkReplyWrapper::replyFinished, this, &LibraryItem::setFilesInfo);
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include <QString>
 
 class ItemFilesModel;
+class RemoteAPI;
+struct DownloadContext;
 
 // One purchased product: its details from the service, its badge, its selection flag and its files.
 class LibraryItem : public QObject
@@ -57,6 +59,8 @@ public:
     void setSelectedForSync(bool selected);
 
     ItemFilesModel *filesModel() const { return m_filesModel; }
+    // The service client and the download objects for this item and its files.
+    void setDownloadContext(const DownloadContext &context);
 
     void refreshTitleBadge();
     void applyProduct(const QJsonObject &product);
@@ -119,6 +123,7 @@ private:
     QString m_downloadedDate;
     bool m_selectedForSync = false;
     ItemFilesModel *m_filesModel = nullptr;
+    RemoteAPI *m_api = nullptr;
     mutable QString m_searchText;
     mutable bool m_searchTextValid = false;
     quint32 m_searchTextVersion = 0;

@@ -4,7 +4,8 @@
 // "seconds=S bytes=B idle_rss_kib=I peak_rss_kib=P max_stall_ms=M ok=0|1".
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "app/applicationservices.h"
+#include "downloads/downloadcontext.h"
+#include "downloads/filequestions.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
@@ -28,29 +29,26 @@ namespace {
 // The probe that measures how late the event loop runs a timer.
 constexpr int kProbeIntervalMs = 5;
 
-class BenchServices : public ApplicationServices
+class BenchServices : public FileQuestions
 {
 public:
     explicit BenchServices(const QString &dir)
     {
         m_settings.setLibraryDirectory(dir);
+        m_manager.setSyncing(true);
     }
-    QNetworkAccessManager *networkAccessManager() const override { return &m_nam; }
-    RemoteAPI *remoteAPI() const override { return &m_api; }
-    Settings *settings() const override { return const_cast<Settings *>(&m_settings); }
-    DownloadManager *downloadManager() const override { return &m_manager; }
-    OnlineLibrary *onlineLibrary() const override { return nullptr; }
-    bool isSyncing() const override { return true; }
-    void notifyError(LibraryErrorType::ErrorType, QString, qlonglong) override {}
+    RemoteAPI *remoteAPI() { return &m_api; }
+    Settings *settings() { return &m_settings; }
+    DownloadManager *downloadManager() { return &m_manager; }
+    DownloadContext context() { return {&m_api, &m_manager, &m_settings, this}; }
     void askUpdateFile(LibraryFile *) override {}
     void askDeleteFile(LibraryFile *) override {}
-    void saveModelDelayed() override {}
 
 private:
-    mutable QNetworkAccessManager m_nam;
-    mutable RemoteAPI m_api;
+    QNetworkAccessManager m_nam;
+    RemoteAPI m_api{&m_nam};
     Settings m_settings;
-    mutable DownloadManager m_manager;
+    DownloadManager m_manager{&m_api, &m_settings};
 };
 
 // VmRSS or VmHWM of this process in KiB.
@@ -165,7 +163,7 @@ int main(int argc, char *argv[])
                 owner->setProductId(productId);
                 owner->setTitle(product.value(QLatin1String("products_name")).toString());
                 owner->setPublisher(product.value(QLatin1String("publishers_name")).toString());
-                auto file = std::make_unique<LibraryFile>(owner.get());
+                auto file = std::make_unique<LibraryFile>(owner.get(), services.context());
                 file->setServerFileName(entry.value(QLatin1String("filename")).toString());
                 file->setBundleId(entry.value(QLatin1String("bundle_id")).toInt());
                 file->setTotalSize(entry.value(QLatin1String("raw_filesize_bytes")).toVariant().toLongLong());

@@ -22,9 +22,9 @@ void serveToken(ApiFixture &f, bool succeed)
              true);
 }
 
-NetworkReplyWrapper *get(const QNetworkRequest &request)
+NetworkReplyWrapper *get(ApiFixture &f, const QNetworkRequest &request)
 {
-    return new NetworkReplyWrapper(request, NetworkReplyWrapper::Get, {}, true);
+    return f.api()->makeRequest(request, NetworkReplyWrapper::Get, {}, true);
 }
 
 } // namespace
@@ -69,7 +69,7 @@ private slots:
         serveToken(f, true);
         f.answer("/api/v1/item", status, body);
         f.start();
-        QSignalSpy spy(get(f.request("/item")), &NetworkReplyWrapper::replyFinished);
+        QSignalSpy spy(get(f, f.request("/item")), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(spy, success, message));
         QCOMPARE(f.server.count("/api/v1/token"), 0);
     }
@@ -105,7 +105,7 @@ private slots:
                                   LoopbackServer::envelope(resentStatus == 200 ? "success" : "error", "\"second\""));
         });
         f.start();
-        QSignalSpy spy(get(f.request("/item", "Bearer stale")), &NetworkReplyWrapper::replyFinished);
+        QSignalSpy spy(get(f, f.request("/item", "Bearer stale")), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(spy, success, message));
         QCOMPARE(f.server.count("/api/v1/token"), 1);
         QCOMPARE(f.server.count("/api/v1/item"), itemRequests);
@@ -137,7 +137,7 @@ private slots:
         f.start();
         QList<QSharedPointer<QSignalSpy>> spies;
         for (int i = 0; i < 4; ++i)
-            spies.append(QSharedPointer<QSignalSpy>::create(get(f.request(QString("/item/%1").arg(i), "Bearer stale")),
+            spies.append(QSharedPointer<QSignalSpy>::create(get(f, f.request(QString("/item/%1").arg(i), "Bearer stale")),
                                                             &NetworkReplyWrapper::replyFinished));
         for (int i = 0; i < 4; ++i)
             QVERIFY(reported(*spies.at(i), true, QJsonValue(i)));
@@ -154,7 +154,7 @@ private slots:
             LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "\"late\""));
         });
         f.start();
-        QPointer<NetworkReplyWrapper> wrapper = get(f.request("/slow"));
+        QPointer<NetworkReplyWrapper> wrapper = get(f, f.request("/slow"));
         QSignalSpy spy(wrapper.data(), &NetworkReplyWrapper::replyFinished);
         QTRY_COMPARE(f.server.count("/api/v1/slow"), 1);
         QPointer<QNetworkReply> reply = pendingReply(m_nam);
@@ -190,7 +190,7 @@ private slots:
         LogCapture log;
         QNetworkRequest request(QUrl("http://192.0.2.1/api/v1/token"));
         request.setRawHeader("Authorization", "Bearer secret-key");
-        QSignalSpy spy(new NetworkReplyWrapper(request, NetworkReplyWrapper::Post, "{}", false),
+        QSignalSpy spy(new NetworkReplyWrapper(&m_nam, request, NetworkReplyWrapper::Post, "{}", false),
                        &NetworkReplyWrapper::replyFinished);
         QCOMPARE(spy.size(), 0);   // reported only once the caller has connected
         QVERIFY(reported(spy, false, QJsonValue()));
@@ -216,8 +216,8 @@ private slots:
         const QByteArray small(1000, 'x');
         f.answer("/api/v1/small", 200, LoopbackServer::envelope("success", '"' + small + '"'));
         f.start();
-        QSignalSpy bigSpy(get(f.request("/endless")), &NetworkReplyWrapper::replyFinished);
-        QSignalSpy smallSpy(get(f.request("/small")), &NetworkReplyWrapper::replyFinished);
+        QSignalSpy bigSpy(get(f, f.request("/endless")), &NetworkReplyWrapper::replyFinished);
+        QSignalSpy smallSpy(get(f, f.request("/small")), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(bigSpy, false, QJsonValue()));
         QVERIFY(log.contains("Reply larger than 262144 bytes dropped"));
         QVERIFY(reported(smallSpy, true, QString::fromLatin1(small)));
@@ -231,9 +231,8 @@ private slots:
             LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "1"));
         });
         server.start();
-        TestServices services;
-        services.nam = &m_nam;
-        QSignalSpy spy(get(QNetworkRequest(QUrl(server.apiBaseUrl() + "/item"))), &NetworkReplyWrapper::replyFinished);
+        ApiFixture f(&m_nam);
+        QSignalSpy spy(get(f, QNetworkRequest(QUrl(server.apiBaseUrl() + "/item"))), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(spy, false, QJsonValue()));
         QCOMPARE(server.count("/api/v1/item"), 0);
     }

@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(request.header("Authorization"), std::string("Bearer abc\xe9"));
         QCOMPARE(QSettings().value("login/appKey").toString(), QStringLiteral("\u00e9cba"));
 
-        RemoteAPI restarted;
+        RemoteAPI restarted(&m_nam);
         QVERIFY(restarted.loggedIn());
         QCOMPARE(restarted.appKey(), QStringLiteral("abc\u00e9"));
         QCOMPARE(restarted.nameSurname(), QStringLiteral("Ada Byron"));
@@ -204,7 +204,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 10000);
         QCOMPARE(succeeded.size() + failed.size(), 0);
         QVERIFY(!api->loggedIn());
-        QVERIFY(!RemoteAPI().loggedIn());
+        QVERIFY(!RemoteAPI(&m_nam).loggedIn());
     }
 
     void logoutReleasesRequestsWaitingForANewToken()
@@ -396,7 +396,7 @@ private slots:
         QFETCH(bool, updated);
         QFETCH(QStringList, digests);
         QFETCH(QString, dateOfFirst);
-        LibraryFile file(nullptr);
+        LibraryFile file(nullptr, DownloadContext());
         file.setHashes({{"old", QDateTime(QDate(2019, 1, 1), QTime(0, 0))}});
         QCOMPARE(RemoteAPI::updateFileChecksums(QJsonDocument::fromJson(checksums).array(), &file), updated);
         QCOMPARE(file.hashes().keys(), digests);
@@ -422,7 +422,7 @@ private slots:
         QFETCH(QStringList, digests);
         QFETCH(QString, localHash);
         QFETCH(bool, matches);
-        LibraryFile file(nullptr);
+        LibraryFile file(nullptr, DownloadContext());
         QMap<QString, QDateTime> hashes;
         for (const QString &digest : digests)
             hashes.insert(digest, QDateTime());
@@ -462,7 +462,7 @@ private slots:
         QVERIFY(finished.wait(10000));
 
         QSettings().setValue("login/access_token", "stale");
-        RemoteAPI restarted;
+        RemoteAPI restarted(&m_nam);
         f.services.api = &restarted;
         QSignalSpy created(restarted.requestDownloadLink("123", "45"), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(created, true, QJsonObject{{"file_tasks_id", "T1"}}));

@@ -29,22 +29,23 @@ struct SyncFixture {
         sim->start();
         qputenv("TOLVANE_API_BASE_URL", sim->baseUrl().toLocal8Bit());
         storeLogin(sim->appKey(), sim->issueToken(), sim->customersId());
-        api = std::make_unique<RemoteAPI>();
+        api = std::make_unique<RemoteAPI>(&nam);
         settings = std::make_unique<Settings>();
         settings->setLibraryDirectory(home + QStringLiteral("/books"));
+        manager = std::make_unique<DownloadManager>(api.get(), settings.get());
         services.nam = &nam;
         services.api = api.get();
         services.settingsObject = settings.get();
-        services.manager = &manager;
-        services.library = &library;
+        services.manager = manager.get();
+        services.context().attachTo(&library);
         QObject::connect(api.get(), &RemoteAPI::titlesRefreshResult, &library, &OnlineLibrary::onTitlesRefreshResult);
-        sync = std::make_unique<LibrarySync>(api.get(), &library, &manager, settings.get());
+        sync = std::make_unique<LibrarySync>(api.get(), &library, manager.get(), settings.get());
         sync->setSpaceProbe([this](const QString &) { return available; });
     }
 
     ~SyncFixture()
     {
-        manager.cancelAll();
+        manager->cancelAll();
         // A refresh request left running would outlive the test's objects.
         QSignalSpy finished(api.get(), &RemoteAPI::refreshLibraryFinished);
         if (api->isRefreshing())
@@ -68,7 +69,7 @@ struct SyncFixture {
     TestServices services;
     std::unique_ptr<RemoteAPI> api;
     std::unique_ptr<Settings> settings;
-    DownloadManager manager;
+    std::unique_ptr<DownloadManager> manager;
     OnlineLibrary library;
     std::unique_ptr<LibrarySync> sync;
     qint64 available = -1;
@@ -109,14 +110,14 @@ private slots:
         QCOMPARE(changed.size(), 1);
         QVERIFY(f.api->isRefreshing());
         // The refresh ends and every file of the fresh library is queued or running.
-        QTRY_VERIFY_WITH_TIMEOUT(f.library.rowCount() == 3 && f.manager.downloadsRemain() == filesIn(f.library), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.library.rowCount() == 3 && f.manager->downloadsRemain() == filesIn(f.library), 20000);
         f.library.itemAt(0)->setSelectedForSync(true);
 
         f.sync->switchSync();
         QVERIFY(!f.sync->isSyncing());
         QCOMPARE(changed.size(), 2);
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(f.manager.downloadsRemain(), 0);
+        QCOMPARE(f.manager->downloadsRemain(), 0);
         QVERIFY(f.library.noneSelected());
     }
 
@@ -197,7 +198,7 @@ private slots:
         // Nothing selected: the whole library is measured, and nothing is queued.
         f.sync->downloadSelected();
         QCOMPARE(asked.size(), asks ? 1 : 0);
-        QCOMPARE(f.manager.downloadsRemain(), 0);
+        QCOMPARE(f.manager->downloadsRemain(), 0);
     }
 
     void shortageWhenQueueingEndsTheSync()
@@ -214,7 +215,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.sync->isSyncing(), 20000);
         QCOMPARE(changed.size(), 2);
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(f.manager.downloadsRemain(), 0);
+        QCOMPARE(f.manager->downloadsRemain(), 0);
     }
 
     void downloadSelectedChecksThenQueuesTheSelection()
@@ -228,10 +229,10 @@ private slots:
         f.sync->downloadSelected();
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.at(0).required, f.library.remainingBytesSelected());
-        QCOMPARE(f.manager.downloadsRemain(), 0);
+        QCOMPARE(f.manager->downloadsRemain(), 0);
         f.available = kPlenty;
         asked.at(0).retry();
-        QCOMPARE(f.manager.downloadsRemain(), filesIn(f.library, 1));
+        QCOMPARE(f.manager->downloadsRemain(), filesIn(f.library, 1));
         QVERIFY(!f.sync->isSyncing());
     }
 

@@ -40,7 +40,7 @@ struct ApiFixture
             r.setRawHeader("Authorization", authorization);
         return r;
     }
-    RemoteAPI *api() const { return services.remoteAPI(); }
+    RemoteAPI *api() { return services.remoteAPI(); }
 
     LoopbackServer server;
     TestServices services;

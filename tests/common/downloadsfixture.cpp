@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 bool DownloadsFixture::setUpOnce()
 {
@@ -17,27 +18,40 @@ bool DownloadsFixture::setUpOnce()
     return true;
 }
 
-bool DownloadsFixture::setUp()
+bool DownloadsFixture::setUp(bool signedIn)
 {
     m_library = std::make_unique<QTemporaryDir>(m_home.path() + QStringLiteral("/library-XXXXXX"));
     QDir(m_home.path() + QStringLiteral("/data/Trash")).removeRecursively();
     services = std::make_unique<TestServices>();
+    // The service client reads its stored key (reversed) when it is made.
+    QSettings store;
+    if (signedIn)
+        store.setValue("login/appKey", "yek-tset");
+    else
+        store.remove("login/appKey");
+    store.sync();
     settings = std::make_unique<Settings>();
     settings->setLibraryDirectory(m_library->path());
     settings->setDeletePermanently(false);
     settings->setShowDeleteConfirmation(false);
-    manager = std::make_unique<DownloadManager>();
+    manager = std::make_unique<DownloadManager>(services->remoteAPI(), settings.get());
+    manager->setSyncing(true);   // no title requests to a service that is not there
     // As the program wires them: a raised limit starts waiting files.
     QObject::connect(settings.get(), &Settings::simultaneousDownloadsChanged, manager.get(),
                      &DownloadManager::processQueue);
     services->settingsObject = settings.get();
     services->manager = manager.get();
-    services->syncing = true;   // no title requests to a service that is not there
+    context = services->context();
     return m_library->isValid();
 }
 
 void DownloadsFixture::tearDown()
 {
+    // A sign-in still waiting for the silent service is dropped with its request.
+    if (services)
+        services->remoteAPI()->doLogout();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    context = {};
     manager.reset();
     services.reset();
     settings.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/remoteapi.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
 #include "testservices.h"
@@ -17,8 +18,9 @@ class DownloadsFixture
 public:
     // Once per test case: the home, its config and data folders, the silent service.
     bool setUpOnce();
-    // Per test: a fresh library folder and objects, the trash emptied.
-    bool setUp();
+    // Per test: a fresh library folder and objects, the trash emptied; the service client is
+    // signed in when asked to be.
+    bool setUp(bool signedIn = false);
     void tearDown();
 
     QString homePath() const { return m_home.path(); }
@@ -29,6 +31,8 @@ public:
     std::unique_ptr<TestServices> services;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<DownloadManager> manager;
+    // Files made with it act like those of the program's library.
+    DownloadContext context;
 
 private:
     QTemporaryDir m_home;

@@ -3,7 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
-#include "library/onlinelibrary.h"
+#include "library/libraryitem.h"
 
 #include <QNetworkAccessManager>
 
@@ -14,42 +14,51 @@ TestServices::TestServices(QObject *parent)
 
 TestServices::~TestServices() = default;
 
-template<typename T>
-T *TestServices::ensure(T *&slot) const
+QNetworkAccessManager *TestServices::networkAccessManager()
 {
-    if (!slot)
-        slot = new T(const_cast<TestServices *>(this));
-    return slot;
+    if (!nam)
+        nam = new QNetworkAccessManager(this);
+    return nam;
 }
 
-QNetworkAccessManager *TestServices::networkAccessManager() const
+RemoteAPI *TestServices::remoteAPI()
 {
-    return ensure(nam);
+    if (!api)
+        api = new RemoteAPI(networkAccessManager(), this);
+    connect(api, &RemoteAPI::errorReported, this, &TestServices::recordError, Qt::UniqueConnection);
+    return api;
 }
 
-RemoteAPI *TestServices::remoteAPI() const
+Settings *TestServices::settings()
 {
-    return ensure(api);
+    if (!settingsObject)
+        settingsObject = new Settings(this);
+    return settingsObject;
 }
 
-Settings *TestServices::settings() const
+DownloadManager *TestServices::downloadManager()
 {
-    return ensure(settingsObject);
+    if (!manager)
+        manager = new DownloadManager(remoteAPI(), settings(), this);
+    return manager;
 }
 
-DownloadManager *TestServices::downloadManager() const
+DownloadContext TestServices::context()
 {
-    return ensure(manager);
+    const DownloadContext result{remoteAPI(), downloadManager(), settings(), this};
+    connect(result.manager, &DownloadManager::fileErrorReported, this, &TestServices::recordFileError,
+            Qt::UniqueConnection);
+    return result;
 }
 
-OnlineLibrary *TestServices::onlineLibrary() const
+void TestServices::recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index)
 {
-    return ensure(library);
+    errors.append({type, message, index});
 }
 
-void TestServices::notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index)
+void TestServices::recordFileError(LibraryItem *, const QString &message)
 {
-    errors.append({errorType, message, index});
+    errors.append({LibraryErrorType::GeneralError, message, -1});
 }
 
 void TestServices::askUpdateFile(LibraryFile *file)
@@ -60,9 +69,4 @@ void TestServices::askUpdateFile(LibraryFile *file)
 void TestServices::askDeleteFile(LibraryFile *file)
 {
     deleteQuestions.append(file);
-}
-
-void TestServices::saveModelDelayed()
-{
-    ++delayedSaves;
 }

@@ -1,16 +1,23 @@
 #pragma once
 
-#include "app/applicationservices.h"
+#include "downloads/downloadcontext.h"
+#include "downloads/filequestions.h"
+#include "library/libraryerrortype.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
+class DownloadManager;
+class LibraryItem;
 class QNetworkAccessManager;
+class RemoteAPI;
+class Settings;
 
-// Stands in for the application controller in tests: owns real service objects and records
-// what the controller would have been told. Objects are created on demand.
-class TestServices : public QObject, public ApplicationServices
+// Stands in for the application controller in tests: owns real service objects, answers the
+// files' questions and records the errors the controller would have listed. Objects are made
+// on demand; a test may provide its own before the first use.
+class TestServices : public QObject, public FileQuestions
 {
     Q_OBJECT
 public:
@@ -23,32 +30,27 @@ public:
     explicit TestServices(QObject *parent = nullptr);
     ~TestServices() override;
 
-    QNetworkAccessManager *networkAccessManager() const override;
-    RemoteAPI *remoteAPI() const override;
-    Settings *settings() const override;
-    DownloadManager *downloadManager() const override;
-    OnlineLibrary *onlineLibrary() const override;
-    bool isSyncing() const override { return syncing; }
+    QNetworkAccessManager *networkAccessManager();
+    RemoteAPI *remoteAPI();
+    Settings *settings();
+    DownloadManager *downloadManager();
+    // The context for items and files, with errors of its service client and manager recorded.
+    DownloadContext context();
 
-    void notifyError(LibraryErrorType::ErrorType errorType, QString message, qlonglong index) override;
     void askUpdateFile(LibraryFile *file) override;
     void askDeleteFile(LibraryFile *file) override;
-    void saveModelDelayed() override;
 
     // Objects a test provides itself replace the ones made on demand (not owned).
-    mutable QNetworkAccessManager *nam = nullptr;
-    mutable RemoteAPI *api = nullptr;
-    mutable Settings *settingsObject = nullptr;
-    mutable DownloadManager *manager = nullptr;
-    mutable OnlineLibrary *library = nullptr;
-    bool syncing = false;
+    QNetworkAccessManager *nam = nullptr;
+    RemoteAPI *api = nullptr;
+    Settings *settingsObject = nullptr;
+    DownloadManager *manager = nullptr;
 
     QList<Error> errors;
     QList<LibraryFile *> updateQuestions;
     QList<LibraryFile *> deleteQuestions;
-    int delayedSaves = 0;
 
 private:
-    template<typename T>
-    T *ensure(T *&slot) const;
+    void recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index);
+    void recordFileError(LibraryItem *item, const QString &message);
 };

@@ -97,9 +97,9 @@ void TestAskUpdateFileDialog::init()
     m_item.reset(component.create());
     QVERIFY2(m_item, qPrintable(component.errorString()));
     m_services = std::make_unique<RoutingServices>();
+    m_services->api = m_fixture.services->remoteAPI();
     m_services->settingsObject = m_fixture.settings.get();
     m_services->manager = m_fixture.manager.get();
-    m_services->syncing = true;
     m_fixture.settings->setUpdateBookPolicy(Settings::AskEachTime);
     m_fixture.settings->save();
     m_dialog = std::make_unique<AskUpdateFileDialog>(m_item.get(), m_fixture.settings.get());
@@ -123,7 +123,7 @@ void TestAskUpdateFileDialog::cleanup()
 
 LibraryFile *TestAskUpdateFileDialog::updatedFile(const QString &name)
 {
-    auto *file = new LibraryFile(m_libraryItem.get());
+    auto *file = new LibraryFile(m_libraryItem.get(), m_services->context());
     file->setServerFileName(name);
     file->setLocalDir(m_fixture.libraryPath());
     DownloadsFixture::writeFile(file->downloadPath(), "old version");

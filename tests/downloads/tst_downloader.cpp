@@ -234,7 +234,7 @@ LibraryFile *tst_Downloader::makeFile(const Target &target, const std::optional<
     m_item->setProductId(target.productId);
     m_item->setPublisher(QStringLiteral("Ashgrove Press"));
     m_item->setTitle(QStringLiteral("Tides of Brass"));
-    auto *file = new LibraryFile(m_item.get());
+    auto *file = new LibraryFile(m_item.get(), m_services->context());
     file->setServerFileName(serverFileName.value_or(target.info.filename));
     file->setBundleId(target.info.bundleId);
     file->setTotalSize(target.info.size);

@@ -45,7 +45,6 @@ private:
     Settings *m_settings = nullptr;
     TestServices *m_services = nullptr;
     DownloadManager *m_manager = nullptr;
-    std::unique_ptr<RemoteAPI> m_api;
     QList<LibraryFile *> m_files;
     QList<LibraryItem *> m_items;
 };
@@ -58,7 +57,7 @@ void TestDownloadManager::initTestCase()
 
 void TestDownloadManager::init()
 {
-    QVERIFY(m_fixture.setUp());
+    QVERIFY(m_fixture.setUp(true));
     m_settings = m_fixture.settings.get();
     m_services = m_fixture.services.get();
     m_manager = m_fixture.manager.get();
@@ -73,21 +72,16 @@ void TestDownloadManager::cleanup()
     qDeleteAll(m_items);
     m_items.clear();
     m_fixture.tearDown();
-    m_api.reset();
 }
 
 void TestDownloadManager::signIn(bool signedIn)
 {
-    // The service client reads its stored key (reversed) when it is made.
-    QSettings store;
-    if (signedIn)
-        store.setValue("login/appKey", "yek-tset");
-    else
-        store.remove("login/appKey");
-    store.sync();
-    m_api = std::make_unique<RemoteAPI>();
-    QCOMPARE(m_api->loggedIn(), signedIn);
-    m_services->api = m_api.get();
+    RemoteAPI *api = m_services->remoteAPI();
+    if (signedIn && !api->loggedIn())
+        api->doLogin(QStringLiteral("test-key"));
+    else if (!signedIn && api->loggedIn())
+        api->doLogout();
+    QCOMPARE(api->loggedIn(), signedIn);
 }
 
 LibraryItem *TestDownloadManager::makeItem(const QString &datePurchased)
@@ -103,7 +97,7 @@ LibraryItem *TestDownloadManager::makeItem(const QString &datePurchased)
 
 LibraryFile *TestDownloadManager::makeFile(LibraryItem *item, const QString &name)
 {
-    auto *file = new LibraryFile(item);
+    auto *file = new LibraryFile(item, m_fixture.context);
     file->setServerFileName(name);
     m_files.append(file);
     return file;

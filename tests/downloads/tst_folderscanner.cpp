@@ -94,7 +94,7 @@ void TestFolderScanner::cleanup()
 
 LibraryFile *TestFolderScanner::addFile(const QString &name, const QMap<QString, QDateTime> &hashes)
 {
-    m_files.push_back(std::make_unique<LibraryFile>(m_item.get()));
+    m_files.push_back(std::make_unique<LibraryFile>(m_item.get(), DownloadContext()));
     LibraryFile *file = m_files.back().get();
     file->setServerFileName(name);
     file->setLocalDir(m_dir->path() + QStringLiteral("/library"));

@@ -91,7 +91,7 @@ void TestLibraryFile::cleanup()
 
 LibraryFile *TestLibraryFile::makeFile(const QString &serverName, LibraryFile::Status status, const QByteArray &content)
 {
-    auto *file = new LibraryFile(m_item.get());
+    auto *file = new LibraryFile(m_item.get(), m_fixture.context);
     file->setServerFileName(serverName);
     file->setLocalDir(m_fixture.libraryPath());
     m_files.append(file);
@@ -398,7 +398,7 @@ void TestLibraryFile::savedFormMatchesProperties()
     QFETCH(bool, filled);
     QFETCH(int, status);
 
-    LibraryFile *file = new LibraryFile(m_item.get());
+    LibraryFile *file = new LibraryFile(m_item.get(), m_fixture.context);
     m_files.append(file);
     if (filled) {
         file->setServerFileName(QStringLiteral("Dr\u00e4che \"und\" Zw\u00f6lf.pdf"));
@@ -452,7 +452,7 @@ void TestLibraryFile::loadConvertsLikeProperties()
     const QJsonObject object = QJsonDocument::fromJson(json).object();
     QVERIFY(!object.isEmpty());
 
-    LibraryFile *expected = new LibraryFile(m_item.get());
+    LibraryFile *expected = new LibraryFile(m_item.get(), m_fixture.context);
     m_files.append(expected);
     const QMetaObject *meta = expected->metaObject();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
@@ -462,7 +462,7 @@ void TestLibraryFile::loadConvertsLikeProperties()
         meta->property(index).write(expected, it.value().toVariant());
     }
 
-    LibraryFile *loaded = new LibraryFile(m_item.get());
+    LibraryFile *loaded = new LibraryFile(m_item.get(), m_fixture.context);
     m_files.append(loaded);
     loaded->fromJson(object);
     QCOMPARE(storedProperties(*loaded), storedProperties(*expected));

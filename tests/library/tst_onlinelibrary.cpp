@@ -126,7 +126,7 @@ private slots:
             map.insert(hash, QDateTime(QDate(2021, 3, day++), QTime(4, 5, 6)));
         if (!map.isEmpty())
             map.insert(QStringLiteral("undated"), QDateTime());
-        LibraryFile file(nullptr);
+        LibraryFile file(nullptr, DownloadContext());
         file.setHashes(map);
 
         QJsonArray entries;
@@ -145,7 +145,7 @@ private slots:
                 parsed.insert(hash, QDateTime::fromString(entry[QStringLiteral("hashdate")].toString(),
                                                           QStringLiteral("yyyy-MM-ddThh:mm:ss")));
         }
-        LibraryFile back(nullptr);
+        LibraryFile back(nullptr, DownloadContext());
         back.setHashesMap(expected);
         QCOMPARE(back.hashes(), parsed);
     }

@@ -44,17 +44,58 @@ void printResult(const LibraryFile *file)
     std::fflush(stdout);
 }
 
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(message));
+}
+
+// The product's files as the service lists them, those named wantedName only when it is given.
+std::vector<std::unique_ptr<LibraryFile>> productFiles(LibraryItem *item, const DownloadContext &context,
+                                                       const QJsonObject &product, const QString &wantedName)
+{
+    std::vector<std::unique_ptr<LibraryFile>> files;
+    for (const QJsonValue &value : product.value(QLatin1String("files")).toArray()) {
+        const QJsonObject entry = value.toObject();
+        const QString name = entry.value(QLatin1String("filename")).toString();
+        if (name.isEmpty() || (!wantedName.isEmpty() && name != wantedName))
+            continue;
+        auto file = std::make_unique<LibraryFile>(item, context);
+        file->setServerFileName(name);
+        file->setBundleId(entry.value(QLatin1String("bundle_id")).toInt());
+        file->setTotalSize(entry.value(QLatin1String("raw_filesize_bytes")).toVariant().toLongLong());
+        RemoteAPI::updateFileChecksums(entry.value(QLatin1String("checksums")).toArray(), file.get());
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// Prints every file's outcome once none is queued or transferring any more and ends the loop.
+void finishWhenAtRest(const std::vector<std::unique_ptr<LibraryFile>> &files)
+{
+    for (const auto &file : files) {
+        if (!atRest(file.get()))
+            return;
+    }
+    int exitCode = Success;
+    for (const auto &file : files) {
+        printResult(file.get());
+        if (file->status() != LibraryFile::Downloaded)
+            exitCode = Failed;
+    }
+    QCoreApplication::exit(exitCode);
+}
+
 } // namespace
 
 int runDownloadCommand(CliServices *services, const QStringList &arguments, const QString &dir)
 {
     if (arguments.isEmpty() || arguments.size() > 2 || dir.isEmpty()) {
-        std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("usage: download PRODUCT_ID [FILE_NAME] --dir DIR")));
+        printError(tr("usage: download PRODUCT_ID [FILE_NAME] --dir DIR"));
         return Usage;
     }
     RemoteAPI *api = services->remoteAPI();
     if (!api->loggedIn()) {
-        std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("not signed in; run \"tolvane-cli login KEY\" first")));
+        printError(tr("not signed in; run \"tolvane-cli login KEY\" first"));
         return NotSignedIn;
     }
     const QString productId = arguments.at(0);
@@ -63,58 +104,31 @@ int runDownloadCommand(CliServices *services, const QStringList &arguments, cons
 
     LibraryItem item;
     std::vector<std::unique_ptr<LibraryFile>> files;
-    int exitCode = Failed;
-
-    auto finishWhenAtRest = [&files, &exitCode] {
-        for (const auto &file : files) {
-            if (!atRest(file.get()))
-                return;
-        }
-        exitCode = Success;
-        for (const auto &file : files) {
-            printResult(file.get());
-            if (file->status() != LibraryFile::Downloaded)
-                exitCode = Failed;
-        }
-        QCoreApplication::exit(exitCode);
-    };
 
     NetworkReplyWrapper *request = api->getTitleInfo(productId);
     QObject::connect(request, &NetworkReplyWrapper::replyFinished, qApp, [&](bool success, const QJsonValue &message) {
-        const QJsonObject product = message.toObject();
         if (!success) {
-            std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(tr("product %1 could not be read from the storefront").arg(productId)));
+            printError(tr("product %1 could not be read from the storefront").arg(productId));
             QCoreApplication::exit(Failed);
             return;
         }
+        const QJsonObject product = message.toObject();
         item.setProductId(productId);
         item.setTitle(product.value(QLatin1String("products_name")).toString());
         item.setPublisher(product.value(QLatin1String("publishers_name")).toString());
         item.setDatePurchased(product.value(QLatin1String("date_purchased")).toString());
-        for (const QJsonValue &value : product.value(QLatin1String("files")).toArray()) {
-            const QJsonObject entry = value.toObject();
-            const QString name = entry.value(QLatin1String("filename")).toString();
-            if (name.isEmpty() || (!wantedName.isEmpty() && name != wantedName))
-                continue;
-            auto file = std::make_unique<LibraryFile>(&item);
-            file->setServerFileName(name);
-            file->setBundleId(entry.value(QLatin1String("bundle_id")).toInt());
-            file->setTotalSize(entry.value(QLatin1String("raw_filesize_bytes")).toVariant().toLongLong());
-            RemoteAPI::updateFileChecksums(entry.value(QLatin1String("checksums")).toArray(), file.get());
-            files.push_back(std::move(file));
-        }
+        files = productFiles(&item, services->downloadContext(), product, wantedName);
         if (files.empty()) {
-            std::fprintf(stderr, "tolvane-cli: %s\n",
-                         qUtf8Printable(wantedName.isEmpty() ? tr("product %1 has no files").arg(productId)
-                                                             : tr("product %1 has no file named %2").arg(productId, wantedName)));
+            printError(wantedName.isEmpty() ? tr("product %1 has no files").arg(productId)
+                                            : tr("product %1 has no file named %2").arg(productId, wantedName));
             QCoreApplication::exit(Failed);
             return;
         }
         for (const auto &file : files) {
             // A file that is verified and then found without server checksums changes twice in
             // one go; the outcome is read once things have settled.
-            QObject::connect(file.get(), &LibraryFile::statusChanged, qApp, [&finishWhenAtRest] {
-                QTimer::singleShot(0, qApp, finishWhenAtRest);
+            QObject::connect(file.get(), &LibraryFile::statusChanged, qApp, [&files] {
+                QTimer::singleShot(0, qApp, [&files] { finishWhenAtRest(files); });
             });
             services->downloadManager()->setFileStatus(file.get(), LibraryFile::Queued);
         }

@@ -55,7 +55,7 @@ int runSyncCommand(CliServices *services, const QString &dir)
     }
     services->prepareDownloads(QDir(dir).absolutePath());
     OnlineLibrary library;
-    services->setOnlineLibrary(&library);
+    services->downloadContext().attachTo(&library);
     library.load();
 
     LibrarySync sync(api, &library, services->downloadManager(), services->settings());
@@ -77,7 +77,6 @@ int runSyncCommand(CliServices *services, const QString &dir)
     const int code = sync.isSyncing() ? QCoreApplication::exec() : Failed;
     services->downloadManager()->stopAll();
     library.save();
-    services->setOnlineLibrary(nullptr);
     return code;
 }
 
