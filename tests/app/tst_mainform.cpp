@@ -4,7 +4,7 @@
 
 #include "app/quenlithapplication.h"
 #include "downloads/folderscanner.h"
-#include "gldriver.h"
+#include "guitest.h"
 #include "library/errorslistmodel.h"
 #include "library/libraryerrortype.h"
 #include "library/librarysortfiltermodel.h"
@@ -50,6 +50,7 @@ private:
 private slots:
     void initTestCase()
     {
+        parkPointer();
         m_app.view()->showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
         QVERIFY(root());

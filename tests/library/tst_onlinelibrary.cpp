@@ -479,6 +479,7 @@ QT_WARNING_POP
                                      {QStringLiteral("files"), QJsonArray{file}}});
         }
         OnlineLibrary library;
+        services.context().attachTo(&library);
         library.setBinaryStore(false);
         writeStore(library, QJsonDocument(items).toJson());
         QSignalSpy progress(services.downloadManager(), &DownloadManager::syncingProgressChanged);

@@ -1,5 +1,5 @@
 #include "../library/libraryfixtures.h"
-#include "gldriver.h"
+#include "guitest.h"
 #include "testservices.h"
 
 #include "app/settings.h"
@@ -124,6 +124,7 @@ private slots:
 
     void initTestCase()
     {
+        parkPointer();
         QVERIFY(m_dir.isValid());
         qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
         FileSystemOps::setViewerOpener([](const QString &path) {

@@ -1,4 +1,4 @@
-#include "gldriver.h"
+#include "guitest.h"
 
 #include "app/settings.h"
 
@@ -52,6 +52,7 @@ private slots:
 
     void initTestCase()
     {
+        parkPointer();
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
