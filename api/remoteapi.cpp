@@ -2,8 +2,8 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/secretmask.h"
-#include "app/settings.h"
 #include "app/constants.h"
+#include "app/settings.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryerrortype.h"
 
@@ -39,7 +39,6 @@ const QString kFileTaskPath =
 const QString kFileTaskProgressPath = QStringLiteral(
     "/file_tasks/%1?fields=last_modified,download_url,file_tasks_id,progress,checksums,filename");
 
-const QString kChecksumDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 const int kDateTextLength = 19;
 
 int g_booksPerPage = RemoteAPI::kDefaultBooksPerPage;
@@ -357,7 +356,7 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
         if (digest.isEmpty())
             continue;
         const QString date = object.value(QLatin1String("checksum_date")).toString().left(kDateTextLength);
-        hashes.insert(digest, QDateTime::fromString(date, kChecksumDateFormat));
+        hashes.insert(digest, QDateTime::fromString(date, Constants::PlainDateFormat));
     }
     if (hashes.isEmpty())
         return false;

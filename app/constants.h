@@ -13,6 +13,11 @@ inline const QString OrganizationName = QStringLiteral("Quenlith");
 inline const QString ApplicationVersion = QStringLiteral("3.0.1.3");
 inline const QString BuildDate = QStringLiteral("2021-01-19 12:00:00");
 
+// Dates in service replies and saved files.
+inline const QString ServiceDateFormat = QStringLiteral("yyyy-MM-ddThh:mm:ss");
+// Dates in the update manifest, the build date, checksum dates and log lines.
+inline const QString PlainDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
 // "https://host/api/v1", or the value of TOLVANE_API_BASE_URL.
 QString apiBaseUrl();
 // The key page at the root of the API host: scheme, host and port follow apiBaseUrl().

@@ -14,7 +14,6 @@
 
 namespace {
 
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 const QString kInstallerArgument = QStringLiteral("/autoupdate");
 
 #ifdef Q_OS_WIN
@@ -57,7 +56,7 @@ bool redirectAllowed(const QUrl &from, const QUrl &to)
 
 QDateTime buildDate()
 {
-    return QDateTime::fromString(Constants::BuildDate, kDateFormat);
+    return QDateTime::fromString(Constants::BuildDate, Constants::PlainDateFormat);
 }
 
 void dropReply(QPointer<QNetworkReply> &slot, QObject *receiver)
@@ -199,7 +198,7 @@ void ApplicationUpdater::readManifest(const QByteArray &body, const QUrl &base)
     for (QString &line : lines)
         line = line.trimmed();
     m_version = lines.value(0);
-    m_date = QDateTime::fromString(lines.value(1), kDateFormat);
+    m_date = QDateTime::fromString(lines.value(1), Constants::PlainDateFormat);
     m_downloadUrl = QUrl(lines.value(2), QUrl::TolerantMode);
     if (!m_downloadUrl.isEmpty() && m_downloadUrl.isRelative())
         m_downloadUrl = base.resolved(m_downloadUrl);

@@ -2,6 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "app/constants.h"
 #include "downloads/libraryfile.h"
 
 #include <QDebug>
@@ -42,8 +43,6 @@ constexpr qint64 kMaxWriteBacklog = 16 * 1024 * 1024;
 constexpr qint64 kProgressIntervalMs = 50;
 constexpr qint64 kHashBlockSize = 1024 * 1024;
 
-const char kDateFormat[] = "yyyy-MM-ddThh:mm:ss";
-const char kLogDateFormat[] = "yyyy-MM-dd hh:mm:ss";
 
 void logInfo(const QString &text)
 {
@@ -469,11 +468,11 @@ void Downloader::onRequestDownloadLinkFinished(bool success, QJsonValue message)
     m_downloadUrl = QUrl(object.value(QLatin1String("download_url")).toString());
     m_fileTaskId = object.value(QLatin1String("file_tasks_id")).toString();
     const QDateTime lastModified = QDateTime::fromString(object.value(QLatin1String("last_modified")).toString().left(19),
-                                                         QLatin1String(kDateFormat));
+                                                         Constants::ServiceDateFormat);
     if (m_file->downloadedSize() > 0 && m_linkLastModified.isValid() && lastModified != m_linkLastModified) {
         logInfo(QStringLiteral("Downloader %1: Will download from the start as Last modified: server: %3 <> current: %4. File: %2")
-                    .arg(m_downloaderId, m_file->serverFileName(), lastModified.toString(QLatin1String(kLogDateFormat)),
-                         m_linkLastModified.toString(QLatin1String(kLogDateFormat))));
+                    .arg(m_downloaderId, m_file->serverFileName(), lastModified.toString(Constants::PlainDateFormat),
+                         m_linkLastModified.toString(Constants::PlainDateFormat)));
         m_file->setDownloadedSize(0);
     }
     m_linkLastModified = lastModified;

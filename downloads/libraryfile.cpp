@@ -1,5 +1,6 @@
 #include "libraryfile.h"
 
+#include "app/constants.h"
 #include "app/settings.h"
 #include "downloads/downloader.h"
 #include "downloads/downloadmanager.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-const QString kDateFormat = QStringLiteral("yyyy-MM-ddThh:mm:ss");
 // Archive names are numbered .old-001 to .old-999.
 const int kMaxArchiveNumber = 999;
 
@@ -64,36 +64,6 @@ bool savedValue(const QJsonValue &value, T &field)
     }
     field = variant.value<T>();
     return true;
-}
-
-// The keys of the saved form in their stored (sorted) order, and the three that are left out
-// when they hold their defaults.
-const char *const kSavedKeys[] = {"bundleId", "dlSize", "downloadProgress", "downloadedSize", "errorMessage",
-                                  "hashesMap", "lastModified", "localDir", "localFileHash", "localFileName",
-                                  "localLastModified", "serverFileName", "status", "totalSize"};
-enum { kHasDownloadedSize = 1, kHasLocalDir = 2, kHasStatus = 4 };
-
-// A saved object copied from one that has its keys already takes its values in place;
-// inserting key after key reallocates the object at every step.
-const QJsonObject &savedTemplate(int optional)
-{
-    static const QVector<QJsonObject> templates = [] {
-        QVector<QJsonObject> list;
-        for (int mask = 0; mask < 8; ++mask) {
-            QJsonObject object;
-            for (const char *key : kSavedKeys) {
-                const QLatin1String name(key);
-                if ((name == QLatin1String("downloadedSize") && !(mask & kHasDownloadedSize))
-                    || (name == QLatin1String("localDir") && !(mask & kHasLocalDir))
-                    || (name == QLatin1String("status") && !(mask & kHasStatus)))
-                    continue;
-                object.insert(name, QJsonValue());
-            }
-            list.append(object);
-        }
-        return list;
-    }();
-    return templates.at(optional);
 }
 
 QJsonValue savedDate(const QDateTime &time)
@@ -231,7 +201,7 @@ QString LibraryFile::hashesMap() const
     QString text = QStringLiteral("{\"hashes\":[");
     bool plain = true;
     for (auto it = m_hashes.cbegin(); it != m_hashes.cend() && plain; ++it) {
-        const QString date = it.value().toString(kDateFormat);
+        const QString date = it.value().toString(Constants::ServiceDateFormat);
         plain = isPlainJsonText(it.key()) && isPlainJsonText(date);
         if (it != m_hashes.cbegin())
             text += QLatin1Char(',');
@@ -245,7 +215,7 @@ QString LibraryFile::hashesMap() const
     for (auto it = m_hashes.cbegin(); it != m_hashes.cend(); ++it) {
         QJsonObject entry;
         entry.insert(QStringLiteral("hash"), it.key());
-        entry.insert(QStringLiteral("hashdate"), it.value().toString(kDateFormat));
+        entry.insert(QStringLiteral("hashdate"), it.value().toString(Constants::ServiceDateFormat));
         entries.append(entry);
     }
     QJsonObject root;
@@ -301,7 +271,7 @@ void LibraryFile::setHashesMap(const QString &text)
     if (readPlainHashes(text, plain)) {
         for (const auto &entry : qAsConst(plain)) {
             if (!entry.first.isEmpty())
-                m_hashes.insert(entry.first, QDateTime::fromString(entry.second, kDateFormat));
+                m_hashes.insert(entry.first, QDateTime::fromString(entry.second, Constants::ServiceDateFormat));
         }
         return;
     }
@@ -312,7 +282,7 @@ void LibraryFile::setHashesMap(const QString &text)
         // An empty key would match a file whose local hash is unknown.
         if (hash.isEmpty())
             continue;
-        m_hashes.insert(hash, QDateTime::fromString(entry.value(QStringLiteral("hashdate")).toString(), kDateFormat));
+        m_hashes.insert(hash, QDateTime::fromString(entry.value(QStringLiteral("hashdate")).toString(), Constants::ServiceDateFormat));
     }
 }
 
@@ -490,29 +460,26 @@ bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QStri
 
 QJsonValue LibraryFile::toJson() const
 {
-    const int optional = (m_downloadedSize != 0 ? kHasDownloadedSize : 0) | (m_localDir.isEmpty() ? 0 : kHasLocalDir)
-        | (m_status != Remote ? kHasStatus : 0);
-    // Values in key order, converted as the property system would hand them over.
-    QJsonObject object = savedTemplate(optional);
-    auto it = object.begin();
-    *it++ = m_bundleId;
-    *it++ = QJsonValue::fromVariant(QVariant(m_dlSize));
-    *it++ = m_downloadProgress;
-    if (optional & kHasDownloadedSize)
-        *it++ = QJsonValue::fromVariant(QVariant(m_downloadedSize));
-    *it++ = m_errorMessage;
-    *it++ = hashesMap();
-    *it++ = savedDate(m_lastModified);
-    if (optional & kHasLocalDir)
-        *it++ = m_localDir;
-    *it++ = m_localFileHash;
-    *it++ = m_localFileName;
-    *it++ = savedDate(m_localLastModified);
-    *it++ = m_serverFileName;
-    if (optional & kHasStatus)
-        *it++ = int(m_status);
-    *it++ = QJsonValue::fromVariant(QVariant(m_totalSize));
-    Q_ASSERT(it == object.end());
+    // Values converted as the property system would hand them over; three keys are left out
+    // while they hold their defaults.
+    QJsonObject object;
+    object.insert(QLatin1String("bundleId"), m_bundleId);
+    object.insert(QLatin1String("dlSize"), QJsonValue::fromVariant(QVariant(m_dlSize)));
+    object.insert(QLatin1String("downloadProgress"), m_downloadProgress);
+    if (m_downloadedSize != 0)
+        object.insert(QLatin1String("downloadedSize"), QJsonValue::fromVariant(QVariant(m_downloadedSize)));
+    object.insert(QLatin1String("errorMessage"), m_errorMessage);
+    object.insert(QLatin1String("hashesMap"), hashesMap());
+    object.insert(QLatin1String("lastModified"), savedDate(m_lastModified));
+    if (!m_localDir.isEmpty())
+        object.insert(QLatin1String("localDir"), m_localDir);
+    object.insert(QLatin1String("localFileHash"), m_localFileHash);
+    object.insert(QLatin1String("localFileName"), m_localFileName);
+    object.insert(QLatin1String("localLastModified"), savedDate(m_localLastModified));
+    object.insert(QLatin1String("serverFileName"), m_serverFileName);
+    if (m_status != Remote)
+        object.insert(QLatin1String("status"), int(m_status));
+    object.insert(QLatin1String("totalSize"), QJsonValue::fromVariant(QVariant(m_totalSize)));
     return object;
 }
 

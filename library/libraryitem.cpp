@@ -2,6 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "app/constants.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
 
@@ -12,7 +13,6 @@
 
 namespace {
 
-const QString kStoredDateFormat = QStringLiteral("yyyy-MM-ddThh:mm:ss");
 const QString kDisplayDateFormat = QStringLiteral("MMMM dd, yyyy");
 const qint64 kNewBadgeSeconds = 24 * 60 * 60;
 const int kRuleSystemParentId = 30;  // the service's filter group that names game systems
@@ -216,7 +216,7 @@ void LibraryItem::fromJson(const QJsonValue &value)
                 continue;
             const QDateTime modified = QFileInfo(list.at(i)->filePath()).lastModified();
             if (modified.isValid())
-                m_downloadedDate = modified.toString(kStoredDateFormat);
+                m_downloadedDate = modified.toString(Constants::ServiceDateFormat);
             break;
         }
     }
@@ -224,38 +224,27 @@ void LibraryItem::fromJson(const QJsonValue &value)
 
 QJsonValue LibraryItem::toJson() const
 {
-    // A copy of an object that has the keys already takes the values in place, in key order;
-    // inserting key after key reallocates the object at every step.
-    static const QJsonObject keys = [] {
-        QJsonObject object;
-        for (const char *key : {"archived", "coverURL", "datePurchased", "downloadedDate", "files", "newBadgeTime",
-                                "productId", "publisher", "ruleSystem", "selectedForSync", "thumbURL", "title",
-                                "titleBadge"})
-            object.insert(QLatin1String(key), QJsonValue());
-        return object;
-    }();
-    QJsonObject object = keys;
-    auto it = object.begin();
-    *it++ = m_archived;
-    *it++ = m_coverURL;
-    *it++ = m_datePurchased;
-    *it++ = m_downloadedDate;
-    *it++ = m_filesModel->toJson();
-    *it++ = m_newBadgeTime.isValid() ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue();
-    *it++ = m_productId;
-    *it++ = m_publisher;
-    *it++ = m_ruleSystem;
-    *it++ = m_selectedForSync;
-    *it++ = m_thumbURL;
-    *it++ = m_title;
-    *it++ = int(m_titleBadge);
-    Q_ASSERT(it == object.end());
+    QJsonObject object;
+    object.insert(QLatin1String("archived"), m_archived);
+    object.insert(QLatin1String("coverURL"), m_coverURL);
+    object.insert(QLatin1String("datePurchased"), m_datePurchased);
+    object.insert(QLatin1String("downloadedDate"), m_downloadedDate);
+    object.insert(QLatin1String("files"), m_filesModel->toJson());
+    object.insert(QLatin1String("newBadgeTime"),
+                  m_newBadgeTime.isValid() ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
+    object.insert(QLatin1String("productId"), m_productId);
+    object.insert(QLatin1String("publisher"), m_publisher);
+    object.insert(QLatin1String("ruleSystem"), m_ruleSystem);
+    object.insert(QLatin1String("selectedForSync"), m_selectedForSync);
+    object.insert(QLatin1String("thumbURL"), m_thumbURL);
+    object.insert(QLatin1String("title"), m_title);
+    object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
     return object;
 }
 
 void LibraryItem::stampDownloadedDate()
 {
-    setDownloadedDate(currentDateTime().toString(kStoredDateFormat));
+    setDownloadedDate(currentDateTime().toString(Constants::ServiceDateFormat));
     emit downloadedDateUpdated(this);
 }
 
@@ -267,7 +256,7 @@ void LibraryItem::clearDownloadedDate()
 
 QString LibraryItem::displayDownloadedDate() const
 {
-    const QDateTime date = QDateTime::fromString(m_downloadedDate, kStoredDateFormat);
+    const QDateTime date = QDateTime::fromString(m_downloadedDate, Constants::ServiceDateFormat);
     return date.isValid() ? QLocale().toString(date, kDisplayDateFormat) : QString();
 }
 
