@@ -10,26 +10,15 @@ namespace {
 const QString kMasked = QStringLiteral("********");
 const QStringList kSecretMembers = {QStringLiteral("access_token"), QStringLiteral("key")};
 
-// Everything under a secret member: strings and numbers alike, at any depth.
+// Whatever a secret member holds goes, names and nesting included: only an empty text or a
+// value that cannot carry a secret (null, true, false) is shown as it is.
 QJsonValue maskAll(const QJsonValue &value)
 {
-    if (value.isArray()) {
-        QJsonArray array = value.toArray();
-        for (int i = 0; i < array.size(); ++i)
-            array[i] = maskAll(array.at(i));
-        return array;
-    }
-    if (value.isObject()) {
-        QJsonObject object = value.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it)
-            it.value() = maskAll(it.value());
-        return object;
-    }
     if (value.isString())
         return SecretMask::mask(value.toString());
-    if (value.isDouble())
-        return kMasked;
-    return value;
+    if (value.isNull() || value.isUndefined() || value.isBool())
+        return value;
+    return kMasked;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "fuzzsupport.h"
 
+#include "downloads/downloadcontext.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -46,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     LibraryItem owner;
     owner.setTitle(QStringLiteral("Book"));
-    LibraryFile file(&owner);
+    LibraryFile file(&owner, DownloadContext{});
     file.fromJson(document.object());
     check(file.downloadProgress() >= 0.0 && file.downloadProgress() <= 1.0, "progress in range");
     check(file.totalSize() >= 0 && file.downloadedSize() >= 0 && file.dlSize() >= 0, "sizes not negative");
     const QJsonValue saved = file.toJson();
-    LibraryFile again(&owner);
+    LibraryFile again(&owner, DownloadContext{});
     again.fromJson(saved);
     check(again.toJson() == saved, "a file's saved form is stable");
     file.setLocalDir(folder);

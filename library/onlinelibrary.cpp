@@ -297,6 +297,7 @@ void OnlineLibrary::emitItemChanged(const LibraryItem *item, const QVector<int> 
 void OnlineLibrary::onItemSelectionChanged(LibraryItem *item)
 {
     m_selectedCount += item->selectedForSync() ? 1 : -1;
+    emitItemChanged(item, {SelectedForSyncRole});
     if (!m_bulk)
         updateSelection();
 }

@@ -35,7 +35,10 @@ Rectangle {
 
         StyledButton {
             objectName: "cancelSelectionButton"
-            width: 60
+            // 60 wide, or what the translated text needs.
+            width: Math.max(60, implicitContentWidth + 16)
+            leftPadding: 8
+            rightPadding: 8
             height: 28
             backgroundColor: "#d51c1c"
             text: qsTr("Cancel")

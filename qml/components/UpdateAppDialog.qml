@@ -11,6 +11,8 @@ BaseDialog {
 
     readonly property bool downloading: !!app.updater && app.updater.downloading === true
     readonly property int progress: app.updater && app.updater.progress !== undefined ? app.updater.progress : 0
+    // A failed download keeps the dialog in its downloading stage, with the reason and Cancel.
+    readonly property string downloadError: app.updater && app.updater.downloadError ? app.updater.downloadError : ""
 
     signal yes()
     signal no()
@@ -29,7 +31,7 @@ BaseDialog {
         objectName: "message"
         anchors { left: parent.left; right: parent.right; top: parent.top; topMargin: 4 }
         text: dialog.downloading
-              ? qsTr("Downloading Update. Please wait...")
+              ? (dialog.downloadError !== "" ? dialog.downloadError : qsTr("Downloading Update. Please wait..."))
               : qsTr("There is new version of this app available. Would you like to") + "\n"
                 + qsTr("update app right now?")
         color: "#000"
@@ -48,7 +50,7 @@ BaseDialog {
         from: 0
         to: 100
         value: dialog.progress
-        visible: dialog.downloading
+        visible: dialog.downloading && dialog.downloadError === ""
 
         background: Rectangle {
             implicitHeight: 6

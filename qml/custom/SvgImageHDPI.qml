@@ -14,12 +14,14 @@ Image {
     smooth: true
     asynchronous: false
 
-    RotationAnimator on rotation {
+    // Not an animator: one writes its last angle back after it has stopped, which left icons
+    // that had spun standing askew.
+    NumberAnimation on rotation {
         from: 0
         to: 360
         duration: 1000
         loops: Animation.Infinite
         running: image.rotate && image.visible
+        onRunningChanged: if (!running) image.rotation = 0
     }
-    onRotateChanged: if (!rotate) rotation = 0
 }

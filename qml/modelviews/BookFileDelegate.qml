@@ -69,7 +69,9 @@ Item {
             radius: parent.radius
             width: parent.width * Math.max(0, Math.min(1, fileRow.downloadProgress))
             color: "#1771e0"
-            visible: fileRow.action === "download" || fileRow.action === "cancel" || fileRow.action === "refresh"
+            // A file with an update keeps the progress of its finished download: no fill then.
+            visible: fileRow.action === "cancel"
+                     || ((fileRow.action === "download" || fileRow.action === "refresh") && fileRow.downloadProgress < 1)
         }
 
         SvgImageHDPI {

@@ -12,6 +12,7 @@ ListView {
     ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
 
     delegate: BookFileDelegate {
+        objectName: "fileRow"
         width: view.width - 14
         serverFileName: model.serverFileName
         fileStatus: model.fileStatus

@@ -4,6 +4,7 @@ import QtQuick.Controls 2.13
 // The library as a list of rows.
 ListView {
     id: view
+    objectName: "libraryList"
 
     clip: true
     boundsBehavior: Flickable.StopAtBounds
@@ -26,7 +27,8 @@ ListView {
         publisher: model.publisher
         ruleSystem: model.ruleSystem
         thumbURL: model.thumbURL
-        selectedForSync: model.selectedForSync
+        // The item announces its selection; the model's role does not follow every change.
+        selectedForSync: model.libraryItemObject ? model.libraryItemObject.selectedForSync : false
         filesModel: model.filesModel
         libraryItem: model.libraryItemObject
         selectionMode: app.isInSelectionMode

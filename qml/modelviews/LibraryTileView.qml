@@ -7,6 +7,7 @@ import "../custom"
 // width evenly between the columns that fit.
 GridView {
     id: view
+    objectName: "libraryTiles"
 
     readonly property int baseCellWidth: 230
     readonly property int baseCellHeight: 310
@@ -51,7 +52,8 @@ GridView {
         ruleSystem: model.ruleSystem
         thumbURL: model.thumbURL
         coverURL: model.coverURL
-        selectedForSync: model.selectedForSync
+        // The item announces its selection; the model's role does not follow every change.
+        selectedForSync: model.libraryItemObject ? model.libraryItemObject.selectedForSync : false
         filesModel: model.filesModel
         libraryItem: model.libraryItemObject
         selectionMode: app.isInSelectionMode

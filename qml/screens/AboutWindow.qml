@@ -62,7 +62,8 @@ PopupWindow {
 
             Text {
                 text: "<a href=\"" + about.appPageUrl + "\">" + qsTr("The Tolvane desktop library app") + "</a>"
-                textFormat: Text.RichText
+                // linkColor only colours styled text; rich text would take the palette's blue.
+                textFormat: Text.StyledText
                 linkColor: "#A33737"
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 12

@@ -8,6 +8,7 @@ import "../modelviews"
 // when bookIndex is set; the files list follows the files model.
 Rectangle {
     id: details
+    objectName: "bookDetails"
 
     // Row of the product in the online library, -1 for none.
     property int bookIndex: -1

@@ -25,6 +25,7 @@ private slots:
         QTest::newRow("number") << QByteArray("{\"key\":123456789}");
         QTest::newRow("truncated") << QByteArray("{\"access_token\":\"S3CR3T-value");
         QTest::newRow("spaced") << QByteArray("{ \"key\" :\n \"S3CR3T-value\" }");
+        QTest::newRow("secret as a name under a secret") << QByteArray("{\"key\":{\"m\":{\"S3CR3T-value\":1}}}");
     }
 
     void noSpellingEscapes()

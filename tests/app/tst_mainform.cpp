@@ -2,12 +2,19 @@
 // storefront simulator.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
+#include "app/constants.h"
 #include "app/quenlithapplication.h"
+#include "app/settings.h"
+#include "dialogs/applicationupdater.h"
 #include "downloads/folderscanner.h"
+#include "downloads/libraryfile.h"
 #include "guitest.h"
 #include "library/errorslistmodel.h"
+#include "library/itemfilesmodel.h"
 #include "library/libraryerrortype.h"
+#include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
+#include "library/onlinelibrary.h"
 #include "storefrontsim.h"
 
 #include <QQuickView>
@@ -22,7 +29,10 @@ class TestMainForm : public QObject
 {
     Q_OBJECT
 public:
-    TestMainForm(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+    TestMainForm(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
+        : m_app(app), m_sim(sim), m_library(library)
+    {
+    }
 
 private:
     QObject *root() const { return m_app.view()->rootObject(); }
@@ -33,6 +43,14 @@ private:
     {
         auto *current = object(QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
         return current ? current->objectName() : QString();
+    }
+    static QQuickItem *rowDelegate(QQuickItem *list, int row)
+    {
+        for (QQuickItem *child : list->property("contentItem").value<QQuickItem *>()->childItems()) {
+            if (child->isVisible() && child->property("rowIndex").toInt() == row)
+                return child;
+        }
+        return nullptr;
     }
     bool isOpen(QObject *popup) const { return popup->property("opened").toBool() || popup->property("visible").toBool(); }
 
@@ -328,6 +346,127 @@ private slots:
         QTRY_VERIFY(!d->property("visible").toBool());
     }
 
+    // The offer of a newer version, and a download of it that fails: the reason replaces the
+    // progress and only Cancel is left.
+    void updateDialogShowsADownloadFailure()
+    {
+        m_sim.setManifest(QStringLiteral("9.0.0.0"), QStringLiteral("2030-01-01 12:00:00"), 0, 0);
+        StorefrontSim::EndpointFault unavailable;
+        unavailable.httpStatus = 503;
+        unavailable.delayMs = 300;
+        m_sim.setFault(StorefrontSim::Endpoint::Installer, unavailable);
+        ApplicationUpdater *updater = m_app.updater();
+        QObject *d = dialog("askUpdateAppDialog");
+        QVERIFY(d);
+        updater->checkUpdates(false);
+        QTRY_VERIFY_WITH_TIMEOUT(d->property("opened").toBool(), 20000);
+        QObject *message = QmlItems::find(d, QStringLiteral("message"));
+        QQuickItem *progress = QmlItems::findItem(d, QStringLiteral("progressBar"));
+        QVERIFY(message->property("text").toString().startsWith(QStringLiteral("There is new version")));
+        QVERIFY(!progress->isVisible());
+
+        QVERIFY(click(QmlItems::findItem(d, QStringLiteral("updateNowButton"))));
+        QTRY_VERIFY(updater->downloading());
+        QCOMPARE(message->property("text").toString(), QStringLiteral("Downloading Update. Please wait..."));
+        QVERIFY(progress->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!updater->downloadError().isEmpty(), 20000);
+        QCOMPARE(message->property("text").toString(), updater->downloadError());
+        QVERIFY(!progress->isVisible());
+        QQuickItem *cancel = QmlItems::findItem(d, QStringLiteral("cancelButton"));
+        QTRY_VERIFY(cancel && cancel->isVisible());
+        QVERIFY(!QmlItems::findItem(d, QStringLiteral("updateNowButton")));
+
+        QVERIFY(click(cancel));
+        QTRY_VERIFY(!d->property("visible").toBool());
+        QVERIFY(!updater->downloading());
+        QVERIFY(updater->downloadError().isEmpty());
+        m_sim.clearFaults();
+    }
+
+    // A customer's way through the window: download a product from its row, open its details,
+    // delete the file after the question, and retry a download that failed.
+    void downloadDeleteAndRetryThroughTheWindow()
+    {
+        signIn();
+        m_app.settings()->setShowDeleteConfirmation(true);
+        // Earlier steps may have left the details of a product open.
+        while (currentScreen() != QStringLiteral("mainScreen")) {
+            auto *top = object("screenStack")->property("currentItem").value<QObject *>();
+            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
+            QTRY_VERIFY(object("screenStack")->property("busy").toBool() == false);
+        }
+        QVERIFY(click(item("listHalf")));
+        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
+        QVERIFY(list);
+
+        // The first row with a single file that is not on disk yet.
+        int row = -1;
+        LibraryItem *product = nullptr;
+        for (int r = 0; r < m_app.libraryModel()->rowCount() && !product; ++r) {
+            LibraryItem *candidate = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
+            if (candidate->filesModel()->count() == 1
+                && candidate->filesModel()->fileAt(0)->status() == LibraryFile::Remote) {
+                row = r;
+                product = candidate;
+            }
+        }
+        QVERIFY(product);
+        LibraryFile *file = product->filesModel()->fileAt(0);
+        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
+        QQuickItem *delegate = nullptr;
+        QTRY_VERIFY((delegate = rowDelegate(list, row)));
+        QCOMPARE(delegate->property("rowState").toString(), QStringLiteral("initial"));
+
+        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
+        QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::Downloaded), 60000);
+        QTRY_COMPARE(delegate->property("rowState").toString(), QStringLiteral("downloaded"));
+        const QString path = file->filePath();
+        QVERIFY2(path.startsWith(m_library.path()), qPrintable(path));
+        QVERIFY(QFileInfo(path).isFile());
+
+        // A downloaded row's button leads to the details.
+        QTRY_VERIFY((delegate = rowDelegate(list, row)));
+        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
+        // The stack takes no clicks while its transition runs.
+        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QQuickItem *details = object("screenStack")->property("currentItem").value<QQuickItem *>();
+        QTRY_COMPARE(QmlItems::find(details, QStringLiteral("titleText"))->property("text").toString(), product->title());
+        // The files model may rebuild its rows on a status change: look the row up each time.
+        const auto fileRow = [&] { return QmlItems::findItem(details, QStringLiteral("fileRow")); };
+        const auto action = [&] { return fileRow() ? fileRow()->property("action").toString() : QString(); };
+        const auto clickAction = [&] { return click(QmlItems::findItem(fileRow(), QStringLiteral("actionButton"))); };
+        QTRY_COMPARE(action(), QStringLiteral("delete"));
+
+        // Deleting asks first; "DELETE" removes the file from the disk.
+        QObject *ask = dialog("askDeleteDialog");
+        QVERIFY(clickAction());
+        QTRY_VERIFY(ask->property("opened").toBool());
+        QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("deleteButton"))));
+        QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
+        QVERIFY(!QFileInfo::exists(path));
+        QTRY_COMPARE(action(), QStringLiteral("download"));
+
+        // A download that arrives damaged fails; once the service is sound again, retry fetches it.
+        StorefrontSim::DownloadFault corrupt;
+        corrupt.checksum = StorefrontSim::ChecksumMode::Wrong;
+        const QString key = product->productId() + QLatin1Char('/') + QString::number(file->bundleId());
+        m_sim.setDownloadFault(corrupt, key);
+        QVERIFY(clickAction());
+        QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::DownloadError), 60000);
+        QTRY_COMPARE(action(), QStringLiteral("retry"));
+        m_sim.setDownloadFault(StorefrontSim::DownloadFault(), key);
+        QVERIFY(clickAction());
+        QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::Downloaded), 60000);
+        QTRY_COMPARE(action(), QStringLiteral("delete"));
+        QVERIFY(QFileInfo(path).isFile());
+
+        QVERIFY(click(item("backButton")));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        // The errors list took the failure; the bar that announced it goes for the next tests.
+        object("statusBar")->setProperty("visible", false);
+    }
+
     void cleanupTestCase()
     {
         keepGlDriverLoaded();
@@ -351,15 +490,18 @@ private slots:
 private:
     QuenlithApplication &m_app;
     StorefrontSim &m_sim;
+    const QTemporaryDir &m_library;
 };
 
 int main(int argc, char *argv[])
 {
     QTemporaryDir profile;
+    QTemporaryDir library;
     for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qputenv(name, (profile.path() + QLatin1Char('/') + QLatin1String(name)).toLocal8Bit());
     QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+    QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
 
     StorefrontSim::Options options;
     options.products = 6;
@@ -367,9 +509,11 @@ int main(int argc, char *argv[])
     if (!sim.start())
         return 1;
     qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
+    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
 
     QuenlithApplication app(argc, argv);
-    TestMainForm test(app, sim);
+    app.settings()->setLibraryDirectory(library.path());
+    TestMainForm test(app, sim, library);
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -225,8 +225,13 @@ private slots:
         OnlineLibrary library;
         refresh(library, {products(1, 2)});
         QSignalSpy updated(&library, &OnlineLibrary::selectedForSyncUpdated);
+        QSignalSpy rowChanged(&library, &QAbstractItemModel::dataChanged);
         library.setData(library.index(0), true, OnlineLibrary::SelectedForSyncRole);
         QCOMPARE(updated.count(), 1);
+        // The views draw the tick from the row.
+        QCOMPARE(rowChanged.count(), 1);
+        QCOMPARE(rowChanged.first().at(0).toModelIndex().row(), 0);
+        QVERIFY(rowChanged.first().at(2).value<QVector<int>>().contains(OnlineLibrary::SelectedForSyncRole));
         QVERIFY(!library.noneSelected());
         QVERIFY(!library.allSelected());
         library.setData(library.index(1), true, OnlineLibrary::SelectedForSyncRole);

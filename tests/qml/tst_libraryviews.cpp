@@ -233,6 +233,41 @@ private slots:
         QVERIFY(m_root->detailsRows.isEmpty());
     }
 
+    // A selection made anywhere shows on the row or tile at once, and a click on its check box
+    // reaches the item.
+    void selectionFollowsTheItem_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::newRow("list") << "LibraryListView.qml";
+        QTest::newRow("tiles") << "LibraryTileView.qml";
+    }
+
+    void selectionFollowsTheItem()
+    {
+        QFETCH(QString, view);
+        fill({{LibraryFile::Remote}, {LibraryFile::Remote}});
+        QVERIFY(show(view));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_VERIFY(delegateAt(1));
+        const auto checked = [this](int row) {
+            return delegateAt(row)->findChild<QQuickItem *>(QStringLiteral("selectCheck"))->property("checked").toBool();
+        };
+
+        m_library->itemAt(1)->setSelectedForSync(true);
+        QVERIFY(delegateAt(1)->property("selectedForSync").toBool());
+        QVERIFY(checked(1));
+        QVERIFY(!checked(0));
+
+        click(delegateAt(0)->findChild<QQuickItem *>(QStringLiteral("selectCheck")));
+        QTRY_VERIFY(m_library->itemAt(0)->selectedForSync());
+        QVERIFY(delegateAt(0)->property("selectedForSync").toBool());
+
+        m_library->itemAt(1)->setSelectedForSync(false);
+        QVERIFY(!delegateAt(1)->property("selectedForSync").toBool());
+        QVERIFY(!checked(1));
+    }
+
     // Three 230-pixel columns fit 700 pixels: the first size change keeps the base size, the
     // next spreads the tiles over the width.
     void tilesFollowTheWidth()

@@ -2,9 +2,18 @@
 // one entry of the table in main(): a name and what to do before the picture is taken.
 #include "qmlitems.h"
 
+#include "app/constants.h"
 #include "app/quenlithapplication.h"
+#include "app/settings.h"
+#include "api/remoteapi.h"
+#include "dialogs/applicationupdater.h"
+#include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
+#include "library/itemfilesmodel.h"
 #include "library/libraryerrortype.h"
+#include "library/libraryitem.h"
+#include "library/librarysortfiltermodel.h"
+#include "library/onlinelibrary.h"
 #include "storefrontsim.h"
 
 #include <QDir>
@@ -26,6 +35,16 @@ struct Shooter
     QuenlithApplication &app;
     StorefrontSim &sim;
     QString outDir;
+    Shooter(QuenlithApplication &application, StorefrontSim &simulator, const QString &out)
+        : app(application), sim(simulator), outDir(out)
+    {
+    }
+    // How the current state is pictured; each step starts with the main window alone.
+    enum class Grab { Window, Screen, About };
+    mutable Grab grab = Grab::Window;
+    // The product with a file in every status, and the rows the list states are shown on.
+    mutable LibraryItem *showcase = nullptr;
+    mutable QList<LibraryItem *> rows;
 
     QObject *root() const { return app.view()->rootObject(); }
     QObject *find(const QString &name) const { return QmlItems::find(root(), name); }
@@ -81,13 +100,76 @@ struct Shooter
         settle(100);
     }
 
-    bool shoot(const QString &name) const
+    // The product shown at a row of the library view.
+    LibraryItem *itemAtRow(int row) const
     {
-        const QImage image = app.view()->grabWindow();
-        const QString path = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
-        const bool saved = image.save(path);
-        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+        return app.onlineLibrary()->itemAt(app.libraryModel()->rowToSource(row));
+    }
+    QList<LibraryFile *> filesOf(LibraryItem *item) const { return item->filesModel()->files(); }
+    bool allFilesIn(LibraryItem *item, const QList<LibraryFile::Status> &statuses) const
+    {
+        for (LibraryFile *file : filesOf(item)) {
+            if (!statuses.contains(file->status()))
+                return false;
+        }
+        return true;
+    }
+    // The simulator's files pass in a blink: for a still, a transfer that waits for its file task
+    // is given the progress a running one would have.
+    static void showProgress(LibraryFile *file, double progress)
+    {
+        file->setDownloadedSize(qint64(file->totalSize() * progress));
+        file->onDownloadedProgress(progress);
+    }
+    static QString fileKey(LibraryItem *item, LibraryFile *file)
+    {
+        return item->productId() + QLatin1Char('/') + QString::number(file->bundleId());
+    }
+    // The delegate the view shows for a row, when it has one.
+    QQuickItem *delegateAt(const QString &viewLoader, int row) const
+    {
+        auto *view = qobject_cast<QQuickItem *>(get(viewLoader, "item").value<QObject *>());
+        auto *content = view ? view->property("contentItem").value<QQuickItem *>() : nullptr;
+        if (!content)
+            return nullptr;
+        for (QQuickItem *child : content->childItems()) {
+            if (child->isVisible() && child->property("rowIndex").toInt() == row)
+                return child;
+        }
+        return nullptr;
+    }
+    void refreshLibrary() const
+    {
+        app.remoteAPI()->refreshLibrary(1);
+        waitFor([&] { return !app.remoteAPI()->isRefreshing(); }, 20000);
+    }
+    void resizeWindow(int width, int height) const
+    {
+        app.view()->resize(width, height);
+        waitFor([&] { return app.view()->width() == width && app.view()->height() == height; }, 3000);
+        settle(500);
+    }
+
+    QString pathOf(const QString &name) const { return outDir + QLatin1Char('/') + name + QStringLiteral(".png"); }
+    bool save(const QImage &image, const QString &name) const
+    {
+        const bool saved = !image.isNull() && image.save(pathOf(name));
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(pathOf(name)));
         return saved;
+    }
+    bool shoot(const QString &name) const { return save(app.view()->grabWindow(), name); }
+    // Message boxes and the About window are windows of their own: the part of the screen that
+    // holds the main window and every other visible window of the program.
+    bool shootScreen(const QString &name) const
+    {
+        QRect area = app.view()->frameGeometry();
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            if (window->isVisible() && window->width() > 1 && window->height() > 1)
+                area |= window->frameGeometry();
+        }
+        QScreen *screen = app.view()->screen();
+        area &= screen->geometry();
+        return save(screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage(), name);
     }
 };
 
@@ -109,10 +191,12 @@ int main(int argc, char *argv[])
         return grabScreen(argc, argv);
 
     QTemporaryDir profile;
+    QTemporaryDir library;
     for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qputenv(name, (profile.path() + QLatin1Char('/') + QLatin1String(name)).toLocal8Bit());
     QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+    QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
 
     StorefrontSim::Options options;
     options.products = 24;
@@ -122,8 +206,12 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
+    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
+    const QString showcaseTitle = QStringLiteral("The Cartographer's Guild Handbook");
+    sim.addProduct(showcaseTitle, QStringLiteral("Lantern Hall Press"), 7);
 
     QuenlithApplication app(argc, argv);
+    app.settings()->setLibraryDirectory(library.path());
     QStringList wanted = app.arguments().mid(1);
     QString outDir = QStringLiteral("screenshots");
     const int outFlag = wanted.indexOf(QStringLiteral("--out"));
@@ -229,13 +317,191 @@ int main(int argc, char *argv[])
              errors->addError(LibraryErrorType::GeneralError, QStringLiteral("The library folder could not be read."), 3);
              s.open(s.dialog("errorsListDialog"));
          }},
+        // Real downloads against the simulator put the rows and the showcase's files in their states.
+        {"", [&showcaseTitle](Shooter &s) {
+             s.set("statusBar", "visible", false);
+             s.rows.clear();
+             for (int row = 0; row < s.app.libraryModel()->rowCount() && s.rows.size() < 5; ++row) {
+                 LibraryItem *item = s.itemAtRow(row);
+                 if (item->title() == showcaseTitle)
+                     s.showcase = item;
+                 else
+                     s.rows.append(item);
+             }
+             if (!s.showcase || s.rows.size() < 4 || s.showcase->filesModel()->count() < 7) {
+                 std::fprintf(stderr, "ui-screenshots: the library is not as expected\n");
+                 return;
+             }
+             LibraryItem *downloaded = s.rows.at(1);
+             LibraryItem *updated = s.rows.at(2);
+             const QList<LibraryFile *> files = s.filesOf(s.showcase);
+             StorefrontSim::DownloadFault corrupt;
+             corrupt.checksum = StorefrontSim::ChecksumMode::Wrong;
+             s.sim.setDownloadFault(corrupt, Shooter::fileKey(s.showcase, files.at(5)));
+             downloaded->downloadAllFiles();
+             updated->downloadAllFiles();
+             for (int i : {0, 1, 5})
+                 files.at(i)->startDownload();
+             const auto settled = [&] {
+                 return s.allFilesIn(downloaded, {LibraryFile::Downloaded}) && s.allFilesIn(updated, {LibraryFile::Downloaded})
+                     && files.at(0)->status() == LibraryFile::Downloaded && files.at(1)->status() == LibraryFile::Downloaded
+                     && files.at(5)->status() == LibraryFile::DownloadError;
+             };
+             if (!s.waitFor(settled, 90000))
+                 std::fprintf(stderr, "ui-screenshots: the downloads did not finish\n");
+
+             s.sim.publishNewVersion(updated->productId(), s.filesOf(updated).first()->bundleId());
+             s.sim.publishNewVersion(s.showcase->productId(), files.at(1)->bundleId());
+             s.refreshLibrary();
+             s.waitFor([&] { return files.at(1)->status() == LibraryFile::UpdateAvailable; }, 20000);
+
+             // From here on file tasks stay in preparation, so transfers keep running.
+             s.sim.setNeverComplete(true);
+             LibraryItem *downloading = s.rows.at(0);
+             downloading->downloadAllFiles();
+             s.waitFor([&] { return downloading->filesModel()->anyFileIsDownloading(); });
+             for (LibraryFile *file : s.filesOf(downloading))
+                 Shooter::showProgress(file, 0.4);
+             s.waitFor([&] { return !s.app.remoteAPI()->isRefreshing(); });
+             s.settle(3500);
+             s.set("statusBar", "visible", false);
+         }},
+        {"library-list", [](Shooter &s) { s.settle(600); }},
+        {"library-list-error-tip", [](Shooter &s) {
+             const int row = s.app.libraryModel()->indexByLibraryItem(s.showcase);
+             if (QQuickItem *delegate = s.delegateAt(QStringLiteral("listViewLoader"), row)) {
+                 if (QObject *button = QmlItems::find(delegate, QStringLiteral("actionButton")))
+                     QMetaObject::invokeMethod(button, "showError");
+             }
+             s.settle(500);
+         }},
+        {"library-list-selection", [](Shooter &s) {
+             if (QObject *tip = s.find("errorTip"))
+                 QMetaObject::invokeMethod(tip, "close");
+             s.rows.at(1)->setSelectedForSync(true);
+             s.rows.at(3)->setSelectedForSync(true);
+             s.waitFor([&] { return s.app.isInSelectionMode(); });
+             s.settle();
+         }},
+        {"library-tiles", [](Shooter &s) {
+             s.app.onlineLibrary()->deselectAll();
+             s.app.setIsInSelectionMode(false);
+             s.settle(100);
+             QmlItems::click(s.app.view()->rootObject() ? QmlItems::findItem(s.root(), QStringLiteral("tileHalf")) : nullptr);
+             s.settle(1500);
+         }},
+        {"library-tiles-selection", [](Shooter &s) {
+             s.rows.at(1)->setSelectedForSync(true);
+             s.rows.at(2)->setSelectedForSync(true);
+             s.waitFor([&] { return s.app.isInSelectionMode(); });
+             s.settle();
+         }},
+        {"library-tiles-wide", [](Shooter &s) {
+             s.app.onlineLibrary()->deselectAll();
+             s.app.setIsInSelectionMode(false);
+             s.resizeWindow(1240, 820);
+             s.settle(1500);
+         }},
+        {"book-details-files", [](Shooter &s) {
+             s.resizeWindow(920, 700);
+             QmlItems::click(QmlItems::findItem(s.root(), QStringLiteral("listHalf")));
+             // States that only last while a transfer runs are set on the files for the picture.
+             const QList<LibraryFile *> files = s.filesOf(s.showcase);
+             for (LibraryFile *file : s.filesOf(s.rows.at(0)))
+                 file->cancelDownload();
+             files.at(2)->startDownload();
+             files.at(4)->startDownload();
+             s.waitFor([&] { return files.at(4)->status() == LibraryFile::Downloading; });
+             files.at(4)->pauseDownload();
+             files.at(3)->setStatus(LibraryFile::Queued);
+             Shooter::showProgress(files.at(2), 0.45);
+             Shooter::showProgress(files.at(4), 0.3);
+             QMetaObject::invokeMethod(s.root(), "openBookDetailsSource",
+                                       Q_ARG(QVariant, s.app.onlineLibrary()->indexByLibraryItem(s.showcase)));
+             s.settle(1500);
+         }},
+        {"settings", [](Shooter &s) {
+             for (int i : {2, 4})
+                 s.filesOf(s.showcase).at(i)->cancelDownload();
+             s.filesOf(s.showcase).at(3)->setStatus(LibraryFile::Remote);
+             auto *stack = s.find("screenStack");
+             if (auto *details = stack->property("currentItem").value<QObject *>())
+                 QMetaObject::invokeMethod(details, "goBack");
+             s.settle(400);
+             QMetaObject::invokeMethod(s.root(), "showSettings");
+             s.settle(600);
+         }},
+        {"settings-folder-not-writable", [](Shooter &s) {
+             s.grab = Shooter::Grab::Screen;
+             s.set("folderField", "text", QStringLiteral("/proc/Tolvane Library"));
+             QmlItems::click(QmlItems::findItem(s.root(), QStringLiteral("saveButton")));
+             s.waitFor([&] { return s.get("notWritableMessage", "visible").toBool(); });
+             s.settle(800);
+         }},
+        {"settings-no-updates", [](Shooter &s) {
+             s.grab = Shooter::Grab::Screen;
+             if (QObject *message = s.find("notWritableMessage"))
+                 QMetaObject::invokeMethod(message, "close");
+             s.settle(300);
+             QmlItems::click(QmlItems::findItem(s.root(), QStringLiteral("checkNowButton")));
+             s.waitFor([&] { return s.get("noUpdatesMessage", "visible").toBool(); });
+             s.settle(800);
+         }},
+        {"about", [](Shooter &s) {
+             s.grab = Shooter::Grab::About;
+             if (QObject *message = s.find("noUpdatesMessage"))
+                 QMetaObject::invokeMethod(message, "close");
+             if (QObject *settings = s.find("settingsWindow"))
+                 QMetaObject::invokeMethod(settings, "goBack");
+             s.settle(400);
+             QMetaObject::invokeMethod(s.root(), "showAbout");
+             s.settle(800);
+         }},
+        {"dialog-update-app", [](Shooter &s) {
+             if (auto *about = qobject_cast<QWindow *>(s.get("aboutLoader", "item").value<QObject *>()))
+                 about->close();
+             s.sim.setManifest(QStringLiteral("3.1.0.0"), QStringLiteral("2022-02-01 12:00:00"), 0, 0);
+             s.app.updater()->checkUpdates(false);
+             QObject *d = s.dialog("askUpdateAppDialog");
+             s.waitFor([&] { return d && d->property("opened").toBool(); });
+             s.settle();
+         }},
+        {"dialog-update-app-downloading", [](Shooter &s) {
+             StorefrontSim::EndpointFault unavailable;
+             unavailable.httpStatus = 503;
+             unavailable.delayMs = 4000;
+             unavailable.times = 1;
+             s.sim.setFault(StorefrontSim::Endpoint::Installer, unavailable);
+             s.app.updater()->onYesClicked();
+             s.app.updater()->setProgress(42);
+             s.settle();
+         }},
+        {"dialog-update-app-error", [](Shooter &s) {
+             s.waitFor([&] { return !s.app.updater()->downloadError().isEmpty(); }, 20000);
+             s.settle();
+         }},
+        {"", [](Shooter &s) {
+             s.app.updater()->onCancelClicked();
+             s.settle();
+         }},
     };
 
     int failures = 0;
     for (const Step &step : steps) {
+        s.grab = Shooter::Grab::Window;
         step.second(s);
-        if (wanted.isEmpty() || wanted.contains(step.first))
-            failures += s.shoot(step.first) ? 0 : 1;
+        if (!step.first.isEmpty() && (wanted.isEmpty() || wanted.contains(step.first))) {
+            bool saved = false;
+            if (s.grab == Shooter::Grab::Screen) {
+                saved = s.shootScreen(step.first);
+            } else if (s.grab == Shooter::Grab::About) {
+                auto *about = qobject_cast<QQuickWindow *>(s.get("aboutLoader", "item").value<QObject *>());
+                saved = about ? s.save(about->grabWindow(), step.first) : false;
+            } else {
+                saved = s.shoot(step.first);
+            }
+            failures += saved ? 0 : 1;
+        }
         s.closeDialogs();
     }
     return failures == 0 ? 0 : 1;

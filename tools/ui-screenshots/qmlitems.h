@@ -32,6 +32,9 @@ inline QObject *find(QObject *from, const QString &name)
                 queue.append(child);
         }
         for (const char *property : {"contentItem", "header", "footer", "item"}) {
+            // A view transition's attached "item" outlives the item it names: loaders only.
+            if (qstrcmp(property, "item") == 0 && !object->inherits("QQuickLoader"))
+                continue;
             if (object->metaObject()->indexOfProperty(property) >= 0)
                 queue.append(object->property(property).value<QObject *>());
         }
