@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QCursor>
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <dlfcn.h>
 
 #include <string>
@@ -19,11 +15,3 @@ inline void keepGlDriverLoaded()
     }
 }
 
-// Tests run side by side on one display; windows of another test that appear under the real
-// pointer send crossing events between a synthetic press and its release, and the click is lost.
-// The far corner is outside every window these tests open at their normal size.
-inline void parkPointer()
-{
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        QCursor::setPos(screen, screen->geometry().bottomRight());
-}

@@ -124,7 +124,6 @@ private slots:
 
     void initTestCase()
     {
-        parkPointer();
         QVERIFY(m_dir.isValid());
         qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
         FileSystemOps::setViewerOpener([](const QString &path) {

@@ -52,7 +52,6 @@ private slots:
 
     void initTestCase()
     {
-        parkPointer();
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
