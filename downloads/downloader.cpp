@@ -4,6 +4,7 @@
 #include "api/remoteapi.h"
 #include "app/constants.h"
 #include "downloads/libraryfile.h"
+#include "downloads/md5digest.h"
 
 #include <QDebug>
 #include <QDir>
@@ -22,7 +23,6 @@
 #include <functional>
 #include <memory>
 
-#include <openssl/evp.h>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
@@ -99,53 +99,6 @@ bool isInside(const QString &path, const QString &dir)
     return !dir.isEmpty() && cleanPath.startsWith(cleanDir + QLatin1Char('/'))
         && cleanPath.size() > cleanDir.size() + 1;
 }
-
-// MD5 through OpenSSL, whose assembly takes about 7 % less CPU than QCryptographicHash; Qt's
-// serves where OpenSSL offers no MD5 (a FIPS-only configuration).
-class Md5
-{
-public:
-    Md5()
-        : m_context(EVP_MD_CTX_new())
-    {
-        if (m_context && EVP_DigestInit_ex(m_context, EVP_md5(), nullptr) != 1) {
-            EVP_MD_CTX_free(m_context);
-            m_context = nullptr;
-        }
-        if (!m_context)
-            m_fallback = std::make_unique<QCryptographicHash>(QCryptographicHash::Md5);
-    }
-    ~Md5() { EVP_MD_CTX_free(m_context); }
-    Md5(const Md5 &) = delete;
-    Md5 &operator=(const Md5 &) = delete;
-
-    void addData(const QByteArray &data)
-    {
-        if (m_context)
-            EVP_DigestUpdate(m_context, data.constData(), size_t(data.size()));
-        else
-            m_fallback->addData(data);
-    }
-
-    QString hexResult()
-    {
-        QByteArray digest;
-        if (m_context) {
-            unsigned char bytes[EVP_MAX_MD_SIZE];
-            unsigned int length = 0;
-            if (EVP_DigestFinal_ex(m_context, bytes, &length) != 1)
-                return QString();
-            digest = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
-        } else {
-            digest = m_fallback->result();
-        }
-        return QString::fromLatin1(digest.toHex());
-    }
-
-private:
-    EVP_MD_CTX *m_context = nullptr;
-    std::unique_ptr<QCryptographicHash> m_fallback;
-};
 
 } // namespace
 
@@ -242,7 +195,7 @@ private:
     struct State {
         std::unique_ptr<QFile> file;
         QString path;
-        Md5 hash;
+        Md5Digest hash;
         qint64 prefixLength = 0;
         bool prefixPending = false;
         bool prefixOk = true;
@@ -393,10 +346,10 @@ QString Downloader::computeFileHash(const QString &path, QCryptographicHash::Alg
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QString();
-    std::unique_ptr<Md5> md5;
+    std::unique_ptr<Md5Digest> md5;
     std::unique_ptr<QCryptographicHash> hash;
     if (algorithm == QCryptographicHash::Md5)
-        md5 = std::make_unique<Md5>();
+        md5 = std::make_unique<Md5Digest>();
     else
         hash = std::make_unique<QCryptographicHash>(algorithm);
     while (!file.atEnd()) {

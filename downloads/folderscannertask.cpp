@@ -1,14 +1,13 @@
 #include "folderscannertask.h"
 
-#include <QCryptographicHash>
+#include "downloads/md5digest.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QVector>
-
-#include <openssl/evp.h>
 
 #include <memory>
 
@@ -28,52 +27,6 @@ const int kReadBlockSize = 2 * 1024 * 1024;
 // loop when thousands of copies are found.
 const int kMaxBatch = 256;
 const qint64 kMaxBatchDelayMs = 50;
-
-// MD5 through OpenSSL's assembly where it offers MD5; Qt's digest otherwise.
-class Md5
-{
-public:
-    Md5()
-        : m_context(EVP_MD_CTX_new())
-    {
-        if (m_context && EVP_DigestInit_ex(m_context, EVP_md5(), nullptr) != 1) {
-            EVP_MD_CTX_free(m_context);
-            m_context = nullptr;
-        }
-        if (!m_context)
-            m_fallback = std::make_unique<QCryptographicHash>(QCryptographicHash::Md5);
-    }
-    ~Md5() { EVP_MD_CTX_free(m_context); }
-    Md5(const Md5 &) = delete;
-    Md5 &operator=(const Md5 &) = delete;
-
-    void addData(const char *data, qint64 length)
-    {
-        if (m_context)
-            EVP_DigestUpdate(m_context, data, size_t(length));
-        else
-            m_fallback->addData(data, int(length));
-    }
-
-    QString hexResult()
-    {
-        QByteArray digest;
-        if (m_context) {
-            unsigned char bytes[EVP_MAX_MD_SIZE];
-            unsigned int length = 0;
-            if (EVP_DigestFinal_ex(m_context, bytes, &length) != 1)
-                return QString();
-            digest = QByteArray(reinterpret_cast<const char *>(bytes), int(length));
-        } else {
-            digest = m_fallback->result();
-        }
-        return QString::fromLatin1(digest.toHex());
-    }
-
-private:
-    EVP_MD_CTX *m_context = nullptr;
-    std::unique_ptr<QCryptographicHash> m_fallback;
-};
 
 // The saved library keeps whole seconds, so a recorded time without milliseconds matches any
 // time within its second.
@@ -261,7 +214,7 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
 FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, qint64 listedSize, QString &hash,
                                                            qint64 &modifiedMs)
 {
-    Md5 md5;
+    Md5Digest md5;
     char *buffer = m_buffer.data();
 #ifdef Q_OS_UNIX
     // Non-blocking so that a file replaced by a pipe since the listing cannot hang the open.

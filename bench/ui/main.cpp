@@ -3,6 +3,8 @@
 // delayed save and while building the folder scan's tables, and the peak resident memory.
 // Prints one line with each figure against its target.
 
+#include "../common/benchcatalog.h"
+
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryerrortype.h"
@@ -35,75 +37,7 @@
 namespace {
 
 // The library of bench/library: 40 pages of 500 products with 3 files each.
-const int kPages = 40;
-const int kPageSize = 500;
-const int kFilesPerProduct = 3;
-
-const char *const kWords[] = {"Dragon", "Keep", "Shadow", "River", "Iron", "Crown", "Forest", "Tomb", "Star",
-                              "Ember", "Frost", "Giant", "Sea", "Tower", "Wyrm", "Codex", "Vault", "Storm"};
-const int kWordCount = int(sizeof(kWords) / sizeof(kWords[0]));
-
-QString words(quint32 seed, int count)
-{
-    QStringList parts;
-    for (int i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        parts << QString::fromLatin1(kWords[(seed >> 16) % kWordCount]);
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
-QJsonArray page(int number)
-{
-    QJsonArray products;
-    for (int i = 0; i < kPageSize; ++i) {
-        const int id = number * kPageSize + i;
-        const QString idText = QString::number(100000 + id);
-        QJsonArray files;
-        for (int f = 0; f < kFilesPerProduct; ++f) {
-            const QByteArray digest = QCryptographicHash::hash(QByteArray::number(id * 7 + f), QCryptographicHash::Md5).toHex();
-            files.append(QJsonObject{
-                {QStringLiteral("filename"), QString(words(quint32(id * 3 + f), 3) + QStringLiteral(" %1.pdf").arg(f))},
-                {QStringLiteral("last_modified"), QStringLiteral("2020-11-%1T10:00:00").arg(f + 10)},
-                {QStringLiteral("raw_filesize_bytes"), 1000000 + id * 13 + f},
-                {QStringLiteral("bundle_id"), f},
-                {QStringLiteral("checksums"), QJsonArray{QJsonObject{{QStringLiteral("checksum"), QString::fromLatin1(digest)},
-                                                                    {QStringLiteral("checksum_date"), QStringLiteral("2020-11-10 10:00:00")}}}}});
-        }
-        products.append(QJsonObject{
-            {QStringLiteral("products_id"), idText},
-            {QStringLiteral("products_name"), words(quint32(id), 4)},
-            {QStringLiteral("publishers_name"), QString(words(quint32(id % 300), 2) + QStringLiteral(" Press"))},
-            {QStringLiteral("cover_url_fullsize"), QString(QStringLiteral("https://img.tolvane-store.example/covers/") + idText + QStringLiteral(".jpg"))},
-            {QStringLiteral("products_thumbnail100"), QString(QStringLiteral("https://img.tolvane-store.example/thumbs/") + idText + QStringLiteral(".jpg"))},
-            {QStringLiteral("date_purchased"), QStringLiteral("20%1-0%2-1%3 12:00:00").arg(10 + id % 11).arg(1 + id % 9).arg(id % 10)},
-            {QStringLiteral("is_archived"), QStringLiteral("0")},
-            {QStringLiteral("filters"), QJsonArray{QJsonObject{{QStringLiteral("parent_id"), QStringLiteral("30")},
-                                                              {QStringLiteral("filters_name"), words(quint32(id % 40), 1)}}}},
-            {QStringLiteral("files"), files}});
-    }
-    return products;
-}
-
-qint64 peakRssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-// CPU time of this thread: wall time on a shared machine measures the neighbours.
-double threadMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
+using namespace BenchCatalog;
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
