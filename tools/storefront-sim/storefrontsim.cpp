@@ -397,6 +397,10 @@ public:
     void serveFile(const Request &req, Response &res, const std::shared_ptr<const SimFileVersion> &version,
                    const DownloadFault &fault);
     void routes();
+    void accountRoutes();
+    void libraryRoutes();
+    void contentRoutes();
+    void updateRoutes();
     void adminRoutes();
 };
 
@@ -480,6 +484,25 @@ void StorefrontSim::Private::routes()
     // otherwise pay tens of milliseconds per round trip.
     server.set_tcp_nodelay(true);
 
+    accountRoutes();
+    libraryRoutes();
+    contentRoutes();
+    updateRoutes();
+    adminRoutes();
+
+    // Everything else still gets an envelope, and is logged.
+    const auto notFound = [this](const Request &req, Response &res) {
+        logRequest(req);
+        sendFailure(res, 404, QStringLiteral("Not found"));
+    };
+    server.Get(".*", notFound);
+    server.Post(".*", notFound);
+    server.Delete(".*", notFound);
+}
+
+// The key page and the token.
+void StorefrontSim::Private::accountRoutes()
+{
     server.Post("/create_account_app.php", [this](const Request &req, Response &res) {
         serve(Endpoint::Key, true, req, res, [this](const Request &r, Response &s) {
             const QString email = r.has_file("email_address") ? qs(r.get_file_value("email_address").content) : QString();
@@ -510,7 +533,11 @@ void StorefrontSim::Private::routes()
                                        {QStringLiteral("expires_in"), tokenLifetimeSec}});
         });
     });
+}
 
+// Library pages, title information and file tasks.
+void StorefrontSim::Private::libraryRoutes()
+{
     server.Get(R"(/api/v1/customers/([^/]+)/products)", [this](const Request &req, Response &res) {
         serveApi(Endpoint::Library, req, res, [this](const Request &r, Response &s) {
             if (qs(r.matches[1]) != QLatin1String(kCustomersId)) {
@@ -578,7 +605,11 @@ void StorefrontSim::Private::routes()
             sendSuccess(s, taskJsonLocked(it->first, it->second, true));
         });
     });
+}
 
+// The files themselves and the cover pictures.
+void StorefrontSim::Private::contentRoutes()
+{
     server.Get(R"(/downloads/(\d+)/(\d+)/v(\d+))", [this](const Request &req, Response &res) {
         serve(Endpoint::Download, false, req, res, [this](const Request &r, Response &s) {
             const QString productId = qs(r.matches[1]);
@@ -625,7 +656,11 @@ void StorefrontSim::Private::routes()
             s.set_content(it->second.toStdString(), "image/png");
         });
     });
+}
 
+// The update manifest, its redirect hops and the installer.
+void StorefrontSim::Private::updateRoutes()
+{
     const auto manifest = [this](const Request &req, Response &res) {
         serve(Endpoint::Manifest, false, req, res, [this](const Request &r, Response &s) {
             std::lock_guard<std::mutex> lock(mutex);
@@ -666,17 +701,6 @@ void StorefrontSim::Private::routes()
             s.set_content(installerBytesLocked().toStdString(), "application/octet-stream");
         });
     });
-
-    adminRoutes();
-
-    // Everything else still gets an envelope, and is logged.
-    const auto notFound = [this](const Request &req, Response &res) {
-        logRequest(req);
-        sendFailure(res, 404, QStringLiteral("Not found"));
-    };
-    server.Get(".*", notFound);
-    server.Post(".*", notFound);
-    server.Delete(".*", notFound);
 }
 
 void StorefrontSim::Private::adminRoutes()
