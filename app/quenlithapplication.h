@@ -61,7 +61,6 @@ public:
     DownloadManager *downloadManager() const { return m_downloadManager.get(); }
     OnlineLibrary *onlineLibrary() const { return m_onlineLibrary.get(); }
     bool isSyncing() const { return m_sync->isSyncing(); }
-    LibrarySync *librarySync() const { return m_sync.get(); }
 
     // FileQuestions
     void askUpdateFile(LibraryFile *file) override;
@@ -73,7 +72,6 @@ public:
     QAction *syncAction() const { return m_syncAction; }
     ApplicationUpdater *updater() const { return m_updater.get(); }
     FolderScanner *folderScanner() const { return m_folderScanner.get(); }
-    MainWindow *mainWindow() const { return m_mainWindow.get(); }
 
     bool isFolderScanning() const { return m_isFolderScanning; }
     void setIsFolderScanning(bool scanning);

@@ -22,7 +22,6 @@ public:
     void ask(LibraryFile *file);
 
     bool isAsking() const { return !m_currentFile.isNull(); }
-    LibraryFile *currentFile() const { return m_currentFile; }
     int pendingCount() const { return m_pendingFiles.size(); }
 
 private slots:

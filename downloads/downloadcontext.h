@@ -15,8 +15,6 @@ struct DownloadContext {
     Settings *settings = nullptr;
     FileQuestions *questions = nullptr;
 
-    bool isComplete() const { return api && manager && settings && questions; }
-
     // Hands the context to every item of the library, now and whenever items are loaded or added.
     void attachTo(OnlineLibrary *library) const;
 };
