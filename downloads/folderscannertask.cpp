@@ -215,7 +215,6 @@ FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, 
                                                            qint64 &modifiedMs)
 {
     Md5Digest md5;
-    char *buffer = m_buffer.data();
 #ifdef Q_OS_UNIX
     // Non-blocking so that a file replaced by a pipe since the listing cannot hang the open.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -233,21 +232,15 @@ FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, 
 #endif
     // Only the bytes the file had when opened: a file that keeps growing must not keep the
     // scan reading.
-    qint64 remaining = before.st_size;
-    qint64 read = 0;
-    while (remaining > 0) {
-        if (isCancelled())
-            return HashOutcome::Canceled;
-        const ssize_t n = ::read(fd, buffer, size_t(qMin<qint64>(remaining, kReadBlockSize)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return HashOutcome::Unreadable;
-        md5.addData(buffer, n);
-        remaining -= n;
-        read += n;
-        addHashed(n, read, listedSize);
-    }
+    const HashOutcome outcome = hashBlocks(before.st_size, listedSize, md5, [fd](char *into, qint64 length) {
+        ssize_t n;
+        do
+            n = ::read(fd, into, size_t(length));
+        while (n < 0 && errno == EINTR);
+        return qint64(n);
+    });
+    if (outcome != HashOutcome::Ok)
+        return outcome;
     struct stat after;
     if (::fstat(fd, &after) != 0 || after.st_size != before.st_size || after.st_ino != before.st_ino
         || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
@@ -258,19 +251,11 @@ FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, 
     const QFileInfo before(path);
     if (!before.isFile() || !file.open(QIODevice::ReadOnly))
         return HashOutcome::Unreadable;
-    qint64 remaining = file.size();
-    qint64 read = 0;
-    while (remaining > 0) {
-        if (isCancelled())
-            return HashOutcome::Canceled;
-        const qint64 n = file.read(buffer, qMin<qint64>(remaining, kReadBlockSize));
-        if (n <= 0)
-            return HashOutcome::Unreadable;
-        md5.addData(buffer, n);
-        remaining -= n;
-        read += n;
-        addHashed(n, read, listedSize);
-    }
+    const HashOutcome outcome = hashBlocks(file.size(), listedSize, md5, [&file](char *into, qint64 length) {
+        return file.read(into, length);
+    });
+    if (outcome != HashOutcome::Ok)
+        return outcome;
     const QFileInfo after(path);
     if (after.size() != before.size() || after.lastModified() != before.lastModified())
         return HashOutcome::Unreadable;
@@ -278,6 +263,24 @@ FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, 
 #endif
     hash = md5.hexResult();
     return hash.isEmpty() ? HashOutcome::Unreadable : HashOutcome::Ok;
+}
+
+FolderScannerTask::HashOutcome FolderScannerTask::hashBlocks(qint64 size, qint64 listedSize, Md5Digest &md5,
+                                                             const std::function<qint64(char *, qint64)> &readBlock)
+{
+    char *buffer = m_buffer.data();
+    qint64 read = 0;
+    while (read < size) {
+        if (isCancelled())
+            return HashOutcome::Canceled;
+        const qint64 n = readBlock(buffer, qMin<qint64>(size - read, kReadBlockSize));
+        if (n <= 0)
+            return HashOutcome::Unreadable;
+        md5.addData(buffer, n);
+        read += n;
+        addHashed(n, read, listedSize);
+    }
+    return HashOutcome::Ok;
 }
 
 void FolderScannerTask::addHashed(qint64 bytes, qint64 fileDone, qint64 listedSize)

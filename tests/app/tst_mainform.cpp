@@ -497,11 +497,7 @@ int main(int argc, char *argv[])
 {
     QTemporaryDir profile;
     QTemporaryDir library;
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, (profile.path() + QLatin1Char('/') + QLatin1String(name)).toLocal8Bit());
-    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
-    QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
+    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
 
     StorefrontSim::Options options;
     options.products = 6;

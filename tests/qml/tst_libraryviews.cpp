@@ -1,4 +1,5 @@
 #include "../library/libraryfixtures.h"
+#include "../../tools/ui-screenshots/qmlitems.h"
 #include "guitest.h"
 #include "testservices.h"
 
@@ -112,12 +113,7 @@ private:
         return m_view->rootObject() ? delegateIn(m_view->rootObject(), row) : nullptr;
     }
 
-    void click(QQuickItem *item)
-    {
-        QVERIFY(item);
-        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-        QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    }
+    void click(QQuickItem *item) { QVERIFY(QmlItems::click(item)); }
 
 private slots:
     void cleanupTestCase() { keepGlDriverLoaded(); }

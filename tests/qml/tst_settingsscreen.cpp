@@ -1,3 +1,4 @@
+#include "../../tools/ui-screenshots/qmlitems.h"
 #include "guitest.h"
 
 #include "app/settings.h"
@@ -39,13 +40,7 @@ private:
         return m_view->rootObject()->findChild<QQuickItem *>(QLatin1String(name));
     }
 
-    void click(const char *name)
-    {
-        QQuickItem *item = child(name);
-        QVERIFY(item);
-        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-        QTest::mouseClick(m_view.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    }
+    void click(const char *name) { QVERIFY(QmlItems::click(child(name))); }
 
 private slots:
     void cleanupTestCase() { keepGlDriverLoaded(); }

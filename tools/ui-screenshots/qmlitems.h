@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -12,6 +13,17 @@
 // and the window tests. Popups keep their content outside the object tree of the form, so the
 // walk also follows the items a control hands out through its properties.
 namespace QmlItems {
+
+// The program's identity over a scratch profile below `root`, so that the real controller
+// reads and writes nothing of the user's.
+inline void useScratchProfile(const QString &root, const QString &version)
+{
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, (root + QLatin1Char('/') + QLatin1String(name)).toLocal8Bit());
+    QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenlith"));
+    QCoreApplication::setApplicationVersion(version);
+}
 
 inline QObject *find(QObject *from, const QString &name)
 {
