@@ -74,7 +74,7 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_remoteAPI = std::make_unique<RemoteAPI>(m_networkAccessManager);
     m_downloadManager = std::make_unique<DownloadManager>(m_remoteAPI.get(), m_settings.get());
     m_onlineLibrary = std::make_unique<OnlineLibrary>();
-    DownloadContext{m_remoteAPI.get(), m_downloadManager.get(), m_settings.get(), this}.attachTo(m_onlineLibrary.get());
+    m_onlineLibrary->setDownloadContext({m_remoteAPI.get(), m_downloadManager.get(), m_settings.get(), this});
     m_libraryModel = std::make_unique<LibrarySortFilterModel>();
     m_errorsListModel = std::make_unique<ErrorsListModel>();
     m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),

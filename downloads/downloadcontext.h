@@ -2,7 +2,6 @@
 
 class DownloadManager;
 class FileQuestions;
-class OnlineLibrary;
 class RemoteAPI;
 class Settings;
 
@@ -14,7 +13,4 @@ struct DownloadContext {
     DownloadManager *manager = nullptr;
     Settings *settings = nullptr;
     FileQuestions *questions = nullptr;
-
-    // Hands the context to every item of the library, now and whenever items are loaded or added.
-    void attachTo(OnlineLibrary *library) const;
 };

@@ -543,6 +543,8 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
             m_items.append(item);
         }
         endInsertRows();
+        for (const QSharedPointer<LibraryItem> &item : qAsConst(newItems))
+            item->setDownloadContext(m_downloadContext);
     }
     // A kill in the middle of a long refresh keeps the pages that had arrived.
     saveDelayed();
@@ -749,7 +751,17 @@ void OnlineLibrary::load()
     m_libraryWasEmpty = m_items.isEmpty();
     m_bulk = false;
     endResetModel();
+    // Only now: a queued file joins the download queue when it gets its context.
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        item->setDownloadContext(m_downloadContext);
     if (hadUpdates || m_itemsWithUpdates > 0)
         emit anyItemUpdateAvailableChanged();
     updateSelection();
+}
+
+void OnlineLibrary::setDownloadContext(const DownloadContext &context)
+{
+    m_downloadContext = context;
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        item->setDownloadContext(context);
 }

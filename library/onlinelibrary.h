@@ -1,5 +1,7 @@
 #pragma once
 
+#include "downloads/downloadcontext.h"
+
 #include <QAbstractListModel>
 #include <QFutureWatcher>
 #include <QHash>
@@ -80,6 +82,9 @@ public:
     Q_INVOKABLE int indexByLibraryItem(const LibraryItem *item) const;
     Q_INVOKABLE QVariant get(int row, QByteArray role) const;
 
+    // What the items' files act with; handed to every item, now and as items are loaded or added.
+    void setDownloadContext(const DownloadContext &context);
+
 public slots:
     void downloadAll();
     void downloadSelected();
@@ -141,4 +146,5 @@ private:
     // Set while many items change at once (load, select all): the per-item reactions wait
     // and run once at the end instead of once per item.
     bool m_bulk = false;
+    DownloadContext m_downloadContext;
 };

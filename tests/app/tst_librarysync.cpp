@@ -37,7 +37,7 @@ struct SyncFixture {
         services.api = api.get();
         services.settingsObject = settings.get();
         services.manager = manager.get();
-        services.context().attachTo(&library);
+        library.setDownloadContext(services.context());
         QObject::connect(api.get(), &RemoteAPI::titlesRefreshResult, &library, &OnlineLibrary::onTitlesRefreshResult);
         sync = std::make_unique<LibrarySync>(api.get(), &library, manager.get(), settings.get());
         sync->setSpaceProbe([this](const QString &) { return available; });

@@ -484,7 +484,7 @@ QT_WARNING_POP
                                      {QStringLiteral("files"), QJsonArray{file}}});
         }
         OnlineLibrary library;
-        services.context().attachTo(&library);
+        library.setDownloadContext(services.context());
         library.setBinaryStore(false);
         writeStore(library, QJsonDocument(items).toJson());
         QSignalSpy progress(services.downloadManager(), &DownloadManager::syncingProgressChanged);

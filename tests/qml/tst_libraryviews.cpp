@@ -138,7 +138,7 @@ private slots:
     {
         m_services = new TestServices(this);
         m_library = new OnlineLibrary(this);
-        m_services->context().attachTo(m_library);
+        m_library->setDownloadContext(m_services->context());
         m_model = new LibrarySortFilterModel(this);
         m_model->setSourceModel(m_library);
         m_app = new ViewsApp;

@@ -55,7 +55,7 @@ int runSyncCommand(CliServices *services, const QString &dir)
     }
     services->prepareDownloads(QDir(dir).absolutePath());
     OnlineLibrary library;
-    services->downloadContext().attachTo(&library);
+    library.setDownloadContext(services->downloadContext());
     library.load();
 
     LibrarySync sync(api, &library, services->downloadManager(), services->settings());
