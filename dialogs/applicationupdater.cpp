@@ -2,6 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "app/constants.h"
+#include "updatemanifest.h"
 
 #include <QDebug>
 #include <QDir>
@@ -126,10 +127,13 @@ void ApplicationUpdater::checkUpdates(bool notifyNoUpdates)
     if (m_checking)
         return;
     m_notifyNoUpdates = notifyNoUpdates;
+    failCheck(QString());
     qDebug().nospace() << "INFO: " << "ApplicationUpdater: Check updates";
     m_redirects = 0;
     if (sendCheck(m_manifestUrl))
         setChecking(true);
+    else
+        failCheck(tr("The update information could not be fetched."));
 }
 
 bool ApplicationUpdater::sendCheck(const QUrl &url)
@@ -166,22 +170,32 @@ void ApplicationUpdater::onCheckFinished(QNetworkReply *reply)
                                << next.toString();
         else if (sendCheck(next))
             return;
+        failCheck(tr("The update information could not be fetched."));
         setChecking(false);
         return;
     }
 
     // An error page is no manifest, whatever its lines say.
-    const QByteArray body = reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    const bool received = reply->error() == QNetworkReply::NoError;
+    const QByteArray body = received ? reply->readAll() : QByteArray();
     qDebug() << QString::fromUtf8(body);
-    readManifest(body, reply->url());
+    const UpdateManifest manifest = UpdateManifest::parse(body, reply->url());
+    m_version = manifest.version();
+    m_date = manifest.date();
+    m_downloadUrl = manifest.downloadUrl();
     qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update version:" << m_version;
     qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update date:" << m_date;
     qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update download URL:" << m_downloadUrl;
 
-    if (buildDate() < m_date) {
-        if (!NetworkReplyWrapper::isSecureEnough(m_downloadUrl)) {
+    if (!received) {
+        failCheck(reply->errorString());
+    } else if (!manifest.isValid()) {
+        failCheck(tr("The update information could not be read."));
+    } else if (manifest.isNewerThan(buildDate())) {
+        if (!manifest.downloadIsSecure()) {
             qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Update download URL refused: "
                                << m_downloadUrl.toString();
+            failCheck(tr("The update is not offered over a secure connection."));
         } else {
             qDebug().nospace() << "INFO: " << "ApplicationUpdater: A newer update avialable";
             invokeDialog("open");
@@ -192,16 +206,12 @@ void ApplicationUpdater::onCheckFinished(QNetworkReply *reply)
     setChecking(false);
 }
 
-void ApplicationUpdater::readManifest(const QByteArray &body, const QUrl &base)
+void ApplicationUpdater::failCheck(const QString &reason)
 {
-    QStringList lines = QString::fromUtf8(body).split(QLatin1Char('\n'));
-    for (QString &line : lines)
-        line = line.trimmed();
-    m_version = lines.value(0);
-    m_date = QDateTime::fromString(lines.value(1), Constants::PlainDateFormat);
-    m_downloadUrl = QUrl(lines.value(2), QUrl::TolerantMode);
-    if (!m_downloadUrl.isEmpty() && m_downloadUrl.isRelative())
-        m_downloadUrl = base.resolved(m_downloadUrl);
+    if (reason != m_checkError) {
+        m_checkError = reason;
+        emit checkErrorChanged();
+    }
 }
 
 void ApplicationUpdater::onYesClicked()

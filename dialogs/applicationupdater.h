@@ -24,6 +24,8 @@ class ApplicationUpdater : public QObject
     Q_PROPERTY(int progress READ progress WRITE setProgress NOTIFY progressChanged)
     // Empty while all is well; the dialog shows it in place of its downloading text.
     Q_PROPERTY(QString downloadError READ downloadError NOTIFY downloadErrorChanged)
+    // Why the last check could not tell whether there is a newer version; empty when it could.
+    Q_PROPERTY(QString checkError READ checkError NOTIFY checkErrorChanged)
 
 public:
     static constexpr int kMaxRedirects = 20;   // the common value for web browsers
@@ -44,6 +46,7 @@ public:
     int progress() const { return m_progress; }
     void setProgress(int progress);
     QString downloadError() const { return m_downloadError; }
+    QString checkError() const { return m_checkError; }
 
     QString version() const { return m_version; }
     QDateTime date() const { return m_date; }
@@ -63,13 +66,14 @@ signals:
     void downloadingChanged();
     void progressChanged();
     void downloadErrorChanged();
+    void checkErrorChanged();
     // The installer runs: the application should quit so that it can replace the program.
     void installerStarted();
 
 private:
     bool sendCheck(const QUrl &url);
     void onCheckFinished(QNetworkReply *reply);
-    void readManifest(const QByteArray &body, const QUrl &base);
+    void failCheck(const QString &reason);
     void download(const QUrl &url);
     void onDownloadReadyRead(QNetworkReply *reply);
     void onDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total);
@@ -91,6 +95,7 @@ private:
     bool m_downloading = false;
     int m_progress = 0;
     QString m_downloadError;
+    QString m_checkError;
     std::unique_ptr<QTemporaryFile> m_file;
     QPointer<QNetworkReply> m_checkReply;
     QPointer<QNetworkReply> m_reply;

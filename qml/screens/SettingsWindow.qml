@@ -75,8 +75,10 @@ Row {
                 return
             waiting = false
             var dialog = typeof rootWindow !== "undefined" && rootWindow ? rootWindow.askUpdateAppDialog : null
-            if (!dialog || !dialog.visible)
-                noUpdatesMessage.open()
+            if (dialog && dialog.visible)
+                return
+            noUpdatesMessage.failure = app.updater.checkError
+            noUpdatesMessage.open()
         }
     }
 

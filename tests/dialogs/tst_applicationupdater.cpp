@@ -148,24 +148,30 @@ void TestApplicationUpdater::offersByDate_data()
 {
     QTest::addColumn<QString>("manifest");
     QTest::addColumn<bool>("offered");
-    QTest::newRow("the build date") << "3.0.1.4\n2021-01-19 12:00:00\n/installer\n" << false;
-    QTest::newRow("one second later, CR LF") << QString("3.0.1.4\r\n" + kNewer + "\r\n/installer\r\nignored\r\n") << true;
-    QTest::newRow("higher version, older date") << "9.9.9.9\n2020-12-31 23:59:59\n/installer\n" << false;
-    QTest::newRow("not a manifest") << "<html><body>Moved</body></html>" << false;
+    QTest::addColumn<bool>("failed");   // the check could not tell: no "No updates available"
+    QTest::newRow("the build date") << "3.0.1.4\n2021-01-19 12:00:00\n/installer\n" << false << false;
+    QTest::newRow("one second later, CR LF")
+        << QString("3.0.1.4\r\n" + kNewer + "\r\n/installer\r\nignored\r\n") << true << false;
+    QTest::newRow("higher version, older date") << "9.9.9.9\n2020-12-31 23:59:59\n/installer\n" << false << false;
+    QTest::newRow("not a manifest") << "<html><body>Moved</body></html>" << false << true;
+    QTest::newRow("no installer address") << QString("3.0.1.4\n" + kNewer + "\n") << false << true;
     QTest::newRow("unencrypted installer elsewhere")
-        << QString("3.0.1.4\n" + kNewer + "\nhttp://downloads.tolvane-store.example/setup.exe\n") << false;
+        << QString("3.0.1.4\n" + kNewer + "\nhttp://downloads.tolvane-store.example/setup.exe\n") << false << true;
+    QTest::newRow("https without a host") << QString("3.0.1.4\n" + kNewer + "\nhttps:///setup.exe\n") << false << true;
 }
 
 void TestApplicationUpdater::offersByDate()
 {
     QFETCH(QString, manifest);
     QFETCH(bool, offered);
+    QFETCH(bool, failed);
     m_manifest = manifest.toStdString();
     LogCapture log;
     check();
     QCOMPARE(opens(), offered ? 1 : 0);
     QCOMPARE(log.contains("INFO: ApplicationUpdater: A newer update avialable"), offered);
-    QCOMPARE(log.contains("INFO: ApplicationUpdater: No updates available"), !offered && !manifest.contains("http:"));
+    QCOMPARE(log.contains("INFO: ApplicationUpdater: No updates available"), !offered && !failed);
+    QCOMPARE(!m_updater->checkError().isEmpty(), failed);
     if (offered) {
         QCOMPARE(m_updater->version(), QStringLiteral("3.0.1.4"));
         QCOMPARE(m_updater->downloadUrl(), QUrl(url("/installer")));   // resolved against the manifest
@@ -195,11 +201,13 @@ void TestApplicationUpdater::refusesUnencryptedManifest()
     QTRY_VERIFY(!m_updater->checking());
     QCOMPARE(opens(), 0);
     QCOMPARE(m_server->count("/manifest"), 0);
+    QVERIFY(!m_updater->checkError().isEmpty());
     if (manifestUrl == "/loop")
         QCOMPARE(m_server->count("/loop"), ApplicationUpdater::kMaxRedirects + 1);
 
     check(QStringLiteral("/to-manifest"));   // a redirect that stays safe is followed
     QCOMPARE(opens(), 1);
+    QVERIFY(m_updater->checkError().isEmpty());
 }
 
 void TestApplicationUpdater::refusesDowngradeFromHttps()

@@ -2,7 +2,10 @@
 #include "guitest.h"
 
 #include "app/settings.h"
+#include "dialogs/applicationupdater.h"
+#include "loopbackserver.h"
 
+#include <QNetworkAccessManager>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickView>
@@ -17,6 +20,7 @@ class SettingsApp : public QObject
     Q_OBJECT
     Q_PROPERTY(Settings *settings MEMBER settings CONSTANT)
     Q_PROPERTY(QString applicationVersion MEMBER version CONSTANT)
+    Q_PROPERTY(ApplicationUpdater *updater MEMBER updater CONSTANT)
 public:
     Q_INVOKABLE bool isDirWritable(const QString &dir) const { return !readOnly.contains(dir); }
     Q_INVOKABLE QString lastExistingDir(const QString &path) const { return path; }
@@ -26,6 +30,7 @@ public:
     }
 
     Settings *settings = nullptr;
+    ApplicationUpdater *updater = nullptr;
     QString version = QStringLiteral("3.0.1.3");
     QStringList readOnly;
     QList<QStringList> scans;
@@ -117,6 +122,41 @@ private slots:
         QCOMPARE(m_settings->simultaneousDownloads(), 1);
         QCOMPARE(QSettings().value(QStringLiteral("simultaneousDownloads")).toInt(), 1);
         QCOMPARE(m_app->scans, (QList<QStringList>{{QStringLiteral("/books"), QStringLiteral("/books")}}));
+    }
+
+    // A check the customer asked for answers either way: nothing newer, or why it could not tell.
+    void checkNowAnswers_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nothing newer") << "/manifest" << "No updates available";
+        QTest::newRow("no manifest") << "/missing" << "Could not check for updates";
+    }
+
+    void checkNowAnswers()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, text);
+        LoopbackServer server;
+        server.get("/manifest", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content("3.0.1.3\n2020-01-01 00:00:00\n/installer\n", "text/plain");
+        });
+        server.get("/missing", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+        server.start();
+        QNetworkAccessManager network;
+        ApplicationUpdater updater(&network, QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path)));
+        m_app->updater = &updater;
+        m_view->setSource(m_view->source());   // read the updater afresh
+
+        click("checkNowButton");
+        QObject *message = m_view->rootObject()->findChild<QObject *>(QStringLiteral("noUpdatesMessage"));
+        QVERIFY(message);
+        QTRY_VERIFY(message->property("visible").toBool());
+        QCOMPARE(message->property("text").toString(), text);
+        QCOMPARE(message->property("informativeText").toString().isEmpty(), updater.checkError().isEmpty());
+        QMetaObject::invokeMethod(message, "close");
+        m_view.reset();
+        m_app->updater = nullptr;
     }
 
 private:
