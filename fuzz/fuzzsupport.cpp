@@ -1,5 +1,7 @@
 #include "fuzzsupport.h"
 
+#include "library/libraryitem.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
@@ -13,6 +15,12 @@ namespace {
 QTemporaryDir *g_scratch = nullptr;
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+// A badge that expires between a save and its reload would read as a changed row.
+QDateTime fixedNow()
+{
+    return QDateTime(QDate(2026, 12, 1), QTime(12, 0), Qt::UTC);
+}
 
 } // namespace
 
@@ -30,6 +38,7 @@ void initialise(int *argc, char ***argv)
     QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
     // Warnings about damaged input are expected by the thousand.
     qInstallMessageHandler(quiet);
+    LibraryItem::setClock(fixedNow);
 }
 
 QString scratchDir()
