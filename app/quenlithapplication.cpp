@@ -318,13 +318,8 @@ void QuenlithApplication::launchScanner(const QString &path, bool withUI)
         qDebug() << "QuenlithApplication::launchScanner scan folder does not exist:" << path;
         return;
     }
-    QMultiHash<QString, LibraryFile *> filesByHash;
-    QMap<QString, LibraryFile *> filesByPath;
-    m_onlineLibrary->collectFileHashes(filesByHash, filesByPath);
-    const FolderScannerTaskData data(filesByHash, filesByPath, path);
-    if (data.isEmpty())
-        return;
-    m_folderScanner->startScanning(data, path, withUI);
+    // Collected a slice at a time; with no known checksums nothing starts.
+    m_folderScanner->startScanning(m_onlineLibrary->fileHashCollector(), path, withUI);
 }
 
 void QuenlithApplication::scanFolder(QString initialFolderPath, QString newFolderPath)

@@ -10,9 +10,7 @@
 
 namespace {
 
-// Matches are applied in slices of this length, well inside one frame, with the event loop
-// running in between.
-const qint64 kApplySliceMs = 6;
+qint64 g_sliceMs = FolderScanner::kSliceMs;
 
 } // namespace
 
@@ -24,6 +22,7 @@ FolderScanner::FolderScanner(QObject *parent)
 
 FolderScanner::~FolderScanner()
 {
+    dropSetup();
     // Nothing more is applied: the library may already be on its way out.
     stopWorker(false);
 }
@@ -85,8 +84,55 @@ void FolderScanner::startScanning(const FolderScannerTaskData &data, const QStri
     m_thread->start(QThread::LowestPriority);
 }
 
+void FolderScanner::startScanning(Collector collect, const QString &folder, bool withUI)
+{
+    cancelScanning();
+    if (!collect)
+        return;
+    m_setup = std::make_unique<Setup>();
+    m_setup->collect = std::move(collect);
+    m_setup->data.setFolder(folder);
+    m_setup->folder = folder;
+    m_setup->withUI = withUI;
+    collectSlice();
+}
+
+void FolderScanner::collectSlice()
+{
+    if (!m_setup)
+        return;
+    if (!m_setup->collect(m_setup->data, g_sliceMs)) {
+        const quint64 generation = m_setupGeneration;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_setupGeneration)
+                    collectSlice();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // Out of the way first: the collector may hold the last reference to products the library
+    // has dropped meanwhile, whose files go with it, before the scan could touch them.
+    std::unique_ptr<Setup> setup = std::move(m_setup);
+    ++m_setupGeneration;
+    const FolderScannerTaskData data = setup->data;
+    const QString folder = setup->folder;
+    const bool withUI = setup->withUI;
+    setup.reset();
+    if (!data.isEmpty())
+        startScanning(data, folder, withUI);
+}
+
+void FolderScanner::dropSetup()
+{
+    m_setup.reset();
+    ++m_setupGeneration;
+}
+
 void FolderScanner::cancelScanning()
 {
+    dropSetup();
     if (m_thread && m_thread->isRunning()) {
         const QString folder = m_folder;
         qDebug().nospace() << "INFO: " << "FolderScanner: Canceling scanning " << folder << " for known files";
@@ -149,15 +195,20 @@ void FolderScanner::onFilesUpdated(const FolderScannerTask::Updates &updates)
         step.update = update;
         m_pending.push_back(std::move(step));
     }
-    if (!m_applyScheduled)
-        applyPending(kApplySliceMs);
+    scheduleApply();
 }
 
 void FolderScanner::enqueue(Step step)
 {
     m_pending.push_back(std::move(step));
-    if (!m_applyScheduled)
-        applyPending(kApplySliceMs);
+    // Never applied right here: several reports can arrive in one turn of the event loop, and
+    // each applying a slice of its own would add up to a stall.
+    scheduleApply();
+}
+
+void FolderScanner::setSlice(qint64 ms)
+{
+    g_sliceMs = qMax<qint64>(0, ms);
 }
 
 void FolderScanner::applyPending(qint64 budgetMs)
@@ -165,13 +216,14 @@ void FolderScanner::applyPending(qint64 budgetMs)
     QElapsedTimer clock;
     clock.start();
     while (!m_pending.empty()) {
-        if (budgetMs >= 0 && clock.elapsed() >= budgetMs) {
-            scheduleApply();
-            return;
-        }
         const Step step = std::move(m_pending.front());
         m_pending.pop_front();
         applyStep(step);
+        // At least one step a turn, so that any slice makes headway.
+        if (budgetMs >= 0 && !m_pending.empty() && clock.elapsed() >= budgetMs) {
+            scheduleApply();
+            return;
+        }
     }
 }
 
@@ -184,7 +236,7 @@ void FolderScanner::scheduleApply()
         this,
         [this] {
             m_applyScheduled = false;
-            applyPending(kApplySliceMs);
+            applyPending(g_sliceMs);
         },
         Qt::QueuedConnection);
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -38,12 +39,26 @@ public:
     // Bytes the current or last scan has read for hashing.
     qint64 hashedBytes() const;
 
+    // A scan is set up, and what it found is applied, in slices of this length, well inside one
+    // frame, with the event loop running in between.
+    static constexpr qint64 kSliceMs = 4;
+    // Lets tests take one step a turn (0), to see what happens between slices.
+    static void setSlice(qint64 ms);
+
+    // Adds more of the library to `data` for about `budgetMs`, at least one product a call;
+    // true once all of it is in.
+    using Collector = std::function<bool(FolderScannerTaskData &data, qint64 budgetMs)>;
+
     // Cancels a running scan, then scans `folder` for copies of the files in `data`.
     void startScanning(const FolderScannerTaskData &data, const QString &folder, bool withUI);
+    // The same with the data collected a slice at a time on the event loop, so that a large
+    // library does not hold up the window; a small one starts at once. When no file has a
+    // checksum, nothing starts.
+    void startScanning(Collector collect, const QString &folder, bool withUI);
 
 public slots:
     // Stops a running scan and waits for its thread; what it matched so far is applied
-    // before this returns.
+    // before this returns. A scan still being set up is dropped without a trace.
     void cancelScanning();
 
 signals:
@@ -72,6 +87,15 @@ private:
         FolderScannerTask::Update update;
     };
 
+    struct Setup {
+        Collector collect;
+        FolderScannerTaskData data;
+        QString folder;
+        bool withUI = false;
+    };
+
+    void collectSlice();
+    void dropSetup();
     void enqueue(Step step);
     // Applies queued steps until none are left or budgetMs has passed (-1: no limit).
     void applyPending(qint64 budgetMs);
@@ -89,6 +113,10 @@ private:
     bool m_withUI = false;
     int m_scanningProgress = 0;
     QElapsedTimer m_clock;
+
+    std::unique_ptr<Setup> m_setup;
+    // Tells a queued set-up slice whether it still belongs to the set-up under way.
+    quint64 m_setupGeneration = 0;
 
     std::deque<Step> m_pending;
     bool m_applyScheduled = false;

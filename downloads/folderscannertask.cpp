@@ -27,6 +27,8 @@ const int kReadBlockSize = 2 * 1024 * 1024;
 // loop when thousands of copies are found.
 const int kMaxBatch = 256;
 const qint64 kMaxBatchDelayMs = 50;
+// How many files the tables take in between two looks at the cancelled flag.
+const int kIndexCancelStride = 1024;
 
 // The saved library keeps whole seconds, so a recorded time without milliseconds matches any
 // time within its second.
@@ -101,7 +103,7 @@ bool FolderScannerTask::searchFilesInFolderByHash()
     emit scanningStarted();
     reportProgress(0.0);
 
-    if (!m_data.isEmpty()) {
+    if (!m_data.isEmpty() && buildIndexes()) {
         QVector<Candidate> candidates;
         if (listCandidates(candidates, m_total)) {
             m_buffer.resize(kReadBlockSize);
@@ -114,7 +116,7 @@ bool FolderScannerTask::searchFilesInFolderByHash()
                 if (outcome == HashOutcome::Canceled)
                     break;
                 if (outcome == HashOutcome::Ok && !isCancelled()) {
-                    const QVector<int> files = m_data.filesWithHash(hash);
+                    const QVector<int> files = m_filesByHash.value(hash);
                     // The modification time of the copy at a file's own path is recorded once
                     // its content is known, so that a rescan skips it.
                     if (candidate.knownFile >= 0 && (candidate.recordModified || files.contains(candidate.knownFile))) {
@@ -141,6 +143,8 @@ bool FolderScannerTask::searchFilesInFolderByHash()
             m_buffer.squeeze();
         }
     }
+    m_filesByHash.clear();
+    m_filesByPath.clear();
 
     flushUpdates();
     emit scanningProgress(100.0);
@@ -152,13 +156,30 @@ bool FolderScannerTask::searchFilesInFolderByHash()
     return true;
 }
 
+bool FolderScannerTask::buildIndexes()
+{
+    const int count = m_data.fileCount();
+    m_filesByHash.clear();
+    m_filesByPath.clear();
+    m_filesByHash.reserve(count);
+    m_filesByPath.reserve(count);
+    for (int index = 0; index < count; ++index) {
+        if (index % kIndexCancelStride == 0 && isCancelled())
+            return false;
+        for (const QString &hash : m_data.hashes(index))
+            m_filesByHash[hash].append(index);
+        // Two files with one path: the later one is the file that path names.
+        m_filesByPath.insert(QDir::cleanPath(m_data.downloadPath(index)), index);
+    }
+    return true;
+}
+
 bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &total)
 {
     const QString root = QDir::cleanPath(QDir(m_data.folder()).absolutePath());
     // Links are followed, so a directory is entered once by its real path: a link to an
     // ancestor would otherwise walk the same tree again and again. The real path of a folder
     // reached without a link is its parent's plus its name, which spares a lookup per folder.
-    const QHash<QString, int> knownPaths = m_data.pathIndex();
     QSet<QString> visited;
     const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
     if (canonicalRoot.isEmpty())
@@ -191,7 +212,7 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
             Candidate candidate;
             candidate.path = path;
             candidate.size = info.size();
-            candidate.knownFile = knownPaths.value(path, -1);
+            candidate.knownFile = m_filesByPath.value(path, -1);
             if (candidate.knownFile >= 0) {
                 const QDateTime recorded = m_data.recordedModified(candidate.knownFile);
                 if (recorded.isValid()) {

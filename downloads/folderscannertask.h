@@ -3,6 +3,7 @@
 #include "downloads/folderscannertaskdata.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QMetaType>
 #include <QObject>
 #include <QReadWriteLock>
@@ -61,6 +62,8 @@ private:
     enum class HashOutcome { Ok, Unreadable, Canceled };
 
     void setRunning(bool running);
+    // The lookup tables, made here rather than on the main thread; false when cancelled.
+    bool buildIndexes();
     bool listCandidates(QVector<Candidate> &candidates, qint64 &total);
     HashOutcome hashFile(const QString &path, qint64 listedSize, QString &hash, qint64 &modifiedMs);
     // Reads `size` bytes block by block into the digest, honouring cancellation between blocks.
@@ -80,6 +83,8 @@ private:
     qint64 m_hashedBytes = 0;
 
     // Worker-side state of the current run.
+    QHash<QString, QVector<int>> m_filesByHash;
+    QHash<QString, int> m_filesByPath;
     QByteArray m_buffer;
     Updates m_updates;
     QElapsedTimer m_flushClock;

@@ -1,22 +1,33 @@
 #include "folderscannertaskdata.h"
 
 #include "downloads/libraryfile.h"
+#include "library/libraryitem.h"
 
-#include <QDir>
-#include <QHash>
+#include <QMap>
 #include <QPointer>
 #include <QSharedData>
+#include <QVector>
+
+namespace {
+
+// Copies of the file's own values: implicitly shared, so recording one is cheap and reading
+// it on the worker is safe while the file changes on the main thread.
+struct FileValues {
+    QString localDir;
+    QString publisher;
+    QString title;
+    QString fileName;
+    QMap<QString, QDateTime> hashes;
+    QDateTime recordedModified;
+};
+
+} // namespace
 
 class FolderScannerTaskDataPrivate : public QSharedData
 {
 public:
-    // Only what must be read on the main thread is done here; the worker builds its indexes
-    // from the tables, whose file pointers it never follows.
-    QMultiHash<QString, LibraryFile *> filesByHash;
-    QMap<QString, LibraryFile *> filesByPath;
-    QHash<LibraryFile *, int> indexes;
+    QVector<FileValues> values;
     QVector<QPointer<LibraryFile>> files;
-    QVector<QDateTime> recordedModified;
     QString folder;
 };
 
@@ -25,38 +36,44 @@ FolderScannerTaskData::FolderScannerTaskData()
 {
 }
 
-FolderScannerTaskData::FolderScannerTaskData(const QMultiHash<QString, LibraryFile *> &filesByHash,
-                                             const QMap<QString, LibraryFile *> &filesByPath, const QString &folder)
+FolderScannerTaskData::FolderScannerTaskData(const QString &folder)
     : d(new FolderScannerTaskDataPrivate)
 {
-    FolderScannerTaskDataPrivate *p = d.data();
-    p->filesByHash = filesByHash;
-    p->filesByPath = filesByPath;
-    p->folder = folder;
-    // A file without checksums can match nothing, so the files are those of the checksums.
-    p->indexes.reserve(filesByPath.size());
-    p->files.reserve(filesByPath.size());
-    p->recordedModified.reserve(filesByPath.size());
-    for (LibraryFile *file : filesByHash) {
-        if (!file)
-            continue;
-        const int count = p->indexes.size();
-        int &index = p->indexes[file];
-        if (p->indexes.size() == count)
-            continue;
-        index = p->files.size();
-        p->files.append(file);
-        p->recordedModified.append(file->localLastModified());
-    }
+    d->folder = folder;
 }
 
 FolderScannerTaskData::FolderScannerTaskData(const FolderScannerTaskData &other) = default;
 FolderScannerTaskData &FolderScannerTaskData::operator=(const FolderScannerTaskData &other) = default;
 FolderScannerTaskData::~FolderScannerTaskData() = default;
 
+void FolderScannerTaskData::addFile(LibraryFile *file)
+{
+    if (!file)
+        return;
+    FileValues values;
+    values.hashes = file->hashes();
+    if (values.hashes.isEmpty())
+        return;
+    values.localDir = file->localDir();
+    if (const LibraryItem *item = file->item()) {
+        values.publisher = item->publisher();
+        values.title = item->title();
+    }
+    values.fileName = file->localFileName().isEmpty() ? file->serverFileName() : file->localFileName();
+    values.recordedModified = file->localLastModified();
+    d->values.append(std::move(values));
+    d->files.append(file);
+}
+
+void FolderScannerTaskData::reserve(int files)
+{
+    d->values.reserve(files);
+    d->files.reserve(files);
+}
+
 bool FolderScannerTaskData::isEmpty() const
 {
-    return d->filesByHash.isEmpty();
+    return d->values.isEmpty();
 }
 
 QString FolderScannerTaskData::folder() const
@@ -66,41 +83,33 @@ QString FolderScannerTaskData::folder() const
 
 void FolderScannerTaskData::setFolder(const QString &folder)
 {
+    // The file lists are shared, not copied, when this detaches.
     if (folder != d.constData()->folder)
         d->folder = folder;
 }
 
 int FolderScannerTaskData::fileCount() const
 {
-    return d->files.size();
+    return d->values.size();
 }
 
-QVector<int> FolderScannerTaskData::filesWithHash(const QString &hash) const
+QStringList FolderScannerTaskData::hashes(int index) const
 {
-    QVector<int> list;
-    for (auto it = d->filesByHash.constFind(hash); it != d->filesByHash.cend() && it.key() == hash; ++it) {
-        const int index = d->indexes.value(it.value(), -1);
-        if (index >= 0 && !list.contains(index))
-            list.append(index);
-    }
-    return list;
+    return index >= 0 && index < d->values.size() ? d->values.at(index).hashes.keys() : QStringList();
 }
 
-QHash<QString, int> FolderScannerTaskData::pathIndex() const
+QString FolderScannerTaskData::downloadPath(int index) const
 {
-    QHash<QString, int> paths;
-    paths.reserve(d->filesByPath.size());
-    for (auto it = d->filesByPath.cbegin(); it != d->filesByPath.cend(); ++it) {
-        const int index = d->indexes.value(it.value(), -1);
-        if (index >= 0)
-            paths.insert(QDir::cleanPath(it.key()), index);
-    }
-    return paths;
+    if (index < 0 || index >= d->values.size())
+        return QString();
+    const FileValues &values = d->values.at(index);
+    return values.localDir + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.publisher) + QLatin1Char('/')
+        + LibraryFile::sanitizeFileName(values.title) + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.fileName);
 }
 
 QDateTime FolderScannerTaskData::recordedModified(int index) const
 {
-    return d->recordedModified.value(index);
+    return index >= 0 && index < d->values.size() ? d->values.at(index).recordedModified : QDateTime();
 }
 
 LibraryFile *FolderScannerTaskData::file(int index) const

@@ -1,42 +1,41 @@
 #pragma once
 
 #include <QDateTime>
-#include <QHash>
-#include <QMap>
-#include <QMultiHash>
 #include <QSharedDataPointer>
 #include <QString>
-#include <QVector>
+#include <QStringList>
 
 class LibraryFile;
 class FolderScannerTaskDataPrivate;
 
-// What a folder scan knows of the library, read on the main thread when the scan is set up.
-// The worker looks files up by checksum and by path and names them by index; only the main
-// thread turns an index back into a file, and gets null for a file deleted since.
+// What a folder scan knows of the library. The main thread only copies each file's plain
+// values, which costs a few reference counts; the worker derives the paths and the lookup
+// tables from them and names files by index. Only the main thread turns an index back into
+// a file, and gets null for a file deleted since.
 class FolderScannerTaskData
 {
 public:
     FolderScannerTaskData();
-    // filesByHash: every checksum of every file that has checksums; filesByPath: each such
-    // file's download path.
-    FolderScannerTaskData(const QMultiHash<QString, LibraryFile *> &filesByHash,
-                          const QMap<QString, LibraryFile *> &filesByPath, const QString &folder = QString());
+    explicit FolderScannerTaskData(const QString &folder);
     FolderScannerTaskData(const FolderScannerTaskData &other);
     FolderScannerTaskData &operator=(const FolderScannerTaskData &other);
     ~FolderScannerTaskData();
+
+    // Main thread. Records the file as it is now; a file without checksums can match nothing
+    // and is left out.
+    void addFile(LibraryFile *file);
+    void reserve(int files);
 
     // True when no file has a checksum: a scan would find nothing.
     bool isEmpty() const;
     QString folder() const;
     void setFolder(const QString &folder);
 
+    // Any thread, from the values recorded by addFile().
     int fileCount() const;
-    // Indexes of the files that list this checksum, in no particular order.
-    QVector<int> filesWithHash(const QString &hash) const;
-    // Cleaned download path -> index of the file; built where it is used (the worker).
-    QHash<QString, int> pathIndex() const;
-    // The file's localLastModified as it was when the data was made.
+    QStringList hashes(int index) const;
+    // Where the file would be downloaded to, as the file itself builds it.
+    QString downloadPath(int index) const;
     QDateTime recordedModified(int index) const;
 
     // Main thread only; null once the file is gone.

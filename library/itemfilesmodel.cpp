@@ -2,6 +2,7 @@
 
 #include "api/remoteapi.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/folderscannertaskdata.h"
 #include "bytecount.h"
 #include "downloads/libraryfile.h"
 #include "libraryitem.h"
@@ -321,17 +322,10 @@ qint64 ItemFilesModel::remainingBytes() const
     return remaining;
 }
 
-void ItemFilesModel::collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
-                                       QMap<QString, LibraryFile *> &filesByPath) const
+void ItemFilesModel::collectFileHashes(FolderScannerTaskData &data) const
 {
-    for (LibraryFile *file : m_files) {
-        const QMap<QString, QDateTime> hashes = file->hashes();
-        if (hashes.isEmpty())
-            continue;
-        for (auto it = hashes.constBegin(); it != hashes.constEnd(); ++it)
-            filesByHash.insert(it.key(), file);
-        filesByPath.insert(file->downloadPath(), file);
-    }
+    for (LibraryFile *file : m_files)
+        data.addFile(file);
 }
 
 void ItemFilesModel::downloadAll()

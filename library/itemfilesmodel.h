@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QMultiHash>
 
+class FolderScannerTaskData;
 class LibraryFile;
 class LibraryItem;
 
@@ -77,8 +78,8 @@ public:
     QJsonValue toJson() const;
     qint64 totalSize() const;
     qint64 remainingBytes() const;
-    void collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
-                           QMap<QString, LibraryFile *> &filesByPath) const;
+    // Adds the files a folder scan can recognise, those with checksums.
+    void collectFileHashes(FolderScannerTaskData &data) const;
 
     Q_INVOKABLE void downloadAll();
     Q_INVOKABLE void updateAll();

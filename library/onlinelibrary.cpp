@@ -1,5 +1,6 @@
 #include "onlinelibrary.h"
 
+#include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "bytecount.h"
 #include "itemfilesmodel.h"
@@ -421,11 +422,32 @@ qint64 OnlineLibrary::remainingBytesSelected() const
     return total;
 }
 
-void OnlineLibrary::collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
-                                      QMap<QString, LibraryFile *> &filesByPath) const
+void OnlineLibrary::collectFileHashes(FolderScannerTaskData &data) const
 {
+    // At least one file a product: most of the growth is spared.
+    data.reserve(data.fileCount() + m_items.size());
     for (const QSharedPointer<LibraryItem> &item : m_items)
-        item->filesModel()->collectFileHashes(filesByHash, filesByPath);
+        item->filesModel()->collectFileHashes(data);
+}
+
+std::function<bool(FolderScannerTaskData &, qint64)> OnlineLibrary::fileHashCollector() const
+{
+    // A copy of the list, not of the products: taking it costs nothing. A product a refresh
+    // drops meanwhile lives on in it; its files are gone by the time matches are applied.
+    const QList<QSharedPointer<LibraryItem>> items = m_items;
+    int next = 0;
+    return [items, next](FolderScannerTaskData &data, qint64 budgetMs) mutable {
+        QElapsedTimer clock;
+        clock.start();
+        if (next == 0)
+            data.reserve(data.fileCount() + items.size());
+        while (next < items.size()) {
+            items.at(next++)->filesModel()->collectFileHashes(data);
+            if (clock.elapsed() >= budgetMs)
+                break;
+        }
+        return next >= items.size();
+    };
 }
 
 int OnlineLibrary::filesCount(int row) const

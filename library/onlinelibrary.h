@@ -12,6 +12,9 @@
 #include <QSharedPointer>
 #include <QVector>
 
+#include <functional>
+
+class FolderScannerTaskData;
 class LibraryFile;
 class LibraryItem;
 class QTimer;
@@ -74,8 +77,12 @@ public:
     bool anyFileUpdateAvailableAt(int row) const;
     qint64 remainingBytes() const;
     qint64 remainingBytesSelected() const;
-    void collectFileHashes(QMultiHash<QString, LibraryFile *> &filesByHash,
-                           QMap<QString, LibraryFile *> &filesByPath) const;
+    // What a folder scan needs of every file with checksums, copied as the files are now.
+    void collectFileHashes(FolderScannerTaskData &data) const;
+    // The same a slice at a time, each call adding products for about budgetMs (at least one)
+    // and saying whether all are in. It walks the products of this moment and keeps them alive
+    // until it goes, so it must not outlive the library.
+    std::function<bool(FolderScannerTaskData &data, qint64 budgetMs)> fileHashCollector() const;
 
     Q_INVOKABLE int filesCount(int row) const;
     Q_INVOKABLE void selectAll();

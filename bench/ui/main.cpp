@@ -5,6 +5,7 @@
 
 #include "../common/benchcatalog.h"
 
+#include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryerrortype.h"
@@ -230,10 +231,9 @@ int main(int argc, char **argv)
     // Building the folder scan's tables, best of three.
     double collect = 1e18;
     for (int run = 0; run < 3; ++run) {
-        QMultiHash<QString, LibraryFile *> byHash;
-        QMap<QString, LibraryFile *> byPath;
+        FolderScannerTaskData data;
         const double start = threadMs();
-        library.collectFileHashes(byHash, byPath);
+        library.collectFileHashes(data);
         collect = std::min(collect, threadMs() - start);
     }
 

@@ -2,13 +2,18 @@
 #include "downloads/folderscannertask.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
+#include "library/onlinelibrary.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -64,8 +69,16 @@ private slots:
     void cancelKeepsWhatWasMatched();
     void newScanCancelsRunningOne();
     void leavesFileDeletedDuringScanAlone();
+    void recordsDownloadPathsAsTheFilesBuildThem_data();
+    void recordsDownloadPathsAsTheFilesBuildThem();
+    void appliesAcrossTurnsInScanOrder();
+    void setupAcrossTurns_data();
+    void setupAcrossTurns();
+    void scansLibrarySetUpInSlices();
 
 private:
+    // Makes `count` files whose copies lie directly in `folder`; returns them.
+    QList<LibraryFile *> addCopies(const QString &folder, int count);
     LibraryFile *addFile(const QString &name, const QMap<QString, QDateTime> &hashes);
     FolderScannerTaskData data() const;
     // Runs a scan to its end; false when it did not end.
@@ -87,6 +100,7 @@ void TestFolderScanner::init()
 
 void TestFolderScanner::cleanup()
 {
+    FolderScanner::setSlice(FolderScanner::kSliceMs);
     m_files.clear();
     m_item.reset();
     m_dir.reset();
@@ -102,19 +116,24 @@ LibraryFile *TestFolderScanner::addFile(const QString &name, const QMap<QString,
     return file;
 }
 
+QList<LibraryFile *> TestFolderScanner::addCopies(const QString &folder, int count)
+{
+    QList<LibraryFile *> files;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray content = "copy number " + QByteArray::number(i);
+        files.append(addFile(QStringLiteral("book %1.pdf").arg(i), {{md5(content), kNewDate}}));
+        if (!writeFile(folder + QStringLiteral("/copy %1.pdf").arg(i), content))
+            return {};
+    }
+    return files;
+}
+
 FolderScannerTaskData TestFolderScanner::data() const
 {
-    QMultiHash<QString, LibraryFile *> byHash;
-    QMap<QString, LibraryFile *> byPath;
-    for (const auto &file : m_files) {
-        if (!file)
-            continue;
-        const QMap<QString, QDateTime> hashes = file->hashes();
-        for (auto it = hashes.cbegin(); it != hashes.cend(); ++it)
-            byHash.insert(it.key(), file.get());
-        byPath.insert(file->downloadPath(), file.get());
-    }
-    return FolderScannerTaskData(byHash, byPath);
+    FolderScannerTaskData data;
+    for (const auto &file : m_files)
+        data.addFile(file.get());
+    return data;
 }
 
 bool TestFolderScanner::scan(FolderScanner &scanner, const QString &folder)
@@ -337,6 +356,207 @@ void TestFolderScanner::leavesFileDeletedDuringScanAlone()
     m_files.front().reset();
     QVERIFY(finished.wait(30000));
     QCOMPARE(kept->status(), LibraryFile::Downloaded);
+}
+
+void TestFolderScanner::recordsDownloadPathsAsTheFilesBuildThem_data()
+{
+    QTest::addColumn<QString>("publisher");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<QString>("localName");
+
+    QTest::newRow("plain") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "";
+    QTest::newRow("local name wins") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "renamed.pdf";
+    QTest::newRow("illegal characters") << "Ember: Press?" << "Deep/Keep*" << "a<b>|c.pdf" << "";
+    QTest::newRow("trailing dot and space") << "Ember Press." << "Deep Keep " << "notes." << "";
+    QTest::newRow("empty publisher and title") << "" << "" << "Deep Keep.pdf" << "";
+}
+
+void TestFolderScanner::recordsDownloadPathsAsTheFilesBuildThem()
+{
+    QFETCH(QString, publisher);
+    QFETCH(QString, title);
+    QFETCH(QString, serverName);
+    QFETCH(QString, localName);
+    m_item->setPublisher(publisher);
+    m_item->setTitle(title);
+    addFile(QStringLiteral("no checksums.pdf"), {});
+    LibraryFile *file = addFile(serverName, {{md5("x"), kNewDate}});
+    file->setLocalFileName(localName);
+
+    const FolderScannerTaskData taskData = data();
+    QCOMPARE(taskData.fileCount(), 1);
+    QCOMPARE(taskData.file(0), file);
+    QCOMPARE(taskData.downloadPath(0), file->downloadPath());
+    QCOMPARE(taskData.hashes(0), QStringList{md5("x")});
+    // A later change to the file is not the scan's business.
+    const QString before = file->downloadPath();
+    file->setLocalDir(QStringLiteral("/elsewhere"));
+    QCOMPARE(taskData.downloadPath(0), before);
+}
+
+void TestFolderScanner::appliesAcrossTurnsInScanOrder()
+{
+    FolderScanner::setSlice(0);
+    const QString folder = m_dir->path() + QStringLiteral("/found");
+    const QList<LibraryFile *> files = addCopies(folder, 6);
+    QCOMPARE(files.size(), 6);
+    // The scan hashes a folder's files in the order it lists them.
+    QStringList listed;
+    for (QDirIterator it(folder, QDir::Files); it.hasNext();)
+        listed.append(QFileInfo(it.next()).fileName());
+    LibraryFile *last = files.at(listed.constLast().section(QLatin1Char(' '), 1, 1).section(QLatin1Char('.'), 0, 0).toInt());
+
+    int turn = 0;
+    QTimer turns;
+    turns.setInterval(0);
+    connect(&turns, &QTimer::timeout, this, [&turn] { ++turn; });
+    turns.start();
+    QStringList applied;
+    QList<int> appliedTurns;
+    for (LibraryFile *file : files) {
+        connect(file, &LibraryFile::localFileNameChanged, this, [&, file] {
+            applied.append(file->localFileName());
+            appliedTurns.append(turn);
+            // Gone between two slices, before its own match comes up.
+            if (applied.size() == 1) {
+                QTimer::singleShot(0, this, [&] {
+                    for (auto &owned : m_files) {
+                        if (owned.get() == last)
+                            owned.reset();
+                    }
+                });
+            }
+        });
+    }
+
+    FolderScanner scanner;
+    QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
+    scanner.startScanning(data(), folder, true);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.size(), 1);
+    listed.removeLast();
+    QCOMPARE(applied, listed);
+    for (int i = 1; i < appliedTurns.size(); ++i)
+        QVERIFY2(appliedTurns.at(i) > appliedTurns.at(i - 1), "two matches applied in one turn");
+}
+
+void TestFolderScanner::setupAcrossTurns_data()
+{
+    QTest::addColumn<QString>("interruption");
+    QTest::addColumn<bool>("withChecksums");
+
+    QTest::newRow("completes") << QString() << true;
+    QTest::newRow("nothing to look for") << QString() << false;
+    QTest::newRow("cancelled") << QStringLiteral("cancel") << true;
+    QTest::newRow("replaced by another scan") << QStringLiteral("restart") << true;
+    QTest::newRow("scanner destroyed") << QStringLiteral("destroy") << true;
+}
+
+void TestFolderScanner::setupAcrossTurns()
+{
+    QFETCH(QString, interruption);
+    QFETCH(bool, withChecksums);
+    FolderScanner::setSlice(0);
+    const QString folder = m_dir->path() + QStringLiteral("/found");
+    QList<LibraryFile *> files = addCopies(folder, 3);
+    QCOMPARE(files.size(), 3);
+    if (!withChecksums) {
+        for (LibraryFile *file : files)
+            file->setHashes({});
+    }
+
+    // One file a call, as a library hands over one product a call; the token stands for the
+    // products a collector keeps alive.
+    auto token = std::make_shared<int>(0);
+    const std::weak_ptr<int> held = token;
+    int calls = 0;
+    FolderScanner::Collector collect = [&calls, files, token, next = 0](FolderScannerTaskData &data, qint64) mutable {
+        ++calls;
+        data.addFile(files.at(next++));
+        return next == files.size();
+    };
+    token.reset();
+
+    auto scanner = std::make_unique<FolderScanner>();
+    QSignalSpy finished(scanner.get(), &FolderScanner::scanFinished);
+    QSignalSpy scanning(scanner.get(), &FolderScanner::scanningChanged);
+    scanner->startScanning(std::move(collect), folder, true);
+    QCOMPARE(calls, 1);
+    QVERIFY(!scanner->scanning());
+
+    if (interruption.isEmpty()) {
+        if (withChecksums) {
+            QVERIFY(finished.wait(30000));
+            QCOMPARE(calls, 3);
+            for (LibraryFile *file : files)
+                QCOMPARE(file->status(), LibraryFile::Downloaded);
+        } else {
+            QTRY_COMPARE(calls, 3);
+            // Nothing to look for: the set-up ends there, without a scan.
+            QVERIFY(finished.isEmpty());
+            QVERIFY(scanning.isEmpty());
+        }
+        QVERIFY(held.expired());
+        return;
+    }
+
+    if (interruption == QLatin1String("cancel"))
+        scanner->cancelScanning();
+    else if (interruption == QLatin1String("restart"))
+        scanner->startScanning([](FolderScannerTaskData &, qint64) { return true; }, folder, true);
+    else
+        scanner.reset();
+    QVERIFY(held.expired());
+    // The slice the dropped set-up had queued finds nothing to do.
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(calls, 1);
+    for (LibraryFile *file : files)
+        QCOMPARE(file->status(), LibraryFile::Remote);
+    QVERIFY(finished.isEmpty());
+    QVERIFY(scanning.isEmpty());
+}
+
+void TestFolderScanner::scansLibrarySetUpInSlices()
+{
+    FolderScanner::setSlice(0);
+    const QString folder = m_dir->path() + QStringLiteral("/found");
+    QJsonArray products;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray content = "product " + QByteArray::number(i);
+        QVERIFY(writeFile(folder + QStringLiteral("/sub %1/copy.pdf").arg(i), content));
+        products.append(QJsonObject{
+            {QStringLiteral("products_id"), QString::number(100 + i)},
+            {QStringLiteral("products_name"), QStringLiteral("Title %1").arg(i)},
+            {QStringLiteral("files"),
+             QJsonArray{QJsonObject{{QStringLiteral("filename"), QStringLiteral("book %1.pdf").arg(i)},
+                                    {QStringLiteral("checksums"),
+                                     QJsonArray{QJsonObject{{QStringLiteral("checksum"), md5(content)},
+                                                            {QStringLiteral("checksum_date"),
+                                                             QStringLiteral("2020-11-10 10:00:00")}}}}}}}});
+    }
+    OnlineLibrary library;
+    library.onTitlesRefreshResult(1, products);
+    QCOMPARE(library.rowCount(), 4);
+
+    FolderScanner scanner;
+    QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
+    scanner.startScanning(library.fileHashCollector(), folder, true);
+    QVERIFY(!scanner.scanning());
+    QVERIFY(finished.wait(30000));
+    for (int row = 0; row < library.rowCount(); ++row) {
+        LibraryFile *file = library.itemAt(row)->filesModel()->fileAt(0);
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(file->foundFilePath(), folder + QStringLiteral("/sub %1/copy.pdf").arg(row));
+    }
+
+    // Products dropped while the scan is set up are walked, kept alive by the set-up only, and
+    // gone before a match could reach them.
+    scanner.startScanning(library.fileHashCollector(), folder, true);
+    library.clear();
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(finished.size(), 2);
+    QCOMPARE(scanner.scanning(), false);
 }
 
 QTEST_GUILESS_MAIN(TestFolderScanner)
