@@ -217,7 +217,6 @@ private slots:
         QTest::newRow("overwrite") << update << "overwriteButton" << QByteArray(SIGNAL(replace()));
         QTest::newRow("rename") << update << "renameButton" << QByteArray(SIGNAL(rename()));
         QTest::newRow("do not update") << update << "doNotUpdateButton" << QByteArray(SIGNAL(cancel()));
-        QTest::newRow("remember") << update << "rememberBox" << QByteArray(SIGNAL(rememberChanged()));
         QTest::newRow("try again") << space << "tryAgainButton" << QByteArray(SIGNAL(tryAgain()));
         QTest::newRow("no space, cancel") << space << "cancelButton" << QByteArray(SIGNAL(cancel()));
     }
@@ -233,6 +232,20 @@ private slots:
         QSignalSpy spy(d, signal.constData());
         QVERIFY(click(QmlItems::findItem(d, button)));
         QCOMPARE(spy.count(), 1);
+        QMetaObject::invokeMethod(d, "close");
+        QTRY_VERIFY(!d->property("visible").toBool());
+    }
+
+    // The native side reads the box when the answer comes.
+    void rememberBoxIsTheDialogsRemember()
+    {
+        QObject *d = dialog("askUpdateFileDialog");
+        QMetaObject::invokeMethod(d, "open");
+        QTRY_VERIFY(d->property("opened").toBool());
+        QVERIFY(!d->property("remember").toBool());
+        QVERIFY(click(item("rememberBox")));
+        QVERIFY(d->property("remember").toBool());
+        d->setProperty("remember", false);
         QMetaObject::invokeMethod(d, "close");
         QTRY_VERIFY(!d->property("visible").toBool());
     }
