@@ -35,7 +35,6 @@ private slots:
     {
         const QList<QAction *> actions = m_window->trayMenu()->actions();
         QCOMPARE(actions.size(), 3);
-        QCOMPARE(actions.at(0)->text(), QStringLiteral("Show application window"));
         QCOMPARE(actions.at(1), m_syncAction.get());
         QSignalSpy quit(m_window.get(), &MainWindow::quitRequested);
         actions.at(2)->trigger();

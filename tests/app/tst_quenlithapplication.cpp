@@ -2,7 +2,6 @@
 
 #include "library/onlinelibrary.h"
 
-#include <QQuickView>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,13 +17,6 @@ public:
     explicit TestQuenlithApplication(QuenlithApplication &app) : m_app(app) {}
 
 private slots:
-    void opensAtDefaultSizeWithMinimum()
-    {
-        QQuickView *view = m_app.view();
-        QCOMPARE(view->size(), QSize(920, 700));
-        QCOMPARE(view->minimumSize(), QSize(820, 440));
-    }
-
     // This process was started with "--text-model" twice among other arguments.
     void textModelFlagKeepsLibraryAsText()
     {

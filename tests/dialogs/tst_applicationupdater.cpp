@@ -169,7 +169,6 @@ void TestApplicationUpdater::offersByDate()
     LogCapture log;
     check();
     QCOMPARE(opens(), offered ? 1 : 0);
-    QCOMPARE(log.contains("INFO: ApplicationUpdater: A newer update avialable"), offered);
     QCOMPARE(log.contains("INFO: ApplicationUpdater: No updates available"), !offered && !failed);
     QCOMPARE(!m_updater->checkError().isEmpty(), failed);
     if (offered) {
@@ -195,7 +194,6 @@ void TestApplicationUpdater::refusesUnencryptedManifest()
     const QUrl address = manifestUrl.startsWith('/') ? QUrl(url(manifestUrl.toStdString())) : QUrl(manifestUrl);
     m_updater = std::make_unique<ApplicationUpdater>(&m_manager, address);
     m_updater->setDialog(m_item.get());
-    LogCapture log;
     m_updater->checkUpdates();
     QCOMPARE(m_updater->checking(), fetched);
     QTRY_VERIFY(!m_updater->checking());
@@ -241,21 +239,17 @@ void TestApplicationUpdater::refusesDowngradeFromHttps()
 void TestApplicationUpdater::declineDownloadsNothing_data()
 {
     QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<bool>("logged");
-    QTest::newRow("later") << QByteArray("no") << false;
-    QTest::newRow("escape") << QByteArray("cancel") << true;
+    QTest::newRow("later") << QByteArray("no");
+    QTest::newRow("escape") << QByteArray("cancel");
 }
 
 void TestApplicationUpdater::declineDownloadsNothing()
 {
     QFETCH(QByteArray, answer);
-    QFETCH(bool, logged);
     m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
     check();
-    LogCapture log;
     QVERIFY(QMetaObject::invokeMethod(m_item.get(), answer.constData()));
     QVERIFY(!m_item->property("visible").toBool());
-    QCOMPARE(log.contains("INFO: ApplicationUpdater: Application update declined"), logged);
     QVERIFY(!m_updater->downloading());
     QCOMPARE(m_server->count("/installer"), 0);
     QVERIFY(tempFiles().isEmpty());
@@ -280,7 +274,6 @@ void TestApplicationUpdater::startsInstaller()
     QList<int> progress;
     connect(m_updater.get(), &ApplicationUpdater::progressChanged, this,
             [&progress, this] { progress.append(m_updater->progress()); });
-    LogCapture log;
     QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
     QVERIFY(m_updater->downloading());
     QVERIFY(started.wait(20000));
@@ -297,8 +290,6 @@ void TestApplicationUpdater::startsInstaller()
     QCOMPARE(mode.readAll().trimmed(), QByteArray("700"));
     QCOMPARE(tempFiles().size(), 1);
     QVERIFY(tempFiles().first().startsWith("Tolvane_"));
-    QVERIFY(log.contains("INFO: ApplicationUpdater: Download finished: status:200; filename:\""
-                         + m_temp.filePath(tempFiles().first()) + "\""));
     QCOMPARE(progress.first(), 0);
     QCOMPARE(progress.last(), 100);
     if (!sized) {
