@@ -534,20 +534,34 @@ QStringView LibrarySortFilterModel::foldedKey(int sourceRow) const
 
 bool LibrarySortFilterModel::matches(const Matcher &matcher, int sourceRow) const
 {
-    if (matcher.plain || matcher.required) {
-        const QStringView key = foldedKey(sourceRow);
-        const QString &wanted = matcher.folded.pattern();
+    if (!matcher.plain && !matcher.expression.isValid())
+        return false;
+    const QString &text = m_library->itemAt(sourceRow)->searchText();
+    if (!matcher.plain && !matcher.required)
+        return matcher.expression.match(text).hasMatch();
+    const QStringView key = foldedKey(sourceRow);
+    const QString &wanted = matcher.folded.pattern();
+    const auto find = [&](int from) {
         // One character is looked for with the vectorised scan, which has no table to set up.
-        const bool found = wanted.size() == 1 ? key.indexOf(wanted.at(0)) >= 0
-                                              : matcher.folded.indexIn(key.data(), int(key.size())) >= 0;
-        if (!found)
-            return false;
-        if (matcher.plain)
+        return wanted.size() == 1 ? int(key.indexOf(wanted.at(0), from)) : matcher.folded.indexIn(key.data(), int(key.size()), from);
+    };
+    int hit = find(0);
+    if (matcher.plain || hit < 0)
+        return hit >= 0;
+    // A match never spans two roles, so the expression (case-insensitive itself, on the text
+    // as it is) only runs over the roles that hold the text every match contains.
+    if (key.size() != text.size())
+        return matcher.expression.match(text).hasMatch();
+    while (hit >= 0) {
+        const int start = int(key.lastIndexOf(LibraryItem::kSearchSeparator, hit)) + 1;
+        int end = int(key.indexOf(LibraryItem::kSearchSeparator, hit));
+        if (end < 0)
+            end = int(key.size());
+        if (matcher.expression.match(text.midRef(start, end - start)).hasMatch())
             return true;
+        hit = end < key.size() ? find(end + 1) : -1;
     }
-    // Wildcards run on the text as it is: case-insensitive matching is the expression's.
-    return matcher.expression.isValid()
-        && matcher.expression.match(m_library->itemAt(sourceRow)->searchText()).hasMatch();
+    return false;
 }
 
 void LibrarySortFilterModel::refreshRow(int sourceRow, const LibraryItem *item) const
@@ -706,12 +720,17 @@ void LibrarySortFilterModel::applyFilterChange()
         return;
     if (changes <= kFewRows) {
         invalidateFilter();
-    } else {
-        // A rebuild: removing thousands of scattered rows one run at a time costs far more
-        // than filtering and sorting the whole library again.
-        prepareRanks(sortRole());
-        invalidate();
+        return;
     }
+    // Many rows scattered over the view: the proxy would remove and insert them one run at a
+    // time, and a rebuild makes the views throw away every delegate. Instead every row goes
+    // in one run and the new rows come back sorted in another: the proxy walks the rows once
+    // each way, and the views recycle their delegates for the rows that come in.
+    prepareRanks(sortRole());
+    m_hideAll = true;
+    invalidateFilter();
+    m_hideAll = false;
+    invalidateFilter();
 }
 
 bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -720,7 +739,7 @@ bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &
         if (sourceRow < 0 || sourceRow >= m_library->rowCount())
             return false;
         Row &row = syncRow(sourceRow);
-        row.shown = row.match && passesTab(row);
+        row.shown = !m_hideAll && row.match && passesTab(row);
         return row.shown;
     }
     if (m_filterString.isEmpty())

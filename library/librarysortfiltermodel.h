@@ -116,8 +116,7 @@ private:
     void syncAllRows();
     bool passesTab(const Row &row) const;
     void dropSearchState();
-    // Re-filters after the answers have changed: in place when few rows come or go, as a
-    // rebuild otherwise (the proxy removes scattered rows one run at a time).
+    // Re-filters after the answers have changed.
     void applyFilterChange();
     void searchRows(const QString &text);
 
@@ -135,6 +134,7 @@ private:
     mutable QString m_keys;
     mutable int m_liveKeys = 0;
     mutable bool m_shownKnown = false;
+    bool m_hideAll = false;
 
     QByteArray m_sortKey;
     QString m_filterString;
