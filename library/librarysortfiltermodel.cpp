@@ -536,9 +536,8 @@ bool LibrarySortFilterModel::matches(const Matcher &matcher, int sourceRow) cons
 {
     if (!matcher.plain && !matcher.expression.isValid())
         return false;
-    const QString &text = m_library->itemAt(sourceRow)->searchText();
     if (!matcher.plain && !matcher.required)
-        return matcher.expression.match(text).hasMatch();
+        return matcher.expression.match(m_library->itemAt(sourceRow)->searchText()).hasMatch();
     const QStringView key = foldedKey(sourceRow);
     const QString &wanted = matcher.folded.pattern();
     const auto find = [&](int from) {
@@ -550,6 +549,7 @@ bool LibrarySortFilterModel::matches(const Matcher &matcher, int sourceRow) cons
         return hit >= 0;
     // A match never spans two roles, so the expression (case-insensitive itself, on the text
     // as it is) only runs over the roles that hold the text every match contains.
+    const QString &text = m_library->itemAt(sourceRow)->searchText();
     if (key.size() != text.size())
         return matcher.expression.match(text).hasMatch();
     while (hit >= 0) {
