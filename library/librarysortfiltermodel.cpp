@@ -112,8 +112,55 @@ bool isPlainText(const QString &text)
     return true;
 }
 
-// Up to this many rows coming or going, the view updates in place rather than being rebuilt.
+// The longest run of characters that every match of the wildcard text contains as typed
+// (in any letter case); empty when escapes make that hard to tell.
+QString longestLiteralRun(const QString &text)
+{
+    QString longest;
+    QString run;
+    const auto endRun = [&] {
+        if (run.size() > longest.size())
+            longest = run;
+        run.clear();
+    };
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') || c == LibraryItem::kSearchSeparator)
+            return QString();
+        if (c == QLatin1Char('*') || c == QLatin1Char('?')) {
+            endRun();
+        } else if (c == QLatin1Char('[')) {
+            endRun();
+            // A set may begin with ']' or "^]"; it ends at the next ']'.
+            int j = i + 1;
+            if (j < text.size() && text.at(j) == QLatin1Char('^'))
+                ++j;
+            if (j < text.size() && text.at(j) == QLatin1Char(']'))
+                ++j;
+            while (j < text.size() && text.at(j) != QLatin1Char(']'))
+                ++j;
+            i = j;
+        } else {
+            run += c;
+        }
+    }
+    endRun();
+    return longest;
+}
+
+// Up to this many rows coming or going, the views update in place rather than being rebuilt.
 constexpr int kFewRows = 200;
+// Past this many items changed at once, the kept results are dropped rather than patched.
+constexpr int kManyChanged = 500;
+// Results kept for the texts typed before the current one.
+constexpr int kKeptSteps = 32;
+
+enum RowFlag : quint8 {
+    HasFiles = 1,
+    AnyDownloaded = 2,
+    AnyNotDownloaded = 4,
+    AnyUpdateAvailable = 8,
+};
 
 } // namespace
 
@@ -245,7 +292,7 @@ void LibrarySortFilterModel::setSourceModel(QAbstractItemModel *model)
     if (sourceModel())
         disconnect(sourceModel(), nullptr, this, nullptr);
     dropRanks();
-    dropMatches();
+    dropSearchState();
     m_library = qobject_cast<OnlineLibrary *>(model);
     if (m_library) {
         // Connected ahead of the proxy's own handlers, so that stale places are gone before
@@ -253,7 +300,7 @@ void LibrarySortFilterModel::setSourceModel(QAbstractItemModel *model)
         connect(m_library, &QAbstractItemModel::dataChanged, this, &LibrarySortFilterModel::onSourceDataChanged);
         const auto drop = [this] {
             dropRanks();
-            dropMatches();
+            dropSearchState();
         };
         connect(m_library, &QAbstractItemModel::rowsInserted, this, drop);
         connect(m_library, &QAbstractItemModel::rowsRemoved, this, drop);
@@ -300,23 +347,13 @@ void LibrarySortFilterModel::setSortOrder(Qt::SortOrder order)
 
 void LibrarySortFilterModel::setFilterString(const QString &text)
 {
-    const QString before = m_filterString;
-    const QRegularExpression beforeExpression = m_searchExpression;
     m_filterString = text;
-    m_searchExpression = text.isEmpty() ? QRegularExpression() : searchExpression(text);
-    m_plainSearch = !text.isEmpty() && isPlainText(text);
-    m_plainMatcher.setPattern(m_plainSearch ? text.toCaseFolded() : QString());
-    m_plainMatcher.setCaseSensitivity(Qt::CaseSensitive);
-    const int change = reuseMatches(before, beforeExpression);
-    if (change == 0) {
-        // The same rows pass: the view has nothing to redo.
-    } else if (change > 0 && change <= kFewRows) {
-        invalidateFilter();
+    m_current = makeMatcher(text);
+    if (m_library) {
+        searchRows(text);
+        applyFilterChange();
     } else {
-        // A full rebuild: removing thousands of scattered rows one interval at a time costs far
-        // more than filtering and sorting the whole library again.
-        prepareRanks(sortRole());
-        invalidate();
+        invalidateFilter();
     }
     emit filterStringChanged();
 }
@@ -340,8 +377,13 @@ void LibrarySortFilterModel::setIsAnyFilteredSelected(bool any)
 void LibrarySortFilterModel::setFilter(LibraryFilterType::EnFilterType filter)
 {
     m_filter = filter;
-    prepareRanks(sortRole());
-    invalidateFilter();
+    if (m_library) {
+        syncAllRows();
+        applyFilterChange();
+    } else {
+        prepareRanks(sortRole());
+        invalidateFilter();
+    }
 }
 
 int LibrarySortFilterModel::filesCount(int row) const
@@ -433,99 +475,286 @@ void LibrarySortFilterModel::updateFilteredSelected()
     setIsAnyFilteredSelected(any);
 }
 
-int LibrarySortFilterModel::reuseMatches(const QString &before, const QRegularExpression &beforeExpression)
+LibrarySortFilterModel::Matcher LibrarySortFilterModel::makeMatcher(const QString &text)
 {
-    const int rows = m_library ? m_library->rowCount() : 0;
-    if (m_matches.size() != rows || !m_searchExpression.isValid() || !beforeExpression.isValid()) {
-        m_matches.fill(Match{0, 0}, rows);
-        return -1;
+    Matcher matcher;
+    if (text.isEmpty())
+        return matcher;
+    matcher.plain = isPlainText(text);
+    if (matcher.plain) {
+        matcher.folded.setPattern(text.toCaseFolded());
+        matcher.folded.setCaseSensitivity(Qt::CaseSensitive);
     }
-    // A match of the longer pattern contains a match of the shorter one, so typing on can only
-    // drop rows and deleting back can only add them.
-    qint8 keep = 0;
-    if (m_filterString.size() > before.size() && m_filterString.startsWith(before) && extendsCleanly(before))
-        keep = 2;
-    else if (before.size() > m_filterString.size() && before.startsWith(m_filterString) && extendsCleanly(m_filterString))
-        keep = 1;
-    for (Match &match : m_matches) {
-        if (match.known != keep)
-            match.known = 0;
+    matcher.expression = searchExpression(text);
+    if (!matcher.plain && matcher.expression.isValid()) {
+        const QString run = longestLiteralRun(text);
+        if (!run.isEmpty()) {
+            matcher.folded.setPattern(run.toCaseFolded());
+            matcher.folded.setCaseSensitivity(Qt::CaseSensitive);
+            matcher.required = true;
+        }
     }
-    if (keep == 0)
-        return -1;
-    // Compared row by row with what is shown, as an item may have changed without a signal.
-    const QModelIndex root;
-    int changed = 0;
-    for (int row = 0; row < rows; ++row) {
-        if (filterAcceptsRow(row, root) != mapFromSource(m_library->index(row)).isValid())
-            ++changed;
-    }
-    return changed;
+    return matcher;
 }
 
-bool LibrarySortFilterModel::matchesSearch(int sourceRow) const
+void LibrarySortFilterModel::dropSearchState()
 {
-    if (!m_searchExpression.isValid())
-        return false;
-    if (m_library) {
-        LibraryItem *item = m_library->itemAt(sourceRow);
-        if (!item)
-            return false;
-        Match *known = sourceRow < m_matches.size() ? &m_matches[sourceRow] : nullptr;
-        if (known && known->known != 0 && known->version == item->searchTextVersion())
-            return known->known == 1;
-        const bool match = m_plainSearch ? m_plainMatcher.indexIn(foldedSearchText(sourceRow, item)) >= 0
-                                         : m_searchExpression.match(item->searchText()).hasMatch();
-        if (known)
-            *known = Match{item->searchTextVersion(), qint8(match ? 1 : 2)};
-        return match;
+    m_shownKnown = false;
+    m_rows.clear();
+    m_steps.clear();
+    m_keys.clear();
+    m_liveKeys = 0;
+}
+
+QStringView LibrarySortFilterModel::foldedKey(int sourceRow) const
+{
+    Row &row = m_rows[sourceRow];
+    if (row.keyStart < 0) {
+        // Garbage beyond the live texts is dropped before the buffer grows past twice them.
+        if (m_keys.size() > 2 * m_liveKeys + 4096) {
+            QString compact;
+            compact.reserve(m_liveKeys + m_liveKeys / 4);
+            for (Row &other : m_rows) {
+                if (other.keyStart < 0)
+                    continue;
+                const int start = compact.size();
+                compact.append(m_keys.constData() + other.keyStart, other.keyLength);
+                other.keyStart = start;
+            }
+            m_keys = compact;
+        }
+        const QString folded = m_library->itemAt(sourceRow)->searchText().toCaseFolded();
+        row.keyStart = m_keys.size();
+        row.keyLength = folded.size();
+        m_keys += folded;
+        m_liveKeys += folded.size();
     }
-    const QModelIndex source = sourceModel()->index(sourceRow, 0);
-    const QList<int> roles = sourceModel()->roleNames().keys();
-    for (int role : roles) {
-        const QVariant value = source.data(role);
-        if (value.canConvert<QString>() && m_searchExpression.match(value.toString()).hasMatch())
+    return QStringView(m_keys).mid(row.keyStart, row.keyLength);
+}
+
+bool LibrarySortFilterModel::matches(const Matcher &matcher, int sourceRow) const
+{
+    if (!matcher.plain && !matcher.expression.isValid())
+        return false;
+    if (!matcher.plain && !matcher.required)
+        return matcher.expression.match(m_library->itemAt(sourceRow)->searchText()).hasMatch();
+    const QStringView key = foldedKey(sourceRow);
+    const QString &wanted = matcher.folded.pattern();
+    const auto find = [&](int from) {
+        // One character is looked for with the vectorised scan, which has no table to set up.
+        return wanted.size() == 1 ? int(key.indexOf(wanted.at(0), from)) : matcher.folded.indexIn(key.data(), int(key.size()), from);
+    };
+    int hit = find(0);
+    if (matcher.plain || hit < 0)
+        return hit >= 0;
+    // A match never spans two roles, so the expression (case-insensitive itself, on the text
+    // as it is) only runs over the roles that hold the text every match contains.
+    const QString &text = m_library->itemAt(sourceRow)->searchText();
+    if (key.size() != text.size())
+        return matcher.expression.match(text).hasMatch();
+    while (hit >= 0) {
+        const int start = int(key.lastIndexOf(LibraryItem::kSearchSeparator, hit)) + 1;
+        int end = int(key.indexOf(LibraryItem::kSearchSeparator, hit));
+        if (end < 0)
+            end = int(key.size());
+        if (matcher.expression.match(text.midRef(start, end - start)).hasMatch())
             return true;
+        hit = end < key.size() ? find(end + 1) : -1;
     }
     return false;
 }
 
-const QString &LibrarySortFilterModel::foldedSearchText(int sourceRow, const LibraryItem *item) const
+void LibrarySortFilterModel::refreshRow(int sourceRow, const LibraryItem *item) const
 {
-    if (m_folded.size() != m_library->rowCount())
-        m_folded.fill(Folded{0, false, QString()}, m_library->rowCount());
-    Folded &folded = m_folded[sourceRow];
-    if (!folded.known || folded.version != item->searchTextVersion())
-        folded = Folded{item->searchTextVersion(), true, item->searchText().toCaseFolded()};
-    return folded.text;
+    Row &row = m_rows[sourceRow];
+    row.known = true;
+    row.version = item->searchTextVersion();
+    quint8 flags = 0;
+    if (m_library->filesCount(sourceRow) > 0)
+        flags |= HasFiles;
+    if (m_library->anyFileDownloadedAt(sourceRow))
+        flags |= AnyDownloaded;
+    if (m_library->anyFileNotDownloadedAt(sourceRow))
+        flags |= AnyNotDownloaded;
+    if (m_library->anyFileUpdateAvailableAt(sourceRow))
+        flags |= AnyUpdateAvailable;
+    row.flags = flags;
+    if (row.keyStart >= 0) {
+        m_liveKeys -= row.keyLength;
+        row.keyStart = -1;
+        row.keyLength = 0;
+    }
+    // The kept results, and the answer for the current text, follow the item's new text.
+    for (Step &step : m_steps) {
+        const bool match = matches(step.matcher, sourceRow);
+        const auto at = std::lower_bound(step.rows.begin(), step.rows.end(), sourceRow);
+        const bool listed = at != step.rows.end() && *at == sourceRow;
+        if (match && !listed)
+            step.rows.insert(at, sourceRow);
+        else if (!match && listed)
+            step.rows.erase(at);
+    }
+    row.match = m_filterString.isEmpty() || matches(m_current, sourceRow);
+}
+
+LibrarySortFilterModel::Row &LibrarySortFilterModel::syncRow(int sourceRow) const
+{
+    if (m_rows.size() != m_library->rowCount()) {
+        // Rows are numbered afresh: nothing known about them holds.
+        m_steps.clear();
+        m_keys.clear();
+        m_liveKeys = 0;
+        m_rows.fill(Row{}, m_library->rowCount());
+        m_shownKnown = false;
+    }
+    // A row the source has announced a change of is no longer known; other changes are
+    // found by the walk before each new search.
+    if (!m_rows.at(sourceRow).known)
+        refreshRow(sourceRow, m_library->itemAt(sourceRow));
+    return m_rows[sourceRow];
+}
+
+void LibrarySortFilterModel::syncAllRows()
+{
+    if (m_library->rowCount() == 0)
+        return;
+    syncRow(0);
+    // Items may change without a signal, so every row is looked at; past a handful of
+    // changes the kept results are cheaper to drop than to patch.
+    QVector<int> changed;
+    const int rows = m_rows.size();
+    for (int row = 0; row < rows; ++row) {
+        const Row &state = m_rows.at(row);
+        if (!state.known || m_library->itemAt(row)->searchTextVersion() != state.version)
+            changed.append(row);
+    }
+    if (changed.size() > kManyChanged)
+        m_steps.clear();
+    for (int row : qAsConst(changed))
+        refreshRow(row, m_library->itemAt(row));
+}
+
+bool LibrarySortFilterModel::passesTab(const Row &row) const
+{
+    if (!(row.flags & HasFiles))
+        return false;
+    switch (m_filter) {
+    case LibraryFilterType::DOWNLOADED:
+        return row.flags & AnyDownloaded;
+    case LibraryFilterType::NOT_DOWNLOADED:
+        return row.flags & AnyNotDownloaded;
+    case LibraryFilterType::UPDATE_AVAILABLE:
+        return row.flags & AnyUpdateAvailable;
+    case LibraryFilterType::ALL:
+        break;
+    }
+    return true;
+}
+
+void LibrarySortFilterModel::searchRows(const QString &text)
+{
+    const int rows = m_library->rowCount();
+    if (rows == 0) {
+        m_steps.clear();
+        return;
+    }
+    syncAllRows();
+
+    if (text.isEmpty()) {
+        m_steps.clear();
+        for (Row &row : m_rows)
+            row.match = true;
+        return;
+    }
+    // The kept texts that start the new one stay; the deepest of them is where to start.
+    // Every match of the longer text contains a match of the shorter one, unless the join
+    // changes what the shorter one's last characters mean.
+    while (!m_steps.isEmpty() && !text.startsWith(m_steps.constLast().text))
+        m_steps.removeLast();
+    const Step *base = nullptr;
+    for (int s = m_steps.size() - 1; s >= 0 && !base; --s) {
+        if (m_steps.at(s).text == text || extendsCleanly(m_steps.at(s).text))
+            base = &m_steps.at(s);
+    }
+    if (!base || base->text != text) {
+        Step step{text, m_current, {}};
+        if (base) {
+            step.rows.reserve(base->rows.size());
+            for (int row : base->rows) {
+                if (matches(m_current, row))
+                    step.rows.append(row);
+            }
+        } else {
+            for (int row = 0; row < rows; ++row) {
+                if (matches(m_current, row))
+                    step.rows.append(row);
+            }
+        }
+        if (m_steps.size() >= kKeptSteps)
+            m_steps.removeFirst();
+        m_steps.append(step);
+        base = &m_steps.constLast();
+    }
+    for (Row &row : m_rows)
+        row.match = false;
+    for (int row : base->rows)
+        m_rows[row].match = true;
+}
+
+void LibrarySortFilterModel::applyFilterChange()
+{
+    const int rows = m_library->rowCount();
+    if (!m_shownKnown) {
+        // What the proxy shows was decided before these rows were numbered.
+        for (int row = 0; row < rows; ++row)
+            m_rows[row].shown = mapFromSource(m_library->index(row)).isValid();
+        m_shownKnown = true;
+    }
+    int changes = 0;
+    for (int row = 0; row < rows && changes <= kFewRows; ++row) {
+        const Row &state = m_rows.at(row);
+        if ((state.match && passesTab(state)) != state.shown)
+            ++changes;
+    }
+    if (changes == 0)
+        return;
+    if (changes <= kFewRows) {
+        invalidateFilter();
+        return;
+    }
+    // Many rows scattered over the view: the proxy would remove and insert them one run at a
+    // time, and a rebuild makes the views throw away every delegate. Instead every row goes
+    // in one run and the new rows come back sorted in another: the proxy walks the rows once
+    // each way, and the views recycle their delegates for the rows that come in.
+    prepareRanks(sortRole());
+    m_hideAll = true;
+    invalidateFilter();
+    m_hideAll = false;
+    invalidateFilter();
 }
 
 bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
 {
-    Q_UNUSED(sourceParent)
     if (m_library) {
-        switch (m_filter) {
-        case LibraryFilterType::DOWNLOADED:
-            if (!m_library->anyFileDownloadedAt(sourceRow))
-                return false;
-            break;
-        case LibraryFilterType::NOT_DOWNLOADED:
-            if (!m_library->anyFileNotDownloadedAt(sourceRow))
-                return false;
-            break;
-        case LibraryFilterType::UPDATE_AVAILABLE:
-            if (!m_library->anyFileUpdateAvailableAt(sourceRow))
-                return false;
-            break;
-        case LibraryFilterType::ALL:
-            break;
-        }
-        if (m_library->filesCount(sourceRow) == 0)
+        if (sourceRow < 0 || sourceRow >= m_library->rowCount())
             return false;
+        Row &row = syncRow(sourceRow);
+        row.shown = !m_hideAll && row.match && passesTab(row);
+        return row.shown;
     }
     if (m_filterString.isEmpty())
         return true;
-    return matchesSearch(sourceRow);
+    const QRegularExpression &expression = m_current.expression;
+    if (!expression.isValid())
+        return false;
+    const QModelIndex source = sourceModel()->index(sourceRow, 0, sourceParent);
+    const QList<int> roles = sourceModel()->roleNames().keys();
+    for (int role : roles) {
+        const QVariant value = source.data(role);
+        if (value.canConvert<QString>() && expression.match(value.toString()).hasMatch())
+            return true;
+    }
+    return false;
 }
 
 bool LibrarySortFilterModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
@@ -533,15 +762,24 @@ bool LibrarySortFilterModel::lessThan(const QModelIndex &left, const QModelIndex
     const int role = sortRole();
     if (role == Qt::InitialSortOrderRole)
         return left.row() < right.row();
+    // Equal keys fall back on library order, whichever way round the rows are shown: the
+    // proxy places rows that come in by halving, which keeps ties in order only when no two
+    // rows compare equal.
+    const auto tie = [&] { return sortOrder() == Qt::AscendingOrder ? left.row() < right.row() : left.row() > right.row(); };
     if (m_library) {
-        if (role == m_rankRole && left.row() < m_ranks.size() && right.row() < m_ranks.size())
-            return m_ranks.at(left.row()) < m_ranks.at(right.row());
+        if (role == m_rankRole && left.row() < m_ranks.size() && right.row() < m_ranks.size()) {
+            const int a = m_ranks.at(left.row());
+            const int b = m_ranks.at(right.row());
+            return a != b ? a < b : tie();
+        }
         const LibraryItem *a = m_library->itemAt(left.row());
         const LibraryItem *b = m_library->itemAt(right.row());
         if (a && b) {
             const int less = compareKeys(role, a, b);
-            if (less >= 0)
-                return less;
+            if (less > 0)
+                return true;
+            if (less == 0)
+                return compareKeys(role, b, a) == 0 && tie();
         }
     }
     return QSortFilterProxyModel::lessThan(left, right);
@@ -598,10 +836,14 @@ void LibrarySortFilterModel::assignRanks(const QVector<int> &order, Less less)
     }
 }
 
-void LibrarySortFilterModel::onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles)
+void LibrarySortFilterModel::onSourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                                 const QVector<int> &roles)
 {
     if (m_rankRole >= 0 && (roles.isEmpty() || roles.contains(m_rankRole)))
         dropRanks();
-    // Every role's text takes part in the search.
-    dropMatches();
+    if (m_rows.size() != m_library->rowCount())
+        return;
+    const int last = std::min(bottomRight.row(), int(m_rows.size()) - 1);
+    for (int row = std::max(0, topLeft.row()); row <= last; ++row)
+        m_rows[row].known = false;
 }

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QStringMatcher>
+#include <QStringView>
 #include <QVector>
 
 class LibraryItem;
@@ -69,7 +70,6 @@ protected:
 
 private:
     void setAllSelected(bool selected);
-    bool matchesSearch(int sourceRow) const;
     // A whole-library sort compares integers: each source row's place among the items by the
     // sort key (equal keys share a place, so ties keep library order either way round).
     // Built before the sorts this model starts; until then comparisons read the items.
@@ -77,41 +77,64 @@ private:
     void assignRanks(const QVector<int> &order, Less less);
     void prepareRanks(int role);
     void dropRanks() { m_rankRole = -1; }
-    void onSourceDataChanged(const QModelIndex &, const QModelIndex &, const QVector<int> &roles);
-    // Per source row, whether the current search text matches its item: 0 not yet known,
-    // 1 yes, 2 no. Typing on or deleting back keeps the answers that still hold; then the
-    // number of rows that come or go is returned, otherwise -1. An answer is kept only while
-    // the item's search text is unchanged.
-    int reuseMatches(const QString &before, const QRegularExpression &beforeExpression);
-    void dropMatches()
-    {
-        m_matches.clear();
-        m_folded.clear();
-    }
-    const QString &foldedSearchText(int sourceRow, const LibraryItem *item) const;
+    void onSourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
 
+    // How one search text is tested against an item.
+    struct Matcher {
+        bool plain = false;
+        // Plain text, or text every match contains when "required": case-folded, looked for
+        // in the folded search text.
+        bool required = false;
+        QStringMatcher folded;
+        QRegularExpression expression;
+    };
+    // The rows whose items match one search text, in source order. The texts typed one after
+    // the other are kept as a chain, each the start of the next, so that typing on narrows
+    // the last result and deleting back finds the earlier one.
+    struct Step {
+        QString text;
+        Matcher matcher;
+        QVector<int> rows;
+    };
+    // What this model knows of one source row, valid while the item's version is unchanged.
+    struct Row {
+        bool known = false;
+        quint32 version = 0;
+        quint8 flags = 0;
+        bool match = false;  // for the current search text
+        bool shown = false;  // the answer the proxy last acted on
+        int keyStart = -1;   // folded search text in m_keys
+        int keyLength = 0;
+    };
+    static Matcher makeMatcher(const QString &text);
+    bool matches(const Matcher &matcher, int sourceRow) const;
+    QStringView foldedKey(int sourceRow) const;
+    // Brings the row up to its item; an item changed since also changes its place in the
+    // chain of kept results.
+    Row &syncRow(int sourceRow) const;
+    void refreshRow(int sourceRow, const LibraryItem *item) const;
+    void syncAllRows();
+    bool passesTab(const Row &row) const;
+    void dropSearchState();
+    // Re-filters after the answers have changed.
+    void applyFilterChange();
+    void searchRows(const QString &text);
 
     class OnlineLibrary *m_library = nullptr;
-    QRegularExpression m_searchExpression;
+    Matcher m_current;
     QVector<int> m_ranks;
-    struct Match {
-        quint32 version;  // of the item's search text the answer is about
-        qint8 known;
-    };
-    mutable QVector<Match> m_matches;
-    // Search text without wildcards is looked for as it stands in each item's case-folded
-    // search text, which is kept per source row with the version it was folded from: far
-    // cheaper than running the expression.
-    bool m_plainSearch = false;
-    QStringMatcher m_plainMatcher;
-    struct Folded {
-        quint32 version;
-        bool known;
-        QString text;
-    };
-    mutable QVector<Folded> m_folded;
     int m_rankRole = -1;
     bool m_bulkSelection = false;
+
+    // The proxy asks about rows from const code; these are caches of what the items say.
+    mutable QVector<Row> m_rows;
+    mutable QVector<Step> m_steps;
+    // Every row's case-folded search text, one after the other; a changed text is appended
+    // and the old one left as garbage until the buffer is compacted.
+    mutable QString m_keys;
+    mutable int m_liveKeys = 0;
+    mutable bool m_shownKnown = false;
+    bool m_hideAll = false;
 
     QByteArray m_sortKey;
     QString m_filterString;
