@@ -16,6 +16,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#endif
 #endif
 
 namespace {
@@ -89,6 +93,11 @@ void FolderScannerTask::setRunning(bool running)
 
 void FolderScannerTask::execute()
 {
+#ifdef Q_OS_LINUX
+    // Qt's thread priorities do not reach the ordinary scheduler here; a thread's own nice
+    // value does, so the scan yields to the window and to downloads.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
+#endif
     searchFilesInFolderByHash();
 }
 

@@ -624,10 +624,10 @@ QT_WARNING_POP
             }
             QVERIFY(library.isSavePending());
             if (ending == QLatin1String("settle"))
-                QTRY_VERIFY(!library.isSavePending());
+                QTRY_VERIFY_WITH_TIMEOUT(!library.isSavePending(), 30000);
             if (ending == QLatin1String("clear")) {
                 library.clear();
-                QTRY_VERIFY(!library.isSavePending());
+                QTRY_VERIFY_WITH_TIMEOUT(!library.isSavePending(), 30000);
             }
         }
         OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
