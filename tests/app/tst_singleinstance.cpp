@@ -13,7 +13,7 @@ namespace {
 // Generous: a sanitizer build takes a while to bring up its window.
 const int kStartTimeoutMs = 60000;
 // The watcher polls once a second; allow for a loaded machine on top.
-const int kRaiseTimeoutMs = 10000;
+const int kRaiseTimeoutMs = 30000;
 // A second copy exits within two seconds on its own; a sanitizer build on a busy machine needs
 // longer just to load. A copy that ran its event loop would never exit at all.
 const int kSecondExitTimeoutMs = 10000;
