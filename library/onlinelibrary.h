@@ -110,6 +110,9 @@ private:
     void onItemSelectionChanged(LibraryItem *item);
     void updateSelection();
     void dropItems();
+    // Drops the items and makes count new ones in a reset; fill(item, row) loads each.
+    template<typename Fill>
+    void replaceItems(int count, Fill fill);
     void keepDamagedStore(const QString &path, const QString &reason);
     void removeSaveLeftovers() const;
     void startBackgroundSave();

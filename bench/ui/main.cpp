@@ -104,8 +104,9 @@ int showLibrary()
     const bool verbose = qEnvironmentVariableIsSet("BENCH_VERBOSE");
     const auto mark = [&](const char *what) {
         if (verbose)
-            fprintf(stderr, "%s at %lld ms (cpu %.0f ms)\n", what, startUp.elapsed(), threadMs());
+            fprintf(stderr, "%s at %lld ms (cpu %.0f ms, peak rss %lld KiB)\n", what, startUp.elapsed(), threadMs(), peakRssKiB());
     };
+    mark("started");
     OnlineLibrary library;
     library.load();
     mark("loaded");
@@ -154,6 +155,11 @@ int showLibrary()
     const qint64 firstFrameMs = startUp.elapsed();
     const double firstFrameCpuMs = threadMs();
     const int shown = model.rowCount();
+    // Profiling the start-up alone.
+    if (qEnvironmentVariableIsSet("BENCH_FIRST_FRAME_ONLY")) {
+        mark("first frame");
+        return 0;
+    }
 
     const QStringList typing = {QString(), QStringLiteral("d"), QStringLiteral("dr"), QStringLiteral("dra"),
                                 QStringLiteral("drag"), QStringLiteral("drago"), QStringLiteral("dragon"),
