@@ -23,6 +23,12 @@ bool inlineFlag(quint32 word)
 int compareKeys(const BinaryStoreReader::Key &a, const BinaryStoreReader::Key &b)
 {
     const int n = qMin(a.size, b.size);
+    if (a.latin1 && b.latin1) {
+        const int order = std::memcmp(a.data, b.data, size_t(n));
+        if (order != 0)
+            return order < 0 ? -1 : 1;
+        return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
+    }
     for (int i = 0; i < n; ++i) {
         const ushort ca = a.latin1 ? uchar(a.data[i]) : qFromLittleEndian<quint16>(a.data + 2 * i);
         const ushort cb = b.latin1 ? uchar(b.data[i]) : qFromLittleEndian<quint16>(b.data + 2 * i);
@@ -60,11 +66,6 @@ BinaryStoreReader::BinaryStoreReader(const QByteArray &bytes, int maxDepth)
     : m_bytes(bytes)
     , m_verdict(check(bytes, maxDepth))
 {
-}
-
-quint32 BinaryStoreReader::u32(qint64 at) const
-{
-    return qFromLittleEndian<quint32>(m_bytes.constData() + at);
 }
 
 BinaryStoreReader::Key BinaryStoreReader::keyAt(qint64 entry) const
@@ -111,8 +112,9 @@ BinaryStoreReader::Verdict BinaryStoreReader::check(const QByteArray &bytes, int
         const qint64 tableOffset = at(base + 8);
         const bool isObject = header & 1;
         const qint64 length = header >> 1;
-        if (size < kBaseSize || base + size > current.end || tableOffset < kBaseSize
-            || tableOffset + length * 4 > size)
+        // An empty container is written with a table offset of 0.
+        if (size < kBaseSize || base + size > current.end || tableOffset + length * 4 > size
+            || (length > 0 && tableOffset < kBaseSize))
             return Invalid;
 
         Key previous;
@@ -176,7 +178,8 @@ BinaryStoreReader::Verdict BinaryStoreReader::check(const QByteArray &bytes, int
                     return Invalid;
                 continue;
             }
-            if (used > room)
+            // The framework lets a number reach into the table, but not past its container.
+            if (used > (type == QJsonValue::Double ? size - offset : room))
                 return Invalid;
         }
     }
@@ -207,6 +210,14 @@ QString BinaryStoreReader::string(Value value) const
     return result;
 }
 
+int BinaryStoreReader::stringLength(Value value) const
+{
+    if (type(value) != QJsonValue::String)
+        return -1;
+    const char *text = m_bytes.constData() + childOffset(value);
+    return inlineFlag(value.word) ? int(qFromLittleEndian<quint16>(text)) : int(qFromLittleEndian<quint32>(text));
+}
+
 int BinaryStoreReader::count(Value container) const
 {
     return int(u32(childOffset(container) + 4) >> 1);
@@ -235,8 +246,11 @@ QJsonValue BinaryStoreReader::toJsonValue(Value value) const
     case QJsonValue::Object: {
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
-        const QJsonDocument document = QJsonDocument::fromBinaryData(this->document(value), QJsonDocument::BypassValidation);
+        // The framework's own checks as well: its reader trusts more of the bytes than these.
+        const QJsonDocument document = QJsonDocument::fromBinaryData(this->document(value), QJsonDocument::Validate);
 QT_WARNING_POP
+        if (document.isNull())
+            return QJsonValue(QJsonValue::Undefined);
         return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
     }
     default:

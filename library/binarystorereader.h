@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QJsonValue>
 #include <QString>
+#include <QtEndian>
+
+#include <cstring>
 
 // Reads the framework's binary JSON form in place, without building a document: a saved
 // library of many thousand products would otherwise be copied into a tree twice its size
@@ -36,6 +39,8 @@ public:
 
     QJsonValue::Type type(Value value) const;
     QString string(Value value) const;
+    // The length of a string value without copying it; -1 for other values.
+    int stringLength(Value value) const;
     int count(Value container) const;
     Value at(Value array, int index) const;
     // Calls f(key, value) for every entry of the object in stored (sorted) order; of
@@ -52,7 +57,7 @@ public:
 
 private:
     Key keyAt(qint64 entry) const;
-    quint32 u32(qint64 at) const;
+    quint32 u32(qint64 at) const { return qFromLittleEndian<quint32>(m_bytes.constData() + at); }
     qint64 childOffset(Value value) const { return value.container + (value.word >> 5); }
 
     QByteArray m_bytes;
@@ -71,7 +76,7 @@ void BinaryStoreReader::forEachEntry(Value object, F f) const
         if (i + 1 < length) {
             const Key next = keyAt(base + u32(table + 4 * (i + 1)));
             if (next.latin1 == key.latin1 && next.size == key.size
-                && memcmp(next.data, key.data, size_t(key.size) * (key.latin1 ? 1 : 2)) == 0)
+                && std::memcmp(next.data, key.data, size_t(key.size) * (key.latin1 ? 1 : 2)) == 0)
                 continue;
         }
         const Value value{u32(entry), base};

@@ -5,6 +5,7 @@
 #include "app/constants.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
+#include "libraryitemrelay.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -51,20 +52,39 @@ ItemFilesModel *LibraryItem::filesModel() const
     auto *self = const_cast<LibraryItem *>(this);
     m_filesModel = new ItemFilesModel(self);
     m_filesModel->setDownloadContext(m_context);
+    relayFileSignals();
     if (m_filesPending) {
         m_filesPending = false;
         QJsonArray files;
         if (!m_pendingFiles.isEmpty()) {
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
-            // Checked with the whole store when it was read.
-            files = QJsonDocument::fromBinaryData(m_pendingFiles, QJsonDocument::BypassValidation).array();
+            files = QJsonDocument::fromBinaryData(m_pendingFiles, QJsonDocument::Validate).array();
 QT_WARNING_POP
         }
         m_pendingFiles = QByteArray();
         m_filesModel->loadSavedFiles(files);
     }
     return m_filesModel;
+}
+
+void LibraryItem::setRelay(LibraryItemRelay *relay)
+{
+    if (m_relay && m_relay != relay)
+        disconnect(this, nullptr, m_relay, nullptr);
+    m_relay = relay;
+    if (m_filesModel)
+        relayFileSignals();
+}
+
+void LibraryItem::relayFileSignals() const
+{
+    // Only items whose files exist can report on them; the connections wait until then.
+    if (!m_relay)
+        return;
+    connect(this, &LibraryItem::anyFileUpdateAvailableChanged, m_relay, &LibraryItemRelay::anyFileUpdateAvailableChanged,
+            Qt::UniqueConnection);
+    connect(this, &LibraryItem::filesStateChanged, m_relay, &LibraryItemRelay::filesStateChanged, Qt::UniqueConnection);
 }
 
 void LibraryItem::setDownloadContext(const DownloadContext &context)
@@ -93,6 +113,8 @@ void LibraryItem::setTitleBadge(LibraryItemBadge::Badge badge)
     m_titleBadge = badge;
     invalidateSearchText();
     emit itemBadgeUpdated(this);
+    if (m_relay)
+        emit m_relay->itemBadgeUpdated(this);
 }
 
 void LibraryItem::setSelectedForSync(bool selected)
@@ -102,6 +124,8 @@ void LibraryItem::setSelectedForSync(bool selected)
     m_selectedForSync = selected;
     invalidateSearchText();
     emit selectedForSyncChanged();
+    if (m_relay)
+        emit m_relay->selectedForSyncChanged(this);
 }
 
 void LibraryItem::refreshTitleBadge()
@@ -121,6 +145,8 @@ void LibraryItem::refreshTitleBadge()
     }
     invalidateSearchText();
     emit itemBadgeUpdated(this);
+    if (m_relay)
+        emit m_relay->itemBadgeUpdated(this);
 }
 
 void LibraryItem::applyProduct(const QJsonObject &product)
@@ -149,6 +175,8 @@ void LibraryItem::setRulesInfo(bool success, QJsonValue product)
     if (m_ruleSystem.isEmpty())
         setRuleSystem(tr("Other systems"));
     emit rulesInfoUpdated(this);
+    if (m_relay)
+        emit m_relay->rulesInfoUpdated(this);
 }
 
 void LibraryItem::setFilesInfo(bool success, QJsonValue product)
@@ -162,6 +190,8 @@ void LibraryItem::setFilesInfo(bool success, QJsonValue product)
     }
     invalidateSearchText();
     emit filesInfoUpdated(this);
+    if (m_relay)
+        emit m_relay->filesInfoUpdated(this);
 }
 
 void LibraryItem::requestTitleInfo()
@@ -289,7 +319,7 @@ void LibraryItem::keepPendingFiles(const BinaryStoreReader &store, BinaryStoreRe
         bool named = false;
         store.forEachEntry(file, [&](const BinaryStoreReader::Key &key, BinaryStoreReader::Value field) {
             if (key == QLatin1String("serverFileName")) {
-                named = store.type(field) == QJsonValue::String && !store.string(field).isEmpty();
+                named = store.stringLength(field) > 0;
             } else if (key == QLatin1String("status")) {
                 const int status = store.type(field) == QJsonValue::Double ? store.toJsonValue(field).toInt(0) : 0;
                 if (status >= LibraryFile::Local && status <= LibraryFile::DownloadError)
@@ -340,7 +370,7 @@ QJsonValue LibraryItem::savedFiles() const
             return QJsonArray();
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
-        return QJsonDocument::fromBinaryData(m_pendingFiles, QJsonDocument::BypassValidation).array();
+        return QJsonDocument::fromBinaryData(m_pendingFiles, QJsonDocument::Validate).array();
 QT_WARNING_POP
     }
     return m_filesModel ? m_filesModel->toJson() : QJsonArray();
@@ -370,12 +400,16 @@ void LibraryItem::stampDownloadedDate()
 {
     setDownloadedDate(currentDateTime().toString(Constants::ServiceDateFormat));
     emit downloadedDateUpdated(this);
+    if (m_relay)
+        emit m_relay->downloadedDateUpdated(this);
 }
 
 void LibraryItem::clearDownloadedDate()
 {
     setDownloadedDate(QString());
     emit downloadedDateUpdated(this);
+    if (m_relay)
+        emit m_relay->downloadedDateUpdated(this);
 }
 
 QString LibraryItem::displayDownloadedDate() const

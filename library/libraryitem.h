@@ -11,6 +11,7 @@
 #include <QString>
 
 class ItemFilesModel;
+class LibraryItemRelay;
 
 // One purchased product: its details from the service, its badge, its selection flag and its files.
 class LibraryItem : public QObject
@@ -64,6 +65,8 @@ public:
     // Files still in their saved form, all of them remote.
     bool filesPending() const { return m_filesPending; }
     int pendingFileCount() const { return m_pendingFileCount; }
+    // Where the item's announcements go besides its own signals (the library's listener).
+    void setRelay(LibraryItemRelay *relay);
     // The service client and the download objects for this item and its files.
     void setDownloadContext(const DownloadContext &context);
 
@@ -120,6 +123,7 @@ private:
     void applySavedField(const QString &key, const QJsonValue &field);
     void keepPendingFiles(const BinaryStoreReader &store, BinaryStoreReader::Value files);
     void finishLoading();
+    void relayFileSignals() const;
     QJsonValue savedFiles() const;
 
     QString m_title;
@@ -136,6 +140,7 @@ private:
     bool m_selectedForSync = false;
     mutable ItemFilesModel *m_filesModel = nullptr;
     DownloadContext m_context;
+    LibraryItemRelay *m_relay = nullptr;
     // The saved files as a standalone binary document, with what the library and the search
     // read of them before they exist.
     mutable QByteArray m_pendingFiles;

@@ -5,6 +5,7 @@
 #include "bytecount.h"
 #include "itemfilesmodel.h"
 #include "libraryitem.h"
+#include "libraryitemrelay.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -20,6 +21,8 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtEndian>
+
+#include <limits>
 
 namespace {
 
@@ -95,7 +98,9 @@ OnlineLibrary::OnlineLibrary(QObject *parent)
     : QAbstractListModel(parent)
     , m_saveTimer(new QTimer(this))
     , m_sliceTimer(new QTimer(this))
+    , m_relay(new LibraryItemRelay(this))
 {
+    listenToItems();
     m_saveTimer->setSingleShot(true);
     connect(m_saveTimer, &QTimer::timeout, this, &OnlineLibrary::startBackgroundSave);
     m_sliceTimer->setSingleShot(true);
@@ -209,19 +214,23 @@ void OnlineLibrary::setNoneSelected(bool none)
 
 void OnlineLibrary::connectItem(LibraryItem *item)
 {
+    item->setRelay(m_relay);
+}
+
+void OnlineLibrary::listenToItems()
+{
     const auto filesChanged = [this](LibraryItem *changed) {
         emitItemChanged(changed, {FilesModelRole, PublisherRole, DownloadedDateRole});
     };
-    connect(item, &LibraryItem::filesInfoUpdated, this, filesChanged);
-    connect(item, &LibraryItem::downloadedDateUpdated, this, filesChanged);
-    connect(item, &LibraryItem::rulesInfoUpdated, this,
+    connect(m_relay, &LibraryItemRelay::filesInfoUpdated, this, filesChanged);
+    connect(m_relay, &LibraryItemRelay::downloadedDateUpdated, this, filesChanged);
+    connect(m_relay, &LibraryItemRelay::rulesInfoUpdated, this,
             [this](LibraryItem *changed) { emitItemChanged(changed, {RuleSystemRole}); });
-    connect(item, &LibraryItem::itemBadgeUpdated, this,
+    connect(m_relay, &LibraryItemRelay::itemBadgeUpdated, this,
             [this](LibraryItem *changed) { emitItemChanged(changed, {TitleBadgeRole}); });
-    connect(item, &LibraryItem::selectedForSyncChanged, this,
-            [this, item]() { onItemSelectionChanged(item); });
-    connect(item, &LibraryItem::anyFileUpdateAvailableChanged, this, &OnlineLibrary::onUpdatedItemsChanged);
-    connect(item, &LibraryItem::filesStateChanged, this, &OnlineLibrary::saveDelayed);
+    connect(m_relay, &LibraryItemRelay::selectedForSyncChanged, this, &OnlineLibrary::onItemSelectionChanged);
+    connect(m_relay, &LibraryItemRelay::anyFileUpdateAvailableChanged, this, &OnlineLibrary::onUpdatedItemsChanged);
+    connect(m_relay, &LibraryItemRelay::filesStateChanged, this, &OnlineLibrary::saveDelayed);
 }
 
 void OnlineLibrary::emitItemChanged(const LibraryItem *item, const QVector<int> &roles)
@@ -259,10 +268,9 @@ void OnlineLibrary::updateSelection()
 
 void OnlineLibrary::dropItems()
 {
-    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items)) {
-        disconnect(item.data(), nullptr, this, nullptr);
-        disconnect(item->filesModel(), nullptr, this, nullptr);
-    }
+    // An item may outlive the list (a save in the making holds it): it reports no more.
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        item->setRelay(nullptr);
     m_refreshIndex.clear();
     // Oldest first: each item leaves the library's list of children, which is searched from
     // the front; releasing from the back would make dropping a large library quadratic.
@@ -657,19 +665,27 @@ void OnlineLibrary::load()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QByteArray bytes = file.readAll();
-    file.close();
 
     if (m_binaryStore) {
+        // Read where it lies in the page cache: the items copy what they keep, and a copy of
+        // the whole store would only add to the peak. Saves replace the file by renaming a new
+        // one over it, so the mapped bytes stay as they are while they are read.
+        const qint64 size = file.size();
+        const uchar *mapped = size > 0 && size <= std::numeric_limits<int>::max() ? file.map(0, size) : nullptr;
+        const QByteArray bytes = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(size))
+                                        : file.readAll();
         const BinaryStoreReader store(bytes, kMaxStoreDepth);
-        bytes = QByteArray();
         if (store.verdict() == BinaryStoreReader::TooDeep) {
+            // Some systems refuse to rename a file that is mapped.
+            file.close();
             keepDamagedStore(path, QStringLiteral("is nested too deeply"));
             return;
         }
         const bool valid = store.verdict() == BinaryStoreReader::Valid && store.type(store.root()) == QJsonValue::Array;
-        if (!valid)
+        if (!valid) {
+            file.close();
             keepDamagedStore(path, QStringLiteral("failed validation"));
+        }
         const BinaryStoreReader::Value root = valid ? store.root() : BinaryStoreReader::Value();
         replaceItems(valid ? store.count(root) : 0, [&](LibraryItem *item, int row) {
             item->fromSaved(store, store.at(root, row));
@@ -677,6 +693,8 @@ void OnlineLibrary::load()
         return;
     }
 
+    QByteArray bytes = file.readAll();
+    file.close();
     if (!textDepthWithin(bytes, kMaxStoreDepth)) {
         keepDamagedStore(path, QStringLiteral("is nested too deeply"));
         return;

@@ -14,6 +14,7 @@
 
 class LibraryFile;
 class LibraryItem;
+class LibraryItemRelay;
 class QTimer;
 
 // Every product of the signed-in customer, in the order they became known, with the saved library.
@@ -106,6 +107,7 @@ signals:
 
 private:
     void connectItem(LibraryItem *item);
+    void listenToItems();
     void emitItemChanged(const LibraryItem *item, const QVector<int> &roles);
     void onItemSelectionChanged(LibraryItem *item);
     void updateSelection();
@@ -132,6 +134,7 @@ private:
     QTimer *m_saveTimer = nullptr;
     // The background save: the items still to copy, the copy so far, the write under way.
     QTimer *m_sliceTimer = nullptr;
+    LibraryItemRelay *m_relay = nullptr;
     QList<QSharedPointer<LibraryItem>> m_snapshotItems;
     StoreWrite m_snapshot;
     bool m_snapshotting = false;
