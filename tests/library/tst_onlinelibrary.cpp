@@ -305,7 +305,7 @@ private slots:
                                                  serviceFile(QStringLiteral("b.pdf"))}),
                                         product(QStringLiteral("3"), QStringLiteral("Failed")),
                                         product(QStringLiteral("4"), QStringLiteral("Local")),
-                                        product(QStringLiteral("5"), QString::fromUtf8("Dr\xc3\xa4che \xe2\x80\x94 Band 2")),
+                                        product(QStringLiteral("5"), QString::fromUtf8("Dr\xc3\xa4" "che \xe2\x80\x94 Band 2")),
                                         product(QStringLiteral("6"), QStringLiteral("Paused"))}});
             source.itemAt(2)->filesModel()->fileAt(0)->setErrorMessage(QStringLiteral("checksum differs"));
             source.itemAt(2)->filesModel()->fileAt(0)->setStatus(LibraryFile::DownloadError);
