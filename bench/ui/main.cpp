@@ -1,7 +1,9 @@
 // The library screen over a large customer library: start-up to the first frame of the tile
 // view, search keystrokes with the views' update, the UI thread's longest stall during a
 // delayed save and while building the folder scan's tables, and the peak resident memory.
-// Prints one line with each figure against its target.
+// Prints one line with each figure against its target. BENCH_VERBOSE=1 adds the start-up
+// phases with their CPU time and peak memory; BENCH_FIRST_FRAME_ONLY=1 ends a child at its
+// first frame, to profile the start-up alone (run it as bench_ui --show).
 
 #include "../common/benchcatalog.h"
 
