@@ -5,10 +5,12 @@
 #include "app/constants.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
+#include "libraryitemrelay.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocale>
 
 namespace {
@@ -38,16 +40,58 @@ const QChar LibraryItem::kSearchSeparator = QChar(0);
 
 LibraryItem::LibraryItem(QObject *parent)
     : QObject(parent)
-    , m_filesModel(new ItemFilesModel(this))
 {
 }
 
 LibraryItem::~LibraryItem() = default;
 
+ItemFilesModel *LibraryItem::filesModel() const
+{
+    if (m_filesModel)
+        return m_filesModel;
+    auto *self = const_cast<LibraryItem *>(this);
+    m_filesModel = new ItemFilesModel(self);
+    m_filesModel->setDownloadContext(m_context);
+    relayFileSignals();
+    if (m_filesPending) {
+        m_filesPending = false;
+        QJsonArray files;
+        if (!m_pendingFiles.isEmpty()) {
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+            files = QJsonDocument::fromBinaryData(m_pendingFiles, QJsonDocument::Validate).array();
+QT_WARNING_POP
+        }
+        m_pendingFiles = QByteArray();
+        m_filesModel->loadSavedFiles(files);
+    }
+    return m_filesModel;
+}
+
+void LibraryItem::setRelay(LibraryItemRelay *relay)
+{
+    if (m_relay && m_relay != relay)
+        disconnect(this, nullptr, m_relay, nullptr);
+    m_relay = relay;
+    if (m_filesModel)
+        relayFileSignals();
+}
+
+void LibraryItem::relayFileSignals() const
+{
+    // Only items whose files exist can report on them; the connections wait until then.
+    if (!m_relay)
+        return;
+    connect(this, &LibraryItem::anyFileUpdateAvailableChanged, m_relay, &LibraryItemRelay::anyFileUpdateAvailableChanged,
+            Qt::UniqueConnection);
+    connect(this, &LibraryItem::filesStateChanged, m_relay, &LibraryItemRelay::filesStateChanged, Qt::UniqueConnection);
+}
+
 void LibraryItem::setDownloadContext(const DownloadContext &context)
 {
-    m_api = context.api;
-    m_filesModel->setDownloadContext(context);
+    m_context = context;
+    if (m_filesModel)
+        m_filesModel->setDownloadContext(context);
 }
 
 void LibraryItem::setClock(Clock clock)
@@ -69,6 +113,8 @@ void LibraryItem::setTitleBadge(LibraryItemBadge::Badge badge)
     m_titleBadge = badge;
     invalidateSearchText();
     emit itemBadgeUpdated(this);
+    if (m_relay)
+        emit m_relay->itemBadgeUpdated(this);
 }
 
 void LibraryItem::setSelectedForSync(bool selected)
@@ -78,6 +124,8 @@ void LibraryItem::setSelectedForSync(bool selected)
     m_selectedForSync = selected;
     invalidateSearchText();
     emit selectedForSyncChanged();
+    if (m_relay)
+        emit m_relay->selectedForSyncChanged(this);
 }
 
 void LibraryItem::refreshTitleBadge()
@@ -97,6 +145,8 @@ void LibraryItem::refreshTitleBadge()
     }
     invalidateSearchText();
     emit itemBadgeUpdated(this);
+    if (m_relay)
+        emit m_relay->itemBadgeUpdated(this);
 }
 
 void LibraryItem::applyProduct(const QJsonObject &product)
@@ -125,27 +175,31 @@ void LibraryItem::setRulesInfo(bool success, QJsonValue product)
     if (m_ruleSystem.isEmpty())
         setRuleSystem(tr("Other systems"));
     emit rulesInfoUpdated(this);
+    if (m_relay)
+        emit m_relay->rulesInfoUpdated(this);
 }
 
 void LibraryItem::setFilesInfo(bool success, QJsonValue product)
 {
     if (success) {
         const QJsonObject object = product.toObject();
-        m_filesModel->mergeServiceFiles(object.value(QLatin1String("files")).toArray());
+        filesModel()->mergeServiceFiles(object.value(QLatin1String("files")).toArray());
         setPublisher(text(object, QLatin1String("publishers_name")));
         setCoverURL(text(object, QLatin1String("cover_url_fullsize")));
         setThumbURL(text(object, QLatin1String("products_thumbnail100")));
     }
     invalidateSearchText();
     emit filesInfoUpdated(this);
+    if (m_relay)
+        emit m_relay->filesInfoUpdated(this);
 }
 
 void LibraryItem::requestTitleInfo()
 {
     // An item that is not part of a signed-in library has no one to ask.
-    if (!m_api)
+    if (!m_context.api)
         return;
-    NetworkReplyWrapper *request = m_api->getTitleInfo(m_productId);
+    NetworkReplyWrapper *request = m_context.api->getTitleInfo(m_productId);
     connect(request, &NetworkReplyWrapper::replyFinished, this, &LibraryItem::setFilesInfo);
 }
 
@@ -166,48 +220,135 @@ LibraryItemBadge::Badge savedBadge(const QJsonValue &field)
 
 } // namespace
 
+void LibraryItem::applySavedField(const QString &key, const QJsonValue &field)
+{
+    if (key == QLatin1String("titleBadge"))
+        setTitleBadge(savedBadge(field));
+    else if (key == QLatin1String("title"))
+        m_title = savedText(field);
+    else if (key == QLatin1String("publisher"))
+        m_publisher = savedText(field);
+    else if (key == QLatin1String("thumbURL"))
+        m_thumbURL = savedText(field);
+    else if (key == QLatin1String("coverURL"))
+        m_coverURL = savedText(field);
+    else if (key == QLatin1String("ruleSystem"))
+        m_ruleSystem = savedText(field);
+    else if (key == QLatin1String("productId"))
+        m_productId = savedText(field);
+    else if (key == QLatin1String("datePurchased"))
+        m_datePurchased = savedText(field);
+    else if (key == QLatin1String("downloadedDate"))
+        m_downloadedDate = savedText(field);
+    else if (key == QLatin1String("archived"))
+        m_archived = field.toVariant().toInt();
+    else if (key == QLatin1String("newBadgeTime"))
+        m_newBadgeTime = field.isString() ? QDateTime::fromString(field.toString(), Qt::ISODateWithMs) : QDateTime();
+    else if (key == QLatin1String("selectedForSync"))
+        setSelectedForSync(field.toVariant().toBool());
+    else
+        setProperty(key.toUtf8().constData(), field.toVariant());
+}
+
 void LibraryItem::fromJson(const QJsonValue &value)
 {
     const QJsonObject object = value.toObject();
     QJsonValue files;
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
-        const QString key = it.key();
-        const QJsonValue field = it.value();
-        if (key == QLatin1String("files"))
-            files = field;
-        else if (key == QLatin1String("titleBadge"))
-            setTitleBadge(savedBadge(field));
-        else if (key == QLatin1String("title"))
-            m_title = savedText(field);
-        else if (key == QLatin1String("publisher"))
-            m_publisher = savedText(field);
-        else if (key == QLatin1String("thumbURL"))
-            m_thumbURL = savedText(field);
-        else if (key == QLatin1String("coverURL"))
-            m_coverURL = savedText(field);
-        else if (key == QLatin1String("ruleSystem"))
-            m_ruleSystem = savedText(field);
-        else if (key == QLatin1String("productId"))
-            m_productId = savedText(field);
-        else if (key == QLatin1String("datePurchased"))
-            m_datePurchased = savedText(field);
-        else if (key == QLatin1String("downloadedDate"))
-            m_downloadedDate = savedText(field);
-        else if (key == QLatin1String("archived"))
-            m_archived = field.toVariant().toInt();
-        else if (key == QLatin1String("newBadgeTime"))
-            m_newBadgeTime = field.isString() ? QDateTime::fromString(field.toString(), Qt::ISODateWithMs) : QDateTime();
-        else if (key == QLatin1String("selectedForSync"))
-            setSelectedForSync(field.toVariant().toBool());
+        if (it.key() == QLatin1String("files"))
+            files = it.value();
         else
-            setProperty(key.toUtf8().constData(), field.toVariant());
+            applySavedField(it.key(), it.value());
     }
     invalidateSearchText();
+    filesModel()->loadSavedFiles(files);
+    finishLoading();
+}
 
-    m_filesModel->loadSavedFiles(files);
+void LibraryItem::fromSaved(const BinaryStoreReader &store, BinaryStoreReader::Value object)
+{
+    bool hasFiles = false;
+    BinaryStoreReader::Value files;
+    if (store.type(object) == QJsonValue::Object) {
+        store.forEachEntry(object, [&](const BinaryStoreReader::Key &key, BinaryStoreReader::Value field) {
+            if (key == QLatin1String("files")) {
+                hasFiles = true;
+                files = field;
+                return;
+            }
+            // The common case, text where text is kept, without a detour through a JSON value.
+            if (store.type(field) == QJsonValue::String) {
+                QString *text = key == QLatin1String("title")           ? &m_title
+                              : key == QLatin1String("publisher")       ? &m_publisher
+                              : key == QLatin1String("thumbURL")        ? &m_thumbURL
+                              : key == QLatin1String("coverURL")        ? &m_coverURL
+                              : key == QLatin1String("ruleSystem")      ? &m_ruleSystem
+                              : key == QLatin1String("productId")       ? &m_productId
+                              : key == QLatin1String("datePurchased")   ? &m_datePurchased
+                              : key == QLatin1String("downloadedDate")  ? &m_downloadedDate
+                                                                        : nullptr;
+                if (text) {
+                    *text = store.string(field);
+                    return;
+                }
+            }
+            applySavedField(key.toString(), store.toJsonValue(field));
+        });
+    }
+    invalidateSearchText();
+    if (hasFiles && store.type(files) == QJsonValue::Array)
+        keepPendingFiles(store, files);
+    else
+        filesModel()->loadSavedFiles(hasFiles ? store.toJsonValue(files) : QJsonValue());
+    finishLoading();
+}
+
+void LibraryItem::keepPendingFiles(const BinaryStoreReader &store, BinaryStoreReader::Value files)
+{
+    // Only files that load as plain remote ones, with nothing on disk to look at and no
+    // flag to count, may wait; anything else is made now, as it always was.
+    const int count = store.count(files);
+    bool plain = !m_filesModel;
+    QDateTime firstModified;
+    for (int i = 0; i < count && plain; ++i) {
+        const BinaryStoreReader::Value file = store.at(files, i);
+        if (store.type(file) != QJsonValue::Object) {
+            plain = false;
+            break;
+        }
+        bool named = false;
+        store.forEachEntry(file, [&](const BinaryStoreReader::Key &key, BinaryStoreReader::Value field) {
+            if (key == QLatin1String("serverFileName")) {
+                named = store.stringLength(field) > 0;
+            } else if (key == QLatin1String("status")) {
+                const int status = store.type(field) == QJsonValue::Double ? store.toJsonValue(field).toInt(0) : 0;
+                if (status >= LibraryFile::Local && status <= LibraryFile::DownloadError)
+                    plain = false;
+            } else if (key == QLatin1String("fileName")) {
+                plain = false;
+            } else if (i == 0 && key == QLatin1String("lastModified")) {
+                firstModified = store.type(field) == QJsonValue::String
+                    ? QDateTime::fromString(store.string(field), Qt::ISODate) : QDateTime();
+            }
+        });
+        plain = plain && named;
+    }
+    if (!plain) {
+        filesModel()->loadSavedFiles(store.toJsonValue(files));
+        return;
+    }
+    m_filesPending = true;
+    m_pendingFileCount = count;
+    m_pendingFirstModified = firstModified;
+    if (count > 0)
+        m_pendingFiles = store.document(files);
+}
+
+void LibraryItem::finishLoading()
+{
     refreshTitleBadge();
 
-    if (m_downloadedDate.isEmpty()) {
+    if (m_downloadedDate.isEmpty() && m_filesModel) {
         const QList<LibraryFile *> &list = m_filesModel->files();
         for (int i = list.size() - 1; i >= 0; --i) {
             const LibraryFile::Status status = list.at(i)->status();
@@ -222,6 +363,19 @@ void LibraryItem::fromJson(const QJsonValue &value)
     }
 }
 
+QJsonValue LibraryItem::savedFiles() const
+{
+    if (m_filesPending) {
+        if (m_pendingFiles.isEmpty())
+            return QJsonArray();
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+        return QJsonDocument::fromBinaryData(m_pendingFiles, QJsonDocument::Validate).array();
+QT_WARNING_POP
+    }
+    return m_filesModel ? m_filesModel->toJson() : QJsonArray();
+}
+
 QJsonValue LibraryItem::toJson() const
 {
     QJsonObject object;
@@ -229,7 +383,7 @@ QJsonValue LibraryItem::toJson() const
     object.insert(QLatin1String("coverURL"), m_coverURL);
     object.insert(QLatin1String("datePurchased"), m_datePurchased);
     object.insert(QLatin1String("downloadedDate"), m_downloadedDate);
-    object.insert(QLatin1String("files"), m_filesModel->toJson());
+    object.insert(QLatin1String("files"), savedFiles());
     object.insert(QLatin1String("newBadgeTime"),
                   m_newBadgeTime.isValid() ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
     object.insert(QLatin1String("productId"), m_productId);
@@ -246,12 +400,16 @@ void LibraryItem::stampDownloadedDate()
 {
     setDownloadedDate(currentDateTime().toString(Constants::ServiceDateFormat));
     emit downloadedDateUpdated(this);
+    if (m_relay)
+        emit m_relay->downloadedDateUpdated(this);
 }
 
 void LibraryItem::clearDownloadedDate()
 {
     setDownloadedDate(QString());
     emit downloadedDateUpdated(this);
+    if (m_relay)
+        emit m_relay->downloadedDateUpdated(this);
 }
 
 QString LibraryItem::displayDownloadedDate() const
@@ -262,7 +420,11 @@ QString LibraryItem::displayDownloadedDate() const
 
 QString LibraryItem::displayLastModified() const
 {
-    if (m_filesModel->count() == 0)
+    if (m_filesPending) {
+        return m_pendingFileCount > 0 && m_pendingFirstModified.isValid()
+            ? QLocale().toString(m_pendingFirstModified, kDisplayDateFormat) : QString();
+    }
+    if (!m_filesModel || m_filesModel->count() == 0)
         return QString();
     const QDateTime modified = m_filesModel->fileAt(0)->lastModified();
     return modified.isValid() ? QLocale().toString(modified, kDisplayDateFormat) : QString();
@@ -299,17 +461,17 @@ const QString &LibraryItem::searchText() const
 void LibraryItem::downloadAllFiles()
 {
     qDebug() << "LibraryItem: download all files of" << m_productId;
-    qDebug() << "Total size:" << m_filesModel->totalSize();
-    m_filesModel->downloadAll();
+    qDebug() << "Total size:" << filesModel()->totalSize();
+    filesModel()->downloadAll();
 }
 
 void LibraryItem::updateAllFiles()
 {
     qDebug() << "LibraryItem: update all files of" << m_productId;
-    m_filesModel->updateAll();
+    filesModel()->updateAll();
 }
 
 void LibraryItem::openOneFile()
 {
-    m_filesModel->openOneFile();
+    filesModel()->openOneFile();
 }

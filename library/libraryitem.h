@@ -1,5 +1,7 @@
 #pragma once
 
+#include "downloads/downloadcontext.h"
+#include "library/binarystorereader.h"
 #include "library/libraryitembadge.h"
 
 #include <QDateTime>
@@ -9,8 +11,7 @@
 #include <QString>
 
 class ItemFilesModel;
-class RemoteAPI;
-struct DownloadContext;
+class LibraryItemRelay;
 
 // One purchased product: its details from the service, its badge, its selection flag and its files.
 class LibraryItem : public QObject
@@ -58,7 +59,14 @@ public:
     bool selectedForSync() const { return m_selectedForSync; }
     void setSelectedForSync(bool selected);
 
-    ItemFilesModel *filesModel() const { return m_filesModel; }
+    // Made on first use: a saved item whose files are all plain remote ones keeps them in
+    // their compact saved form until something asks for them.
+    ItemFilesModel *filesModel() const;
+    // Files still in their saved form, all of them remote.
+    bool filesPending() const { return m_filesPending; }
+    int pendingFileCount() const { return m_pendingFileCount; }
+    // Where the item's announcements go besides its own signals (the library's listener).
+    void setRelay(LibraryItemRelay *relay);
     // The service client and the download objects for this item and its files.
     void setDownloadContext(const DownloadContext &context);
 
@@ -67,6 +75,8 @@ public:
     void setRulesInfo(bool success, QJsonValue product);
     void requestTitleInfo();
     void fromJson(const QJsonValue &value);
+    // The same from an object of a binary store read in place.
+    void fromSaved(const BinaryStoreReader &store, BinaryStoreReader::Value object);
     QJsonValue toJson() const;
     void stampDownloadedDate();
     void clearDownloadedDate();
@@ -110,6 +120,12 @@ signals:
     void filesStateChanged();
 
 private:
+    void applySavedField(const QString &key, const QJsonValue &field);
+    void keepPendingFiles(const BinaryStoreReader &store, BinaryStoreReader::Value files);
+    void finishLoading();
+    void relayFileSignals() const;
+    QJsonValue savedFiles() const;
+
     QString m_title;
     QString m_publisher;
     QString m_thumbURL;
@@ -122,8 +138,15 @@ private:
     QString m_datePurchased;
     QString m_downloadedDate;
     bool m_selectedForSync = false;
-    ItemFilesModel *m_filesModel = nullptr;
-    RemoteAPI *m_api = nullptr;
+    mutable ItemFilesModel *m_filesModel = nullptr;
+    DownloadContext m_context;
+    LibraryItemRelay *m_relay = nullptr;
+    // The saved files as a standalone binary document, with what the library and the search
+    // read of them before they exist.
+    mutable QByteArray m_pendingFiles;
+    mutable bool m_filesPending = false;
+    int m_pendingFileCount = 0;
+    QDateTime m_pendingFirstModified;
     mutable QString m_searchText;
     mutable bool m_searchTextValid = false;
     quint32 m_searchTextVersion = 0;

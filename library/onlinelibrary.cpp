@@ -2,9 +2,11 @@
 
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
+#include "binarystorereader.h"
 #include "bytecount.h"
 #include "itemfilesmodel.h"
 #include "libraryitem.h"
+#include "libraryitemrelay.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -21,6 +23,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <QtEndian>
 
+#include <limits>
+
 namespace {
 
 // The binary form's header: tag "qbjs", format version 1, then the size of the top-level value.
@@ -36,14 +40,6 @@ bool binaryDataComplete(const QByteArray &bytes)
     const auto *raw = reinterpret_cast<const uchar *>(bytes.constData());
     return qFromLittleEndian<quint32>(raw) == kBinaryTag && qFromLittleEndian<quint32>(raw + 4) == 1
         && qint64(qFromLittleEndian<quint32>(raw + 8)) + 8 == bytes.size();
-}
-
-QJsonDocument fromBinary(const QByteArray &bytes)
-{
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-    return QJsonDocument::fromBinaryData(bytes, QJsonDocument::Validate);
-QT_WARNING_POP
 }
 
 QByteArray toBinary(const QJsonDocument &document)
@@ -97,63 +93,15 @@ bool textDepthWithin(const QByteArray &bytes, int limit)
     return true;
 }
 
-// Walks the containers of a binary document without recursion. Anything that points outside
-// its container, or more container visits than the bytes could hold, counts as too deep too:
-// such bytes are not a store this program wrote.
-bool binaryDepthWithin(const QByteArray &bytes, int limit)
-{
-    const int kBaseSize = 12;
-    if (bytes.size() < 8 + kBaseSize)
-        return true;  // too short to nest; Qt's validation rejects it
-    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
-    const qint64 total = bytes.size();
-    struct Pending { qint64 base; qint64 end; int depth; };
-    QVector<Pending> stack{{8, total, 1}};
-    qint64 visits = 0;
-    const qint64 maxVisits = total / 4 + 1;
-    while (!stack.isEmpty()) {
-        const Pending current = stack.takeLast();
-        if (current.depth > limit || ++visits > maxVisits)
-            return false;
-        if (current.base + kBaseSize > current.end)
-            return false;
-        const uchar *base = data + current.base;
-        const quint32 size = qFromLittleEndian<quint32>(base);
-        const quint32 header = qFromLittleEndian<quint32>(base + 4);
-        const quint32 tableOffset = qFromLittleEndian<quint32>(base + 8);
-        const bool isObject = header & 1;
-        const qint64 length = header >> 1;
-        const qint64 containerEnd = current.base + size;
-        if (size < quint32(kBaseSize) || containerEnd > current.end
-            || qint64(tableOffset) + length * 4 > qint64(size))
-            return false;
-        for (qint64 i = 0; i < length; ++i) {
-            qint64 valueAt = current.base + tableOffset + i * 4;
-            if (isObject) {
-                valueAt = current.base + qFromLittleEndian<quint32>(data + valueAt);
-                if (valueAt + 4 > containerEnd)
-                    return false;
-            }
-            const quint32 value = qFromLittleEndian<quint32>(data + valueAt);
-            const quint32 type = value & 7;
-            if (type != QJsonValue::Array && type != QJsonValue::Object)
-                continue;
-            const qint64 child = current.base + (value >> 5);
-            if (child < current.base + kBaseSize || child >= containerEnd)
-                return false;
-            stack.append({child, containerEnd, current.depth + 1});
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 OnlineLibrary::OnlineLibrary(QObject *parent)
     : QAbstractListModel(parent)
     , m_saveTimer(new QTimer(this))
     , m_sliceTimer(new QTimer(this))
+    , m_relay(new LibraryItemRelay(this))
 {
+    listenToItems();
     m_saveTimer->setSingleShot(true);
     connect(m_saveTimer, &QTimer::timeout, this, &OnlineLibrary::startBackgroundSave);
     m_sliceTimer->setSingleShot(true);
@@ -267,19 +215,23 @@ void OnlineLibrary::setNoneSelected(bool none)
 
 void OnlineLibrary::connectItem(LibraryItem *item)
 {
+    item->setRelay(m_relay);
+}
+
+void OnlineLibrary::listenToItems()
+{
     const auto filesChanged = [this](LibraryItem *changed) {
         emitItemChanged(changed, {FilesModelRole, PublisherRole, DownloadedDateRole});
     };
-    connect(item, &LibraryItem::filesInfoUpdated, this, filesChanged);
-    connect(item, &LibraryItem::downloadedDateUpdated, this, filesChanged);
-    connect(item, &LibraryItem::rulesInfoUpdated, this,
+    connect(m_relay, &LibraryItemRelay::filesInfoUpdated, this, filesChanged);
+    connect(m_relay, &LibraryItemRelay::downloadedDateUpdated, this, filesChanged);
+    connect(m_relay, &LibraryItemRelay::rulesInfoUpdated, this,
             [this](LibraryItem *changed) { emitItemChanged(changed, {RuleSystemRole}); });
-    connect(item, &LibraryItem::itemBadgeUpdated, this,
+    connect(m_relay, &LibraryItemRelay::itemBadgeUpdated, this,
             [this](LibraryItem *changed) { emitItemChanged(changed, {TitleBadgeRole}); });
-    connect(item, &LibraryItem::selectedForSyncChanged, this,
-            [this, item]() { onItemSelectionChanged(item); });
-    connect(item, &LibraryItem::anyFileUpdateAvailableChanged, this, &OnlineLibrary::onUpdatedItemsChanged);
-    connect(item, &LibraryItem::filesStateChanged, this, &OnlineLibrary::saveDelayed);
+    connect(m_relay, &LibraryItemRelay::selectedForSyncChanged, this, &OnlineLibrary::onItemSelectionChanged);
+    connect(m_relay, &LibraryItemRelay::anyFileUpdateAvailableChanged, this, &OnlineLibrary::onUpdatedItemsChanged);
+    connect(m_relay, &LibraryItemRelay::filesStateChanged, this, &OnlineLibrary::saveDelayed);
 }
 
 void OnlineLibrary::emitItemChanged(const LibraryItem *item, const QVector<int> &roles)
@@ -317,10 +269,9 @@ void OnlineLibrary::updateSelection()
 
 void OnlineLibrary::dropItems()
 {
-    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items)) {
-        disconnect(item.data(), nullptr, this, nullptr);
-        disconnect(item->filesModel(), nullptr, this, nullptr);
-    }
+    // An item may outlive the list (a save in the making holds it): it reports no more.
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
+        item->setRelay(nullptr);
     m_refreshIndex.clear();
     // Oldest first: each item leaves the library's list of children, which is searched from
     // the front; releasing from the back would make dropping a large library quadratic.
@@ -386,6 +337,9 @@ bool anyFileAt(LibraryItem *item, Predicate predicate)
 
 bool OnlineLibrary::anyFileDownloadedAt(int row) const
 {
+    // Files still in their saved form are all remote ones.
+    if (LibraryItem *item = itemAt(row); item && item->filesPending())
+        return false;
     return anyFileAt(itemAt(row), [](LibraryFile::Status s) {
         return s == LibraryFile::Downloaded || s == LibraryFile::UpdateAvailable;
     });
@@ -393,6 +347,8 @@ bool OnlineLibrary::anyFileDownloadedAt(int row) const
 
 bool OnlineLibrary::anyFileNotDownloadedAt(int row) const
 {
+    if (LibraryItem *item = itemAt(row); item && item->filesPending())
+        return item->pendingFileCount() > 0;
     return anyFileAt(itemAt(row), [](LibraryFile::Status s) {
         return s == LibraryFile::Remote || s == LibraryFile::Queued || s == LibraryFile::DownloadError
             || s == LibraryFile::DownloadPaused;
@@ -401,6 +357,8 @@ bool OnlineLibrary::anyFileNotDownloadedAt(int row) const
 
 bool OnlineLibrary::anyFileUpdateAvailableAt(int row) const
 {
+    if (LibraryItem *item = itemAt(row); item && item->filesPending())
+        return false;
     return anyFileAt(itemAt(row), [](LibraryFile::Status s) { return s == LibraryFile::UpdateAvailable; });
 }
 
@@ -454,7 +412,8 @@ int OnlineLibrary::filesCount(int row) const
 {
     if (row < 0 || row >= m_items.size())
         return 0;
-    return m_items.at(row)->filesModel()->count();
+    const LibraryItem *item = m_items.at(row).data();
+    return item->filesPending() ? item->pendingFileCount() : item->filesModel()->count();
 }
 
 void OnlineLibrary::selectAll()
@@ -728,44 +687,66 @@ void OnlineLibrary::load()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QByteArray bytes = file.readAll();
-    file.close();
 
-    const bool shallow = m_binaryStore ? binaryDepthWithin(bytes, kMaxStoreDepth)
-                                       : textDepthWithin(bytes, kMaxStoreDepth);
-    if (!shallow) {
-        keepDamagedStore(path, QStringLiteral("is nested too deeply"));
+    if (m_binaryStore) {
+        // Read where it lies in the page cache: the items copy what they keep, and a copy of
+        // the whole store would only add to the peak. Saves replace the file by renaming a new
+        // one over it, so the mapped bytes stay as they are while they are read.
+        const qint64 size = file.size();
+        const uchar *mapped = size > 0 && size <= std::numeric_limits<int>::max() ? file.map(0, size) : nullptr;
+        const QByteArray bytes = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(size))
+                                        : file.readAll();
+        const BinaryStoreReader store(bytes, kMaxStoreDepth);
+        if (store.verdict() == BinaryStoreReader::TooDeep) {
+            // Some systems refuse to rename a file that is mapped.
+            file.close();
+            keepDamagedStore(path, QStringLiteral("is nested too deeply"));
+            return;
+        }
+        const bool valid = store.verdict() == BinaryStoreReader::Valid && store.type(store.root()) == QJsonValue::Array;
+        if (!valid) {
+            file.close();
+            keepDamagedStore(path, QStringLiteral("failed validation"));
+        }
+        const BinaryStoreReader::Value root = valid ? store.root() : BinaryStoreReader::Value();
+        replaceItems(valid ? store.count(root) : 0, [&](LibraryItem *item, int row) {
+            item->fromSaved(store, store.at(root, row));
+        });
         return;
     }
 
-    QJsonDocument document;
-    if (m_binaryStore) {
-        document = fromBinary(bytes);
-        if (!document.isArray())
-            keepDamagedStore(path, QStringLiteral("failed validation"));
-    } else {
-        QJsonParseError error;
-        document = QJsonDocument::fromJson(bytes, &error);
-        if (error.error != QJsonParseError::NoError || !document.isArray()) {
-            keepDamagedStore(path, QStringLiteral("does not parse (%1)").arg(error.errorString()));
-            return;
-        }
+    QByteArray bytes = file.readAll();
+    file.close();
+    if (!textDepthWithin(bytes, kMaxStoreDepth)) {
+        keepDamagedStore(path, QStringLiteral("is nested too deeply"));
+        return;
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        keepDamagedStore(path, QStringLiteral("does not parse (%1)").arg(error.errorString()));
+        return;
     }
     // The document holds its own copy: the raw bytes need not share the peak with the items.
     bytes = QByteArray();
+    const QJsonArray array = document.array();
+    replaceItems(array.size(), [&](LibraryItem *item, int row) { item->fromJson(array.at(row)); });
+}
 
+template<typename Fill>
+void OnlineLibrary::replaceItems(int count, Fill fill)
+{
     const bool hadUpdates = m_itemsWithUpdates > 0;
     beginResetModel();
     m_bulk = true;
     dropItems();
     m_itemsWithUpdates = 0;
 
-    const QJsonArray array = document.array();
-    m_items.reserve(array.size());
-    for (const QJsonValue &element : array) {
+    m_items.reserve(count);
+    for (int row = 0; row < count; ++row) {
         QSharedPointer<LibraryItem> item(new LibraryItem(this));
         connectItem(item.data());
-        item->fromJson(element);
+        fill(item.data(), row);
         m_rowIndex.insert(item.data(), m_items.size());
         m_items.append(item);
     }

@@ -17,6 +17,7 @@
 class FolderScannerTaskData;
 class LibraryFile;
 class LibraryItem;
+class LibraryItemRelay;
 class QTimer;
 
 // Every product of the signed-in customer, in the order they became known, with the saved library.
@@ -113,10 +114,14 @@ signals:
 
 private:
     void connectItem(LibraryItem *item);
+    void listenToItems();
     void emitItemChanged(const LibraryItem *item, const QVector<int> &roles);
     void onItemSelectionChanged(LibraryItem *item);
     void updateSelection();
     void dropItems();
+    // Drops the items and makes count new ones in a reset; fill(item, row) loads each.
+    template<typename Fill>
+    void replaceItems(int count, Fill fill);
     void keepDamagedStore(const QString &path, const QString &reason);
     void removeSaveLeftovers() const;
     void startBackgroundSave();
@@ -136,6 +141,7 @@ private:
     QTimer *m_saveTimer = nullptr;
     // The background save: the items still to copy, the copy so far, the write under way.
     QTimer *m_sliceTimer = nullptr;
+    LibraryItemRelay *m_relay = nullptr;
     QList<QSharedPointer<LibraryItem>> m_snapshotItems;
     StoreWrite m_snapshot;
     bool m_snapshotting = false;

@@ -292,6 +292,124 @@ private slots:
         QCOMPARE(loaded.rowCount(), 4);
     }
 
+    // Items whose files are all remote keep them in their saved form after a binary load;
+    // everything read from such an item must be what a full load of the same library gives.
+    void itemsWithWaitingFilesReadAsFullyLoadedOnes()
+    {
+        TestServices services;
+        {
+            OnlineLibrary source;
+            refresh(source, {QJsonArray{product(QStringLiteral("1"), QStringLiteral("Plain")),
+                                        product(QStringLiteral("2"), QStringLiteral("Two files"),
+                                                {serviceFile(QStringLiteral("a.pdf"), QStringLiteral("2019-03-04T05:06:07")),
+                                                 serviceFile(QStringLiteral("b.pdf"))}),
+                                        product(QStringLiteral("3"), QStringLiteral("Failed")),
+                                        product(QStringLiteral("4"), QStringLiteral("Local")),
+                                        product(QStringLiteral("5"), QString::fromUtf8("Dr\xc3\xa4" "che \xe2\x80\x94 Band 2")),
+                                        product(QStringLiteral("6"), QStringLiteral("Paused"))}});
+            source.itemAt(2)->filesModel()->fileAt(0)->setErrorMessage(QStringLiteral("checksum differs"));
+            source.itemAt(2)->filesModel()->fileAt(0)->setStatus(LibraryFile::DownloadError);
+            source.itemAt(3)->filesModel()->fileAt(0)->setStatus(LibraryFile::Local);
+            source.itemAt(5)->filesModel()->fileAt(0)->setStatus(LibraryFile::DownloadPaused);
+            source.itemAt(1)->setSelectedForSync(true);
+            source.save();
+            source.setBinaryStore(false);
+            source.save();
+        }
+
+        OnlineLibrary lazy;
+        lazy.load();
+        OnlineLibrary full;
+        full.setBinaryStore(false);
+        full.load();
+        QCOMPARE(lazy.rowCount(), 6);
+        QCOMPARE(full.rowCount(), 6);
+        // The plain ones wait, the others were made as they always were.
+        const QList<bool> waiting{true, true, false, false, true, false};
+        for (int row = 0; row < lazy.rowCount(); ++row)
+            QCOMPARE(lazy.itemAt(row)->filesPending(), waiting.at(row));
+
+        // What the views, the search and the filters read first must not make the files.
+        const QHash<int, QByteArray> roles = lazy.roleNames();
+        for (int row = 0; row < lazy.rowCount(); ++row) {
+            for (auto role = roles.constBegin(); role != roles.constEnd(); ++role) {
+                if (role.key() == OnlineLibrary::FilesModelRole || role.key() == OnlineLibrary::LibraryItemObjectRole)
+                    continue;
+                QCOMPARE(lazy.data(lazy.index(row), role.key()), full.data(full.index(row), role.key()));
+            }
+            QCOMPARE(lazy.itemAt(row)->searchText(), full.itemAt(row)->searchText());
+            QCOMPARE(lazy.filesCount(row), full.filesCount(row));
+            QCOMPARE(lazy.anyFileDownloadedAt(row), full.anyFileDownloadedAt(row));
+            QCOMPARE(lazy.anyFileNotDownloadedAt(row), full.anyFileNotDownloadedAt(row));
+            QCOMPARE(lazy.anyFileUpdateAvailableAt(row), full.anyFileUpdateAvailableAt(row));
+            QCOMPARE(lazy.itemAt(row)->toJson(), full.itemAt(row)->toJson());
+        }
+        for (int row = 0; row < lazy.rowCount(); ++row)
+            QCOMPARE(lazy.itemAt(row)->filesPending(), waiting.at(row));
+        QCOMPARE(lazy.anyItemUpdateAvailable(), full.anyItemUpdateAvailable());
+        QCOMPARE(lazy.noneSelected(), full.noneSelected());
+
+        // Made on demand, the files are those of a full load, flags included.
+        QCOMPARE(lazy.remainingBytes(), full.remainingBytes());
+        const char *const flags[] = {"downloadAllEnabled", "oneFileDownloaded", "allFilesDownloaded", "anyFilesDownloaded",
+                                     "anyFileIsDownloading", "anyFileIsErrored", "anyFileUpdateAvailable", "count", "lastError"};
+        for (int row = 0; row < lazy.rowCount(); ++row) {
+            ItemFilesModel *made = lazy.itemAt(row)->filesModel();
+            ItemFilesModel *loaded = full.itemAt(row)->filesModel();
+            QVERIFY(!lazy.itemAt(row)->filesPending());
+            QCOMPARE(lazy.data(lazy.index(row), OnlineLibrary::FilesModelRole).value<QObject *>(), made);
+            for (const char *flag : flags)
+                QCOMPARE(made->property(flag), loaded->property(flag));
+            QCOMPARE(made->count(), loaded->count());
+            for (int file = 0; file < made->count(); ++file) {
+                QCOMPARE(made->fileAt(file)->toJson(), loaded->fileAt(file)->toJson());
+                QCOMPARE(made->fileAt(file)->item(), lazy.itemAt(row));
+            }
+        }
+    }
+
+    // A library saved right after a binary load, or while its items still wait for their
+    // files, writes every product and every file as it found them.
+    void savingAfterLoadWritesAllOfIt_data()
+    {
+        QTest::addColumn<bool>("delayed");
+        QTest::newRow("save") << false;
+        QTest::newRow("delayed save") << true;
+    }
+
+    void savingAfterLoadWritesAllOfIt()
+    {
+        QFETCH(bool, delayed);
+        QByteArray saved;
+        {
+            OnlineLibrary source;
+            refresh(source, {products(1, 300)});
+            source.itemAt(7)->filesModel()->fileAt(0)->setStatus(LibraryFile::Local);
+            source.save();
+            QFile file(source.storePath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            saved = file.readAll();
+        }
+        {
+            OnlineLibrary loaded;
+            loaded.load();
+            QCOMPARE(loaded.rowCount(), 300);
+            QVERIFY(loaded.itemAt(0)->filesPending());
+            if (delayed) {
+                OnlineLibrary::setSaveDelay(1);
+                loaded.saveDelayed();
+                QTRY_VERIFY(!loaded.isSavePending());
+                OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
+            } else {
+                loaded.save();
+            }
+            QVERIFY(loaded.itemAt(0)->filesPending());
+        }
+        QFile file(OnlineLibrary().storePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), saved);
+    }
+
     void storesAreIndependent()
     {
         const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
