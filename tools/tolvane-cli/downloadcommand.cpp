@@ -2,10 +2,12 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "cliexitcode.h"
 #include "cliservices.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
+#include "stopsignals.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,7 +23,7 @@
 
 namespace {
 
-enum ExitCode { Success = 0, Failed = 1, Usage = 2, NotSignedIn = 3 };
+using namespace CliExitCode;
 
 QString tr(const char *text)
 {
@@ -87,7 +89,8 @@ void finishWhenAtRest(const std::vector<std::unique_ptr<LibraryFile>> &files)
 
 } // namespace
 
-int runDownloadCommand(CliServices *services, const QStringList &arguments, const QString &dir)
+int runDownloadCommand(CliServices *services, StopSignals *stopSignals, const QStringList &arguments,
+                       const QString &dir)
 {
     if (arguments.isEmpty() || arguments.size() > 2 || dir.isEmpty()) {
         printError(tr("usage: download PRODUCT_ID [FILE_NAME] --dir DIR"));
@@ -132,6 +135,11 @@ int runDownloadCommand(CliServices *services, const QStringList &arguments, cons
             });
             services->downloadManager()->setFileStatus(file.get(), LibraryFile::Queued);
         }
+    });
+    QObject::connect(stopSignals, &StopSignals::stopRequested, qApp, [&files](int signalNumber) {
+        for (const auto &file : files)
+            file->stopDownload();
+        QCoreApplication::exit(InterruptedBase + signalNumber);
     });
     const int code = QCoreApplication::exec();
     for (const auto &file : files)
