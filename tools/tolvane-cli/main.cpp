@@ -215,6 +215,11 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("library") && args.size() == 1)
         return listLibrary();
     const QString dir = parser.value(dirOption);
+    if ((command == QLatin1String("sync") || command == QLatin1String("verify")) && (args.size() != 1 || dir.isEmpty())) {
+        printError(command == QLatin1String("sync") ? tr("usage: sync --dir DIR")
+                                                    : tr("usage: verify --dir DIR [--md5sums FILE] [--full]"));
+        return Usage;
+    }
     if (command == QLatin1String("sync") && args.size() == 1 && !dir.isEmpty()) {
         if (!requireSignIn(api))
             return NotSignedIn;
