@@ -43,6 +43,7 @@ private slots:
     void refusesWithoutSignInOrArguments();
     void secondSyncFetchesNothingAndANewVersionOnlyItself();
     void interruptedSyncResumesWhereItStopped();
+    void killedDownloadResumesFromTheSavedPoint();
     void verifyReportsEachFileAndWritesMd5sums();
     void verifyTrustsTheCacheUnlessFull();
     void programStartIsTurnedAwayWhileSyncRuns();
@@ -342,6 +343,50 @@ void TestTolvaneCli::interruptedSyncResumesWhereItStopped()
     const Run verify = run({"verify", "--dir", libraryDir()});
     QVERIFY2(verify.exitCode == 0, QByteArray(verify.out + verify.err).constData());
     QVERIFY(verify.out.contains("verify: 1 good, 0 changed, 0 missing"));
+}
+
+// A kill gives no chance to save; the saved library's resume point, at most a moment behind,
+// is where the next run starts.
+void TestTolvaneCli::killedDownloadResumesFromTheSavedPoint()
+{
+    StorefrontSim::Options options;
+    options.products = 0;
+    options.largeFiles = 1;
+    options.largeFileMib = 2;
+    options.pollsToComplete = 0;
+    StorefrontSim sim(options);
+    signIn(sim);
+    const StorefrontSim::FileInfo big = sim.files(sim.productIds().first()).first();
+    const QString key = big.productId + QLatin1Char('/') + big.filename;
+    StorefrontSim::DownloadFault slow;
+    slow.bytesPerSecond = 128 * 1024;
+    sim.setDownloadFault(slow);
+
+    QProcess first;
+    QByteArray out;
+    QByteArray err;
+    start(first, {"download", big.productId, "--dir", libraryDir()}, &out, &err);
+    auto savedPoint = [&] { return savedFiles().value(key).value(QStringLiteral("downloadedSize")).toVariant().toLongLong(); };
+    QTRY_VERIFY_WITH_TIMEOUT(savedPoint() > 0 || first.state() == QProcess::NotRunning, kRunTimeoutMs);
+    QCOMPARE(first.state(), QProcess::Running);
+    ::kill(pid_t(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished(kRunTimeoutMs));
+    const qint64 resumeAt = savedPoint();
+    QVERIFY(resumeAt > 0 && resumeAt < big.size);
+
+    sim.setDownloadFault(StorefrontSim::DownloadFault());
+    sim.clearRequestLog();
+    const Run second = run({"download", big.productId, "--dir", libraryDir()});
+    QVERIFY2(second.exitCode == 0, QByteArray(second.out + second.err).constData());
+    QVERIFY(second.out.contains("Status: Downloaded"));
+    QList<QByteArray> ranges;
+    for (const StorefrontSim::LoggedRequest &request : sim.requestLog()) {
+        if (request.path().startsWith(QStringLiteral("/downloads/")))
+            ranges << request.header("Range");
+    }
+    QCOMPARE(ranges, QList<QByteArray>{"bytes=" + QByteArray::number(resumeAt) + '-'});
+    const Run verify = run({"verify", "--dir", libraryDir()});
+    QVERIFY2(verify.exitCode == 0, QByteArray(verify.out + verify.err).constData());
 }
 
 void TestTolvaneCli::verifyReportsEachFileAndWritesMd5sums()

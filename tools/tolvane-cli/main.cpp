@@ -22,6 +22,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
+#include <QScopeGuard>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -163,6 +165,9 @@ int listLibrary()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Worker threads are joined before the libraries they used (the digest's) are torn down at
+    // exit, so that what those keep per thread is released first.
+    const auto joinWorkerThreads = qScopeGuard([] { QThreadPool::globalInstance()->waitForDone(); });
     QCoreApplication::setOrganizationName(Constants::OrganizationName);
     QCoreApplication::setApplicationName(Constants::ApplicationName);
     QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);

@@ -120,20 +120,25 @@ void SyncCommand::onRefreshFinished(bool success)
 // The saved library speaks of the folder it was synced into last time; what counts is what
 // lies in this folder now. A copy that is gone, or was made elsewhere, is fetched again, and a
 // resume point without its partial file is dropped rather than applied to a new empty file.
+void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir)
+{
+    const QFileInfo copy(dir + QLatin1Char('/') + relativePath(file));
+    const bool sameFolder = QDir::cleanPath(file->localDir()) == dir;
+    if (isPresentStatus(file->status()) && (!sameFolder || !copy.isFile())) {
+        file->setStatus(LibraryFile::Remote);
+        file->setDownloadedSize(0);
+        file->setDownloadProgress(0.0);
+    } else if (file->downloadedSize() > 0 && !isPresentStatus(file->status())
+               && (!sameFolder || !copy.isFile() || copy.size() < file->downloadedSize())) {
+        file->setDownloadedSize(0);
+        file->setDownloadProgress(0.0);
+    }
+}
+
 void SyncCommand::reconcileWithDisk()
 {
     forEachFile([this](LibraryFile *file) {
-        const QFileInfo copy(m_dir + QLatin1Char('/') + relativePath(file));
-        const bool sameFolder = QDir::cleanPath(file->localDir()) == m_dir;
-        if (isPresentStatus(file->status()) && (!sameFolder || !copy.isFile())) {
-            file->setStatus(LibraryFile::Remote);
-            file->setDownloadedSize(0);
-            file->setDownloadProgress(0.0);
-        } else if (file->downloadedSize() > 0 && !isPresentStatus(file->status())
-                   && (!sameFolder || !copy.isFile() || copy.size() < file->downloadedSize())) {
-            file->setDownloadedSize(0);
-            file->setDownloadProgress(0.0);
-        }
+        matchToDisk(file, m_dir);
         if (file->status() == LibraryFile::Downloaded || file->status() == LibraryFile::Local)
             ++m_alreadyPresent;
     });

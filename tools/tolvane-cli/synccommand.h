@@ -39,6 +39,8 @@ public:
 
     // Where a file of the library lies below the library folder, "/" separated.
     static QString relativePath(const LibraryFile *file);
+    // Brings what the saved library says of a file in line with the library folder `dir`.
+    static void matchToDisk(LibraryFile *file, const QString &dir);
 
 private:
     void onRefreshFinished(bool success);

@@ -80,6 +80,7 @@ VerifyCommand::VerifyCommand(Console *console, StopSignals *stopSignals, const Q
     , m_cache(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + cacheName())
     , m_cancel(std::make_shared<std::atomic_bool>(false))
 {
+    m_pool.setMaxThreadCount(1);
     connect(stopSignals, &StopSignals::stopRequested, this, &VerifyCommand::stop);
     connect(&m_watcher, &QFutureWatcherBase::finished, this, &VerifyCommand::onHashed);
 }
@@ -88,6 +89,7 @@ VerifyCommand::~VerifyCommand()
 {
     *m_cancel = true;
     m_watcher.waitForFinished();
+    m_pool.waitForDone();
 }
 
 int VerifyCommand::run()
@@ -173,7 +175,7 @@ void VerifyCommand::checkNext()
         }
         m_console->progress(tr("hashing %1 of %2: %3").arg(m_next + 1).arg(m_entries.size()).arg(entry.relativePath));
         const std::shared_ptr<std::atomic_bool> cancel = m_cancel;
-        m_watcher.setFuture(QtConcurrent::run([path, cancel] { return hashFile(path, cancel); }));
+        m_watcher.setFuture(QtConcurrent::run(&m_pool, [path, cancel] { return hashFile(path, cancel); }));
         return;
     }
     if (!m_ended)

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QVector>
 
 #include <atomic>
@@ -69,6 +70,9 @@ private:
     int m_cached = 0;
     int m_exitCode = 0;
     bool m_ended = false;
+    // Its own thread, joined before the process exits, so that what the digest library keeps
+    // per thread is released while the library itself is still there to release it.
+    QThreadPool m_pool;
     QFutureWatcher<QString> m_watcher;
     std::shared_ptr<std::atomic_bool> m_cancel;
     qint64 m_pendingSize = 0;
