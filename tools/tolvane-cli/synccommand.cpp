@@ -159,29 +159,30 @@ bool SyncCommand::checkFreeSpace()
 void SyncCommand::queueDownloads()
 {
     const Settings::UpdateBookPolicy policy = m_services->settings()->updateBookPolicy();
-    bool anyUpdate = false;
-    forEachFile([this, policy, &anyUpdate](LibraryFile *file) {
+    QStringList updates;
+    forEachFile([this, policy, &updates](LibraryFile *file) {
         watch(file);
         if (file->status() == LibraryFile::Downloaded || file->status() == LibraryFile::Local)
             return;
         m_toFetch.append(file);
         if (file->status() == LibraryFile::UpdateAvailable) {
-            anyUpdate = true;
-            m_console->line(policy == Settings::ReplaceOldFiles
-                                ? tr("updating %1 (the old copy is replaced)").arg(relativePath(file))
-                                : tr("updating %1 (the old copy is kept under an archive name)").arg(relativePath(file)));
+            updates << (policy == Settings::ReplaceOldFiles
+                            ? tr("updating %1 (the old copy is replaced)").arg(relativePath(file))
+                            : tr("updating %1 (the old copy is kept under an archive name)").arg(relativePath(file)));
         }
     });
-    if (anyUpdate && policy == Settings::AskEachTime) {
-        m_console->line(tr("note: the update policy is \"ask each time\"; with no one to ask, both copies are kept, "
-                           "as \"Auto download, archive old file(s)\" does"));
-    }
     m_bytesAtStart = bytesDone();
     m_console->line(tr("refreshed %1 products: %2 files to fetch (%3), %4 already present")
                         .arg(m_library.rowCount())
                         .arg(m_toFetch.size())
                         .arg(SyncProgress::bytesText(m_library.remainingBytes()))
                         .arg(m_alreadyPresent));
+    if (!updates.isEmpty() && policy == Settings::AskEachTime) {
+        m_console->line(tr("note: the update policy is \"ask each time\"; with no one to ask, both copies are kept, "
+                           "as \"Auto download, archive old file(s)\" does"));
+    }
+    for (const QString &update : qAsConst(updates))
+        m_console->line(update);
 
     DownloadManager *manager = m_services->downloadManager();
     connect(manager, &DownloadManager::allDownloadsFinished, this, [this] {
