@@ -19,32 +19,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
-const qint64 kHashBlockSize = 1024 * 1024;
-
-// Lower-case hex MD5 of the whole file; empty when it cannot be read or the run is stopped.
-QString hashFile(const QString &path, const std::shared_ptr<std::atomic_bool> &cancel)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    Md5Digest digest;
-    QByteArray block(int(kHashBlockSize), Qt::Uninitialized);
-    for (;;) {
-        if (*cancel)
-            return QString();
-        const qint64 read = file.read(block.data(), kHashBlockSize);
-        if (read < 0)
-            return QString();
-        if (read == 0)
-            break;
-        digest.addData(block.constData(), read);
-    }
-    return digest.hexResult();
-}
+const qint64 kHashBlockSize = 4 * 1024 * 1024;
 
 bool recordedAsPresent(int status)
 {
@@ -78,19 +56,11 @@ VerifyCommand::VerifyCommand(Console *console, StopSignals *stopSignals, const Q
     , m_md5sumsPath(md5sumsPath)
     , m_full(full)
     , m_cache(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + cacheName())
-    , m_cancel(std::make_shared<std::atomic_bool>(false))
 {
-    m_pool.setMaxThreadCount(1);
     connect(stopSignals, &StopSignals::stopRequested, this, &VerifyCommand::stop);
-    connect(&m_watcher, &QFutureWatcherBase::finished, this, &VerifyCommand::onHashed);
 }
 
-VerifyCommand::~VerifyCommand()
-{
-    *m_cancel = true;
-    m_watcher.waitForFinished();
-    m_pool.waitForDone();
-}
+VerifyCommand::~VerifyCommand() = default;
 
 int VerifyCommand::run()
 {
@@ -174,20 +144,42 @@ void VerifyCommand::checkNext()
             continue;
         }
         m_console->progress(tr("hashing %1 of %2: %3").arg(m_next + 1).arg(m_entries.size()).arg(entry.relativePath));
-        const std::shared_ptr<std::atomic_bool> cancel = m_cancel;
-        m_watcher.setFuture(QtConcurrent::run(&m_pool, [path, cancel] { return hashFile(path, cancel); }));
+        m_hashFile.setFileName(path);
+        if (!m_hashFile.open(QIODevice::ReadOnly)) {
+            onHashed(QString());
+            return;
+        }
+        m_digest = std::make_unique<Md5Digest>();
+        QTimer::singleShot(0, this, &VerifyCommand::hashSome);
         return;
     }
     if (!m_ended)
         finish();
 }
 
-void VerifyCommand::onHashed()
+void VerifyCommand::hashSome()
+{
+    if (m_ended)
+        return;
+    const QByteArray block = m_hashFile.read(kHashBlockSize);
+    if (!block.isEmpty()) {
+        m_digest->addData(block);
+        QTimer::singleShot(0, this, &VerifyCommand::hashSome);
+        return;
+    }
+    // An empty read is the end of the file, or an error that leaves the file unread.
+    const bool complete = m_hashFile.error() == QFileDevice::NoError && m_hashFile.atEnd();
+    m_hashFile.close();
+    const QString digest = complete ? m_digest->hexResult() : QString();
+    m_digest.reset();
+    onHashed(digest);
+}
+
+void VerifyCommand::onHashed(const QString &digest)
 {
     if (m_ended)
         return;
     Entry &entry = m_entries[m_next];
-    const QString digest = m_watcher.result();
     ++m_hashed;
     if (!digest.isEmpty())
         m_cache.record(absolutePath(entry), m_pendingSize, m_pendingModified, digest);
@@ -287,8 +279,7 @@ void VerifyCommand::stop(int signalNumber)
     if (m_ended)
         return;
     m_ended = true;
-    *m_cancel = true;
-    m_watcher.waitForFinished();
+    m_hashFile.close();
     m_console->clearProgress();
     // What was hashed so far is kept, and what was not reached stays as it was.
     m_cache.keepUnrecorded();

@@ -3,17 +3,16 @@
 #include "verifycache.h"
 
 #include <QDateTime>
-#include <QFutureWatcher>
+#include <QFile>
 #include <QMap>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 #include <QVector>
 
-#include <atomic>
 #include <memory>
 
 class Console;
+class Md5Digest;
 class StopSignals;
 
 // `verify --dir DIR [--md5sums FILE] [--full]`: hashes every file that the tool's saved library
@@ -51,7 +50,8 @@ private:
 
     bool loadRecordedFiles();
     void checkNext();
-    void onHashed();
+    void hashSome();
+    void onHashed(const QString &digest);
     void judge(Entry &entry, const QString &digest);
     QString expectedDigest(const Entry &entry) const;
     bool writeMd5sums() const;
@@ -70,11 +70,10 @@ private:
     int m_cached = 0;
     int m_exitCode = 0;
     bool m_ended = false;
-    // Its own thread, joined before the process exits, so that what the digest library keeps
-    // per thread is released while the library itself is still there to release it.
-    QThreadPool m_pool;
-    QFutureWatcher<QString> m_watcher;
-    std::shared_ptr<std::atomic_bool> m_cancel;
+    // The file being hashed, a block per turn of the event loop, so that a stop request is
+    // heard between blocks without a thread of its own.
+    QFile m_hashFile;
+    std::unique_ptr<Md5Digest> m_digest;
     qint64 m_pendingSize = 0;
     QDateTime m_pendingModified;
 };
