@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/instanceguard.h"
+
 #include <QApplication>
 #include <QThread>
 
@@ -21,7 +23,7 @@ public:
     static QString semaphoreKey();
     static QString sharedMemoryKey();
 
-    static const int kSemaphoreWaitMs = 5000;
+    static const int kSemaphoreWaitMs = InstanceGuard::kSemaphoreWaitMs;
     // Lets tests give up on a stuck semaphore sooner.
     static void setSemaphoreWait(int ms);
 

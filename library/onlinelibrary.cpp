@@ -307,10 +307,15 @@ void OnlineLibrary::setBinaryStore(bool binary)
     m_binaryStore = binary;
 }
 
+void OnlineLibrary::setStoreName(const QString &name)
+{
+    m_storeName = name;
+}
+
 QString OnlineLibrary::storePath() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/library.")
-        + (m_binaryStore ? QStringLiteral("dat") : QStringLiteral("js"));
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + m_storeName
+        + (m_binaryStore ? QStringLiteral(".dat") : QStringLiteral(".js"));
 }
 
 LibraryItem *OnlineLibrary::itemAt(int row) const
@@ -672,7 +677,8 @@ void OnlineLibrary::removeSaveLeftovers() const
 {
     // A save interrupted by a kill leaves its temporary copy beside the store.
     const QFileInfo store(storePath());
-    const QRegularExpression temporary(QStringLiteral("^library\\.(dat|js)\\.[A-Za-z0-9]{6}$"));
+    const QRegularExpression temporary(QStringLiteral("^") + QRegularExpression::escape(m_storeName)
+                                       + QStringLiteral("\\.(dat|js)\\.[A-Za-z0-9]{6}$"));
     const QStringList names = store.dir().entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
         if (temporary.match(name).hasMatch())

@@ -61,6 +61,9 @@ public:
     void clear();
     void setBinaryStore(bool binary);
     bool binaryStore() const { return m_binaryStore; }
+    // The store's file name before its extension, "library" unless set; another program on the
+    // same profile keeps its own library beside this one.
+    void setStoreName(const QString &name);
     QString storePath() const;
     // Damaged stores kept aside beside the store, oldest first.
     QStringList damagedStorePaths() const;
@@ -152,6 +155,7 @@ private:
     QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;
     bool m_libraryWasEmpty = true;
     bool m_binaryStore = true;
+    QString m_storeName = QStringLiteral("library");
     bool m_allSelected = false;
     bool m_noneSelected = true;
     int m_itemsWithUpdates = 0;

@@ -3,6 +3,7 @@
 #include "api/remoteapi.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
 
 #include <QMetaEnum>
@@ -28,6 +29,12 @@ void CliServices::prepareDownloads(const QString &libraryDirectory)
     connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_manager.get(), &DownloadManager::processQueue);
     connect(m_manager.get(), &DownloadManager::fileErrorReported, this,
             [](LibraryItem *, const QString &message) { printError(LibraryErrorType::GeneralError, message, -1); });
+}
+
+void CliServices::askUpdateFile(LibraryFile *file)
+{
+    // Keeping both loses nothing, whatever the user would have answered.
+    file->updateRename();
 }
 
 void CliServices::printError(LibraryErrorType::ErrorType errorType, const QString &message, qlonglong index)

@@ -15,7 +15,8 @@ class Settings;
 
 // The objects a program without a window needs: one network access manager, one service
 // client, errors written to standard error and, for downloads, settings naming the library
-// folder and a download manager. Questions to the user go unanswered.
+// folder and a download manager. With no one to ask, an updated file keeps its old copy under
+// an archive name; the tool deletes nothing, so no delete is ever confirmed.
 class CliServices : public QObject, public FileQuestions
 {
     Q_OBJECT
@@ -31,7 +32,7 @@ public:
 
     void prepareDownloads(const QString &libraryDirectory);
 
-    void askUpdateFile(LibraryFile *) override {}
+    void askUpdateFile(LibraryFile *file) override;
     void askDeleteFile(LibraryFile *) override {}
 
 private:

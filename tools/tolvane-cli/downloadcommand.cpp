@@ -2,10 +2,15 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "cliexitcode.h"
 #include "cliservices.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
+#include "library/onlinelibrary.h"
+#include "stopsignals.h"
+#include "synccommand.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,15 +18,14 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMetaEnum>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
-#include <memory>
-#include <vector>
 
 namespace {
 
-enum ExitCode { Success = 0, Failed = 1, Usage = 2, NotSignedIn = 3 };
+using namespace CliExitCode;
 
 QString tr(const char *text)
 {
@@ -49,36 +53,27 @@ void printError(const QString &message)
     std::fprintf(stderr, "tolvane-cli: %s\n", qUtf8Printable(message));
 }
 
-// The product's files as the service lists them, those named wantedName only when it is given.
-std::vector<std::unique_ptr<LibraryFile>> productFiles(LibraryItem *item, const DownloadContext &context,
-                                                       const QJsonObject &product, const QString &wantedName)
+LibraryItem *findItem(const OnlineLibrary &library, const QString &productId)
 {
-    std::vector<std::unique_ptr<LibraryFile>> files;
-    for (const QJsonValue &value : product.value(QLatin1String("files")).toArray()) {
-        const QJsonObject entry = value.toObject();
-        const QString name = entry.value(QLatin1String("filename")).toString();
-        if (name.isEmpty() || (!wantedName.isEmpty() && name != wantedName))
-            continue;
-        auto file = std::make_unique<LibraryFile>(item, context);
-        file->setServerFileName(name);
-        file->setBundleId(entry.value(QLatin1String("bundle_id")).toInt());
-        file->setTotalSize(entry.value(QLatin1String("raw_filesize_bytes")).toVariant().toLongLong());
-        RemoteAPI::updateFileChecksums(entry.value(QLatin1String("checksums")).toArray(), file.get());
-        files.push_back(std::move(file));
+    for (int row = 0; row < library.rowCount(); ++row) {
+        if (library.itemAt(row)->productId() == productId)
+            return library.itemAt(row);
     }
-    return files;
+    return nullptr;
 }
 
 // Prints every file's outcome once none is queued or transferring any more and ends the loop.
-void finishWhenAtRest(const std::vector<std::unique_ptr<LibraryFile>> &files)
+void finishWhenAtRest(const QList<QPointer<LibraryFile>> &files)
 {
-    for (const auto &file : files) {
-        if (!atRest(file.get()))
+    for (const QPointer<LibraryFile> &file : files) {
+        if (file && !atRest(file))
             return;
     }
     int exitCode = Success;
-    for (const auto &file : files) {
-        printResult(file.get());
+    for (const QPointer<LibraryFile> &file : files) {
+        if (!file)
+            continue;
+        printResult(file);
         if (file->status() != LibraryFile::Downloaded)
             exitCode = Failed;
     }
@@ -87,7 +82,8 @@ void finishWhenAtRest(const std::vector<std::unique_ptr<LibraryFile>> &files)
 
 } // namespace
 
-int runDownloadCommand(CliServices *services, const QStringList &arguments, const QString &dir)
+int runDownloadCommand(CliServices *services, StopSignals *stopSignals, const QStringList &arguments,
+                       const QString &dir)
 {
     if (arguments.isEmpty() || arguments.size() > 2 || dir.isEmpty()) {
         printError(tr("usage: download PRODUCT_ID [FILE_NAME] --dir DIR"));
@@ -100,10 +96,15 @@ int runDownloadCommand(CliServices *services, const QStringList &arguments, cons
     }
     const QString productId = arguments.at(0);
     const QString wantedName = arguments.value(1);
-    services->prepareDownloads(QDir(dir).absolutePath());
+    const QString root = QDir::cleanPath(QDir(dir).absolutePath());
+    services->prepareDownloads(root);
 
-    LibraryItem item;
-    std::vector<std::unique_ptr<LibraryFile>> files;
+    // The product goes into the saved library that sync keeps, so that what this run leaves
+    // partly done is resumed by the next download or sync of it.
+    OnlineLibrary library;
+    library.setStoreName(SyncCommand::storeName());
+    library.load();
+    QList<QPointer<LibraryFile>> files;
 
     NetworkReplyWrapper *request = api->getTitleInfo(productId);
     QObject::connect(request, &NetworkReplyWrapper::replyFinished, qApp, [&](bool success, const QJsonValue &message) {
@@ -112,29 +113,47 @@ int runDownloadCommand(CliServices *services, const QStringList &arguments, cons
             QCoreApplication::exit(Failed);
             return;
         }
-        const QJsonObject product = message.toObject();
-        item.setProductId(productId);
-        item.setTitle(product.value(QLatin1String("products_name")).toString());
-        item.setPublisher(product.value(QLatin1String("publishers_name")).toString());
-        item.setDatePurchased(product.value(QLatin1String("date_purchased")).toString());
-        files = productFiles(&item, services->downloadContext(), product, wantedName);
-        if (files.empty()) {
+        QJsonObject product = message.toObject();
+        product.insert(QStringLiteral("products_id"), productId);
+        library.onTitlesRefreshResult(1, QJsonArray{product});
+        library.onTitlesRefreshFinished();
+        LibraryItem *item = findItem(library, productId);
+        const QList<LibraryFile *> all = item ? item->filesModel()->files() : QList<LibraryFile *>();
+        for (LibraryFile *file : all) {
+            if (wantedName.isEmpty() || file->serverFileName() == wantedName)
+                files.append(file);
+        }
+        if (files.isEmpty()) {
             printError(wantedName.isEmpty() ? tr("product %1 has no files").arg(productId)
                                             : tr("product %1 has no file named %2").arg(productId, wantedName));
             QCoreApplication::exit(Failed);
             return;
         }
-        for (const auto &file : files) {
+        for (const QPointer<LibraryFile> &file : qAsConst(files)) {
+            SyncCommand::matchToDisk(file, root);
             // A file that is verified and then found without server checksums changes twice in
             // one go; the outcome is read once things have settled.
-            QObject::connect(file.get(), &LibraryFile::statusChanged, qApp, [&files] {
+            QObject::connect(file, &LibraryFile::statusChanged, qApp, [&files] {
                 QTimer::singleShot(0, qApp, [&files] { finishWhenAtRest(files); });
             });
-            services->downloadManager()->setFileStatus(file.get(), LibraryFile::Queued);
         }
+        // A file of this product left queued by an earlier run rejoins the queue here.
+        item->setDownloadContext(services->downloadContext());
+        for (const QPointer<LibraryFile> &file : qAsConst(files)) {
+            if (file->status() == LibraryFile::UpdateAvailable)
+                file->updateDownload();
+            else if (file->status() != LibraryFile::Downloaded && atRest(file))
+                services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        }
+        QTimer::singleShot(0, qApp, [&files] { finishWhenAtRest(files); });
+    });
+    QObject::connect(stopSignals, &StopSignals::stopRequested, qApp, [services](int signalNumber) {
+        // Suspended, not cancelled: the partial files and their resume points stay.
+        services->downloadManager()->stopAll();
+        QCoreApplication::exit(InterruptedBase + signalNumber);
     });
     const int code = QCoreApplication::exec();
-    for (const auto &file : files)
-        file->stopDownload();
+    services->downloadManager()->stopAll();
+    library.save();
     return code;
 }

@@ -1,22 +1,35 @@
-// tolvane-cli: signs in to the storefront and lists the library from a terminal, through the
-// same service client and settings store as the program.
+// tolvane-cli: signs in to the storefront, lists the library, and keeps a folder in step with
+// it from a terminal or a schedule, through the same service client and settings store as the
+// program.
 #include "api/remoteapi.h"
 #include "app/constants.h"
+#include "app/instanceguard.h"
+#include "cliexitcode.h"
 #include "cliservices.h"
+#include "console.h"
 #include "downloadcommand.h"
+#include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
+#include "library/libraryitem.h"
+#include "library/onlinelibrary.h"
+#include "stopsignals.h"
 #include "synccommand.h"
+#include "verifycommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaEnum>
+#include <QScopeGuard>
+#include <QThreadPool>
 
 #include <cstdio>
 
 namespace {
 
-enum ExitCode { Success = 0, Failed = 1, Usage = 2, NotSignedIn = 3 };
+using namespace CliExitCode;
 
 bool g_verbose = false;
 
@@ -42,6 +55,14 @@ void printLine(const QString &text)
 {
     std::fprintf(stdout, "%s\n", qUtf8Printable(text));
     std::fflush(stdout);
+}
+
+bool requireSignIn(RemoteAPI *api)
+{
+    if (api->loggedIn())
+        return true;
+    printError(tr("not signed in; run \"tolvane-cli login KEY\" first"));
+    return false;
 }
 
 int getKey(RemoteAPI *api, const QString &email, const QString &password)
@@ -79,10 +100,8 @@ int login(RemoteAPI *api, const QString &key)
 
 int refresh(RemoteAPI *api)
 {
-    if (!api->loggedIn()) {
-        printError(tr("not signed in; run \"tolvane-cli login KEY\" first"));
+    if (!requireSignIn(api))
         return NotSignedIn;
-    }
     QJsonArray products;
     QObject::connect(api, &RemoteAPI::titlesRefreshResult, qApp, [&products](int, const QJsonArray &page) {
         for (const QJsonValue &product : page)
@@ -106,11 +125,49 @@ int refresh(RemoteAPI *api)
     return QCoreApplication::exec();
 }
 
+// Commands that write the library folder or the tool's saved library hold the profile's guard
+// while they run, so neither the program nor a second run writes beside them.
+bool claimProfile(Console &console)
+{
+    switch (InstanceGuard::claim(false)) {
+    case InstanceGuard::Claimed:
+        return true;
+    case InstanceGuard::Unavailable:
+        console.error(tr("warning: the profile cannot be guarded against a second writer; going on"));
+        return true;
+    case InstanceGuard::HeldElsewhere:
+        break;
+    }
+    console.error(tr("the program, or another run of tolvane-cli, is using this profile; try again once it has ended"));
+    return false;
+}
+
+// `library`: the tool's saved library, one line per file: product ID, file name and status,
+// separated by tabs.
+int listLibrary()
+{
+    OnlineLibrary library;
+    library.setStoreName(SyncCommand::storeName());
+    library.load();
+    for (int row = 0; row < library.rowCount(); ++row) {
+        LibraryItem *item = library.itemAt(row);
+        for (LibraryFile *file : item->filesModel()->files()) {
+            const char *status = QMetaEnum::fromType<LibraryFile::Status>().valueToKey(file->status());
+            printLine(item->productId() + QLatin1Char('\t') + file->serverFileName() + QLatin1Char('\t')
+                      + QLatin1String(status ? status : "?"));
+        }
+    }
+    return Success;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Worker threads are joined before the libraries they used (the digest's) are torn down at
+    // exit, so that what those keep per thread is released first.
+    const auto joinWorkerThreads = qScopeGuard([] { QThreadPool::globalInstance()->waitForDone(); });
     QCoreApplication::setOrganizationName(Constants::OrganizationName);
     QCoreApplication::setApplicationName(Constants::ApplicationName);
     QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
@@ -125,13 +182,29 @@ int main(int argc, char *argv[])
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      tr("Write the service log to standard error."));
     parser.addOption(verbose);
-    const QCommandLineOption dirOption(QStringLiteral("dir"), tr("Library directory for download."), QStringLiteral("DIR"));
+    const QCommandLineOption dirOption(QStringLiteral("dir"), tr("Library folder to download into or verify."),
+                                       QStringLiteral("DIR"));
     parser.addOption(dirOption);
+    const QCommandLineOption md5sumsOption(QStringLiteral("md5sums"),
+                                           tr("verify: also write FILE for \"md5sum -c\", run from DIR."),
+                                           QStringLiteral("FILE"));
+    parser.addOption(md5sumsOption);
+    const QCommandLineOption fullOption(QStringLiteral("full"),
+                                        tr("verify: hash every file, also those unchanged since the last verify."));
+    parser.addOption(fullOption);
+    const QCommandLineOption progressOption(QStringLiteral("progress"),
+                                            tr("sync, verify: show the progress line even when the output is not a terminal."));
+    parser.addOption(progressOption);
+    const QCommandLineOption noProgressOption(QStringLiteral("no-progress"), tr("sync, verify: never show the progress line."));
+    parser.addOption(noProgressOption);
     parser.addPositionalArgument(QStringLiteral("command"),
                                  tr("get-key EMAIL PASSWORD | login KEY | refresh | download PRODUCT_ID [FILE_NAME] --dir DIR"
-                                    " | sync --dir DIR | library"));
+                                    " | sync --dir DIR | verify --dir DIR [--md5sums FILE] [--full] | library"));
     parser.process(app);
     g_verbose = parser.isSet(verbose);
+    const bool showProgress = !parser.isSet(noProgressOption)
+        && (parser.isSet(progressOption) || Console::outputIsTerminal());
+    Console console(showProgress);
 
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
@@ -144,12 +217,40 @@ int main(int argc, char *argv[])
         return login(api, args.at(1));
     if (command == QLatin1String("refresh") && args.size() == 1)
         return refresh(api);
-    if (command == QLatin1String("sync") && args.size() == 1)
-        return runSyncCommand(&services, parser.value(dirOption));
     if (command == QLatin1String("library") && args.size() == 1)
-        return runLibraryCommand();
-    if (command == QLatin1String("download"))
-        return runDownloadCommand(&services, args.mid(1), parser.value(dirOption));
+        return listLibrary();
+    const QString dir = parser.value(dirOption);
+    if ((command == QLatin1String("sync") || command == QLatin1String("verify")) && (args.size() != 1 || dir.isEmpty())) {
+        printError(command == QLatin1String("sync") ? tr("usage: sync --dir DIR")
+                                                    : tr("usage: verify --dir DIR [--md5sums FILE] [--full]"));
+        return Usage;
+    }
+    if (command == QLatin1String("sync") && args.size() == 1 && !dir.isEmpty()) {
+        if (!requireSignIn(api))
+            return NotSignedIn;
+        if (!claimProfile(console))
+            return ProfileBusy;
+        StopSignals stopSignals;
+        SyncCommand sync(&services, &console, &stopSignals, dir);
+        return sync.run();
+    }
+    if (command == QLatin1String("verify") && args.size() == 1 && !dir.isEmpty()) {
+        if (!claimProfile(console))
+            return ProfileBusy;
+        StopSignals stopSignals;
+        VerifyCommand verify(&console, &stopSignals, dir, parser.value(md5sumsOption), parser.isSet(fullOption));
+        return verify.run();
+    }
+    if (command == QLatin1String("download")) {
+        StopSignals stopSignals;
+        if (args.size() < 2 || args.size() > 3 || dir.isEmpty())
+            return runDownloadCommand(&services, &stopSignals, args.mid(1), dir);
+        if (!requireSignIn(api))
+            return NotSignedIn;
+        if (!claimProfile(console))
+            return ProfileBusy;
+        return runDownloadCommand(&services, &stopSignals, args.mid(1), dir);
+    }
 
     printError(command.isEmpty() ? tr("no command given") : tr("unknown command or wrong arguments: %1").arg(args.join(' ')));
     std::fprintf(stderr, "%s", qUtf8Printable(parser.helpText()));
