@@ -412,6 +412,11 @@ int Downloader::firstRetryDelayMs()
     return g_firstRetryDelayMs;
 }
 
+bool Downloader::isInsideLibrary(const QString &path, const QString &dir)
+{
+    return isInside(path, dir);
+}
+
 QString Downloader::computeFileHash(const QString &path, QCryptographicHash::Algorithm algorithm)
 {
     QFile file(path);
@@ -937,7 +942,7 @@ void Downloader::proceedDownloadFinished()
                       QString::number(position)));
     m_file->setDownloadedSize(position);
     abandonHashing();
-    if (truncated)
+    if (truncated || code == QNetworkReply::RemoteHostClosedError)
         retryOrFail(QStringLiteral("connection closed early"), tr("The connection closed before the whole file arrived."));
     else
         retryOrFail(replyError, replyError);

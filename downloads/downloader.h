@@ -46,6 +46,10 @@ public:
 
     QString downloaderId() const { return m_downloaderId; }
 
+    // Whether path lies below the library folder dir as a download path joins it: an empty dir
+    // is the root of the file system, "E:" the root of a drive.
+    static bool isInsideLibrary(const QString &path, const QString &dir);
+
     // Lower-case hex digest of the whole file; empty when it cannot be opened or read.
     static QString computeFileHash(const QString &path, QCryptographicHash::Algorithm algorithm);
 

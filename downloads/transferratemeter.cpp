@@ -16,6 +16,12 @@ void TransferRateMeter::addSample(qint64 timeMs, qint64 bytes)
     const qint64 elapsed = timeMs - m_lastTimeMs;
     if (elapsed <= 0)
         return;
+    if (!m_measured && bytes <= m_lastBytes) {
+        // Nothing has moved yet (a file task being prepared): no speed to tell of.
+        m_lastTimeMs = timeMs;
+        m_lastBytes = bytes;
+        return;
+    }
     // A restart from byte 0 is no negative speed.
     const double instant = double(qMax<qint64>(0, bytes - m_lastBytes)) * 1000.0 / double(elapsed);
     m_lastTimeMs = timeMs;
@@ -25,9 +31,7 @@ void TransferRateMeter::addSample(qint64 timeMs, qint64 bytes)
         m_measured = true;
         return;
     }
-    // Samples come about a second apart; a longer gap weighs as the seconds it spans.
-    const double weight = 1.0 - std::pow(1.0 - kSmoothing, double(elapsed) / kSampleIntervalMs);
-    m_rate += weight * (instant - m_rate);
+    m_rate += kSmoothing * (instant - m_rate);
 }
 
 int TransferRateMeter::secondsLeft(qint64 remainingBytes) const

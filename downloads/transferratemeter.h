@@ -9,10 +9,11 @@ class TransferRateMeter
 public:
     // How often a running transfer is sampled.
     static constexpr int kSampleIntervalMs = 1000;
-    // Weight of the newest sample: about the last three seconds make the figure.
+    // Weight of the newest sample: about the last three samples make the figure.
     static constexpr double kSmoothing = 0.3;
 
-    // Starts over from bytes at the time given (milliseconds on any steady clock).
+    // Starts over from bytes at the time given (milliseconds on any steady clock). The first
+    // sample that shows progress gives the rate; later ones move it by kSmoothing.
     void reset(qint64 timeMs, qint64 bytes);
     void addSample(qint64 timeMs, qint64 bytes);
 

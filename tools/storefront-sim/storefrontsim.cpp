@@ -290,6 +290,8 @@ public:
             return;
         }
         if (!json && fault.httpStatus != 0) {
+            // The short text is the whole answer, whatever range was asked for.
+            const_cast<Request &>(req).ranges.clear();
             res.status = fault.httpStatus;
             res.set_content("Simulated status " + std::to_string(fault.httpStatus) + "\n", "text/plain");
             return;
