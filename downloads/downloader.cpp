@@ -448,6 +448,7 @@ void Downloader::start()
     m_stallTimer->stop();
     m_retries = 0;
     m_restartedFromZero = false;
+    m_keptEarlierBytes = false;
     m_checkCopyFirst = false;
 
     if (!m_writer)
