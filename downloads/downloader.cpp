@@ -32,6 +32,8 @@ namespace {
 
 int g_pollIntervalMs = Downloader::kPollIntervalMs;
 int g_linkLifetimeSecs = Downloader::kLinkLifetimeSecs;
+int g_stallTimeoutMs = Downloader::kStallTimeoutMs;
+int g_firstRetryDelayMs = Downloader::kFirstRetryDelayMs;
 
 // Qt's HTTP stack slows down badly with an unbounded read buffer; 1 MiB keeps loopback
 // transfers at the speed of the socket and the memory use flat.
@@ -70,34 +72,77 @@ QString newDownloaderId()
     return QUuid::createUuid().toString(QUuid::WithBraces);
 }
 
-// Sizes the file to its full length and makes sure the volume has room for it, so a lack of
-// space shows now rather than part-way through. Blocks are not reserved with fallocate():
-// writing into reserved-but-unwritten extents costs several times the plain write here.
-bool allocateFile(QFile &file, qint64 size, QString *errorText)
+// Whether the volume holding path has room for bytes more, so that a lack of space shows
+// now rather than part-way through. The file is not sized ahead: its length on disk is what
+// has arrived, which is how a later run knows where to resume.
+bool hasRoom(const QString &path, qint64 bytes, QString *errorText)
 {
-    if (size < 0) {
-        *errorText = QStringLiteral("Unknown content length");
+    if (bytes <= 0)
+        return true;
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    if (volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < bytes) {
+        *errorText = QStringLiteral("%1 bytes needed, %2 available").arg(bytes).arg(volume.bytesAvailable());
         return false;
     }
-    if (size == 0)
-        return true;
-    const QStorageInfo volume(QFileInfo(file.fileName()).absolutePath());
-    if (volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < size) {
-        *errorText = QStringLiteral("%1 bytes needed, %2 available").arg(size).arg(volume.bytesAvailable());
-        return false;
-    }
-    if (file.resize(size))
-        return true;
-    *errorText = file.errorString();
-    return false;
+    return true;
+}
+
+// The folder that downloads go below, as the file's download path joins it: an empty text is
+// the root of the file system ("/" as the settings keep it) and "E:" the root of a drive.
+QString libraryRoot(const QString &dir)
+{
+    QString root = QDir::cleanPath(dir + QLatin1Char('/'));
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    return root;
 }
 
 bool isInside(const QString &path, const QString &dir)
 {
-    const QString cleanDir = QDir::cleanPath(QDir(dir).absolutePath());
-    const QString cleanPath = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    return !dir.isEmpty() && cleanPath.startsWith(cleanDir + QLatin1Char('/'))
-        && cleanPath.size() > cleanDir.size() + 1;
+    const QString root = libraryRoot(dir);
+    const QString cleanPath = QDir::cleanPath(path);
+    return cleanPath.startsWith(root) && cleanPath.size() > root.size();
+}
+
+// "bytes FIRST-LAST/TOTAL" or "bytes */TOTAL"; a part that is absent or unreadable stays -1.
+void parseContentRange(const QByteArray &value, qint64 *first, qint64 *last, qint64 *total)
+{
+    *first = *last = *total = -1;
+    const QByteArray text = value.trimmed();
+    if (!text.startsWith("bytes "))
+        return;
+    const QByteArray spec = text.mid(6).trimmed();
+    const int slash = spec.indexOf('/');
+    bool ok = false;
+    if (slash < 0)
+        return;
+    const qint64 size = spec.mid(slash + 1).toLongLong(&ok);
+    if (ok && size >= 0)
+        *total = size;
+    const QByteArray span = spec.left(slash);
+    const int dash = span.indexOf('-');
+    if (dash <= 0)
+        return;
+    const qint64 from = span.left(dash).toLongLong(&ok);
+    if (!ok || from < 0)
+        return;
+    const qint64 to = span.mid(dash + 1).toLongLong(&ok);
+    if (!ok || to < from)
+        return;
+    *first = from;
+    *last = to;
+}
+
+QString httpStatusText(const QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
+    return reason.isEmpty() ? QStringLiteral("HTTP %1").arg(status) : QStringLiteral("%1 %2").arg(status).arg(reason);
+}
+
+void logWarning(const QString &text)
+{
+    qDebug().noquote() << QStringLiteral("WARNING: ") + text;
 }
 
 } // namespace
@@ -303,9 +348,15 @@ Downloader::Downloader(LibraryFile *file, RemoteAPI *api)
     , m_localPath(file->downloadPath())
     , m_downloaderId(newDownloaderId())
     , m_pollTimer(new QTimer(this))
+    , m_stallTimer(new QTimer(this))
+    , m_retryTimer(new QTimer(this))
 {
     m_pollTimer->setSingleShot(true);
     connect(m_pollTimer, &QTimer::timeout, this, &Downloader::pollLinkProgress);
+    m_stallTimer->setSingleShot(true);
+    connect(m_stallTimer, &QTimer::timeout, this, &Downloader::onStalled);
+    m_retryTimer->setSingleShot(true);
+    connect(m_retryTimer, &QTimer::timeout, this, &Downloader::retry);
     connect(this, &Downloader::downloadedProgress, file, &LibraryFile::onDownloadedProgress);
 }
 
@@ -341,6 +392,31 @@ int Downloader::linkLifetimeSecs()
     return g_linkLifetimeSecs;
 }
 
+void Downloader::setStallTimeoutMs(int ms)
+{
+    g_stallTimeoutMs = ms;
+}
+
+int Downloader::stallTimeoutMs()
+{
+    return g_stallTimeoutMs;
+}
+
+void Downloader::setFirstRetryDelayMs(int ms)
+{
+    g_firstRetryDelayMs = ms;
+}
+
+int Downloader::firstRetryDelayMs()
+{
+    return g_firstRetryDelayMs;
+}
+
+bool Downloader::isInsideLibrary(const QString &path, const QString &dir)
+{
+    return isInside(path, dir);
+}
+
 QString Downloader::computeFileHash(const QString &path, QCryptographicHash::Algorithm algorithm)
 {
     QFile file(path);
@@ -368,23 +444,37 @@ void Downloader::start()
 {
     logInfo(QStringLiteral("Downloader %1: File downloading started. File: %2").arg(m_downloaderId, m_file->serverFileName()));
     m_pollTimer->stop();
+    m_retryTimer->stop();
+    m_stallTimer->stop();
+    m_retries = 0;
+    m_restartedFromZero = false;
+    m_keptEarlierBytes = false;
+    m_checkCopyFirst = false;
 
     if (!m_writer)
         m_localPath = m_file->downloadPath();
-    // A partial copy that has gone from the disk cannot be continued.
-    if (m_file->downloadedSize() > 0 && !QFileInfo(m_localPath).isFile())
-        m_file->setDownloadedSize(0);
+    const qint64 resumable = m_file->resumableSize();
+    if (resumable != m_file->downloadedSize()) {
+        if (resumable > 0)
+            logInfo(QStringLiteral("Downloader %1: Partial file found on disk; resuming from byte %3. File: %2")
+                        .arg(m_downloaderId, m_file->serverFileName(), QString::number(resumable)));
+        m_file->setDownloadedSize(resumable);
+    }
+    // A copy of the full size with no record of its own may be this very file: it is checked
+    // against the service's digests before anything is fetched.
+    const QFileInfo copy(m_localPath);
+    m_checkCopyFirst = resumable == 0 && copy.isFile() && m_file->totalSize() > 0 && copy.size() == m_file->totalSize();
 
     const bool linkFresh = m_downloadUrl.isValid() && m_linkRequestedAt.isValid()
         && m_linkRequestedAt.secsTo(QDateTime::currentDateTimeUtc()) < linkLifetimeSecs();
     if (m_file->downloadedSize() > 0 && linkFresh) {
         // Everything arrived before the last attempt stopped: only the check is left.
-        if (m_expectedSize > 0 && m_file->downloadedSize() >= m_expectedSize
-            && QFileInfo(m_localPath).size() == m_expectedSize) {
+        if (m_expectedSize > 0 && m_file->downloadedSize() >= m_expectedSize && copy.size() == m_expectedSize) {
+            m_keptEarlierBytes = true;
             verify(m_expectedSize);
             return;
         }
-        resumeFromOffset();
+        startTransfer();
     } else {
         requestLink();
     }
@@ -426,7 +516,10 @@ void Downloader::onRequestDownloadLinkFinished(bool success, QJsonValue message)
         logInfo(QStringLiteral("Downloader %1: Will download from the start as Last modified: server: %3 <> current: %4. File: %2")
                     .arg(m_downloaderId, m_file->serverFileName(), lastModified.toString(Constants::PlainDateFormat),
                          m_linkLastModified.toString(Constants::PlainDateFormat)));
+        // The sizes of the old version say nothing about the new one.
         m_file->setDownloadedSize(0);
+        m_file->setDlSize(0);
+        m_expectedSize = 0;
     }
     m_linkLastModified = lastModified;
     handleLinkProgress(object.value(QLatin1String("progress")).toString());
@@ -437,10 +530,15 @@ void Downloader::handleLinkProgress(const QString &progress)
     if (progress == QLatin1String("Complete")) {
         if (m_file->status() != LibraryFile::Downloading)
             return;
-        if (m_file->downloadedSize() < 1)
-            download(QNetworkRequest(m_downloadUrl));
-        else
-            resumeFromOffset();
+        if (m_checkCopyFirst && !m_file->hashes().isEmpty()) {
+            m_checkCopyFirst = false;
+            logInfo(QStringLiteral("Downloader %1: A copy of the full size is on disk; checking it first. File: %2")
+                        .arg(m_downloaderId, m_file->serverFileName()));
+            m_keptEarlierBytes = true;
+            verify(QFileInfo(m_localPath).size());
+            return;
+        }
+        startTransfer();
         return;
     }
     if (m_pollAttempts >= kMaxPollAttempts) {
@@ -490,14 +588,38 @@ void Downloader::updateChecksums(const QJsonObject &object)
         RemoteAPI::updateFileChecksums(checksums, m_file);
 }
 
+void Downloader::startTransfer()
+{
+    m_attemptStartBytes = m_file->downloadedSize();
+    if (m_file->downloadedSize() < 1) {
+        m_requestOffset = 0;
+        download(QNetworkRequest(m_downloadUrl));
+    } else {
+        resumeFromOffset();
+    }
+}
+
 void Downloader::resumeFromOffset()
 {
     QNetworkRequest request(m_downloadUrl);
-    const QByteArray range = "bytes=" + QByteArray::number(m_file->downloadedSize()) + '-';
+    m_requestOffset = m_file->downloadedSize();
+    const QByteArray range = "bytes=" + QByteArray::number(m_requestOffset) + '-';
     request.setRawHeader("Range", range);
     logInfo(QStringLiteral("Downloader %1: File downloading resumed. File: %2. RangeHeader: ").arg(m_downloaderId, m_file->serverFileName())
             + QString::fromLatin1(range));
     download(request);
+}
+
+void Downloader::restartFromZero(const QString &reason)
+{
+    logInfo(QStringLiteral("Downloader %1: Downloading again from the start: %3. File: %2")
+                .arg(m_downloaderId, m_file->serverFileName(), reason));
+    m_restartedFromZero = true;
+    abandonHashing();
+    m_file->setDownloadedSize(0);
+    m_file->setDlSize(0);
+    m_expectedSize = 0;
+    startTransfer();
 }
 
 void Downloader::download(QNetworkRequest request)
@@ -510,70 +632,116 @@ void Downloader::download(QNetworkRequest request)
     reply->setReadBufferSize(kReadBufferSize);
     m_reply = reply;
     m_readingPaused = false;
+    m_answer = Answer::Pending;
+    m_stallTimer->start(stallTimeoutMs());
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QNetworkReply::finished, this, &Downloader::proceedDownloadFinished);
     connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::onDownloadProgress);
     connect(reply, &QNetworkReply::readyRead, this, &Downloader::onDownloadReadyRead);
     connect(reply, &QNetworkReply::errorOccurred, this, &Downloader::setError);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &Downloader::onMetaDataChanged);
+}
+
+void Downloader::onMetaDataChanged()
+{
+    readAnswer();
+}
+
+// Decides from the status line what the body is for. Only a whole file (200) or the range
+// asked for (206) is ever written; anything else leaves the file and the resume point alone.
+void Downloader::readAnswer()
+{
+    if (m_answer != Answer::Pending || !m_reply)
+        return;
+    const QVariant statusCode = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!statusCode.isValid())
+        return;
+    const int status = statusCode.toInt();
+    // A redirect being followed; the final answer comes later.
+    if (status >= 300 && status < 400)
+        return;
+    const QVariant contentLength = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    qint64 length = contentLength.isValid() ? contentLength.toLongLong() : -1;
+    qint64 offset = 0;
+    if (status == 206) {
+        qint64 first = -1;
+        qint64 last = -1;
+        qint64 total = -1;
+        parseContentRange(m_reply->rawHeader("Content-Range"), &first, &last, &total);
+        if (first != m_requestOffset || m_requestOffset < 1) {
+            m_answer = Answer::Unusable;
+            return;
+        }
+        offset = first;
+        length = last - first + 1;
+    } else if (status == 416) {
+        m_answer = Answer::RangeNotSatisfiable;
+        return;
+    } else if (status != 200) {
+        m_answer = Answer::HttpError;
+        return;
+    } else if (m_requestOffset > 0) {
+        logInfo(QStringLiteral("Downloader %1: The server sent the whole file instead of the range; writing from the start. File: %2")
+                    .arg(m_downloaderId, m_file->serverFileName()));
+    }
+    // The bytes before the range must still be there.
+    if (offset > 0 && QFileInfo(m_localPath).size() < offset) {
+        m_answer = Answer::Unusable;
+        return;
+    }
+    m_answer = Answer::Accepted;
+    m_keptEarlierBytes = offset > 0;
+    m_file->setDownloadedSize(offset);
+    m_file->setDlSize(length >= 0 ? offset + length : 0);
+    if (prepareFile(offset, length))
+        writeAvailable(false);
 }
 
 void Downloader::onDownloadProgress(qlonglong received, qlonglong total)
 {
     Q_UNUSED(received)
-    if (startWriting(total) && total >= 1)
+    readAnswer();
+    if (m_answer == Answer::Accepted && total >= 1)
         reportProgress();
-}
-
-bool Downloader::startWriting(qint64 total)
-{
-    qint64 offset = m_file->downloadedSize();
-    const bool opening = !m_writer;
-    if (opening && offset > 0 && m_reply
-        && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200) {
-        // The server ignored the range and sends the whole file.
-        offset = 0;
-        m_file->setDownloadedSize(0);
-    }
-    if (m_file->dlSize() == 0)
-        m_file->setDlSize(offset + total);
-    if (!prepareFile(offset, total))
-        return false;
-    return !opening || writeAvailable(false);
 }
 
 void Downloader::reportProgress(bool final)
 {
-    if (m_expectedSize < 1 || !m_writer || m_fileSize < 1)
+    if (!m_writer)
         return;
-    const double fraction = double(m_writer->position()) / double(m_fileSize);
+    double fraction = 1.0;
+    if (!final) {
+        if (m_progressTotal < 1)
+            return;
+        // Below 1.0 until the file is checked: 1.0 means finished.
+        fraction = qMin(double(m_writer->position()) / double(m_progressTotal), 0.999);
+    }
     // Written data and the network's progress signal arrive in either order; the file hears
     // each value once, the final 1.0 included, and no more often than a view can show.
     if (fraction == m_reportedProgress)
         return;
-    if (!final && fraction < 1.0 && m_progressClock.isValid() && m_progressClock.elapsed() < kProgressIntervalMs)
+    if (!final && m_progressClock.isValid() && m_progressClock.elapsed() < kProgressIntervalMs)
         return;
     m_progressClock.start();
     m_reportedProgress = fraction;
     emit downloadedProgress(fraction);
 }
 
-bool Downloader::prepareFile(qint64 offset, qint64 size)
+bool Downloader::prepareFile(qint64 offset, qint64 length)
 {
     if (m_writer)
         return true;
     const QString fileName = m_localPath;
-    if (!QFileInfo::exists(fileName)) {
-        offset = 0;
-        m_file->setDownloadedSize(0);
-        m_expectedSize = size;
-    } else if (offset == 0) {
-        m_expectedSize = size;
-    } else if (m_expectedSize == 0) {
-        m_expectedSize = QFileInfo(fileName).size();
-    }
-
     if (!isInside(fileName, m_file->localDir()) || QFileInfo(fileName).isDir()) {
         reportFileError(fileName, QStringLiteral("Invalid file name"), QFileDevice::OpenError);
+        return false;
+    }
+    const QFileInfo existing(fileName);
+    // What the file holds already is written over, so only the growth needs room.
+    const qint64 growth = length < 0 ? 0 : offset + length - (existing.isFile() ? existing.size() : 0);
+    QString errorText;
+    if (!hasRoom(fileName, growth, &errorText)) {
+        reportFileError(fileName, errorText, QFileDevice::ResizeError);
         return false;
     }
     auto file = std::make_unique<QFile>(fileName);
@@ -581,28 +749,22 @@ bool Downloader::prepareFile(qint64 offset, qint64 size)
         reportFileError(fileName, file->errorString(), QFileDevice::OpenError);
         return false;
     }
-    if (file->size() != 0) {
-        // Starting over: a longer older version must not leave its tail behind.
-        if (offset < 1 && size > 0 && file->size() != size && !file->resize(size)) {
-            reportFileError(fileName, file->errorString(), QFileDevice::ResizeError);
-            return false;
-        }
-    } else {
-        QString errorText;
-        if (!allocateFile(*file, size, &errorText)) {
-            reportFileError(fileName, errorText, QFileDevice::ResizeError);
-            return false;
-        }
+    // Nothing may stay past the point the transfer continues from: a longer older copy would
+    // otherwise keep its tail, and the file's length is the resume point of a later run.
+    if (file->size() != offset && !file->resize(offset)) {
+        reportFileError(fileName, file->errorString(), QFileDevice::ResizeError);
+        return false;
     }
     if (offset >= 1 && !file->seek(offset)) {
         reportFileError(fileName, file->errorString(), QFileDevice::PositionError);
         return false;
     }
-    m_fileSize = file->size();
+    m_expectedSize = length < 0 ? 0 : offset + length;
+    m_progressTotal = m_expectedSize > 0 ? m_expectedSize : m_file->totalSize();
     m_reportedProgress = -1.0;
     m_progressClock.invalidate();
     abandonHashing();
-    m_writer = new FileWriter(this, std::move(file), qMax<qint64>(offset, 0), [this] { onWriterProgress(); });
+    m_writer = new FileWriter(this, std::move(file), offset, [this] { onWriterProgress(); });
     return true;
 }
 
@@ -612,11 +774,12 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
     QString message;
     if (kind == QFileDevice::OpenError) {
         const QString dir = m_file->property("localDir").toString();
-        const QFileInfo dirInfo(dir);
+        const QFileInfo dirInfo(libraryRoot(dir));
+        const QString shownDir = dir.isEmpty() ? QStringLiteral("/") : dir;
         if (!dirInfo.isDir())
-            message = tr("Download directory %1 does not exist").arg(dir);
+            message = tr("Download directory %1 does not exist").arg(shownDir);
         else if (!dirInfo.isWritable())
-            message = tr("Don't have permissions to write to directory %1").arg(dir);
+            message = tr("Don't have permissions to write to directory %1").arg(shownDir);
         else
             message = tr("Can't create file in directory %1").arg(QFileInfo(fileName).absolutePath());
     } else if (kind == QFileDevice::ResizeError) {
@@ -625,7 +788,20 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
         message = tr("Uknown file error");
     }
     cancel();
+    removeEmptyFolders();
     failFile(message);
+}
+
+// The product folders made for a file that could not be written go with it when empty.
+void Downloader::removeEmptyFolders()
+{
+    const QString dir = m_file->localDir();
+    QString folder = QFileInfo(m_localPath).absolutePath();
+    for (int level = 0; level < 2 && isInside(folder, dir); ++level) {
+        if (!QDir().rmdir(folder))
+            break;
+        folder = QFileInfo(folder).absolutePath();
+    }
 }
 
 void Downloader::reportWriteFailure()
@@ -677,26 +853,63 @@ void Downloader::onWriterProgress()
 
 void Downloader::onDownloadReadyRead()
 {
-    // The network's progress signal is rate-limited; waiting for it with a full read buffer
-    // would stall the transfer, so the first data opens the file as well.
-    if (!m_writer) {
-        if (m_reply) {
-            const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
-            startWriting(length.isValid() ? length.toLongLong() : -1);
-        }
+    if (!m_reply)
+        return;
+    m_stallTimer->start(stallTimeoutMs());
+    readAnswer();
+    if (m_answer == Answer::Accepted) {
+        writeAvailable(false);
+    } else if (m_answer != Answer::Pending && m_reply) {
+        // The body of an answer that is not the file; it is not wanted anywhere.
+        m_reply->skip(m_reply->bytesAvailable());
+    }
+}
+
+// A silent connection is dropped and resumed, unless the silence is this side's own: reading
+// waits while the disk or the digest catches up.
+void Downloader::onStalled()
+{
+    if (!m_reply)
+        return;
+    if (m_readingPaused || (m_writer && !m_writer->idle())) {
+        m_stallTimer->start(stallTimeoutMs());
         return;
     }
-    writeAvailable(false);
+    logWarning(QStringLiteral("Downloader %1: No data for %3 ms; dropping the connection. File: %2")
+                   .arg(m_downloaderId, m_file->serverFileName(), QString::number(stallTimeoutMs())));
+    disconnect(m_reply, nullptr, this, nullptr);
+    if (m_writer && m_answer == Answer::Accepted) {
+        writeAvailable(true);
+        const qint64 position = m_writer->drain(true);
+        if (m_writer->failed()) {
+            reportWriteFailure();
+            return;
+        }
+        m_file->setDownloadedSize(position);
+    }
+    abandonReply();
+    abandonHashing();
+    retryOrFail(QStringLiteral("no data"), tr("Download error: the connection stalled."));
 }
 
 void Downloader::proceedDownloadFinished()
 {
     QNetworkReply *reply = m_reply;
+    m_stallTimer->stop();
+    if (!reply)
+        return;
+    readAnswer();
+    if (m_answer != Answer::Accepted) {
+        m_reply = nullptr;
+        finishRejected(reply);
+        return;
+    }
     logInfo(QStringLiteral("Downloader %1: File downloaded. File: %2. Size: %3. Pos: %4")
                 .arg(m_downloaderId, m_localPath, QString::number(m_expectedSize),
                      QString::number(m_writer ? m_writer->position() : 0)));
     writeAvailable(true);
-    const int code = reply ? int(reply->error()) : int(QNetworkReply::UnknownNetworkError);
+    const int code = int(reply->error());
+    const QString replyError = reply->errorString();
     m_reply = nullptr;
     m_readingPaused = false;
     // Where the file ends once the writer has caught up.
@@ -728,12 +941,86 @@ void Downloader::proceedDownloadFinished()
     logError(QStringLiteral("Downloader %1: File downloading error. File: %2. Network reply: %3. Size: %4. Pos: %5")
                  .arg(m_downloaderId, m_localPath, QString::number(code), QString::number(m_expectedSize),
                       QString::number(position)));
-    if (truncated)
-        m_file->setErrorMessage(tr("The connection closed before the whole file arrived."));
-    emit failed();
-    // The error status clears the size; the bytes on disk stay the resume point.
     m_file->setDownloadedSize(position);
     abandonHashing();
+    if (truncated || code == QNetworkReply::RemoteHostClosedError)
+        retryOrFail(QStringLiteral("connection closed early"), tr("The connection closed before the whole file arrived."));
+    else
+        retryOrFail(replyError, replyError);
+}
+
+// The answer was not the file: nothing was written, the resume point stands.
+void Downloader::finishRejected(QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString errorText = reply->errorString();
+    if (m_answer == Answer::Pending && status == 0) {
+        // No answer at all: refused, reset or timed out on the way.
+        logError(QStringLiteral("Downloader %1: File downloading error. File: %2. Network reply: %3")
+                     .arg(m_downloaderId, m_localPath, QString::number(int(reply->error()))));
+        retryOrFail(errorText, errorText);
+        return;
+    }
+    const QString statusText = httpStatusText(reply);
+    logError(QStringLiteral("Downloader %1: File downloading error. File: %2. HTTP status: %3")
+                 .arg(m_downloaderId, m_localPath, statusText));
+    if (m_answer == Answer::RangeNotSatisfiable) {
+        qint64 first = -1;
+        qint64 last = -1;
+        qint64 total = -1;
+        parseContentRange(reply->rawHeader("Content-Range"), &first, &last, &total);
+        const QFileInfo copy(m_localPath);
+        if (total > 0 && copy.isFile() && copy.size() == total && m_requestOffset >= total) {
+            logInfo(QStringLiteral("Downloader %1: The whole file is on disk already; checking it. File: %2")
+                        .arg(m_downloaderId, m_file->serverFileName()));
+            m_file->setDownloadedSize(total);
+            m_file->setDlSize(total);
+            m_expectedSize = total;
+            m_keptEarlierBytes = true;
+            verify(total);
+            return;
+        }
+    }
+    if ((m_answer == Answer::RangeNotSatisfiable || m_answer == Answer::Unusable) && !m_restartedFromZero) {
+        restartFromZero(statusText);
+        return;
+    }
+    const QString failure = tr("Download error: %1").arg(statusText);
+    if (status >= 500)
+        retryOrFail(statusText, failure);
+    else
+        retryOrFail(QString(), failure);
+}
+
+// Resumes from the bytes on disk after a pause that grows with each attempt in a row that
+// brought nothing new; an empty reason means the failure is final at once.
+void Downloader::retryOrFail(const QString &reason, const QString &failure)
+{
+    const qint64 onDisk = m_file->downloadedSize();
+    if (onDisk > m_attemptStartBytes)
+        m_retries = 0;
+    if (reason.isEmpty() || m_retries >= kMaxRetries) {
+        if (!reason.isEmpty())
+            logError(QStringLiteral("Downloader %1: Giving up after %3 retries. File: %2")
+                         .arg(m_downloaderId, m_file->serverFileName(), QString::number(m_retries)));
+        failFile(failure);
+        // The error status clears the size; the bytes on disk stay the resume point.
+        m_file->setDownloadedSize(onDisk);
+        return;
+    }
+    ++m_retries;
+    const int delay = firstRetryDelayMs() << (m_retries - 1);
+    logWarning(QStringLiteral("Downloader %1: Transfer interrupted (%3); retry %4 of %5 in %6 ms from byte %7. File: %2")
+                   .arg(m_downloaderId, m_file->serverFileName(), reason, QString::number(m_retries),
+                        QString::number(kMaxRetries), QString::number(delay), QString::number(onDisk)));
+    m_retryTimer->start(delay);
+}
+
+void Downloader::retry()
+{
+    if (m_file->status() != LibraryFile::Downloading)
+        return;
+    startTransfer();
 }
 
 void Downloader::verify(qint64 position)
@@ -774,6 +1061,10 @@ void Downloader::finishVerification(const QString &hash)
     m_file->setLocalLastModified(QFileInfo(m_localPath).lastModified());
     if (RemoteAPI::localHashMatches(m_file)) {
         m_file->setLastModified(m_linkLastModified);
+        if (m_reportedProgress != 1.0) {
+            m_reportedProgress = 1.0;
+            emit downloadedProgress(1.0);
+        }
         emit succeeded();
         if (m_file->hashes().isEmpty()) {
             logInfo(QStringLiteral("Downloader %1: File's server hash list is empty. File: %2. Hash: local: %3")
@@ -785,18 +1076,24 @@ void Downloader::finishVerification(const QString &hash)
         }
         return;
     }
-    m_file->setErrorMessage(tr("Download error: hash doesn't match."));
     logError(QStringLiteral("Downloader %1: File's hash doesn't match! File: %2. Hash: local: %3 <> server: %4")
                  .arg(m_downloaderId, path, m_file->localFileHash(), m_file->hashesMap()));
+    if (m_keptEarlierBytes && !m_restartedFromZero && m_downloadUrl.isValid()) {
+        // Bytes kept from before may belong to another version or another run.
+        m_file->setLocalFileHash(QString());
+        restartFromZero(QStringLiteral("the copy built on earlier bytes does not match"));
+        return;
+    }
+    m_file->setErrorMessage(tr("Download error: hash doesn't match."));
     emit failed();
 }
 
 void Downloader::setError(QNetworkReply::NetworkError code)
 {
-    Q_UNUSED(code)
-    logError(QStringLiteral("Downloader %1: File downloading error. File: %2. URL: %3")
-                 .arg(m_downloaderId, m_file->serverFileName(), m_downloadUrl.toString()));
-    failFile(m_reply ? m_reply->errorString() : tr("Uknown file error"));
+    // The outcome is decided when the reply finishes, which follows: a dropped connection is
+    // resumed, and the body of an error answer was never written.
+    logError(QStringLiteral("Downloader %1: File downloading error. File: %2. URL: %3. Network reply: %4")
+                 .arg(m_downloaderId, m_file->serverFileName(), m_downloadUrl.toString(), QString::number(int(code))));
 }
 
 void Downloader::failFile(const QString &message)
@@ -809,6 +1106,8 @@ void Downloader::pause()
 {
     logInfo(QStringLiteral("Downloader %1: File downloading paused. File: %2").arg(m_downloaderId, m_file->serverFileName()));
     m_pollTimer->stop();
+    m_stallTimer->stop();
+    m_retryTimer->stop();
     if (m_reply || m_writer) {
         // Data not yet written is dropped: the resume asks for it again from what is on disk.
         if (m_writer)
@@ -822,6 +1121,8 @@ void Downloader::pause()
 void Downloader::cancel()
 {
     m_pollTimer->stop();
+    m_stallTimer->stop();
+    m_retryTimer->stop();
     if (m_reply) {
         logInfo(QStringLiteral("Downloader %1: File downloading cancelled. File: %2").arg(m_downloaderId, m_file->serverFileName()));
         abandonReply();

@@ -30,6 +30,12 @@ public:
     static constexpr quint32 kMaxPollAttempts = 100;
     // The service keeps a download link usable for two hours after the task was created.
     static constexpr int kLinkLifetimeSecs = 7200;
+    // A transfer that receives nothing for this long is taken as dropped and resumed.
+    static constexpr int kStallTimeoutMs = 30000;
+    // A dropped, stalled or 5xx-answered transfer is resumed this many times in a row without
+    // progress before the file fails; the pauses between them double from the first one.
+    static constexpr int kMaxRetries = 5;
+    static constexpr int kFirstRetryDelayMs = 1000;
 
     Downloader(LibraryFile *file, RemoteAPI *api);
     ~Downloader() override;
@@ -40,6 +46,10 @@ public:
 
     QString downloaderId() const { return m_downloaderId; }
 
+    // Whether path lies below the library folder dir as a download path joins it: an empty dir
+    // is the root of the file system, "E:" the root of a drive.
+    static bool isInsideLibrary(const QString &path, const QString &dir);
+
     // Lower-case hex digest of the whole file; empty when it cannot be opened or read.
     static QString computeFileHash(const QString &path, QCryptographicHash::Algorithm algorithm);
 
@@ -49,6 +59,11 @@ public:
     static int pollIntervalMs();
     static void setLinkLifetimeSecs(int secs);
     static int linkLifetimeSecs();
+    // Seams for tests: how long a silent connection is waited for and the first retry pause.
+    static void setStallTimeoutMs(int ms);
+    static int stallTimeoutMs();
+    static void setFirstRetryDelayMs(int ms);
+    static int firstRetryDelayMs();
 
 signals:
     void downloadedProgress(double percent);
@@ -69,18 +84,29 @@ private slots:
 private:
     class FileWriter;
 
+    // What the server's answer to the current request allows.
+    enum class Answer { Pending, Accepted, HttpError, RangeNotSatisfiable, Unusable };
+
     void requestLink();
     void handleLinkProgress(const QString &progress);
     void scheduleLinkPoll();
     void pollLinkProgress();
     void awaitLinkReply(NetworkReplyWrapper *wrapper, void (Downloader::*handler)(bool, QJsonValue));
     void resumeFromOffset();
+    void startTransfer();
+    void restartFromZero(const QString &reason);
     void updateChecksums(const QJsonObject &object);
-    bool startWriting(qint64 total);
-    bool prepareFile(qint64 offset, qint64 size);
+    void readAnswer();
+    void onMetaDataChanged();
+    void onStalled();
+    void finishRejected(QNetworkReply *reply);
+    void retryOrFail(const QString &reason, const QString &failure);
+    void retry();
+    bool prepareFile(qint64 offset, qint64 length);
     bool writeAvailable(bool ignoreBacklog);
     void onWriterProgress();
     void reportWriteFailure();
+    void removeEmptyFolders();
     void reportProgress(bool final = false);
     void reportFileError(const QString &fileName, const QString &errorText, QFileDevice::FileError kind);
     void verify(qint64 position);
@@ -105,10 +131,23 @@ private:
     QString m_downloaderId;
 
     QTimer *m_pollTimer = nullptr;
+    QTimer *m_stallTimer = nullptr;
+    QTimer *m_retryTimer = nullptr;
+    // Retries in a row that brought no new bytes, and the bytes on disk when the attempt began.
+    int m_retries = 0;
+    qint64 m_attemptStartBytes = 0;
+    // The range start asked of the current request (0: the whole file).
+    qint64 m_requestOffset = 0;
+    Answer m_answer = Answer::Pending;
+    // The file on disk holds bytes from before the current response: a digest mismatch then
+    // earns one fresh download from byte 0 before the file fails.
+    bool m_keptEarlierBytes = false;
+    bool m_restartedFromZero = false;
+    bool m_checkCopyFirst = false;
+    // Bytes the progress fraction is measured against; 0 when unknown.
+    qint64 m_progressTotal = 0;
     // Writes and hashes the transfer's data off the UI thread; exists while the file is open.
     FileWriter *m_writer = nullptr;
-    // Size of the local file once prepared; progress is the share of it written.
-    qint64 m_fileSize = 0;
     // The reply has finished well; verification waits for the writer to catch up.
     bool m_finishing = false;
     QPointer<QFutureWatcher<QString>> m_fileHashWatcher;

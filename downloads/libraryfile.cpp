@@ -6,6 +6,7 @@
 #include "downloads/downloadmanager.h"
 #include "downloads/filequestions.h"
 #include "downloads/filesystemops.h"
+#include "downloads/transfertext.h"
 #include "library/libraryitem.h"
 
 #include <QDebug>
@@ -17,12 +18,15 @@
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QSet>
+#include <QTimer>
 #include <QVector>
 
 namespace {
 
 // Archive names are numbered .old-001 to .old-999.
 const int kMaxArchiveNumber = 999;
+
+int g_rateSampleIntervalMs = TransferRateMeter::kSampleIntervalMs;
 
 enum RemoveResult { RemoveOk = 0, RemoveFailed = 2 };
 
@@ -80,6 +84,11 @@ LibraryFile::LibraryFile(LibraryItem *item, const DownloadContext &context)
 
 LibraryFile::~LibraryFile() = default;
 
+void LibraryFile::setRateSampleIntervalMs(int ms)
+{
+    g_rateSampleIntervalMs = ms;
+}
+
 void LibraryFile::setDownloadContext(const DownloadContext &context)
 {
     const bool newManager = context.manager != m_context.manager;
@@ -134,8 +143,10 @@ void LibraryFile::setFoundFilePath(const QString &path)
 
 void LibraryFile::setErrorMessage(const QString &message)
 {
-    if (message != m_errorMessage)
-        m_errorMessage = message;
+    if (message == m_errorMessage)
+        return;
+    m_errorMessage = message;
+    emit errorMessageChanged();
 }
 
 void LibraryFile::setBundleId(int id)
@@ -326,6 +337,16 @@ QString LibraryFile::filePath() const
     return m_foundFilePath.isEmpty() ? downloadPath() : m_foundFilePath;
 }
 
+qint64 LibraryFile::resumableSize() const
+{
+    const QFileInfo copy(downloadPath());
+    if (!copy.isFile())
+        return 0;
+    if (m_downloadedSize > 0)
+        return qMin(m_downloadedSize, copy.size());
+    return m_totalSize > 0 && copy.size() < m_totalSize ? copy.size() : 0;
+}
+
 QByteArray LibraryFile::productId() const
 {
     return m_item ? m_item->property("productId").toString().toUtf8() : QByteArray();
@@ -368,7 +389,11 @@ void LibraryFile::setStatus(Status status)
     if (status == m_status)
         return;
     if (status != DownloadError)
-        m_errorMessage.clear();
+        setErrorMessage(QString());
+    if (status == Downloading)
+        startRateSampling();
+    else if (m_status == Downloading)
+        stopRateSampling();
     if (status == Remote)
         clearLocalFile();
     if (status == DownloadError) {
@@ -386,7 +411,7 @@ bool LibraryFile::prepareFolder(const QString &libraryDirectory)
     const QString folder = m_localDir + QLatin1Char('/') + productFolder();
     if (!QDir(folder).exists() && !QDir().mkpath(folder)) {
         qDebug().nospace() << "ERROR: LibraryFile: Failed to create path: " << folder;
-        m_errorMessage = tr("Failed to create path to store file: %1").arg(folder);
+        setErrorMessage(tr("Failed to create path to store file: %1").arg(folder));
         return false;
     }
     if (QFileInfo::exists(downloadPath()))
@@ -512,7 +537,9 @@ void LibraryFile::fromJson(const QJsonValue &value)
             if (savedValue(field, text))
                 setLocalDir(text);
         } else if (key == QLatin1String("errorMessage")) {
-            savedValue(field, m_errorMessage);
+            QString text;
+            if (savedValue(field, text))
+                setErrorMessage(text);
         } else if (key == QLatin1String("hashesMap")) {
             QString text;
             if (savedValue(field, text))
@@ -552,8 +579,11 @@ void LibraryFile::fromJson(const QJsonValue &value)
     }
     if (saved == Queued || saved == DownloadPaused) {
         const QFileInfo partial(downloadPath());
+        const qint64 full = m_dlSize > 0 ? m_dlSize : m_totalSize;
         if (partial.exists() && partial.size() > 0) {
-            m_downloadProgress = qBound(0.0, double(m_downloadedSize) / double(partial.size()), 1.0);
+            // Only what is on disk counts; a copy may be shorter than its record after a kill.
+            m_downloadedSize = qMin(m_downloadedSize, partial.size());
+            m_downloadProgress = full > 0 ? qBound(0.0, double(m_downloadedSize) / double(full), 0.999) : 0.0;
         } else {
             m_downloadedSize = 0;
             m_downloadProgress = 0.0;
@@ -574,6 +604,8 @@ void LibraryFile::stopDownload()
 {
     if (m_downloader)
         m_downloader->pause();
+    if (m_status == Downloading)
+        stopRateSampling();
     const Status next = (m_status == Downloading && QFileInfo::exists(downloadPath())) ? DownloadPaused : Remote;
     if (next == m_status)
         return;
@@ -622,7 +654,7 @@ void LibraryFile::openInDefaultViewer()
     const QString path = filePath();
     qDebug().nospace() << "INFO: LibraryFile: Open file in default viewer: " << path;
     if (!QFileInfo::exists(path)) {
-        m_errorMessage = tr("File missing");
+        setErrorMessage(tr("File missing"));
         requestStatus(DownloadError);
         clearLocalFile();
         return;
@@ -690,6 +722,51 @@ void LibraryFile::updateDownload()
         updateReplace();
         break;
     }
+}
+
+QString LibraryFile::transferText() const
+{
+    return TransferText::summary(m_transferRate, m_timeLeft);
+}
+
+void LibraryFile::startRateSampling()
+{
+    if (!m_rateTimer) {
+        m_rateTimer = new QTimer(this);
+        connect(m_rateTimer, &QTimer::timeout, this, &LibraryFile::sampleRate);
+    }
+    m_rateClock.start();
+    m_rateMeter.reset(0, m_downloadedSize);
+    m_rateTimer->start(g_rateSampleIntervalMs);
+}
+
+void LibraryFile::stopRateSampling()
+{
+    if (m_rateTimer)
+        m_rateTimer->stop();
+    setTransferFigures(0, -1);
+}
+
+void LibraryFile::sampleRate()
+{
+    m_rateMeter.addSample(m_rateClock.elapsed(), m_downloadedSize);
+    const qint64 full = m_dlSize > 0 ? m_dlSize : m_totalSize;
+    const qint64 rate = m_rateMeter.rate();
+    setTransferFigures(rate, full > 0 && rate > 0 ? m_rateMeter.secondsLeft(full - m_downloadedSize) : -1);
+}
+
+void LibraryFile::setTransferFigures(qint64 rate, int secondsLeft)
+{
+    const bool rateChanged = rate != m_transferRate;
+    const bool timeChanged = secondsLeft != m_timeLeft;
+    m_transferRate = rate;
+    m_timeLeft = secondsLeft;
+    if (rateChanged)
+        emit transferRateChanged();
+    if (timeChanged)
+        emit timeLeftChanged();
+    if (rateChanged || timeChanged)
+        emit transferTextChanged();
 }
 
 void LibraryFile::onDownloadedProgress(double progress)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "downloads/downloadcontext.h"
+#include "downloads/transferratemeter.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QJsonValue>
 #include <QMap>
 #include <QObject>
@@ -11,6 +13,7 @@
 
 class Downloader;
 class LibraryItem;
+class QTimer;
 
 // One downloadable file of a product: what the service says about it joined with what is
 // known of its copy on the local disk.
@@ -23,7 +26,7 @@ class LibraryFile : public QObject
     Q_PROPERTY(QString localFileName READ localFileName WRITE setLocalFileName NOTIFY localFileNameChanged)
     Q_PROPERTY(QString localFileHash READ localFileHash WRITE setLocalFileHash)
     Q_PROPERTY(QString foundFilePath READ foundFilePath WRITE setFoundFilePath STORED false)
-    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage)
+    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
     Q_PROPERTY(int bundleId READ bundleId WRITE setBundleId)
     Q_PROPERTY(QDateTime lastModified READ lastModified WRITE setLastModified)
     Q_PROPERTY(QDateTime localLastModified READ localLastModified WRITE setLocalLastModified)
@@ -32,6 +35,10 @@ class LibraryFile : public QObject
     Q_PROPERTY(double downloadProgress READ downloadProgress WRITE setDownloadProgress)
     Q_PROPERTY(qint64 downloadedSize READ downloadedSize WRITE setDownloadedSize)
     Q_PROPERTY(QString hashesMap READ hashesMap WRITE setHashesMap)
+    // While Downloading: bytes per second, seconds left (-1 unknown) and both as display text.
+    Q_PROPERTY(qint64 transferRate READ transferRate NOTIFY transferRateChanged STORED false)
+    Q_PROPERTY(int timeLeft READ timeLeft NOTIFY timeLeftChanged STORED false)
+    Q_PROPERTY(QString transferText READ transferText NOTIFY transferTextChanged STORED false)
 
 public:
     enum Status {
@@ -89,12 +96,23 @@ public:
     QString hashesMap() const;
     void setHashesMap(const QString &text);
 
+    qint64 transferRate() const { return m_transferRate; }
+    int timeLeft() const { return m_timeLeft; }
+    QString transferText() const;
+    // How often the rate is sampled while Downloading; a seam for tests.
+    static void setRateSampleIntervalMs(int ms);
+
     QMap<QString, QDateTime> hashes() const { return m_hashes; }
     void setHashes(const QMap<QString, QDateTime> &hashes);
 
     QString downloadPath() const;
     QString productFolder() const;
     QString filePath() const;
+    // Bytes of a partial copy at downloadPath() that a download continues from: the recorded
+    // resume point while the copy holds it, else the length of a copy shorter than totalSize
+    // (left by a run that was stopped or killed); 0 when there is none. What is kept is only
+    // trusted until the digest check: a mismatch downloads the file again from byte 0, once.
+    qint64 resumableSize() const;
     QByteArray productId() const;
     static QString sanitizeFileName(const QString &name);
 
@@ -132,11 +150,19 @@ signals:
     void statusChanged(LibraryFile *file);
     void downloadProgress(LibraryFile *file);
     void localFileNameChanged();
+    void errorMessageChanged();
+    void transferRateChanged();
+    void timeLeftChanged();
+    void transferTextChanged();
     // The status, the local path or the resume point changed: the saved library is behind.
     void savedStateChanged();
 
 private:
     void resetProgress();
+    void startRateSampling();
+    void stopRateSampling();
+    void sampleRate();
+    void setTransferFigures(qint64 rate, int secondsLeft);
     bool copyMatchesRecordedSize() const;
     // Status changes the user asks for pass through the download manager.
     void requestStatus(Status status);
@@ -160,6 +186,11 @@ private:
     double m_downloadProgress = 0.0;
     qint64 m_downloadedSize = 0;
     QMap<QString, QDateTime> m_hashes;
+    QTimer *m_rateTimer = nullptr;
+    QElapsedTimer m_rateClock;
+    TransferRateMeter m_rateMeter;
+    qint64 m_transferRate = 0;
+    int m_timeLeft = -1;
 };
 
 Q_DECLARE_METATYPE(LibraryFile *)

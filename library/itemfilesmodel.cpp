@@ -5,11 +5,15 @@
 #include "downloads/folderscannertaskdata.h"
 #include "bytecount.h"
 #include "downloads/libraryfile.h"
+#include "downloads/transfertext.h"
 #include "libraryitem.h"
 
 #include <QHash>
 #include <QJsonObject>
 #include <QSet>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -189,6 +193,43 @@ void ItemFilesModel::addFile(LibraryFile *file)
     connect(file, QOverload<LibraryFile *>::of(&LibraryFile::downloadProgress), this, &ItemFilesModel::onDownloadProgress);
     if (m_item)
         connect(file, &LibraryFile::savedStateChanged, m_item, &LibraryItem::filesStateChanged);
+    connect(file, &LibraryFile::transferRateChanged, this, &ItemFilesModel::recomputeTransfer);
+    connect(file, &LibraryFile::timeLeftChanged, this, &ItemFilesModel::recomputeTransfer);
+}
+
+QString ItemFilesModel::transferText() const
+{
+    return TransferText::summary(m_transferRate, m_timeLeft);
+}
+
+void ItemFilesModel::recomputeTransfer()
+{
+    qint64 rate = 0;
+    qint64 remaining = 0;
+    for (LibraryFile *file : qAsConst(m_files)) {
+        const LibraryFile::Status status = file->status();
+        if (status != LibraryFile::Downloading && status != LibraryFile::Queued)
+            continue;
+        rate = ByteCount::add(rate, file->transferRate());
+        const qint64 size = qMax<qint64>(0, qMax(file->dlSize(), file->totalSize()));
+        remaining = ByteCount::add(remaining, size - qBound<qint64>(0, file->downloadedSize(), size));
+    }
+    // The files that wait take their turn at the speed of those that run now.
+    int secondsLeft = -1;
+    if (rate > 0) {
+        const double seconds = std::ceil(double(remaining) / double(rate));
+        secondsLeft = seconds < double(std::numeric_limits<int>::max()) ? int(seconds) : -1;
+    }
+    const bool rateChanged = rate != m_transferRate;
+    const bool timeChanged = secondsLeft != m_timeLeft;
+    m_transferRate = rate;
+    m_timeLeft = secondsLeft;
+    if (rateChanged)
+        emit transferRateChanged();
+    if (timeChanged)
+        emit timeLeftChanged();
+    if (rateChanged || timeChanged)
+        emit transferTextChanged();
 }
 
 void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)
@@ -364,6 +405,7 @@ void ItemFilesModel::openOneFile()
 void ItemFilesModel::onStatusChanged(LibraryFile *file)
 {
     recomputeFlags();
+    recomputeTransfer();
     m_item->invalidateSearchText();
     m_item->refreshTitleBadge();
     if (file->status() == LibraryFile::DownloadError) {

@@ -28,6 +28,11 @@ class ItemFilesModel : public QAbstractListModel
     Q_PROPERTY(int contentY READ contentY WRITE setContentY NOTIFY contentYChanged)
     Q_PROPERTY(float totalDownloadProgress READ totalDownloadProgress NOTIFY totalDownloadingProgressChanged)
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+    // Over the files transferring now: bytes per second, seconds left for every file queued or
+    // transferring (-1 unknown), and both as display text.
+    Q_PROPERTY(qint64 transferRate READ transferRate NOTIFY transferRateChanged)
+    Q_PROPERTY(int timeLeft READ timeLeft NOTIFY timeLeftChanged)
+    Q_PROPERTY(QString transferText READ transferText NOTIFY transferTextChanged)
 
 public:
     enum Roles {
@@ -65,6 +70,9 @@ public:
     void setContentY(int contentY);
     float totalDownloadProgress() const;
     QString lastError() const { return m_lastError; }
+    qint64 transferRate() const { return m_transferRate; }
+    int timeLeft() const { return m_timeLeft; }
+    QString transferText() const;
 
     // Handed to every file of the model, those it has and those it makes later.
     void setDownloadContext(const DownloadContext &context);
@@ -101,9 +109,13 @@ signals:
     void contentYChanged(int contentY);
     void totalDownloadingProgressChanged();
     void lastErrorChanged();
+    void transferRateChanged();
+    void timeLeftChanged();
+    void transferTextChanged();
 
 private:
     void recomputeFlags();
+    void recomputeTransfer();
     void addFile(LibraryFile *file);
     void setStatusThroughManager(LibraryFile *file, int status);
 
@@ -122,4 +134,6 @@ private:
     bool m_anyFileUpdateAvailable = false;
     int m_contentY = 0;
     QString m_lastError;
+    qint64 m_transferRate = 0;
+    int m_timeLeft = -1;
 };

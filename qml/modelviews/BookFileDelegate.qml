@@ -1,4 +1,5 @@
 import QtQuick 2.13
+import QtQuick.Controls 2.13
 import LibraryModelData 1.0
 import "../theme"
 import "../custom"
@@ -16,6 +17,16 @@ Item {
     readonly property bool canOpen: fileStatus === LibraryFile.Downloaded || fileStatus === LibraryFile.Local
                                     || fileStatus === LibraryFile.UpdateAvailable
     readonly property bool busy: fileStatus === LibraryFile.Downloading || fileStatus === LibraryFile.Queued
+    // Speed and time left while the file transfers, e.g. "1.5 MB/s, 2 min left".
+    readonly property string transferText: fileObject && fileStatus === LibraryFile.Downloading
+                                           ? fileObject.transferText : ""
+    readonly property string toolTipText: {
+        if (!fileObject)
+            return ""
+        if (fileStatus === LibraryFile.DownloadError)
+            return fileObject.errorMessage
+        return transferText
+    }
     // "delete", "download", "refresh", "cancel" or "retry"
     readonly property string action: {
         switch (fileStatus) {
@@ -85,8 +96,19 @@ Item {
         }
 
         Text {
-            anchors { left: eye.right; leftMargin: 14; right: parent.right; rightMargin: 14
-                      verticalCenter: parent.verticalCenter }
+            id: transferLabel
+            objectName: "transferLabel"
+            anchors { right: parent.right; rightMargin: 14; verticalCenter: parent.verticalCenter }
+            text: fileRow.transferText
+            visible: text !== ""
+            color: Theme.mainTextColor
+            font.family: Theme.systemFontFamily
+            font.pixelSize: 12
+        }
+
+        Text {
+            anchors { left: eye.right; leftMargin: 14; right: transferLabel.visible ? transferLabel.left : parent.right
+                      rightMargin: 14; verticalCenter: parent.verticalCenter }
             text: fileRow.serverFileName
             elide: Text.ElideMiddle
             color: Theme.mainTextColor
@@ -95,10 +117,17 @@ Item {
         }
 
         MouseArea {
+            id: cardMouse
             anchors.fill: parent
-            enabled: fileRow.canOpen
+            hoverEnabled: fileRow.toolTipText !== ""
             cursorShape: fileRow.canOpen ? Qt.PointingHandCursor : Qt.ArrowCursor
-            onClicked: fileRow.fileObject.openInDefaultViewer()
+            onClicked: {
+                if (fileRow.canOpen)
+                    fileRow.fileObject.openInDefaultViewer()
+            }
+            ToolTip.visible: containsMouse && fileRow.toolTipText !== ""
+            ToolTip.delay: 500
+            ToolTip.text: fileRow.toolTipText
         }
     }
 

@@ -95,6 +95,11 @@ Item {
             anchors.fill: parent
             cursorShape: Qt.PointingHandCursor
             onClicked: row.clickRow()
+            // Speed and time left of the product's transfers.
+            hoverEnabled: row.rowState === "downloading"
+            ToolTip.visible: containsMouse && ToolTip.text !== ""
+            ToolTip.delay: 500
+            ToolTip.text: row.rowState === "downloading" ? row.filesModel.transferText : ""
         }
 
         CheckBox {

@@ -10,6 +10,9 @@
 
 namespace {
 
+// Long enough for any client to call the connection stalled.
+constexpr int kDefaultStallMs = 60000;
+
 const char *const kUsage = R"(Usage: storefront-sim [options]
 
 A local storefront service on 127.0.0.1 for the demo, the tests and the benchmarks.
@@ -45,6 +48,12 @@ Downloads (all files):
   --drop-after N           close the connection after N bytes of a file body
   --checksum MODE          checksums in replies: normal, wrong, none or upper
   --bandwidth BYTES        cap each download at BYTES per second (suffix K or M for KiB, MiB)
+  --stall-after N          stop sending for --stall-ms after N bytes of a file body (once per
+                           response; the connection stays open)
+  --stall-ms MS            how long a stall lasts (default 60000)
+  --chunked                send file bodies in chunks, without Content-Length
+  --ignore-range           answer range requests with the whole file (200)
+  A failure status on file downloads is a fault rule: --fault download:status=503,times=2
 
 Update manifest (/library-client/current-version-windows.txt):
   --manifest-version V     first line (default 3.0.1.3)
@@ -63,7 +72,8 @@ in the query):
   /admin/fault?endpoint=E&status=N&delay_ms=MS&not_json=1&failure=1&unauthorized=1&times=N
   /admin/clear-faults
   /admin/download-fault?file=PRODUCT/BUNDLE&drop_after=N&checksum=MODE&bandwidth=BYTES
-                                  (no file: every file)
+                       &stall_after=N&stall_ms=MS&chunked=1&ignore_range=1&times=N
+                                  (no file: every file; times: only the next N responses)
   /admin/file-tasks?polls=K&never_complete=1
   /admin/tokens?lifetime=S&expire=1
   /admin/manifest?version=V&date=D&redirects=N&installer_redirects=N
@@ -152,6 +162,16 @@ int main(int argc, char **argv)
                 fail(QStringLiteral("--checksum takes normal, wrong, none or upper, not \"%1\"").arg(mode));
         } else if (arg == QLatin1String("--bandwidth")) {
             options.downloadFault.bytesPerSecond = number(arg, value());
+        } else if (arg == QLatin1String("--stall-after")) {
+            options.downloadFault.stallAfterBytes = number(arg, value());
+            if (options.downloadFault.stallMs == 0)
+                options.downloadFault.stallMs = kDefaultStallMs;
+        } else if (arg == QLatin1String("--stall-ms")) {
+            options.downloadFault.stallMs = int(number(arg, value()));
+        } else if (arg == QLatin1String("--chunked")) {
+            options.downloadFault.chunked = true;
+        } else if (arg == QLatin1String("--ignore-range")) {
+            options.downloadFault.ignoreRange = true;
         } else if (arg == QLatin1String("--manifest-version")) {
             options.manifestVersion = value();
         } else if (arg == QLatin1String("--manifest-date")) {

@@ -208,7 +208,7 @@ QString SimCatalog::addProduct(const QString &title, const QString &publisher, i
     return products.back().id;
 }
 
-std::shared_ptr<const SimFileVersion> SimCatalog::publishNewVersion(const QString &productId, int bundleId)
+std::shared_ptr<const SimFileVersion> SimCatalog::publishNewVersion(const QString &productId, int bundleId, qint64 size)
 {
     SimProduct *product = findProduct(productId);
     SimFile *file = findFile(productId, bundleId);
@@ -222,6 +222,8 @@ std::shared_ptr<const SimFileVersion> SimCatalog::publishNewVersion(const QStrin
         version->number = number;
         version->lastModified = lastModified;
         version->generatorSeed = simcontent::splitmix64(previous.generatorSeed + std::uint64_t(number));
+        if (size >= 0)
+            version->size = size;
         version->md5 = simcontent::generatedMd5(version->generatorSeed, std::uint64_t(version->size));
         file->versions.push_back(version);
     } else {

@@ -63,7 +63,7 @@ public:
     QString addProduct(const QString &title, const QString &publisher, int fileCount);
     // Publishes new bytes for a file, dated one day after its current version. Null when the
     // file does not exist.
-    std::shared_ptr<const SimFileVersion> publishNewVersion(const QString &productId, int bundleId);
+    std::shared_ptr<const SimFileVersion> publishNewVersion(const QString &productId, int bundleId, qint64 size = -1);
 
 private:
     SimFile makePdfFile(const SimProduct &product, const QString &label, const QDateTime &lastModified);

@@ -259,6 +259,24 @@ public:
         return it == downloadFaults.end() ? DownloadFault() : it->second;
     }
 
+    // The fault for one response of a file; one with a count is used up by it.
+    DownloadFault takeDownloadFaultLocked(const QString &productId, int bundleId)
+    {
+        auto it = downloadFaults.find(productId + QLatin1Char('/') + QString::number(bundleId));
+        if (it == downloadFaults.end())
+            it = downloadFaults.find(QString());
+        if (it == downloadFaults.end() || it->second.times == 0)
+            return DownloadFault();
+        DownloadFault fault = it->second;
+        if (it->second.times > 0 && --it->second.times == 0) {
+            // The checksum mode describes the file task replies, not a response: it stays.
+            const ChecksumMode checksum = it->second.checksum;
+            it->second = DownloadFault();
+            it->second.checksum = checksum;
+        }
+        return fault;
+    }
+
     void serve(Endpoint endpoint, bool json, const Request &req, Response &res, const Body &body)
     {
         logRequest(req);
@@ -272,6 +290,8 @@ public:
             return;
         }
         if (!json && fault.httpStatus != 0) {
+            // The short text is the whole answer, whatever range was asked for.
+            const_cast<Request &>(req).ranges.clear();
             res.status = fault.httpStatus;
             res.set_content("Simulated status " + std::to_string(fault.httpStatus) + "\n", "text/plain");
             return;
@@ -410,7 +430,7 @@ void StorefrontSim::Private::serveFile(const Request &req, Response &res,
     const qint64 size = version->size;
     qint64 first = 0;
     qint64 last = size - 1;
-    const std::string range = req.get_header_value("Range");
+    const std::string range = fault.ignoreRange ? std::string() : req.get_header_value("Range");
     // Only single ranges are offered; the header is answered here, not by the HTTP layer.
     const_cast<Request &>(req).ranges.clear();
     if (!range.empty()) {
@@ -445,34 +465,54 @@ void StorefrontSim::Private::serveFile(const Request &req, Response &res,
         : kChunk;
     auto buffer = std::make_shared<std::vector<char>>();
     const auto started = std::make_shared<std::chrono::steady_clock::time_point>();
-    res.set_content_provider(
-        std::size_t(length), version->generated ? "application/octet-stream" : "application/pdf",
-        [this, version, fault, first, chunk, buffer, started](std::size_t offset, std::size_t remaining,
-                                                               httplib::DataSink &sink) {
-            if (stopping)
+    const auto stalled = std::make_shared<bool>(false);
+    const auto provide = [this, version, fault, first, chunk, buffer, started,
+                          stalled](std::size_t offset, std::size_t remaining, httplib::DataSink &sink) {
+        if (stopping)
+            return false;
+        std::size_t n = std::min(remaining, chunk);
+        if (fault.dropAfterBytes >= 0) {
+            if (qint64(offset) >= fault.dropAfterBytes)
                 return false;
-            std::size_t n = std::min(remaining, chunk);
-            if (fault.dropAfterBytes >= 0) {
-                if (qint64(offset) >= fault.dropAfterBytes)
+            n = std::min<std::size_t>(n, std::size_t(fault.dropAfterBytes - qint64(offset)));
+        }
+        if (fault.stallAfterBytes >= 0 && !*stalled) {
+            if (qint64(offset) >= fault.stallAfterBytes) {
+                *stalled = true;
+                if (!pause(std::chrono::milliseconds(fault.stallMs)))
                     return false;
-                n = std::min<std::size_t>(n, std::size_t(fault.dropAfterBytes - qint64(offset)));
+            } else {
+                n = std::min<std::size_t>(n, std::size_t(fault.stallAfterBytes - qint64(offset)));
             }
-            if (fault.bytesPerSecond > 0) {
-                if (offset == 0)
-                    *started = std::chrono::steady_clock::now();
-                const auto due = *started + std::chrono::microseconds(qint64(offset) * 1000000 / fault.bytesPerSecond);
-                const auto now = std::chrono::steady_clock::now();
-                if (due > now && !pause(std::chrono::duration_cast<std::chrono::milliseconds>(due - now)))
-                    return false;
-            }
-            const std::uint64_t position = std::uint64_t(first) + offset;
-            if (!version->generated)
-                return sink.write(version->bytes.constData() + position, n);
-            if (buffer->size() < n)
-                buffer->resize(n);
-            simcontent::fillGenerated(version->generatorSeed, position, buffer->data(), n);
-            return sink.write(buffer->data(), n);
-        });
+        }
+        if (fault.bytesPerSecond > 0) {
+            if (offset == 0)
+                *started = std::chrono::steady_clock::now();
+            const auto due = *started + std::chrono::microseconds(qint64(offset) * 1000000 / fault.bytesPerSecond);
+            const auto now = std::chrono::steady_clock::now();
+            if (due > now && !pause(std::chrono::duration_cast<std::chrono::milliseconds>(due - now)))
+                return false;
+        }
+        const std::uint64_t position = std::uint64_t(first) + offset;
+        if (!version->generated)
+            return sink.write(version->bytes.constData() + position, n);
+        if (buffer->size() < n)
+            buffer->resize(n);
+        simcontent::fillGenerated(version->generatorSeed, position, buffer->data(), n);
+        return sink.write(buffer->data(), n);
+    };
+    const char *type = version->generated ? "application/octet-stream" : "application/pdf";
+    if (!fault.chunked) {
+        res.set_content_provider(std::size_t(length), type, provide);
+        return;
+    }
+    res.set_chunked_content_provider(type, [provide, length](std::size_t offset, httplib::DataSink &sink) {
+        if (qint64(offset) >= length) {
+            sink.done();
+            return true;
+        }
+        return provide(offset, std::size_t(length) - offset, sink);
+    });
 }
 
 void StorefrontSim::Private::routes()
@@ -625,7 +665,8 @@ void StorefrontSim::Private::contentRoutes()
                             version = v;
                     }
                 }
-                fault = downloadFaultLocked(productId, bundleId);
+                if (version)
+                    fault = takeDownloadFaultLocked(productId, bundleId);
             }
             if (!version) {
                 s.status = 404;
@@ -755,7 +796,7 @@ void StorefrontSim::Private::adminRoutes()
         neverComplete = false;
         sendSuccess(res, QStringLiteral("faults cleared"));
     });
-    admin("/admin/download-fault", true, [this, param](const Request &req, Response &res) {
+    admin("/admin/download-fault", true, [this, param, flag](const Request &req, Response &res) {
         DownloadFault fault;
         if (req.has_param("drop_after"))
             fault.dropAfterBytes = param(req, "drop_after").toLongLong();
@@ -764,6 +805,13 @@ void StorefrontSim::Private::adminRoutes()
             return;
         }
         fault.bytesPerSecond = param(req, "bandwidth").toLongLong();
+        if (req.has_param("stall_after"))
+            fault.stallAfterBytes = param(req, "stall_after").toLongLong();
+        fault.stallMs = param(req, "stall_ms").toInt();
+        fault.chunked = flag(req, "chunked");
+        fault.ignoreRange = flag(req, "ignore_range");
+        if (req.has_param("times"))
+            fault.times = param(req, "times").toInt();
         std::lock_guard<std::mutex> lock(mutex);
         downloadFaults[param(req, "file")] = fault;
         sendSuccess(res, QStringLiteral("download fault set"));
@@ -987,10 +1035,10 @@ QByteArray StorefrontSim::installerBytes() const
     return d->installerBytesLocked();
 }
 
-bool StorefrontSim::publishNewVersion(const QString &productId, int bundleId)
+bool StorefrontSim::publishNewVersion(const QString &productId, int bundleId, qint64 size)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
-    return d->catalog.publishNewVersion(productId, bundleId) != nullptr;
+    return d->catalog.publishNewVersion(productId, bundleId, size) != nullptr;
 }
 
 QString StorefrontSim::addProduct(const QString &title, const QString &publisher, int fileCount)

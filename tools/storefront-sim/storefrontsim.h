@@ -47,6 +47,11 @@ public:
         qint64 dropAfterBytes = -1;  // close the connection after this many body bytes
         ChecksumMode checksum = ChecksumMode::Normal;
         qint64 bytesPerSecond = 0;   // 0: no cap
+        qint64 stallAfterBytes = -1; // stop sending for stallMs after this many body bytes
+        int stallMs = 0;
+        bool chunked = false;        // no Content-Length: the body goes in chunks
+        bool ignoreRange = false;    // answer a range request with the whole file (200)
+        int times = -1;              // responses it applies to (-1: until cleared)
     };
 
     struct Options
@@ -127,8 +132,9 @@ public:
     QByteArray installerBytes() const;
 
     // Publishes a new version of a file (new bytes, a later "last_modified", one more checksum
-    // entry); false when there is no such file.
-    bool publishNewVersion(const QString &productId, int bundleId);
+    // entry); false when there is no such file. A generated file takes the size given (-1: the
+    // same as before).
+    bool publishNewVersion(const QString &productId, int bundleId, qint64 size = -1);
     QString addProduct(const QString &title, const QString &publisher, int fileCount = 1);
 
     QStringList productIds() const;
