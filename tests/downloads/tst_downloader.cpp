@@ -436,6 +436,8 @@ void tst_Downloader::pauseAndCancelWinDuringRetryPause()
     m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
     QTRY_VERIFY_WITH_TIMEOUT(!g_log.filter(QStringLiteral("retry 1 of")).isEmpty(), kTransferTimeoutMs);
     QCOMPARE(file->status(), LibraryFile::Downloading);
+    // The network stack may have resent a dropped request itself; only new ones count.
+    const int requestsBefore = downloadRequests();
 
     if (cancel)
         file->cancelDownload();
@@ -447,7 +449,7 @@ void tst_Downloader::pauseAndCancelWinDuringRetryPause()
         QCOMPARE(file->downloadedSize(), qint64(256 * 1024));
     // Nothing comes back to life on its own.
     QCoreApplication::processEvents();
-    QCOMPARE(downloadRequests(), 1);
+    QCOMPARE(downloadRequests(), requestsBefore);
 }
 
 void tst_Downloader::errorAnswersLeaveTheFileAlone_data()
