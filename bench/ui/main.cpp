@@ -1,13 +1,12 @@
 // The library screen over a large customer library: start-up to the first frame of the tile
 // view, search keystrokes with the views' update, the UI thread's longest stall during a
-// delayed save and while building the folder scan's tables, and the peak resident memory.
+// delayed save, and the peak resident memory. The folder scan's set-up is measured by bench/scan.
 // Prints one line with each figure against its target. BENCH_VERBOSE=1 adds the start-up
 // phases with their CPU time and peak memory; BENCH_FIRST_FRAME_ONLY=1 ends a child at its
 // first frame, to profile the start-up alone (run it as bench_ui --show).
 
 #include "../common/benchcatalog.h"
 
-#include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryerrortype.h"
@@ -236,15 +235,6 @@ int main(int argc, char **argv)
         library.onTitlesRefreshResult(p + 1, page(p));
     library.onTitlesRefreshFinished();
 
-    // Building the folder scan's tables, best of three.
-    double collect = 1e18;
-    for (int run = 0; run < 3; ++run) {
-        FolderScannerTaskData data;
-        const double start = threadMs();
-        library.collectFileHashes(data);
-        collect = std::min(collect, threadMs() - start);
-    }
-
     // Delayed saves while transfers move on: a file's progress changes every few milliseconds.
     OnlineLibrary::setSaveDelay(20);
     StallMeter meter;
@@ -295,16 +285,15 @@ int main(int argc, char **argv)
     const double rssMiB = double(rssKiB) / 1024.0;
     QTextStream(stdout)
         << QStringLiteral("ui (%1 products): saved library to the first frame of the tile view %2 ms ratio %3 (target <= 1), "
-                          "%13 ms of it on the UI thread's CPU; "
+                          "%11 ms of it on the UI thread's CPU; "
                           "worst search keystroke to the views' update %4 ms ratio %5 (target <= 1), to the frame on screen "
                           "%6 ms (software GL); longest UI stall during delayed saves %7 ms ratio %8 (target <= 1); "
-                          "folder scan tables %9 ms ratio %10 (target <= 1); peak RSS %11 MiB ratio %12 (target <= 1)")
+                          "peak RSS %9 MiB ratio %10 (target <= 1)")
                .arg(library.rowCount())
                .arg(firstFrame).arg(double(firstFrame) / 1000, 0, 'f', 2)
                .arg(keystroke, 0, 'f', 1).arg(keystroke / 16, 0, 'f', 2)
                .arg(keystrokeFrame, 0, 'f', 1)
                .arg(saveStall, 0, 'f', 1).arg(saveStall / 16, 0, 'f', 2)
-               .arg(collect, 0, 'f', 1).arg(collect / 16, 0, 'f', 2)
                .arg(rssMiB, 0, 'f', 0).arg(rssMiB / 300, 0, 'f', 2)
                .arg(firstFrameCpu, 0, 'f', 0)
         << Qt::endl;
