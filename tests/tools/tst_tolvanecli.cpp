@@ -31,6 +31,17 @@ QByteArray md5Of(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex();
 }
 
+// One product with one 2 MiB file, large enough to interrupt while it travels.
+StorefrontSim::Options oneLargeFile()
+{
+    StorefrontSim::Options options;
+    options.products = 0;
+    options.largeFiles = 1;
+    options.largeFileMib = 2;
+    options.pollsToComplete = 0;
+    return options;
+}
+
 } // namespace
 
 class TestTolvaneCli : public QObject
@@ -279,12 +290,7 @@ void TestTolvaneCli::secondSyncFetchesNothingAndANewVersionOnlyItself()
 
 void TestTolvaneCli::interruptedSyncResumesWhereItStopped()
 {
-    StorefrontSim::Options options;
-    options.products = 0;
-    options.largeFiles = 1;
-    options.largeFileMib = 2;
-    options.pollsToComplete = 0;
-    StorefrontSim sim(options);
+    StorefrontSim sim(oneLargeFile());
     signIn(sim);
     const StorefrontSim::FileInfo big = sim.files(sim.productIds().first()).first();
     StorefrontSim::DownloadFault slow;
@@ -349,12 +355,7 @@ void TestTolvaneCli::interruptedSyncResumesWhereItStopped()
 // is where the next run starts.
 void TestTolvaneCli::killedDownloadResumesFromTheSavedPoint()
 {
-    StorefrontSim::Options options;
-    options.products = 0;
-    options.largeFiles = 1;
-    options.largeFileMib = 2;
-    options.pollsToComplete = 0;
-    StorefrontSim sim(options);
+    StorefrontSim sim(oneLargeFile());
     signIn(sim);
     const StorefrontSim::FileInfo big = sim.files(sim.productIds().first()).first();
     const QString key = big.productId + QLatin1Char('/') + big.filename;
