@@ -111,15 +111,15 @@ void parseContentRange(const QByteArray &value, qint64 *first, qint64 *last, qin
     const QByteArray text = value.trimmed();
     if (!text.startsWith("bytes "))
         return;
-    const QByteArray spec = text.mid(6).trimmed();
-    const int slash = spec.indexOf('/');
+    const QByteArray range = text.mid(6).trimmed();
+    const int slash = range.indexOf('/');
     bool ok = false;
     if (slash < 0)
         return;
-    const qint64 size = spec.mid(slash + 1).toLongLong(&ok);
+    const qint64 size = range.mid(slash + 1).toLongLong(&ok);
     if (ok && size >= 0)
         *total = size;
-    const QByteArray span = spec.left(slash);
+    const QByteArray span = range.left(slash);
     const int dash = span.indexOf('-');
     if (dash <= 0)
         return;

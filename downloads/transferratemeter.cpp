@@ -34,12 +34,12 @@ void TransferRateMeter::addSample(qint64 timeMs, qint64 bytes)
     m_rate += kSmoothing * (instant - m_rate);
 }
 
-int TransferRateMeter::secondsLeft(qint64 remainingBytes) const
+int TransferRateMeter::secondsLeft(qint64 remainingBytes, double rate)
 {
     if (remainingBytes <= 0)
         return 0;
-    if (m_rate < 1.0)
+    if (rate < 1.0)
         return -1;
-    const double seconds = std::ceil(double(remainingBytes) / m_rate);
+    const double seconds = std::ceil(double(remainingBytes) / rate);
     return seconds >= double(std::numeric_limits<int>::max()) ? -1 : int(seconds);
 }

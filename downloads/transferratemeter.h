@@ -20,7 +20,9 @@ public:
     // Bytes per second; 0 until a sample has shown progress.
     qint64 rate() const { return qint64(m_rate + 0.5); }
     // Whole seconds for the bytes still to come at the current rate; -1 when unknown.
-    int secondsLeft(qint64 remainingBytes) const;
+    int secondsLeft(qint64 remainingBytes) const { return secondsLeft(remainingBytes, m_rate); }
+    // The same for any rate in bytes per second, such as the sum over several transfers.
+    static int secondsLeft(qint64 remainingBytes, double rate);
 
 private:
     qint64 m_lastTimeMs = 0;

@@ -5,15 +5,13 @@
 #include "downloads/folderscannertaskdata.h"
 #include "bytecount.h"
 #include "downloads/libraryfile.h"
+#include "downloads/transferratemeter.h"
 #include "downloads/transfertext.h"
 #include "libraryitem.h"
 
 #include <QHash>
 #include <QJsonObject>
 #include <QSet>
-
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -215,11 +213,7 @@ void ItemFilesModel::recomputeTransfer()
         remaining = ByteCount::add(remaining, size - qBound<qint64>(0, file->downloadedSize(), size));
     }
     // The files that wait take their turn at the speed of those that run now.
-    int secondsLeft = -1;
-    if (rate > 0) {
-        const double seconds = std::ceil(double(remaining) / double(rate));
-        secondsLeft = seconds < double(std::numeric_limits<int>::max()) ? int(seconds) : -1;
-    }
+    const int secondsLeft = rate > 0 ? TransferRateMeter::secondsLeft(remaining, double(rate)) : -1;
     const bool rateChanged = rate != m_transferRate;
     const bool timeChanged = secondsLeft != m_timeLeft;
     m_transferRate = rate;
