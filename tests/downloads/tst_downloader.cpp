@@ -276,8 +276,14 @@ void tst_Downloader::placeOnDisk(LibraryFile *file, const QByteArray &bytes)
 QList<QByteArray> tst_Downloader::rangesAsked() const
 {
     QList<QByteArray> ranges;
-    for (const StorefrontSim::LoggedRequest &request : downloadLog())
-        ranges.append(request.header("Range"));
+    for (const StorefrontSim::LoggedRequest &request : downloadLog()) {
+        // The network stack resends a request whose reused connection the server had just
+        // closed; the downloader's own repeats are counted by their log lines.
+        const QByteArray range = request.header("Range");
+        if (!range.isEmpty() && !ranges.isEmpty() && ranges.constLast() == range)
+            continue;
+        ranges.append(range);
+    }
     return ranges;
 }
 

@@ -31,14 +31,21 @@ QByteArray md5Of(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex();
 }
 
+// A catalog whose file tasks are ready at the first poll.
+StorefrontSim::Options instantCatalog(int products)
+{
+    StorefrontSim::Options options;
+    options.products = products;
+    options.pollsToComplete = 0;
+    return options;
+}
+
 // One product with one 2 MiB file, large enough to interrupt while it travels.
 StorefrontSim::Options oneLargeFile()
 {
-    StorefrontSim::Options options;
-    options.products = 0;
+    StorefrontSim::Options options = instantCatalog(0);
     options.largeFiles = 1;
     options.largeFileMib = 2;
-    options.pollsToComplete = 0;
     return options;
 }
 
@@ -232,10 +239,7 @@ void TestTolvaneCli::refusesWithoutSignInOrArguments()
 
 void TestTolvaneCli::secondSyncFetchesNothingAndANewVersionOnlyItself()
 {
-    StorefrontSim::Options options;
-    options.products = 3;
-    options.pollsToComplete = 0;
-    StorefrontSim sim(options);
+    StorefrontSim sim(instantCatalog(3));
     signIn(sim);
     int fileCount = 0;
     for (const QString &id : sim.productIds())
@@ -293,8 +297,9 @@ void TestTolvaneCli::interruptedSyncResumesWhereItStopped()
     StorefrontSim sim(oneLargeFile());
     signIn(sim);
     const StorefrontSim::FileInfo big = sim.files(sim.productIds().first()).first();
+    // Slow enough that the first run is still going when a second one starts on a busy machine.
     StorefrontSim::DownloadFault slow;
-    slow.bytesPerSecond = 256 * 1024;
+    slow.bytesPerSecond = 64 * 1024;
     sim.setDownloadFault(slow);
 
     QProcess first;
@@ -392,10 +397,7 @@ void TestTolvaneCli::killedDownloadResumesFromTheSavedPoint()
 
 void TestTolvaneCli::verifyReportsEachFileAndWritesMd5sums()
 {
-    StorefrontSim::Options options;
-    options.products = 4;
-    options.pollsToComplete = 0;
-    StorefrontSim sim(options);
+    StorefrontSim sim(instantCatalog(4));
     signIn(sim);
     QCOMPARE(run({"sync", "--dir", libraryDir()}).exitCode, 0);
     const QStringList paths = catalogPaths(sim);
@@ -453,10 +455,7 @@ void TestTolvaneCli::verifyReportsEachFileAndWritesMd5sums()
 
 void TestTolvaneCli::verifyTrustsTheCacheUnlessFull()
 {
-    StorefrontSim::Options options;
-    options.products = 2;
-    options.pollsToComplete = 0;
-    StorefrontSim sim(options);
+    StorefrontSim sim(instantCatalog(2));
     signIn(sim);
     QCOMPARE(run({"sync", "--dir", libraryDir()}).exitCode, 0);
     const QStringList paths = catalogPaths(sim);
