@@ -13,8 +13,12 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -47,6 +51,50 @@ int attachedProcesses(const QSharedMemory &memory)
     return -1;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// On Unix a segment outlives a killed copy, and its key comes from a file's inode, so segments
+// of two temporary folders can even meet; counting attachments cannot tell who is alive. The
+// holder therefore also takes an advisory lock on a file beside the segment's key file, which
+// the kernel releases however the process ends.
+enum class HolderLock { Acquired, Busy, Failed };
+
+int g_holderLockFd = -1;
+QByteArray g_holderLockPath;
+
+HolderLock takeHolderLock(const QSharedMemory &memory)
+{
+    const QByteArray path = QFile::encodeName(memory.nativeKey() + QStringLiteral(".lock"));
+    if (g_holderLockFd != -1) {
+        if (path == g_holderLockPath)
+            return HolderLock::Acquired;
+        ::close(g_holderLockFd);
+        g_holderLockFd = -1;
+    }
+    // Close-on-exec: an installer or viewer started by this copy must not inherit the lock.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd == -1)
+        return HolderLock::Failed;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        g_holderLockFd = fd;
+        g_holderLockPath = path;
+        return HolderLock::Acquired;
+    }
+    const bool busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    return busy ? HolderLock::Busy : HolderLock::Failed;
+}
+
+// If the key file of a leftover segment is gone (a temporary-folder cleaner), create() fails on
+// the leftover when a new file maps to its key, and removes the file it made. With the file in
+// place, attach() finds the leftover instead.
+void keepKeyFile(const QSharedMemory &memory)
+{
+    QFile keyFile(memory.nativeKey());
+    if (!keyFile.exists())
+        keyFile.open(QIODevice::WriteOnly);
+}
+#endif
 
 void writeFlag(QSharedMemory &memory, char value)
 {
@@ -144,6 +192,25 @@ InstanceGuard::Claim InstanceGuard::claim(bool askHolderToRaise)
 
     delete g_sharedMemory;
     g_sharedMemory = new QSharedMemory(sharedMemoryKey());
+
+#ifdef Q_OS_UNIX
+    keepKeyFile(*g_sharedMemory);
+    switch (takeHolderLock(*g_sharedMemory)) {
+    case HolderLock::Acquired:
+        // A segment found here is a leftover of a copy that has ended; its flag is ours now.
+        if (g_sharedMemory->attach(QSharedMemory::ReadWrite) || g_sharedMemory->create(1, QSharedMemory::ReadWrite))
+            writeFlag(*g_sharedMemory, 0);
+        else
+            qDebug().nospace() << "WARNING: " << "Application: No raise flag: " << g_sharedMemory->errorString();
+        return Claimed;
+    case HolderLock::Busy:
+        if (g_sharedMemory->attach(QSharedMemory::ReadWrite) && askHolderToRaise)
+            writeFlag(*g_sharedMemory, 1);
+        return HeldElsewhere;
+    case HolderLock::Failed:
+        break;
+    }
+#endif
 
     if (g_sharedMemory->attach(QSharedMemory::ReadWrite)) {
         // A segment that only we are attached to was left by a copy that died without

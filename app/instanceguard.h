@@ -5,7 +5,8 @@
 // The profile's one-writer guard: a one-byte shared segment that exists while a copy of the
 // program (or a headless sync) runs, created under a named semaphore so that two starts at the
 // same moment cannot both claim it. The byte is a raise request: 1 asks the holder to come to
-// the front.
+// the front. On Unix, where a killed copy's segment stays behind, whether a copy is alive is
+// decided by a lock the kernel releases with the process.
 class InstanceGuard
 {
 public:

@@ -75,11 +75,26 @@ private slots:
 
     // A killed copy cannot detach from the segment: the next start must not mistake the leftover
     // for a running copy, and must itself answer the start after it, which then exits at once.
+    // That holds also while another process is still attached to the leftover.
+    void secondStartRaisesTheRunningCopyEvenAfterAKill_data()
+    {
+        QTest::addColumn<bool>("othersAttached");
+        QTest::newRow("leftover alone") << false;
+        QTest::newRow("another process attached") << true;
+    }
+
     void secondStartRaisesTheRunningCopyEvenAfterAKill()
     {
+        QFETCH(bool, othersAttached);
         {
             Run killed(m_environment);
             VERIFY_STARTED(killed);
+            if (othersAttached) {
+                // This process stays attached, as a start that has asked for the window does
+                // until it exits.
+                qputenv("TMPDIR", m_environment.value(QStringLiteral("TMPDIR")).toLocal8Bit());
+                QVERIFY(SingleApplication::isAnotherInstanceRunning());
+            }
             killed.process.kill();
             QVERIFY(killed.process.waitForFinished());
         }
