@@ -1,6 +1,7 @@
 #include "folderscannertaskdata.h"
 
 #include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 
 #include <QMap>
@@ -21,13 +22,39 @@ struct FileValues {
     QDateTime recordedModified;
 };
 
+// Where a recorded file is found again on the main thread: the file itself, or, for a file
+// still in saved form, its item and row, with the name that row must still carry.
+struct FileSource {
+    QPointer<LibraryFile> file;
+    QPointer<LibraryItem> item;
+    int row = -1;
+    QString serverFileName;
+};
+
+bool recordValues(const LibraryFile &file, QVector<FileValues> &into)
+{
+    FileValues values;
+    values.hashes = file.hashes();
+    if (values.hashes.isEmpty())
+        return false;
+    values.localDir = file.localDir();
+    if (const LibraryItem *item = file.item()) {
+        values.publisher = item->publisher();
+        values.title = item->title();
+    }
+    values.fileName = file.localFileName().isEmpty() ? file.serverFileName() : file.localFileName();
+    values.recordedModified = file.localLastModified();
+    into.append(std::move(values));
+    return true;
+}
+
 } // namespace
 
 class FolderScannerTaskDataPrivate : public QSharedData
 {
 public:
     QVector<FileValues> values;
-    QVector<QPointer<LibraryFile>> files;
+    QVector<FileSource> files;
     QString folder;
 };
 
@@ -48,21 +75,22 @@ FolderScannerTaskData::~FolderScannerTaskData() = default;
 
 void FolderScannerTaskData::addFile(LibraryFile *file)
 {
-    if (!file)
+    if (!file || !recordValues(*file, d->values))
         return;
-    FileValues values;
-    values.hashes = file->hashes();
-    if (values.hashes.isEmpty())
+    FileSource source;
+    source.file = file;
+    d->files.append(std::move(source));
+}
+
+void FolderScannerTaskData::addSavedFile(const LibraryFile &standIn, LibraryItem *item, int row)
+{
+    if (!item || !recordValues(standIn, d->values))
         return;
-    values.localDir = file->localDir();
-    if (const LibraryItem *item = file->item()) {
-        values.publisher = item->publisher();
-        values.title = item->title();
-    }
-    values.fileName = file->localFileName().isEmpty() ? file->serverFileName() : file->localFileName();
-    values.recordedModified = file->localLastModified();
-    d->values.append(std::move(values));
-    d->files.append(file);
+    FileSource source;
+    source.item = item;
+    source.row = row;
+    source.serverFileName = standIn.serverFileName();
+    d->files.append(std::move(source));
 }
 
 void FolderScannerTaskData::reserve(int files)
@@ -114,5 +142,12 @@ QDateTime FolderScannerTaskData::recordedModified(int index) const
 
 LibraryFile *FolderScannerTaskData::file(int index) const
 {
-    return index >= 0 && index < d->files.size() ? d->files.at(index).data() : nullptr;
+    if (index < 0 || index >= d->files.size())
+        return nullptr;
+    const FileSource &source = d->files.at(index);
+    if (!source.item)
+        return source.file.data();
+    // A refresh may have replaced the item's files since: only the same file at the same row.
+    LibraryFile *file = source.item->filesModel()->fileAt(source.row);
+    return file && file->serverFileName() == source.serverFileName ? file : nullptr;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class LibraryFile;
+class LibraryItem;
 class FolderScannerTaskDataPrivate;
 
 // What a folder scan knows of the library. The main thread only copies each file's plain
@@ -24,6 +25,9 @@ public:
     // Main thread. Records the file as it is now; a file without checksums can match nothing
     // and is left out.
     void addFile(LibraryFile *file);
+    // A file its item still keeps in saved form: `standIn` is made from the saved values, and
+    // the item's files are made only when a match reaches row `row`.
+    void addSavedFile(const LibraryFile &standIn, LibraryItem *item, int row);
     void reserve(int files);
 
     // True when no file has a checksum: a scan would find nothing.
@@ -38,7 +42,8 @@ public:
     QString downloadPath(int index) const;
     QDateTime recordedModified(int index) const;
 
-    // Main thread only; null once the file is gone.
+    // Main thread only; null once the file is gone. A file recorded from its saved form is
+    // made here, with the rest of its item's files.
     LibraryFile *file(int index) const;
 
 private:

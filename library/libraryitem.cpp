@@ -3,6 +3,7 @@
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
 #include "app/constants.h"
+#include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
 #include "libraryitemrelay.h"
@@ -66,6 +67,21 @@ QT_WARNING_POP
         m_filesModel->loadSavedFiles(files);
     }
     return m_filesModel;
+}
+
+void LibraryItem::collectFileHashes(FolderScannerTaskData &data) const
+{
+    if (!m_filesPending) {
+        filesModel()->collectFileHashes(data);
+        return;
+    }
+    const QJsonArray files = savedFiles().toArray();
+    auto *self = const_cast<LibraryItem *>(this);
+    for (int row = 0; row < files.size(); ++row) {
+        LibraryFile standIn(self, m_context);
+        standIn.fromJson(files.at(row));
+        data.addSavedFile(standIn, self, row);
+    }
 }
 
 void LibraryItem::setRelay(LibraryItemRelay *relay)

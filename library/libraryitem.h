@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+class FolderScannerTaskData;
 class ItemFilesModel;
 class LibraryItemRelay;
 
@@ -65,6 +66,8 @@ public:
     // Files still in their saved form, all of them remote.
     bool filesPending() const { return m_filesPending; }
     int pendingFileCount() const { return m_pendingFileCount; }
+    // Records the item's files for a folder scan; files still in saved form stay so.
+    void collectFileHashes(FolderScannerTaskData &data) const;
     // Where the item's announcements go besides its own signals (the library's listener).
     void setRelay(LibraryItemRelay *relay);
     // The service client and the download objects for this item and its files.

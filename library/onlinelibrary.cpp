@@ -390,7 +390,7 @@ void OnlineLibrary::collectFileHashes(FolderScannerTaskData &data) const
     // At least one file a product: most of the growth is spared.
     data.reserve(data.fileCount() + m_items.size());
     for (const QSharedPointer<LibraryItem> &item : m_items)
-        item->filesModel()->collectFileHashes(data);
+        item->collectFileHashes(data);
 }
 
 std::function<bool(FolderScannerTaskData &, qint64)> OnlineLibrary::fileHashCollector() const
@@ -405,7 +405,7 @@ std::function<bool(FolderScannerTaskData &, qint64)> OnlineLibrary::fileHashColl
         if (next == 0)
             data.reserve(data.fileCount() + items.size());
         while (next < items.size()) {
-            items.at(next++)->filesModel()->collectFileHashes(data);
+            items.at(next++)->collectFileHashes(data);
             if (clock.elapsed() >= budgetMs)
                 break;
         }

@@ -74,6 +74,7 @@ private slots:
     void appliesAcrossTurnsInScanOrder();
     void setupAcrossTurns_data();
     void setupAcrossTurns();
+    void scansLibrarySetUpInSlices_data();
     void scansLibrarySetUpInSlices();
 
 private:
@@ -517,14 +518,25 @@ void TestFolderScanner::setupAcrossTurns()
     QVERIFY(scanning.isEmpty());
 }
 
+void TestFolderScanner::scansLibrarySetUpInSlices_data()
+{
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("refreshed from the service") << false;
+    // Loaded products keep plain files in saved form; the scan must not make them all.
+    QTest::newRow("loaded from the saved library") << true;
+}
+
 void TestFolderScanner::scansLibrarySetUpInSlices()
 {
+    QFETCH(bool, saved);
     FolderScanner::setSlice(0);
     const QString folder = m_dir->path() + QStringLiteral("/found");
     QJsonArray products;
     for (int i = 0; i < 4; ++i) {
         const QByteArray content = "product " + QByteArray::number(i);
-        QVERIFY(writeFile(folder + QStringLiteral("/sub %1/copy.pdf").arg(i), content));
+        // The last product has no copy on disk.
+        if (i < 3)
+            QVERIFY(writeFile(folder + QStringLiteral("/sub %1/copy.pdf").arg(i), content));
         products.append(QJsonObject{
             {QStringLiteral("products_id"), QString::number(100 + i)},
             {QStringLiteral("products_name"), QStringLiteral("Title %1").arg(i)},
@@ -535,17 +547,31 @@ void TestFolderScanner::scansLibrarySetUpInSlices()
                                                             {QStringLiteral("checksum_date"),
                                                              QStringLiteral("2020-11-10 10:00:00")}}}}}}}});
     }
-    OnlineLibrary library;
-    library.onTitlesRefreshResult(1, products);
+    const QString storeName = QStringLiteral("scan-%1.dat").arg(QFileInfo(m_dir->path()).fileName());
+    OnlineLibrary refreshed;
+    refreshed.setStoreName(storeName);
+    refreshed.onTitlesRefreshResult(1, products);
+    refreshed.save();
+    OnlineLibrary loaded;
+    loaded.setStoreName(storeName);
+    loaded.load();
+    QFile::remove(loaded.storePath());
+    OnlineLibrary &library = saved ? loaded : refreshed;
     QCOMPARE(library.rowCount(), 4);
+    QCOMPARE(library.itemAt(0)->filesPending(), saved);
 
     FolderScanner scanner;
     QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
     scanner.startScanning(library.fileHashCollector(), folder, true);
     QVERIFY(!scanner.scanning());
     QVERIFY(finished.wait(30000));
+    QCOMPARE(library.itemAt(3)->filesPending(), saved);
     for (int row = 0; row < library.rowCount(); ++row) {
         LibraryFile *file = library.itemAt(row)->filesModel()->fileAt(0);
+        if (row == 3) {
+            QCOMPARE(file->status(), LibraryFile::Remote);
+            continue;
+        }
         QCOMPARE(file->status(), LibraryFile::Downloaded);
         QCOMPARE(file->foundFilePath(), folder + QStringLiteral("/sub %1/copy.pdf").arg(row));
     }
