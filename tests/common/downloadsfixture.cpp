@@ -1,5 +1,8 @@
 #include "downloadsfixture.h"
 
+#include "downloads/libraryfile.h"
+#include "library/libraryitem.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -47,6 +50,8 @@ bool DownloadsFixture::setUp(bool signedIn)
 
 void DownloadsFixture::tearDown()
 {
+    m_files.clear();
+    m_items.clear();
     // A sign-in still waiting for the silent service is dropped with its request.
     if (services)
         services->remoteAPI()->doLogout();
@@ -56,6 +61,34 @@ void DownloadsFixture::tearDown()
     services.reset();
     settings.reset();
     m_library.reset();
+}
+
+LibraryItem *DownloadsFixture::makeItem(const QString &datePurchased)
+{
+    m_items.push_back(std::make_unique<LibraryItem>());
+    LibraryItem *item = m_items.back().get();
+    item->setPublisher(QStringLiteral("Pub"));
+    item->setTitle(QStringLiteral("Title"));
+    item->setProductId(QString::number(m_items.size()));
+    item->setDatePurchased(datePurchased);
+    return item;
+}
+
+LibraryFile *DownloadsFixture::makeFile(LibraryItem *item, const QString &serverName)
+{
+    m_files.push_back(std::make_unique<LibraryFile>(item, context));
+    m_files.back()->setServerFileName(serverName);
+    return m_files.back().get();
+}
+
+void DownloadsFixture::dropFile(LibraryFile *file)
+{
+    for (auto it = m_files.begin(); it != m_files.end(); ++it) {
+        if (it->get() == file) {
+            m_files.erase(it);
+            return;
+        }
+    }
 }
 
 QStringList DownloadsFixture::trashedFiles() const

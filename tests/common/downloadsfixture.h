@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <vector>
+
+class LibraryFile;
+class LibraryItem;
 
 // A temporary home with a library folder, settings, a download manager and the stand-in
 // controller. Transfers talk to a service that accepts and never answers, so that files stay
@@ -28,6 +32,12 @@ public:
     QStringList trashedFiles() const;
     static bool writeFile(const QString &path, const QByteArray &data = "data");
 
+    // A product of "Pub", titled "Title", and files of it made with the context; both are the
+    // fixture's until tearDown, or dropFile for a file that goes earlier.
+    LibraryItem *makeItem(const QString &datePurchased = QStringLiteral("2020-01-01T00:00:00"));
+    LibraryFile *makeFile(LibraryItem *item, const QString &serverName);
+    void dropFile(LibraryFile *file);
+
     std::unique_ptr<TestServices> services;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<DownloadManager> manager;
@@ -38,4 +48,6 @@ private:
     QTemporaryDir m_home;
     QTcpServer m_silentService;
     std::unique_ptr<QTemporaryDir> m_library;
+    std::vector<std::unique_ptr<LibraryItem>> m_items;
+    std::vector<std::unique_ptr<LibraryFile>> m_files;
 };

@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
 
 class TestDownloadManager : public QObject
 {
@@ -26,7 +25,6 @@ private slots:
     void deletedFilesAreSkipped();
     void allFinishedOnceWhenLastIsPaused();
     void downloadedAfterErrorIsIgnored();
-    void raisingTheLimitStartsWaitingFiles();
     void stopAllKeepsStatuses();
     void cancelAll();
     void folderCreationFailure();
@@ -34,8 +32,8 @@ private slots:
     void leavingErrorDeletesOnce();
 
 private:
-    LibraryItem *makeItem(const QString &datePurchased);
-    LibraryFile *makeFile(LibraryItem *item, const QString &name);
+    LibraryItem *makeItem(const QString &datePurchased) { return m_fixture.makeItem(datePurchased); }
+    LibraryFile *makeFile(LibraryItem *item, const QString &name) { return m_fixture.makeFile(item, name); }
     QList<LibraryFile *> queueFiles(int count);
     void signIn(bool signedIn);
     static QList<LibraryFile::Status> statuses(const QList<LibraryFile *> &files);
@@ -45,8 +43,6 @@ private:
     Settings *m_settings = nullptr;
     TestServices *m_services = nullptr;
     DownloadManager *m_manager = nullptr;
-    QList<LibraryFile *> m_files;
-    QList<LibraryItem *> m_items;
 };
 
 void TestDownloadManager::initTestCase()
@@ -67,10 +63,6 @@ void TestDownloadManager::init()
 
 void TestDownloadManager::cleanup()
 {
-    qDeleteAll(m_files);
-    m_files.clear();
-    qDeleteAll(m_items);
-    m_items.clear();
     m_fixture.tearDown();
 }
 
@@ -82,25 +74,6 @@ void TestDownloadManager::signIn(bool signedIn)
     else if (!signedIn && api->loggedIn())
         api->doLogout();
     QCOMPARE(api->loggedIn(), signedIn);
-}
-
-LibraryItem *TestDownloadManager::makeItem(const QString &datePurchased)
-{
-    auto *item = new LibraryItem;
-    item->setPublisher("Pub");
-    item->setTitle("Title " + datePurchased.left(10));
-    item->setProductId(QString::number(m_items.size() + 1));
-    item->setDatePurchased(datePurchased);
-    m_items.append(item);
-    return item;
-}
-
-LibraryFile *TestDownloadManager::makeFile(LibraryItem *item, const QString &name)
-{
-    auto *file = new LibraryFile(item, m_fixture.context);
-    file->setServerFileName(name);
-    m_files.append(file);
-    return file;
 }
 
 QList<LibraryFile *> TestDownloadManager::queueFiles(int count)
@@ -183,14 +156,12 @@ void TestDownloadManager::deletedFilesAreSkipped()
     QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued, S::Queued, S::Queued}));
 
     // A queued file goes: the next one takes the slot.
-    m_files.removeOne(files[1]);
-    delete files.takeAt(1);
+    m_fixture.dropFile(files.takeAt(1));
     m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
     QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Queued}));
 
     // The active file goes: its slot is freed.
-    m_files.removeOne(files[1]);
-    delete files.takeAt(1);
+    m_fixture.dropFile(files.takeAt(1));
     QTRY_COMPARE(files[1]->status(), LibraryFile::Downloading);
     m_manager->setFileStatus(files[1], LibraryFile::Downloaded);
     QCOMPARE(finished.count(), 1);
@@ -219,14 +190,6 @@ void TestDownloadManager::downloadedAfterErrorIsIgnored()
     m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
     QCOMPARE(files[0]->status(), LibraryFile::DownloadError);
     QCOMPARE(files[0]->errorMessage(), QStringLiteral("Download error: hash doesn't match."));
-}
-
-void TestDownloadManager::raisingTheLimitStartsWaitingFiles()
-{
-    const QList<LibraryFile *> files = queueFiles(6);
-    QCOMPARE(statuses(files).count(S::Downloading), 2);
-    m_settings->setSimultaneousDownloads(5);
-    QCOMPARE(statuses(files).count(S::Downloading), 5);
 }
 
 void TestDownloadManager::stopAllKeepsStatuses()

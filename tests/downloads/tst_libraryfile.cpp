@@ -6,13 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaProperty>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
 
 class TestLibraryFile : public QObject
 {
@@ -30,10 +30,11 @@ private slots:
     void renamesOldCopy_data();
     void renamesOldCopy();
 
-    void savedForm();
     void loadRules_data();
     void loadRules();
-    void hashesMapText();
+    void hashesTextMatchesCompactJson_data();
+    void hashesTextMatchesCompactJson();
+    void hashesTextMerges();
     void savedFormMatchesProperties_data();
     void savedFormMatchesProperties();
     void loadConvertsLikeProperties_data();
@@ -60,8 +61,7 @@ private:
     DownloadsFixture m_fixture;
     Settings *m_settings = nullptr;
     TestServices *m_services = nullptr;
-    std::unique_ptr<LibraryItem> m_item;
-    QList<LibraryFile *> m_files;
+    LibraryItem *m_item = nullptr;
 };
 
 void TestLibraryFile::initTestCase()
@@ -74,27 +74,18 @@ void TestLibraryFile::init()
     QVERIFY(m_fixture.setUp());
     m_settings = m_fixture.settings.get();
     m_services = m_fixture.services.get();
-    m_item = std::make_unique<LibraryItem>();
-    m_item->setPublisher("Pub");
-    m_item->setTitle("Title");
-    m_item->setProductId("4711");
-    m_item->setDatePurchased("2020-01-01T00:00:00");
+    m_item = m_fixture.makeItem();
 }
 
 void TestLibraryFile::cleanup()
 {
-    qDeleteAll(m_files);
-    m_files.clear();
-    m_item.reset();
     m_fixture.tearDown();
 }
 
 LibraryFile *TestLibraryFile::makeFile(const QString &serverName, LibraryFile::Status status, const QByteArray &content)
 {
-    auto *file = new LibraryFile(m_item.get(), m_fixture.context);
-    file->setServerFileName(serverName);
+    LibraryFile *file = m_fixture.makeFile(m_item, serverName);
     file->setLocalDir(m_fixture.libraryPath());
-    m_files.append(file);
     if (!content.isNull())
         writeFile(file->downloadPath(), content);
     if (status != LibraryFile::Remote)
@@ -183,33 +174,6 @@ void TestLibraryFile::renamesOldCopy()
     QCOMPARE(moved.readAll(), QFileInfo(file->downloadPath()).fileName().toUtf8());
 }
 
-void TestLibraryFile::savedForm()
-{
-    LibraryFile *file = makeFile("book.pdf");
-    file->setLocalFileName("local.pdf");
-    file->setLocalFileHash("0123456789abcdef0123456789abcdef");
-    file->setFoundFilePath("/somewhere/local.pdf");
-    file->setBundleId(77);
-    file->setLastModified(QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9)));
-    file->setTotalSize(Q_INT64_C(5000000000));
-    file->setDownloadedSize(Q_INT64_C(3000000000));
-    file->setDownloadProgress(0.6);
-    file->setHashesMap(R"({"hashes":[{"hash":"aa","hashdate":"2020-01-02T03:04:05"}]})");
-    file->setStatus(LibraryFile::Downloaded);
-
-    const QJsonObject saved = file->toJson().toObject();
-    QCOMPARE(saved.value("lastModified").toString(), QStringLiteral("2020-05-06T07:08:09"));
-    QVERIFY(!saved.contains("foundFilePath"));
-    // Through text, as the library stores it.
-    LibraryFile *copy = makeFile(QString());
-    copy->fromJson(QJsonDocument::fromJson(QJsonDocument(saved).toJson()).object());
-    for (const char *property : {"serverFileName", "localFileName", "localFileHash", "localDir", "bundleId",
-                                 "lastModified", "totalSize", "downloadedSize", "downloadProgress", "status"})
-        QVERIFY2(copy->property(property) == file->property(property), property);
-    QCOMPARE(copy->hashes(), file->hashes());
-    QVERIFY(copy->errorMessage().isEmpty() && copy->foundFilePath().isEmpty());
-}
-
 void TestLibraryFile::loadRules_data()
 {
     QTest::addColumn<QByteArray>("json");
@@ -251,13 +215,59 @@ void TestLibraryFile::loadRules()
         QVERIFY(file->localFileHash().isEmpty() && file->downloadedSize() == 0);
 }
 
-void TestLibraryFile::hashesMapText()
+// The saved hashes text must stay byte for byte what a compact JSON document gives, as saved
+// libraries and the download log carry it.
+void TestLibraryFile::hashesTextMatchesCompactJson_data()
+{
+    QTest::addColumn<QStringList>("hashes");
+    const QString plain = QStringLiteral("9e107d9d372bb6826bd81d3542a419d6");
+    QTest::newRow("none") << QStringList{};
+    QTest::newRow("two, in key order") << QStringList{plain, QStringLiteral("0123abcd")};
+    QTest::newRow("quote and backslash") << QStringList{QStringLiteral("a\"b\\c"), plain};
+    QTest::newRow("slash") << QStringList{QStringLiteral("a/b")};
+    QTest::newRow("controls") << QStringList{QString::fromUtf8("tab\tnl\ncr\rbs\bff\fnul") + QChar(0) + QChar(0x1f) + QChar(0x7f)};
+    QTest::newRow("beyond ASCII") << QStringList{QString::fromUtf8("h\xc3\xa9sh \xe2\x80\xa8 \xf0\x9f\x90\x89"), plain};
+    QTest::newRow("lone surrogate") << QStringList{QStringLiteral("x") + QChar(0xD800)};
+}
+
+void TestLibraryFile::hashesTextMatchesCompactJson()
+{
+    QFETCH(QStringList, hashes);
+    QMap<QString, QDateTime> map;
+    int day = 1;
+    for (const QString &hash : hashes)
+        map.insert(hash, QDateTime(QDate(2021, 3, day++), QTime(4, 5, 6)));
+    if (!map.isEmpty())
+        map.insert(QStringLiteral("undated"), QDateTime());
+    LibraryFile *file = makeFile("a.pdf");
+    file->setHashes(map);
+
+    QJsonArray entries;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        entries.append(QJsonObject{{QStringLiteral("hash"), it.key()},
+                                   {QStringLiteral("hashdate"), it.value().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"))}});
+    const QString expected = QString::fromUtf8(
+        QJsonDocument(QJsonObject{{QStringLiteral("hashes"), entries}}).toJson(QJsonDocument::Compact));
+    QCOMPARE(file->hashesMap(), expected);
+
+    // Reading the text back must give what the JSON parser gives.
+    QMap<QString, QDateTime> parsed;
+    for (const QJsonValue &entry : QJsonDocument::fromJson(expected.toUtf8()).object().value(QStringLiteral("hashes")).toArray()) {
+        const QString hash = entry[QStringLiteral("hash")].toString();
+        if (!hash.isEmpty())
+            parsed.insert(hash, QDateTime::fromString(entry[QStringLiteral("hashdate")].toString(),
+                                                      QStringLiteral("yyyy-MM-ddThh:mm:ss")));
+    }
+    LibraryFile *back = makeFile("a.pdf");
+    back->setHashesMap(expected);
+    QCOMPARE(back->hashes(), parsed);
+}
+
+void TestLibraryFile::hashesTextMerges()
 {
     LibraryFile *file = makeFile("a.pdf");
     file->setHashes({{"bb", QDateTime(QDate(2021, 2, 3), QTime(4, 5, 6))}, {"aa", QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5))}});
-    QCOMPARE(file->hashesMap(), QStringLiteral(R"({"hashes":[{"hash":"aa","hashdate":"2020-01-02T03:04:05"},)"
-                                               R"({"hash":"bb","hashdate":"2021-02-03T04:05:06"}]})"));
-    // Writing merges: "bb" gets a new date, "cc" is added, "aa" stays; junk is ignored.
+    // "bb" gets a new date, "cc" is added, "aa" stays; junk is ignored.
     file->setHashesMap(R"({"hashes":[{"hash":"bb","hashdate":"2022-01-01T00:00:00"},)"
                        R"({"hash":"cc","hashdate":"2023-01-01T00:00:00"},{"hash":""},7]})");
     QCOMPARE(file->hashes().keys(), (QStringList{"aa", "bb", "cc"}));
@@ -398,8 +408,7 @@ void TestLibraryFile::savedFormMatchesProperties()
     QFETCH(bool, filled);
     QFETCH(int, status);
 
-    LibraryFile *file = new LibraryFile(m_item.get(), m_fixture.context);
-    m_files.append(file);
+    LibraryFile *file = m_fixture.makeFile(m_item, QString());
     if (filled) {
         file->setServerFileName(QStringLiteral("Dr\u00e4che \"und\" Zw\u00f6lf.pdf"));
         file->setLocalDir(m_fixture.libraryPath());
@@ -452,8 +461,7 @@ void TestLibraryFile::loadConvertsLikeProperties()
     const QJsonObject object = QJsonDocument::fromJson(json).object();
     QVERIFY(!object.isEmpty());
 
-    LibraryFile *expected = new LibraryFile(m_item.get(), m_fixture.context);
-    m_files.append(expected);
+    LibraryFile *expected = m_fixture.makeFile(m_item, QString());
     const QMetaObject *meta = expected->metaObject();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         const int index = meta->indexOfProperty(it.key().toLatin1().constData());
@@ -462,8 +470,7 @@ void TestLibraryFile::loadConvertsLikeProperties()
         meta->property(index).write(expected, it.value().toVariant());
     }
 
-    LibraryFile *loaded = new LibraryFile(m_item.get(), m_fixture.context);
-    m_files.append(loaded);
+    LibraryFile *loaded = m_fixture.makeFile(m_item, QString());
     loaded->fromJson(object);
     QCOMPARE(storedProperties(*loaded), storedProperties(*expected));
     QCOMPARE(loaded->hashes(), expected->hashes());

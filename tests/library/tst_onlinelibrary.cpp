@@ -87,6 +87,14 @@ QByteArray nestedBinary(int depth)
     return bytes;
 }
 
+// Each case once per kind of store.
+void addStoreRows()
+{
+    QTest::addColumn<bool>("binary");
+    QTest::newRow("library.dat") << true;
+    QTest::newRow("library.js") << false;
+}
+
 void writeStore(const OnlineLibrary &library, const QByteArray &content)
 {
     const QString path = library.storePath();
@@ -102,54 +110,6 @@ class TestOnlineLibrary : public QObject
 {
     Q_OBJECT
 private slots:
-    // The saved hashes text must stay byte for byte what a compact JSON document gives, as
-    // saved libraries and the download log carry it.
-    void hashesTextMatchesCompactJson_data()
-    {
-        QTest::addColumn<QStringList>("hashes");
-        const QString plain = QStringLiteral("9e107d9d372bb6826bd81d3542a419d6");
-        QTest::newRow("none") << QStringList{};
-        QTest::newRow("two, in key order") << QStringList{plain, QStringLiteral("0123abcd")};
-        QTest::newRow("quote and backslash") << QStringList{QStringLiteral("a\"b\\c"), plain};
-        QTest::newRow("slash") << QStringList{QStringLiteral("a/b")};
-        QTest::newRow("controls") << QStringList{QString::fromUtf8("tab\tnl\ncr\rbs\bff\fnul") + QChar(0) + QChar(0x1f) + QChar(0x7f)};
-        QTest::newRow("beyond ASCII") << QStringList{QString::fromUtf8("h\xc3\xa9sh \xe2\x80\xa8 \xf0\x9f\x90\x89"), plain};
-        QTest::newRow("lone surrogate") << QStringList{QStringLiteral("x") + QChar(0xD800)};
-    }
-
-    void hashesTextMatchesCompactJson()
-    {
-        QFETCH(QStringList, hashes);
-        QMap<QString, QDateTime> map;
-        int day = 1;
-        for (const QString &hash : hashes)
-            map.insert(hash, QDateTime(QDate(2021, 3, day++), QTime(4, 5, 6)));
-        if (!map.isEmpty())
-            map.insert(QStringLiteral("undated"), QDateTime());
-        LibraryFile file(nullptr, DownloadContext());
-        file.setHashes(map);
-
-        QJsonArray entries;
-        for (auto it = map.cbegin(); it != map.cend(); ++it)
-            entries.append(QJsonObject{{QStringLiteral("hash"), it.key()},
-                                       {QStringLiteral("hashdate"), it.value().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"))}});
-        const QString expected = QString::fromUtf8(
-            QJsonDocument(QJsonObject{{QStringLiteral("hashes"), entries}}).toJson(QJsonDocument::Compact));
-        QCOMPARE(file.hashesMap(), expected);
-
-        // Reading the text back must give what the JSON parser gives.
-        QMap<QString, QDateTime> parsed;
-        for (const QJsonValue &entry : QJsonDocument::fromJson(expected.toUtf8()).object().value(QStringLiteral("hashes")).toArray()) {
-            const QString hash = entry[QStringLiteral("hash")].toString();
-            if (!hash.isEmpty())
-                parsed.insert(hash, QDateTime::fromString(entry[QStringLiteral("hashdate")].toString(),
-                                                          QStringLiteral("yyyy-MM-ddThh:mm:ss")));
-        }
-        LibraryFile back(nullptr, DownloadContext());
-        back.setHashesMap(expected);
-        QCOMPARE(back.hashes(), parsed);
-    }
-
     void initTestCase()
     {
         QVERIFY(m_home.isValid());
@@ -164,23 +124,20 @@ private slots:
     void sameProductOnTwoPages_data()
     {
         QTest::addColumn<bool>("alreadyKnown");
-        QTest::addColumn<int>("rows");
-        QTest::newRow("known before the refresh") << true << 1;
-        QTest::newRow("new in this refresh") << false << 1;
+        QTest::newRow("known before the refresh") << true;
+        QTest::newRow("new in this refresh") << false;
     }
 
     void sameProductOnTwoPages()
     {
         QFETCH(bool, alreadyKnown);
-        QFETCH(int, rows);
         OnlineLibrary library;
         if (alreadyKnown)
             refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Old name"))}});
         QSignalSpy changed(&library, &QAbstractItemModel::dataChanged);
         refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))},
                           {product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))}});
-        QCOMPARE(library.rowCount(), rows);
-        QCOMPARE(library.itemAt(0)->title(), QStringLiteral("Dragon Tales"));
+        QCOMPARE(titles(library), QStringList{QStringLiteral("Dragon Tales")});
         if (alreadyKnown)
             QVERIFY(!changed.isEmpty());
     }
@@ -193,61 +150,39 @@ private slots:
         QCOMPARE(library.itemAt(1)->titleBadge(), LibraryItemBadge::None);
 
         // Product 1 is no longer listed; it stays.
-        QJsonArray second = products(2, 2);
-        refresh(library, {second});
+        refresh(library, {products(2, 2)});
         QCOMPARE(titles(library), (QStringList{QStringLiteral("Book 1"), QStringLiteral("Book 2"), QStringLiteral("Book 3")}));
         QCOMPARE(library.itemAt(0)->titleBadge(), LibraryItemBadge::None);
         QCOMPARE(library.itemAt(1)->titleBadge(), LibraryItemBadge::None);
         QCOMPARE(library.itemAt(2)->titleBadge(), LibraryItemBadge::New);
-        QVERIFY(library.itemAt(2)->newBadgeTime().isValid());
-        QCOMPARE(library.data(library.index(2), OnlineLibrary::TitleBadgeRole).toInt(), int(LibraryItemBadge::New));
-    }
-
-    void rolesAndLookups()
-    {
-        OnlineLibrary library;
-        refresh(library, {products(1, 2)});
-        QCOMPARE(library.roleNames().value(257), QByteArray("title"));
-        QCOMPARE(library.roleNames().value(268), QByteArray("libraryItemObject"));
-        QCOMPARE(library.get(1, "title").toString(), QStringLiteral("Book 2"));
-        QVERIFY(!library.get(1, "nonsense").isValid());
-        QCOMPARE(library.data(library.index(1), Qt::InitialSortOrderRole).toInt(), 1);
-        QCOMPARE(library.filesCount(-1), 0);
-        QCOMPARE(library.filesCount(2), 0);
-        QCOMPARE(library.filesCount(1), 1);
-        QVERIFY(library.setData(library.index(0), QStringLiteral("x"), OnlineLibrary::TitleRole));
-        QCOMPARE(library.itemAt(0)->title(), QStringLiteral("Book 1"));
-        QCOMPARE(library.indexByLibraryItem(library.itemAt(1)), 1);
     }
 
     void selectionFlags()
     {
         OnlineLibrary library;
         refresh(library, {products(1, 2)});
-        QSignalSpy updated(&library, &OnlineLibrary::selectedForSyncUpdated);
         QSignalSpy rowChanged(&library, &QAbstractItemModel::dataChanged);
         library.setData(library.index(0), true, OnlineLibrary::SelectedForSyncRole);
-        QCOMPARE(updated.count(), 1);
         // The views draw the tick from the row.
         QCOMPARE(rowChanged.count(), 1);
         QCOMPARE(rowChanged.first().at(0).toModelIndex().row(), 0);
         QVERIFY(rowChanged.first().at(2).value<QVector<int>>().contains(OnlineLibrary::SelectedForSyncRole));
-        QVERIFY(!library.noneSelected());
-        QVERIFY(!library.allSelected());
+        QVERIFY(!library.noneSelected() && !library.allSelected());
         library.setData(library.index(1), true, OnlineLibrary::SelectedForSyncRole);
-        QCOMPARE(updated.count(), 2);
         QVERIFY(library.allSelected());
         QCOMPARE(library.remainingBytesSelected(), library.remainingBytes());
         library.deselectAll();
         QVERIFY(library.noneSelected());
         QCOMPARE(library.remainingBytesSelected(), 0);
+        // Rows asked for by the views may be out of range.
+        QCOMPARE(library.filesCount(-1), 0);
+        QCOMPARE(library.filesCount(2), 0);
+        QVERIFY(!library.get(1, "nonsense").isValid());
     }
 
     void saveAndLoad_data()
     {
-        QTest::addColumn<bool>("binary");
-        QTest::newRow("library.dat") << true;
-        QTest::newRow("library.js") << false;
+        addStoreRows();
     }
 
     void saveAndLoad()
@@ -263,8 +198,10 @@ private slots:
             library.itemAt(2)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
             library.onTitlesRefreshFinished();
         }
-        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-                              + (binary ? QStringLiteral("/library.dat") : QStringLiteral("/library.js"))));
+        // Only the store in use is written.
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QVERIFY(QFile::exists(dir + (binary ? QStringLiteral("/library.dat") : QStringLiteral("/library.js"))));
+        QVERIFY(!QFile::exists(dir + (binary ? QStringLiteral("/library.js") : QStringLiteral("/library.dat"))));
 
         OnlineLibrary loaded;
         loaded.setBinaryStore(binary);
@@ -410,39 +347,24 @@ private slots:
         QCOMPARE(file.readAll(), saved);
     }
 
-    void storesAreIndependent()
-    {
-        const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        {
-            OnlineLibrary binary;
-            refresh(binary, {products(1, 2)});
-        }
-        const QByteArray binaryBytes = [&] {
-            QFile f(dir + QStringLiteral("/library.dat"));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
-        QVERIFY(!binaryBytes.isEmpty());
-
-        OnlineLibrary text;
-        text.setBinaryStore(false);
-        text.load();
-        QCOMPARE(text.rowCount(), 0);
-        refresh(text, {products(5, 1)});
-        QVERIFY(QFile::exists(dir + QStringLiteral("/library.js")));
-        QFile f(dir + QStringLiteral("/library.dat"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), binaryBytes);
-    }
-
+    // Deep nesting: Qt's readers recurse once per level, so a hostile store must not reach them.
     void damagedStoreIsKeptAside_data()
     {
         QTest::addColumn<bool>("binary");
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("rowsAfter");
+        QTest::addColumn<int>("rowsAfter");   // of the two held before the load
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+        const QByteArray binaryObject = QJsonDocument(QJsonObject{{QStringLiteral("a"), 1}}).toBinaryData();
+QT_WARNING_POP
         QTest::newRow("binary garbage") << true << QByteArray("qbjs\x01\0\0\0garbage", 15) << 0;
-        QTest::newRow("binary object") << true << QByteArray() << 0;
+        QTest::newRow("binary object") << true << binaryObject << 0;
+        QTest::newRow("binary, 200000 levels") << true << nestedBinary(200000) << 2;
+        QTest::newRow("binary, 100 levels") << true << nestedBinary(100) << 2;
         QTest::newRow("truncated text") << false << QByteArray("[{\"title\": \"Bo") << 2;
         QTest::newRow("text object") << false << QByteArray("{\"title\": 1}") << 2;
+        QTest::newRow("text, 200000 levels") << false << QByteArray(200000, '[') + QByteArray(200000, ']') << 2;
+        QTest::newRow("text, 100 levels") << false << QByteArray(100, '[') + QByteArray(100, ']') << 2;
     }
 
     void damagedStoreIsKeptAside()
@@ -450,53 +372,15 @@ private slots:
         QFETCH(bool, binary);
         QFETCH(QByteArray, content);
         QFETCH(int, rowsAfter);
-        if (content.isEmpty()) {
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-            content = QJsonDocument(QJsonObject{{QStringLiteral("a"), 1}}).toBinaryData();
-QT_WARNING_POP
-        }
         OnlineLibrary library;
         library.setBinaryStore(binary);
         refresh(library, {products(1, 2)}, false);
-        const QString path = library.storePath();
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        writeStore(library, content);
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
         library.load();
         QCOMPARE(library.rowCount(), rowsAfter);
-        QVERIFY(!QFile::exists(path));
-        QCOMPARE(library.damagedStorePaths().size(), 1);
-        QFile aside(library.damagedStorePaths().constFirst());
-        QVERIFY(aside.open(QIODevice::ReadOnly));
-        QCOMPARE(aside.readAll(), content);
-    }
-
-    // Qt's readers recurse once per level: a hostile store must not reach them.
-    void deeplyNestedStoreIsKeptAside_data()
-    {
-        QTest::addColumn<bool>("binary");
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("binary, 200000 levels") << true << nestedBinary(200000);
-        QTest::newRow("binary, 100 levels") << true << nestedBinary(100);
-        QTest::newRow("text, 200000 levels") << false << QByteArray(200000, '[') + QByteArray(200000, ']');
-        QTest::newRow("text, 100 levels") << false << QByteArray(100, '[') + QByteArray(100, ']');
-    }
-
-    void deeplyNestedStoreIsKeptAside()
-    {
-        QFETCH(bool, binary);
-        QFETCH(QByteArray, content);
-        OnlineLibrary library;
-        library.setBinaryStore(binary);
-        writeStore(library, content);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
-        library.load();
-        QCOMPARE(library.rowCount(), 0);
+        QVERIFY(!QFile::exists(library.storePath()));
         QCOMPARE(library.damagedStorePaths().size(), 1);
         QFile aside(library.damagedStorePaths().constFirst());
         QVERIFY(aside.open(QIODevice::ReadOnly));
@@ -506,9 +390,7 @@ QT_WARNING_POP
     // The depth walk must pass every store this program writes, brackets in texts included.
     void shallowStoresLoad_data()
     {
-        QTest::addColumn<bool>("binary");
-        QTest::newRow("library.dat") << true;
-        QTest::newRow("library.js") << false;
+        addStoreRows();
     }
 
     void shallowStoresLoad()
@@ -650,9 +532,7 @@ QT_WARNING_POP
     // store, and no warning that the library is too large.
     void emptyLibraryIsSaved_data()
     {
-        QTest::addColumn<bool>("binary");
-        QTest::newRow("library.dat") << true;
-        QTest::newRow("library.js") << false;
+        addStoreRows();
     }
 
     void emptyLibraryIsSaved()
@@ -698,21 +578,16 @@ QT_WARNING_POP
             QCOMPARE(saved->downloadedSize(), qint64(404));
             QCOMPARE(saved->localDir(), QStringLiteral("/books"));
             QVERIFY(!loaded.isSavePending());
-        }
-        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
-    }
 
-    void pendingSaveIsWrittenWhenTheLibraryGoes()
-    {
-        {
-            OnlineLibrary library;
-            refresh(library, {products(1, 1)});
-            library.itemAt(0)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
+            // A save still waiting is written when the library goes.
+            OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
+            file->setStatus(LibraryFile::Downloaded);
             QVERIFY(library.isSavePending());
         }
+        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
         OnlineLibrary loaded;
         loaded.load();
-        QCOMPARE(loaded.itemAt(0)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
+        QCOMPARE(loaded.itemAt(1)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
     }
 
     // The delayed save copies the items a slice at a time and writes on another thread:
@@ -826,11 +701,9 @@ QT_WARNING_POP
         QVERIFY(QFile::exists(library.storePath()));
 
         QSignalSpy updates(&library, &OnlineLibrary::anyItemUpdateAvailableChanged);
-        QSignalSpy removed(&library, &QAbstractItemModel::rowsRemoved);
         LibraryItem *old = library.itemAt(0);
         library.clear();
         QCOMPARE(library.rowCount(), 0);
-        QCOMPARE(removed.count(), 1);
         QVERIFY(!library.anyItemUpdateAvailable());
         QCOMPARE(updates.count(), 1);
         QVERIFY(!QFile::exists(library.storePath()));
