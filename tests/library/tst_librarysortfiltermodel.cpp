@@ -8,6 +8,7 @@
 #include "library/onlinelibrary.h"
 
 #include <QAbstractItemModelTester>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -369,6 +370,38 @@ private slots:
         m_model->setSortRoleName(QByteArray());
         m_model->setFilterString(text);
         QCOMPARE(visibleTitles(), visible);
+    }
+
+    // Typed on and deleted back at random, every wildcard text must show the rows whose role
+    // texts the expression matches one role at a time, in any letter case and script.
+    void randomTypingMatchesTheExpression()
+    {
+        fill({{"Ab[c]-d", "aB^\\x"}, {"ÉCOLE é", "Σίσυφος ς"}, {"\U0001F409 ab", "-]^"}, {"abab", "K\u212A"},
+              {"ǅungla", "STRASSE straße"}, {"x?y*z", "[ab]"}});
+        m_model->setSortRoleName(QByteArray());
+        const QStringList pieces = QString::fromUtf8("a A b B é É σ Σ ς k K - [ ] ^ \\ * ? [a-c] [^a] [^]] []b] [b-a] [É] [σ] [^-] [k-k] [^\\]").split(QLatin1Char(' '));
+        QRandomGenerator random(20261206);
+        QString text;
+        for (int round = 0; round < 3000; ++round) {
+            if (!text.isEmpty() && random.bounded(3) == 0)
+                text.chop(1 + int(random.bounded(text.size())));
+            else
+                text += pieces.at(int(random.bounded(pieces.size())));
+            m_model->setFilterString(text);
+            const QRegularExpression expression = LibrarySortFilterModel::searchExpression(text);
+            QStringList expected;
+            for (int row = 0; row < m_library->rowCount(); ++row) {
+                bool match = false;
+                for (int role : m_library->roleNames().keys()) {
+                    const QVariant value = m_library->index(row).data(role);
+                    match = match || (value.canConvert<QString>() && expression.match(value.toString()).hasMatch());
+                }
+                if (match)
+                    expected << m_library->get(row, "title").toString() + QLatin1Char('@') + QString::number(row);
+            }
+            QVERIFY2(visibleTitles() == expected, qPrintable(text + QStringLiteral(": ") + visibleTitles().join(',')
+                                                              + QStringLiteral(" vs ") + expected.join(',')));
+        }
     }
 
     void searchFollowsChangedItems()
