@@ -883,14 +883,53 @@ void LibrarySortFilterModel::applyFilterChange()
         return;
     }
     // Many rows scattered over the view: the proxy would remove and insert them one run at a
-    // time, and a rebuild makes the views throw away every delegate. Instead every row goes
-    // in one run and the new rows come back sorted in another: the proxy walks the rows once
-    // each way, and the views recycle their delegates for the rows that come in.
+    // time, and a rebuild makes the views throw away every delegate. Instead the rows from the
+    // first place that changes go in one run and the rows shown from there come back sorted
+    // in another: the proxy walks the rows once each way, the rows above that place (often
+    // all the views show) stay as they are, and the views recycle their delegates for the
+    // rows that come in.
     prepareRanks(sortRole());
-    m_hideAll = true;
+    const int kept = unchangedRows();
+    const int shown = rowCount();
+    for (int place = kept; place < shown; ++place)
+        m_rows[rowToSource(place)].cut = true;
+    m_cutting = true;
     invalidateFilter();
-    m_hideAll = false;
+    m_cutting = false;
+    for (Row &row : m_rows)
+        row.cut = false;
     invalidateFilter();
+}
+
+bool LibrarySortFilterModel::comesBefore(int sourceA, int sourceB) const
+{
+    const bool ascending = sortOrder() == Qt::AscendingOrder;
+    if (sortColumn() < 0)
+        return ascending ? sourceA < sourceB : sourceA > sourceB;
+    const QModelIndex a = m_library->index(sourceA, sortColumn());
+    const QModelIndex b = m_library->index(sourceB, sortColumn());
+    return ascending ? lessThan(a, b) : lessThan(b, a);
+}
+
+int LibrarySortFilterModel::unchangedRows() const
+{
+    // The row about to be shown that comes first; no row at or below its place stays.
+    int firstNew = -1;
+    const int rows = m_rows.size();
+    for (int row = 0; row < rows; ++row) {
+        const Row &state = m_rows.at(row);
+        if (!state.shown && state.match && passesTab(state) && (firstNew < 0 || comesBefore(row, firstNew)))
+            firstNew = row;
+    }
+    const int shown = rowCount();
+    int place = 0;
+    for (; place < shown; ++place) {
+        const int row = rowToSource(place);
+        const Row &state = m_rows.at(row);
+        if (!state.match || !passesTab(state) || (firstNew >= 0 && comesBefore(firstNew, row)))
+            break;
+    }
+    return place;
 }
 
 bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -899,7 +938,7 @@ bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &
         if (sourceRow < 0 || sourceRow >= m_library->rowCount())
             return false;
         Row &row = syncRow(sourceRow);
-        row.shown = !m_hideAll && row.match && passesTab(row);
+        row.shown = m_cutting ? row.shown && !row.cut : row.match && passesTab(row);
         return row.shown;
     }
     if (m_filterString.isEmpty())

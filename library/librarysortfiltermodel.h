@@ -117,6 +117,7 @@ private:
         int keyStart = -1;   // folded search text in m_keys
         int keyLength = 0;
         bool keyAligned = false;  // folding kept every character in place
+        bool cut = false;         // shown below the first place a large change touches
     };
     static Matcher makeMatcher(const QString &text);
     static QVector<Wild> foldedWild(const QString &text);
@@ -134,6 +135,10 @@ private:
     void dropSearchState();
     // Re-filters after the answers have changed.
     void applyFilterChange();
+    // Whether the proxy puts source row A before source row B.
+    bool comesBefore(int sourceA, int sourceB) const;
+    // How many rows at the top stay in place through the change to the new answers.
+    int unchangedRows() const;
     void searchRows(const QString &text);
 
     class OnlineLibrary *m_library = nullptr;
@@ -150,7 +155,7 @@ private:
     mutable QString m_keys;
     mutable int m_liveKeys = 0;
     mutable bool m_shownKnown = false;
-    bool m_hideAll = false;
+    bool m_cutting = false;  // the proxy is told to drop the rows marked "cut", and no more
 
     QByteArray m_sortKey;
     QString m_filterString;
