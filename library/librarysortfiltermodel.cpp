@@ -565,8 +565,8 @@ bool LibrarySortFilterModel::inSet(const Wild &set, uint c)
 
 bool LibrarySortFilterModel::wildMatch(const QVector<Wild> &wild, QStringView text)
 {
-    // Steps after the last run that failed are retried one character further on; each step
-    // but a run takes one character, a surrogate pair being one.
+    // On a mismatch the last run takes one more character and the steps after it start
+    // again; each step but a run takes one character, a surrogate pair being one.
     const int length = int(text.size());
     const int steps = wild.size();
     int at = 0;

@@ -6,15 +6,16 @@ import QtQuick 2.13
 ShaderEffect {
     id: effect
 
-    // The Image whose picture is drawn.
+    // The Image whose picture is drawn, and whether it is drawn faded now.
     property variant source: null
+    property bool active: true
     property real brightness: 0.5
     // The part of the picture the Image shows, as a fraction of the picture on each axis:
     // below 1 where the Image crops it, above 1 where it leaves a margin.
     property size shown: Qt.size(source && source.paintedWidth > 0 ? width / source.paintedWidth : 1,
                                  source && source.paintedHeight > 0 ? height / source.paintedHeight : 1)
 
-    visible: source !== null && source.status === Image.Ready
+    visible: active && source !== null && source.status === Image.Ready
 
     fragmentShader: "
         varying highp vec2 qt_TexCoord0;

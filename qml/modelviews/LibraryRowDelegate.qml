@@ -132,7 +132,8 @@ Item {
             FadedPictureEffect {
                 objectName: "fadedPicture"
                 anchors.fill: thumb
-                source: row.pictureDownloaded ? null : thumb
+                source: thumb
+                active: !row.pictureDownloaded
             }
         }
 

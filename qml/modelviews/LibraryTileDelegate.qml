@@ -123,7 +123,8 @@ Item {
             FadedPictureEffect {
                 objectName: "fadedPicture"
                 anchors.fill: parent
-                source: tile.pictureDownloaded ? null : cover.status === Image.Ready ? cover : thumb
+                source: cover.status === Image.Ready ? cover : thumb
+                active: !tile.pictureDownloaded
             }
         }
 

@@ -282,7 +282,7 @@ private slots:
         QTRY_VERIFY(delegateAt(0));
         const auto faded = [this] {
             const QObject *effect = delegateAt(0)->findChild<QObject *>(QStringLiteral("fadedPicture"));
-            return effect && effect->property("source").value<QObject *>() != nullptr;
+            return effect && effect->property("active").toBool();
         };
         QVERIFY(faded());
         LibraryFile *file = m_library->itemAt(0)->filesModel()->fileAt(1);
