@@ -162,23 +162,24 @@ enum RowFlag : quint8 {
     AnyUpdateAvailable = 8,
 };
 
-} // namespace
+enum WildKind { Literal, AnyRun, AnyOne, Set };
 
-QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
+struct WildToken {
+    WildKind kind;
+    QChar c;
+    bool negated;
+    QString members;
+};
+
+// The wildcard "*" + text + "*" as tokens, without the leading and trailing runs that add
+// nothing to an unanchored search; false when the text spoils the pattern.
+bool parseWildcard(const QString &text, QVector<WildToken> &tokens)
 {
     // Wildcards as the classic wildcard matcher reads them: a backslash is a literal backslash
     // that also makes a following * ? [ or ] literal and doubles itself before any other
     // character; a ']' outside a set, or a set that is never closed, spoils the whole pattern.
-    enum Kind { Literal, AnyRun, AnyOne, Set };
-    struct Token {
-        Kind kind;
-        QChar c;
-        bool negated;
-        QString members;
-    };
-    const QRegularExpression nothing(QStringLiteral("("));
+    tokens.clear();
     const QString wildcard = QLatin1Char('*') + text + QLatin1Char('*');
-    QVector<Token> tokens;
     bool escaping = false;
     const int length = wildcard.size();
     for (int i = 0; i < length;) {
@@ -200,9 +201,9 @@ QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
         } else if (c == QLatin1Char('?')) {
             tokens.append({AnyOne, c, false, QString()});
         } else if (c == QLatin1Char(']')) {
-            return nothing;
+            return false;
         } else if (c == QLatin1Char('[')) {
-            Token set{Set, c, false, QString()};
+            WildToken set{Set, c, false, QString()};
             if (i < length && wildcard.at(i) == QLatin1Char('^')) {
                 set.negated = true;
                 ++i;
@@ -212,7 +213,7 @@ QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
             while (i < length && wildcard.at(i) != QLatin1Char(']'))
                 set.members += wildcard.at(i++);
             if (i >= length)
-                return nothing;
+                return false;
             ++i;
             tokens.append(set);
         } else {
@@ -227,12 +228,21 @@ QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
         ++first;
     while (last > first && tokens.at(last - 1).kind == AnyRun)
         --last;
+    tokens = tokens.mid(first, last - first);
+    return true;
+}
 
+} // namespace
+
+QRegularExpression LibrarySortFilterModel::searchExpression(const QString &text)
+{
+    QVector<WildToken> tokens;
+    if (!parseWildcard(text, tokens))
+        return QRegularExpression(QStringLiteral("("));
     const QString separator = codePoint(LibraryItem::kSearchSeparator);
     const QString anyOne = QStringLiteral("[^") + separator + QLatin1Char(']');
     QString pattern;
-    for (int t = first; t < last; ++t) {
-        const Token &token = tokens.at(t);
+    for (const WildToken &token : qAsConst(tokens)) {
         switch (token.kind) {
         case Literal:
             pattern += literal(token.c);
@@ -475,22 +485,147 @@ void LibrarySortFilterModel::updateFilteredSelected()
     setIsAnyFilteredSelected(any);
 }
 
+QVector<LibrarySortFilterModel::Wild> LibrarySortFilterModel::foldedWild(const QString &text)
+{
+    QVector<WildToken> tokens;
+    if (!parseWildcard(text, tokens))
+        return {};
+    // Folding a character must give one character, and surrogates are left to the expression,
+    // which counts a pair as one character.
+    const auto fold = [](QChar c, QChar *folded) {
+        if (c.isSurrogate() || c == LibraryItem::kSearchSeparator)
+            return false;
+        const QString text = QString(c).toCaseFolded();
+        if (text.size() != 1)
+            return false;
+        *folded = text.at(0);
+        return true;
+    };
+    QVector<Wild> wild;
+    wild.reserve(tokens.size() + 1);
+    // The leading run makes the search unanchored.
+    wild.append({Wild::AnyRun, false, QChar(), {}});
+    for (const WildToken &token : qAsConst(tokens)) {
+        Wild step;
+        switch (token.kind) {
+        case Literal:
+            step.kind = Wild::Char;
+            if (!fold(token.c, &step.c))
+                return {};
+            break;
+        case AnyRun:
+            step.kind = Wild::AnyRun;
+            break;
+        case AnyOne:
+            step.kind = Wild::AnyOne;
+            break;
+        case Set: {
+            step.kind = Wild::Set;
+            step.negated = token.negated;
+            const QString &members = token.members;
+            for (int k = 0; k < members.size(); ++k) {
+                uint from = members.at(k).unicode();
+                uint to = from;
+                if (k + 2 < members.size() && members.at(k + 1) == QLatin1Char('-')) {
+                    to = members.at(k + 2).unicode();
+                    if (to < from)
+                        std::swap(from, to);
+                    k += 2;
+                }
+                if (QChar::isSurrogate(from) || QChar::isSurrogate(to) || (from <= 0xdfff && to >= 0xd800))
+                    return {};
+                step.ranges.append({from, to});
+                // A single member stands for each of its cases, as its folded form does too.
+                if (from == to) {
+                    for (uint form : {QChar::toCaseFolded(from), QChar::toUpper(from), QChar::toLower(from), QChar::toTitleCase(from)}) {
+                        if (form != from)
+                            step.ranges.append({form, form});
+                    }
+                }
+            }
+            break;
+        }
+        }
+        wild.append(step);
+    }
+    return wild;
+}
+
+bool LibrarySortFilterModel::inSet(const Wild &set, uint c)
+{
+    // Without regard to case: the character or one of its other cases is a member.
+    const uint forms[] = {c, QChar::toUpper(c), QChar::toLower(c), QChar::toTitleCase(c)};
+    bool member = false;
+    for (uint form : forms) {
+        for (const auto &range : set.ranges)
+            member = member || (form >= range.first && form <= range.second);
+    }
+    return member != set.negated;
+}
+
+bool LibrarySortFilterModel::wildMatch(const QVector<Wild> &wild, QStringView text)
+{
+    // On a mismatch the last run takes one more character and the steps after it start
+    // again; each step but a run takes one character, a surrogate pair being one.
+    const int length = int(text.size());
+    const int steps = wild.size();
+    int at = 0;
+    int step = 0;
+    int runStep = -1;
+    int runAt = 0;
+    while (step < steps) {
+        const Wild &w = wild.at(step);
+        if (w.kind == Wild::AnyRun) {
+            runStep = step++;
+            runAt = at;
+            continue;
+        }
+        int taken = 0;
+        if (at < length) {
+            const QChar c = text.at(at);
+            const bool pair = c.isHighSurrogate() && at + 1 < length && text.at(at + 1).isLowSurrogate();
+            switch (w.kind) {
+            case Wild::Char:
+                taken = c == w.c ? 1 : 0;
+                break;
+            case Wild::AnyOne:
+                taken = pair ? 2 : 1;
+                break;
+            case Wild::Set:
+                if (inSet(w, pair ? QChar::surrogateToUcs4(c, text.at(at + 1)) : c.unicode()))
+                    taken = pair ? 2 : 1;
+                break;
+            case Wild::AnyRun:
+                break;
+            }
+        }
+        if (taken > 0) {
+            at += taken;
+            ++step;
+            continue;
+        }
+        if (runStep < 0 || runAt >= length)
+            return false;
+        step = runStep + 1;
+        at = ++runAt;
+    }
+    return true;
+}
+
 LibrarySortFilterModel::Matcher LibrarySortFilterModel::makeMatcher(const QString &text)
 {
     Matcher matcher;
     if (text.isEmpty())
         return matcher;
     matcher.plain = isPlainText(text);
-    if (matcher.plain) {
-        matcher.folded.setPattern(text.toCaseFolded());
-        matcher.folded.setCaseSensitivity(Qt::CaseSensitive);
-    }
+    if (matcher.plain)
+        matcher.folded = text.toCaseFolded();
     matcher.expression = searchExpression(text);
     if (!matcher.plain && matcher.expression.isValid()) {
+        matcher.wild = foldedWild(text);
         const QString run = longestLiteralRun(text);
         if (!run.isEmpty()) {
-            matcher.folded.setPattern(run.toCaseFolded());
-            matcher.folded.setCaseSensitivity(Qt::CaseSensitive);
+            matcher.folded = run.toCaseFolded();
             matcher.required = true;
         }
     }
@@ -523,7 +658,9 @@ QStringView LibrarySortFilterModel::foldedKey(int sourceRow) const
             }
             m_keys = compact;
         }
-        const QString folded = m_library->itemAt(sourceRow)->searchText().toCaseFolded();
+        const QString &text = m_library->itemAt(sourceRow)->searchText();
+        const QString folded = text.toCaseFolded();
+        row.keyAligned = folded.size() == text.size();
         row.keyStart = m_keys.size();
         row.keyLength = folded.size();
         m_keys += folded;
@@ -536,28 +673,51 @@ bool LibrarySortFilterModel::matches(const Matcher &matcher, int sourceRow) cons
 {
     if (!matcher.plain && !matcher.expression.isValid())
         return false;
-    if (!matcher.plain && !matcher.required)
+    if (!matcher.plain && !matcher.required && matcher.wild.isEmpty())
         return matcher.expression.match(m_library->itemAt(sourceRow)->searchText()).hasMatch();
     const QStringView key = foldedKey(sourceRow);
-    const QString &wanted = matcher.folded.pattern();
+    // The folded text stands for the text as it is when folding kept every character in place.
+    const bool aligned = m_rows.at(sourceRow).keyAligned;
+    // A match never spans two roles, so the pattern only runs over single roles.
+    const auto roleMatches = [&](int start, int end) {
+        if (!matcher.wild.isEmpty())
+            return wildMatch(matcher.wild, key.mid(start, end - start));
+        return matcher.expression.match(m_library->itemAt(sourceRow)->searchText().midRef(start, end - start)).hasMatch();
+    };
+    if (!matcher.plain && !aligned)
+        return matcher.expression.match(m_library->itemAt(sourceRow)->searchText()).hasMatch();
+    if (!matcher.plain && !matcher.required) {
+        for (int start = 0; start <= key.size();) {
+            int end = int(key.indexOf(LibraryItem::kSearchSeparator, start));
+            if (end < 0)
+                end = int(key.size());
+            if (roleMatches(start, end))
+                return true;
+            start = end + 1;
+        }
+        return false;
+    }
+    const QString &wanted = matcher.folded;
+    const QStringView rest = QStringView(wanted).mid(1);
     const auto find = [&](int from) {
-        // One character is looked for with the vectorised scan, which has no table to set up.
-        return wanted.size() == 1 ? int(key.indexOf(wanted.at(0), from)) : matcher.folded.indexIn(key.data(), int(key.size()), from);
+        // The vectorised scan for the first character, then a look at the rest, beats a
+        // skip table on these short texts.
+        for (int at = int(key.indexOf(wanted.at(0), from)); at >= 0; at = int(key.indexOf(wanted.at(0), at + 1))) {
+            if (key.mid(at + 1).startsWith(rest))
+                return at;
+        }
+        return -1;
     };
     int hit = find(0);
     if (matcher.plain || hit < 0)
         return hit >= 0;
-    // A match never spans two roles, so the expression (case-insensitive itself, on the text
-    // as it is) only runs over the roles that hold the text every match contains.
-    const QString &text = m_library->itemAt(sourceRow)->searchText();
-    if (key.size() != text.size())
-        return matcher.expression.match(text).hasMatch();
+    // Only the roles that hold the text every match contains are tried.
     while (hit >= 0) {
         const int start = int(key.lastIndexOf(LibraryItem::kSearchSeparator, hit)) + 1;
         int end = int(key.indexOf(LibraryItem::kSearchSeparator, hit));
         if (end < 0)
             end = int(key.size());
-        if (matcher.expression.match(text.midRef(start, end - start)).hasMatch())
+        if (roleMatches(start, end))
             return true;
         hit = end < key.size() ? find(end + 1) : -1;
     }
@@ -723,14 +883,53 @@ void LibrarySortFilterModel::applyFilterChange()
         return;
     }
     // Many rows scattered over the view: the proxy would remove and insert them one run at a
-    // time, and a rebuild makes the views throw away every delegate. Instead every row goes
-    // in one run and the new rows come back sorted in another: the proxy walks the rows once
-    // each way, and the views recycle their delegates for the rows that come in.
+    // time, and a rebuild makes the views throw away every delegate. Instead the rows from the
+    // first place that changes go in one run and the rows shown from there come back sorted
+    // in another: the proxy walks the rows once each way, the rows above that place (often
+    // all the views show) stay as they are, and the views recycle their delegates for the
+    // rows that come in.
     prepareRanks(sortRole());
-    m_hideAll = true;
+    const int kept = unchangedRows();
+    const int shown = rowCount();
+    for (int place = kept; place < shown; ++place)
+        m_rows[rowToSource(place)].cut = true;
+    m_cutting = true;
     invalidateFilter();
-    m_hideAll = false;
+    m_cutting = false;
+    for (Row &row : m_rows)
+        row.cut = false;
     invalidateFilter();
+}
+
+bool LibrarySortFilterModel::comesBefore(int sourceA, int sourceB) const
+{
+    const bool ascending = sortOrder() == Qt::AscendingOrder;
+    if (sortColumn() < 0)
+        return ascending ? sourceA < sourceB : sourceA > sourceB;
+    const QModelIndex a = m_library->index(sourceA, sortColumn());
+    const QModelIndex b = m_library->index(sourceB, sortColumn());
+    return ascending ? lessThan(a, b) : lessThan(b, a);
+}
+
+int LibrarySortFilterModel::unchangedRows() const
+{
+    // The row about to be shown that comes first; no row at or below its place stays.
+    int firstNew = -1;
+    const int rows = m_rows.size();
+    for (int row = 0; row < rows; ++row) {
+        const Row &state = m_rows.at(row);
+        if (!state.shown && state.match && passesTab(state) && (firstNew < 0 || comesBefore(row, firstNew)))
+            firstNew = row;
+    }
+    const int shown = rowCount();
+    int place = 0;
+    for (; place < shown; ++place) {
+        const int row = rowToSource(place);
+        const Row &state = m_rows.at(row);
+        if (!state.match || !passesTab(state) || (firstNew >= 0 && comesBefore(firstNew, row)))
+            break;
+    }
+    return place;
 }
 
 bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -739,7 +938,7 @@ bool LibrarySortFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &
         if (sourceRow < 0 || sourceRow >= m_library->rowCount())
             return false;
         Row &row = syncRow(sourceRow);
-        row.shown = !m_hideAll && row.match && passesTab(row);
+        row.shown = m_cutting ? row.shown && !row.cut : row.match && passesTab(row);
         return row.shown;
     }
     if (m_filterString.isEmpty())

@@ -4,7 +4,6 @@
 
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
-#include <QStringMatcher>
 #include <QStringView>
 #include <QVector>
 
@@ -79,13 +78,25 @@ private:
     void dropRanks() { m_rankRole = -1; }
     void onSourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
 
+    // One step of a search text over case-folded text: a character, any one character, any
+    // run, or a set of code point ranges.
+    struct Wild {
+        enum Kind : quint8 { Char, AnyOne, AnyRun, Set };
+        Kind kind = Char;
+        bool negated = false;
+        QChar c;
+        QVector<QPair<uint, uint>> ranges;
+    };
     // How one search text is tested against an item.
     struct Matcher {
         bool plain = false;
+        // The text as a wildcard over the folded role texts, which answer like the expression
+        // without its cost per call; empty when only the expression can tell.
+        QVector<Wild> wild;
         // Plain text, or text every match contains when "required": case-folded, looked for
         // in the folded search text.
         bool required = false;
-        QStringMatcher folded;
+        QString folded;
         QRegularExpression expression;
     };
     // The rows whose items match one search text, in source order. The texts typed one after
@@ -105,8 +116,14 @@ private:
         bool shown = false;  // the answer the proxy last acted on
         int keyStart = -1;   // folded search text in m_keys
         int keyLength = 0;
+        bool keyAligned = false;  // folding kept every character in place
+        bool cut = false;         // shown below the first place a large change touches
     };
     static Matcher makeMatcher(const QString &text);
+    static QVector<Wild> foldedWild(const QString &text);
+    // Whether the wildcard matches somewhere in one role's folded text.
+    static bool wildMatch(const QVector<Wild> &wild, QStringView text);
+    static bool inSet(const Wild &set, uint c);
     bool matches(const Matcher &matcher, int sourceRow) const;
     QStringView foldedKey(int sourceRow) const;
     // Brings the row up to its item; an item changed since also changes its place in the
@@ -118,6 +135,10 @@ private:
     void dropSearchState();
     // Re-filters after the answers have changed.
     void applyFilterChange();
+    // Whether the proxy puts source row A before source row B.
+    bool comesBefore(int sourceA, int sourceB) const;
+    // How many rows at the top stay in place through the change to the new answers.
+    int unchangedRows() const;
     void searchRows(const QString &text);
 
     class OnlineLibrary *m_library = nullptr;
@@ -134,7 +155,7 @@ private:
     mutable QString m_keys;
     mutable int m_liveKeys = 0;
     mutable bool m_shownKnown = false;
-    bool m_hideAll = false;
+    bool m_cutting = false;  // the proxy is told to drop the rows marked "cut", and no more
 
     QByteArray m_sortKey;
     QString m_filterString;

@@ -20,20 +20,46 @@ ListView {
             rootWindow.openBookDetails(row)
     }
 
-    delegate: LibraryRowDelegate {
-        width: view.width - 12
-        rowIndex: index
-        title: model.title
-        publisher: model.publisher
-        ruleSystem: model.ruleSystem
-        thumbURL: model.thumbURL
-        // The item announces its selection; the model's role does not follow every change.
-        selectedForSync: model.libraryItemObject ? model.libraryItemObject.selectedForSync : false
-        filesModel: model.filesModel
-        libraryItem: model.libraryItemObject
-        selectionMode: app.isInSelectionMode
+    // Only the presentation on screen holds delegates: a hidden one would rebuild its rows
+    // on every search and sort as well. Its scroll position is kept for its return.
+    property real keptContentY: 0
+    delegate: rowDelegate
+    onVisibleChanged: holdDelegates(visible)
+    Component.onCompleted: holdDelegates(visible)
 
-        onSelectionToggled: model.selectedForSync = selected
-        onDetailsRequested: view.showDetails(rowIndex)
+    function holdDelegates(shown) {
+        if (shown === (delegate !== null))
+            return
+        if (!shown) {
+            keptContentY = contentY - originY + topMargin
+            // Without reuse the pool of spare delegates is emptied as well.
+            reuseItems = false
+            delegate = null
+            return
+        }
+        reuseItems = true
+        delegate = rowDelegate
+        contentY = originY - topMargin
+                + Math.max(0, Math.min(keptContentY, contentHeight + topMargin + bottomMargin - height))
+    }
+
+    Component {
+        id: rowDelegate
+        LibraryRowDelegate {
+            width: view.width - 12
+            rowIndex: index
+            title: model.title
+            publisher: model.publisher
+            ruleSystem: model.ruleSystem
+            thumbURL: model.thumbURL
+            // The item announces its selection; the model's role does not follow every change.
+            selectedForSync: model.libraryItemObject ? model.libraryItemObject.selectedForSync : false
+            filesModel: model.filesModel
+            libraryItem: model.libraryItemObject
+            selectionMode: app.isInSelectionMode
+
+            onSelectionToggled: model.selectedForSync = selected
+            onDetailsRequested: view.showDetails(rowIndex)
+        }
     }
 }

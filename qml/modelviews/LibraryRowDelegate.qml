@@ -125,9 +125,15 @@ Item {
                 asynchronous: true
                 cache: true
                 sourceSize: Qt.size(thumbBox.width * 2, thumbBox.height * 2)
+                opacity: row.pictureDownloaded ? 1 : 0
                 source: row.thumbURL !== "" ? "image://title/" + row.thumbURL : ""
-                layer.enabled: !row.pictureDownloaded
-                layer.effect: FadedPictureEffect {}
+            }
+
+            FadedPictureEffect {
+                objectName: "fadedPicture"
+                anchors.fill: thumb
+                source: thumb
+                active: !row.pictureDownloaded
             }
         }
 

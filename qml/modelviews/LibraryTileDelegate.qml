@@ -98,15 +98,15 @@ Item {
         Item {
             id: picture
             anchors { left: parent.left; right: parent.right; top: parent.top; bottom: strip.top }
-            layer.enabled: !tile.pictureDownloaded
-            layer.effect: FadedPictureEffect {}
 
             Image {
+                id: thumb
                 anchors.fill: parent
                 fillMode: Image.PreserveAspectCrop
                 asynchronous: true
                 sourceSize.width: 120
                 visible: cover.status !== Image.Ready
+                opacity: tile.pictureDownloaded ? 1 : 0
                 source: tile.thumbURL !== "" ? "image://title/" + tile.thumbURL : ""
             }
 
@@ -116,7 +116,15 @@ Item {
                 fillMode: Image.PreserveAspectCrop
                 asynchronous: true
                 sourceSize.width: 460
+                opacity: tile.pictureDownloaded ? 1 : 0
                 source: tile.coverURL !== "" ? "image://title/" + tile.coverURL : ""
+            }
+
+            FadedPictureEffect {
+                objectName: "fadedPicture"
+                anchors.fill: parent
+                source: cover.status === Image.Ready ? cover : thumb
+                active: !tile.pictureDownloaded
             }
         }
 
@@ -198,18 +206,24 @@ Item {
 
             Repeater {
                 model: [qsTr("Publisher: "), qsTr("Rule System: ")]
-                Text {
+                Item {
                     width: info.width - 16
-                    text: modelData + "<font color=\"#ff7676\">" + escaped(index === 0 ? tile.publisher : tile.ruleSystem) + "</font>"
-                    textFormat: Text.StyledText
-                    color: "#fff"
-                    elide: Text.ElideRight
-                    font.family: Theme.mainFontFamily
-                    font.weight: Font.DemiBold
-                    font.pixelSize: 11
+                    height: label.height
 
-                    function escaped(s) {
-                        return s.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+                    Text {
+                        id: label
+                        text: modelData
+                        color: "#fff"
+                        font.family: Theme.mainFontFamily
+                        font.weight: Font.DemiBold
+                        font.pixelSize: 11
+                    }
+                    Text {
+                        anchors { left: label.right; right: parent.right; baseline: label.baseline }
+                        text: index === 0 ? tile.publisher : tile.ruleSystem
+                        color: "#ff7676"
+                        elide: Text.ElideRight
+                        font: label.font
                     }
 
                     MouseArea {

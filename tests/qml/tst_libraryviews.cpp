@@ -263,6 +263,78 @@ private slots:
         QVERIFY(!checked(1));
     }
 
+    // A product with nothing on disk shows its picture faded, in both presentations, until
+    // its first file is downloaded; an update keeps it in colour.
+    void pictureFadedUntilAFileIsDownloaded_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::newRow("list") << "LibraryListView.qml";
+        QTest::newRow("tiles") << "LibraryTileView.qml";
+    }
+
+    void pictureFadedUntilAFileIsDownloaded()
+    {
+        QFETCH(QString, view);
+        fill({{LibraryFile::Remote, LibraryFile::Remote}});
+        QVERIFY(show(view));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_VERIFY(delegateAt(0));
+        const auto faded = [this] {
+            const QObject *effect = delegateAt(0)->findChild<QObject *>(QStringLiteral("fadedPicture"));
+            return effect && effect->property("active").toBool();
+        };
+        QVERIFY(faded());
+        LibraryFile *file = m_library->itemAt(0)->filesModel()->fileAt(1);
+        file->setStatus(LibraryFile::Downloaded);
+        QTRY_VERIFY(!faded());
+        file->setStatus(LibraryFile::UpdateAvailable);
+        QVERIFY(!faded());
+        file->setStatus(LibraryFile::Remote);
+        QTRY_VERIFY(faded());
+    }
+
+    // Only the presentation on screen holds delegates; hidden and shown again, it is back
+    // where it was scrolled to.
+    void hiddenViewHoldsNoDelegates_data()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::newRow("list") << "LibraryListView.qml";
+        QTest::newRow("tiles") << "LibraryTileView.qml";
+    }
+
+    void hiddenViewHoldsNoDelegates()
+    {
+        QFETCH(QString, view);
+        QList<QList<LibraryFile::Status>> products;
+        for (int i = 0; i < 60; ++i)
+            products.append({LibraryFile::Remote});
+        fill(products);
+        QQuickItem *root = show(view);
+        QVERIFY(root);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_VERIFY(delegateAt(0));
+        const auto delegates = [root] {
+            int count = 0;
+            const auto children = root->property("contentItem").value<QQuickItem *>()->childItems();
+            for (const QQuickItem *item : children)
+                count += item->property("filesModel").isValid() ? 1 : 0;
+            return count;
+        };
+        root->setProperty("contentY", 700);
+        QTRY_VERIFY(delegateAt(12));
+        const qreal scrolled = root->property("contentY").toReal();
+
+        root->setVisible(false);
+        QTRY_COMPARE(delegates(), 0);
+        m_model->setFilterString(QStringLiteral("book"));
+        QCOMPARE(delegates(), 0);
+        root->setVisible(true);
+        QTRY_VERIFY(delegateAt(12));
+        QCOMPARE(root->property("contentY").toReal(), scrolled);
+    }
+
     // Three 230-pixel columns fit 700 pixels: the first size change keeps the base size, the
     // next spreads the tiles over the width.
     void tilesFollowTheWidth()
