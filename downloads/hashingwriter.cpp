@@ -153,22 +153,20 @@ qint64 HashingWriter::drain(bool writeRest)
     }
     m_overflow.clear();
     close();
-    m_closed = true;
     return position();
 }
 
 void HashingWriter::close()
 {
-    if (m_file)
-        m_file->close();
+    stopWorkers();
+    m_file->close();
+    m_closed = true;
 }
 
 void HashingWriter::abandon()
 {
     blockSignals(true);
-    stopWorkers();
     close();
-    m_closed = true;
     deleteLater();
 }
 

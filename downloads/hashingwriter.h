@@ -50,6 +50,7 @@ public:
     // the calling thread, unhashed. Returns the bytes on disk; the file is closed and no more
     // data is taken.
     qint64 drain(bool writeRest);
+    // Stops both workers where they are and closes the file; no more data is taken.
     void close();
 
     // Drops the data not yet written and is deleted once control returns to the event loop.
