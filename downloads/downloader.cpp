@@ -3,6 +3,7 @@
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
 #include "app/constants.h"
+#include "downloads/hashingwriter.h"
 #include "downloads/libraryfile.h"
 #include "downloads/md5digest.h"
 
@@ -19,14 +20,7 @@
 #include <QUuid>
 #include <QtConcurrent>
 
-#include <atomic>
-#include <functional>
 #include <memory>
-
-
-#ifdef Q_OS_LINUX
-#include <cerrno>
-#endif
 
 namespace {
 
@@ -38,9 +32,11 @@ int g_firstRetryDelayMs = Downloader::kFirstRetryDelayMs;
 // Qt's HTTP stack slows down badly with an unbounded read buffer; 1 MiB keeps loopback
 // transfers at the speed of the socket and the memory use flat.
 constexpr qint64 kReadBufferSize = 1024 * 1024;
-// Reading stops while this much received data still waits to be written and hashed, so a
-// slow disk or digest cannot make memory grow without limit.
-constexpr qint64 kMaxWriteBacklog = 16 * 1024 * 1024;
+// Received data waiting to be written and hashed; reading stops while it is full, so a slow
+// disk or digest cannot make memory grow without limit.
+constexpr qint64 kWriteRingSize = 8 * 1024 * 1024;
+// The ring of a small file is no larger than the file.
+constexpr qint64 kMinWriteRingSize = 64 * 1024;
 // Progress reaches the file at most this often; a view shows no finer steps.
 constexpr qint64 kProgressIntervalMs = 50;
 constexpr qint64 kHashBlockSize = 1024 * 1024;
@@ -146,200 +142,6 @@ void logWarning(const QString &text)
 }
 
 } // namespace
-
-// Writes the chunks handed to it in order and feeds them to the digest, on the thread pool, so
-// the UI thread only moves data out of the reply. A prefix already on disk from an earlier
-// attempt is hashed first. One task runs at a time; chunks that arrive meanwhile form the
-// next batch.
-class Downloader::FileWriter : public QObject
-{
-public:
-    FileWriter(QObject *parent, std::unique_ptr<QFile> file, qint64 prefixLength, std::function<void()> onBatchDone)
-        : QObject(parent)
-        , m_onBatchDone(std::move(onBatchDone))
-    {
-        m_state.path = file->fileName();
-        m_state.file = std::move(file);
-        m_state.prefixLength = prefixLength;
-        m_state.prefixPending = prefixLength > 0;
-        m_state.position = prefixLength;
-        m_position = prefixLength;
-        m_end = prefixLength;
-        QObject::connect(&m_watcher, &QFutureWatcherBase::finished, this, [this] { onTaskFinished(); });
-        if (m_state.prefixPending)
-            launch();
-    }
-
-    ~FileWriter() override { stopTask(); }
-
-    void write(const QByteArray &chunk)
-    {
-        if (m_state.failed || m_closed)
-            return;
-        m_pending.append(chunk);
-        m_backlog += chunk.size();
-        m_end += chunk.size();
-        if (!m_busy)
-            launch();
-    }
-
-    // Bytes handed over and not yet written and hashed.
-    qint64 backlog() const { return m_backlog; }
-    // Bytes on disk from the start of the file, as of the last finished batch.
-    qint64 position() const { return m_position; }
-    // The write position once every chunk handed over is on disk; also what the digest covers.
-    qint64 end() const { return m_end; }
-    bool idle() const { return !m_busy && m_pending.isEmpty(); }
-    bool failed() const { return m_state.failed; }
-    bool noSpace() const { return m_state.noSpace; }
-    QString errorString() const { return m_state.errorText; }
-
-    // Lower-case hex digest of everything written; empty when the prefix could not be read.
-    // Only meaningful when idle.
-    QString digest() { return m_state.prefixOk ? m_state.hash.hexResult() : QString(); }
-
-    // Stops the running batch after its current chunk and, with writeRest, writes what is
-    // still waiting here on the calling thread, unhashed. Returns the bytes on disk; the
-    // file is closed and the writer takes no more data.
-    qint64 drain(bool writeRest)
-    {
-        stopTask();
-        if (writeRest && !m_state.failed) {
-            const QList<QByteArray> rest = m_state.batch.mid(m_state.done) + m_pending;
-            for (const QByteArray &chunk : rest) {
-                if (!writeChunk(m_state, chunk))
-                    break;
-            }
-        }
-        m_state.batch.clear();
-        m_pending.clear();
-        m_backlog = 0;
-        m_position = m_state.position;
-        m_end = m_position;
-        close();
-        m_closed = true;
-        return m_position;
-    }
-
-    void close()
-    {
-        if (m_state.file)
-            m_state.file->close();
-    }
-
-    // Drops the callback and the data not yet written; deleted once control returns to the loop.
-    void abandon()
-    {
-        m_onBatchDone = nullptr;
-        stopTask();
-        close();
-        deleteLater();
-    }
-
-private:
-    struct State {
-        std::unique_ptr<QFile> file;
-        QString path;
-        Md5Digest hash;
-        qint64 prefixLength = 0;
-        bool prefixPending = false;
-        bool prefixOk = true;
-        qint64 position = 0;
-        // The batch the running task works through, and how many of its chunks are done.
-        QList<QByteArray> batch;
-        int done = 0;
-        bool failed = false;
-        bool noSpace = false;
-        QString errorText;
-        std::atomic_bool stop{false};
-    };
-
-    static bool writeChunk(State &state, const QByteArray &chunk)
-    {
-        if (state.file->write(chunk) == chunk.size()) {
-            state.position += chunk.size();
-            return true;
-        }
-#ifdef Q_OS_LINUX
-        state.noSpace = errno == ENOSPC;
-#endif
-        state.failed = true;
-        state.errorText = state.file->errorString();
-        return false;
-    }
-
-    static void run(State &state)
-    {
-        if (state.prefixPending) {
-            QFile prefix(state.path);
-            qint64 left = state.prefixLength;
-            state.prefixOk = prefix.open(QIODevice::ReadOnly);
-            while (state.prefixOk && left > 0) {
-                if (state.stop)
-                    return;
-                const QByteArray block = prefix.read(qMin(left, kHashBlockSize));
-                state.prefixOk = !block.isEmpty();
-                state.hash.addData(block);
-                left -= block.size();
-            }
-            state.prefixPending = false;
-        }
-        for (; state.done < state.batch.size(); ++state.done) {
-            if (state.stop)
-                return;
-            const QByteArray &chunk = state.batch.at(state.done);
-            if (!writeChunk(state, chunk))
-                return;
-            state.hash.addData(chunk);
-        }
-    }
-
-    void launch()
-    {
-        m_state.batch = std::move(m_pending);
-        m_pending.clear();
-        m_state.done = 0;
-        m_busy = true;
-        State *state = &m_state;
-        m_watcher.setFuture(QtConcurrent::run([state] { run(*state); }));
-    }
-
-    // Waits for the running task, which stops after its current chunk; it never runs again.
-    void stopTask()
-    {
-        QObject::disconnect(&m_watcher, nullptr, this, nullptr);
-        m_state.stop = true;
-        m_watcher.waitForFinished();
-        m_busy = false;
-    }
-
-    void onTaskFinished()
-    {
-        m_busy = false;
-        for (int i = 0; i < m_state.done; ++i)
-            m_backlog -= m_state.batch.at(i).size();
-        m_state.batch.clear();
-        m_position = m_state.position;
-        if (m_state.failed) {
-            m_pending.clear();
-            m_backlog = 0;
-        } else if (!m_pending.isEmpty()) {
-            launch();
-        }
-        if (m_onBatchDone)
-            m_onBatchDone();
-    }
-
-    State m_state;
-    QFutureWatcher<void> m_watcher;
-    QList<QByteArray> m_pending;
-    qint64 m_backlog = 0;
-    qint64 m_position = 0;
-    qint64 m_end = 0;
-    bool m_busy = false;
-    bool m_closed = false;
-    std::function<void()> m_onBatchDone;
-};
 
 Downloader::Downloader(LibraryFile *file, RemoteAPI *api)
     : QObject(file)
@@ -764,7 +566,9 @@ bool Downloader::prepareFile(qint64 offset, qint64 length)
     m_reportedProgress = -1.0;
     m_progressClock.invalidate();
     abandonHashing();
-    m_writer = new FileWriter(this, std::move(file), offset, [this] { onWriterProgress(); });
+    const qint64 ringSize = length < 0 ? kWriteRingSize : qBound(kMinWriteRingSize, length, kWriteRingSize);
+    m_writer = new HashingWriter(std::move(file), offset, ringSize, this);
+    connect(m_writer, &HashingWriter::progressed, this, &Downloader::onWriterProgress);
     return true;
 }
 
@@ -813,19 +617,10 @@ bool Downloader::writeAvailable(bool ignoreBacklog)
 {
     if (!m_reply || !m_writer)
         return true;
-    m_readingPaused = false;
-    while (m_reply->bytesAvailable() > 0) {
-        // Left in the reply, data holds back the socket: memory stays bounded while the disk
-        // or the digest lags behind the network.
-        if (!ignoreBacklog && m_writer->backlog() >= kMaxWriteBacklog) {
-            m_readingPaused = true;
-            break;
-        }
-        const QByteArray chunk = m_reply->read(qMin(m_reply->bytesAvailable(), kReadBufferSize));
-        if (chunk.isEmpty())
-            break;
-        m_writer->write(chunk);
-    }
+    m_writer->readFrom(m_reply, ignoreBacklog);
+    // Left in the reply, data holds back the socket: memory stays bounded while the disk or
+    // the digest lags behind the network.
+    m_readingPaused = m_reply->bytesAvailable() > 0;
     return true;
 }
 

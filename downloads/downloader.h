@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QUrl>
 
+class HashingWriter;
 class LibraryFile;
 class NetworkReplyWrapper;
 class RemoteAPI;
@@ -82,8 +83,6 @@ private slots:
     void onRequestLinkProgressFinished(bool success, QJsonValue message);
 
 private:
-    class FileWriter;
-
     // What the server's answer to the current request allows.
     enum class Answer { Pending, Accepted, HttpError, RangeNotSatisfiable, Unusable };
 
@@ -147,7 +146,7 @@ private:
     // Bytes the progress fraction is measured against; 0 when unknown.
     qint64 m_progressTotal = 0;
     // Writes and hashes the transfer's data off the UI thread; exists while the file is open.
-    FileWriter *m_writer = nullptr;
+    HashingWriter *m_writer = nullptr;
     // The reply has finished well; verification waits for the writer to catch up.
     bool m_finishing = false;
     QPointer<QFutureWatcher<QString>> m_fileHashWatcher;
