@@ -111,12 +111,17 @@ int main(int argc, char *argv[])
         peakRss = qMax(peakRss, statusKib("VmRSS:"));
     });
 
+    bool finished = false;
     auto finishIfDone = [&] {
+        // Several status changes can be queued behind the last one.
+        if (finished)
+            return;
         for (const auto &file : files) {
             if (file->status() == LibraryFile::Queued || file->status() == LibraryFile::Downloading)
                 return;
         }
         const double seconds = clock.nsecsElapsed() / 1e9;
+        finished = true;
         probe.stop();
         peakRss = qMax(peakRss, statusKib("VmHWM:"));
         bool ok = true;
