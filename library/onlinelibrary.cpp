@@ -61,6 +61,8 @@ int g_saveDelayMs = OnlineLibrary::kSaveDelayMs;
 // The longest the background save copies items before letting the event loop run: well
 // within one frame.
 const qint64 kSnapshotSliceNs = 4 * 1000 * 1000;
+// Saved forms of items freed per event-loop turn after a write.
+const int kReleaseStride = 256;
 
 // A saved library is four levels deep; Qt's readers recurse once per level and a hostile
 // store nested some hundred thousand levels would overflow the stack inside them.
@@ -100,6 +102,7 @@ OnlineLibrary::OnlineLibrary(QObject *parent)
     , m_saveTimer(new QTimer(this))
     , m_sliceTimer(new QTimer(this))
     , m_relay(new LibraryItemRelay(this))
+    , m_releaseTimer(new QTimer(this))
 {
     listenToItems();
     m_saveTimer->setSingleShot(true);
@@ -108,6 +111,9 @@ OnlineLibrary::OnlineLibrary(QObject *parent)
     m_sliceTimer->setInterval(0);
     connect(m_sliceTimer, &QTimer::timeout, this, &OnlineLibrary::snapshotSlice);
     connect(&m_writeWatcher, &QFutureWatcherBase::finished, this, &OnlineLibrary::onBackgroundSaveWritten);
+    m_releaseTimer->setSingleShot(true);
+    m_releaseTimer->setInterval(0);
+    connect(m_releaseTimer, &QTimer::timeout, this, &OnlineLibrary::releaseSlice);
 }
 
 OnlineLibrary::~OnlineLibrary()
@@ -585,6 +591,15 @@ void OnlineLibrary::save()
         qWarning().noquote() << warning;
 }
 
+void OnlineLibrary::releaseSlice()
+{
+    m_releasing.resize(qMax(0, m_releasing.size() - kReleaseStride));
+    if (m_releasing.isEmpty())
+        m_releasing = QVector<QJsonValue>();
+    else
+        m_releaseTimer->start();
+}
+
 void OnlineLibrary::settleSaves()
 {
     m_sliceTimer->stop();
@@ -620,7 +635,7 @@ void OnlineLibrary::snapshotSlice()
     int next = m_snapshot.values.size();
     while (next < count) {
         m_snapshot.values.append(m_snapshotItems.at(next++)->toJson());
-        if ((next & 63) == 0 && clock.nsecsElapsed() > kSnapshotSliceNs)
+        if (clock.nsecsElapsed() > kSnapshotSliceNs)
             break;
     }
     if (next < count) {
@@ -630,9 +645,15 @@ void OnlineLibrary::snapshotSlice()
     // An item changed after its copy was taken asks for another save, so nothing is lost.
     m_snapshotting = false;
     m_snapshotItems.clear();
-    const StoreWrite write = std::move(m_snapshot);
+    StoreWrite write = std::move(m_snapshot);
     m_snapshot = StoreWrite();
-    m_writeWatcher.setFuture(QtConcurrent::run([write] { return writeStore(write); }));
+    auto handBack = std::make_shared<QVector<QJsonValue>>();
+    m_handedBack = handBack;
+    m_writeWatcher.setFuture(QtConcurrent::run([write = std::move(write), handBack]() mutable {
+        const QString warning = writeStore(write);
+        *handBack = std::move(write.values);
+        return warning;
+    }));
 }
 
 void OnlineLibrary::onBackgroundSaveWritten()
@@ -640,6 +661,11 @@ void OnlineLibrary::onBackgroundSaveWritten()
     const QString warning = m_writeWatcher.future().result();
     if (!warning.isEmpty())
         qWarning().noquote() << warning;
+    if (m_handedBack) {
+        m_releasing += *m_handedBack;
+        m_handedBack.reset();
+        m_releaseTimer->start();
+    }
     if (m_saveQueued)
         startBackgroundSave();
 }

@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class FolderScannerTaskData;
 class LibraryFile;
@@ -130,6 +131,7 @@ private:
     void startBackgroundSave();
     void snapshotSlice();
     void onBackgroundSaveWritten();
+    void releaseSlice();
     // Drops a save in the making and waits for a write under way, so nothing lands later.
     void settleSaves();
 
@@ -150,6 +152,11 @@ private:
     bool m_snapshotting = false;
     bool m_saveQueued = false;
     QFutureWatcher<QString> m_writeWatcher;
+    // The written copy comes back to be freed here a slice at a time: freed at once by the
+    // writer, its many small blocks made the allocator's next tidy-up a stall of this thread.
+    std::shared_ptr<QVector<QJsonValue>> m_handedBack;
+    QVector<QJsonValue> m_releasing;
+    QTimer *m_releaseTimer = nullptr;
     QList<QSharedPointer<LibraryItem>> m_items;
     QMap<const LibraryItem *, int> m_rowIndex;
     QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;
