@@ -18,6 +18,18 @@ constexpr qint64 kSpan = 1024 * 1024;
 // A worker that keeps busy still tells the UI thread how far it got after this many bytes.
 constexpr qint64 kNotifyBytes = 8 * 1024 * 1024;
 
+// Writes wait on the disk, not the processor: on a pool of their own they never queue behind
+// the hashing of other files, which would fill a file's ring and hold up its transfer.
+Q_GLOBAL_STATIC(QThreadPool, g_writePool)
+
+QThreadPool *writePool()
+{
+    QThreadPool *pool = g_writePool();
+    static const bool sized = (pool->setMaxThreadCount(4), true);
+    Q_UNUSED(sized)
+    return pool;
+}
+
 } // namespace
 
 HashingWriter::HashingWriter(std::unique_ptr<QFile> file, qint64 prefixLength, qint64 capacity, QObject *parent)
@@ -178,7 +190,8 @@ void HashingWriter::launch(Lane lane)
         return;
     m_tasks.erase(std::remove_if(m_tasks.begin(), m_tasks.end(), [](const QFuture<void> &task) { return task.isFinished(); }),
                   m_tasks.end());
-    m_tasks.append(QtConcurrent::run([this, lane] { runLane(lane); }));
+    QThreadPool *pool = lane == Write ? writePool() : QThreadPool::globalInstance();
+    m_tasks.append(QtConcurrent::run(pool, [this, lane] { runLane(lane); }));
 }
 
 // Waits for every worker; each stops after its current step.
