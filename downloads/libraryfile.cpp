@@ -726,7 +726,7 @@ void LibraryFile::updateDownload()
 
 QString LibraryFile::transferText() const
 {
-    return TransferText::summary(m_transferRate, m_timeLeft);
+    return TransferText::summary(m_transfer.rate, m_transfer.secondsLeft);
 }
 
 void LibraryFile::startRateSampling()
@@ -757,15 +757,12 @@ void LibraryFile::sampleRate()
 
 void LibraryFile::setTransferFigures(qint64 rate, int secondsLeft)
 {
-    const bool rateChanged = rate != m_transferRate;
-    const bool timeChanged = secondsLeft != m_timeLeft;
-    m_transferRate = rate;
-    m_timeLeft = secondsLeft;
-    if (rateChanged)
+    const int changed = m_transfer.set(rate, secondsLeft);
+    if (changed & TransferFigures::Rate)
         emit transferRateChanged();
-    if (timeChanged)
+    if (changed & TransferFigures::TimeLeft)
         emit timeLeftChanged();
-    if (rateChanged || timeChanged)
+    if (changed)
         emit transferTextChanged();
 }
 

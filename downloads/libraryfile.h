@@ -1,6 +1,7 @@
 #pragma once
 
 #include "downloads/downloadcontext.h"
+#include "downloads/transferfigures.h"
 #include "downloads/transferratemeter.h"
 
 #include <QDateTime>
@@ -96,8 +97,8 @@ public:
     QString hashesMap() const;
     void setHashesMap(const QString &text);
 
-    qint64 transferRate() const { return m_transferRate; }
-    int timeLeft() const { return m_timeLeft; }
+    qint64 transferRate() const { return m_transfer.rate; }
+    int timeLeft() const { return m_transfer.secondsLeft; }
     QString transferText() const;
     // How often the rate is sampled while Downloading; a seam for tests.
     static void setRateSampleIntervalMs(int ms);
@@ -189,8 +190,7 @@ private:
     QTimer *m_rateTimer = nullptr;
     QElapsedTimer m_rateClock;
     TransferRateMeter m_rateMeter;
-    qint64 m_transferRate = 0;
-    int m_timeLeft = -1;
+    TransferFigures m_transfer;
 };
 
 Q_DECLARE_METATYPE(LibraryFile *)

@@ -197,7 +197,7 @@ void ItemFilesModel::addFile(LibraryFile *file)
 
 QString ItemFilesModel::transferText() const
 {
-    return TransferText::summary(m_transferRate, m_timeLeft);
+    return TransferText::summary(m_transfer.rate, m_transfer.secondsLeft);
 }
 
 void ItemFilesModel::recomputeTransfer()
@@ -214,15 +214,12 @@ void ItemFilesModel::recomputeTransfer()
     }
     // The files that wait take their turn at the speed of those that run now.
     const int secondsLeft = rate > 0 ? TransferRateMeter::secondsLeft(remaining, double(rate)) : -1;
-    const bool rateChanged = rate != m_transferRate;
-    const bool timeChanged = secondsLeft != m_timeLeft;
-    m_transferRate = rate;
-    m_timeLeft = secondsLeft;
-    if (rateChanged)
+    const int changed = m_transfer.set(rate, secondsLeft);
+    if (changed & TransferFigures::Rate)
         emit transferRateChanged();
-    if (timeChanged)
+    if (changed & TransferFigures::TimeLeft)
         emit timeLeftChanged();
-    if (rateChanged || timeChanged)
+    if (changed)
         emit transferTextChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "downloads/downloadcontext.h"
+#include "downloads/transferfigures.h"
 
 #include <QAbstractListModel>
 #include <QJsonArray>
@@ -70,8 +71,8 @@ public:
     void setContentY(int contentY);
     float totalDownloadProgress() const;
     QString lastError() const { return m_lastError; }
-    qint64 transferRate() const { return m_transferRate; }
-    int timeLeft() const { return m_timeLeft; }
+    qint64 transferRate() const { return m_transfer.rate; }
+    int timeLeft() const { return m_transfer.secondsLeft; }
     QString transferText() const;
 
     // Handed to every file of the model, those it has and those it makes later.
@@ -134,6 +135,5 @@ private:
     bool m_anyFileUpdateAvailable = false;
     int m_contentY = 0;
     QString m_lastError;
-    qint64 m_transferRate = 0;
-    int m_timeLeft = -1;
+    TransferFigures m_transfer;
 };
