@@ -418,24 +418,35 @@ void tst_Downloader::interruptedTransfers()
     QCOMPARE(file->errorMessage(), message);
     QCOMPARE(errorShown.isEmpty(), message.isEmpty());
     const QList<QByteArray> asked = rangesAsked();
+    int retries = asked.size() - 1;
     if (dropAfter > 0) {
         // A dropped connection may lose its last bytes in flight, so a drop can bring a little
-        // less than it sent: each retry must start past the one before, never beyond.
-        QVERIFY2(asked.size() >= ranges.size(), asked.join(' ').constData());
+        // less than it sent: each retry must start past the one before, never beyond. After a
+        // drop the network stack sometimes sends the dropped request once more by itself, for
+        // an answer nobody reads, so the retries are the downloader's own, from its log.
+        QList<QByteArray> resumed;
+        const QRegularExpression rangeLine(QStringLiteral("RangeHeader: (bytes=\\d+-)$"));
+        for (const QString &line : qAsConst(g_log)) {
+            const QRegularExpressionMatch match = rangeLine.match(line);
+            if (match.hasMatch())
+                resumed.append(match.captured(1).toLatin1());
+        }
+        QVERIFY2(resumed.size() >= ranges.size() - 1, asked.join('|').constData());
         QVERIFY(asked.first().isEmpty());
         qint64 previous = 0;
-        for (int i = 1; i < asked.size(); ++i) {
-            QVERIFY(asked.at(i).startsWith("bytes=") && asked.at(i).endsWith('-'));
-            const qint64 start = asked.at(i).mid(6, asked.at(i).size() - 7).toLongLong();
-            QVERIFY2(start > previous && start <= i * dropAfter, asked.at(i).constData());
+        for (int i = 0; i < resumed.size(); ++i) {
+            const qint64 start = resumed.at(i).mid(6, resumed.at(i).size() - 7).toLongLong();
+            QVERIFY2(start > previous && start <= (i + 1) * dropAfter, resumed.at(i).constData());
+            QVERIFY2(asked.contains(resumed.at(i)), asked.join('|').constData());
             previous = start;
         }
+        retries = resumed.size();
     } else {
         QCOMPARE(asked, ranges);
     }
     // Each retry is in the log.
     QCOMPARE(g_log.filter(QRegularExpression(QStringLiteral("^WARNING: Downloader .*retry \\d+ of"))).size(),
-             asked.size() - 1);
+             retries);
     if (downloaded)
         QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
     else if (httpStatus != 0)
