@@ -98,7 +98,9 @@ void NetworkReplyWrapper::onReplyReadyRead()
     if (!m_reply || m_tooLarge)
         return;
     // The body is drained as it arrives so that an oversized reply is cut off, not buffered.
-    m_received += m_reply->read(g_maxReplyBodySize + 1 - m_received.size());
+    // Asking for no more than is buffered matters: read(n) sizes its buffer to n up front.
+    const qint64 room = g_maxReplyBodySize + 1 - m_received.size();
+    m_received += m_reply->read(qMin(m_reply->bytesAvailable(), room));
     if (m_received.size() > g_maxReplyBodySize) {
         m_tooLarge = true;
         m_received.clear();
