@@ -95,6 +95,23 @@ private:
         return root;
     }
 
+    // Shows the view in the window and waits for the delegate of the given row.
+    QQuickItem *showOnScreen(const QString &file, int row = 0)
+    {
+        QQuickItem *root = show(file);
+        m_view->show();
+        if (!root || !QTest::qWaitForWindowExposed(m_view.get()))
+            return nullptr;
+        return QTest::qWaitFor([&] { return delegateAt(row) != nullptr; }) ? root : nullptr;
+    }
+
+    static void addViewRows()
+    {
+        QTest::addColumn<QString>("view");
+        QTest::newRow("list") << "LibraryListView.qml";
+        QTest::newRow("tiles") << "LibraryTileView.qml";
+    }
+
     // Delegates hang from the view's content item by visual parent only.
     static QQuickItem *delegateIn(QQuickItem *parent, int row)
     {
@@ -191,10 +208,7 @@ private slots:
         ItemFilesModel *files = m_library->itemAt(0)->filesModel();
         for (LibraryFile *file : files->files())
             file->setFoundFilePath(m_dir.filePath(QStringLiteral("book.pdf")));
-        QVERIFY(show(view));
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        QTRY_VERIFY(delegateAt(0));
+        QVERIFY(showOnScreen(view));
 
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
@@ -209,10 +223,7 @@ private slots:
     void failedRowShowsErrorInsteadOfDownloading()
     {
         fill({{LibraryFile::Remote, LibraryFile::DownloadError}});
-        QVERIFY(show(QStringLiteral("LibraryListView.qml")));
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        QTRY_VERIFY(delegateAt(0));
+        QVERIFY(showOnScreen(QStringLiteral("LibraryListView.qml")));
         QQuickItem *row = delegateAt(0);
         QCOMPARE(row->property("rowState").toString(), QStringLiteral("error"));
 
@@ -230,21 +241,13 @@ private slots:
 
     // A selection made anywhere shows on the row or tile at once, and a click on its check box
     // reaches the item.
-    void selectionFollowsTheItem_data()
-    {
-        QTest::addColumn<QString>("view");
-        QTest::newRow("list") << "LibraryListView.qml";
-        QTest::newRow("tiles") << "LibraryTileView.qml";
-    }
+    void selectionFollowsTheItem_data() { addViewRows(); }
 
     void selectionFollowsTheItem()
     {
         QFETCH(QString, view);
         fill({{LibraryFile::Remote}, {LibraryFile::Remote}});
-        QVERIFY(show(view));
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        QTRY_VERIFY(delegateAt(1));
+        QVERIFY(showOnScreen(view, 1));
         const auto checked = [this](int row) {
             return delegateAt(row)->findChild<QQuickItem *>(QStringLiteral("selectCheck"))->property("checked").toBool();
         };
@@ -265,21 +268,13 @@ private slots:
 
     // A product with nothing on disk shows its picture faded, in both presentations, until
     // its first file is downloaded; an update keeps it in colour.
-    void pictureFadedUntilAFileIsDownloaded_data()
-    {
-        QTest::addColumn<QString>("view");
-        QTest::newRow("list") << "LibraryListView.qml";
-        QTest::newRow("tiles") << "LibraryTileView.qml";
-    }
+    void pictureFadedUntilAFileIsDownloaded_data() { addViewRows(); }
 
     void pictureFadedUntilAFileIsDownloaded()
     {
         QFETCH(QString, view);
         fill({{LibraryFile::Remote, LibraryFile::Remote}});
-        QVERIFY(show(view));
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        QTRY_VERIFY(delegateAt(0));
+        QVERIFY(showOnScreen(view));
         const auto faded = [this] {
             const QObject *effect = delegateAt(0)->findChild<QObject *>(QStringLiteral("fadedPicture"));
             return effect && effect->property("active").toBool();
@@ -296,12 +291,7 @@ private slots:
 
     // Only the presentation on screen holds delegates; hidden and shown again, it is back
     // where it was scrolled to.
-    void hiddenViewHoldsNoDelegates_data()
-    {
-        QTest::addColumn<QString>("view");
-        QTest::newRow("list") << "LibraryListView.qml";
-        QTest::newRow("tiles") << "LibraryTileView.qml";
-    }
+    void hiddenViewHoldsNoDelegates_data() { addViewRows(); }
 
     void hiddenViewHoldsNoDelegates()
     {
@@ -310,11 +300,8 @@ private slots:
         for (int i = 0; i < 60; ++i)
             products.append({LibraryFile::Remote});
         fill(products);
-        QQuickItem *root = show(view);
+        QQuickItem *root = showOnScreen(view);
         QVERIFY(root);
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        QTRY_VERIFY(delegateAt(0));
         const auto delegates = [root] {
             int count = 0;
             const auto children = root->property("contentItem").value<QQuickItem *>()->childItems();
