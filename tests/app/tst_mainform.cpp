@@ -250,19 +250,6 @@ private slots:
         QTRY_VERIFY(!d->property("visible").toBool());
     }
 
-    void freeSpaceMessageShowsTheSizesOrTheMissingPath()
-    {
-        QObject *d = dialog("askFreeSpaceDialog");
-        QObject *message = object("freeSpaceMessage");
-        d->setProperty("requiredSpace", QStringLiteral("2 GB"));
-        d->setProperty("availableSpace", QStringLiteral("5 MB"));
-        QVERIFY(message->property("text").toString().contains(QStringLiteral("2 GB")));
-        QVERIFY(message->property("text").toString().contains(QStringLiteral("5 MB")));
-        d->setProperty("pathUnavailable", true);
-        QVERIFY(!message->property("text").toString().contains(QStringLiteral("2 GB")));
-        d->setProperty("pathUnavailable", false);
-    }
-
     void deleteConfirmation_data()
     {
         QTest::addColumn<bool>("showBefore");
