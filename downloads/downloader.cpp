@@ -613,15 +613,14 @@ void Downloader::reportWriteFailure()
     reportFileError(m_localPath, m_writer->errorString(), m_writer->noSpace() ? QFileDevice::ResizeError : QFileDevice::WriteError);
 }
 
-bool Downloader::writeAvailable(bool ignoreBacklog)
+void Downloader::writeAvailable(bool all)
 {
     if (!m_reply || !m_writer)
-        return true;
-    m_writer->readFrom(m_reply, ignoreBacklog);
+        return;
+    m_writer->readFrom(m_reply, all);
     // Left in the reply, data holds back the socket: memory stays bounded while the disk or
     // the digest lags behind the network.
     m_readingPaused = m_reply->bytesAvailable() > 0;
-    return true;
 }
 
 void Downloader::onWriterProgress()

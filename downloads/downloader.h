@@ -102,7 +102,8 @@ private:
     void retryOrFail(const QString &reason, const QString &failure);
     void retry();
     bool prepareFile(qint64 offset, qint64 length);
-    bool writeAvailable(bool ignoreBacklog);
+    // Moves what the reply holds to the writer; with all, even past a full ring.
+    void writeAvailable(bool all);
     void onWriterProgress();
     void reportWriteFailure();
     void removeEmptyFolders();
