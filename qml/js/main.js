@@ -5,3 +5,21 @@
 function clamp(value, low, high) {
     return Math.max(low, Math.min(high, value))
 }
+
+// Only the presentation on screen holds delegates: a hidden one would rebuild its rows on every
+// search and sort as well. The view's scroll position is kept in its keptContentY for its return.
+function holdDelegates(view, shown, component) {
+    if (shown === (view.delegate !== null))
+        return
+    if (!shown) {
+        view.keptContentY = view.contentY - view.originY + view.topMargin
+        // Without reuse the pool of spare delegates is emptied as well.
+        view.reuseItems = false
+        view.delegate = null
+        return
+    }
+    view.reuseItems = true
+    view.delegate = component
+    view.contentY = view.originY - view.topMargin
+            + clamp(view.keptContentY, 0, view.contentHeight + view.topMargin + view.bottomMargin - view.height)
+}

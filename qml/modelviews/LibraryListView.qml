@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.13
+import "../js/main.js" as Main
 
 // The library as a list of rows.
 ListView {
@@ -20,28 +21,11 @@ ListView {
             rootWindow.openBookDetails(row)
     }
 
-    // Only the presentation on screen holds delegates: a hidden one would rebuild its rows
-    // on every search and sort as well. Its scroll position is kept for its return.
+    // Where the view was scrolled to while it was hidden.
     property real keptContentY: 0
     delegate: rowDelegate
-    onVisibleChanged: holdDelegates(visible)
-    Component.onCompleted: holdDelegates(visible)
-
-    function holdDelegates(shown) {
-        if (shown === (delegate !== null))
-            return
-        if (!shown) {
-            keptContentY = contentY - originY + topMargin
-            // Without reuse the pool of spare delegates is emptied as well.
-            reuseItems = false
-            delegate = null
-            return
-        }
-        reuseItems = true
-        delegate = rowDelegate
-        contentY = originY - topMargin
-                + Math.max(0, Math.min(keptContentY, contentHeight + topMargin + bottomMargin - height))
-    }
+    onVisibleChanged: Main.holdDelegates(view, visible, rowDelegate)
+    Component.onCompleted: Main.holdDelegates(view, visible, rowDelegate)
 
     Component {
         id: rowDelegate

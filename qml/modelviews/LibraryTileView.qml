@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.13
+import "../js/main.js" as Main
 import "../theme"
 import "../custom"
 
@@ -43,28 +44,11 @@ GridView {
             rootWindow.openBookDetails(row)
     }
 
-    // Only the presentation on screen holds delegates: a hidden one would rebuild its rows
-    // on every search and sort as well. Its scroll position is kept for its return.
+    // Where the view was scrolled to while it was hidden.
     property real keptContentY: 0
     delegate: tileDelegate
-    onVisibleChanged: holdDelegates(visible)
-    Component.onCompleted: holdDelegates(visible)
-
-    function holdDelegates(shown) {
-        if (shown === (delegate !== null))
-            return
-        if (!shown) {
-            keptContentY = contentY - originY + topMargin
-            // Without reuse the pool of spare delegates is emptied as well.
-            reuseItems = false
-            delegate = null
-            return
-        }
-        reuseItems = true
-        delegate = tileDelegate
-        contentY = originY - topMargin
-                + Math.max(0, Math.min(keptContentY, contentHeight + topMargin + bottomMargin - height))
-    }
+    onVisibleChanged: Main.holdDelegates(view, visible, tileDelegate)
+    Component.onCompleted: Main.holdDelegates(view, visible, tileDelegate)
 
     Component {
         id: tileDelegate
