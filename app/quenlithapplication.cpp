@@ -4,6 +4,7 @@
 #include "app/constants.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
+#include "app/translations.h"
 #include "dialogs/applicationupdater.h"
 #include "dialogs/askupdatefiledialog.h"
 #include "dialogs/freespacewarningdialog.h"
@@ -68,6 +69,7 @@ void warmUpNetwork()
 QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     : SingleApplication(argc, argv)
 {
+    m_translations = std::make_unique<Translations>(QLocale::system());
     m_networkAccessManager = new QNetworkAccessManager(this);
 
     m_settings = std::make_unique<Settings>();

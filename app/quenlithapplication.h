@@ -29,6 +29,7 @@ class LibrarySortFilterModel;
 class MainWindow;
 class QNetworkAccessManager;
 class QQuickView;
+class Translations;
 
 // The application object: owns every long-lived object, publishes them to QML as `app`, and
 // carries the operations that span several of them.
@@ -131,6 +132,8 @@ private:
     bool m_isFirstLoginInfo = true;
     bool m_isFolderScanning = false;
     bool m_isInSelectionMode = false;
+    // First made, last gone: every text below is read through it.
+    std::unique_ptr<Translations> m_translations;
     std::unique_ptr<DownloadManager> m_downloadManager;
     std::unique_ptr<OnlineLibrary> m_onlineLibrary;
     std::unique_ptr<LibrarySortFilterModel> m_libraryModel;

@@ -1,6 +1,7 @@
 #include "freespacewarningdialog.h"
 
 #include <QDebug>
+#include <QLocale>
 #include <QVariant>
 
 #include <utility>
@@ -52,10 +53,12 @@ void FreeSpaceWarningDialog::setAvailableSpace(qint64 bytes)
 
 QString FreeSpaceWarningDialog::formatSize(quint64 bytes)
 {
-    // Whole numbers in the C locale: no grouping, whatever the user's locale.
-    const auto whole = [bytes](double unit) { return QString::number(double(bytes) / unit, 'f', 0); };
+    // Whole numbers in the default locale's digits, never grouped.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const auto whole = [bytes, &locale](double unit) { return locale.toString(double(bytes) / unit, 'f', 0); };
     if (bytes < 1024)
-        return tr("%1 B").arg(QString::number(bytes));
+        return tr("%1 B").arg(whole(1.0));
     if (bytes < 1048576)
         return tr("%1 kB").arg(whole(1024.0));
     if (bytes < 1073741824)

@@ -1,16 +1,20 @@
 #include "transfertext.h"
 
+#include <QLocale>
+
 namespace {
 
 constexpr double kKiB = 1024.0;
 constexpr double kMiB = 1024.0 * 1024.0;
 constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
 
-// Whole numbers, with one decimal below ten where a unit is coarse; the C locale, as the
-// free-space question writes sizes.
+// Whole numbers, with one decimal below ten where a unit is coarse; the default locale's
+// decimal mark without digit grouping, as the free-space question writes sizes.
 QString amount(double value, bool decimal)
 {
-    return QString::number(value, 'f', decimal && value < 9.95 ? 1 : 0);
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimal && value < 9.95 ? 1 : 0);
 }
 
 } // namespace
@@ -19,7 +23,7 @@ QString TransferText::size(qint64 bytes)
 {
     const double value = double(qMax<qint64>(0, bytes));
     if (value < kKiB)
-        return tr("%1 B").arg(qMax<qint64>(0, bytes));
+        return tr("%1 B").arg(amount(value, false));
     if (value < kMiB)
         return tr("%1 kB").arg(amount(value / kKiB, false));
     if (value < kGiB)

@@ -16,11 +16,17 @@
 
 namespace {
 
-const QString kDisplayDateFormat = QStringLiteral("MMMM dd, yyyy");
 const qint64 kNewBadgeSeconds = 24 * 60 * 60;
 const int kRuleSystemParentId = 30;  // the service's filter group that names game systems
 
 LibraryItem::Clock g_clock = nullptr;
+
+// A day as the library shows it, in the default locale's month names and its language's order.
+QString displayDate(const QDateTime &date)
+{
+    //: A QLocale date format: MMMM the month's name, d/dd the day, yyyy the year.
+    return date.isValid() ? QLocale().toString(date, LibraryItem::tr("MMMM dd, yyyy")) : QString();
+}
 
 // Text members of the service's objects: anything that is not a JSON string reads as empty.
 QString text(const QJsonObject &object, QLatin1String key)
@@ -431,19 +437,18 @@ void LibraryItem::clearDownloadedDate()
 QString LibraryItem::displayDownloadedDate() const
 {
     const QDateTime date = QDateTime::fromString(m_downloadedDate, Constants::ServiceDateFormat);
-    return date.isValid() ? QLocale().toString(date, kDisplayDateFormat) : QString();
+    return displayDate(date);
 }
 
 QString LibraryItem::displayLastModified() const
 {
     if (m_filesPending) {
-        return m_pendingFileCount > 0 && m_pendingFirstModified.isValid()
-            ? QLocale().toString(m_pendingFirstModified, kDisplayDateFormat) : QString();
+        return m_pendingFileCount > 0 ? displayDate(m_pendingFirstModified) : QString();
     }
     if (!m_filesModel || m_filesModel->count() == 0)
         return QString();
     const QDateTime modified = m_filesModel->fileAt(0)->lastModified();
-    return modified.isValid() ? QLocale().toString(modified, kDisplayDateFormat) : QString();
+    return displayDate(modified);
 }
 
 const QString &LibraryItem::searchText() const

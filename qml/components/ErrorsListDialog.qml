@@ -6,7 +6,7 @@ import "../custom"
 
 BaseDialog {
     id: dialog
-    title: "Error(s)"
+    title: qsTr("Error(s)")
     width: 480
     height: 360
     padding: 0

@@ -43,7 +43,7 @@ Rectangle {
     Text {
         objectName: "greeting"
         anchors { left: logo.right; leftMargin: 16; right: buttons.left; rightMargin: 10; verticalCenter: parent.verticalCenter }
-        text: app.remoteAPI.nameSurname !== "" ? qsTr("Welcome, ") + app.remoteAPI.nameSurname + "!" : ""
+        text: app.remoteAPI.nameSurname !== "" ? qsTr("Welcome, %1!").arg(app.remoteAPI.nameSurname) : ""
         color: "#fff"
         font.family: Theme.systemFontFamily
         font.pixelSize: 18

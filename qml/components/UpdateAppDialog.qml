@@ -32,8 +32,7 @@ BaseDialog {
         anchors { left: parent.left; right: parent.right; top: parent.top; topMargin: 4 }
         text: dialog.downloading
               ? (dialog.downloadError !== "" ? dialog.downloadError : qsTr("Downloading Update. Please wait..."))
-              : qsTr("There is new version of this app available. Would you like to") + "\n"
-                + qsTr("update app right now?")
+              : qsTr("There is new version of this app available. Would you like to\nupdate app right now?")
         color: "#000"
         wrapMode: Text.WordWrap
         font.family: Theme.systemFontFamily

@@ -12,7 +12,7 @@ Window {
     minimumHeight: height
     maximumHeight: height
     color: Theme.popupBackground
-    title: "Tolvane"
+    title: qsTr("Tolvane")
     flags: Qt.Window | Qt.WindowTitleHint | Qt.CustomizeWindowHint | Qt.WindowCloseButtonHint
            | Qt.WindowSystemMenuHint | Qt.WindowStaysOnTopHint
 }

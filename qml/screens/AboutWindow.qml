@@ -54,7 +54,7 @@ PopupWindow {
 
             Text {
                 objectName: "versionText"
-                text: qsTr("Version ") + app.applicationVersion
+                text: qsTr("Version %1").arg(app.applicationVersion)
                 color: "#6A6A6A"
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 12

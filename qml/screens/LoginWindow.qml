@@ -97,7 +97,8 @@ Rectangle {
 
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: "Welcome to the"
+                //: Above the storefront's logo; "Library App" follows below it.
+                text: qsTr("Welcome to the")
                 color: "#fff"
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
@@ -115,7 +116,8 @@ Rectangle {
 
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: "Library App"
+                //: Below the storefront's logo, after "Welcome to the".
+                text: qsTr("Library App")
                 color: "#fff"
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
@@ -127,8 +129,8 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 horizontalAlignment: Text.AlignHCenter
                 textFormat: Text.PlainText
-                text: "Easily sync your library from Tolvane and all Quenlith sites.\n"
-                      + "To get started, link to your online account by entering an Application Key\nbellow."
+                text: qsTr("Easily sync your library from Tolvane and all Quenlith sites.\n"
+                           + "To get started, link to your online account by entering an Application Key\nbellow.")
                 color: "#fff"
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
@@ -146,7 +148,7 @@ Rectangle {
                     id: getMyKeyLink
                     objectName: "getMyKeyLink"
                     anchors.horizontalCenter: parent.horizontalCenter
-                    text: "Get my Application Key"
+                    text: qsTr("Get my Application Key")
                     color: "#1761bc"
                     font.family: Theme.mainFontFamily
                     font.weight: Font.DemiBold
@@ -163,7 +165,7 @@ Rectangle {
                 }
                 Text {
                     anchors { horizontalCenter: parent.horizontalCenter; top: getMyKeyLink.bottom }
-                    text: "(Login in to Tolvane usign the same email/password as for any other Quenlith site)"
+                    text: qsTr("(Login in to Tolvane usign the same email/password as for any other Quenlith site)")
                     color: "#fff"
                     font.family: Theme.mainFontFamily
                     font.weight: Font.Medium

@@ -315,7 +315,7 @@ Row {
 
                 Text {
                     objectName: "versionText"
-                    text: qsTr("Quenlith Library Application ") + app.applicationVersion
+                    text: qsTr("Quenlith Library Application %1").arg(app.applicationVersion)
                     color: "#fff"
                     font { family: Theme.mainFontFamily; pixelSize: 12; weight: Font.Medium }
                 }
