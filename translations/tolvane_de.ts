@@ -5,658 +5,702 @@
     <name>AboutWindow</name>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>Über</translation>
     </message>
     <message>
         <source>Tolvane</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane</translation>
     </message>
     <message>
         <source>Game books and adventures, delivered to your desk.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Version </source>
-        <translation type="unfinished"></translation>
+        <translation>Spielbücher und Abenteuer, direkt auf Ihren Schreibtisch.</translation>
     </message>
     <message>
         <source>The Tolvane desktop library app</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Tolvane-Bibliotheks-App für den Desktop</translation>
     </message>
     <message>
         <source>© 2021 Quenlith. All rights reserved.</source>
-        <translation type="unfinished"></translation>
+        <translation>© 2021 Quenlith. Alle Rechte vorbehalten.</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
     </message>
 </context>
 <context>
     <name>ApplicationUpdater</name>
     <message>
         <source>The update information could not be fetched.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Update-Informationen konnten nicht abgerufen werden.</translation>
     </message>
     <message>
         <source>The update information could not be read.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Update-Informationen konnten nicht gelesen werden.</translation>
     </message>
     <message>
         <source>The update is not offered over a secure connection.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Update wird nicht über eine sichere Verbindung angeboten.</translation>
     </message>
     <message>
         <source>The update could not be started.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Update konnte nicht gestartet werden.</translation>
     </message>
     <message>
         <source>The update could not be downloaded.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Update konnte nicht heruntergeladen werden.</translation>
     </message>
 </context>
 <context>
     <name>AskUpdateFileDialog</name>
     <message>
         <source>File &quot;%1&quot; is already in your library. Which would you like to do?</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei „%1“ ist bereits in Ihrer Bibliothek. Was möchten Sie tun?</translation>
     </message>
 </context>
 <context>
     <name>BookDetails</name>
     <message>
         <source>PUBLISHER</source>
-        <translation type="unfinished"></translation>
+        <translation>VERLAG</translation>
     </message>
     <message>
         <source>DOWNLOADED</source>
-        <translation type="unfinished"></translation>
+        <translation>HERUNTERGELADEN</translation>
     </message>
     <message>
         <source>RULE SYSTEM</source>
-        <translation type="unfinished"></translation>
+        <translation>REGELSYSTEM</translation>
     </message>
     <message>
         <source>LAST UPDATED</source>
-        <translation type="unfinished"></translation>
+        <translation>ZULETZT AKTUALISIERT</translation>
     </message>
 </context>
 <context>
     <name>DeleteConfirmationDialog</name>
     <message>
         <source>Delete File?</source>
-        <translation type="unfinished"></translation>
+        <translation>Datei löschen?</translation>
     </message>
     <message>
         <source>Are you sure you want to delete this file?</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie diese Datei wirklich löschen?</translation>
     </message>
     <message>
         <source>Don&apos;t show me this warning again</source>
-        <translation type="unfinished"></translation>
+        <translation>Diese Warnung nicht mehr anzeigen</translation>
     </message>
     <message>
         <source>DELETE</source>
-        <translation type="unfinished"></translation>
+        <translation>LÖSCHEN</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>
     <name>Downloader</name>
     <message>
         <source>Failed to get download URL</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Adresse konnte nicht abgerufen werden</translation>
     </message>
     <message>
         <source>Download directory %1 does not exist</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Download-Ordner %1 existiert nicht</translation>
     </message>
     <message>
         <source>Don&apos;t have permissions to write to directory %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Keine Schreibrechte für den Ordner %1</translation>
     </message>
     <message>
         <source>Can&apos;t create file in directory %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Im Ordner %1 kann keine Datei angelegt werden</translation>
     </message>
     <message>
         <source>File allocation error. Please check disk free space.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler beim Anlegen der Datei. Bitte prüfen Sie den freien Speicherplatz.</translation>
     </message>
     <message>
         <source>Uknown file error</source>
-        <translation type="unfinished"></translation>
+        <translation>Unbekannter Dateifehler</translation>
     </message>
     <message>
         <source>Download error: the connection stalled.</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Fehler: Die Verbindung ist stehen geblieben.</translation>
     </message>
     <message>
         <source>The connection closed before the whole file arrived.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Verbindung wurde beendet, bevor die ganze Datei angekommen ist.</translation>
     </message>
     <message>
         <source>Download error: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Fehler: %1</translation>
     </message>
     <message>
         <source>File hash not returned from server</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Server hat keine Prüfsumme für die Datei geliefert</translation>
     </message>
     <message>
         <source>Download error: hash doesn&apos;t match.</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Fehler: Die Prüfsumme stimmt nicht überein.</translation>
+    </message>
+</context>
+<context>
+    <name>ErrorsListDialog</name>
+    <message>
+        <source>Error(s)</source>
+        <translation>Fehler</translation>
     </message>
 </context>
 <context>
     <name>ErrorsListModel</name>
     <message>
         <source>Some of your files failed to download. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Einige Ihrer Dateien konnten nicht heruntergeladen werden. Klicken Sie hier, um den Fehler anzuzeigen.</translation>
     </message>
     <message>
         <source>Some of your files failed to update. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Einige Ihrer Dateien konnten nicht aktualisiert werden. Klicken Sie hier, um den Fehler anzuzeigen.</translation>
     </message>
     <message>
         <source>Some of your files failed to delete. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Einige Ihrer Dateien konnten nicht gelöscht werden. Klicken Sie hier, um den Fehler anzuzeigen.</translation>
     </message>
     <message>
         <source>Error refreshing library. Please check your internet connection.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler beim Aktualisieren der Bibliothek. Bitte prüfen Sie Ihre Internetverbindung.</translation>
     </message>
 </context>
 <context>
     <name>FirstLoginNotice</name>
     <message>
         <source>Please allow us a moment to update your library to match your Quenlith online library.</source>
-        <translation type="unfinished"></translation>
+        <translation>Einen Moment bitte: Wir gleichen Ihre Bibliothek mit Ihrer Quenlith-Online-Bibliothek ab.</translation>
     </message>
 </context>
 <context>
     <name>FreeSpaceWarningDialog</name>
     <message>
         <source>Not enough free space</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht genug freier Speicherplatz</translation>
     </message>
     <message>
         <source>more</source>
-        <translation type="unfinished"></translation>
+        <translation>mehr</translation>
     </message>
     <message>
         <source>too little</source>
-        <translation type="unfinished"></translation>
+        <translation>zu wenig</translation>
     </message>
     <message>
         <source>Download path is unavailable. Please check settings and try again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Download-Pfad ist nicht verfügbar. Bitte prüfen Sie die Einstellungen und versuchen Sie es erneut.</translation>
     </message>
     <message>
         <source>You are trying to update or download %0 worth of space and you only
 have %1. Please free up space and try again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Sie möchten %0 aktualisieren oder herunterladen, es sind aber nur
+%1 frei. Bitte schaffen Sie Platz und versuchen Sie es erneut.</translation>
     </message>
     <message>
         <source>Try Again</source>
-        <translation type="unfinished"></translation>
+        <translation>Erneut versuchen</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>%1 B</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 B</translation>
     </message>
     <message>
         <source>%1 kB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 kB</translation>
     </message>
     <message>
         <source>%1 MB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 MB</translation>
     </message>
     <message>
         <source>%1 GB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 GB</translation>
     </message>
 </context>
 <context>
     <name>LibraryFile</name>
     <message>
         <source>Failed to create path to store file: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Ordner zum Speichern der Datei konnte nicht angelegt werden: %1</translation>
     </message>
     <message>
         <source>Failed to rename file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 konnte nicht umbenannt werden</translation>
     </message>
     <message>
         <source>Failed to delete file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 konnte nicht gelöscht werden</translation>
     </message>
     <message>
         <source>File missing</source>
-        <translation type="unfinished"></translation>
+        <translation>Datei fehlt</translation>
     </message>
     <message>
         <source>Error deleting file &quot;%0&quot;. Please check it&apos;s not opened by other applications.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler beim Löschen der Datei „%0“. Bitte prüfen Sie, ob sie in einem anderen Programm geöffnet ist.</translation>
     </message>
 </context>
 <context>
     <name>LibraryItem</name>
     <message>
         <source>Other systems</source>
-        <translation type="unfinished"></translation>
+        <translation>Andere Systeme</translation>
+    </message>
+    <message>
+        <source>MMMM dd, yyyy</source>
+        <extracomment>A QLocale date format: MMMM the month&apos;s name, d/dd the day, yyyy the year.</extracomment>
+        <translation>d. MMMM yyyy</translation>
     </message>
 </context>
 <context>
     <name>LibraryTileDelegate</name>
     <message>
         <source>Publisher: </source>
-        <translation type="unfinished"></translation>
+        <translation>Verlag: </translation>
     </message>
     <message>
         <source>Rule System: </source>
-        <translation type="unfinished"></translation>
+        <translation>Regelsystem: </translation>
     </message>
 </context>
 <context>
     <name>LibraryTileView</name>
     <message>
         <source>Back to Top</source>
-        <translation type="unfinished"></translation>
+        <translation>Nach oben</translation>
     </message>
 </context>
 <context>
     <name>LoginWindow</name>
     <message>
         <source>Wrong Key. Please try to re-enter the key.</source>
-        <translation type="unfinished"></translation>
+        <translation>Falscher Schlüssel. Bitte geben Sie den Schlüssel erneut ein.</translation>
     </message>
     <message>
         <source>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Back&lt;/u&gt;&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Zurück&lt;/u&gt;&lt;/a&gt;</translation>
     </message>
     <message>
         <source>Enter your login here</source>
-        <translation type="unfinished"></translation>
+        <translation>Anmeldename hier eingeben</translation>
     </message>
     <message>
         <source>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Hide password&lt;/u&gt;&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Passwort verbergen&lt;/u&gt;&lt;/a&gt;</translation>
     </message>
     <message>
         <source>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Show password&lt;/u&gt;&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Passwort anzeigen&lt;/u&gt;&lt;/a&gt;</translation>
     </message>
     <message>
         <source>Enter your password here</source>
-        <translation type="unfinished"></translation>
+        <translation>Passwort hier eingeben</translation>
     </message>
     <message>
         <source>Get key</source>
-        <translation type="unfinished"></translation>
+        <translation>Schlüssel holen</translation>
     </message>
     <message>
         <source>Enter key...</source>
-        <translation type="unfinished"></translation>
+        <translation>Schlüssel eingeben …</translation>
     </message>
     <message>
         <source>Log In</source>
-        <translation type="unfinished"></translation>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>Welcome to the</source>
+        <extracomment>Above the storefront&apos;s logo; &quot;Library App&quot; follows below it.</extracomment>
+        <translation>Willkommen in der</translation>
+    </message>
+    <message>
+        <source>Library App</source>
+        <extracomment>Below the storefront&apos;s logo, after &quot;Welcome to the&quot;.</extracomment>
+        <translation>Bibliotheks-App</translation>
+    </message>
+    <message>
+        <source>Easily sync your library from Tolvane and all Quenlith sites.
+To get started, link to your online account by entering an Application Key
+bellow.</source>
+        <translation>Gleichen Sie Ihre Bibliothek von Tolvane und allen Quenlith-Seiten ganz einfach ab.
+Verbinden Sie sich zunächst mit Ihrem Online-Konto, indem Sie unten
+einen Anwendungsschlüssel eingeben.</translation>
+    </message>
+    <message>
+        <source>Get my Application Key</source>
+        <translation>Meinen Anwendungsschlüssel holen</translation>
+    </message>
+    <message>
+        <source>(Login in to Tolvane usign the same email/password as for any other Quenlith site)</source>
+        <translation>(Melden Sie sich bei Tolvane mit derselben E-Mail-Adresse und demselben Passwort an wie auf jeder anderen Quenlith-Seite)</translation>
     </message>
 </context>
 <context>
     <name>MainHeadPanel</name>
     <message>
-        <source>Welcome, </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Complete</source>
-        <translation type="unfinished"></translation>
+        <translation>Fertig</translation>
     </message>
     <message>
         <source>Checking...</source>
-        <translation type="unfinished"></translation>
+        <translation>Wird geprüft …</translation>
     </message>
     <message>
         <source>Sync library data</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek abgleichen</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>Über</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Welcome, %1!</source>
+        <translation>Willkommen, %1!</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
         <source>Show application window</source>
-        <translation type="unfinished"></translation>
+        <translation>Programmfenster anzeigen</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Beenden</translation>
     </message>
     <message>
         <source>The program will keep running in the system tray. To terminate the program, choose Quit in the context menu of the system tray entry.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Programm läuft im Systembereich der Kontrollleiste weiter. Um es zu beenden, wählen Sie „Beenden“ im Kontextmenü seines Symbols dort.</translation>
     </message>
 </context>
 <context>
     <name>NoAppUpdatesDialog</name>
     <message>
         <source>No updates available</source>
-        <translation type="unfinished"></translation>
+        <translation>Keine Updates verfügbar</translation>
     </message>
     <message>
         <source>Could not check for updates</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Suche nach Updates ist fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>PopupWindow</name>
+    <message>
+        <source>Tolvane</source>
+        <translation>Tolvane</translation>
     </message>
 </context>
 <context>
     <name>QuenlithApplication</name>
     <message>
         <source>Stop downloading</source>
-        <translation type="unfinished"></translation>
+        <translation>Downloads anhalten</translation>
     </message>
     <message>
         <source>Download all</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle herunterladen</translation>
     </message>
     <message>
         <source>Open Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Ordner öffnen</translation>
     </message>
 </context>
 <context>
     <name>SearchTextField</name>
     <message>
         <source>Search...</source>
-        <translation type="unfinished"></translation>
+        <translation>Suchen …</translation>
     </message>
 </context>
 <context>
     <name>SelectFolderTextField</name>
     <message>
         <source>Select folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Ordner auswählen</translation>
     </message>
 </context>
 <context>
     <name>SelectionPanel</name>
     <message>
         <source>Download Selected</source>
-        <translation type="unfinished"></translation>
+        <translation>Auswahl herunterladen</translation>
     </message>
     <message>
         <source>Unselect All</source>
-        <translation type="unfinished"></translation>
+        <translation>Auswahl aufheben</translation>
     </message>
     <message>
         <source>Select All</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle auswählen</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>
     <name>SettingsWindow</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Einstellungen</translation>
     </message>
     <message>
         <source>DOWNLOAD</source>
-        <translation type="unfinished"></translation>
+        <translation>DOWNLOAD</translation>
     </message>
     <message>
         <source>Download Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Ordner</translation>
     </message>
     <message>
         <source>Number of simultaneous downloads</source>
-        <translation type="unfinished"></translation>
+        <translation>Anzahl gleichzeitiger Downloads</translation>
     </message>
     <message>
         <source>UPDATES</source>
-        <translation type="unfinished"></translation>
+        <translation>UPDATES</translation>
     </message>
     <message>
         <source>Check for new version on app startup</source>
-        <translation type="unfinished"></translation>
+        <translation>Beim Programmstart nach neuer Version suchen</translation>
     </message>
     <message>
         <source>If Files in the library have changed...</source>
-        <translation type="unfinished"></translation>
+        <translation>Wenn sich Dateien der Bibliothek geändert haben …</translation>
     </message>
     <message>
         <source>Always ask before replacing old file(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Vor dem Ersetzen alter Dateien immer fragen</translation>
     </message>
     <message>
         <source>Auto download, archive old file(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Automatisch herunterladen, alte Dateien archivieren</translation>
     </message>
     <message>
         <source>Auto download, replace old file(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Automatisch herunterladen, alte Dateien ersetzen</translation>
     </message>
     <message>
         <source>Checking...</source>
-        <translation type="unfinished"></translation>
+        <translation>Wird geprüft …</translation>
     </message>
     <message>
         <source>Check for updates now</source>
-        <translation type="unfinished"></translation>
+        <translation>Jetzt nach Updates suchen</translation>
     </message>
     <message>
         <source>ADDITIONAL OPTIONS</source>
-        <translation type="unfinished"></translation>
+        <translation>WEITERE OPTIONEN</translation>
     </message>
     <message>
         <source>Enable logging to assist in improving the application</source>
-        <translation type="unfinished"></translation>
+        <translation>Protokollierung aktivieren, um bei der Verbesserung des Programms zu helfen</translation>
     </message>
     <message>
         <source>Show confirmation when deleting a file</source>
-        <translation type="unfinished"></translation>
+        <translation>Vor dem Löschen einer Datei nachfragen</translation>
     </message>
     <message>
         <source>Save changes</source>
-        <translation type="unfinished"></translation>
+        <translation>Änderungen speichern</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>Sign out</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Quenlith Library Application </source>
-        <translation type="unfinished"></translation>
+        <translation>Abmelden</translation>
     </message>
     <message>
         <source>© 2021 Quenlith. All rights reserved.</source>
-        <translation type="unfinished"></translation>
+        <translation>© 2021 Quenlith. Alle Rechte vorbehalten.</translation>
     </message>
     <message>
         <source>Warning</source>
-        <translation type="unfinished"></translation>
+        <translation>Warnung</translation>
     </message>
     <message>
         <source>Download directory is not writable. Please select different one.</source>
-        <translation type="unfinished"></translation>
+        <translation>In den Download-Ordner kann nicht geschrieben werden. Bitte wählen Sie einen anderen.</translation>
+    </message>
+    <message>
+        <source>Quenlith Library Application %1</source>
+        <translation>Quenlith-Bibliotheksprogramm %1</translation>
     </message>
 </context>
 <context>
     <name>StatusBar</name>
     <message>
         <source>Scanning destination folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>Zielordner wird durchsucht.</translation>
     </message>
     <message>
         <source>Some of your files failed to download. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Einige Ihrer Dateien konnten nicht heruntergeladen werden. Klicken Sie hier, um den Fehler anzuzeigen.</translation>
     </message>
 </context>
 <context>
     <name>TabPanel</name>
     <message>
         <source>All</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle</translation>
     </message>
     <message>
         <source>Downloaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Heruntergeladen</translation>
     </message>
     <message>
         <source>Not Downloaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht heruntergeladen</translation>
     </message>
     <message>
         <source>Has Updates</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit Updates</translation>
     </message>
     <message>
         <source>New to Old</source>
-        <translation type="unfinished"></translation>
+        <translation>Neueste zuerst</translation>
     </message>
     <message>
         <source>Old to New</source>
-        <translation type="unfinished"></translation>
+        <translation>Älteste zuerst</translation>
     </message>
     <message>
         <source>Title A-Z</source>
-        <translation type="unfinished"></translation>
+        <translation>Titel A–Z</translation>
     </message>
     <message>
         <source>Title Z-A</source>
-        <translation type="unfinished"></translation>
+        <translation>Titel Z–A</translation>
     </message>
     <message>
         <source>Publisher A-Z</source>
-        <translation type="unfinished"></translation>
+        <translation>Verlag A–Z</translation>
     </message>
     <message>
         <source>Publisher Z-A</source>
-        <translation type="unfinished"></translation>
+        <translation>Verlag Z–A</translation>
     </message>
     <message>
         <source>Rule System A-Z</source>
-        <translation type="unfinished"></translation>
+        <translation>Regelsystem A–Z</translation>
     </message>
     <message>
         <source>Rule System Z-A</source>
-        <translation type="unfinished"></translation>
+        <translation>Regelsystem Z–A</translation>
     </message>
     <message>
         <source>Select all</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle auswählen</translation>
     </message>
 </context>
 <context>
     <name>TransferText</name>
     <message>
         <source>%1 B</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 B</translation>
     </message>
     <message>
         <source>%1 kB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 kB</translation>
     </message>
     <message>
         <source>%1 MB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 MB</translation>
     </message>
     <message>
         <source>%1 GB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 GB</translation>
     </message>
     <message>
         <source>%1/s</source>
-        <translation type="unfinished"></translation>
+        <translation>%1/s</translation>
     </message>
     <message>
         <source>%1 s left</source>
-        <translation type="unfinished"></translation>
+        <translation>noch %1 s</translation>
     </message>
     <message>
         <source>%1 min left</source>
-        <translation type="unfinished"></translation>
+        <translation>noch %1 min</translation>
     </message>
     <message>
         <source>%1 h %2 min left</source>
-        <translation type="unfinished"></translation>
+        <translation>noch %1 h %2 min</translation>
     </message>
     <message>
         <source>%1, %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, %2</translation>
     </message>
 </context>
 <context>
     <name>UpdateAppDialog</name>
     <message>
         <source>Update Available!</source>
-        <translation type="unfinished"></translation>
+        <translation>Update verfügbar!</translation>
     </message>
     <message>
         <source>Downloading Update. Please wait...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>There is new version of this app available. Would you like to</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>update app right now?</source>
-        <translation type="unfinished"></translation>
+        <translation>Update wird heruntergeladen. Bitte warten …</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>Update Now</source>
-        <translation type="unfinished"></translation>
+        <translation>Jetzt aktualisieren</translation>
     </message>
     <message>
         <source>Later</source>
-        <translation type="unfinished"></translation>
+        <translation>Später</translation>
+    </message>
+    <message>
+        <source>There is new version of this app available. Would you like to
+update app right now?</source>
+        <translation>Eine neue Version dieses Programms ist verfügbar. Möchten Sie
+jetzt aktualisieren?</translation>
     </message>
 </context>
 <context>
     <name>UpdateFileDialog</name>
     <message>
         <source>Update File</source>
-        <translation type="unfinished"></translation>
+        <translation>Datei aktualisieren</translation>
     </message>
     <message>
         <source>Remember my Choice</source>
-        <translation type="unfinished"></translation>
+        <translation>Auswahl merken</translation>
     </message>
     <message>
         <source>Overwrite</source>
-        <translation type="unfinished"></translation>
+        <translation>Überschreiben</translation>
     </message>
     <message>
         <source>Rename Old File</source>
-        <translation type="unfinished"></translation>
+        <translation>Alte Datei umbenennen</translation>
     </message>
     <message>
         <source>Do not update</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht aktualisieren</translation>
     </message>
 </context>
 </TS>

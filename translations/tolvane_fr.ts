@@ -5,658 +5,702 @@
     <name>AboutWindow</name>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>À propos</translation>
     </message>
     <message>
         <source>Tolvane</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane</translation>
     </message>
     <message>
         <source>Game books and adventures, delivered to your desk.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Version </source>
-        <translation type="unfinished"></translation>
+        <translation>Livres-jeux et aventures, livrés jusqu’à votre bureau.</translation>
     </message>
     <message>
         <source>The Tolvane desktop library app</source>
-        <translation type="unfinished"></translation>
+        <translation>L’application de bibliothèque Tolvane pour ordinateur</translation>
     </message>
     <message>
         <source>© 2021 Quenlith. All rights reserved.</source>
-        <translation type="unfinished"></translation>
+        <translation>© 2021 Quenlith. Tous droits réservés.</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
     </message>
 </context>
 <context>
     <name>ApplicationUpdater</name>
     <message>
         <source>The update information could not be fetched.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de récupérer les informations de mise à jour.</translation>
     </message>
     <message>
         <source>The update information could not be read.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de lire les informations de mise à jour.</translation>
     </message>
     <message>
         <source>The update is not offered over a secure connection.</source>
-        <translation type="unfinished"></translation>
+        <translation>La mise à jour n’est pas proposée via une connexion sécurisée.</translation>
     </message>
     <message>
         <source>The update could not be started.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de lancer la mise à jour.</translation>
     </message>
     <message>
         <source>The update could not be downloaded.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de télécharger la mise à jour.</translation>
     </message>
 </context>
 <context>
     <name>AskUpdateFileDialog</name>
     <message>
         <source>File &quot;%1&quot; is already in your library. Which would you like to do?</source>
-        <translation type="unfinished"></translation>
+        <translation>Le fichier « %1 » est déjà dans votre bibliothèque. Que souhaitez-vous faire ?</translation>
     </message>
 </context>
 <context>
     <name>BookDetails</name>
     <message>
         <source>PUBLISHER</source>
-        <translation type="unfinished"></translation>
+        <translation>ÉDITEUR</translation>
     </message>
     <message>
         <source>DOWNLOADED</source>
-        <translation type="unfinished"></translation>
+        <translation>TÉLÉCHARGÉ</translation>
     </message>
     <message>
         <source>RULE SYSTEM</source>
-        <translation type="unfinished"></translation>
+        <translation>SYSTÈME DE RÈGLES</translation>
     </message>
     <message>
         <source>LAST UPDATED</source>
-        <translation type="unfinished"></translation>
+        <translation>DERNIÈRE MISE À JOUR</translation>
     </message>
 </context>
 <context>
     <name>DeleteConfirmationDialog</name>
     <message>
         <source>Delete File?</source>
-        <translation type="unfinished"></translation>
+        <translation>Supprimer le fichier ?</translation>
     </message>
     <message>
         <source>Are you sure you want to delete this file?</source>
-        <translation type="unfinished"></translation>
+        <translation>Voulez-vous vraiment supprimer ce fichier ?</translation>
     </message>
     <message>
         <source>Don&apos;t show me this warning again</source>
-        <translation type="unfinished"></translation>
+        <translation>Ne plus afficher cet avertissement</translation>
     </message>
     <message>
         <source>DELETE</source>
-        <translation type="unfinished"></translation>
+        <translation>SUPPRIMER</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuler</translation>
     </message>
 </context>
 <context>
     <name>Downloader</name>
     <message>
         <source>Failed to get download URL</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible d’obtenir l’adresse de téléchargement</translation>
     </message>
     <message>
         <source>Download directory %1 does not exist</source>
-        <translation type="unfinished"></translation>
+        <translation>Le dossier de téléchargement %1 n’existe pas</translation>
     </message>
     <message>
         <source>Don&apos;t have permissions to write to directory %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Pas d’autorisation d’écriture dans le dossier %1</translation>
     </message>
     <message>
         <source>Can&apos;t create file in directory %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de créer un fichier dans le dossier %1</translation>
     </message>
     <message>
         <source>File allocation error. Please check disk free space.</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur d’allocation du fichier. Veuillez vérifier l’espace disque disponible.</translation>
     </message>
     <message>
         <source>Uknown file error</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur de fichier inconnue</translation>
     </message>
     <message>
         <source>Download error: the connection stalled.</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur de téléchargement : la connexion est bloquée.</translation>
     </message>
     <message>
         <source>The connection closed before the whole file arrived.</source>
-        <translation type="unfinished"></translation>
+        <translation>La connexion a été fermée avant la réception complète du fichier.</translation>
     </message>
     <message>
         <source>Download error: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur de téléchargement : %1</translation>
     </message>
     <message>
         <source>File hash not returned from server</source>
-        <translation type="unfinished"></translation>
+        <translation>Le serveur n’a pas renvoyé la somme de contrôle du fichier</translation>
     </message>
     <message>
         <source>Download error: hash doesn&apos;t match.</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur de téléchargement : la somme de contrôle ne correspond pas.</translation>
+    </message>
+</context>
+<context>
+    <name>ErrorsListDialog</name>
+    <message>
+        <source>Error(s)</source>
+        <translation>Erreur(s)</translation>
     </message>
 </context>
 <context>
     <name>ErrorsListModel</name>
     <message>
         <source>Some of your files failed to download. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Certains de vos fichiers n’ont pas pu être téléchargés. Cliquez ici pour voir l’erreur.</translation>
     </message>
     <message>
         <source>Some of your files failed to update. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Certains de vos fichiers n’ont pas pu être mis à jour. Cliquez ici pour voir l’erreur.</translation>
     </message>
     <message>
         <source>Some of your files failed to delete. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Certains de vos fichiers n’ont pas pu être supprimés. Cliquez ici pour voir l’erreur.</translation>
     </message>
     <message>
         <source>Error refreshing library. Please check your internet connection.</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur lors de l’actualisation de la bibliothèque. Veuillez vérifier votre connexion Internet.</translation>
     </message>
 </context>
 <context>
     <name>FirstLoginNotice</name>
     <message>
         <source>Please allow us a moment to update your library to match your Quenlith online library.</source>
-        <translation type="unfinished"></translation>
+        <translation>Un instant, s’il vous plaît : nous mettons votre bibliothèque à jour d’après votre bibliothèque en ligne Quenlith.</translation>
     </message>
 </context>
 <context>
     <name>FreeSpaceWarningDialog</name>
     <message>
         <source>Not enough free space</source>
-        <translation type="unfinished"></translation>
+        <translation>Espace disque insuffisant</translation>
     </message>
     <message>
         <source>more</source>
-        <translation type="unfinished"></translation>
+        <translation>davantage</translation>
     </message>
     <message>
         <source>too little</source>
-        <translation type="unfinished"></translation>
+        <translation>trop peu</translation>
     </message>
     <message>
         <source>Download path is unavailable. Please check settings and try again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Le chemin de téléchargement est indisponible. Veuillez vérifier les paramètres et réessayer.</translation>
     </message>
     <message>
         <source>You are trying to update or download %0 worth of space and you only
 have %1. Please free up space and try again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Vous essayez de mettre à jour ou de télécharger %0, mais il ne reste
+que %1. Veuillez libérer de l’espace et réessayer.</translation>
     </message>
     <message>
         <source>Try Again</source>
-        <translation type="unfinished"></translation>
+        <translation>Réessayer</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuler</translation>
     </message>
     <message>
         <source>%1 B</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 o</translation>
     </message>
     <message>
         <source>%1 kB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ko</translation>
     </message>
     <message>
         <source>%1 MB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Mo</translation>
     </message>
     <message>
         <source>%1 GB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Go</translation>
     </message>
 </context>
 <context>
     <name>LibraryFile</name>
     <message>
         <source>Failed to create path to store file: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de créer le dossier où enregistrer le fichier : %1</translation>
     </message>
     <message>
         <source>Failed to rename file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de renommer le fichier %1</translation>
     </message>
     <message>
         <source>Failed to delete file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de supprimer le fichier %1</translation>
     </message>
     <message>
         <source>File missing</source>
-        <translation type="unfinished"></translation>
+        <translation>Fichier manquant</translation>
     </message>
     <message>
         <source>Error deleting file &quot;%0&quot;. Please check it&apos;s not opened by other applications.</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur lors de la suppression du fichier « %0 ». Vérifiez qu’il n’est pas ouvert dans une autre application.</translation>
     </message>
 </context>
 <context>
     <name>LibraryItem</name>
     <message>
         <source>Other systems</source>
-        <translation type="unfinished"></translation>
+        <translation>Autres systèmes</translation>
+    </message>
+    <message>
+        <source>MMMM dd, yyyy</source>
+        <extracomment>A QLocale date format: MMMM the month&apos;s name, d/dd the day, yyyy the year.</extracomment>
+        <translation>d MMMM yyyy</translation>
     </message>
 </context>
 <context>
     <name>LibraryTileDelegate</name>
     <message>
         <source>Publisher: </source>
-        <translation type="unfinished"></translation>
+        <translation>Éditeur : </translation>
     </message>
     <message>
         <source>Rule System: </source>
-        <translation type="unfinished"></translation>
+        <translation>Système de règles : </translation>
     </message>
 </context>
 <context>
     <name>LibraryTileView</name>
     <message>
         <source>Back to Top</source>
-        <translation type="unfinished"></translation>
+        <translation>Retour en haut</translation>
     </message>
 </context>
 <context>
     <name>LoginWindow</name>
     <message>
         <source>Wrong Key. Please try to re-enter the key.</source>
-        <translation type="unfinished"></translation>
+        <translation>Clé incorrecte. Veuillez saisir la clé à nouveau.</translation>
     </message>
     <message>
         <source>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Back&lt;/u&gt;&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Retour&lt;/u&gt;&lt;/a&gt;</translation>
     </message>
     <message>
         <source>Enter your login here</source>
-        <translation type="unfinished"></translation>
+        <translation>Saisissez votre identifiant ici</translation>
     </message>
     <message>
         <source>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Hide password&lt;/u&gt;&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Masquer le mot de passe&lt;/u&gt;&lt;/a&gt;</translation>
     </message>
     <message>
         <source>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Show password&lt;/u&gt;&lt;/a&gt;</source>
-        <translation type="unfinished"></translation>
+        <translation>&lt;a href=&apos;&apos;&gt;&lt;u&gt;Afficher le mot de passe&lt;/u&gt;&lt;/a&gt;</translation>
     </message>
     <message>
         <source>Enter your password here</source>
-        <translation type="unfinished"></translation>
+        <translation>Saisissez votre mot de passe ici</translation>
     </message>
     <message>
         <source>Get key</source>
-        <translation type="unfinished"></translation>
+        <translation>Obtenir la clé</translation>
     </message>
     <message>
         <source>Enter key...</source>
-        <translation type="unfinished"></translation>
+        <translation>Saisissez la clé…</translation>
     </message>
     <message>
         <source>Log In</source>
-        <translation type="unfinished"></translation>
+        <translation>Se connecter</translation>
+    </message>
+    <message>
+        <source>Welcome to the</source>
+        <extracomment>Above the storefront&apos;s logo; &quot;Library App&quot; follows below it.</extracomment>
+        <translation>Bienvenue dans</translation>
+    </message>
+    <message>
+        <source>Library App</source>
+        <extracomment>Below the storefront&apos;s logo, after &quot;Welcome to the&quot;.</extracomment>
+        <translation>l’application Bibliothèque</translation>
+    </message>
+    <message>
+        <source>Easily sync your library from Tolvane and all Quenlith sites.
+To get started, link to your online account by entering an Application Key
+bellow.</source>
+        <translation>Synchronisez facilement votre bibliothèque de Tolvane et de tous les sites Quenlith.
+Pour commencer, reliez votre compte en ligne en saisissant une clé d’application
+ci-dessous.</translation>
+    </message>
+    <message>
+        <source>Get my Application Key</source>
+        <translation>Obtenir ma clé d’application</translation>
+    </message>
+    <message>
+        <source>(Login in to Tolvane usign the same email/password as for any other Quenlith site)</source>
+        <translation>(Connectez-vous à Tolvane avec la même adresse e-mail et le même mot de passe que sur les autres sites Quenlith)</translation>
     </message>
 </context>
 <context>
     <name>MainHeadPanel</name>
     <message>
-        <source>Welcome, </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Complete</source>
-        <translation type="unfinished"></translation>
+        <translation>Terminé</translation>
     </message>
     <message>
         <source>Checking...</source>
-        <translation type="unfinished"></translation>
+        <translation>Vérification…</translation>
     </message>
     <message>
         <source>Sync library data</source>
-        <translation type="unfinished"></translation>
+        <translation>Synchroniser la bibliothèque</translation>
     </message>
     <message>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>À propos</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Paramètres</translation>
+    </message>
+    <message>
+        <source>Welcome, %1!</source>
+        <translation>Bienvenue, %1 !</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
         <source>Show application window</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher la fenêtre de l’application</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Quitter</translation>
     </message>
     <message>
         <source>The program will keep running in the system tray. To terminate the program, choose Quit in the context menu of the system tray entry.</source>
-        <translation type="unfinished"></translation>
+        <translation>Le programme continue de s’exécuter dans la zone de notification. Pour le fermer, choisissez « Quitter » dans le menu contextuel de son icône.</translation>
     </message>
 </context>
 <context>
     <name>NoAppUpdatesDialog</name>
     <message>
         <source>No updates available</source>
-        <translation type="unfinished"></translation>
+        <translation>Aucune mise à jour disponible</translation>
     </message>
     <message>
         <source>Could not check for updates</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de rechercher des mises à jour</translation>
+    </message>
+</context>
+<context>
+    <name>PopupWindow</name>
+    <message>
+        <source>Tolvane</source>
+        <translation>Tolvane</translation>
     </message>
 </context>
 <context>
     <name>QuenlithApplication</name>
     <message>
         <source>Stop downloading</source>
-        <translation type="unfinished"></translation>
+        <translation>Arrêter les téléchargements</translation>
     </message>
     <message>
         <source>Download all</source>
-        <translation type="unfinished"></translation>
+        <translation>Tout télécharger</translation>
     </message>
     <message>
         <source>Open Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Ouvrir un dossier</translation>
     </message>
 </context>
 <context>
     <name>SearchTextField</name>
     <message>
         <source>Search...</source>
-        <translation type="unfinished"></translation>
+        <translation>Rechercher…</translation>
     </message>
 </context>
 <context>
     <name>SelectFolderTextField</name>
     <message>
         <source>Select folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Choisir un dossier</translation>
     </message>
 </context>
 <context>
     <name>SelectionPanel</name>
     <message>
         <source>Download Selected</source>
-        <translation type="unfinished"></translation>
+        <translation>Télécharger la sélection</translation>
     </message>
     <message>
         <source>Unselect All</source>
-        <translation type="unfinished"></translation>
+        <translation>Tout désélectionner</translation>
     </message>
     <message>
         <source>Select All</source>
-        <translation type="unfinished"></translation>
+        <translation>Tout sélectionner</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuler</translation>
     </message>
 </context>
 <context>
     <name>SettingsWindow</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Paramètres</translation>
     </message>
     <message>
         <source>DOWNLOAD</source>
-        <translation type="unfinished"></translation>
+        <translation>TÉLÉCHARGEMENT</translation>
     </message>
     <message>
         <source>Download Directory</source>
-        <translation type="unfinished"></translation>
+        <translation>Dossier de téléchargement</translation>
     </message>
     <message>
         <source>Number of simultaneous downloads</source>
-        <translation type="unfinished"></translation>
+        <translation>Nombre de téléchargements simultanés</translation>
     </message>
     <message>
         <source>UPDATES</source>
-        <translation type="unfinished"></translation>
+        <translation>MISES À JOUR</translation>
     </message>
     <message>
         <source>Check for new version on app startup</source>
-        <translation type="unfinished"></translation>
+        <translation>Rechercher une nouvelle version au démarrage</translation>
     </message>
     <message>
         <source>If Files in the library have changed...</source>
-        <translation type="unfinished"></translation>
+        <translation>Si des fichiers de la bibliothèque ont changé…</translation>
     </message>
     <message>
         <source>Always ask before replacing old file(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Toujours demander avant de remplacer les anciens fichiers</translation>
     </message>
     <message>
         <source>Auto download, archive old file(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Télécharger automatiquement, archiver les anciens fichiers</translation>
     </message>
     <message>
         <source>Auto download, replace old file(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Télécharger automatiquement, remplacer les anciens fichiers</translation>
     </message>
     <message>
         <source>Checking...</source>
-        <translation type="unfinished"></translation>
+        <translation>Vérification…</translation>
     </message>
     <message>
         <source>Check for updates now</source>
-        <translation type="unfinished"></translation>
+        <translation>Rechercher des mises à jour</translation>
     </message>
     <message>
         <source>ADDITIONAL OPTIONS</source>
-        <translation type="unfinished"></translation>
+        <translation>OPTIONS SUPPLÉMENTAIRES</translation>
     </message>
     <message>
         <source>Enable logging to assist in improving the application</source>
-        <translation type="unfinished"></translation>
+        <translation>Activer la journalisation pour aider à améliorer l’application</translation>
     </message>
     <message>
         <source>Show confirmation when deleting a file</source>
-        <translation type="unfinished"></translation>
+        <translation>Demander confirmation avant de supprimer un fichier</translation>
     </message>
     <message>
         <source>Save changes</source>
-        <translation type="unfinished"></translation>
+        <translation>Enregistrer</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuler</translation>
     </message>
     <message>
         <source>Sign out</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Quenlith Library Application </source>
-        <translation type="unfinished"></translation>
+        <translation>Se déconnecter</translation>
     </message>
     <message>
         <source>© 2021 Quenlith. All rights reserved.</source>
-        <translation type="unfinished"></translation>
+        <translation>© 2021 Quenlith. Tous droits réservés.</translation>
     </message>
     <message>
         <source>Warning</source>
-        <translation type="unfinished"></translation>
+        <translation>Avertissement</translation>
     </message>
     <message>
         <source>Download directory is not writable. Please select different one.</source>
-        <translation type="unfinished"></translation>
+        <translation>Le dossier de téléchargement n’est pas accessible en écriture. Veuillez en choisir un autre.</translation>
+    </message>
+    <message>
+        <source>Quenlith Library Application %1</source>
+        <translation>Application de bibliothèque Quenlith %1</translation>
     </message>
 </context>
 <context>
     <name>StatusBar</name>
     <message>
         <source>Scanning destination folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>Analyse du dossier de destination.</translation>
     </message>
     <message>
         <source>Some of your files failed to download. Click here to view error.</source>
-        <translation type="unfinished"></translation>
+        <translation>Certains de vos fichiers n’ont pas pu être téléchargés. Cliquez ici pour voir l’erreur.</translation>
     </message>
 </context>
 <context>
     <name>TabPanel</name>
     <message>
         <source>All</source>
-        <translation type="unfinished"></translation>
+        <translation>Tous</translation>
     </message>
     <message>
         <source>Downloaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Téléchargés</translation>
     </message>
     <message>
         <source>Not Downloaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Non téléchargés</translation>
     </message>
     <message>
         <source>Has Updates</source>
-        <translation type="unfinished"></translation>
+        <translation>Mises à jour</translation>
     </message>
     <message>
         <source>New to Old</source>
-        <translation type="unfinished"></translation>
+        <translation>Du plus récent au plus ancien</translation>
     </message>
     <message>
         <source>Old to New</source>
-        <translation type="unfinished"></translation>
+        <translation>Du plus ancien au plus récent</translation>
     </message>
     <message>
         <source>Title A-Z</source>
-        <translation type="unfinished"></translation>
+        <translation>Titre A-Z</translation>
     </message>
     <message>
         <source>Title Z-A</source>
-        <translation type="unfinished"></translation>
+        <translation>Titre Z-A</translation>
     </message>
     <message>
         <source>Publisher A-Z</source>
-        <translation type="unfinished"></translation>
+        <translation>Éditeur A-Z</translation>
     </message>
     <message>
         <source>Publisher Z-A</source>
-        <translation type="unfinished"></translation>
+        <translation>Éditeur Z-A</translation>
     </message>
     <message>
         <source>Rule System A-Z</source>
-        <translation type="unfinished"></translation>
+        <translation>Système de règles A-Z</translation>
     </message>
     <message>
         <source>Rule System Z-A</source>
-        <translation type="unfinished"></translation>
+        <translation>Système de règles Z-A</translation>
     </message>
     <message>
         <source>Select all</source>
-        <translation type="unfinished"></translation>
+        <translation>Tout sélectionner</translation>
     </message>
 </context>
 <context>
     <name>TransferText</name>
     <message>
         <source>%1 B</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 o</translation>
     </message>
     <message>
         <source>%1 kB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ko</translation>
     </message>
     <message>
         <source>%1 MB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Mo</translation>
     </message>
     <message>
         <source>%1 GB</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Go</translation>
     </message>
     <message>
         <source>%1/s</source>
-        <translation type="unfinished"></translation>
+        <translation>%1/s</translation>
     </message>
     <message>
         <source>%1 s left</source>
-        <translation type="unfinished"></translation>
+        <translation>encore %1 s</translation>
     </message>
     <message>
         <source>%1 min left</source>
-        <translation type="unfinished"></translation>
+        <translation>encore %1 min</translation>
     </message>
     <message>
         <source>%1 h %2 min left</source>
-        <translation type="unfinished"></translation>
+        <translation>encore %1 h %2 min</translation>
     </message>
     <message>
         <source>%1, %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1, %2</translation>
     </message>
 </context>
 <context>
     <name>UpdateAppDialog</name>
     <message>
         <source>Update Available!</source>
-        <translation type="unfinished"></translation>
+        <translation>Mise à jour disponible !</translation>
     </message>
     <message>
         <source>Downloading Update. Please wait...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>There is new version of this app available. Would you like to</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>update app right now?</source>
-        <translation type="unfinished"></translation>
+        <translation>Téléchargement de la mise à jour. Veuillez patienter…</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuler</translation>
     </message>
     <message>
         <source>Update Now</source>
-        <translation type="unfinished"></translation>
+        <translation>Mettre à jour</translation>
     </message>
     <message>
         <source>Later</source>
-        <translation type="unfinished"></translation>
+        <translation>Plus tard</translation>
+    </message>
+    <message>
+        <source>There is new version of this app available. Would you like to
+update app right now?</source>
+        <translation>Une nouvelle version de cette application est disponible. Voulez-vous
+la mettre à jour maintenant ?</translation>
     </message>
 </context>
 <context>
     <name>UpdateFileDialog</name>
     <message>
         <source>Update File</source>
-        <translation type="unfinished"></translation>
+        <translation>Mettre à jour le fichier</translation>
     </message>
     <message>
         <source>Remember my Choice</source>
-        <translation type="unfinished"></translation>
+        <translation>Mémoriser mon choix</translation>
     </message>
     <message>
         <source>Overwrite</source>
-        <translation type="unfinished"></translation>
+        <translation>Écraser</translation>
     </message>
     <message>
         <source>Rename Old File</source>
-        <translation type="unfinished"></translation>
+        <translation>Renommer l’ancien fichier</translation>
     </message>
     <message>
         <source>Do not update</source>
-        <translation type="unfinished"></translation>
+        <translation>Ne pas mettre à jour</translation>
     </message>
 </context>
 </TS>
