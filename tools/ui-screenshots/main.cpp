@@ -1,5 +1,6 @@
 // Walks the window through its screens and dialogs and writes one PNG per state. Each state is
 // one entry of the table in main(): a name and what to do before the picture is taken.
+#include "pseudotranslator.h"
 #include "qmlitems.h"
 
 #include "app/constants.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QQmlEngine>
 #include <QScreen>
 #include <QQuickView>
 #include <QTemporaryDir>
@@ -216,6 +218,12 @@ int main(int argc, char *argv[])
         wanted.erase(wanted.begin() + outFlag, wanted.begin() + outFlag + 2);
     }
     QDir().mkpath(outDir);
+    // "--pseudo": every text a third longer; the language itself follows LANGUAGE and LANG.
+    PseudoTranslator pseudo;
+    if (wanted.removeAll(QStringLiteral("--pseudo")) > 0) {
+        QCoreApplication::installTranslator(&pseudo);
+        app.view()->engine()->retranslate();
+    }
 
     QQuickView *view = app.view();
     view->showNormal();
