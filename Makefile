@@ -3,7 +3,7 @@ BUILD      ?= build
 TEST_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps demo test bench build build-tests package clean screenshots fuzz
+.PHONY: all deps demo test bench build build-tests package clean screenshots fuzz translations
 
 all: build
 
@@ -28,6 +28,10 @@ demo: build
 screenshots: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target ui-screenshots -j $(JOBS)
 	bash scripts/screenshots $(BUILD)
+
+# Refreshes translations/*.ts from the C++ and QML sources; new texts come in unfinished.
+translations: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target translations
 
 test: build-tests
 	bash scripts/run-tests $(TEST_BUILD)
