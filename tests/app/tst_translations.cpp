@@ -85,7 +85,7 @@ private slots:
     void qmlTextsGoThroughTranslation()
     {
         static const QRegularExpression literal(QStringLiteral(
-            R"(\b(text|title|placeholderText|label|Accessible\.name|Accessible\.description|ToolTip\.text)\s*:\s*"([^"]*[A-Za-z][^"]*)")"));
+            R"re(\b(text|title|placeholderText|label|Accessible\.name|Accessible\.description|ToolTip\.text)\s*:\s*"([^"]*[A-Za-z][^"]*)")re"));
         QStringList bypassing;
         QDirIterator files(kSourceRoot + QStringLiteral("/qml"), {QStringLiteral("*.qml")}, QDir::Files,
                            QDirIterator::Subdirectories);
