@@ -63,6 +63,21 @@ void warmUpNetwork()
     }).detach();
 }
 
+// The program that installs a downloaded update: beside the program in a build tree, in the
+// private program folder once installed. Empty where updates come with the distribution.
+QString updateHandOver()
+{
+#ifdef TOLVANE_SELF_UPDATE
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QStringLiteral("/tolvane-install-update");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QDir::cleanPath(dir + QLatin1Char('/') + QStringLiteral(TOLVANE_HAND_OVER_RELATIVE));
+#else
+    return QString();
+#endif
+}
+
 } // namespace
 
 QuenlithApplication::QuenlithApplication(int &argc, char **argv)
@@ -80,7 +95,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),
                                            m_settings.get());
     m_view = std::make_unique<QQuickView>();
-    m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()));
+    m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()),
+                                                     updateHandOver());
     m_folderScanner = std::make_unique<FolderScanner>();
 
     connect(m_folderScanner.get(), &FolderScanner::scanningChanged, this, &QuenlithApplication::onScanningChanged);
@@ -155,6 +171,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_updater->setDialog(rootDialog("askUpdateAppDialog"));
     connect(m_updater.get(), &ApplicationUpdater::installerStarted, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    connect(m_updater.get(), &ApplicationUpdater::downloadPageRequested, this,
+            [](const QUrl &url) { QDesktopServices::openUrl(url); });
     if (m_settings->checkUpdateOnStart())
         m_updater->checkUpdates(false);
 }
