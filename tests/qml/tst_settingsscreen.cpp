@@ -109,6 +109,17 @@ private slots:
         QCOMPARE(back.count(), 0);
     }
 
+    // The Trash box is the inverse of the stored "delete permanently", whose default stays.
+    void trashBoxInvertsDeletePermanently()
+    {
+        QCOMPARE(m_settings->deletePermanently(), true);
+        QCOMPARE(child("trashBox")->property("checked").toBool(), false);
+        click("trashBox");
+        click("saveButton");
+        QCOMPARE(m_settings->deletePermanently(), false);
+        QCOMPARE(QSettings().value(QStringLiteral("deletePermanently")).toBool(), false);
+    }
+
     // A stored limit the box does not offer shows no entry, and saving it untouched stores the
     // lowest limit.
     void unofferedLimitSavesAsOne()
