@@ -1,6 +1,7 @@
 #include "quenlithapplication.h"
 
 #include "api/imageprovider.h"
+#include "app/cachefolder.h"
 #include "app/constants.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
@@ -112,6 +113,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     if (hasTextModelFlag(arguments()))
         m_onlineLibrary->setBinaryStore(false);
 
+    // Every window and dialog: the installed theme's icon, the bundled drawing where none is.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("tolvane"), QIcon(QStringLiteral(":/icons/icon-app-small.svg"))));
     registerFonts();
     createAppDataDir();
     registerTypes();
@@ -145,7 +148,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     // The engine owns the provider.
     m_view->engine()->addImageProvider(
         QStringLiteral("title"),
-        new ImageProvider(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+        new ImageProvider(CacheFolder::prepare(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                                               QStandardPaths::writableLocation(QStandardPaths::CacheLocation))));
 
     m_view->setSource(QUrl(QStringLiteral("qrc:/MainForm.qml")));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
