@@ -519,7 +519,7 @@ void QuenlithApplication::updateTrayProgress()
         tray->setIcon(running ? busyTrayIcon() : QIcon(QStringLiteral(":/icons/icon-app-small.svg")));
         tray->setProperty("busy", running);
     }
-    tray->setToolTip(running ? Constants::ApplicationName + QLatin1Char('\n') + m_overallProgress->text()
+    tray->setToolTip(running ? QString(Constants::ApplicationName + QLatin1Char('\n') + m_overallProgress->text())
                              : Constants::ApplicationName);
 }
 
