@@ -1,6 +1,7 @@
 #include "downloads/overallprogress.h"
 #include "downloadsfixture.h"
 #include "downloads/libraryfile.h"
+#include "library/libraryitem.h"
 
 #include <QtTest>
 
