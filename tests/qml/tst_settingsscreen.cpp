@@ -155,7 +155,8 @@ private slots:
         server.get("/missing", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
         server.start();
         QNetworkAccessManager network;
-        ApplicationUpdater updater(&network, QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path)));
+        ApplicationUpdater updater(&network, QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path)),
+                                   QString());
         m_app->updater = &updater;
         m_view->setSource(m_view->source());   // read the updater afresh
 
