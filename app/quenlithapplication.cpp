@@ -1,7 +1,9 @@
 #include "quenlithapplication.h"
 
 #include "api/imageprovider.h"
+#include "app/cachefolder.h"
 #include "app/constants.h"
+#include "app/desktopnotifier.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/translations.h"
@@ -12,6 +14,7 @@
 #include "downloads/folderscanner.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
+#include "downloads/overallprogress.h"
 #include "library/errorslistmodel.h"
 #include "library/libraryfiltertype.h"
 #include "library/libraryitem.h"
@@ -28,12 +31,16 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPainter>
+#include <QProcess>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QSvgRenderer>
+#include <QSystemTrayIcon>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QWindow>
@@ -64,6 +71,39 @@ void warmUpNetwork()
     }).detach();
 }
 
+// The program that installs a downloaded update: beside the program in a build tree, in the
+// private program folder once installed. Empty where updates come with the distribution.
+QString updateHandOver()
+{
+#ifdef TOLVANE_SELF_UPDATE
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QStringLiteral("/tolvane-install-update");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QDir::cleanPath(dir + QLatin1Char('/') + QStringLiteral(TOLVANE_HAND_OVER_RELATIVE));
+#else
+    return QString();
+#endif
+}
+
+// The tray's icon with a download arrow in its corner while transfers run.
+QIcon busyTrayIcon()
+{
+    const int size = 64;
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QSvgRenderer(QStringLiteral(":/icons/icon-app-small.svg")).render(&painter, QRectF(0, 0, size, size));
+    const QRectF badge(size * 0.5, size * 0.5, size * 0.5, size * 0.5);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x17, 0x71, 0xe0));
+    painter.drawEllipse(badge);
+    QSvgRenderer(QStringLiteral(":/icons/download_white.svg")).render(&painter, badge.adjusted(6, 6, -6, -6));
+    painter.end();
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 QuenlithApplication::QuenlithApplication(int &argc, char **argv)
@@ -75,6 +115,7 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_settings = std::make_unique<Settings>();
     m_remoteAPI = std::make_unique<RemoteAPI>(m_networkAccessManager);
     m_downloadManager = std::make_unique<DownloadManager>(m_remoteAPI.get(), m_settings.get());
+    m_overallProgress = std::make_unique<OverallProgress>(m_downloadManager.get());
     m_onlineLibrary = std::make_unique<OnlineLibrary>();
     m_onlineLibrary->setDownloadContext({m_remoteAPI.get(), m_downloadManager.get(), m_settings.get(), this});
     m_libraryModel = std::make_unique<LibrarySortFilterModel>();
@@ -82,7 +123,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),
                                            m_settings.get());
     m_view = std::make_unique<QQuickView>();
-    m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()));
+    m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()),
+                                                     updateHandOver());
     m_folderScanner = std::make_unique<FolderScanner>();
 
     connect(m_folderScanner.get(), &FolderScanner::scanningChanged, this, &QuenlithApplication::onScanningChanged);
@@ -91,13 +133,13 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     });
 
     warmUpNetwork();
-    FileSystemOps::setViewerOpener([](const QString &path) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    });
+    FileSystemOps::setViewerOpener([this](const QString &path) { return openWithDesktop(path); });
 
     if (hasTextModelFlag(arguments()))
         m_onlineLibrary->setBinaryStore(false);
 
+    // Every window and dialog: the installed theme's icon, the bundled drawing where none is.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("tolvane"), QIcon(QStringLiteral(":/icons/icon-app-small.svg"))));
     registerFonts();
     createAppDataDir();
     registerTypes();
@@ -131,7 +173,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     // The engine owns the provider.
     m_view->engine()->addImageProvider(
         QStringLiteral("title"),
-        new ImageProvider(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+        new ImageProvider(CacheFolder::prepare(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                                               QStandardPaths::writableLocation(QStandardPaths::CacheLocation))));
 
     m_view->setSource(QUrl(QStringLiteral("qrc:/MainForm.qml")));
     m_view->setResizeMode(QQuickView::SizeRootObjectToView);
@@ -146,6 +189,16 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_mainWindow->setSignedIn(m_remoteAPI->loggedIn());
     connect(m_mainWindow.get(), &MainWindow::quitRequested, this, &QCoreApplication::quit);
 
+    m_notifier = std::make_unique<DesktopNotifier>(m_view.get(), m_mainWindow->trayIcon());
+    connect(m_overallProgress.get(), &OverallProgress::finished, m_notifier.get(), &DesktopNotifier::downloadsEnded);
+    connect(m_notifier.get(), &DesktopNotifier::activated, this, [this](bool showErrors) {
+        m_mainWindow->raise();
+        if (QObject *errors = showErrors ? rootDialog("errorsListDialog") : nullptr)
+            QMetaObject::invokeMethod(errors, "open");
+    });
+    connect(m_overallProgress.get(), &OverallProgress::changed, this, &QuenlithApplication::updateTrayProgress);
+    updateTrayProgress();
+
     m_onlineLibrary->load();
     m_mainWindow->restore();
 
@@ -157,6 +210,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_updater->setDialog(rootDialog("askUpdateAppDialog"));
     connect(m_updater.get(), &ApplicationUpdater::installerStarted, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    connect(m_updater.get(), &ApplicationUpdater::downloadPageRequested, this,
+            [](const QUrl &url) { QDesktopServices::openUrl(url); });
     if (m_settings->checkUpdateOnStart())
         m_updater->checkUpdates(false);
 }
@@ -165,6 +220,7 @@ QuenlithApplication::~QuenlithApplication()
 {
     // The window's tray and filter go before the view they watch; the scanner's thread ends
     // before the files it reports to.
+    m_notifier.reset();
     m_mainWindow.reset();
     m_freeSpaceDialog.reset();
     m_askUpdateFileDialog.reset();
@@ -206,6 +262,7 @@ void QuenlithApplication::registerTypes()
     qRegisterMetaType<OnlineLibrary *>("OnlineLibrary*");
     qRegisterMetaType<ApplicationUpdater *>("ApplicationUpdater*");
     qRegisterMetaType<FolderScanner *>("FolderScanner*");
+    qRegisterMetaType<OverallProgress *>("OverallProgress*");
 
     const QString uncreatable = QStringLiteral("Cannot create uncreatable");
     const QString errorClass = QStringLiteral("Error class uncreatable");
@@ -246,6 +303,12 @@ void QuenlithApplication::onAboutToQuit()
     m_downloadManager->stopAll();
     m_folderScanner->cancelScanning();
     m_onlineLibrary->save();
+    // An xdg-open still waiting on its viewer goes; the viewer stays.
+    for (QProcess *opener : findChildren<QProcess *>()) {
+        opener->disconnect(this);
+        opener->kill();
+        opener->waitForFinished(1000);
+    }
 }
 
 void QuenlithApplication::raiseApp()
@@ -415,6 +478,51 @@ void QuenlithApplication::notifyError(LibraryErrorType::ErrorType errorType, QSt
 void QuenlithApplication::saveModelDelayed()
 {
     m_onlineLibrary->saveDelayed();
+}
+
+// xdg-open tells by its exit code whether a program took the file; the desktop services
+// would only tell whether xdg-open started. It may wait for the viewer to close.
+bool QuenlithApplication::openWithDesktop(const QString &path)
+{
+    auto *opener = new QProcess(this);
+    const QString name = QFileInfo(path).fileName();
+    const auto fail = [this, name] {
+        QObject *bar = rootDialog("statusBar");
+        if (bar)
+            QMetaObject::invokeMethod(bar, "showError",
+                                      Q_ARG(QVariant, tr("\"%1\" could not be opened: no program for it was found.").arg(name)));
+    };
+    connect(opener, &QProcess::errorOccurred, this, [opener, fail](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        qDebug().nospace() << "WARNING: " << "Application: xdg-open could not be started";
+        fail();
+        opener->deleteLater();
+    });
+    connect(opener, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+            [opener, fail](int code, QProcess::ExitStatus status) {
+                if (status == QProcess::NormalExit && code != 0) {
+                    qDebug().nospace() << "WARNING: " << "Application: xdg-open failed with " << code;
+                    fail();
+                }
+                opener->deleteLater();
+            });
+    opener->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->start(QStringLiteral("xdg-open"), {path});
+    return true;
+}
+
+void QuenlithApplication::updateTrayProgress()
+{
+    QSystemTrayIcon *tray = m_mainWindow->trayIcon();
+    const bool running = m_overallProgress->running();
+    if (tray->property("busy").toBool() != running) {
+        tray->setIcon(running ? busyTrayIcon() : QIcon(QStringLiteral(":/icons/icon-app-small.svg")));
+        tray->setProperty("busy", running);
+    }
+    tray->setToolTip(running ? QString(Constants::ApplicationName + QLatin1Char('\n') + m_overallProgress->text())
+                             : Constants::ApplicationName);
 }
 
 QObject *QuenlithApplication::rootDialog(const char *name) const

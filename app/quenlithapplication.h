@@ -21,12 +21,14 @@
 
 class ApplicationUpdater;
 class AskUpdateFileDialog;
+class DesktopNotifier;
 class ErrorsListModel;
 class FolderScanner;
 class FreeSpaceWarningDialog;
 class LibraryItem;
 class LibrarySortFilterModel;
 class MainWindow;
+class OverallProgress;
 class QNetworkAccessManager;
 class QQuickView;
 class Translations;
@@ -49,6 +51,7 @@ class QuenlithApplication : public SingleApplication, public FileQuestions
     Q_PROPERTY(bool isInSelectionMode READ isInSelectionMode WRITE setIsInSelectionMode NOTIFY isInSelectionModeChanged)
     Q_PROPERTY(DownloadManager *downloadManager READ downloadManager CONSTANT)
     Q_PROPERTY(OnlineLibrary *onlineLibrary READ onlineLibrary CONSTANT)
+    Q_PROPERTY(OverallProgress *overallProgress READ overallProgress CONSTANT)
 
 public:
     QuenlithApplication(int &argc, char **argv);
@@ -61,6 +64,7 @@ public:
     Settings *settings() const { return m_settings.get(); }
     DownloadManager *downloadManager() const { return m_downloadManager.get(); }
     OnlineLibrary *onlineLibrary() const { return m_onlineLibrary.get(); }
+    OverallProgress *overallProgress() const { return m_overallProgress.get(); }
     bool isSyncing() const { return m_sync->isSyncing(); }
 
     // FileQuestions
@@ -126,6 +130,8 @@ private:
     void launchScanner(const QString &path, bool withUI);
     void askFreeSpace(const LibrarySync::FreeSpaceShortage &shortage);
     QObject *rootDialog(const char *name) const;
+    void updateTrayProgress();
+    bool openWithDesktop(const QString &path);
 
     QNetworkAccessManager *m_networkAccessManager = nullptr;
     QAction *m_syncAction = nullptr;
@@ -135,6 +141,7 @@ private:
     // First made, last gone: every text below is read through it.
     std::unique_ptr<Translations> m_translations;
     std::unique_ptr<DownloadManager> m_downloadManager;
+    std::unique_ptr<OverallProgress> m_overallProgress;
     std::unique_ptr<OnlineLibrary> m_onlineLibrary;
     std::unique_ptr<LibrarySortFilterModel> m_libraryModel;
     std::unique_ptr<ErrorsListModel> m_errorsListModel;
@@ -147,4 +154,5 @@ private:
     std::unique_ptr<AskUpdateFileDialog> m_askUpdateFileDialog;
     std::unique_ptr<FreeSpaceWarningDialog> m_freeSpaceDialog;
     std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<DesktopNotifier> m_notifier;
 };

@@ -10,14 +10,15 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS tolvane tolvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TOLVANE_SELF_UPDATE)
+    install(PROGRAMS ${TOLVANE_PACKAGING_DIR}/tolvane-install-update
+        DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/tolvane)
+endif()
 
 install(FILES ${TOLVANE_PACKAGING_DIR}/${TOLVANE_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TOLVANE_PACKAGING_DIR}/${TOLVANE_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-# The metainfo's screenshot address names one of these files.
-install(DIRECTORY ${TOLVANE_PACKAGING_DIR}/screenshots/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane/screenshots
-    FILES_MATCHING PATTERN "*.png")
 
 # The application icon: the scalable drawing and the usual fixed sizes of the hicolor theme,
 # rendered from the same drawing at build time.
@@ -91,8 +92,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qml-module-qtquick2, qml-module-qtquick-window2, \
 qml-module-qtquick-controls, qml-module-qtquick-controls2, qml-module-qtquick-templates2, \
 qml-module-qtquick-layouts, qml-module-qtquick-dialogs, qml-module-qtgraphicaleffects, \
-qml-module-qt-labs-platform, qml-module-qt-labs-settings, qml-module-qt-labs-folderlistmodel, \
+qml-module-qt-labs-settings, qml-module-qt-labs-folderlistmodel, \
 qml-module-qtqml-models2, libqt5svg5, fonts-dejavu-core")
+# Opening a downloaded book goes through xdg-open; the update hand-over asks for the password
+# through pkexec. Both are wanted, neither is needed to run.
+if(TOLVANE_SELF_UPDATE)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, pkexec")
+else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+endif()
 include(CPack)
 
 if(TOLVANE_TESTS)

@@ -6,7 +6,6 @@
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -15,13 +14,8 @@
 
 namespace {
 
-const QString kInstallerArgument = QStringLiteral("/autoupdate");
-
-#ifdef Q_OS_WIN
-const QString kInstallerSuffix = QStringLiteral("_XXXXXX.exe");
-#else
-const QString kInstallerSuffix = QStringLiteral("_XXXXXX");
-#endif
+// The package installer recognises a package by its name.
+const QString kPackageSuffix = QStringLiteral("_XXXXXX.deb");
 
 QNetworkRequest plainRequest(const QUrl &url)
 {
@@ -72,8 +66,9 @@ void dropReply(QPointer<QNetworkReply> &slot, QObject *receiver)
 
 } // namespace
 
-ApplicationUpdater::ApplicationUpdater(QNetworkAccessManager *manager, const QUrl &manifestUrl, QObject *parent)
-    : QObject(parent), m_manager(manager), m_manifestUrl(manifestUrl)
+ApplicationUpdater::ApplicationUpdater(QNetworkAccessManager *manager, const QUrl &manifestUrl,
+                                       const QString &handOver, QObject *parent)
+    : QObject(parent), m_manager(manager), m_manifestUrl(manifestUrl), m_handOver(handOver)
 {
 }
 
@@ -217,9 +212,15 @@ void ApplicationUpdater::failCheck(const QString &reason)
 void ApplicationUpdater::onYesClicked()
 {
     qDebug().nospace() << "INFO: " << "ApplicationUpdater: Application update confirmed";
+    if (!selfUpdate()) {
+        // The page the package is listed on; the package itself is the packager's to deliver.
+        emit downloadPageRequested(m_downloadUrl.resolved(QUrl(QStringLiteral("."))));
+        invokeDialog("close");
+        return;
+    }
     dropDownload();
     m_file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QLatin1Char('/') + Constants::ApplicationName
-                                              + kInstallerSuffix);
+                                              + kPackageSuffix);
     m_file->setAutoRemove(false);
     setDownloadError(QString());
     m_downloading = true;
@@ -228,6 +229,7 @@ void ApplicationUpdater::onYesClicked()
     emit downloadingChanged();
     m_redirects = 0;
     m_tooLarge = false;
+    m_written = 0;
     download(m_downloadUrl);
 }
 
@@ -238,6 +240,7 @@ void ApplicationUpdater::download(const QUrl &url)
         return;
     }
     QNetworkReply *reply = m_manager->get(plainRequest(url));
+    reply->setReadBufferSize(kReadBufferSize);
     m_reply = reply;
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { onDownloadReadyRead(reply); });
     connect(reply, &QNetworkReply::downloadProgress, this,
@@ -247,22 +250,32 @@ void ApplicationUpdater::download(const QUrl &url)
 
 void ApplicationUpdater::onDownloadReadyRead(QNetworkReply *reply)
 {
-    const QByteArray data = reply->readAll();
-    if (!redirectTarget(reply).isEmpty() || !m_file)
+    if (!redirectTarget(reply).isEmpty() || !m_file) {
+        reply->skip(reply->bytesAvailable());
         return;
+    }
     if (!m_file->isOpen() && !m_file->open()) {
         qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Cannot create the update file: "
                            << m_file->errorString();
         reply->abort();
         return;
     }
-    if (m_file->size() + data.size() > m_maxInstallerSize) {
-        m_tooLarge = true;
-        reply->abort();
-        return;
+    QByteArray chunk(int(kReadBufferSize), Qt::Uninitialized);
+    while (reply->bytesAvailable() > 0) {
+        const qint64 read = reply->read(chunk.data(), chunk.size());
+        if (read <= 0)
+            break;
+        if (m_written + read > m_maxInstallerSize) {
+            m_tooLarge = true;
+            reply->abort();
+            return;
+        }
+        if (m_file->write(chunk.constData(), read) != read) {
+            reply->abort();
+            return;
+        }
+        m_written += read;
     }
-    if (m_file->write(data) != data.size())
-        reply->abort();
 }
 
 void ApplicationUpdater::onDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total)
@@ -305,23 +318,24 @@ void ApplicationUpdater::onDownloadFinished(QNetworkReply *reply)
     } else if (!m_file || !m_file->isOpen() || m_file->size() == 0 || !m_file->flush()) {
         failDownload(QStringLiteral("no installer received"));
     } else {
-        launchInstaller();
+        handOver();
     }
 }
 
-void ApplicationUpdater::launchInstaller()
+void ApplicationUpdater::handOver()
 {
     const QString path = m_file->fileName();
     m_file->close();
-    m_file.reset();
-    // Still the owner's alone, now runnable.
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (!QProcess::startDetached(path, {kInstallerArgument})) {
-        qDebug().nospace() << "ERROR: " << "Cannot launch update file: " << path;
-        setDownloadError(tr("The update could not be started."));
+    // The hand-over installs the package and removes it; from here the file is its own.
+    if (!QProcess::startDetached(m_handOver, {path})) {
+        qDebug().nospace() << "ERROR: " << "ApplicationUpdater: Cannot start the update hand-over: " << m_handOver;
+        m_file->remove();
+        m_file.reset();
+        setDownloadError(tr("The update could not be installed. Please install it from the download page."));
         return;
     }
-    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Installer started";
+    m_file.reset();
+    qDebug().nospace() << "INFO: " << "ApplicationUpdater: Update handed over: " << path;
     emit installerStarted();
 }
 

@@ -13,9 +13,11 @@ class QNetworkReply;
 class QNetworkRequest;
 class QTemporaryFile;
 
-// Looks for a newer published version of the program, offers it through the QML update dialog,
-// downloads the installer and starts it. The manifest names a program that will run, so both
-// are fetched only over https (or from this machine).
+// Looks for a newer published version of the program and offers it through the QML update dialog.
+// With a hand-over program it downloads the package and gives its path to that program, which
+// installs it with the system's package installer; the package itself is never run. Without one
+// (a distribution's build) it only points to the download page. The manifest names what will be
+// installed, so both are fetched only over https (or from this machine).
 class ApplicationUpdater : public QObject
 {
     Q_OBJECT
@@ -26,14 +28,19 @@ class ApplicationUpdater : public QObject
     Q_PROPERTY(QString downloadError READ downloadError NOTIFY downloadErrorChanged)
     // Why the last check could not tell whether there is a newer version; empty when it could.
     Q_PROPERTY(QString checkError READ checkError NOTIFY checkErrorChanged)
+    Q_PROPERTY(bool selfUpdate READ selfUpdate CONSTANT)
 
 public:
     static constexpr int kMaxRedirects = 20;   // the common value for web browsers
     static constexpr qint64 kMaxManifestSize = 64 * 1024;
     // Far above any installer of this program, far below filling a disk.
     static constexpr qint64 kMaxInstallerSize = qint64(1) << 30;
+    // What the reply may hold before it is written out; the socket waits beyond it.
+    static constexpr qint64 kReadBufferSize = 256 * 1024;
 
-    ApplicationUpdater(QNetworkAccessManager *manager, const QUrl &manifestUrl, QObject *parent = nullptr);
+    // handOver is started with the downloaded package's path; empty, nothing is downloaded.
+    ApplicationUpdater(QNetworkAccessManager *manager, const QUrl &manifestUrl, const QString &handOver,
+                       QObject *parent = nullptr);
     ~ApplicationUpdater() override;
 
     // The first live dialog attached stays.
@@ -47,6 +54,7 @@ public:
     void setProgress(int progress);
     QString downloadError() const { return m_downloadError; }
     QString checkError() const { return m_checkError; }
+    bool selfUpdate() const { return !m_handOver.isEmpty(); }
 
     QString version() const { return m_version; }
     QDateTime date() const { return m_date; }
@@ -67,8 +75,10 @@ signals:
     void progressChanged();
     void downloadErrorChanged();
     void checkErrorChanged();
-    // The installer runs: the application should quit so that it can replace the program.
+    // The hand-over runs: the application should quit so that the package can replace it.
     void installerStarted();
+    // Without self-update, "Update Now" asks for the page the new version is offered on.
+    void downloadPageRequested(const QUrl &url);
 
 private:
     bool sendCheck(const QUrl &url);
@@ -78,7 +88,7 @@ private:
     void onDownloadReadyRead(QNetworkReply *reply);
     void onDownloadProgress(QNetworkReply *reply, qint64 received, qint64 total);
     void onDownloadFinished(QNetworkReply *reply);
-    void launchInstaller();
+    void handOver();
     void failDownload(const QString &reason);
     void dropDownload();
     void removeFile();
@@ -87,6 +97,7 @@ private:
 
     QNetworkAccessManager *const m_manager;
     const QUrl m_manifestUrl;
+    const QString m_handOver;
     QString m_version;
     QDateTime m_date;
     QUrl m_downloadUrl;
@@ -102,5 +113,6 @@ private:
     QPointer<QObject> m_dialog;
     int m_redirects = 0;
     bool m_tooLarge = false;
+    qint64 m_written = 0;
     qint64 m_maxInstallerSize = kMaxInstallerSize;
 };

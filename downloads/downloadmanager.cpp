@@ -180,6 +180,7 @@ void DownloadManager::leaveActive(LibraryFile *file, LibraryFile::Status status)
         m_finishedBytes = ByteCount::add(m_finishedBytes, batchShare(file));
     if (status == LibraryFile::DownloadError)
         emit downloadFailedForItem(file->item());
+    emit transferEnded(status);
     processQueue();
     updateDownloadsRemain();
     if (m_activeFiles.isEmpty() && m_queue.isEmpty())

@@ -41,12 +41,17 @@ public:
 
     int downloadsRemain() const;
     int syncingProgress() const;
+    // The bytes of the current batch, as syncingProgress() counts them.
+    qint64 batchBytesDone() const { return m_syncDoneBytes; }
+    qint64 batchBytesTotal() const { return m_syncTotalBytes; }
 
 signals:
     void allDownloadsFinished();
     void downloadsRemainChanged();
     void syncingProgressChanged();
     void downloadFailedForItem(LibraryItem *libraryItem);
+    // A transfer left the running ones with this status.
+    void transferEnded(LibraryFile::Status status);
     void fileErrorReported(LibraryItem *libraryItem, QString message);
 
 private slots:

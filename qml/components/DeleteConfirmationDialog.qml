@@ -18,7 +18,10 @@ BaseDialog {
 
         Text {
             Layout.fillWidth: true
-            text: qsTr("Are you sure you want to delete this file?")
+            objectName: "deleteQuestion"
+            text: app.settings.deletePermanently
+                  ? qsTr("Are you sure you want to delete this file for good? It cannot be restored.")
+                  : qsTr("Are you sure you want to move this file to the Trash?")
             color: "#000000"
             font.family: Theme.systemFontFamily
             font.pixelSize: 14

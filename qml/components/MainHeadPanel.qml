@@ -73,6 +73,22 @@ Rectangle {
             onClicked: app.remoteAPI.refreshLibrary()
         }
 
+        // The running batch as a whole: files, bytes, rate and time left.
+        Text {
+            objectName: "overallProgress"
+            anchors.verticalCenter: parent.verticalCenter
+            readonly property string figures: app.overallProgress ? app.overallProgress.text : ""
+            visible: figures !== ""
+            width: Math.min(implicitWidth, 380)
+            text: figures
+            color: "#fff"
+            font.family: Theme.systemFontFamily
+            font.pixelSize: 12
+            elide: Text.ElideRight
+            Accessible.role: Accessible.StaticText
+            Accessible.name: qsTr("Downloading: %1").arg(figures)
+        }
+
         StyledButton {
             objectName: "syncButton"
             height: 28

@@ -13,6 +13,8 @@ BaseDialog {
     readonly property int progress: app.updater && app.updater.progress !== undefined ? app.updater.progress : 0
     // A failed download keeps the dialog in its downloading stage, with the reason and Cancel.
     readonly property string downloadError: app.updater && app.updater.downloadError ? app.updater.downloadError : ""
+    // Without self-update the offer leads to the download page.
+    readonly property bool selfUpdate: !app.updater || app.updater.selfUpdate !== false
 
     signal yes()
     signal no()
@@ -32,7 +34,9 @@ BaseDialog {
         anchors { left: parent.left; right: parent.right; top: parent.top; topMargin: 4 }
         text: dialog.downloading
               ? (dialog.downloadError !== "" ? dialog.downloadError : qsTr("Downloading Update. Please wait..."))
-              : qsTr("There is new version of this app available. Would you like to\nupdate app right now?")
+              : dialog.selfUpdate
+                ? qsTr("There is new version of this app available. Would you like to\nupdate app right now?")
+                : qsTr("There is new version of this app available on its download page.")
         color: "#000"
         wrapMode: Text.WordWrap
         font.family: Theme.systemFontFamily
@@ -73,7 +77,8 @@ BaseDialog {
         Repeater {
             model: dialog.downloading
                    ? [{ name: "cancelButton", text: qsTr("Cancel"), color: "#232323", action: "cancel" }]
-                   : [{ name: "updateNowButton", text: qsTr("Update Now"), color: "#232323", action: "yes" },
+                   : [{ name: "updateNowButton", text: dialog.selfUpdate ? qsTr("Update Now") : qsTr("Open Page"),
+                        color: "#232323", action: "yes" },
                       { name: "laterButton", text: qsTr("Later"), color: "#898989", action: "no" }]
 
             StyledButton {

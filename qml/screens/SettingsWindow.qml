@@ -28,6 +28,7 @@ Row {
                                  ? s.updateBookPolicy : -1
         loggingBox.checked = s.loggingEnabled
         deleteConfirmationBox.checked = s.showDeleteConfirmation
+        trashBox.checked = !s.deletePermanently
     }
 
     function save() {
@@ -46,6 +47,7 @@ Row {
             s.updateBookPolicy = policyBox.currentIndex
         s.loggingEnabled = loggingBox.checked
         s.showDeleteConfirmation = deleteConfirmationBox.checked
+        s.deletePermanently = !trashBox.checked
         s.save()
         if (typeof app.scanFolder === "function")
             app.scanFolder(initialFolder, folder)
@@ -248,6 +250,12 @@ Row {
                     id: deleteConfirmationBox
                     objectName: "deleteConfirmationBox"
                     text: qsTr("Show confirmation when deleting a file")
+                }
+
+                SettingsCheckBox {
+                    id: trashBox
+                    objectName: "trashBox"
+                    text: qsTr("Move deleted files to the Trash")
                 }
 
                 Row {

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -48,10 +49,13 @@ private slots:
     void refusesDowngradeFromHttps();
     void declineDownloadsNothing_data();
     void declineDownloadsNothing();
-    void startsInstaller_data();
-    void startsInstaller();
+    void handsOverThePackage_data();
+    void handsOverThePackage();
+    void failedHandOverRemovesThePackage();
+    void withoutSelfUpdateOffersThePage();
     void failedDownload_data();
     void failedDownload();
+    void endlessBodyStopsAtTheCap();
 
 private:
     void check(const QString &manifestPath = QStringLiteral("/manifest"));
@@ -60,8 +64,11 @@ private:
     QStringList tempFiles() const { return QDir(m_temp.path()).entryList(QDir::Files); }
 
     QTemporaryDir m_temp;     // the system temporary folder of the test
-    QTemporaryDir m_record;   // what the stand-in installer writes
+    QTemporaryDir m_record;   // what the stand-in hand-over writes
+    QTemporaryDir m_tools;    // the stand-in hand-over
+    QString m_handOver;
     QByteArray m_installer;
+    std::atomic<qint64> m_endlessSent{0};
     std::unique_ptr<LoopbackServer> m_server;
     std::string m_manifest;
     QNetworkAccessManager m_manager;
@@ -75,13 +82,23 @@ void TestApplicationUpdater::initTestCase()
     QVERIFY(m_temp.isValid() && m_record.isValid());
     qputenv("TMPDIR", m_temp.path().toLocal8Bit());
     QCOMPARE(QDir::tempPath(), m_temp.path());
-    // Records its arguments, its own bytes and its mode, as the real installer would be started.
-    m_installer = "#!/bin/sh\n"
-                  "cat \"$0\" > '" + m_record.path().toLocal8Bit() + "/copy'\n"
-                  "stat -c %a \"$0\" > '" + m_record.path().toLocal8Bit() + "/mode'\n"
-                  "printf '%s\\n' \"$@\" > '" + m_record.path().toLocal8Bit() + "/args.tmp'\n"
-                  "mv '" + m_record.path().toLocal8Bit() + "/args.tmp' '" + m_record.path().toLocal8Bit() + "/args'\n";
+    // A package that would betray being run: it is a script that leaves a mark.
+    m_installer = "#!/bin/sh\ntouch '" + m_record.path().toLocal8Bit() + "/package-ran'\n";
+    // Records its arguments and the package's bytes and mode, as the real hand-over is started.
+    const QByteArray record = m_record.path().toLocal8Bit();
+    QVERIFY(m_tools.isValid());
+    m_handOver = m_tools.filePath("hand-over");
+    QFile script(m_handOver);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n"
+                 "cat \"$1\" > '" + record + "/copy'\n"
+                 "stat -c %a \"$1\" > '" + record + "/mode'\n"
+                 "printf '%s\\n' \"$@\" > '" + record + "/args.tmp'\n"
+                 "mv '" + record + "/args.tmp' '" + record + "/args'\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
+
 
 void TestApplicationUpdater::init()
 {
@@ -105,6 +122,13 @@ void TestApplicationUpdater::init()
         res.set_redirect(left > 0 ? "/hop/" + std::to_string(left - 1) : "/installer", 302);
         res.set_content("a redirect's own body", "text/plain");
     });
+    m_server->get("/endless", [this](const httplib::Request &, httplib::Response &res) {
+        res.set_chunked_content_provider("application/octet-stream", [this](size_t, httplib::DataSink &sink) {
+            static const std::string chunk(64 * 1024, 'x');
+            m_endlessSent += qint64(chunk.size());
+            return sink.write(chunk.data(), chunk.size());
+        });
+    });
     m_server->get("/loop", [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/loop", 302); });
     m_server->get("/away", [](const httplib::Request &, httplib::Response &res) {
         res.set_redirect("http://downloads.tolvane-store.example/setup", 301);
@@ -118,7 +142,7 @@ void TestApplicationUpdater::init()
     component.setData(kDialogQml, QUrl());
     m_item.reset(component.create());
     QVERIFY2(m_item, qPrintable(component.errorString()));
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")));
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")), m_handOver);
     m_updater->setDialog(m_item.get());
 }
 
@@ -137,7 +161,8 @@ void TestApplicationUpdater::cleanup()
 void TestApplicationUpdater::check(const QString &manifestPath)
 {
     if (!manifestPath.isEmpty() && manifestPath != QLatin1String("/manifest"))
-        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url(manifestPath.toStdString())));
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url(manifestPath.toStdString())),
+                                                           m_handOver);
     m_updater->setDialog(m_item.get());
     m_updater->checkUpdates(true);
     QVERIFY(m_updater->checking());
@@ -192,7 +217,7 @@ void TestApplicationUpdater::refusesUnencryptedManifest()
     QFETCH(bool, fetched);
     m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
     const QUrl address = manifestUrl.startsWith('/') ? QUrl(url(manifestUrl.toStdString())) : QUrl(manifestUrl);
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, address);
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, address, m_handOver);
     m_updater->setDialog(m_item.get());
     m_updater->checkUpdates();
     QCOMPARE(m_updater->checking(), fetched);
@@ -225,13 +250,13 @@ void TestApplicationUpdater::refusesDowngradeFromHttps()
     secure.start();
     m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + url("/installer") + "\n").toStdString();
 
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/down"));
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/down"), m_handOver);
     check(QString());
     QCOMPARE(opens(), 0);
     QCOMPARE(secure.count("/down"), 1);
     QCOMPARE(m_server->count("/manifest"), 0);
 
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/manifest"));
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/manifest"), m_handOver);
     check(QString());
     QCOMPARE(opens(), 1);
 }
@@ -255,7 +280,7 @@ void TestApplicationUpdater::declineDownloadsNothing()
     QVERIFY(tempFiles().isEmpty());
 }
 
-void TestApplicationUpdater::startsInstaller_data()
+void TestApplicationUpdater::handsOverThePackage_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("sized");
@@ -264,7 +289,7 @@ void TestApplicationUpdater::startsInstaller_data()
     QTest::newRow("unknown total") << "/unsized" << false;
 }
 
-void TestApplicationUpdater::startsInstaller()
+void TestApplicationUpdater::handsOverThePackage()
 {
     QFETCH(QString, path);
     QFETCH(bool, sized);
@@ -279,17 +304,20 @@ void TestApplicationUpdater::startsInstaller()
     QVERIFY(started.wait(20000));
 
     QTRY_VERIFY(QFile::exists(m_record.filePath("args")));
+    QCOMPARE(tempFiles().size(), 1);
+    const QString package = m_temp.filePath(tempFiles().first());
+    QVERIFY(package.endsWith(".deb"));
+    QVERIFY(QFileInfo(package).fileName().startsWith("Tolvane_"));
     QFile args(m_record.filePath("args"));
     QVERIFY(args.open(QIODevice::ReadOnly));
-    QCOMPARE(args.readAll(), QByteArray("/autoupdate\n"));
+    QCOMPARE(args.readAll(), QByteArray(package.toLocal8Bit() + '\n'));
     QFile copy(m_record.filePath("copy"));
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), m_installer);   // only the final body, no redirect's
     QFile mode(m_record.filePath("mode"));
     QVERIFY(mode.open(QIODevice::ReadOnly));
-    QCOMPARE(mode.readAll().trimmed(), QByteArray("700"));
-    QCOMPARE(tempFiles().size(), 1);
-    QVERIFY(tempFiles().first().startsWith("Tolvane_"));
+    QCOMPARE(mode.readAll().trimmed(), QByteArray("600"));   // handed over, never made runnable
+    QVERIFY(!QFile::exists(m_record.filePath("package-ran")));
     QCOMPARE(progress.first(), 0);
     QCOMPARE(progress.last(), 100);
     if (!sized) {
@@ -298,6 +326,38 @@ void TestApplicationUpdater::startsInstaller()
         QCOMPARE(progress.count(0), progress.size());
     }
     QVERIFY(m_updater->downloadError().isEmpty());
+}
+
+void TestApplicationUpdater::failedHandOverRemovesThePackage()
+{
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")),
+                                                     m_record.filePath("no-such-hand-over"));
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
+    check(QString());
+    QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
+    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_updater->downloadError().isEmpty(), 20000);
+    QCOMPARE(m_server->count("/installer"), 1);
+    QVERIFY(tempFiles().isEmpty());
+    QCOMPARE(started.count(), 0);
+    QVERIFY(m_item->property("visible").toBool());
+}
+
+void TestApplicationUpdater::withoutSelfUpdateOffersThePage()
+{
+    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")), QString());
+    QVERIFY(!m_updater->selfUpdate());
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/library-client/tolvane_3.0.1.4_amd64.deb\n").toStdString();
+    check(QString());
+    QCOMPARE(opens(), 1);
+    QSignalSpy page(m_updater.get(), &ApplicationUpdater::downloadPageRequested);
+    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+    QCOMPARE(page.count(), 1);
+    QCOMPARE(page.first().first().toUrl(), QUrl(url("/library-client/")));
+    QVERIFY(!m_updater->downloading());
+    QVERIFY(!m_item->property("visible").toBool());
+    QCOMPARE(m_server->count("/library-client/tolvane_3.0.1.4_amd64.deb"), 0);
+    QVERIFY(tempFiles().isEmpty());
 }
 
 void TestApplicationUpdater::failedDownload_data()
@@ -334,6 +394,24 @@ void TestApplicationUpdater::failedDownload()
     QVERIFY(!m_updater->downloading());
     QVERIFY(m_updater->downloadError().isEmpty());
     QVERIFY(!m_item->property("visible").toBool());
+}
+
+// A body with no end is cut at the cap while it streams: nothing of it stays, and the server is
+// held back by the bounded read buffer rather than drained into memory.
+void TestApplicationUpdater::endlessBodyStopsAtTheCap()
+{
+    const qint64 cap = 4 * 1024 * 1024;
+    m_updater->setMaxInstallerSize(cap);
+    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/endless\n").toStdString();
+    check();
+    m_endlessSent = 0;
+    QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
+    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_updater->downloadError().isEmpty(), 30000);
+    QVERIFY(tempFiles().isEmpty());
+    QCOMPARE(started.count(), 0);
+    // What the kernel's socket buffers hold on top of the cap, and no more.
+    QVERIFY2(m_endlessSent < cap + 32 * 1024 * 1024, qPrintable(QString::number(m_endlessSent)));
 }
 
 QTEST_MAIN(TestApplicationUpdater)

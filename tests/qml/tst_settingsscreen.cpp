@@ -109,6 +109,17 @@ private slots:
         QCOMPARE(back.count(), 0);
     }
 
+    // The Trash box is the inverse of the stored "delete permanently", whose default stays.
+    void trashBoxInvertsDeletePermanently()
+    {
+        QCOMPARE(m_settings->deletePermanently(), true);
+        QCOMPARE(child("trashBox")->property("checked").toBool(), false);
+        click("trashBox");
+        click("saveButton");
+        QCOMPARE(m_settings->deletePermanently(), false);
+        QCOMPARE(QSettings().value(QStringLiteral("deletePermanently")).toBool(), false);
+    }
+
     // A stored limit the box does not offer shows no entry, and saving it untouched stores the
     // lowest limit.
     void unofferedLimitSavesAsOne()
@@ -144,7 +155,8 @@ private slots:
         server.get("/missing", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
         server.start();
         QNetworkAccessManager network;
-        ApplicationUpdater updater(&network, QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path)));
+        ApplicationUpdater updater(&network, QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(path)),
+                                   QString());
         m_app->updater = &updater;
         m_view->setSource(m_view->source());   // read the updater afresh
 

@@ -55,7 +55,7 @@ Downloads (all files):
   --ignore-range           answer range requests with the whole file (200)
   A failure status on file downloads is a fault rule: --fault download:status=503,times=2
 
-Update manifest (/library-client/current-version-windows.txt):
+Update manifest (/library-client/current-version-linux.txt):
   --manifest-version V     first line (default 3.0.1.3)
   --manifest-date D        second line, "yyyy-MM-dd hh:mm:ss" (default 2021-01-19 12:00:00)
   --manifest-redirects N   answer the manifest through N redirects

@@ -30,8 +30,8 @@ const char *const kPassword = "quill-and-lantern";
 const char *const kCustomersId = "4242";
 const char *const kFirstName = "Mira";
 const char *const kLastName = "Calloway";
-const char *const kManifestPath = "/library-client/current-version-windows.txt";
-const char *const kManifestFinalPath = "/library-client/current-version-windows-latest.txt";
+const char *const kManifestPath = "/library-client/current-version-linux.txt";
+const char *const kManifestFinalPath = "/library-client/current-version-linux-latest.txt";
 
 // Large enough to keep system calls few, small enough that a generated chunk is still in the
 // CPU cache when the kernel copies it into the socket.
@@ -403,7 +403,7 @@ public:
     {
         QByteArray bytes(int(kInstallerSize), '\0');
         simcontent::fillGenerated(simcontent::splitmix64(qHash(manifestVersion)), 0, bytes.data(), std::size_t(bytes.size()));
-        bytes.replace(0, 2, "MZ");
+        bytes.replace(0, 8, "!<arch>\n");
         return bytes;
     }
 
@@ -711,7 +711,7 @@ void StorefrontSim::Private::updateRoutes()
             }
             const QString installer = installerRedirects > 0
                 ? rootUrl() + QStringLiteral("/library-client/hop/%1/installer").arg(installerRedirects)
-                : rootUrl() + QStringLiteral("/library-client/Tolvane-setup-%1.exe").arg(manifestVersion);
+                : rootUrl() + QStringLiteral("/library-client/tolvane_%1_amd64.deb").arg(manifestVersion);
             s.set_content((manifestVersion + QStringLiteral("\r\n") + manifestDate + QStringLiteral("\r\n") + installer
                            + QStringLiteral("\r\n"))
                               .toStdString(),
@@ -732,11 +732,11 @@ void StorefrontSim::Private::updateRoutes()
                   else if (forManifest)
                       redirect(s, QLatin1String(kManifestFinalPath));
                   else
-                      redirect(s, QStringLiteral("/library-client/Tolvane-setup-%1.exe").arg(manifestVersion));
+                      redirect(s, QStringLiteral("/library-client/tolvane_%1_amd64.deb").arg(manifestVersion));
               });
     });
 
-    server.Get(R"(/library-client/Tolvane-setup-[^/]+\.exe)", [this](const Request &req, Response &res) {
+    server.Get(R"(/library-client/tolvane_[^/]+_amd64\.deb)", [this](const Request &req, Response &res) {
         serve(Endpoint::Installer, false, req, res, [this](const Request &, Response &s) {
             std::lock_guard<std::mutex> lock(mutex);
             s.set_content(installerBytesLocked().toStdString(), "application/octet-stream");
