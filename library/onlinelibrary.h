@@ -115,6 +115,8 @@ signals:
     void selectedForSyncUpdated();
     void selectedForSyncMayUpdated();
     void anyItemUpdateAvailableChanged();
+    // A save left the saved library as it was; the next one tries again.
+    void saveFailed(const QString &message);
 
 private:
     void connectItem(LibraryItem *item);
@@ -141,7 +143,9 @@ private:
         bool binary = true;
         QVector<QJsonValue> values;
     };
+    // Empty when written; otherwise why the saved library stays as it was.
     static QString writeStore(const StoreWrite &write);
+    void reportSaveFailure(const QString &path, const QString &error);
 
     QTimer *m_saveTimer = nullptr;
     // The background save: the items still to copy, the copy so far, the write under way.
