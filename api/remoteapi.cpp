@@ -192,7 +192,10 @@ void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
     settings.setValue(kNameSurnameKey, m_nameSurname);
     settings.setValue(kAppKeyKey, reversed(m_appKey));
     // The store now holds credentials: readable by the user alone.
-    Settings::protectStore(settings);
+    if (!Settings::protectStore(settings)) {
+        qDebug().nospace() << "ERROR: " << "WebAPI: Login: the sign-in could not be saved to " << settings.fileName();
+        emit errorReported(LibraryErrorType::GeneralError, Settings::storeFailureText(settings), -1);
+    }
 
     emit loginSucceeded();
     emit nameSurnameChanged();
