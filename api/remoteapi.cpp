@@ -359,7 +359,8 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
         if (digest.isEmpty())
             continue;
         const QString date = object.value(QLatin1String("checksum_date")).toString().left(kDateTextLength);
-        hashes.insert(digest, QDateTime::fromString(date, Constants::PlainDateFormat));
+        // Local digests are lower-case hex; some services answer in upper case.
+        hashes.insert(digest.toLower(), QDateTime::fromString(date, Constants::PlainDateFormat));
     }
     if (hashes.isEmpty())
         return false;
@@ -377,5 +378,13 @@ bool RemoteAPI::localHashMatches(LibraryFile *file)
     if (!file)
         return false;
     const QMap<QString, QDateTime> hashes = file->hashes();
-    return hashes.isEmpty() || hashes.contains(file->localFileHash());
+    if (hashes.isEmpty())
+        return true;
+    const QString local = file->localFileHash();
+    // A saved library may hold digests recorded before they were brought to lower case.
+    for (auto it = hashes.constBegin(); it != hashes.constEnd(); ++it) {
+        if (it.key().compare(local, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }

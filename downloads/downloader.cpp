@@ -588,6 +588,9 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
             message = tr("Can't create file in directory %1").arg(QFileInfo(fileName).absolutePath());
     } else if (kind == QFileDevice::ResizeError) {
         message = tr("File allocation error. Please check disk free space.");
+    } else if (kind == QFileDevice::ResourceError) {
+        message = tr("The disk is full: %1 could not be written. Free some space and download it again.")
+                      .arg(QDir::toNativeSeparators(fileName));
     } else {
         message = tr("Uknown file error");
     }
@@ -610,7 +613,7 @@ void Downloader::removeEmptyFolders()
 
 void Downloader::reportWriteFailure()
 {
-    reportFileError(m_localPath, m_writer->errorString(), m_writer->noSpace() ? QFileDevice::ResizeError : QFileDevice::WriteError);
+    reportFileError(m_localPath, m_writer->errorString(), m_writer->noSpace() ? QFileDevice::ResourceError : QFileDevice::WriteError);
 }
 
 void Downloader::writeAvailable(bool all)
