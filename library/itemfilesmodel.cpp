@@ -348,7 +348,10 @@ qint64 ItemFilesModel::remainingBytes() const
     for (LibraryFile *file : m_files) {
         if (file->status() != LibraryFile::Downloaded) {
             const qint64 size = qMax<qint64>(0, file->totalSize());
-            remaining = ByteCount::add(remaining, size - qBound<qint64>(0, file->downloadedSize(), size));
+            // An update is fetched whole, whatever the old copy holds.
+            const qint64 done = file->status() == LibraryFile::UpdateAvailable
+                ? 0 : qBound<qint64>(0, file->downloadedSize(), size);
+            remaining = ByteCount::add(remaining, size - done);
         }
     }
     return remaining;
