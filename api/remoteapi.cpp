@@ -335,7 +335,10 @@ NetworkReplyWrapper *RemoteAPI::requestDownloadLink(const QByteArray &productId,
         qDebug().nospace() << "INFO: " << "RawHeader " << name << " : "
                            << SecretMask::maskHeaderValue(name, request.rawHeader(name));
 
-    return makeRequest(request, NetworkReplyWrapper::Post, body, true);
+    NetworkReplyWrapper *wrapper = makeRequest(request, NetworkReplyWrapper::Post, body, true);
+    // A second file task for the same file is harmless; failing the file on a hiccup is not.
+    wrapper->setRetryTransientFailures(true);
+    return wrapper;
 }
 
 NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
@@ -343,7 +346,9 @@ NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
     const QNetworkRequest request = serviceRequest(kFileTaskProgressPath.arg(fileTaskId), m_accessToken.toLatin1());
     qDebug().nospace() << "INFO: " << "WebAPI: Download link request: " << request.url().toString()
                        << " Method: GET";
-    return makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    NetworkReplyWrapper *wrapper = makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    wrapper->setRetryTransientFailures(true);
+    return wrapper;
 }
 
 bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *file)
