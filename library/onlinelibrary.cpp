@@ -391,6 +391,14 @@ qint64 OnlineLibrary::remainingBytesSelected() const
     return total;
 }
 
+void OnlineLibrary::forgetMissingCopies(bool selectedOnly)
+{
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items)) {
+        if (!selectedOnly || item->selectedForSync())
+            item->filesModel()->forgetMissingCopies();
+    }
+}
+
 void OnlineLibrary::collectFileHashes(FolderScannerTaskData &data) const
 {
     // At least one file a product: most of the growth is spared.

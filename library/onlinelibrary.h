@@ -82,6 +82,8 @@ public:
     bool anyFileUpdateAvailableAt(int row) const;
     qint64 remainingBytes() const;
     qint64 remainingBytesSelected() const;
+    // Before work is queued: files recorded downloaded whose copies are gone become remote.
+    void forgetMissingCopies(bool selectedOnly);
     // What a folder scan needs of every file with checksums, copied as the files are now.
     void collectFileHashes(FolderScannerTaskData &data) const;
     // The same a slice at a time, each call adding products for about budgetMs (at least one)
