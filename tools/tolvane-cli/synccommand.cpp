@@ -127,14 +127,20 @@ void SyncCommand::onRefreshFinished(bool success)
 // resume point without its partial file is dropped rather than applied to a new empty file.
 void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir)
 {
-    const QFileInfo copy(dir + QLatin1Char('/') + relativePath(file));
+    const QString path = dir + QLatin1Char('/') + relativePath(file);
+    const QFileInfo copy(path);
+    // A transfer's bytes are in its temporary file, or under the final name when an older
+    // version wrote them.
+    QFileInfo partial(LibraryFile::partialPathOf(path));
+    if (!partial.isFile())
+        partial = copy;
     const bool sameFolder = QDir::cleanPath(file->localDir()) == dir;
     if (isPresentStatus(file->status()) && (!sameFolder || !copy.isFile())) {
         file->setStatus(LibraryFile::Remote);
         file->setDownloadedSize(0);
         file->setDownloadProgress(0.0);
     } else if (file->downloadedSize() > 0 && !isPresentStatus(file->status())
-               && (!sameFolder || !copy.isFile() || copy.size() < file->downloadedSize())) {
+               && (!sameFolder || !partial.isFile() || partial.size() < file->downloadedSize())) {
         file->setDownloadedSize(0);
         file->setDownloadProgress(0.0);
     }
