@@ -841,14 +841,16 @@ void Downloader::retry()
 
 void Downloader::adoptLegacyPartial(const QString &finalPath)
 {
-    // Earlier versions wrote under the final name: a short copy there is such a partial file.
-    const QFileInfo legacy(finalPath);
-    if (QFileInfo::exists(m_localPath) || !legacy.isFile() || m_file->totalSize() <= 0
-        || legacy.size() >= m_file->totalSize() || m_file->status() == LibraryFile::UpdateAvailable)
+    // Earlier versions wrote under the final name: a copy there that the file resumes from (a
+    // recorded resume point, or shorter than the file) is such a partial file.
+    if (QFileInfo::exists(m_localPath) || m_file->resumableSize() <= 0)
         return;
     if (QFile::rename(finalPath, m_localPath))
         logInfo(QStringLiteral("Downloader %1: Partial file of an earlier version moved to %3. File: %2")
                     .arg(m_downloaderId, m_file->serverFileName(), m_localPath));
+    else
+        // Continued where it is rather than started again beside it.
+        m_localPath = finalPath;
 }
 
 void Downloader::verifyFinalCopy()
