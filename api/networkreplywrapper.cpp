@@ -186,10 +186,10 @@ void NetworkReplyWrapper::onReplyFinished()
     if (!reply || reply != m_reply || m_reported)
         return;
     disconnect(reply, nullptr, this, nullptr);
-    m_timeoutTimer->stop();
 
     if (!m_tooLarge)
         onReplyReadyRead();
+    m_timeoutTimer->stop();
     if (m_tooLarge) {
         qDebug().nospace() << "ERROR: " << "Network: Reply larger than " << g_maxReplyBodySize
                            << " bytes dropped. RequestURL: " << reply->request().url().toString();
