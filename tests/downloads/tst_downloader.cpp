@@ -487,6 +487,7 @@ void tst_Downloader::errorAnswersLeaveTheFileAlone()
     else if (longerCopy)
         before = QByteArray(int(target.info.size) + 100, 'k');
     // The start of a transfer waits under the temporary name; a longer copy is someone's file.
+    file->setLocalDir(m_libraryDir);
     const QString placed = longerCopy ? file->downloadPath() : file->partialPath();
     if (!before.isEmpty())
         placeOnDisk(file, before, placed);
@@ -562,6 +563,7 @@ void tst_Downloader::bytesAlreadyOnDisk()
     LibraryFile *file = makeFile(target);
     QByteArray foreign = bytes;
     foreign[0] = char(~foreign.at(0));
+    file->setLocalDir(m_libraryDir);
     const QString partial = recorded > 0 || content.endsWith(QLatin1String("start")) ? file->partialPath() : QString();
     if (content == QLatin1String("start"))
         placeOnDisk(file, bytes.left(most), partial);
