@@ -10,10 +10,32 @@
 #include <QMetaMethod>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
 
 namespace {
 
 qint64 g_maxReplyBodySize = NetworkReplyWrapper::kMaxReplyBodySize;
+int g_requestTimeoutMs = NetworkReplyWrapper::kRequestTimeoutMs;
+int g_firstRetryDelayMs = NetworkReplyWrapper::kFirstRetryDelayMs;
+
+bool isTransientError(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+        return true;
+    default:
+        return false;
+    }
+}
 
 const char *errorName(QNetworkReply::NetworkError error)
 {
@@ -26,7 +48,13 @@ const char *errorName(QNetworkReply::NetworkError error)
 NetworkReplyWrapper::NetworkReplyWrapper(QNetworkAccessManager *network, const QNetworkRequest &request,
                                          RequestMethod method, const QByteArray &body, bool renewTokenOnUnauthorized)
     : m_network(network), m_renewTokenOnUnauthorized(renewTokenOnUnauthorized), m_request(request), m_body(body), m_method(method)
+    , m_timeoutTimer(new QTimer(this))
+    , m_retryTimer(new QTimer(this))
 {
+    m_timeoutTimer->setSingleShot(true);
+    connect(m_timeoutTimer, &QTimer::timeout, this, &NetworkReplyWrapper::onTimedOut);
+    m_retryTimer->setSingleShot(true);
+    connect(m_retryTimer, &QTimer::timeout, this, &NetworkReplyWrapper::send);
     send();
 }
 
@@ -40,6 +68,21 @@ void NetworkReplyWrapper::setMaxReplyBodySize(qint64 bytes)
 qint64 NetworkReplyWrapper::maxReplyBodySize()
 {
     return g_maxReplyBodySize;
+}
+
+void NetworkReplyWrapper::setRequestTimeoutMs(int ms)
+{
+    g_requestTimeoutMs = ms > 0 ? ms : kRequestTimeoutMs;
+}
+
+int NetworkReplyWrapper::requestTimeoutMs()
+{
+    return g_requestTimeoutMs;
+}
+
+void NetworkReplyWrapper::setFirstRetryDelayMs(int ms)
+{
+    g_firstRetryDelayMs = ms > 0 ? ms : kFirstRetryDelayMs;
 }
 
 bool NetworkReplyWrapper::isSecureEnough(const QUrl &url)
@@ -60,6 +103,7 @@ void NetworkReplyWrapper::send()
 {
     m_received.clear();
     m_tooLarge = false;
+    m_timedOut = false;
 
     QNetworkAccessManager *manager = m_network;
     const QUrl url = m_request.url();
@@ -91,12 +135,40 @@ void NetworkReplyWrapper::send()
     connect(reply, &QNetworkReply::readyRead, this, &NetworkReplyWrapper::onReplyReadyRead);
     connect(reply, &QNetworkReply::finished, this, &NetworkReplyWrapper::onReplyFinished);
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    m_timeoutTimer->start(g_requestTimeoutMs);
+}
+
+void NetworkReplyWrapper::onTimedOut()
+{
+    if (!m_reply || m_reported)
+        return;
+    qDebug().nospace() << "ERROR: " << "Network: No answer within " << g_requestTimeoutMs
+                       << " ms. RequestURL: " << m_request.url().toString();
+    m_timedOut = true;
+    // Ends the reply at once; its finished() brings the failure to onReplyFinished().
+    m_reply->abort();
+}
+
+bool NetworkReplyWrapper::retryTransient(QNetworkReply *reply, int status)
+{
+    const bool transient = m_timedOut || status >= 500 || isTransientError(reply->error());
+    if (!m_retryTransient || !transient || m_transientRetries >= kTransientRetries)
+        return false;
+    const int delay = g_firstRetryDelayMs << m_transientRetries;
+    ++m_transientRetries;
+    qDebug().nospace() << "WARNING: " << "Network: Transient failure (status " << status << ", "
+                       << (m_timedOut ? "no answer" : errorName(reply->error())) << "); retry " << m_transientRetries
+                       << " of " << kTransientRetries << " in " << delay << " ms. RequestURL: " << m_request.url().toString();
+    m_reply = nullptr;
+    m_retryTimer->start(delay);
+    return true;
 }
 
 void NetworkReplyWrapper::onReplyReadyRead()
 {
     if (!m_reply || m_tooLarge)
         return;
+    m_timeoutTimer->start(g_requestTimeoutMs);
     // The body is drained as it arrives so that an oversized reply is cut off, not buffered.
     // Asking for no more than is buffered matters: read(n) sizes its buffer to n up front.
     const qint64 room = g_maxReplyBodySize + 1 - m_received.size();
@@ -117,6 +189,7 @@ void NetworkReplyWrapper::onReplyFinished()
 
     if (!m_tooLarge)
         onReplyReadyRead();
+    m_timeoutTimer->stop();
     if (m_tooLarge) {
         qDebug().nospace() << "ERROR: " << "Network: Reply larger than " << g_maxReplyBodySize
                            << " bytes dropped. RequestURL: " << reply->request().url().toString();
@@ -130,6 +203,8 @@ void NetworkReplyWrapper::onReplyFinished()
     qDebug().nospace() << "INFO: " << "Network: Reply received. Status: " << status << ". Reply: "
                        << SecretMask::maskReplyBody(body) << "RequestURL: " << reply->request().url().toString()
                        << " Error:" << errorName(reply->error());
+    if (retryTransient(reply, status))
+        return;
 
     bool success = false;
     QJsonValue message;
@@ -149,6 +224,8 @@ void NetworkReplyWrapper::onReplyFinished()
         emit unauthorized();
         return;
     }
+    if (m_timedOut)
+        message = QStringLiteral("No answer from the service within %1 s").arg(g_requestTimeoutMs / 1000.0);
     report(success, message);
 }
 
@@ -167,10 +244,16 @@ void NetworkReplyWrapper::giveUp()
 
 void NetworkReplyWrapper::abort()
 {
-    if (!m_reply || m_reply->isFinished() || m_reported)
+    if (m_reported)
         return;
+    const bool waitingToRetry = m_retryTimer->isActive();
+    m_retryTimer->stop();
+    if (!waitingToRetry && (!m_reply || m_reply->isFinished()))
+        return;
+    m_timeoutTimer->stop();
     // The reply runs to its end on its own and deletes itself; only its result is ignored.
-    disconnect(m_reply, nullptr, this, nullptr);
+    if (m_reply)
+        disconnect(m_reply, nullptr, this, nullptr);
     m_reply = nullptr;
     report(false, QJsonValue());
 }

@@ -192,7 +192,10 @@ void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
     settings.setValue(kNameSurnameKey, m_nameSurname);
     settings.setValue(kAppKeyKey, reversed(m_appKey));
     // The store now holds credentials: readable by the user alone.
-    Settings::protectStore(settings);
+    if (!Settings::protectStore(settings)) {
+        qDebug().nospace() << "ERROR: " << "WebAPI: Login: the sign-in could not be saved to " << settings.fileName();
+        emit errorReported(LibraryErrorType::GeneralError, Settings::storeFailureText(settings), -1);
+    }
 
     emit loginSucceeded();
     emit nameSurnameChanged();
@@ -332,7 +335,10 @@ NetworkReplyWrapper *RemoteAPI::requestDownloadLink(const QByteArray &productId,
         qDebug().nospace() << "INFO: " << "RawHeader " << name << " : "
                            << SecretMask::maskHeaderValue(name, request.rawHeader(name));
 
-    return makeRequest(request, NetworkReplyWrapper::Post, body, true);
+    NetworkReplyWrapper *wrapper = makeRequest(request, NetworkReplyWrapper::Post, body, true);
+    // A second file task for the same file is harmless; failing the file on a hiccup is not.
+    wrapper->setRetryTransientFailures(true);
+    return wrapper;
 }
 
 NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
@@ -340,7 +346,9 @@ NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
     const QNetworkRequest request = serviceRequest(kFileTaskProgressPath.arg(fileTaskId), m_accessToken.toLatin1());
     qDebug().nospace() << "INFO: " << "WebAPI: Download link request: " << request.url().toString()
                        << " Method: GET";
-    return makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    NetworkReplyWrapper *wrapper = makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
+    wrapper->setRetryTransientFailures(true);
+    return wrapper;
 }
 
 bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *file)
@@ -356,7 +364,8 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
         if (digest.isEmpty())
             continue;
         const QString date = object.value(QLatin1String("checksum_date")).toString().left(kDateTextLength);
-        hashes.insert(digest, QDateTime::fromString(date, Constants::PlainDateFormat));
+        // Local digests are lower-case hex; some services answer in upper case.
+        hashes.insert(digest.toLower(), QDateTime::fromString(date, Constants::PlainDateFormat));
     }
     if (hashes.isEmpty())
         return false;
@@ -374,5 +383,13 @@ bool RemoteAPI::localHashMatches(LibraryFile *file)
     if (!file)
         return false;
     const QMap<QString, QDateTime> hashes = file->hashes();
-    return hashes.isEmpty() || hashes.contains(file->localFileHash());
+    if (hashes.isEmpty())
+        return true;
+    const QString local = file->localFileHash();
+    // A saved library may hold digests recorded before they were brought to lower case.
+    for (auto it = hashes.constBegin(); it != hashes.constEnd(); ++it) {
+        if (it.key().compare(local, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }

@@ -1,8 +1,10 @@
 #include "instanceguard.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QFile>
 #include <QSharedMemory>
+#include <QStandardPaths>
 #include <QSystemSemaphore>
 
 #include <atomic>
@@ -171,14 +173,28 @@ private:
 
 } // namespace
 
+QString InstanceGuard::profileTag()
+{
+#ifdef Q_OS_UNIX
+    const QByteArray user = QByteArray::number(qulonglong(::getuid()));
+#else
+    const QByteArray user = qgetenv("USERNAME");
+#endif
+    // The profile is where the settings and the saved library live; the temporary folder the
+    // keys' files go to is shared by every user of the machine.
+    const QByteArray profile = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        + '\n' + QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return QString::fromLatin1(user + '_' + QCryptographicHash::hash(profile, QCryptographicHash::Sha1).toHex().left(16));
+}
+
 QString InstanceGuard::semaphoreKey()
 {
-    return QStringLiteral("QEN_semaphore");
+    return QStringLiteral("QEN_semaphore_") + profileTag();
 }
 
 QString InstanceGuard::sharedMemoryKey()
 {
-    return QStringLiteral("QEN_sharedMemory");
+    return QStringLiteral("QEN_sharedMemory_") + profileTag();
 }
 
 void InstanceGuard::setSemaphoreWait(int ms)

@@ -19,6 +19,8 @@ public:
         Unavailable
     };
 
+    // The guard is the user's and the profile's: the keys carry both.
+    static QString profileTag();
     static QString semaphoreKey();
     static QString sharedMemoryKey();
 

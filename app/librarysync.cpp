@@ -127,6 +127,8 @@ void LibrarySync::checkFreeSpace(const std::function<void()> &continuation, cons
 {
     m_checkSerial = 0;
     const bool whole = m_library->allSelected() || m_library->noneSelected();
+    // A copy deleted by hand is fetched again, and its bytes count in the check.
+    m_library->forgetMissingCopies(!whole);
     const qint64 required = whole ? m_library->remainingBytes() : m_library->remainingBytesSelected();
     const qint64 available = m_spaceProbe(FileSystemOps::lastExistingDir(m_settings->libraryDirectory()));
     if (available == -1 || available > required) {

@@ -291,6 +291,12 @@ void QuenlithApplication::connectObjects()
                 notifyError(LibraryErrorType::GeneralError, message, m_onlineLibrary->indexByLibraryItem(item));
             });
     connect(m_remoteAPI.get(), &RemoteAPI::errorReported, this, &QuenlithApplication::notifyError);
+    connect(m_onlineLibrary.get(), &OnlineLibrary::saveFailed, this, [this](const QString &message) {
+        notifyError(LibraryErrorType::GeneralError, message, -1);
+    });
+    connect(m_settings.get(), &Settings::storeFailed, this, [this](const QString &message) {
+        notifyError(LibraryErrorType::GeneralError, message, -1);
+    });
     connect(this, &QCoreApplication::aboutToQuit, this, &QuenlithApplication::onAboutToQuit);
     connect(m_libraryModel.get(), &LibrarySortFilterModel::isAnyFilteredSelectedChanged, this,
             &QuenlithApplication::onAnyItemSeleted);

@@ -2,6 +2,8 @@
 
 #include "app/constants.h"
 
+#include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -25,6 +27,33 @@ const QString kShowDeleteConfirmationKey = QStringLiteral("showDeleteConfirmatio
 
 const QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
+
+// The store reports a write refused at its end (the flush of a full disk) as a success and
+// leaves a short file; so the file is read back: every key on a line of its own, the last line
+// complete.
+bool fileHoldsKeys(const QSettings &store)
+{
+#if !defined(Q_OS_UNIX) || defined(Q_OS_DARWIN)
+    // The native store is no text file there.
+    if (store.format() != QSettings::IniFormat)
+        return true;
+#endif
+    QFile file(store.fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return store.allKeys().isEmpty();
+    const QByteArray text = QByteArrayLiteral("\n") + file.readAll();
+    if (text.size() > 1 && !text.endsWith('\n'))
+        return false;
+    const QStringList keys = store.allKeys();
+    for (const QString &key : keys) {
+        // The first part of a key is its [group]; the rest is written with backslashes.
+        const QString rest = key.contains(QLatin1Char('/')) ? key.section(QLatin1Char('/'), 1) : key;
+        const QByteArray name = QString(rest).replace(QLatin1Char('/'), QLatin1Char('\\')).toUtf8();
+        if (!text.contains(QByteArrayLiteral("\n") + name + '='))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -53,7 +82,7 @@ void Settings::removeStoreLeftovers()
     }
 }
 
-void Settings::protectStore(QSettings &store)
+bool Settings::protectStore(QSettings &store)
 {
 #ifdef Q_OS_UNIX
     // The folder first, so that the file is never reachable by others, not even while the store
@@ -66,6 +95,15 @@ void Settings::protectStore(QSettings &store)
 #else
     store.sync();
 #endif
+    // Without an organization name (some tests) the store reports AccessError though it writes.
+    const bool statusTrusted = !QCoreApplication::organizationName().isEmpty();
+    return (store.status() == QSettings::NoError || !statusTrusted) && fileHoldsKeys(store);
+}
+
+QString Settings::storeFailureText(const QSettings &store)
+{
+    return tr("The settings could not be saved to %1; check the free space and the folder's permissions.")
+        .arg(QDir::toNativeSeparators(store.fileName()));
 }
 
 QString Settings::defaultLibraryDirectory()
@@ -141,7 +179,8 @@ void Settings::setShowDeleteConfirmation(bool on)
 {
     QSettings store;
     store.setValue(kShowDeleteConfirmationKey, on);
-    protectStore(store);
+    if (!protectStore(store))
+        emit storeFailed(storeFailureText(store));
     emit showDeleteConfirmationChanged(on);
 }
 
@@ -172,7 +211,10 @@ void Settings::save()
     store.setValue(kLoggingEnabledKey, m_loggingEnabled);
     store.setValue(kDeletePermanentlyKey, m_deletePermanently);
     store.setValue(kEqualRowHeightKey, m_equalRowHeight);
-    protectStore(store);
+    if (!protectStore(store)) {
+        qWarning().noquote() << QStringLiteral("WARNING: Settings: could not write %1").arg(store.fileName());
+        emit storeFailed(storeFailureText(store));
+    }
 }
 
 void Settings::load()

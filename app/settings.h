@@ -46,8 +46,11 @@ public:
 
     static QString defaultLibraryDirectory();
 
-    // Writes `store` to disk readable by the user alone: it also holds the sign-in keys.
-    static void protectStore(QSettings &store);
+    // Writes `store` to disk readable by the user alone: it also holds the sign-in keys. False
+    // when the file does not hold what was written (a full disk, a read-only folder).
+    static bool protectStore(QSettings &store);
+    // What the user is told when the store could not be written.
+    static QString storeFailureText(const QSettings &store);
     // Removes what an interrupted write of the store left behind.
     static void removeStoreLeftovers();
 
@@ -56,6 +59,8 @@ public slots:
     void load();
 
 signals:
+    // A write of the settings did not reach the disk; the message says so.
+    void storeFailed(const QString &message);
     void libraryDirectoryChanged(QString newDir);
     void simultaneousDownloadsChanged(int simultaneousDownloads);
     void checkUpdateOnStartChanged(bool checkUpdateOnStart);

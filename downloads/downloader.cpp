@@ -20,6 +20,7 @@
 #include <QUuid>
 #include <QtConcurrent>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -141,13 +142,26 @@ void logWarning(const QString &text)
     qDebug().noquote() << QStringLiteral("WARNING: ") + text;
 }
 
+// Puts a verified copy in the place of the final name, replacing what is there in one step
+// where the system allows it.
+bool moveOver(const QString &from, const QString &to)
+{
+#ifdef Q_OS_UNIX
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#else
+    if (QFile::rename(from, to))
+        return true;
+    return QFile::remove(to) && QFile::rename(from, to);
+#endif
+}
+
 } // namespace
 
 Downloader::Downloader(LibraryFile *file, RemoteAPI *api)
     : QObject(file)
     , m_file(file)
     , m_api(api)
-    , m_localPath(file->downloadPath())
+    , m_localPath(file->partialPath())
     , m_downloaderId(newDownloaderId())
     , m_pollTimer(new QTimer(this))
     , m_stallTimer(new QTimer(this))
@@ -253,8 +267,11 @@ void Downloader::start()
     m_keptEarlierBytes = false;
     m_checkCopyFirst = false;
 
-    if (!m_writer)
-        m_localPath = m_file->downloadPath();
+    const QString finalPath = m_file->downloadPath();
+    if (!m_writer) {
+        m_localPath = m_file->partialPath();
+        adoptLegacyPartial(finalPath);
+    }
     const qint64 resumable = m_file->resumableSize();
     if (resumable != m_file->downloadedSize()) {
         if (resumable > 0)
@@ -264,8 +281,10 @@ void Downloader::start()
     }
     // A copy of the full size with no record of its own may be this very file: it is checked
     // against the service's digests before anything is fetched.
+    const QFileInfo finalCopy(finalPath);
+    m_checkCopyFirst = resumable == 0 && finalCopy.isFile() && m_file->totalSize() > 0
+        && finalCopy.size() == m_file->totalSize();
     const QFileInfo copy(m_localPath);
-    m_checkCopyFirst = resumable == 0 && copy.isFile() && m_file->totalSize() > 0 && copy.size() == m_file->totalSize();
 
     const bool linkFresh = m_downloadUrl.isValid() && m_linkRequestedAt.isValid()
         && m_linkRequestedAt.secsTo(QDateTime::currentDateTimeUtc()) < linkLifetimeSecs();
@@ -337,7 +356,7 @@ void Downloader::handleLinkProgress(const QString &progress)
             logInfo(QStringLiteral("Downloader %1: A copy of the full size is on disk; checking it first. File: %2")
                         .arg(m_downloaderId, m_file->serverFileName()));
             m_keptEarlierBytes = true;
-            verify(QFileInfo(m_localPath).size());
+            verifyFinalCopy();
             return;
         }
         startTransfer();
@@ -588,6 +607,9 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
             message = tr("Can't create file in directory %1").arg(QFileInfo(fileName).absolutePath());
     } else if (kind == QFileDevice::ResizeError) {
         message = tr("File allocation error. Please check disk free space.");
+    } else if (kind == QFileDevice::ResourceError) {
+        message = tr("The disk is full: %1 could not be written. Free some space and download it again.")
+                      .arg(QDir::toNativeSeparators(fileName));
     } else {
         message = tr("Uknown file error");
     }
@@ -610,7 +632,7 @@ void Downloader::removeEmptyFolders()
 
 void Downloader::reportWriteFailure()
 {
-    reportFileError(m_localPath, m_writer->errorString(), m_writer->noSpace() ? QFileDevice::ResizeError : QFileDevice::WriteError);
+    reportFileError(m_localPath, m_writer->errorString(), m_writer->noSpace() ? QFileDevice::ResourceError : QFileDevice::WriteError);
 }
 
 void Downloader::writeAvailable(bool all)
@@ -817,8 +839,30 @@ void Downloader::retry()
     startTransfer();
 }
 
+void Downloader::adoptLegacyPartial(const QString &finalPath)
+{
+    // Earlier versions wrote under the final name: a copy there that the file resumes from (a
+    // recorded resume point, or shorter than the file) is such a partial file.
+    if (QFileInfo::exists(m_localPath) || m_file->resumableSize() <= 0)
+        return;
+    if (QFile::rename(finalPath, m_localPath))
+        logInfo(QStringLiteral("Downloader %1: Partial file of an earlier version moved to %3. File: %2")
+                    .arg(m_downloaderId, m_file->serverFileName(), m_localPath));
+    else
+        // Continued where it is rather than started again beside it.
+        m_localPath = finalPath;
+}
+
+void Downloader::verifyFinalCopy()
+{
+    m_verifyingFinalCopy = true;
+    abandonHashing();
+    hashInBackground(m_file->downloadPath());
+}
+
 void Downloader::verify(qint64 position)
 {
+    m_verifyingFinalCopy = false;
     QString digest;
     if (m_writer) {
         m_writer->close();
@@ -832,6 +876,11 @@ void Downloader::verify(qint64 position)
         finishVerification(digest);
         return;
     }
+    hashInBackground(m_localPath);
+}
+
+void Downloader::hashInBackground(const QString &path)
+{
     auto *watcher = new QFutureWatcher<QString>(this);
     m_fileHashWatcher = watcher;
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
@@ -841,7 +890,6 @@ void Downloader::verify(qint64 position)
         m_fileHashWatcher = nullptr;
         finishVerification(watcher->result());
     });
-    const QString path = m_localPath;
     watcher->setFuture(QtConcurrent::run([path] { return computeFileHash(path, QCryptographicHash::Md5); }));
 }
 
@@ -851,9 +899,16 @@ void Downloader::finishVerification(const QString &hash)
     if (m_file->status() != LibraryFile::Downloading)
         return;
     const QString path = m_file->downloadPath();
+    const QString checked = m_verifyingFinalCopy ? path : m_localPath;
     m_file->setLocalFileHash(hash);
-    m_file->setLocalLastModified(QFileInfo(m_localPath).lastModified());
+    m_file->setLocalLastModified(QFileInfo(checked).lastModified());
     if (RemoteAPI::localHashMatches(m_file)) {
+        if (checked != path && !moveOver(checked, path)) {
+            logError(QStringLiteral("Downloader %1: Could not rename %3 to its final name. File: %2")
+                         .arg(m_downloaderId, path, checked));
+            failFile(tr("The download could not be renamed to %1.").arg(QDir::toNativeSeparators(path)));
+            return;
+        }
         m_file->setLastModified(m_linkLastModified);
         if (m_reportedProgress != 1.0) {
             m_reportedProgress = 1.0;

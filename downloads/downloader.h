@@ -110,6 +110,10 @@ private:
     void reportProgress(bool final = false);
     void reportFileError(const QString &fileName, const QString &errorText, QFileDevice::FileError kind);
     void verify(qint64 position);
+    // A copy of the full size under the final name, checked before anything is fetched.
+    void verifyFinalCopy();
+    void hashInBackground(const QString &path);
+    void adoptLegacyPartial(const QString &finalPath);
     void finishVerification(const QString &hash);
     void failFile(const QString &message);
     void abandonReply();
@@ -124,8 +128,10 @@ private:
     quint32 m_pollAttempts = 0;
     qint64 m_expectedSize = 0;
     QString m_fileTaskId;
-    // downloadPath of the file; the open handle belongs to m_writer.
+    // The file's partialPath(), renamed to its downloadPath() once verified; the open handle
+    // belongs to m_writer.
     QString m_localPath;
+    bool m_verifyingFinalCopy = false;
     QDateTime m_linkLastModified;
     QDateTime m_linkRequestedAt;
     QString m_downloaderId;

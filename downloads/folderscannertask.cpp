@@ -1,5 +1,6 @@
 #include "folderscannertask.h"
 
+#include "downloads/libraryfile.h"
 #include "downloads/md5digest.h"
 
 #include <QDir>
@@ -214,8 +215,9 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
                 }
                 continue;
             }
-            // Devices, pipes and sockets are never a book, and a pipe would block the read.
-            if (!info.isFile())
+            // Devices, pipes and sockets are never a book, and a pipe would block the read. A
+            // transfer's temporary file belongs to its download, verified or not.
+            if (!info.isFile() || LibraryFile::isPartialName(path))
                 continue;
 
             Candidate candidate;

@@ -266,14 +266,23 @@ bool HashingWriter::hashPrefix()
 
 bool HashingWriter::writeSpan(const char *data, qint64 length)
 {
-    if (m_file->write(data, length) == length)
-        return true;
+    qint64 written = 0;
+    while (written < length) {
+        // A short write says nothing of why; the next one fails with the reason.
+        const qint64 count = m_file->write(data + written, length - written);
+        if (count > 0) {
+            written += count;
+            continue;
+        }
 #ifdef Q_OS_LINUX
-    m_noSpace = errno == ENOSPC;
+        m_noSpace = errno == ENOSPC;
 #endif
-    m_errorText = m_file->errorString();
-    m_failed = true;
-    return false;
+        m_noSpace = m_noSpace || m_file->error() == QFileDevice::ResourceError;
+        m_errorText = m_file->errorString();
+        m_failed = true;
+        return false;
+    }
+    return true;
 }
 
 // At most one notice waits in the UI thread's queue; it reads the state when it runs.

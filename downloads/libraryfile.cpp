@@ -332,6 +332,21 @@ QString LibraryFile::downloadPath() const
     return m_localDir + QLatin1Char('/') + productFolder() + QLatin1Char('/') + sanitizeFileName(name);
 }
 
+QString LibraryFile::partialPath() const
+{
+    return partialPathOf(downloadPath());
+}
+
+QString LibraryFile::partialPathOf(const QString &path)
+{
+    return path + QStringLiteral(".part");
+}
+
+bool LibraryFile::isPartialName(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".part"));
+}
+
 QString LibraryFile::filePath() const
 {
     return m_foundFilePath.isEmpty() ? downloadPath() : m_foundFilePath;
@@ -339,7 +354,9 @@ QString LibraryFile::filePath() const
 
 qint64 LibraryFile::resumableSize() const
 {
-    const QFileInfo copy(downloadPath());
+    QFileInfo copy(partialPath());
+    if (!copy.isFile())
+        copy = QFileInfo(downloadPath());
     if (!copy.isFile())
         return 0;
     if (m_downloadedSize > 0)
@@ -578,7 +595,7 @@ void LibraryFile::fromJson(const QJsonValue &value)
         saved = Remote;
     }
     if (saved == Queued || saved == DownloadPaused) {
-        const QFileInfo partial(downloadPath());
+        const QFileInfo partial(QFileInfo::exists(partialPath()) ? partialPath() : downloadPath());
         const qint64 full = m_dlSize > 0 ? m_dlSize : m_totalSize;
         if (partial.exists() && partial.size() > 0) {
             // Only what is on disk counts; a copy may be shorter than its record after a kill.
@@ -606,7 +623,8 @@ void LibraryFile::stopDownload()
         m_downloader->pause();
     if (m_status == Downloading)
         stopRateSampling();
-    const Status next = (m_status == Downloading && QFileInfo::exists(downloadPath())) ? DownloadPaused : Remote;
+    const bool partial = QFileInfo::exists(partialPath()) || QFileInfo::exists(downloadPath());
+    const Status next = (m_status == Downloading && partial) ? DownloadPaused : Remote;
     if (next == m_status)
         return;
     m_status = next;

@@ -107,12 +107,18 @@ public:
     void setHashes(const QMap<QString, QDateTime> &hashes);
 
     QString downloadPath() const;
+    // Where a transfer writes until the copy has verified: beside downloadPath(), so that a
+    // dropped transfer never leaves a short file under the book's own name.
+    QString partialPath() const;
+    static QString partialPathOf(const QString &path);
+    static bool isPartialName(const QString &path);
     QString productFolder() const;
     QString filePath() const;
-    // Bytes of a partial copy at downloadPath() that a download continues from: the recorded
-    // resume point while the copy holds it, else the length of a copy shorter than totalSize
-    // (left by a run that was stopped or killed); 0 when there is none. What is kept is only
-    // trusted until the digest check: a mismatch downloads the file again from byte 0, once.
+    // Bytes of a partial copy at partialPath() (or, left by an older version, at downloadPath())
+    // that a download continues from: the recorded resume point while the copy holds it, else
+    // the length of a copy shorter than totalSize (left by a run that was stopped or killed); 0
+    // when there is none. What is kept is only trusted until the digest check: a mismatch
+    // downloads the file again from byte 0, once.
     qint64 resumableSize() const;
     QByteArray productId() const;
     static QString sanitizeFileName(const QString &name);

@@ -9,6 +9,8 @@
 #include "downloads/transfertext.h"
 #include "libraryitem.h"
 
+#include <QDebug>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonObject>
 #include <QSet>
@@ -348,7 +350,10 @@ qint64 ItemFilesModel::remainingBytes() const
     for (LibraryFile *file : m_files) {
         if (file->status() != LibraryFile::Downloaded) {
             const qint64 size = qMax<qint64>(0, file->totalSize());
-            remaining = ByteCount::add(remaining, size - qBound<qint64>(0, file->downloadedSize(), size));
+            // An update is fetched whole, whatever the old copy holds.
+            const qint64 done = file->status() == LibraryFile::UpdateAvailable
+                ? 0 : qBound<qint64>(0, file->downloadedSize(), size);
+            remaining = ByteCount::add(remaining, size - done);
         }
     }
     return remaining;
@@ -372,6 +377,21 @@ void ItemFilesModel::downloadAll()
                  && status != LibraryFile::Queued)
             setStatusThroughManager(file, LibraryFile::Queued);
     }
+}
+
+int ItemFilesModel::forgetMissingCopies()
+{
+    int missing = 0;
+    for (LibraryFile *file : qAsConst(m_files)) {
+        if (file->status() != LibraryFile::Downloaded || QFileInfo(file->filePath()).isFile())
+            continue;
+        qDebug().nospace() << "INFO: ItemFilesModel: copy gone, to be downloaded again: " << file->filePath();
+        file->setStatus(LibraryFile::Remote);
+        file->setDownloadedSize(0);
+        file->setDownloadProgress(0.0);
+        ++missing;
+    }
+    return missing;
 }
 
 void ItemFilesModel::updateAll()

@@ -91,6 +91,9 @@ public:
     void collectFileHashes(FolderScannerTaskData &data) const;
 
     Q_INVOKABLE void downloadAll();
+    // A file recorded downloaded whose copy is gone (one stat each, no digest) is remote again,
+    // so that the next download fetches it; says how many were.
+    int forgetMissingCopies();
     Q_INVOKABLE void updateAll();
     Q_INVOKABLE void openOneFile();
 

@@ -483,6 +483,7 @@ void LibraryItem::downloadAllFiles()
 {
     qDebug() << "LibraryItem: download all files of" << m_productId;
     qDebug() << "Total size:" << filesModel()->totalSize();
+    filesModel()->forgetMissingCopies();
     filesModel()->downloadAll();
 }
 

@@ -7,6 +7,7 @@
 #include "itemfilesmodel.h"
 #include "libraryitem.h"
 #include "libraryitemrelay.h"
+#include "storefile.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -17,7 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -391,6 +391,14 @@ qint64 OnlineLibrary::remainingBytesSelected() const
     return total;
 }
 
+void OnlineLibrary::forgetMissingCopies(bool selectedOnly)
+{
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items)) {
+        if (!selectedOnly || item->selectedForSync())
+            item->filesModel()->forgetMissingCopies();
+    }
+}
+
 void OnlineLibrary::collectFileHashes(FolderScannerTaskData &data) const
 {
     // At least one file a product: most of the growth is spared.
@@ -586,9 +594,7 @@ void OnlineLibrary::save()
     write.values.reserve(m_items.size());
     for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
         write.values.append(item->toJson());
-    const QString warning = writeStore(write);
-    if (!warning.isEmpty())
-        qWarning().noquote() << warning;
+    reportSaveFailure(write.path, writeStore(write));
 }
 
 void OnlineLibrary::releaseSlice()
@@ -658,9 +664,7 @@ void OnlineLibrary::snapshotSlice()
 
 void OnlineLibrary::onBackgroundSaveWritten()
 {
-    const QString warning = m_writeWatcher.future().result();
-    if (!warning.isEmpty())
-        qWarning().noquote() << warning;
+    reportSaveFailure(storePath(), m_writeWatcher.future().result());
     if (m_handedBack) {
         m_releasing += *m_handedBack;
         m_handedBack.reset();
@@ -681,22 +685,20 @@ QString OnlineLibrary::writeStore(const StoreWrite &write)
     if (write.binary) {
         bytes = toBinary(document);
         if (!binaryDataComplete(bytes))
-            return QStringLiteral("WARNING: OnlineLibrary: the library is too large for %1; not saved")
-                .arg(QDir::toNativeSeparators(write.path));
+            return QStringLiteral("the library is too large for its format");
     } else {
         bytes = document.toJson(QJsonDocument::Indented);
     }
+    return StoreFile::write(write.path, bytes);
+}
 
-    QDir().mkpath(QFileInfo(write.path).absolutePath());
-    // Written beside the old library and renamed over it only when complete, so that a crash
-    // or a full disk leaves the previous library in place.
-    QSaveFile file(write.path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("WARNING: OnlineLibrary: could not write %1: %2")
-            .arg(QDir::toNativeSeparators(write.path), file.errorString());
-    return QString();
+void OnlineLibrary::reportSaveFailure(const QString &path, const QString &error)
+{
+    if (error.isEmpty())
+        return;
+    qWarning().noquote() << QStringLiteral("WARNING: OnlineLibrary: could not save %1: %2; the saved library stays as it was")
+                                .arg(QDir::toNativeSeparators(path), error);
+    emit saveFailed(tr("The library could not be saved to %1: %2").arg(QDir::toNativeSeparators(path), error));
 }
 
 void OnlineLibrary::removeSaveLeftovers() const

@@ -82,6 +82,8 @@ public:
     bool anyFileUpdateAvailableAt(int row) const;
     qint64 remainingBytes() const;
     qint64 remainingBytesSelected() const;
+    // Before work is queued: files recorded downloaded whose copies are gone become remote.
+    void forgetMissingCopies(bool selectedOnly);
     // What a folder scan needs of every file with checksums, copied as the files are now.
     void collectFileHashes(FolderScannerTaskData &data) const;
     // The same a slice at a time, each call adding products for about budgetMs (at least one)
@@ -115,6 +117,8 @@ signals:
     void selectedForSyncUpdated();
     void selectedForSyncMayUpdated();
     void anyItemUpdateAvailableChanged();
+    // A save left the saved library as it was; the next one tries again.
+    void saveFailed(const QString &message);
 
 private:
     void connectItem(LibraryItem *item);
@@ -141,7 +145,9 @@ private:
         bool binary = true;
         QVector<QJsonValue> values;
     };
+    // Empty when written; otherwise why the saved library stays as it was.
     static QString writeStore(const StoreWrite &write);
+    void reportSaveFailure(const QString &path, const QString &error);
 
     QTimer *m_saveTimer = nullptr;
     // The background save: the items still to copy, the copy so far, the write under way.

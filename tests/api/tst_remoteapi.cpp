@@ -413,7 +413,7 @@ private slots:
         QTest::newRow("no checksums accepts anything") << QStringList{} << "ffff" << true;
         QTest::newRow("known digest") << QStringList{"aa11", "bb22"} << "bb22" << true;
         QTest::newRow("unknown digest") << QStringList{"aa11"} << "bb22" << false;
-        QTest::newRow("case matters") << QStringList{"AA11"} << "aa11" << false;
+        QTest::newRow("upper-case digest") << QStringList{"AA11"} << "aa11" << true;
         QTest::newRow("hash not computed") << QStringList{"aa11"} << QString() << false;
     }
 

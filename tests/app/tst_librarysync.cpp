@@ -6,6 +6,8 @@
 #include "app/librarysync.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/libraryfile.h"
+#include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
@@ -234,6 +236,31 @@ private slots:
         asked.at(0).retry();
         QCOMPARE(f.manager->downloadsRemain(), filesIn(f.library, 1));
         QVERIFY(!f.sync->isSyncing());
+    }
+
+    // A copy recorded downloaded and deleted by hand since is fetched again; one still on disk
+    // is not.
+    void copiesDeletedByHandAreQueuedAgain()
+    {
+        SyncFixture f(m_home.path());
+        QVERIFY(f.refresh());
+        for (int row = 0; row < 2; ++row) {
+            f.library.itemAt(row)->setSelectedForSync(true);
+            for (LibraryFile *file : f.library.itemAt(row)->filesModel()->files()) {
+                file->setLocalDir(f.settings->libraryDirectory());
+                file->setStatus(LibraryFile::Downloaded);
+                if (row == 0) {
+                    QVERIFY(QDir().mkpath(QFileInfo(file->filePath()).absolutePath()));
+                    QFile copy(file->filePath());
+                    QVERIFY(copy.open(QIODevice::WriteOnly));
+                }
+            }
+        }
+        f.available = kPlenty;
+        f.sync->downloadSelected();
+        QCOMPARE(f.manager->downloadsRemain(), filesIn(f.library, 1));
+        for (LibraryFile *file : f.library.itemAt(0)->filesModel()->files())
+            QCOMPARE(file->status(), LibraryFile::Downloaded);
     }
 
 private:

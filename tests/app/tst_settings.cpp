@@ -1,4 +1,5 @@
 #include "app/settings.h"
+#include "scratchmount.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -130,6 +131,39 @@ private slots:
         QVERIFY(!QFile::exists(leftover));
         QVERIFY(QFile::exists(other));
         QVERIFY(store.exists());
+    }
+
+    // A store the disk refuses is reported, not taken for saved.
+    void refusedStoreIsReported_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+
+    void refusedStoreIsReported()
+    {
+        QFETCH(bool, readOnly);
+        const QString dir = QFileInfo(QSettings().fileName()).absolutePath();
+        ScratchMount mount(dir, 64 * 1024);
+        if (!mount.mounted())
+            QSKIP("No right to mount a scratch file system");
+        if (readOnly) {
+            QVERIFY(mount.makeReadOnly());
+        } else {
+            QFile fill(dir + QStringLiteral("/filler"));
+            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'f');
+            while (fill.write(block) == block.size()) {
+            }
+        }
+        Settings settings;
+        QSignalSpy failed(&settings, &Settings::storeFailed);
+        settings.setSimultaneousDownloads(2);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: Settings: could not write ")));
+        settings.save();
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(failed.constFirst().constFirst().toString().contains(QSettings().fileName()));
     }
 
 private:

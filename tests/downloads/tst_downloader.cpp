@@ -1,6 +1,8 @@
+#include "scratchmount.h"
 #include "testservices.h"
 #include "storefrontsim.h"
 
+#include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
 #include "app/settings.h"
 #include "downloads/downloader.h"
@@ -24,10 +26,7 @@
 #include <memory>
 #include <optional>
 
-#ifdef Q_OS_LINUX
-#include <sys/mount.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
@@ -68,45 +67,6 @@ QStringList filesBelow(const QString &root)
     return found;
 }
 
-// A small file system of its own, so that "full" and "read-only" are real. Needs the right
-// to mount; tests that depend on it skip without.
-class ScratchMount
-{
-public:
-    explicit ScratchMount(const QString &dir, qint64 bytes)
-        : m_dir(dir)
-    {
-#ifdef Q_OS_LINUX
-        QDir().mkpath(dir);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        m_mounted = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, options.constData()) == 0;
-#else
-        Q_UNUSED(bytes)
-#endif
-    }
-    ~ScratchMount()
-    {
-#ifdef Q_OS_LINUX
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir).constData(), MNT_DETACH);
-#endif
-    }
-    bool mounted() const { return m_mounted; }
-    bool makeReadOnly()
-    {
-#ifdef Q_OS_LINUX
-        return m_mounted
-            && ::mount("tmpfs", QFile::encodeName(m_dir).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-#else
-        return false;
-#endif
-    }
-
-private:
-    QString m_dir;
-    bool m_mounted = false;
-};
-
 } // namespace
 
 class tst_Downloader : public QObject
@@ -136,6 +96,8 @@ private slots:
     void checksumFaults();
     void neverCompletingTaskStopsAfterHundredPolls();
     void pauseWhilePollOutstanding();
+    void silentOrFailingFileTasks_data();
+    void silentOrFailingFileTasks();
     void pauseMidTransferRecordsBytesOnDisk();
     void cancelDeletesPartialAndRenewsId();
     void folderFaults_data();
@@ -153,8 +115,9 @@ private:
     LibraryFile *makeFile(const Target &target, const std::optional<QString> &serverFileName = std::nullopt);
     // Queues the file and waits until it is neither queued nor transferring.
     bool settles(LibraryFile *file);
-    // Puts bytes where the file downloads to, as an earlier run or the user left them.
-    void placeOnDisk(LibraryFile *file, const QByteArray &bytes);
+    // Puts bytes at path (by default where the file downloads to), as an earlier run or the
+    // user left them.
+    void placeOnDisk(LibraryFile *file, const QByteArray &bytes, QString path = QString());
     QList<QByteArray> rangesAsked() const;
     int downloadRequests() const { return m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/")); }
     QList<StorefrontSim::LoggedRequest> downloadLog() const;
@@ -233,6 +196,8 @@ void tst_Downloader::cleanup()
     Downloader::setPollIntervalMs(Downloader::kPollIntervalMs);
     Downloader::setFirstRetryDelayMs(Downloader::kFirstRetryDelayMs);
     Downloader::setStallTimeoutMs(Downloader::kStallTimeoutMs);
+    NetworkReplyWrapper::setRequestTimeoutMs(NetworkReplyWrapper::kRequestTimeoutMs);
+    NetworkReplyWrapper::setFirstRetryDelayMs(NetworkReplyWrapper::kFirstRetryDelayMs);
     LibraryFile::setRateSampleIntervalMs(TransferRateMeter::kSampleIntervalMs);
     QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_root.reset();
@@ -273,11 +238,13 @@ bool tst_Downloader::settles(LibraryFile *file)
     return QTest::qWaitFor([file] { return atRest(file); }, kTransferTimeoutMs);
 }
 
-void tst_Downloader::placeOnDisk(LibraryFile *file, const QByteArray &bytes)
+void tst_Downloader::placeOnDisk(LibraryFile *file, const QByteArray &bytes, QString path)
 {
     file->setLocalDir(m_libraryDir);
-    QVERIFY(QDir().mkpath(QFileInfo(file->downloadPath()).absolutePath()));
-    QFile copy(file->downloadPath());
+    if (path.isEmpty())
+        path = file->downloadPath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile copy(path);
     QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(copy.write(bytes), qint64(bytes.size()));
 }
@@ -450,7 +417,10 @@ void tst_Downloader::interruptedTransfers()
     if (downloaded)
         QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
     else if (httpStatus != 0)
-        QVERIFY2(!QFileInfo::exists(file->downloadPath()), "an error answer must not make a file");
+        QVERIFY2(!QFileInfo::exists(file->partialPath()), "an error answer must not make a file");
+    // Whatever arrived of a failed transfer waits beside the book's name, never under it.
+    QCOMPARE(QFileInfo::exists(file->downloadPath()), downloaded);
+    QVERIFY(!downloaded || !QFileInfo::exists(file->partialPath()));
 }
 
 void tst_Downloader::pauseAndCancelWinDuringRetryPause_data()
@@ -482,7 +452,8 @@ void tst_Downloader::pauseAndCancelWinDuringRetryPause()
     else
         file->pauseDownload();
     QCOMPARE(file->status(), cancel ? LibraryFile::Remote : LibraryFile::DownloadPaused);
-    QCOMPARE(QFileInfo::exists(file->downloadPath()), !cancel);
+    QCOMPARE(QFileInfo::exists(file->partialPath()), !cancel);
+    QVERIFY(!QFileInfo::exists(file->downloadPath()));
     if (!cancel)
         QCOMPARE(file->downloadedSize(), qint64(256 * 1024));
     // Nothing comes back to life on its own.
@@ -515,8 +486,11 @@ void tst_Downloader::errorAnswersLeaveTheFileAlone()
         before = m_sim->fileBytes(target.productId, target.info.bundleId).left(int(onDisk));
     else if (longerCopy)
         before = QByteArray(int(target.info.size) + 100, 'k');
+    // The start of a transfer waits under the temporary name; a longer copy is someone's file.
+    file->setLocalDir(m_libraryDir);
+    const QString placed = longerCopy ? file->downloadPath() : file->partialPath();
     if (!before.isEmpty())
-        placeOnDisk(file, before);
+        placeOnDisk(file, before, placed);
     StorefrontSim::EndpointFault fault;
     fault.httpStatus = httpStatus;
     m_sim->setFault(StorefrontSim::Endpoint::Download, fault);
@@ -528,9 +502,9 @@ void tst_Downloader::errorAnswersLeaveTheFileAlone()
     QCOMPARE(rangesAsked(), QList<QByteArray>{range});
     QCOMPARE(file->downloadedSize(), qMax<qint64>(0, onDisk));
     if (before.isEmpty()) {
-        QVERIFY(!QFileInfo::exists(file->downloadPath()));
+        QVERIFY(!QFileInfo::exists(file->downloadPath()) && !QFileInfo::exists(file->partialPath()));
     } else {
-        QFile copy(file->downloadPath());
+        QFile copy(placed);
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QVERIFY2(copy.readAll() == before, "the copy on disk changed");
     }
@@ -546,7 +520,10 @@ void tst_Downloader::errorAnswersLeaveTheFileAlone()
 
 void tst_Downloader::bytesAlreadyOnDisk_data()
 {
-    QTest::addColumn<QString>("content");   // "start", "foreign start", "whole", "foreign whole", "longer"
+    // "start", "foreign start", "whole", "foreign whole", "longer"; "legacy start": a start under
+    // the final name, as older versions wrote it. The other starts and every recorded copy lie
+    // under the temporary name, the unrecorded whole copies under the final one.
+    QTest::addColumn<QString>("content");
     QTest::addColumn<qint64>("recorded");   // the recorded resume point; 0 none
     QTest::addColumn<int>("mode");          // 0 normal, 1 server ignores ranges, 2 chunked answers
     QTest::addColumn<QList<QByteArray>>("ranges");
@@ -558,6 +535,9 @@ void tst_Downloader::bytesAlreadyOnDisk_data()
     QTest::newRow("start, chunked answer") << QStringLiteral("start") << qint64(0) << 2 << QList<QByteArray>{rangeFrom(most)};
     QTest::newRow("start, range ignored") << QStringLiteral("start") << qint64(0) << 1 << QList<QByteArray>{rangeFrom(most)};
     QTest::newRow("start, shorter than recorded") << QStringLiteral("start") << size << 0 << QList<QByteArray>{rangeFrom(most)};
+    QTest::newRow("legacy start") << QStringLiteral("legacy start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
+    QTest::newRow("legacy start, recorded") << QStringLiteral("legacy start") << qint64(most) << 0
+                                            << QList<QByteArray>{rangeFrom(most)};
     QTest::newRow("foreign start") << QStringLiteral("foreign start") << qint64(0) << 0
                                    << QList<QByteArray>{rangeFrom(most), {}};
     QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << QList<QByteArray>{};
@@ -583,16 +563,20 @@ void tst_Downloader::bytesAlreadyOnDisk()
     LibraryFile *file = makeFile(target);
     QByteArray foreign = bytes;
     foreign[0] = char(~foreign.at(0));
+    file->setLocalDir(m_libraryDir);
+    const QString partial = recorded > 0 || content.endsWith(QLatin1String("start")) ? file->partialPath() : QString();
     if (content == QLatin1String("start"))
+        placeOnDisk(file, bytes.left(most), partial);
+    else if (content == QLatin1String("legacy start"))
         placeOnDisk(file, bytes.left(most));
     else if (content == QLatin1String("foreign start"))
-        placeOnDisk(file, foreign.left(most));
+        placeOnDisk(file, foreign.left(most), partial);
     else if (content == QLatin1String("whole"))
-        placeOnDisk(file, bytes);
+        placeOnDisk(file, bytes, partial);
     else if (content == QLatin1String("foreign whole"))
-        placeOnDisk(file, foreign);
+        placeOnDisk(file, foreign, partial);
     else if (content == QLatin1String("longer"))
-        placeOnDisk(file, bytes + QByteArray(10, 'x'));
+        placeOnDisk(file, bytes + QByteArray(10, 'x'), partial);
     file->setDownloadedSize(recorded);
     StorefrontSim::DownloadFault fault;
     fault.ignoreRange = mode == 1;
@@ -607,6 +591,7 @@ void tst_Downloader::bytesAlreadyOnDisk()
     QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
     QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
     QCOMPARE(file->downloadProgress(), 1.0);
+    QVERIFY(!QFileInfo::exists(file->partialPath()));
 }
 
 void tst_Downloader::newLastModifiedRestartsFromZero()
@@ -718,7 +703,7 @@ void tst_Downloader::checksumFaults_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("briefDownloaded");
     QTest::newRow("wrong") << int(StorefrontSim::ChecksumMode::Wrong) << QStringLiteral("Download error: hash doesn't match.") << false;
-    QTest::newRow("upper case") << int(StorefrontSim::ChecksumMode::UpperCase) << QStringLiteral("Download error: hash doesn't match.") << false;
+    QTest::newRow("upper case") << int(StorefrontSim::ChecksumMode::UpperCase) << QString() << true;
     QTest::newRow("none") << int(StorefrontSim::ChecksumMode::None) << QStringLiteral("File hash not returned from server") << true;
 }
 
@@ -737,11 +722,13 @@ void tst_Downloader::checksumFaults()
     connect(file, &LibraryFile::statusChanged, &listener, [&statuses](LibraryFile *changed) { statuses.append(changed->status()); });
 
     QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::DownloadError);
+    QCOMPARE(file->status(), message.isEmpty() ? LibraryFile::Downloaded : LibraryFile::DownloadError);
     QCOMPARE(file->errorMessage(), message);
     QCOMPARE(statuses.contains(LibraryFile::Downloaded), briefDownloaded);
-    // The copy stays for the user to inspect; it is the service's bytes.
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+    // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
+    // the check carries the book's name.
+    QCOMPARE(md5Of(briefDownloaded ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
+    QCOMPARE(QFileInfo::exists(file->downloadPath()), briefDownloaded);
 }
 
 void tst_Downloader::neverCompletingTaskStopsAfterHundredPolls()
@@ -758,6 +745,51 @@ void tst_Downloader::neverCompletingTaskStopsAfterHundredPolls()
     QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
     QCOMPARE(g_log.filter(QStringLiteral("Waiting for download link response; attempt: ")).size(), 100);
     QCOMPARE(downloadRequests(), 0);
+}
+
+void tst_Downloader::silentOrFailingFileTasks_data()
+{
+    QTest::addColumn<int>("endpoint");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<int>("httpStatus");
+    QTest::addColumn<int>("times");
+    QTest::addColumn<bool>("downloaded");
+    QTest::addColumn<int>("linkRequests");
+    const int create = int(StorefrontSim::Endpoint::FileTaskCreate);
+    const int progress = int(StorefrontSim::Endpoint::FileTaskProgress);
+    const int attempts = 1 + NetworkReplyWrapper::kTransientRetries;
+    QTest::newRow("link request unanswered once") << create << 5000 << 0 << 1 << true << 2;
+    QTest::newRow("link request never answered") << create << 5000 << 0 << -1 << false << attempts;
+    QTest::newRow("progress unanswered once") << progress << 5000 << 0 << 1 << true << 1;
+    QTest::newRow("link request 503 twice") << create << 0 << 503 << 2 << true << 3;
+}
+
+// A service that takes the request and never answers holds the file only for the timeout;
+// transient failures are asked again a few times.
+void tst_Downloader::silentOrFailingFileTasks()
+{
+    QFETCH(int, endpoint);
+    QFETCH(int, delayMs);
+    QFETCH(int, httpStatus);
+    QFETCH(int, times);
+    QFETCH(bool, downloaded);
+    QFETCH(int, linkRequests);
+    NetworkReplyWrapper::setRequestTimeoutMs(300);
+    NetworkReplyWrapper::setFirstRetryDelayMs(1);
+    StorefrontSim::EndpointFault fault;
+    fault.delayMs = delayMs;
+    fault.httpStatus = httpStatus;
+    fault.times = times;
+    m_sim->setFault(StorefrontSim::Endpoint(endpoint), fault);
+    LibraryFile *file = makeFile(smallFile());
+
+    QVERIFY(settles(file));
+    QCOMPARE(file->status(), downloaded ? LibraryFile::Downloaded : LibraryFile::DownloadError);
+    if (!downloaded)
+        QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
+    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), linkRequests);
+    // The sleeping handlers of the service end with the fault.
+    m_sim->clearFaults();
 }
 
 void tst_Downloader::pauseWhilePollOutstanding()
@@ -796,7 +828,8 @@ void tst_Downloader::pauseMidTransferRecordsBytesOnDisk()
     const qint64 recorded = file->downloadedSize();
     QVERIFY(recorded > 0 && recorded < target.info.size);
     // Data received but not yet written must not count, and nothing may lie past the mark.
-    QFile partial(file->downloadPath());
+    QVERIFY(!QFileInfo::exists(file->downloadPath()));
+    QFile partial(file->partialPath());
     QVERIFY(partial.open(QIODevice::ReadOnly));
     QVERIFY(partial.seek(recorded - 4096));
     QVERIFY(partial.read(4096).count('\0') < 4096);
@@ -823,13 +856,13 @@ void tst_Downloader::cancelDeletesPartialAndRenewsId()
     DownloadManager *manager = m_services->downloadManager();
     manager->setFileStatus(file, LibraryFile::Queued);
     QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
-    QVERIFY(QFileInfo(file->downloadPath()).isFile());
+    QVERIFY(QFileInfo(file->partialPath()).isFile());
     const QString oldId = file->downloader()->downloaderId();
     QVERIFY(!g_log.filter(oldId).isEmpty());
 
     file->cancelDownload();
     QCOMPARE(file->status(), LibraryFile::Remote);
-    QVERIFY(!QFileInfo::exists(file->downloadPath()));
+    QVERIFY(!QFileInfo::exists(file->partialPath()));
     QVERIFY(file->downloader());
     const QString newId = file->downloader()->downloaderId();
     QVERIFY(newId != oldId);

@@ -1,5 +1,6 @@
 #include "libraryfixtures.h"
 #include "logcapture.h"
+#include "scratchmount.h"
 #include "testservices.h"
 
 #include "downloads/downloadmanager.h"
@@ -654,6 +655,64 @@ QT_WARNING_POP
         loaded.load();
         QCOMPARE(int(loaded.itemAt(0)->filesModel()->fileAt(0)->status()), expected);
         QVERIFY(QFile::exists(path) == (bytesOnDisk >= 0));
+    }
+
+    // A disk that refuses the new store leaves the old one byte for byte and says so; the
+    // next save, with room again, goes through.
+    void refusedSaveKeepsTheOldStore_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+
+    void refusedSaveKeepsTheOldStore()
+    {
+        QFETCH(bool, readOnly);
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        ScratchMount mount(dir, 256 * 1024);
+        if (!mount.mounted())
+            QSKIP("No right to mount a scratch file system");
+        OnlineLibrary library;
+        QSignalSpy failures(&library, &OnlineLibrary::saveFailed);
+        refresh(library, {products(0, 3)});
+        QFile store(library.storePath());
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        const QByteArray before = store.readAll();
+        store.close();
+        QVERIFY(!before.isEmpty());
+
+        const QString filler = dir + QStringLiteral("/filler");
+        if (readOnly) {
+            QVERIFY(mount.makeReadOnly());
+        } else {
+            QFile fill(filler);
+            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'f');
+            while (fill.write(block) == block.size()) {
+            }
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: could not save .*stays as it was")));
+        refresh(library, {products(0, 40)});
+        QCOMPARE(failures.count(), 1);
+        QVERIFY(failures.constFirst().constFirst().toString().contains(QDir::toNativeSeparators(library.storePath())));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QVERIFY2(store.readAll() == before, "the saved library changed");
+        store.close();
+        // Nothing half-written is left beside it.
+        const QStringList expected = readOnly ? QStringList{QStringLiteral("library.dat")}
+                                              : QStringList{QStringLiteral("filler"), QStringLiteral("library.dat")};
+        QCOMPARE(QDir(dir).entryList(QDir::Files), expected);
+
+        if (readOnly)
+            QVERIFY(mount.makeWritable());
+        else
+            QVERIFY(QFile::remove(filler));
+        library.save();
+        QCOMPARE(failures.count(), 1);
+        OnlineLibrary reloaded;
+        reloaded.load();
+        QCOMPARE(reloaded.rowCount(), 40);
     }
 
     void leftoversOfAnInterruptedSaveAreRemoved()

@@ -1,3 +1,4 @@
+#include "scratchmount.h"
 #include "storefrontsim.h"
 
 #include <QCryptographicHash>
@@ -65,6 +66,8 @@ private slots:
     void verifyReportsEachFileAndWritesMd5sums();
     void verifyTrustsTheCacheUnlessFull();
     void programStartIsTurnedAwayWhileSyncRuns();
+    void refusedWritesFailTheRun_data();
+    void refusedWritesFailTheRun();
 
 private:
     QProcessEnvironment environment() const;
@@ -287,6 +290,8 @@ void TestTolvaneCli::secondSyncFetchesNothingAndANewVersionOnlyItself()
     QVERIFY2(third.exitCode == 0, QByteArray(third.out + third.err).constData());
     QCOMPARE(downloadRequests(sim), 2);
     QVERIFY(third.out.contains("note: the update policy is \"ask each time\""));
+    // The update counts with its whole size in the free-space check and the summary.
+    QVERIFY2(third.out.contains("2 files to fetch (") && !third.out.contains("files to fetch (0 B)"), third.out.constData());
     QVERIFY(QFileInfo::exists(gonePath));
     QCOMPARE(md5Of(gonePath), gone.md5);
     const QString updatedPath = pathOf(sim, updated.filename);
@@ -524,3 +529,43 @@ void TestTolvaneCli::programStartIsTurnedAwayWhileSyncRuns()
 
 QTEST_GUILESS_MAIN(TestTolvaneCli)
 #include "tst_tolvanecli.moc"
+
+void TestTolvaneCli::refusedWritesFailTheRun_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("readOnly");   // else full
+    QTest::newRow("login, full settings disk") << QStringLiteral("login") << false;
+    QTest::newRow("sync, read-only data folder") << QStringLiteral("sync") << true;
+    QTest::newRow("sync, full data disk") << QStringLiteral("sync") << false;
+}
+
+// What could not be written is said, and the run fails, instead of claiming success.
+void TestTolvaneCli::refusedWritesFailTheRun()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, readOnly);
+    StorefrontSim sim(instantCatalog(2));
+    const bool login = command == QLatin1String("login");
+    if (login)
+        serve(sim);
+    else
+        signIn(sim);
+    const QString dir = login ? m_profile->path() + QStringLiteral("/config") : dataDir();
+    ScratchMount mount(dir, 64 * 1024);
+    if (!mount.mounted())
+        QSKIP("No right to mount a scratch file system");
+    if (readOnly) {
+        QVERIFY(mount.makeReadOnly());
+    } else {
+        QFile fill(dir + QStringLiteral("/filler"));
+        QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (fill.write(block) == block.size()) {
+        }
+    }
+
+    const Run refused = login ? run({QStringLiteral("login"), sim.appKey()}) : run({"sync", "--dir", libraryDir()});
+    QVERIFY2(refused.exitCode == 1, QByteArray(refused.out + refused.err).constData());
+    QVERIFY2(refused.err.contains(login ? "could not be kept" : "could not be saved"), refused.err.constData());
+    QVERIFY(!refused.out.contains("Signed in"));
+}

@@ -154,6 +154,11 @@ int runDownloadCommand(CliServices *services, StopSignals *stopSignals, const QS
     });
     const int code = QCoreApplication::exec();
     services->downloadManager()->stopAll();
+    bool saved = true;
+    QObject::connect(&library, &OnlineLibrary::saveFailed, qApp, [&saved](const QString &message) {
+        printError(message);
+        saved = false;
+    });
     library.save();
-    return code;
+    return code == Success && !saved ? Failed : code;
 }

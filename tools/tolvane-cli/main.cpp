@@ -86,7 +86,16 @@ int login(RemoteAPI *api, const QString &key)
         printError(tr("the key is empty"));
         return Usage;
     }
-    QObject::connect(api, &RemoteAPI::loginSucceeded, qApp, [api] {
+    QString notSaved;
+    QObject::connect(api, &RemoteAPI::errorReported, qApp, [&notSaved](LibraryErrorType::ErrorType, const QString &message) {
+        notSaved = message;
+    });
+    QObject::connect(api, &RemoteAPI::loginSucceeded, qApp, [api, &notSaved] {
+        if (!notSaved.isEmpty()) {
+            printError(tr("signed in, but the sign-in could not be kept: %1").arg(notSaved));
+            QCoreApplication::exit(Failed);
+            return;
+        }
         printLine(tr("Signed in as %1").arg(api->nameSurname().trimmed()));
         QCoreApplication::exit(Success);
     });

@@ -51,6 +51,11 @@ SyncCommand::SyncCommand(CliServices *services, Console *console, StopSignals *s
     , m_dir(QDir::cleanPath(QDir(dir).absolutePath()))
 {
     m_library.setStoreName(storeName());
+    connect(&m_library, &OnlineLibrary::saveFailed, this, [this](const QString &message) {
+        if (message != m_saveError)
+            m_console->error(message);
+        m_saveError = message;
+    });
     connect(stopSignals, &StopSignals::stopRequested, this, &SyncCommand::stop);
     m_progressTimer.setInterval(kProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &SyncCommand::showProgress);
@@ -122,14 +127,20 @@ void SyncCommand::onRefreshFinished(bool success)
 // resume point without its partial file is dropped rather than applied to a new empty file.
 void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir)
 {
-    const QFileInfo copy(dir + QLatin1Char('/') + relativePath(file));
+    const QString path = dir + QLatin1Char('/') + relativePath(file);
+    const QFileInfo copy(path);
+    // A transfer's bytes are in its temporary file, or under the final name when an older
+    // version wrote them.
+    QFileInfo partial(LibraryFile::partialPathOf(path));
+    if (!partial.isFile())
+        partial = copy;
     const bool sameFolder = QDir::cleanPath(file->localDir()) == dir;
     if (isPresentStatus(file->status()) && (!sameFolder || !copy.isFile())) {
         file->setStatus(LibraryFile::Remote);
         file->setDownloadedSize(0);
         file->setDownloadProgress(0.0);
     } else if (file->downloadedSize() > 0 && !isPresentStatus(file->status())
-               && (!sameFolder || !copy.isFile() || copy.size() < file->downloadedSize())) {
+               && (!sameFolder || !partial.isFile() || partial.size() < file->downloadedSize())) {
         file->setDownloadedSize(0);
         file->setDownloadProgress(0.0);
     }
@@ -262,7 +273,7 @@ void SyncCommand::finish()
                                                                     : tr("not downloaded");
         failures << tr("  failed: %1: %2").arg(relativePath(file), reason);
     });
-    m_library.save();
+    const bool saved = saveLibrary();
 
     const double seconds = qMax<qint64>(1, m_clock.elapsed()) / 1000.0;
     const qint64 transferred = qMax<qint64>(0, bytesDone() - m_bytesAtStart);
@@ -279,7 +290,14 @@ void SyncCommand::finish()
                         .arg(SyncProgress::bytesText(qint64(transferred / seconds))));
     for (const QString &failure : qAsConst(failures))
         m_console->line(failure);
-    end(failures.isEmpty() ? CliExitCode::Success : CliExitCode::Failed);
+    end(failures.isEmpty() && saved ? CliExitCode::Success : CliExitCode::Failed);
+}
+
+bool SyncCommand::saveLibrary()
+{
+    m_saveError.clear();
+    m_library.save();
+    return m_saveError.isEmpty();
 }
 
 void SyncCommand::stop(int signalNumber)
@@ -290,7 +308,7 @@ void SyncCommand::stop(int signalNumber)
     // Transfers are suspended, not cancelled: their files keep the status that makes the
     // next run queue them again, with the bytes on disk as the resume point.
     m_services->downloadManager()->stopAll();
-    m_library.save();
+    saveLibrary();
     end(CliExitCode::InterruptedBase + signalNumber);
 }
 

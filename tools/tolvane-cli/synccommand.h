@@ -53,6 +53,8 @@ private:
     void finish();
     void stop(int signalNumber);
     void end(int exitCode);
+    // Saves the library now; false, said on the console, when the old store stayed.
+    bool saveLibrary();
     void showProgress();
     qint64 bytesDone() const;
     template<typename Function>
@@ -62,6 +64,8 @@ private:
     Console *const m_console;
     const QString m_dir;
     OnlineLibrary m_library;
+    // Why the last save of the library failed; empty once one succeeds.
+    QString m_saveError;
     bool m_queued = false;
     bool m_ended = false;
     int m_exitCode = 0;

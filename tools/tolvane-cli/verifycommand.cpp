@@ -6,6 +6,7 @@
 #include "downloads/md5digest.h"
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
+#include "library/storefile.h"
 #include "stopsignals.h"
 #include "synccommand.h"
 
@@ -16,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -232,17 +232,13 @@ QString VerifyCommand::expectedDigest(const Entry &entry) const
 
 bool VerifyCommand::writeMd5sums() const
 {
-    QSaveFile file(m_md5sumsPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     QString text;
     for (const Entry &entry : m_entries) {
         const QString digest = expectedDigest(entry);
         if (!digest.isEmpty())
             text += md5sumsLine(digest, entry.relativePath);
     }
-    const QByteArray bytes = text.toUtf8();
-    return file.write(bytes) == bytes.size() && file.commit();
+    return StoreFile::write(m_md5sumsPath, text.toUtf8()).isEmpty();
 }
 
 void VerifyCommand::finish()

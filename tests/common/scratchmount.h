@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// A small file system of its own, so that "full" and "read-only" are real, even for root whom
+// permission bits do not stop. Needs the right to mount; tests that depend on it skip without.
+class ScratchMount
+{
+public:
+    ScratchMount(const QString &dir, qint64 bytes);
+    ~ScratchMount();
+    ScratchMount(const ScratchMount &) = delete;
+    ScratchMount &operator=(const ScratchMount &) = delete;
+
+    bool mounted() const { return m_mounted; }
+    bool makeReadOnly() { return remount(true); }
+    bool makeWritable() { return remount(false); }
+
+private:
+    bool remount(bool readOnly);
+
+    QString m_dir;
+    bool m_mounted = false;
+};
