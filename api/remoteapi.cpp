@@ -149,12 +149,12 @@ void RemoteAPI::doGetKey(QString email, QString password)
 
 void RemoteAPI::onGetKeyReplyFinished(bool success, QJsonValue message)
 {
-    qDebug() << "RemoteAPI::onGetKeyReplyFinished" << success << SecretMask::maskJson(message);
+    qDebug() << "RemoteAPI::onGetKeyReplyFinished" << success << SecretMask::loggedJson(message);
     if (success) {
         emit getKeySucceeded(message.toObject().value(QLatin1String("key")).toString());
         return;
     }
-    qDebug().nospace() << "ERROR: " << "WebAPI: Get key failed! Message: " << message;
+    qDebug().nospace() << "ERROR: " << "WebAPI: Get key failed! Message: " << SecretMask::loggedJson(message);
     emit getKeyFailed(message.toString());
 }
 
@@ -175,7 +175,7 @@ void RemoteAPI::doLogin(QString key)
 void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
 {
     if (!success) {
-        qDebug().nospace() << "ERROR: " << "WebAPI: Login failed! Message: " << message;
+        qDebug().nospace() << "ERROR: " << "WebAPI: Login failed! Message: " << SecretMask::loggedJson(message);
         emit loginFailed();
         return;
     }
@@ -251,14 +251,14 @@ void RemoteAPI::refreshLibrary(int page)
 void RemoteAPI::onRefreshLibraryReplyFinished(bool success, QJsonValue message)
 {
     if (!success) {
-        qDebug().nospace() << "ERROR: " << "WebAPI: Library refresh failed. Reply: " << message;
+        qDebug().nospace() << "ERROR: " << "WebAPI: Library refresh failed. Reply: " << SecretMask::loggedJson(message);
         m_currentPage = 0;
         finishRefresh(false);
         emit errorReported(LibraryErrorType::RefreshLibraryError, QString(), -1);
         return;
     }
 
-    qDebug().nospace() << "INFO: " << "WebAPI: Library refresh succeeded. Reply: " << message;
+    qDebug().nospace() << "INFO: " << "WebAPI: Library refresh succeeded. Reply: " << SecretMask::loggedJson(message);
     const QJsonArray page = message.toArray();
     if (!page.isEmpty())
         emit titlesRefreshResult(m_currentPage, page);
@@ -364,7 +364,7 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
     qDebug().nospace().noquote() << "INFO: "
                                  << QStringLiteral("File's checksums updated. File: %1. Checksums: ")
                                         .arg(QString::fromLocal8Bit(file->serverFileName().toLocal8Bit()))
-                                 << checksums;
+                                 << SecretMask::loggedJson(checksums);
     file->setHashes(hashes);
     return true;
 }

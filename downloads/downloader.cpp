@@ -2,6 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "api/secretmask.h"
 #include "app/constants.h"
 #include "downloads/hashingwriter.h"
 #include "downloads/libraryfile.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QStorageInfo>
@@ -50,17 +50,6 @@ void logInfo(const QString &text)
 void logError(const QString &text)
 {
     qDebug().noquote() << QStringLiteral("ERROR: ") + text;
-}
-
-QString jsonText(const QJsonValue &value)
-{
-    if (value.isObject())
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    if (value.isArray())
-        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-    if (value.isNull() || value.isUndefined())
-        return QStringLiteral("null");
-    return value.toVariant().toString();
 }
 
 QString newDownloaderId()
@@ -302,12 +291,12 @@ void Downloader::onRequestDownloadLinkFinished(bool success, QJsonValue message)
     m_linkRequest = nullptr;
     if (!success) {
         logError(QStringLiteral("Downloader %1: Download link wasn't received. File: %2. Message: ").arg(m_downloaderId, m_file->serverFileName())
-                 + jsonText(message));
+                 + SecretMask::loggedJson(message));
         failFile(tr("Failed to get download URL"));
         return;
     }
     logInfo(QStringLiteral("Downloader %1: Download link received. File: %2. Message: ").arg(m_downloaderId, m_file->serverFileName())
-            + jsonText(message));
+            + SecretMask::loggedJson(message));
     const QJsonObject object = message.toObject();
     updateChecksums(object);
     m_downloadUrl = QUrl(object.value(QLatin1String("download_url")).toString());
@@ -371,13 +360,13 @@ void Downloader::onRequestLinkProgressFinished(bool success, QJsonValue message)
     if (!success) {
         logError(QStringLiteral("Downloader %1: Download link progress wasn't received. File: %2. Message: ")
                      .arg(m_downloaderId, m_file->serverFileName())
-                 + jsonText(message));
+                 + SecretMask::loggedJson(message));
         failFile(tr("Failed to get download URL"));
         return;
     }
     logInfo(QStringLiteral("Downloader %1: Download link progress received. File: %2. Message: ")
                 .arg(m_downloaderId, m_file->serverFileName())
-            + jsonText(message));
+            + SecretMask::loggedJson(message));
     const QJsonObject object = message.toObject();
     updateChecksums(object);
     handleLinkProgress(object.value(QLatin1String("progress")).toString());
