@@ -480,6 +480,11 @@ void Downloader::readAnswer()
         m_answer = Answer::Unusable;
         return;
     }
+    if (length >= 0 && passesAnnouncedSize(offset + length)) {
+        m_answer = Answer::Accepted;
+        failOversized();
+        return;
+    }
     m_answer = Answer::Accepted;
     m_keptEarlierBytes = offset > 0;
     m_file->setDownloadedSize(offset);
@@ -606,10 +611,30 @@ void Downloader::writeAvailable(bool all)
 {
     if (!m_reply || !m_writer)
         return;
+    if (passesAnnouncedSize(m_writer->end() + m_reply->bytesAvailable())) {
+        failOversized();
+        return;
+    }
     m_writer->readFrom(m_reply, all);
     // Left in the reply, data holds back the socket: memory stays bounded while the disk or
     // the digest lags behind the network.
     m_readingPaused = m_reply->bytesAvailable() > 0;
+}
+
+bool Downloader::passesAnnouncedSize(qint64 end) const
+{
+    return m_file->totalSize() > 0 && end > m_file->totalSize();
+}
+
+void Downloader::failOversized()
+{
+    const QString announced = QString::number(m_file->totalSize());
+    logError(QStringLiteral("Downloader %1: The server sent more than the announced %3 bytes; stopped and removed. File: %2")
+                 .arg(m_downloaderId, m_localPath, announced));
+    cancel();
+    removeEmptyFolders();
+    failFile(tr("Download error: the server sent more than the file's size of %1 bytes.").arg(announced));
+    m_file->setDownloadedSize(0);
 }
 
 void Downloader::onWriterProgress()
@@ -663,6 +688,8 @@ void Downloader::onStalled()
     disconnect(m_reply, nullptr, this, nullptr);
     if (m_writer && m_answer == Answer::Accepted) {
         writeAvailable(true);
+        if (!m_reply)
+            return;   // stopped: past the announced size
         const qint64 position = m_writer->drain(true);
         if (m_writer->failed()) {
             reportWriteFailure();
@@ -691,6 +718,8 @@ void Downloader::proceedDownloadFinished()
                 .arg(m_downloaderId, m_localPath, QString::number(m_expectedSize),
                      QString::number(m_writer ? m_writer->position() : 0)));
     writeAvailable(true);
+    if (!m_reply)
+        return;   // stopped: past the announced size
     const int code = int(reply->error());
     const QString replyError = reply->errorString();
     m_reply = nullptr;

@@ -138,6 +138,8 @@ private slots:
     void pauseWhilePollOutstanding();
     void pauseMidTransferRecordsBytesOnDisk();
     void cancelDeletesPartialAndRenewsId();
+    void bodyPastAnnouncedSizeStopsAndLeavesNothing_data();
+    void bodyPastAnnouncedSizeStopsAndLeavesNothing();
     void folderFaults_data();
     void folderFaults();
     void hostileNamesStayInside_data();
@@ -846,6 +848,40 @@ void tst_Downloader::cancelDeletesPartialAndRenewsId()
         QVERIFY2(!line.contains(oldId), qPrintable(line));
     }
     QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+}
+
+void tst_Downloader::bodyPastAnnouncedSizeStopsAndLeavesNothing_data()
+{
+    QTest::addColumn<bool>("chunked");
+    QTest::addColumn<bool>("resumed");
+    QTest::newRow("length in the headers") << false << false;
+    QTest::newRow("chunked") << true << false;
+    QTest::newRow("chunked, resumed") << true << true;
+}
+
+// The service announced a small file; the download host sends far more.
+void tst_Downloader::bodyPastAnnouncedSizeStopsAndLeavesNothing()
+{
+    QFETCH(bool, chunked);
+    QFETCH(bool, resumed);
+    Target target = largeFile();
+    const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
+    target.info.size = resumed ? 70000 : 6423;
+    LibraryFile *file = makeFile(target);
+    if (resumed)
+        placeOnDisk(file, bytes.left(65536));
+    StorefrontSim::DownloadFault fault;
+    fault.chunked = chunked;
+    m_sim->setDownloadFault(fault);
+
+    QVERIFY(settles(file));
+    QCOMPARE(file->status(), LibraryFile::Error);
+    QCOMPARE(file->errorMessage(),
+             QStringLiteral("Download error: the server sent more than the file's size of %1 bytes.").arg(target.info.size));
+    QCOMPARE(filesBelow(m_libraryDir), QStringList());
+    QCOMPARE(QDir(m_libraryDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(file->downloadedSize(), qint64(0));
+    QCOMPARE(downloadRequests(), 1);
 }
 
 void tst_Downloader::folderFaults_data()
