@@ -2,6 +2,9 @@
 
 #include "app/constants.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -22,15 +25,41 @@ const QString kLoggingEnabledKey = QStringLiteral("loggingEnabled");
 const QString kDeletePermanentlyKey = QStringLiteral("deletePermanently");
 const QString kEqualRowHeightKey = QStringLiteral("LibraryView/equalRowHeight");
 const QString kShowDeleteConfirmationKey = QStringLiteral("showDeleteConfirmation");
+const QString kChosenFoldersKey = QStringLiteral("chosenFolders");
+// Enough for every folder a customer moves the library to over years.
+const int kMaxChosenFolders = 32;
 
 const QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
+
+// A pipe in the store's place would block every read of the settings for ever, and a folder
+// would silently drop every write: either is moved aside so that a new store can be written.
+void keepIrregularStoreAside()
+{
+    // Where the store lies, as the settings find it; asking them would already read it.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    const QString path = config + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
+        + QCoreApplication::applicationName() + QStringLiteral(".conf");
+    const QFileInfo store(path);
+    if (!store.exists() || store.isFile())
+        return;
+    const QString aside = path + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    const bool moved = QFile::rename(path, aside);
+    qWarning().noquote() << QStringLiteral("WARNING: Settings: %1 is not a regular file; %2")
+                                .arg(QDir::toNativeSeparators(path),
+                                     moved ? QStringLiteral("kept aside as ") + QDir::toNativeSeparators(aside)
+                                           : QStringLiteral("it could not be kept aside"));
+}
 
 } // namespace
 
 Settings::Settings(QObject *parent)
     : QObject(parent)
 {
+    keepIrregularStoreAside();
     removeStoreLeftovers();
     load();
     // A store written by an earlier version may still be readable by others.
@@ -74,6 +103,28 @@ QString Settings::defaultLibraryDirectory()
     return QDir::toNativeSeparators(documents) + QDir::separator() + Constants::ApplicationName;
 }
 
+QStringList Settings::libraryFolders() const
+{
+    QStringList folders{m_libraryDirectory};
+    for (const QString &dir : m_chosenFolders) {
+        if (dir != m_libraryDirectory)
+            folders.append(dir);
+    }
+    return folders;
+}
+
+void Settings::addLibraryFolder(const QString &dir)
+{
+    if (dir.isEmpty() || m_chosenFolders.contains(dir))
+        return;
+    m_chosenFolders.append(dir);
+    while (m_chosenFolders.size() > kMaxChosenFolders)
+        m_chosenFolders.removeFirst();
+    QSettings store;
+    store.setValue(kChosenFoldersKey, m_chosenFolders);
+    protectStore(store);
+}
+
 bool Settings::showDeleteConfirmation() const
 {
     return QSettings().value(kShowDeleteConfirmationKey, true).toBool();
@@ -85,6 +136,8 @@ void Settings::setLibraryDirectory(QString dir)
         dir.chop(1);
     if (dir == m_libraryDirectory)
         return;
+    // Books downloaded to the folder before stay the customer's to delete.
+    addLibraryFolder(m_libraryDirectory);
     m_libraryDirectory = dir;
     emit libraryDirectoryChanged(m_libraryDirectory);
 }
@@ -186,4 +239,5 @@ void Settings::load()
     m_loggingEnabled = store.value(kLoggingEnabledKey, true).toBool();
     m_deletePermanently = store.value(kDeletePermanentlyKey, true).toBool();
     m_equalRowHeight = store.value(kEqualRowHeightKey, m_equalRowHeight).toBool();
+    m_chosenFolders = store.value(kChosenFoldersKey).toStringList().mid(0, kMaxChosenFolders);
 }

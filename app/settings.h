@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSettings;
 
@@ -46,6 +47,11 @@ public:
 
     static QString defaultLibraryDirectory();
 
+    // Every folder the customer chose for the library or had scanned, the current library
+    // folder first: files are only ever deleted below one of them.
+    QStringList libraryFolders() const;
+    void addLibraryFolder(const QString &dir);
+
     // Writes `store` to disk readable by the user alone: it also holds the sign-in keys.
     static void protectStore(QSettings &store);
     // Removes what an interrupted write of the store left behind.
@@ -68,6 +74,7 @@ signals:
 
 private:
     QString m_libraryDirectory;
+    QStringList m_chosenFolders;
     int m_updateBookPolicy = AskEachTime;
     qint32 m_simultaneousDownloads = 3;
     bool m_checkUpdateOnStart = true;

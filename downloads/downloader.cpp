@@ -948,7 +948,7 @@ void Downloader::cancel()
     }
     abandonHashing();
     const QFileInfo info(m_localPath);
-    if (info.isFile() || info.isSymLink())
+    if ((info.isFile() || info.isSymLink()) && m_file->mayRemove(m_localPath))
         QFile::remove(m_localPath);
     m_downloaderId = newDownloaderId();
 }

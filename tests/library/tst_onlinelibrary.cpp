@@ -17,6 +17,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <limits>
 
 using namespace fixtures;
