@@ -721,6 +721,14 @@ void OnlineLibrary::load()
 {
     removeSaveLeftovers();
     const QString path = storePath();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;
+    // A pipe would block the open for ever, and a folder or device is no store either.
+    if (!info.isFile()) {
+        keepDamagedStore(path, QStringLiteral("is not a regular file"));
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
