@@ -62,10 +62,10 @@ QByteArray formField(const QByteArray &name, const QString &value)
 RemoteAPI::RemoteAPI(QNetworkAccessManager *network, QObject *parent) : QObject(parent), m_network(network)
 {
     const QSettings settings;
-    m_accessToken = settings.value(kAccessTokenKey).toString();
+    m_accessToken = Settings::readSecret(kAccessTokenKey);
     m_customersId = settings.value(kCustomersIdKey).toString();
     m_nameSurname = settings.value(kNameSurnameKey).toString();
-    m_appKey = reversed(settings.value(kAppKeyKey).toString());
+    m_appKey = reversed(Settings::readSecret(kAppKeyKey));
     g_booksPerPage = qMax(kMinBooksPerPage, settings.value(kBooksPerPageKey, kDefaultBooksPerPage).toInt());
 }
 
@@ -186,12 +186,11 @@ void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
     m_nameSurname = reply.value(QLatin1String("first_name")).toString() + QLatin1Char(' ')
                     + reply.value(QLatin1String("last_name")).toString();
 
+    Settings::writeSecret(kAccessTokenKey, m_accessToken);
+    Settings::writeSecret(kAppKeyKey, reversed(m_appKey));
     QSettings settings;
-    settings.setValue(kAccessTokenKey, m_accessToken);
     settings.setValue(kCustomersIdKey, m_customersId);
     settings.setValue(kNameSurnameKey, m_nameSurname);
-    settings.setValue(kAppKeyKey, reversed(m_appKey));
-    // The store now holds credentials: readable by the user alone.
     Settings::protectStore(settings);
 
     emit loginSucceeded();
@@ -208,6 +207,8 @@ void RemoteAPI::doLogout()
         m_loginRequest.clear();
     }
 
+    Settings::removeSecret(kAccessTokenKey);
+    Settings::removeSecret(kAppKeyKey);
     QSettings().remove(kLoginGroup);
     m_nameSurname.clear();
     m_appKey.clear();

@@ -6,10 +6,14 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <qt5keychain/keychain.h>
 
 namespace {
 
@@ -28,6 +32,75 @@ const QString kShowDeleteConfirmationKey = QStringLiteral("showDeleteConfirmatio
 const QString kChosenFoldersKey = QStringLiteral("chosenFolders");
 // Enough for every folder a customer moves the library to over years.
 const int kMaxChosenFolders = 32;
+
+// A secret service answers in milliseconds; one that does not within this is taken as absent.
+const int kKeychainTimeoutMs = 5000;
+
+// Once a secret service failed, the rest of the run keeps to the file rather than waiting again.
+bool g_keychainFailed = false;
+
+// Without a session bus there is no secret service to ask (a server, cron, the tests), and
+// asking would only try to start one.
+bool secretServiceRuns()
+{
+    if (g_keychainFailed)
+        return false;
+    const QString bus = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    // A bus at a socket that is not there is no bus either.
+    const QString socket = QStringLiteral("unix:path=");
+    if (bus.startsWith(socket))
+        return QFileInfo::exists(bus.mid(socket.size()).section(QLatin1Char(','), 0, 0));
+    return !bus.isEmpty();
+}
+
+// Runs the job to its end or the time limit; true when it succeeded. `read` gets the text of a
+// read job before the job deletes itself.
+bool runKeychainJob(QKeychain::Job *job, QString *read = nullptr)
+{
+    QEventLoop loop;
+    bool finished = false;
+    QKeychain::Error error = QKeychain::OtherError;
+    QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job *done) {
+        finished = true;
+        error = done->error();
+        if (read && error == QKeychain::NoError)
+            *read = static_cast<QKeychain::ReadPasswordJob *>(done)->textData();
+        loop.quit();
+    });
+    QTimer::singleShot(kKeychainTimeoutMs, &loop, &QEventLoop::quit);
+    job->start();
+    if (!finished)
+        loop.exec();
+    const bool ok = error == QKeychain::NoError || (finished && error == QKeychain::EntryNotFound);
+    if (!finished || error == QKeychain::NoBackendAvailable || error == QKeychain::AccessDeniedByUser
+        || error == QKeychain::OtherError) {
+        g_keychainFailed = true;
+        qDebug().nospace() << "WARNING: Settings: secret service unavailable; sign-in secrets stay in the settings file";
+    }
+    return ok;
+}
+
+bool keychainWrite(const QString &key, const QString &value)
+{
+    auto *job = new QKeychain::WritePasswordJob(QCoreApplication::applicationName());
+    job->setKey(key);
+    job->setTextData(value);
+    return runKeychainJob(job);
+}
+
+bool keychainRead(const QString &key, QString *value)
+{
+    auto *job = new QKeychain::ReadPasswordJob(QCoreApplication::applicationName());
+    job->setKey(key);
+    return runKeychainJob(job, value);
+}
+
+void keychainDelete(const QString &key)
+{
+    auto *job = new QKeychain::DeletePasswordJob(QCoreApplication::applicationName());
+    job->setKey(key);
+    runKeychainJob(job);
+}
 
 const QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
@@ -95,6 +168,43 @@ void Settings::protectStore(QSettings &store)
 #else
     store.sync();
 #endif
+}
+
+QString Settings::readSecret(const QString &key)
+{
+    QSettings store;
+    const QString inFile = store.value(key).toString();
+    if (!secretServiceRuns())
+        return inFile;
+    if (!inFile.isEmpty()) {
+        if (keychainWrite(key, inFile)) {
+            store.remove(key);
+            protectStore(store);
+        }
+        return inFile;
+    }
+    QString value;
+    keychainRead(key, &value);
+    return value;
+}
+
+void Settings::writeSecret(const QString &key, const QString &value)
+{
+    QSettings store;
+    if (secretServiceRuns() && keychainWrite(key, value))
+        store.remove(key);
+    else
+        store.setValue(key, value);
+    protectStore(store);
+}
+
+void Settings::removeSecret(const QString &key)
+{
+    QSettings store;
+    store.remove(key);
+    protectStore(store);
+    if (secretServiceRuns())
+        keychainDelete(key);
 }
 
 QString Settings::defaultLibraryDirectory()

@@ -52,6 +52,13 @@ public:
     QStringList libraryFolders() const;
     void addLibraryFolder(const QString &dir);
 
+    // Sign-in secrets, under their settings keys: kept in the desktop's secret service when one
+    // runs, else in the settings file, readable by the user alone. A secret found in the file
+    // while a secret service runs moves there, once. Removal clears both.
+    static QString readSecret(const QString &key);
+    static void writeSecret(const QString &key, const QString &value);
+    static void removeSecret(const QString &key);
+
     // Writes `store` to disk readable by the user alone: it also holds the sign-in keys.
     static void protectStore(QSettings &store);
     // Removes what an interrupted write of the store left behind.
