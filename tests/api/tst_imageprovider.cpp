@@ -8,6 +8,7 @@
 #include <QQuickTextureFactory>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -36,24 +37,24 @@ quint32 crc32(const QByteArray &bytes)
     return ~crc;
 }
 
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
 QByteArray chunk(const QByteArray &type, const QByteArray &data)
 {
-    QByteArray out;
-    QDataStream stream(&out, QIODevice::WriteOnly);
-    stream << quint32(data.size());
-    out += type + data;
-    QDataStream tail(&out, QIODevice::Append);
-    tail << crc32(type + data);
-    return out;
+    return bigEndian(quint32(data.size())) + type + data + bigEndian(crc32(type + data));
 }
 
 // A black one-bit PNG of the given size, built by hand so that a huge one costs the test little;
 // `truncated` leaves out the pixels, as a bomb that only declares its size.
 QByteArray bitmapPng(quint32 width, quint32 height, bool truncated = false)
 {
-    QByteArray header;
-    QDataStream stream(&header, QIODevice::WriteOnly);
-    stream << width << height << quint8(1) << quint8(0) << quint8(0) << quint8(0) << quint8(0);
+    // One bit a pixel, grey, deflate, no filter method, no interlace.
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray("\x01\0\0\0\0", 5);
     QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header);
     if (!truncated) {
         const QByteArray rows(int(height * (1 + (width + 7) / 8)), '\0');
@@ -242,7 +243,7 @@ void TestImageProvider::decodesAtRequestedSize_data()
     QTest::addColumn<QSize>("delivered");
     QTest::newRow("width only") << QSize(120, 0) << QSize(120, 180);
     QTest::newRow("height only") << QSize(-1, 300) << QSize(200, 300);
-    QTest::newRow("both, keeps the shape") << QSize(100, 100) << QSize(67, 100);
+    QTest::newRow("both, keeps the shape") << QSize(100, 100) << QSize(66, 100);
     QTest::newRow("larger than the image") << QSize(2000, 0) << QSize(400, 600);
     QTest::newRow("none") << QSize() << QSize(400, 600);
 }

@@ -875,7 +875,7 @@ void tst_Downloader::bodyPastAnnouncedSizeStopsAndLeavesNothing()
     m_sim->setDownloadFault(fault);
 
     QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Error);
+    QCOMPARE(file->status(), LibraryFile::DownloadError);
     QCOMPARE(file->errorMessage(),
              QStringLiteral("Download error: the server sent more than the file's size of %1 bytes.").arg(target.info.size));
     QCOMPARE(filesBelow(m_libraryDir), QStringList());
