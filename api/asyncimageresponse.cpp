@@ -39,7 +39,7 @@ bool withinBounds(const QSize &size)
            && qint64(size.width()) * size.height() <= AsyncImageResponse::kMaxImagePixels;
 }
 
-QImage read(QImageReader &reader, const QSize &requestedSize)
+QImage readBounded(QImageReader &reader, const QSize &requestedSize)
 {
     const QSize declared = reader.size();
     if (declared.isValid()) {
@@ -51,7 +51,7 @@ QImage read(QImageReader &reader, const QSize &requestedSize)
     // A format that does not tell its size first is held to the same bound once decoded.
     if (image.isNull() || !withinBounds(image.size()) || image.sizeInBytes() > AsyncImageResponse::kMaxImagePixels * 4)
         return {};
-    if (!declared.isValid() && requestedSize.isValid())
+    if (!declared.isValid() && (requestedSize.width() > 0 || requestedSize.height() > 0))
         image = image.scaled(fitted(image.size(), requestedSize), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
 }
@@ -100,7 +100,7 @@ QImage AsyncImageResponse::decode(const QByteArray &data, const QSize &requested
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    return read(reader, requestedSize);
+    return readBounded(reader, requestedSize);
 }
 
 void AsyncImageResponse::loadFromCache(const QString &path)
@@ -182,7 +182,7 @@ void AsyncImageResponse::finishLater()
 QImage AsyncImageResponse::placeholder() const
 {
     QImageReader reader(m_placeholderPath);
-    return read(reader, m_requestedSize);
+    return readBounded(reader, m_requestedSize);
 }
 
 QNetworkAccessManager *AsyncImageResponse::networkManager()
