@@ -1,9 +1,11 @@
 #include "asyncimageresponse.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
@@ -21,10 +23,44 @@ bool isWebUrl(const QUrl &url)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
+// Shrinks `size` to fit `bound`, keeping its shape; never enlarges.
+QSize fitted(const QSize &size, const QSize &bound)
+{
+    const int width = bound.width() > 0 ? bound.width() : size.width();
+    const int height = bound.height() > 0 ? bound.height() : size.height();
+    if (size.width() <= width && size.height() <= height)
+        return size;
+    return size.scaled(QSize(width, height), Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+bool withinBounds(const QSize &size)
+{
+    return size.width() <= AsyncImageResponse::kMaxImageSide && size.height() <= AsyncImageResponse::kMaxImageSide
+           && qint64(size.width()) * size.height() <= AsyncImageResponse::kMaxImagePixels;
+}
+
+QImage readBounded(QImageReader &reader, const QSize &requestedSize)
+{
+    const QSize declared = reader.size();
+    if (declared.isValid()) {
+        if (!withinBounds(declared))
+            return {};
+        reader.setScaledSize(fitted(declared, requestedSize));
+    }
+    QImage image = reader.read();
+    // A format that does not tell its size first is held to the same bound once decoded.
+    if (image.isNull() || !withinBounds(image.size()) || image.sizeInBytes() > AsyncImageResponse::kMaxImagePixels * 4)
+        return {};
+    if (!declared.isValid() && (requestedSize.width() > 0 || requestedSize.height() > 0))
+        image = image.scaled(fitted(image.size(), requestedSize), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
 } // namespace
 
-AsyncImageResponse::AsyncImageResponse(const QUrl &url, const QString &cacheFolder, const QString &placeholderPath)
-    : m_url(url), m_cacheFolder(cacheFolder), m_placeholderPath(placeholderPath)
+AsyncImageResponse::AsyncImageResponse(const QUrl &url, const QString &cacheFolder, const QString &placeholderPath,
+                                       const QSize &requestedSize)
+    : m_url(url), m_cacheFolder(cacheFolder), m_placeholderPath(placeholderPath), m_requestedSize(requestedSize)
 {
     const QString path = cacheFilePath(url, cacheFolder);
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
@@ -58,12 +94,21 @@ QString AsyncImageResponse::cacheFilePath(const QUrl &url, const QString &cacheF
     return file;
 }
 
+QImage AsyncImageResponse::decode(const QByteArray &data, const QSize &requestedSize)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return readBounded(reader, requestedSize);
+}
+
 void AsyncImageResponse::loadFromCache(const QString &path)
 {
     QFile file(path);
     if (file.size() <= kMaxImageSize && file.open(QIODevice::ReadOnly)) {
         m_data = file.readAll();
-        m_image = QImage::fromData(m_data);
+        m_image = decode(m_data, m_requestedSize);
     }
     if (m_image.isNull())
         m_image = placeholder();
@@ -108,8 +153,9 @@ void AsyncImageResponse::onReplyFinished()
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const bool received = reply->error() == QNetworkReply::NoError && !m_tooLarge && status == 200;
     if (received && !m_data.isEmpty())
-        m_image = QImage::fromData(m_data);
-    // Only a real image is worth keeping: anything else would stand in for it for good.
+        m_image = decode(m_data, m_requestedSize);
+    // Only an image that was shown is worth keeping: anything else would stand in for it for
+    // good, and a refused one would be decoded again at every start.
     if (m_image.isNull())
         m_image = placeholder();
     else
@@ -135,7 +181,8 @@ void AsyncImageResponse::finishLater()
 
 QImage AsyncImageResponse::placeholder() const
 {
-    return QImage(m_placeholderPath);
+    QImageReader reader(m_placeholderPath);
+    return readBounded(reader, m_requestedSize);
 }
 
 QNetworkAccessManager *AsyncImageResponse::networkManager()

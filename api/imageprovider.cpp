@@ -11,6 +11,5 @@ ImageProvider::ImageProvider(const QString &dataFolder, const QString &placehold
 
 QQuickImageResponse *ImageProvider::requestImageResponse(const QString &id, const QSize &requestedSize)
 {
-    Q_UNUSED(requestedSize)   // delivered at its own size; the view scales it
-    return new AsyncImageResponse(QUrl(id), m_cacheFolder, m_placeholderPath);
+    return new AsyncImageResponse(QUrl(id), m_cacheFolder, m_placeholderPath, requestedSize);
 }

@@ -201,7 +201,7 @@ void NetworkReplyWrapper::onReplyFinished()
     const QByteArray body = m_received;
     m_received.clear();
     qDebug().nospace() << "INFO: " << "Network: Reply received. Status: " << status << ". Reply: "
-                       << SecretMask::maskReplyBody(body) << "RequestURL: " << reply->request().url().toString()
+                       << SecretMask::loggedBody(body) << "RequestURL: " << reply->request().url().toString()
                        << " Error:" << errorName(reply->error());
     if (retryTransient(reply, status))
         return;

@@ -62,10 +62,10 @@ QByteArray formField(const QByteArray &name, const QString &value)
 RemoteAPI::RemoteAPI(QNetworkAccessManager *network, QObject *parent) : QObject(parent), m_network(network)
 {
     const QSettings settings;
-    m_accessToken = settings.value(kAccessTokenKey).toString();
+    m_accessToken = Settings::readSecret(kAccessTokenKey);
     m_customersId = settings.value(kCustomersIdKey).toString();
     m_nameSurname = settings.value(kNameSurnameKey).toString();
-    m_appKey = reversed(settings.value(kAppKeyKey).toString());
+    m_appKey = reversed(Settings::readSecret(kAppKeyKey));
     g_booksPerPage = qMax(kMinBooksPerPage, settings.value(kBooksPerPageKey, kDefaultBooksPerPage).toInt());
 }
 
@@ -149,12 +149,12 @@ void RemoteAPI::doGetKey(QString email, QString password)
 
 void RemoteAPI::onGetKeyReplyFinished(bool success, QJsonValue message)
 {
-    qDebug() << "RemoteAPI::onGetKeyReplyFinished" << success << SecretMask::maskJson(message);
+    qDebug() << "RemoteAPI::onGetKeyReplyFinished" << success << SecretMask::loggedJson(message);
     if (success) {
         emit getKeySucceeded(message.toObject().value(QLatin1String("key")).toString());
         return;
     }
-    qDebug().nospace() << "ERROR: " << "WebAPI: Get key failed! Message: " << message;
+    qDebug().nospace() << "ERROR: " << "WebAPI: Get key failed! Message: " << SecretMask::loggedJson(message);
     emit getKeyFailed(message.toString());
 }
 
@@ -175,7 +175,7 @@ void RemoteAPI::doLogin(QString key)
 void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
 {
     if (!success) {
-        qDebug().nospace() << "ERROR: " << "WebAPI: Login failed! Message: " << message;
+        qDebug().nospace() << "ERROR: " << "WebAPI: Login failed! Message: " << SecretMask::loggedJson(message);
         emit loginFailed();
         return;
     }
@@ -186,11 +186,11 @@ void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
     m_nameSurname = reply.value(QLatin1String("first_name")).toString() + QLatin1Char(' ')
                     + reply.value(QLatin1String("last_name")).toString();
 
+    Settings::writeSecret(kAccessTokenKey, m_accessToken);
+    Settings::writeSecret(kAppKeyKey, reversed(m_appKey));
     QSettings settings;
-    settings.setValue(kAccessTokenKey, m_accessToken);
     settings.setValue(kCustomersIdKey, m_customersId);
     settings.setValue(kNameSurnameKey, m_nameSurname);
-    settings.setValue(kAppKeyKey, reversed(m_appKey));
     // The store now holds credentials: readable by the user alone.
     if (!Settings::protectStore(settings)) {
         qDebug().nospace() << "ERROR: " << "WebAPI: Login: the sign-in could not be saved to " << settings.fileName();
@@ -211,6 +211,8 @@ void RemoteAPI::doLogout()
         m_loginRequest.clear();
     }
 
+    Settings::removeSecret(kAccessTokenKey);
+    Settings::removeSecret(kAppKeyKey);
     QSettings().remove(kLoginGroup);
     m_nameSurname.clear();
     m_appKey.clear();
@@ -254,14 +256,14 @@ void RemoteAPI::refreshLibrary(int page)
 void RemoteAPI::onRefreshLibraryReplyFinished(bool success, QJsonValue message)
 {
     if (!success) {
-        qDebug().nospace() << "ERROR: " << "WebAPI: Library refresh failed. Reply: " << message;
+        qDebug().nospace() << "ERROR: " << "WebAPI: Library refresh failed. Reply: " << SecretMask::loggedJson(message);
         m_currentPage = 0;
         finishRefresh(false);
         emit errorReported(LibraryErrorType::RefreshLibraryError, QString(), -1);
         return;
     }
 
-    qDebug().nospace() << "INFO: " << "WebAPI: Library refresh succeeded. Reply: " << message;
+    qDebug().nospace() << "INFO: " << "WebAPI: Library refresh succeeded. Reply: " << SecretMask::loggedJson(message);
     const QJsonArray page = message.toArray();
     if (!page.isEmpty())
         emit titlesRefreshResult(m_currentPage, page);
@@ -373,7 +375,7 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
     qDebug().nospace().noquote() << "INFO: "
                                  << QStringLiteral("File's checksums updated. File: %1. Checksums: ")
                                         .arg(QString::fromLocal8Bit(file->serverFileName().toLocal8Bit()))
-                                 << checksums;
+                                 << SecretMask::loggedJson(checksums);
     file->setHashes(hashes);
     return true;
 }

@@ -21,6 +21,14 @@ QJsonValue maskAll(const QJsonValue &value)
     return kMasked;
 }
 
+QByteArray cut(const QByteArray &text)
+{
+    if (text.size() <= SecretMask::kMaxLoggedBytes)
+        return text;
+    return text.left(SecretMask::kMaxLoggedBytes) + QByteArrayLiteral("... <cut; ")
+        + QByteArray::number(text.size()) + QByteArrayLiteral(" bytes in all>");
+}
+
 } // namespace
 
 namespace SecretMask {
@@ -70,6 +78,26 @@ QJsonValue maskJson(const QJsonValue &value)
         return object;
     }
     return value;
+}
+
+QByteArray loggedBody(const QByteArray &body)
+{
+    return cut(maskReplyBody(body));
+}
+
+QString loggedJson(const QJsonValue &value)
+{
+    const QJsonValue masked = maskJson(value);
+    QByteArray text;
+    if (masked.isObject())
+        text = QJsonDocument(masked.toObject()).toJson(QJsonDocument::Compact);
+    else if (masked.isArray())
+        text = QJsonDocument(masked.toArray()).toJson(QJsonDocument::Compact);
+    else if (masked.isNull() || masked.isUndefined())
+        text = QByteArrayLiteral("null");
+    else
+        text = masked.toVariant().toString().toUtf8();
+    return QString::fromUtf8(cut(text));
 }
 
 QByteArray maskHeaderValue(const QByteArray &name, const QByteArray &value)

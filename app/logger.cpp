@@ -3,12 +3,14 @@
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QRegExp>
 #include <QStandardPaths>
 
 #include <atomic>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -26,6 +28,19 @@ QString appDataDir()
 // The date part of "...app-log-yyyy-MM-dd.txt": ten characters ending four before the end.
 const int kDateOffsetFromEnd = 14;
 const int kDateLength = 10;
+
+// A pipe in the log's place would block the first line for ever; such a log is not written.
+bool mayOpen(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return true;
+    static bool warned = false;
+    if (!std::exchange(warned, true))
+        std::fprintf(stderr, "WARNING: Logger: %s is not a regular file; not logging to it\n",
+                     QFile::encodeName(path).constData());
+    return false;
+}
 
 } // namespace
 
@@ -95,7 +110,7 @@ void Logger::writeLine(const QDateTime &current, const QString &message)
 {
     if (!isOpen()) {
         const bool created = !exists();
-        if (!open(QIODevice::Append))
+        if (!mayOpen(fileName()) || !open(QIODevice::Append))
             return;
         if (created)
             setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -105,7 +120,7 @@ void Logger::writeLine(const QDateTime &current, const QString &message)
         close();
         setFileName(logFilePath(m_currentDate));
         const bool created = !exists();
-        if (open(QIODevice::Append) && created)
+        if (mayOpen(fileName()) && open(QIODevice::Append) && created)
             setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         removeOldLogs();
         if (!isOpen())

@@ -3,12 +3,17 @@
 #include "app/constants.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <qt5keychain/keychain.h>
 
 namespace {
 
@@ -24,6 +29,78 @@ const QString kLoggingEnabledKey = QStringLiteral("loggingEnabled");
 const QString kDeletePermanentlyKey = QStringLiteral("deletePermanently");
 const QString kEqualRowHeightKey = QStringLiteral("LibraryView/equalRowHeight");
 const QString kShowDeleteConfirmationKey = QStringLiteral("showDeleteConfirmation");
+const QString kChosenFoldersKey = QStringLiteral("chosenFolders");
+// Enough for every folder a customer moves the library to over years.
+const int kMaxChosenFolders = 32;
+
+// A secret service answers in milliseconds; one that does not within this is taken as absent.
+const int kKeychainTimeoutMs = 5000;
+
+// Once a secret service failed, the rest of the run keeps to the file rather than waiting again.
+bool g_keychainFailed = false;
+
+// Without a session bus there is no secret service to ask (a server, cron, the tests), and
+// asking would only try to start one.
+bool secretServiceRuns()
+{
+    if (g_keychainFailed)
+        return false;
+    const QString bus = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    // A bus at a socket that is not there is no bus either.
+    const QString socket = QStringLiteral("unix:path=");
+    if (bus.startsWith(socket))
+        return QFileInfo::exists(bus.mid(socket.size()).section(QLatin1Char(','), 0, 0));
+    return !bus.isEmpty();
+}
+
+// Runs the job to its end or the time limit; true when it succeeded. `read` gets the text of a
+// read job before the job deletes itself.
+bool runKeychainJob(QKeychain::Job *job, QString *read = nullptr)
+{
+    QEventLoop loop;
+    bool finished = false;
+    QKeychain::Error error = QKeychain::OtherError;
+    QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job *done) {
+        finished = true;
+        error = done->error();
+        if (read && error == QKeychain::NoError)
+            *read = static_cast<QKeychain::ReadPasswordJob *>(done)->textData();
+        loop.quit();
+    });
+    QTimer::singleShot(kKeychainTimeoutMs, &loop, &QEventLoop::quit);
+    job->start();
+    if (!finished)
+        loop.exec();
+    const bool ok = error == QKeychain::NoError || (finished && error == QKeychain::EntryNotFound);
+    if (!finished || error == QKeychain::NoBackendAvailable || error == QKeychain::AccessDeniedByUser
+        || error == QKeychain::OtherError) {
+        g_keychainFailed = true;
+        qDebug().nospace() << "WARNING: Settings: secret service unavailable; sign-in secrets stay in the settings file";
+    }
+    return ok;
+}
+
+bool keychainWrite(const QString &key, const QString &value)
+{
+    auto *job = new QKeychain::WritePasswordJob(QCoreApplication::applicationName());
+    job->setKey(key);
+    job->setTextData(value);
+    return runKeychainJob(job);
+}
+
+bool keychainRead(const QString &key, QString *value)
+{
+    auto *job = new QKeychain::ReadPasswordJob(QCoreApplication::applicationName());
+    job->setKey(key);
+    return runKeychainJob(job, value);
+}
+
+void keychainDelete(const QString &key)
+{
+    auto *job = new QKeychain::DeletePasswordJob(QCoreApplication::applicationName());
+    job->setKey(key);
+    runKeychainJob(job);
+}
 
 const QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QFileDevice::Permissions kOwnerDir = kOwnerFile | QFileDevice::ExeOwner;
@@ -55,11 +132,34 @@ bool fileHoldsKeys(const QSettings &store)
     return true;
 }
 
+// A pipe in the store's place would block every read of the settings for ever, and a folder
+// would silently drop every write: either is moved aside so that a new store can be written.
+void keepIrregularStoreAside()
+{
+    // Where the store lies, as the settings find it; asking them would already read it.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    const QString path = config + QLatin1Char('/') + QCoreApplication::organizationName() + QLatin1Char('/')
+        + QCoreApplication::applicationName() + QStringLiteral(".conf");
+    const QFileInfo store(path);
+    if (!store.exists() || store.isFile())
+        return;
+    const QString aside = path + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    const bool moved = QFile::rename(path, aside);
+    qWarning().noquote() << QStringLiteral("WARNING: Settings: %1 is not a regular file; %2")
+                                .arg(QDir::toNativeSeparators(path),
+                                     moved ? QStringLiteral("kept aside as ") + QDir::toNativeSeparators(aside)
+                                           : QStringLiteral("it could not be kept aside"));
+}
+
 } // namespace
 
 Settings::Settings(QObject *parent)
     : QObject(parent)
 {
+    keepIrregularStoreAside();
     removeStoreLeftovers();
     load();
     // A store written by an earlier version may still be readable by others.
@@ -106,10 +206,69 @@ QString Settings::storeFailureText(const QSettings &store)
         .arg(QDir::toNativeSeparators(store.fileName()));
 }
 
+QString Settings::readSecret(const QString &key)
+{
+    QSettings store;
+    const QString inFile = store.value(key).toString();
+    if (!secretServiceRuns())
+        return inFile;
+    if (!inFile.isEmpty()) {
+        if (keychainWrite(key, inFile)) {
+            store.remove(key);
+            protectStore(store);
+        }
+        return inFile;
+    }
+    QString value;
+    keychainRead(key, &value);
+    return value;
+}
+
+void Settings::writeSecret(const QString &key, const QString &value)
+{
+    QSettings store;
+    if (secretServiceRuns() && keychainWrite(key, value))
+        store.remove(key);
+    else
+        store.setValue(key, value);
+    protectStore(store);
+}
+
+void Settings::removeSecret(const QString &key)
+{
+    QSettings store;
+    store.remove(key);
+    protectStore(store);
+    if (secretServiceRuns())
+        keychainDelete(key);
+}
+
 QString Settings::defaultLibraryDirectory()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QDir::toNativeSeparators(documents) + QDir::separator() + Constants::ApplicationName;
+}
+
+QStringList Settings::libraryFolders() const
+{
+    QStringList folders{m_libraryDirectory};
+    for (const QString &dir : m_chosenFolders) {
+        if (dir != m_libraryDirectory)
+            folders.append(dir);
+    }
+    return folders;
+}
+
+void Settings::addLibraryFolder(const QString &dir)
+{
+    if (dir.isEmpty() || m_chosenFolders.contains(dir))
+        return;
+    m_chosenFolders.append(dir);
+    while (m_chosenFolders.size() > kMaxChosenFolders)
+        m_chosenFolders.removeFirst();
+    QSettings store;
+    store.setValue(kChosenFoldersKey, m_chosenFolders);
+    protectStore(store);
 }
 
 bool Settings::showDeleteConfirmation() const
@@ -123,6 +282,8 @@ void Settings::setLibraryDirectory(QString dir)
         dir.chop(1);
     if (dir == m_libraryDirectory)
         return;
+    // Books downloaded to the folder before stay the customer's to delete.
+    addLibraryFolder(m_libraryDirectory);
     m_libraryDirectory = dir;
     emit libraryDirectoryChanged(m_libraryDirectory);
 }
@@ -228,4 +389,5 @@ void Settings::load()
     m_loggingEnabled = store.value(kLoggingEnabledKey, true).toBool();
     m_deletePermanently = store.value(kDeletePermanentlyKey, true).toBool();
     m_equalRowHeight = store.value(kEqualRowHeightKey, m_equalRowHeight).toBool();
+    m_chosenFolders = store.value(kChosenFoldersKey).toStringList().mid(0, kMaxChosenFolders);
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSettings;
 
@@ -46,6 +47,18 @@ public:
 
     static QString defaultLibraryDirectory();
 
+    // Every folder the customer chose for the library or had scanned, the current library
+    // folder first: files are only ever deleted below one of them.
+    QStringList libraryFolders() const;
+    void addLibraryFolder(const QString &dir);
+
+    // Sign-in secrets, under their settings keys: kept in the desktop's secret service when one
+    // runs, else in the settings file, readable by the user alone. A secret found in the file
+    // while a secret service runs moves there, once. Removal clears both.
+    static QString readSecret(const QString &key);
+    static void writeSecret(const QString &key, const QString &value);
+    static void removeSecret(const QString &key);
+
     // Writes `store` to disk readable by the user alone: it also holds the sign-in keys. False
     // when the file does not hold what was written (a full disk, a read-only folder).
     static bool protectStore(QSettings &store);
@@ -73,6 +86,7 @@ signals:
 
 private:
     QString m_libraryDirectory;
+    QStringList m_chosenFolders;
     int m_updateBookPolicy = AskEachTime;
     qint32 m_simultaneousDownloads = 3;
     bool m_checkUpdateOnStart = true;

@@ -2,6 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "api/secretmask.h"
 #include "app/constants.h"
 #include "downloads/hashingwriter.h"
 #include "downloads/libraryfile.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QStorageInfo>
@@ -51,17 +51,6 @@ void logInfo(const QString &text)
 void logError(const QString &text)
 {
     qDebug().noquote() << QStringLiteral("ERROR: ") + text;
-}
-
-QString jsonText(const QJsonValue &value)
-{
-    if (value.isObject())
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    if (value.isArray())
-        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-    if (value.isNull() || value.isUndefined())
-        return QStringLiteral("null");
-    return value.toVariant().toString();
 }
 
 QString newDownloaderId()
@@ -321,12 +310,12 @@ void Downloader::onRequestDownloadLinkFinished(bool success, QJsonValue message)
     m_linkRequest = nullptr;
     if (!success) {
         logError(QStringLiteral("Downloader %1: Download link wasn't received. File: %2. Message: ").arg(m_downloaderId, m_file->serverFileName())
-                 + jsonText(message));
+                 + SecretMask::loggedJson(message));
         failFile(tr("Failed to get download URL"));
         return;
     }
     logInfo(QStringLiteral("Downloader %1: Download link received. File: %2. Message: ").arg(m_downloaderId, m_file->serverFileName())
-            + jsonText(message));
+            + SecretMask::loggedJson(message));
     const QJsonObject object = message.toObject();
     updateChecksums(object);
     m_downloadUrl = QUrl(object.value(QLatin1String("download_url")).toString());
@@ -390,13 +379,13 @@ void Downloader::onRequestLinkProgressFinished(bool success, QJsonValue message)
     if (!success) {
         logError(QStringLiteral("Downloader %1: Download link progress wasn't received. File: %2. Message: ")
                      .arg(m_downloaderId, m_file->serverFileName())
-                 + jsonText(message));
+                 + SecretMask::loggedJson(message));
         failFile(tr("Failed to get download URL"));
         return;
     }
     logInfo(QStringLiteral("Downloader %1: Download link progress received. File: %2. Message: ")
                 .arg(m_downloaderId, m_file->serverFileName())
-            + jsonText(message));
+            + SecretMask::loggedJson(message));
     const QJsonObject object = message.toObject();
     updateChecksums(object);
     handleLinkProgress(object.value(QLatin1String("progress")).toString());
@@ -508,6 +497,11 @@ void Downloader::readAnswer()
     // The bytes before the range must still be there.
     if (offset > 0 && QFileInfo(m_localPath).size() < offset) {
         m_answer = Answer::Unusable;
+        return;
+    }
+    if (length >= 0 && passesAnnouncedSize(offset + length)) {
+        m_answer = Answer::Accepted;
+        failOversized();
         return;
     }
     m_answer = Answer::Accepted;
@@ -639,10 +633,30 @@ void Downloader::writeAvailable(bool all)
 {
     if (!m_reply || !m_writer)
         return;
+    if (passesAnnouncedSize(m_writer->end() + m_reply->bytesAvailable())) {
+        failOversized();
+        return;
+    }
     m_writer->readFrom(m_reply, all);
     // Left in the reply, data holds back the socket: memory stays bounded while the disk or
     // the digest lags behind the network.
     m_readingPaused = m_reply->bytesAvailable() > 0;
+}
+
+bool Downloader::passesAnnouncedSize(qint64 end) const
+{
+    return m_file->totalSize() > 0 && end > m_file->totalSize();
+}
+
+void Downloader::failOversized()
+{
+    const QString announced = QString::number(m_file->totalSize());
+    logError(QStringLiteral("Downloader %1: The server sent more than the announced %3 bytes; stopped and removed. File: %2")
+                 .arg(m_downloaderId, m_localPath, announced));
+    cancel();
+    removeEmptyFolders();
+    failFile(tr("Download error: the server sent more than the file's size of %1 bytes.").arg(announced));
+    m_file->setDownloadedSize(0);
 }
 
 void Downloader::onWriterProgress()
@@ -696,6 +710,8 @@ void Downloader::onStalled()
     disconnect(m_reply, nullptr, this, nullptr);
     if (m_writer && m_answer == Answer::Accepted) {
         writeAvailable(true);
+        if (!m_reply)
+            return;   // stopped: past the announced size
         const qint64 position = m_writer->drain(true);
         if (m_writer->failed()) {
             reportWriteFailure();
@@ -724,6 +740,8 @@ void Downloader::proceedDownloadFinished()
                 .arg(m_downloaderId, m_localPath, QString::number(m_expectedSize),
                      QString::number(m_writer ? m_writer->position() : 0)));
     writeAvailable(true);
+    if (!m_reply)
+        return;   // stopped: past the announced size
     const int code = int(reply->error());
     const QString replyError = reply->errorString();
     m_reply = nullptr;
@@ -985,7 +1003,7 @@ void Downloader::cancel()
     }
     abandonHashing();
     const QFileInfo info(m_localPath);
-    if (info.isFile() || info.isSymLink())
+    if ((info.isFile() || info.isSymLink()) && m_file->mayRemove(m_localPath))
         QFile::remove(m_localPath);
     m_downloaderId = newDownloaderId();
 }

@@ -104,6 +104,9 @@ private:
     bool prepareFile(qint64 offset, qint64 length);
     // Moves what the reply holds to the writer; with all, even past a full ring.
     void writeAvailable(bool all);
+    // A body longer than the service announced for the file is no copy of it: it stops at once.
+    bool passesAnnouncedSize(qint64 end) const;
+    void failOversized();
     void onWriterProgress();
     void reportWriteFailure();
     void removeEmptyFolders();

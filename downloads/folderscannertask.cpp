@@ -37,6 +37,11 @@ const int kIndexCancelStride = 1024;
 
 // The saved library keeps whole seconds, so a recorded time without milliseconds matches any
 // time within its second.
+bool isBelow(const QString &path, const QString &root)
+{
+    return !path.isEmpty() && (root == QLatin1String("/") ? path.size() > 1 : path.startsWith(root + QLatin1Char('/')));
+}
+
 bool sameModificationTime(const QDateTime &recorded, qint64 actualMs)
 {
     const qint64 recordedMs = recorded.toMSecsSinceEpoch();
@@ -187,7 +192,7 @@ bool FolderScannerTask::buildIndexes()
 bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &total)
 {
     const QString root = QDir::cleanPath(QDir(m_data.folder()).absolutePath());
-    // Links are followed, so a directory is entered once by its real path: a link to an
+    // Links inside the folder are followed, so a directory is entered once by its real path: a link to an
     // ancestor would otherwise walk the same tree again and again. The real path of a folder
     // reached without a link is its parent's plus its name, which spares a lookup per folder.
     QSet<QString> visited;
@@ -206,6 +211,10 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
                 return false;
             const QString path = it.next();
             const QFileInfo info = it.fileInfo();
+            // A link is followed only where it stays inside the folder: a copy found through
+            // one that leads out would be recorded, and later deleted, outside the library.
+            if (info.isSymLink() && !isBelow(info.canonicalFilePath(), canonicalRoot))
+                continue;
             if (info.isDir()) {
                 const QString canonical = info.isSymLink() ? info.canonicalFilePath()
                                                            : dir.second + QLatin1Char('/') + info.fileName();

@@ -17,6 +17,8 @@ struct FileValues {
     QString localDir;
     QString publisher;
     QString title;
+    QString productId;
+    bool ownFolder = false;
     QString fileName;
     QMap<QString, QDateTime> hashes;
     QDateTime recordedModified;
@@ -41,6 +43,8 @@ bool recordValues(const LibraryFile &file, QVector<FileValues> &into)
     if (const LibraryItem *item = file.item()) {
         values.publisher = item->publisher();
         values.title = item->title();
+        values.productId = item->productId();
+        values.ownFolder = item->ownFolder();
     }
     values.fileName = file.localFileName().isEmpty() ? file.serverFileName() : file.localFileName();
     values.recordedModified = file.localLastModified();
@@ -131,8 +135,9 @@ QString FolderScannerTaskData::downloadPath(int index) const
     if (index < 0 || index >= d->values.size())
         return QString();
     const FileValues &values = d->values.at(index);
-    return values.localDir + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.publisher) + QLatin1Char('/')
-        + LibraryFile::sanitizeFileName(values.title) + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.fileName);
+    return values.localDir + QLatin1Char('/')
+        + LibraryItem::productFolder(values.publisher, values.title, values.productId, values.ownFolder)
+        + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.fileName);
 }
 
 QDateTime FolderScannerTaskData::recordedModified(int index) const

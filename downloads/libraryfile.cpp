@@ -25,6 +25,7 @@ namespace {
 
 // Archive names are numbered .old-001 to .old-999.
 const int kMaxArchiveNumber = 999;
+const int kMaxExtensionLength = 16;
 
 int g_rateSampleIntervalMs = TransferRateMeter::kSampleIntervalMs;
 
@@ -51,6 +52,11 @@ int removeFile(const QString &path, bool permanently)
         return RemoveFailed;
     }
     return FileSystemOps::moveToTrash(path) ? RemoveOk : RemoveFailed;
+}
+
+bool isBelow(const QString &path, const QString &root)
+{
+    return root == QLatin1String("/") ? path.size() > 1 : path.startsWith(root + QLatin1Char('/'));
 }
 
 // A saved value as the property system writes one: null gives the type's default, another
@@ -118,8 +124,9 @@ void LibraryFile::setLocalDir(const QString &dir)
 
 void LibraryFile::setServerFileName(const QString &name)
 {
-    if (name != m_serverFileName)
-        m_serverFileName = name;
+    const QString bounded = LibraryItem::boundedText(name);
+    if (bounded != m_serverFileName)
+        m_serverFileName = bounded;
 }
 
 void LibraryFile::setLocalFileName(const QString &name)
@@ -316,14 +323,24 @@ QString LibraryFile::sanitizeFileName(const QString &name)
         return QStringLiteral("_");
     if (result.endsWith(QLatin1Char('.')) || result.endsWith(QLatin1Char(' ')))
         result[result.size() - 1] = QLatin1Char('_');
+    if (result.toUtf8().size() > kMaxNameBytes) {
+        // Shortened before the extension, which tells the viewer what the file is.
+        const int dot = result.lastIndexOf(QLatin1Char('.'));
+        const QString ext = dot > 0 && result.size() - dot <= kMaxExtensionLength ? result.mid(dot) : QString();
+        QString base = result.left(result.size() - ext.size());
+        const int room = kMaxNameBytes - ext.toUtf8().size();
+        while (base.toUtf8().size() > room)
+            base.chop(base.size() >= 2 && base.at(base.size() - 1).isLowSurrogate() ? 2 : 1);
+        if (base.endsWith(QLatin1Char('.')) || base.endsWith(QLatin1Char(' ')))
+            base[base.size() - 1] = QLatin1Char('_');
+        result = base + ext;
+    }
     return result;
 }
 
 QString LibraryFile::productFolder() const
 {
-    const QString publisher = m_item ? m_item->property("publisher").toString() : QString();
-    const QString title = m_item ? m_item->property("title").toString() : QString();
-    return sanitizeFileName(publisher) + QLatin1Char('/') + sanitizeFileName(title);
+    return m_item ? m_item->productFolder() : sanitizeFileName(QString()) + QLatin1Char('/') + sanitizeFileName(QString());
 }
 
 QString LibraryFile::downloadPath() const
@@ -473,7 +490,7 @@ void LibraryFile::updateReplace()
 {
     qDebug().nospace() << "INFO: LibraryFile: Update/Replace download. File: " << m_serverFileName
                        << "; product ID: " << productId();
-    if (removeFile(filePath(), true) != RemoveOk) {
+    if (!mayRemove(filePath()) || removeFile(filePath(), true) != RemoveOk) {
         reportError(tr("Failed to delete file %1").arg(m_serverFileName));
         setLocalFileName(QString());
         return;
@@ -492,6 +509,9 @@ bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QStri
     }
     if (status != m_status)
         setStatus(status);
+    // The folder of a scan is one the customer chose: what it found there is theirs to delete.
+    if (m_context.settings)
+        m_context.settings->addLibraryFolder(dir);
     setLocalDir(dir);
     setLocalFileName(fileName);
     m_localFileHash = hash;
@@ -690,11 +710,44 @@ void LibraryFile::deleteFile()
         requestStatus(Remote);
 }
 
+bool LibraryFile::mayRemove(const QString &path) const
+{
+    if (!m_context.settings)
+        return false;
+    const QFileInfo entry(path);
+    const QString folder = QFileInfo(entry.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty())
+        return false;
+    const QString here = folder + QLatin1Char('/') + entry.fileName();
+    // A link that leads nowhere names nothing but itself.
+    const QString target = entry.isSymLink() && entry.exists() ? entry.canonicalFilePath() : here;
+    const QStringList roots = m_context.settings->libraryFolders();
+    auto inside = [&roots](const QString &real) {
+        for (const QString &root : roots) {
+            const QString canonicalRoot = root.isEmpty() ? QString() : QFileInfo(root).canonicalFilePath();
+            if (!canonicalRoot.isEmpty() && isBelow(real, canonicalRoot))
+                return true;
+        }
+        return false;
+    };
+    return inside(here) && inside(target);
+}
+
 bool LibraryFile::removeLocalCopy()
 {
     qDebug().nospace() << "INFO: LibraryFile: Delete file: " << filePath();
-    if (!QFileInfo::exists(filePath())) {
+    if (!QFileInfo::exists(filePath()) && !QFileInfo(filePath()).isSymLink()) {
         clearLocalFile();
+        return true;
+    }
+    if (!mayRemove(filePath())) {
+        // The record goes; the file it named stays where it is.
+        qDebug().nospace().noquote() << "WARNING: LibraryFile: Not deleted, outside the library folders: \""
+                                     << QDir::toNativeSeparators(filePath()) << "\".";
+        reportError(tr("File %1 lies outside the library folder and was not deleted.")
+                        .arg(QDir::toNativeSeparators(filePath())));
+        clearLocalFile();
+        resetProgress();
         return true;
     }
 

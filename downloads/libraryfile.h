@@ -122,6 +122,8 @@ public:
     qint64 resumableSize() const;
     QByteArray productId() const;
     static QString sanitizeFileName(const QString &name);
+    // File systems take names of 255 bytes; the rest leaves room for ".old-001" and the like.
+    static constexpr int kMaxNameBytes = 240;
 
     void clearLocalFile();
     bool renameOldFile();
@@ -133,6 +135,10 @@ public:
     bool prepareFolder(const QString &libraryDirectory);
     // Deletes the local copy as the settings say (trash or for good); false when it stays.
     bool removeLocalCopy();
+    // True when path lies below a folder the customer chose for the library, and so does what
+    // it names when it is a link: a saved record or a planted link must not aim a delete
+    // anywhere else.
+    bool mayRemove(const QString &path) const;
 
     QJsonValue toJson() const;
     void fromJson(const QJsonValue &value);

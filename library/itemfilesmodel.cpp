@@ -284,7 +284,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
 
     for (const QJsonValue &element : files) {
         const QJsonObject object = element.toObject();
-        const QString name = object.value(QLatin1String("filename")).toString();
+        const QString name = LibraryItem::boundedText(object.value(QLatin1String("filename")).toString());
         if (name.isEmpty())
             continue;
         const QDateTime serverTime = serviceTime(object.value(QLatin1String("last_modified")).toString());

@@ -29,21 +29,47 @@ QString displayDate(const QDateTime &date)
 }
 
 // Text members of the service's objects: anything that is not a JSON string reads as empty.
-QString text(const QJsonObject &object, QLatin1String key)
+QString text(const QJsonObject &object, QLatin1String key, int maxLength = LibraryItem::kMaxTextLength)
 {
-    return object.value(key).toString();
+    return LibraryItem::boundedText(object.value(key).toString(), maxLength);
 }
 
 // Saved values go through the variant conversion so that a number stored where text is
 // expected still reads the way the property system would read it.
-QString savedText(const QJsonValue &value)
+QString savedText(const QJsonValue &value, int maxLength = LibraryItem::kMaxTextLength)
 {
-    return value.isString() ? value.toString() : value.toVariant().toString();
+    return LibraryItem::boundedText(value.isString() ? value.toString() : value.toVariant().toString(), maxLength);
 }
 
 } // namespace
 
 const QChar LibraryItem::kSearchSeparator = QChar(0);
+
+QString LibraryItem::boundedText(const QString &text, int maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    // Never half of a character written as two.
+    return text.left(text.at(maxLength - 1).isHighSurrogate() ? maxLength - 1 : maxLength);
+}
+
+QString LibraryItem::productFolder() const
+{
+    return productFolder(m_publisher, m_title, m_productId, m_ownFolder);
+}
+
+QString LibraryItem::productFolder(const QString &publisher, const QString &title, const QString &productId, bool ownFolder)
+{
+    const QString folder = LibraryFile::sanitizeFileName(publisher) + QLatin1Char('/');
+    if (!ownFolder)
+        return folder + LibraryFile::sanitizeFileName(title);
+    // The id must survive the shortening of a long title.
+    const QString id = QStringLiteral(" (") + productId + QLatin1Char(')');
+    QString name = LibraryFile::sanitizeFileName(title);
+    while (!name.isEmpty() && (name + id).toUtf8().size() > LibraryFile::kMaxNameBytes)
+        name.chop(1);
+    return folder + LibraryFile::sanitizeFileName(name + id);
+}
 
 LibraryItem::LibraryItem(QObject *parent)
     : QObject(parent)
@@ -174,8 +200,8 @@ void LibraryItem::refreshTitleBadge()
 void LibraryItem::applyProduct(const QJsonObject &product)
 {
     setTitle(text(product, QLatin1String("products_name")));
-    setCoverURL(text(product, QLatin1String("cover_url_fullsize")));
-    setThumbURL(text(product, QLatin1String("products_thumbnail100")));
+    setCoverURL(text(product, QLatin1String("cover_url_fullsize"), kMaxUrlLength));
+    setThumbURL(text(product, QLatin1String("products_thumbnail100"), kMaxUrlLength));
     m_archived = text(product, QLatin1String("is_archived")).toInt();
     setDatePurchased(text(product, QLatin1String("date_purchased")));
     setRulesInfo(true, product);
@@ -207,8 +233,8 @@ void LibraryItem::setFilesInfo(bool success, QJsonValue product)
         const QJsonObject object = product.toObject();
         filesModel()->mergeServiceFiles(object.value(QLatin1String("files")).toArray());
         setPublisher(text(object, QLatin1String("publishers_name")));
-        setCoverURL(text(object, QLatin1String("cover_url_fullsize")));
-        setThumbURL(text(object, QLatin1String("products_thumbnail100")));
+        setCoverURL(text(object, QLatin1String("cover_url_fullsize"), kMaxUrlLength));
+        setThumbURL(text(object, QLatin1String("products_thumbnail100"), kMaxUrlLength));
     }
     invalidateSearchText();
     emit filesInfoUpdated(this);
@@ -251,9 +277,9 @@ void LibraryItem::applySavedField(const QString &key, const QJsonValue &field)
     else if (key == QLatin1String("publisher"))
         m_publisher = savedText(field);
     else if (key == QLatin1String("thumbURL"))
-        m_thumbURL = savedText(field);
+        m_thumbURL = savedText(field, kMaxUrlLength);
     else if (key == QLatin1String("coverURL"))
-        m_coverURL = savedText(field);
+        m_coverURL = savedText(field, kMaxUrlLength);
     else if (key == QLatin1String("ruleSystem"))
         m_ruleSystem = savedText(field);
     else if (key == QLatin1String("productId"))
@@ -268,6 +294,8 @@ void LibraryItem::applySavedField(const QString &key, const QJsonValue &field)
         m_newBadgeTime = field.isString() ? QDateTime::fromString(field.toString(), Qt::ISODateWithMs) : QDateTime();
     else if (key == QLatin1String("selectedForSync"))
         setSelectedForSync(field.toVariant().toBool());
+    else if (key == QLatin1String("ownFolder"))
+        m_ownFolder = field.toVariant().toBool();
     else
         setProperty(key.toUtf8().constData(), field.toVariant());
 }
@@ -406,6 +434,8 @@ QJsonValue LibraryItem::toJson() const
     object.insert(QLatin1String("datePurchased"), m_datePurchased);
     object.insert(QLatin1String("downloadedDate"), m_downloadedDate);
     object.insert(QLatin1String("files"), savedFiles());
+    if (m_ownFolder)
+        object.insert(QLatin1String("ownFolder"), true);
     object.insert(QLatin1String("newBadgeTime"),
                   m_newBadgeTime.isValid() ? QJsonValue(m_newBadgeTime.toString(Qt::ISODateWithMs)) : QJsonValue());
     object.insert(QLatin1String("productId"), m_productId);

@@ -60,6 +60,14 @@ public:
     bool selectedForSync() const { return m_selectedForSync; }
     void setSelectedForSync(bool selected);
 
+    // The item's folder below the library folder, "publisher/title". A product whose folder
+    // another product had first keeps one of its own, with its id added, so that no two
+    // products ever share a file; the choice is saved, so the folder never moves once used.
+    QString productFolder() const;
+    static QString productFolder(const QString &publisher, const QString &title, const QString &productId, bool ownFolder);
+    bool ownFolder() const { return m_ownFolder; }
+    void setOwnFolder(bool own) { m_ownFolder = own; }
+
     // Made on first use: a saved item whose files are all plain remote ones keeps them in
     // their compact saved form until something asks for them.
     ItemFilesModel *filesModel() const;
@@ -97,6 +105,12 @@ public:
     // Changes whenever the search text may have changed, so that answers about it can be kept.
     quint32 searchTextVersion() const { return m_searchTextVersion; }
     static const QChar kSearchSeparator;
+    // Texts from the service (names, publishers, file names) are kept whole up to this many
+    // characters, far more than a window shows; beyond it a hostile reply would only cost
+    // memory and time in every view, search and save.
+    static constexpr int kMaxTextLength = 1024;
+    static constexpr int kMaxUrlLength = 8192;
+    static QString boundedText(const QString &text, int maxLength = kMaxTextLength);
 
     // The clock behind the badge rules; tests replace it (nullptr restores the system clock).
     using Clock = QDateTime (*)();
@@ -141,6 +155,7 @@ private:
     QString m_datePurchased;
     QString m_downloadedDate;
     bool m_selectedForSync = false;
+    bool m_ownFolder = false;
     mutable ItemFilesModel *m_filesModel = nullptr;
     DownloadContext m_context;
     LibraryItemRelay *m_relay = nullptr;

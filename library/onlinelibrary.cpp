@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -543,6 +544,10 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
             m_items.append(item);
         }
         endInsertRows();
+    }
+    // Before any file of a new product can start downloading; a renamed one may clash too.
+    assignOwnFolders();
+    if (!newItems.isEmpty()) {
         for (const QSharedPointer<LibraryItem> &item : qAsConst(newItems))
             item->setDownloadContext(m_downloadContext);
     }
@@ -718,6 +723,14 @@ void OnlineLibrary::load()
 {
     removeSaveLeftovers();
     const QString path = storePath();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;
+    // A pipe would block the open for ever, and a folder or device is no store either.
+    if (!info.isFile()) {
+        keepDamagedStore(path, QStringLiteral("is not a regular file"));
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -786,6 +799,7 @@ void OnlineLibrary::replaceItems(int count, Fill fill)
     }
 
     m_libraryWasEmpty = m_items.isEmpty();
+    assignOwnFolders();
     m_bulk = false;
     endResetModel();
     // Only now: a queued file joins the download queue when it gets its context.
@@ -794,6 +808,23 @@ void OnlineLibrary::replaceItems(int count, Fill fill)
     if (hadUpdates || m_itemsWithUpdates > 0)
         emit anyItemUpdateAvailableChanged();
     updateSelection();
+}
+
+void OnlineLibrary::assignOwnFolders()
+{
+    // In row order, and rows only ever grow at the end: the product that had a folder first
+    // keeps it, and with it the paths of what it downloaded there.
+    QSet<QString> taken;
+    taken.reserve(m_items.size());
+    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items)) {
+        if (item->ownFolder())
+            continue;
+        const QString folder = item->productFolder();
+        if (taken.contains(folder))
+            item->setOwnFolder(true);
+        else
+            taken.insert(folder);
+    }
 }
 
 void OnlineLibrary::setDownloadContext(const DownloadContext &context)

@@ -127,6 +127,8 @@ private:
     void onItemSelectionChanged(LibraryItem *item);
     void updateSelection();
     void dropItems();
+    // Gives every product whose folder an earlier product already has a folder of its own.
+    void assignOwnFolders();
     // Drops the items and makes count new ones in a reset; fill(item, row) loads each.
     template<typename Fill>
     void replaceItems(int count, Fill fill);

@@ -8,6 +8,7 @@
 #include <QQuickTextureFactory>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -23,6 +24,43 @@ QByteArray png(const QColor &color)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray chunk(const QByteArray &type, const QByteArray &data)
+{
+    return bigEndian(quint32(data.size())) + type + data + bigEndian(crc32(type + data));
+}
+
+// A black one-bit PNG of the given size, built by hand so that a huge one costs the test little;
+// `truncated` leaves out the pixels, as a bomb that only declares its size.
+QByteArray bitmapPng(quint32 width, quint32 height, bool truncated = false)
+{
+    // One bit a pixel, grey, deflate, no filter method, no interlace.
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray("\x01\0\0\0\0", 5);
+    QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header);
+    if (!truncated) {
+        const QByteArray rows(int(height * (1 + (width + 7) / 8)), '\0');
+        png += chunk("IDAT", qCompress(rows, 1).mid(4));   // zlib stream without Qt's length prefix
+    }
+    return png + chunk("IEND", {});
 }
 
 QImage imageOf(QQuickImageResponse *response)
@@ -45,6 +83,10 @@ private slots:
     void failuresShowPlaceholderAndCacheNothing_data();
     void failuresShowPlaceholderAndCacheNothing();
     void undecodableCacheShowsPlaceholder();
+    void oversizedImagesAreRefusedAndNotCached_data();
+    void oversizedImagesAreRefusedAndNotCached();
+    void decodesAtRequestedSize_data();
+    void decodesAtRequestedSize();
     void cachePathStaysInsideCache_data();
     void cachePathStaysInsideCache();
     void traversalRequestWritesInsideCache();
@@ -52,7 +94,7 @@ private slots:
 
 private:
     // Requests the image and waits for it; the response finishes only after the caller connects.
-    QImage load(const QString &url);
+    QImage load(const QString &url, const QSize &requestedSize = QSize(10, 10));
     QString url(const std::string &path) const { return m_server->rootUrl() + QString::fromStdString(path); }
     QStringList filesBelow(const QString &folder) const;
 
@@ -101,9 +143,9 @@ void TestImageProvider::cleanup()
     m_server.reset();
 }
 
-QImage TestImageProvider::load(const QString &url)
+QImage TestImageProvider::load(const QString &url, const QSize &requestedSize)
 {
-    std::unique_ptr<QQuickImageResponse> response(m_provider->requestImageResponse(url, QSize(10, 10)));
+    std::unique_ptr<QQuickImageResponse> response(m_provider->requestImageResponse(url, requestedSize));
     QSignalSpy finished(response.get(), &QQuickImageResponse::finished);
     if (finished.isEmpty() && !finished.wait(10000))
         return {};
@@ -164,6 +206,66 @@ void TestImageProvider::undecodableCacheShowsPlaceholder()
     file.close();   // empty, as a failed download once left it
     QCOMPARE(load(url("/images/bad.png")), m_placeholder);
     QCOMPARE(m_server->count("/images/"), 0);
+}
+
+void TestImageProvider::oversizedImagesAreRefusedAndNotCached_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("declares 20000 square") << bitmapPng(20000, 20000, true);
+    QTest::newRow("real 20000 square") << bitmapPng(20000, 20000);
+    QTest::newRow("one side too long") << bitmapPng(AsyncImageResponse::kMaxImageSide + 1, 1);
+}
+
+// Asked for as a thumbnail, which alone would not stop a format that decodes whole first.
+void TestImageProvider::oversizedImagesAreRefusedAndNotCached()
+{
+    QFETCH(QByteArray, bytes);
+    const std::string body = bytes.toStdString();
+    m_server->get("/bomb.png", [body](const httplib::Request &, httplib::Response &res) {
+        res.set_content(body, "image/png");
+    });
+    QCOMPARE(load(url("/bomb.png"), QSize(120, 0)), m_placeholder);
+    QVERIFY(filesBelow(m_provider->cacheFolder()).isEmpty());
+
+    // One left by an older version is refused alike.
+    const QString cached = m_provider->cacheFolder() + "/old/bomb.png";
+    QVERIFY(QDir().mkpath(QFileInfo(cached).path()));
+    QFile file(cached);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QCOMPARE(load(url("/old/bomb.png"), QSize(120, 0)), m_placeholder);
+}
+
+void TestImageProvider::decodesAtRequestedSize_data()
+{
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSize>("delivered");
+    QTest::newRow("width only") << QSize(120, 0) << QSize(120, 180);
+    QTest::newRow("height only") << QSize(-1, 300) << QSize(200, 300);
+    QTest::newRow("both, keeps the shape") << QSize(100, 100) << QSize(66, 100);
+    QTest::newRow("larger than the image") << QSize(2000, 0) << QSize(400, 600);
+    QTest::newRow("none") << QSize() << QSize(400, 600);
+}
+
+void TestImageProvider::decodesAtRequestedSize()
+{
+    QFETCH(QSize, requested);
+    QFETCH(QSize, delivered);
+    QImage cover(400, 600, QImage::Format_RGB32);
+    cover.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    cover.save(&buffer, "JPG");
+    const std::string body = bytes.toStdString();
+    m_server->get("/cover.jpg", [body](const httplib::Request &, httplib::Response &res) {
+        res.set_content(body, "image/jpeg");
+    });
+    QCOMPARE(load(url("/cover.jpg"), requested).size(), delivered);
+    // The cache keeps the bytes as sent, so a larger view later still gets the full image.
+    QCOMPARE(load(url("/cover.jpg"), QSize()).size(), QSize(400, 600));
+    QCOMPARE(m_server->count("/cover.jpg"), 1);
 }
 
 void TestImageProvider::cachePathStaysInsideCache_data()

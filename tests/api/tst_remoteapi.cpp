@@ -1,5 +1,6 @@
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
+#include "api/secretmask.h"
 #include "apifixture.h"
 #include "downloads/libraryfile.h"
 #include "logcapture.h"
@@ -472,6 +473,64 @@ private slots:
         QVERIFY(all.contains("Renovate token"));
         for (const QString &secret : {password, key, token})
             QVERIFY2(!all.contains(secret), qPrintable(secret));
+    }
+
+    // Text from the service reaches the log masked and cut to a bounded length, in every line
+    // that carries it.
+    void serviceTextInTheLogIsMaskedAndBounded_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("library page") << "refresh";
+        QTest::newRow("login refused") << "login";
+        QTest::newRow("key refused") << "key";
+    }
+
+    void serviceTextInTheLogIsMaskedAndBounded()
+    {
+        QFETCH(QString, step);
+        const QByteArray secret = "KEY-7d1e0c55";
+        const QByteArray hugeName(4 * 1024 * 1024, 'n');
+        const QByteArray product = "{\"products_id\":\"1\",\"key\":\"" + secret + "\",\"products_name\":\"" + hugeName + "\"}";
+        LogCapture log;
+        ApiFixture f(&m_nam);
+        f.answer("/create_account_app.php", 200, LoopbackServer::envelope("error", product), true);
+        f.answer("/api/v1/token", step == "login" ? 401 : 200,
+                 step == "login" ? LoopbackServer::envelope("error", product)
+                                 : success("{'access_token':'T','customers_id':'77'}"),
+                 true);
+        f.answer("/api/v1/customers/77/products", 200, LoopbackServer::envelope("success", "[" + product + "]"));
+        f.start();
+
+        RemoteAPI *api = f.api();
+        if (step == "key") {
+            QSignalSpy failed(api, &RemoteAPI::getKeyFailed);
+            api->doGetKey("reader@example.org", "pw");
+            QVERIFY(failed.wait(20000));
+        } else if (step == "login") {
+            QSignalSpy failed(api, &RemoteAPI::loginFailed);
+            api->doLogin("K");
+            QVERIFY(failed.wait(20000));
+        } else {
+            QSignalSpy signedIn(api, &RemoteAPI::loginSucceeded);
+            api->doLogin("K");
+            QVERIFY(signedIn.wait(20000));
+            QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
+            api->refreshLibrary();
+            QVERIFY(finished.wait(20000));
+        }
+
+        const QString marker = step == "refresh" ? "Library refresh succeeded" : step == "login" ? "Login failed" : "Get key failed";
+        QVERIFY(log.contains(marker));
+        int cut = 0;
+        for (const QString &line : log.lines()) {
+            QVERIFY2(!line.contains(QString::fromLatin1(secret)), qPrintable(line.left(200)));
+            QVERIFY2(line.size() < SecretMask::kMaxLoggedBytes + 1000, qPrintable(line.left(200)));
+            if (line.contains(marker))
+                QVERIFY2(line.contains(QString(" bytes in all>")), qPrintable(line.left(200)));
+            if (line.contains("Reply received") && line.contains(" bytes in all>"))
+                ++cut;
+        }
+        QCOMPARE(cut, 1);
     }
 
 private:

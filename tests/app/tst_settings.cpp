@@ -1,11 +1,15 @@
 #include "app/settings.h"
 #include "scratchmount.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -164,6 +168,50 @@ private slots:
         settings.save();
         QCOMPARE(failed.count(), 1);
         QVERIFY(failed.constFirst().constFirst().toString().contains(QSettings().fileName()));
+    }
+
+    // Where no secret service runs (a server, cron, these tests), the secrets stay in the
+    // private settings file, at once rather than after a wait for a service.
+    void secretsFallBackToThePrivateFile_data()
+    {
+        QTest::addColumn<QByteArray>("bus");
+        QTest::newRow("no session bus") << QByteArray();
+        QTest::newRow("bus socket missing") << QByteArray("unix:path=/nonexistent/bus");
+    }
+
+    void secretsFallBackToThePrivateFile()
+    {
+        QFETCH(QByteArray, bus);
+        const QByteArray before = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (bus.isEmpty())
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        else
+            qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        QElapsedTimer clock;
+        clock.start();
+        Settings::writeSecret(QStringLiteral("login/access_token"), QStringLiteral("T0KEN"));
+        QCOMPARE(Settings::readSecret(QStringLiteral("login/access_token")), QStringLiteral("T0KEN"));
+        QCOMPARE(QSettings().value(QStringLiteral("login/access_token")).toString(), QStringLiteral("T0KEN"));
+        QVERIFY(isPrivate(QSettings().fileName()));
+        Settings::removeSecret(QStringLiteral("login/access_token"));
+        QVERIFY(Settings::readSecret(QStringLiteral("login/access_token")).isEmpty());
+        QVERIFY(!QSettings().contains(QStringLiteral("login/access_token")));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", before);
+    }
+
+    // A pipe in the store's place would block every read of the settings.
+    void pipeAsStoreIsKeptAside()
+    {
+        const QString path = QSettings().fileName();
+        QFile::remove(path);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: Settings: .* is not a regular file; kept aside")));
+        Settings settings;
+        settings.setSimultaneousDownloads(2);
+        settings.save();
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(Settings().simultaneousDownloads(), 2);
     }
 
 private:

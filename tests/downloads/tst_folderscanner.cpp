@@ -285,24 +285,30 @@ void TestFolderScanner::emptyFolderReportsZeroThenHundred()
 
 void TestFolderScanner::walksLinksOnceAndSkipsHiddenAndSpecialEntries()
 {
-    const QByteArray linked("reached through a link");
+    const QByteArray inside("reached inside, once");
+    const QByteArray outside("lies outside the folder");
     const QByteArray hidden("kept in a hidden folder");
-    LibraryFile *linkedFile = addFile(QStringLiteral("linked.pdf"), {{md5(linked), kNewDate}});
+    LibraryFile *insideFile = addFile(QStringLiteral("inside.pdf"), {{md5(inside), kNewDate}});
+    LibraryFile *outsideFile = addFile(QStringLiteral("outside.pdf"), {{md5(outside), kNewDate}});
     LibraryFile *hiddenFile = addFile(QStringLiteral("hidden.pdf"), {{md5(hidden), kNewDate}});
     const QString folder = m_dir->path() + QStringLiteral("/found");
     const QString elsewhere = m_dir->path() + QStringLiteral("/elsewhere");
-    QVERIFY(writeFile(elsewhere + QStringLiteral("/copy.pdf"), linked));
+    QVERIFY(writeFile(folder + QStringLiteral("/shelf/copy.pdf"), inside));
+    QVERIFY(writeFile(elsewhere + QStringLiteral("/copy.pdf"), outside));
     QVERIFY(writeFile(folder + QStringLiteral("/.hidden/copy.pdf"), hidden));
+    QVERIFY(QFile::link(folder + QStringLiteral("/shelf"), folder + QStringLiteral("/again")));
     QVERIFY(QFile::link(elsewhere, folder + QStringLiteral("/link")));
+    QVERIFY(QFile::link(elsewhere + QStringLiteral("/copy.pdf"), folder + QStringLiteral("/passwd")));
     QVERIFY(QFile::link(folder, folder + QStringLiteral("/loop")));
     QVERIFY(QFile::link(folder + QStringLiteral("/missing"), folder + QStringLiteral("/dangling")));
     QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe")).constData(), 0600), 0);
 
     FolderScanner scanner;
     QVERIFY(scan(scanner, folder));
-    QCOMPARE(linkedFile->status(), LibraryFile::Downloaded);
-    QCOMPARE(linkedFile->foundFilePath(), folder + QStringLiteral("/link/copy.pdf"));
-    QCOMPARE(scanner.hashedBytes(), qint64(linked.size()));
+    QCOMPARE(insideFile->status(), LibraryFile::Downloaded);
+    QVERIFY(insideFile->foundFilePath().endsWith(QStringLiteral("/copy.pdf")));
+    QCOMPARE(scanner.hashedBytes(), qint64(inside.size()));
+    QCOMPARE(outsideFile->status(), LibraryFile::Remote);
     QCOMPARE(hiddenFile->status(), LibraryFile::Remote);
 }
 
@@ -362,11 +368,14 @@ void TestFolderScanner::recordsDownloadPathsAsTheFilesBuildThem_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("serverName");
     QTest::addColumn<QString>("localName");
+    QTest::addColumn<bool>("ownFolder");
 
-    QTest::newRow("plain") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "";
-    QTest::newRow("local name wins") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "renamed.pdf";
-    QTest::newRow("illegal characters, final dot and space") << "Ember: Press." << "Deep/Keep* " << "a<b>|c." << "";
-    QTest::newRow("empty publisher and title") << "" << "" << "Deep Keep.pdf" << "";
+    QTest::newRow("plain") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "" << false;
+    QTest::newRow("local name wins") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "renamed.pdf" << false;
+    QTest::newRow("illegal characters, final dot and space") << "Ember: Press." << "Deep/Keep* " << "a<b>|c." << "" << false;
+    QTest::newRow("empty publisher and title") << "" << "" << "Deep Keep.pdf" << "" << false;
+    QTest::newRow("folder of its own") << "Ember Press" << "Deep/Keep" << "Deep Keep.pdf" << "" << true;
+    QTest::newRow("own folder, overlong title") << "Ember Press" << QString(300, 'k') << "Deep Keep.pdf" << "" << true;
 }
 
 void TestFolderScanner::recordsDownloadPathsAsTheFilesBuildThem()
@@ -375,8 +384,11 @@ void TestFolderScanner::recordsDownloadPathsAsTheFilesBuildThem()
     QFETCH(QString, title);
     QFETCH(QString, serverName);
     QFETCH(QString, localName);
+    QFETCH(bool, ownFolder);
     m_item->setPublisher(publisher);
     m_item->setTitle(title);
+    m_item->setProductId(QStringLiteral("4711"));
+    m_item->setOwnFolder(ownFolder);
     addFile(QStringLiteral("no checksums.pdf"), {});
     LibraryFile *file = addFile(serverName, {{md5("x"), kNewDate}});
     file->setLocalFileName(localName);
@@ -385,6 +397,7 @@ void TestFolderScanner::recordsDownloadPathsAsTheFilesBuildThem()
     QCOMPARE(taskData.fileCount(), 1);
     QCOMPARE(taskData.file(0), file);
     QCOMPARE(taskData.downloadPath(0), file->downloadPath());
+    QCOMPARE(file->downloadPath().contains(QStringLiteral(" (4711)/")), ownFolder);
     QCOMPARE(taskData.hashes(0), QStringList{md5("x")});
     // A later change to the file is not the scan's business.
     const QString before = file->downloadPath();

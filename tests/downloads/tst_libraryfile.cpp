@@ -45,6 +45,8 @@ private slots:
 
     void deletes_data();
     void deletes();
+    void deleteStaysInsideChosenFolders_data();
+    void deleteStaysInsideChosenFolders();
     void updatePolicies_data();
     void updatePolicies();
     void replaceFailureClearsLocalName();
@@ -351,6 +353,58 @@ void TestLibraryFile::deletes()
     QCOMPARE(file->status(), LibraryFile::Remote);
     QVERIFY(file->localFileHash().isEmpty() && m_services->errors.isEmpty());
     QCOMPARE(trashedFiles(), permanently ? QStringList() : QStringList{"my book %20.pdf"});
+}
+
+void TestLibraryFile::deleteStaysInsideChosenFolders_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("saved record naming a folder outside") << "saved" << false;
+    QTest::newRow("found through a folder link out") << "folder link" << false;
+    QTest::newRow("link to a file outside") << "file link" << false;
+    QTest::newRow("found in a folder the customer scanned") << "scanned" << true;
+    QTest::newRow("in an earlier library folder") << "earlier" << true;
+}
+
+// What a delete may remove: only below a folder the customer chose, never through a link.
+void TestLibraryFile::deleteStaysInsideChosenFolders()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, deleted);
+    m_settings->setDeletePermanently(true);
+    const QString outside = m_fixture.libraryPath() + "-outside";
+    const QString victim = outside + "/Pub/Title/a.pdf";
+    writeFile(victim, "not the customer's book");
+    LibraryFile *file = makeFile("a.pdf");
+    if (how == "saved") {
+        QJsonObject saved = file->toJson().toObject();
+        saved.insert("localDir", outside);
+        saved.insert("status", int(LibraryFile::Downloaded));
+        file->fromJson(saved);
+    } else if (how == "folder link") {
+        QVERIFY(QFile::link(outside + "/Pub/Title", inLibrary("shelf")));
+        file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), "a.pdf", "abc");
+        file->setFoundFilePath(inLibrary("shelf/a.pdf"));
+    } else if (how == "file link") {
+        QVERIFY(QDir().mkpath(productDir()));
+        QVERIFY(QFile::link(victim, productDir() + "/a.pdf"));
+        file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), "a.pdf", "abc");
+    } else if (how == "scanned") {
+        file->updateLocalFile(LibraryFile::Downloaded, outside, "a.pdf", "abc");
+        file->setFoundFilePath(victim);
+    } else {
+        file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), "a.pdf", "abc");
+        writeFile(file->downloadPath(), "the customer's book");
+        m_settings->setLibraryDirectory(m_fixture.libraryPath() + "-new");
+    }
+    const QString path = file->filePath();
+
+    file->deleteFile();
+    QCOMPARE(file->status(), LibraryFile::Remote);
+    QCOMPARE(QFileInfo::exists(path), !deleted);
+    QCOMPARE(m_services->errors.size(), deleted ? 0 : 1);
+    if (how != "earlier")
+        QCOMPARE(QFileInfo::exists(victim), !deleted);
 }
 
 namespace {

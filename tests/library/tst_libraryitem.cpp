@@ -1,5 +1,6 @@
 #include "libraryfixtures.h"
 
+#include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 
@@ -45,6 +46,39 @@ private slots:
         LibraryItem item;
         item.applyProduct(object);
         QCOMPARE(item.archived(), archived);
+    }
+
+    // Kept whole up to the bound, cut there beyond it, never inside a character; the saved
+    // form reads back the same way.
+    void serviceTextsAreBounded_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kept");
+        const int max = LibraryItem::kMaxTextLength;
+        const QString pair = QStringLiteral("\U0001F409");   // one character, two halves
+        QTest::newRow("at the bound") << QString(max, 'a') << QString(max, 'a');
+        QTest::newRow("8 MB") << QString(8 * 1024 * 1024, 'a') << QString(max, 'a');
+        QTest::newRow("a pair across the bound") << QString(max - 1, 'a') + pair << QString(max - 1, 'a');
+    }
+
+    void serviceTextsAreBounded()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, kept);
+        QJsonObject object = product(QStringLiteral("1"), text, {serviceFile(text)}, text);
+        LibraryItem item;
+        item.applyProduct(object);
+        QCOMPARE(item.title(), kept);
+        QCOMPARE(item.publisher(), kept);
+        QCOMPARE(item.filesModel()->fileAt(0)->serverFileName(), kept);
+        // The next refresh finds the same file rather than adding another.
+        item.applyProduct(object);
+        QCOMPARE(item.filesModel()->rowCount(), 1);
+        LibraryItem saved;
+        QJsonObject form = item.toJson().toObject();
+        form.insert(QStringLiteral("title"), text);
+        saved.fromJson(form);
+        QCOMPARE(saved.title(), kept);
     }
 
     void ruleSystem()

@@ -18,6 +18,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <limits>
 
 using namespace fixtures;
@@ -369,6 +371,72 @@ QT_WARNING_POP
         QFile aside(library.damagedStorePaths().constFirst());
         QVERIFY(aside.open(QIODevice::ReadOnly));
         QVERIFY(aside.readAll() == content);
+    }
+
+    // Names that clean up to one folder: the product that had it first keeps it, every later
+    // one gets its own, and a save and load move none of them.
+    void clashingProductsGetFoldersOfTheirOwn()
+    {
+        const QJsonArray book{serviceFile(QStringLiteral("book.pdf"))};
+        OnlineLibrary library;
+        refresh(library, {{product(QStringLiteral("1"), QStringLiteral("Twin/One"), book),
+                           product(QStringLiteral("2"), QStringLiteral("Twin_One"), book)}});
+        refresh(library, {{product(QStringLiteral("3"), QStringLiteral("Twin:One"), book)}});
+        const QStringList expected{QStringLiteral("/lib/Ember Press/Twin_One/book.pdf"),
+                                   QStringLiteral("/lib/Ember Press/Twin_One (2)/book.pdf"),
+                                   QStringLiteral("/lib/Ember Press/Twin_One (3)/book.pdf")};
+        auto paths = [](const OnlineLibrary &from) {
+            QStringList result;
+            for (int row = 0; row < from.rowCount(); ++row) {
+                LibraryFile *file = from.itemAt(row)->filesModel()->fileAt(0);
+                file->setLocalDir(QStringLiteral("/lib"));
+                result.append(file->downloadPath());
+            }
+            return result;
+        };
+        QCOMPARE(paths(library), expected);
+        library.save();
+        OnlineLibrary loaded;
+        loaded.load();
+        QCOMPARE(paths(loaded), expected);
+    }
+
+    // A pipe would block the open for ever; the start goes on without the store, and the next
+    // save writes a new one.
+    void storeThatIsNoFileIsKeptAside_data()
+    {
+        QTest::addColumn<bool>("binary");
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("pipe as library.dat") << true << true;
+        QTest::newRow("folder as library.js") << false << false;
+    }
+
+    void storeThatIsNoFileIsKeptAside()
+    {
+        QFETCH(bool, binary);
+        QFETCH(bool, pipe);
+        OnlineLibrary library;
+        library.setBinaryStore(binary);
+        const QString path = library.storePath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        if (pipe)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(path));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*not a regular file; kept aside")));
+        library.load();
+        QCOMPARE(library.rowCount(), 0);
+        QVERIFY(!QFileInfo::exists(path));
+        refresh(library, {products(1, 2)}, false);
+        library.save();
+        OnlineLibrary loaded;
+        loaded.setBinaryStore(binary);
+        loaded.load();
+        QCOMPARE(loaded.rowCount(), 2);
+        const QStringList aside = QDir(QFileInfo(path).absolutePath()).entryList({QFileInfo(path).fileName() + ".damaged-*"},
+                                                                                QDir::AllEntries | QDir::System);
+        QCOMPARE(aside.size(), 1);
     }
 
     // The depth walk must pass every store this program writes, brackets in texts included.

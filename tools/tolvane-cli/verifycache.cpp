@@ -33,7 +33,8 @@ void VerifyCache::load()
 {
     m_loaded.clear();
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCacheBytes)
+    // A pipe in the cache's place would block the open for ever; anything but a file is ignored.
+    if (!QFileInfo(m_path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxCacheBytes)
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
     if (root.value(QLatin1String("version")).toInt() != kFormatVersion)
