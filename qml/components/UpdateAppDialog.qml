@@ -38,6 +38,8 @@ BaseDialog {
         wrapMode: Text.WordWrap
         font.family: Theme.systemFontFamily
         font.pixelSize: 14
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 
     ProgressBar {
@@ -87,6 +89,8 @@ BaseDialog {
                 fontFamily: Theme.mainFontFamily
                 fontWeiht: Font.Medium
                 onClicked: dialog[modelData.action]()
+                // The first button answers Return: "Update Now", or "Cancel" while downloading.
+                Component.onCompleted: if (index === 0) dialog.defaultButton = this
             }
         }
     }

@@ -9,6 +9,8 @@ BaseDialog {
     title: qsTr("Update File")
     width: 380
     height: 160
+    defaultButton: overwriteButton
+    cancelButton: doNotUpdateButton
 
     property string text: ""
     property alias remember: rememberBox.checked
@@ -45,6 +47,8 @@ BaseDialog {
             elide: Text.ElideRight
             clip: true
             maximumLineCount: 1
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Item { Layout.fillHeight: true }
@@ -62,6 +66,7 @@ BaseDialog {
             spacing: 10
 
             StyledButton {
+                id: overwriteButton
                 objectName: "overwriteButton"
                 Layout.preferredWidth: 140
                 Layout.preferredHeight: 32
@@ -79,6 +84,7 @@ BaseDialog {
             }
             Item { Layout.fillWidth: true }
             StyledButton {
+                id: doNotUpdateButton
                 objectName: "doNotUpdateButton"
                 Layout.preferredHeight: 32
                 leftPadding: 0

@@ -48,6 +48,8 @@ Dialog {
             font.pixelSize: 15
             font.weight: Font.DemiBold
             font.family: Theme.mainFontFamily
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
 
         SvgImageHDPI {
@@ -57,12 +59,14 @@ Dialog {
             height: 15
             source: "qrc:///icons/close_white.svg"
 
-            MouseArea {
+            FocusArea {
                 objectName: "dialogCloseArea"
                 anchors.fill: parent
                 anchors.margins: -4
-                cursorShape: Qt.PointingHandCursor
-                onClicked: dialog.reject()
+                // Escape does the same; a second tab stop on every dialog would only slow the way to its buttons.
+                activeFocusOnTab: false
+                Accessible.name: qsTr("Close")
+                onActivated: dialog.reject()
             }
         }
     }
@@ -70,5 +74,33 @@ Dialog {
     background: Rectangle {
         color: "#FFF"
         radius: dialog.radius
+    }
+
+    // Return presses the focused button, or the default one from anywhere else in the dialog;
+    // Escape is the cancel button's answer, so the asking side hears it as a click on it.
+    property Item defaultButton: null
+    property Item cancelButton: null
+
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: dialog.opened
+        onActivated: {
+            var focused = dialog.contentItem.Window.activeFocusItem
+            if (focused && focused.pressesOnReturn === true && focused.enabled && focused.visible)
+                focused.clicked()
+            else if (dialog.defaultButton && dialog.defaultButton.enabled && dialog.defaultButton.visible)
+                dialog.defaultButton.clicked()
+        }
+    }
+
+    Shortcut {
+        sequence: "Escape"
+        enabled: dialog.opened
+        onActivated: {
+            if (dialog.cancelButton && dialog.cancelButton.visible)
+                dialog.cancelButton.clicked()
+            else
+                dialog.reject()
+        }
     }
 }
