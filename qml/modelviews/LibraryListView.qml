@@ -16,6 +16,14 @@ ListView {
 
     ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
 
+    activeFocusOnTab: true
+    keyNavigationEnabled: true
+    // Only the keys move the view to the current row; a sort or a search that shifts it does not.
+    onCurrentIndexChanged: if (activeFocus && currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
+    Keys.onPressed: event.accepted = Main.libraryViewKey(view, event, Math.max(1, Math.floor(height / 84) - 1))
+    Accessible.role: Accessible.List
+    Accessible.name: qsTr("Library")
+
     function showDetails(row) {
         if (typeof rootWindow !== "undefined" && rootWindow && rootWindow.openBookDetails)
             rootWindow.openBookDetails(row)
@@ -41,6 +49,8 @@ ListView {
             filesModel: model.filesModel
             libraryItem: model.libraryItemObject
             selectionMode: app.isInSelectionMode
+            keyboardCurrent: ListView.isCurrentItem
+            keyboardShown: ListView.isCurrentItem && view.activeFocus
 
             onSelectionToggled: model.selectedForSync = selected
             onDetailsRequested: view.showDetails(rowIndex)
