@@ -1,5 +1,6 @@
 import QtQuick 2.13
 import QtQuick.Controls 2.13
+import QtQuick.Window 2.13
 import "../theme"
 
 // The one look of the window's modal questions: a dark title bar with a close icon over a white body.
@@ -14,7 +15,8 @@ Dialog {
 
     modal: true
     focus: true
-    closePolicy: Popup.CloseOnEscape
+    // Escape is the cancel button's: the shortcut below answers it.
+    closePolicy: Popup.NoAutoClose
     x: parent ? Math.round(parent.width / 2 - width / 2) : 0
     y: parent ? Math.round(parent.height / 2 - height / 2) : 0
     leftPadding: 14
@@ -81,11 +83,14 @@ Dialog {
     property Item defaultButton: null
     property Item cancelButton: null
 
+    // Only there to read the window's focused item.
+    Item { id: focusProbe }
+
     Shortcut {
         sequences: ["Return", "Enter"]
         enabled: dialog.opened
         onActivated: {
-            var focused = dialog.contentItem.Window.activeFocusItem
+            var focused = focusProbe.Window.activeFocusItem
             if (focused && focused.pressesOnReturn === true && focused.enabled && focused.visible)
                 focused.clicked()
             else if (dialog.defaultButton && dialog.defaultButton.enabled && dialog.defaultButton.visible)
