@@ -57,3 +57,18 @@ function libraryViewKey(view, event, perPage) {
     }
     return false
 }
+
+// A view keeps the focus of a button in its current product when the focus leaves; without
+// this, the next Tab into the view would skip the view, and Shift+Tab from the button would
+// land on the button again. Call from the button's Keys.onPressed and on its focus loss.
+function leaveToView(button, view, event) {
+    if (event === null) {
+        button.focus = false
+        return
+    }
+    if (event.key === Qt.Key_Backtab || (event.key === Qt.Key_Tab && (event.modifiers & Qt.ShiftModifier))) {
+        event.accepted = true
+        button.focus = false
+        view.forceActiveFocus(Qt.BacktabFocusReason)
+    }
+}

@@ -3,6 +3,7 @@ import QtQuick.Controls 2.13
 import "../theme"
 import "../components"
 import "../custom"
+import "../js/main.js" as Main
 
 // One product as a row of the library list. Everything it shows comes from its own roles and
 // its files model, so a row costs the same in a library of ten products or of twenty thousand.
@@ -212,6 +213,8 @@ Item {
             onActivated: row.clickAction(modifiers)
             name: row.actionName
             activeFocusOnTab: row.keyboardCurrent
+            Keys.onPressed: Main.leaveToView(actionButton, row.ListView.view, event)
+            onActiveFocusChanged: if (!activeFocus) Main.leaveToView(actionButton, row.ListView.view, null)
         }
 
         Rectangle {

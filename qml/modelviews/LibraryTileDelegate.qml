@@ -3,6 +3,7 @@ import QtQuick.Controls 2.13
 import "../theme"
 import "../custom"
 import "../components"
+import "../js/main.js" as Main
 
 // One product as a tile of the library grid: the cover with the title strip and two detail lines.
 Item {
@@ -180,6 +181,7 @@ Item {
             }
 
             FocusArea {
+                id: actionArea
                 objectName: "actionArea"
                 anchors.fill: parent
                 activeFocusOnTab: tile.keyboardCurrent && actionButton.visible
@@ -190,6 +192,8 @@ Item {
                                : tile.tileState === "refresh" ? qsTr("Update %1").arg(tile.title)
                                : qsTr("Download %1").arg(tile.title)
                 onActivated: tile.clickAction()
+                Keys.onPressed: Main.leaveToView(actionArea, tile.GridView.view, event)
+                onActiveFocusChanged: if (!activeFocus) Main.leaveToView(actionArea, tile.GridView.view, null)
             }
         }
 
