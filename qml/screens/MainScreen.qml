@@ -48,7 +48,7 @@ Item {
     }
     Shortcut {
         sequence: "Ctrl+A"
-        // A text field keeps Ctrl+A for its own text.
+        // Selection mode hides the search field, so no text loses its own Ctrl+A.
         enabled: screen.keysActive && app.isInSelectionMode
         onActivated: app.onlineLibrary.selectAll()
     }
