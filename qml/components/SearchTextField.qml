@@ -34,7 +34,9 @@ TextField {
     Accessible.name: qsTr("Search the library")
 
     FocusRing {
-        shown: field.visualFocus
+        shown: field.activeFocus && (field.focusReason === Qt.TabFocusReason
+                                     || field.focusReason === Qt.BacktabFocusReason
+                                     || field.focusReason === Qt.ShortcutFocusReason)
         radius: field.radius + 3
     }
 

@@ -29,7 +29,9 @@ TextField {
     }
 
     FocusRing {
-        shown: field.visualFocus
+        shown: field.activeFocus && (field.focusReason === Qt.TabFocusReason
+                                     || field.focusReason === Qt.BacktabFocusReason
+                                     || field.focusReason === Qt.ShortcutFocusReason)
         radius: 11
     }
 

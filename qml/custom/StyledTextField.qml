@@ -25,10 +25,12 @@ TextField {
     }
 
     Accessible.name: placeholderText
-    Accessible.passwordEdit: echoMode === TextInput.Password
 
     FocusRing {
-        shown: control.visualFocus
+        // A text field has no visualFocus: keyboard focus is told by its reason.
+        shown: control.activeFocus && (control.focusReason === Qt.TabFocusReason
+                                       || control.focusReason === Qt.BacktabFocusReason
+                                       || control.focusReason === Qt.ShortcutFocusReason)
         radius: 11
     }
 }

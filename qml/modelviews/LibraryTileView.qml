@@ -21,10 +21,12 @@ GridView {
     cellWidth: baseCellWidth
     cellHeight: baseCellHeight
 
-    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn; Accessible.name: qsTr("Scroll the library") }
 
     activeFocusOnTab: true
     keyNavigationEnabled: true
+    // The keys need a current product to start from; a hidden view's return may have lost it.
+    onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
     onCurrentIndexChanged: if (activeFocus && currentIndex >= 0) positionViewAtIndex(currentIndex, GridView.Contain)
     Keys.onPressed: event.accepted = Main.libraryViewKey(view, event,
                                                          Math.max(1, columns) * Math.max(1, Math.floor(height / cellHeight)))

@@ -87,7 +87,10 @@ Rectangle {
         contentWidth: width
         contentHeight: Math.max(column.implicitHeight, height)
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { policy: scroll.contentHeight > scroll.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
+        ScrollBar.vertical: ScrollBar {
+            policy: scroll.contentHeight > scroll.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
+            Accessible.name: qsTr("Scroll the page")
+        }
 
         Column {
             id: column
@@ -287,6 +290,8 @@ Rectangle {
                     echoMode: screen.passwordVisible ? TextInput.Normal : TextInput.Password
                     placeholderText: qsTr("Enter your password here")
                     Accessible.name: qsTr("Password")
+                    // Qt keeps a password field's name to itself; readers say the description.
+                    Accessible.description: qsTr("Password")
                     onAccepted: screen.doLogin()
                 }
 
@@ -316,6 +321,8 @@ Rectangle {
                     placeholderText: qsTr("Enter key...")
                     keyError: screen.errorShown
                     Accessible.name: qsTr("Application Key")
+                    // Qt keeps a password field's name to itself; readers say the description.
+                    Accessible.description: qsTr("Application Key")
                     onAccepted: screen.doLogin()
                 }
 

@@ -130,6 +130,16 @@ Row {
             contentWidth: availableWidth
             contentHeight: content.height + 25
             clip: true
+            // Placed as the view's own would be; declared to carry a name.
+            ScrollBar.vertical: ScrollBar {
+                parent: scroll
+                x: scroll.mirrored ? 0 : scroll.width - width
+                y: scroll.topPadding
+                height: scroll.availableHeight
+                active: scroll.ScrollBar.horizontal.active
+                Accessible.name: qsTr("Scroll the settings")
+            }
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
 
             Column {
                 id: content
