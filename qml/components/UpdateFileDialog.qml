@@ -9,7 +9,8 @@ BaseDialog {
     title: qsTr("Update File")
     width: 380
     height: 160
-    defaultButton: overwriteButton
+    // Return keeps the old file beside the new one: a stray key press loses nothing.
+    defaultButton: renameButton
     cancelButton: doNotUpdateButton
 
     property string text: ""
@@ -66,7 +67,6 @@ BaseDialog {
             spacing: 10
 
             StyledButton {
-                id: overwriteButton
                 objectName: "overwriteButton"
                 Layout.preferredWidth: 140
                 Layout.preferredHeight: 32
@@ -75,6 +75,7 @@ BaseDialog {
                 onClicked: dialog.replace()
             }
             StyledButton {
+                id: renameButton
                 objectName: "renameButton"
                 Layout.preferredWidth: 140
                 Layout.preferredHeight: 32
