@@ -76,6 +76,8 @@ int main(int argc, char *argv[])
         tzset();
     }
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    // A desktop at 125 % or 150 % gets that factor; rounded up to 2 the window outgrows the screen.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QCoreApplication::setApplicationName(Constants::ApplicationName);
     QCoreApplication::setOrganizationName(Constants::OrganizationName);
     QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);

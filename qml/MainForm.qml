@@ -92,6 +92,13 @@ Rectangle {
             details.goBack.connect(function() { stack.pop() })
     }
 
+    // Quits from any window of the program, as the tray's "Quit" does.
+    Shortcut {
+        sequence: StandardKey.Quit
+        context: Qt.ApplicationShortcut
+        onActivated: Qt.quit()
+    }
+
     Component {
         id: mainScreenComponent
         MainScreen {

@@ -9,6 +9,8 @@ BaseDialog {
     title: qsTr("Delete File?")
     width: 360
     height: 160
+    defaultButton: deleteButton
+    cancelButton: cancelButton
 
     onAboutToShow: dontShowBox.checked = !app.settings.showDeleteConfirmation
 
@@ -26,6 +28,8 @@ BaseDialog {
             font.family: Theme.systemFontFamily
             font.pixelSize: 14
             wrapMode: Text.WordWrap
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         CustomCheckbox {
@@ -54,6 +58,7 @@ BaseDialog {
                 }
             }
             StyledButton {
+                id: cancelButton
                 objectName: "cancelButton"
                 Layout.preferredWidth: 86
                 Layout.preferredHeight: 34

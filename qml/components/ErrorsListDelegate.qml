@@ -1,6 +1,7 @@
 import QtQuick 2.13
 import LibraryModelData 1.0
 import "../theme"
+import "../custom"
 
 Item {
     id: entry
@@ -62,10 +63,14 @@ Item {
         color: "#e9e9e9"
     }
 
-    MouseArea {
+    FocusArea {
         anchors.fill: parent
         enabled: entry.clickable
         cursorShape: entry.clickable ? Qt.PointingHandCursor : Qt.ArrowCursor
-        onClicked: entry.activated(errorItemIndex)
+        onActivated: entry.activated(errorItemIndex)
+        Accessible.name: qsTr("Show %1").arg(entry.secondText !== "" ? entry.secondText : entry.firstText)
     }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: entry.firstText + entry.secondText
 }

@@ -17,6 +17,8 @@ Item {
         font.family: Theme.mainFontFamily
         font.weight: Font.DemiBold
         font.pixelSize: 16
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 
     SvgImageHDPI {

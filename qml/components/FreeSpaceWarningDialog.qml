@@ -9,6 +9,8 @@ BaseDialog {
     title: qsTr("Not enough free space")
     width: 480
     height: 160
+    defaultButton: tryAgainButton
+    cancelButton: cancelButton
 
     property string requiredSpace: qsTr("more")
     property string availableSpace: qsTr("too little")
@@ -33,11 +35,14 @@ BaseDialog {
                   ? qsTr("Download path is unavailable. Please check settings and try again.")
                   : qsTr("You are trying to update or download %0 worth of space and you only\nhave %1. Please free up space and try again.")
                     .replace("%0", dialog.requiredSpace).replace("%1", dialog.availableSpace)
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         RowLayout {
             spacing: 10
             StyledButton {
+                id: tryAgainButton
                 objectName: "tryAgainButton"
                 Layout.preferredWidth: 105
                 Layout.preferredHeight: 32
@@ -47,6 +52,7 @@ BaseDialog {
                 onClicked: dialog.tryAgain()
             }
             StyledButton {
+                id: cancelButton
                 objectName: "cancelButton"
                 Layout.preferredWidth: 105
                 Layout.preferredHeight: 32

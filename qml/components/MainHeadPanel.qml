@@ -48,6 +48,8 @@ Rectangle {
         font.family: Theme.systemFontFamily
         font.pixelSize: 18
         elide: Text.ElideRight
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 
     Row {
@@ -108,6 +110,7 @@ Rectangle {
             iconSource: "qrc:///icons/info_white.svg"
             backgroundColor: "#141414"
             onClicked: panel.aboutClicked()
+            Accessible.name: qsTr("About")
             StyledToolTip { text: qsTr("About"); active: parent.hovered }
         }
 
@@ -121,6 +124,7 @@ Rectangle {
             iconSource: "qrc:///icons/cog_white.svg"
             backgroundColor: "#141414"
             onClicked: panel.settingsClicked()
+            Accessible.name: qsTr("Settings")
             StyledToolTip { text: qsTr("Settings"); active: parent.hovered }
         }
     }

@@ -16,6 +16,16 @@ Item {
 
     signal activated(int modifiers)
 
+    // What a press does for this row, for a screen reader.
+    property string name: ""
+    Accessible.role: Accessible.Button
+    Accessible.name: name
+    Accessible.focusable: true
+    Accessible.onPressAction: button.activated(Qt.NoModifier)
+    Keys.onSpacePressed: button.activated(Qt.NoModifier)
+    Keys.onReturnPressed: button.activated(event.modifiers)
+    Keys.onEnterPressed: button.activated(event.modifiers)
+
     implicitWidth: 90
     implicitHeight: 44
 
@@ -36,6 +46,9 @@ Item {
         width: 9
         visible: button.rowState === "downloading"
         value: button.progress
+        Accessible.role: Accessible.ProgressBar
+        Accessible.name: qsTr("Download progress")
+        Accessible.ignored: !visible
     }
 
     Rectangle {
@@ -57,6 +70,11 @@ Item {
             }
         }
         Behavior on color { ColorAnimation { duration: 200 } }
+
+        FocusRing {
+            shown: button.activeFocus
+            radius: width / 2
+        }
 
         SvgImageHDPI {
             anchors.centerIn: parent

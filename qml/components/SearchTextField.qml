@@ -19,7 +19,7 @@ TextField {
     verticalAlignment: TextInput.AlignVCenter
     selectByMouse: true
     placeholderText: qsTr("Search...")
-    placeholderTextColor: "#8a8a8a"
+    placeholderTextColor: Theme.placeholderOnLight
     color: Theme.mainTextColor
     font.pixelSize: 12
     font.family: Theme.systemFontFamily
@@ -31,6 +31,14 @@ TextField {
     }
 
     Keys.onEscapePressed: text = ""
+    Accessible.name: qsTr("Search the library")
+
+    FocusRing {
+        shown: field.activeFocus && (field.focusReason === Qt.TabFocusReason
+                                     || field.focusReason === Qt.BacktabFocusReason
+                                     || field.focusReason === Qt.ShortcutFocusReason)
+        radius: field.radius + 3
+    }
 
     SvgImageHDPI {
         id: clearIcon
@@ -44,6 +52,9 @@ TextField {
             anchors { fill: parent; margins: -6 }
             cursorShape: Qt.PointingHandCursor
             onClicked: field.text = ""
+            Accessible.role: Accessible.Button
+            Accessible.name: qsTr("Clear the search")
+            Accessible.onPressAction: field.text = ""
         }
     }
 }

@@ -2,6 +2,7 @@ import QtQuick 2.13
 import QtQuick.Controls 2.13
 import QtQuick.Dialogs 1.2
 import "../theme"
+import "../custom"
 
 // A folder path that can be typed or picked with the "..." button. A typed path is taken as it is.
 TextField {
@@ -25,6 +26,13 @@ TextField {
         radius: 8
         color: field.backgroundColor
         border.color: field.activeFocus ? "#5a5a5a" : "transparent"
+    }
+
+    FocusRing {
+        shown: field.activeFocus && (field.focusReason === Qt.TabFocusReason
+                                     || field.focusReason === Qt.BacktabFocusReason
+                                     || field.focusReason === Qt.ShortcutFocusReason)
+        radius: 11
     }
 
     // The folder a URL from the folder dialog names, as a path of this system.
@@ -85,10 +93,11 @@ TextField {
         font.weight: Font.Bold
         font.pixelSize: 20
 
-        MouseArea {
+        FocusArea {
+            objectName: "chooseFolderArea"
             anchors { fill: parent; margins: -4 }
-            cursorShape: Qt.PointingHandCursor
-            onClicked: field.chooseFolder()
+            Accessible.name: qsTr("Choose the folder")
+            onActivated: field.chooseFolder()
         }
     }
 }

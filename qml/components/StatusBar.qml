@@ -61,11 +61,13 @@ Rectangle {
         onTriggered: if (bar.state === "folderScanner") bar.visible = false
     }
 
-    MouseArea {
+    FocusArea {
         objectName: "statusBarArea"
         anchors { left: parent.left; top: parent.top; bottom: parent.bottom; right: parent.right; rightMargin: 30 }
         cursorShape: bar.state === "error" ? Qt.PointingHandCursor : Qt.ArrowCursor
-        onClicked: {
+        activeFocusOnTab: bar.visible && bar.state === "error"
+        Accessible.name: bar.state === "error" ? qsTr("Show the errors") : bar.text
+        onActivated: {
             bar.visible = false
             if (bar.state === "error")
                 bar.openErrorsList()
@@ -93,6 +95,8 @@ Rectangle {
             font.weight: Font.Medium
             font.pixelSize: 12
             elide: Text.ElideRight
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
     }
 
@@ -103,12 +107,12 @@ Rectangle {
         height: 16
         source: "qrc:///icons/close_white.svg"
 
-        MouseArea {
+        FocusArea {
             objectName: "statusCloseArea"
             anchors.fill: parent
             anchors.margins: -4
-            cursorShape: Qt.PointingHandCursor
-            onClicked: bar.visible = false
+            Accessible.name: qsTr("Close the message")
+            onActivated: bar.visible = false
         }
     }
 }

@@ -33,6 +33,17 @@ Rectangle {
         { text: qsTr("Rule System Z-A"), role: "ruleSystemZA" }
     ]
 
+    function focusSearch() {
+        if (searchField.item)
+            searchField.item.forceActiveFocus(Qt.ShortcutFocusReason)
+    }
+
+    readonly property string searchText: searchField.item ? searchField.item.text : ""
+    function clearSearch() {
+        if (searchField.item)
+            searchField.item.text = ""
+    }
+
     function selectFilter(index) {
         selectedIndex = index
         if (index === 3)
@@ -78,6 +89,9 @@ Rectangle {
                 visible: index !== 3 || panel.updatesAvailable
                 state: panel.filterState(index)
                 onClicked: panel.selectFilter(index)
+                Accessible.checkable: true
+                Accessible.checked: index === panel.selectedIndex
+                Accessible.description: qsTr("Show these products")
             }
         }
     }
@@ -91,6 +105,8 @@ Rectangle {
             width: 60
             height: 28
             leftActive: false
+            leftName: qsTr("Show as tiles")
+            rightName: qsTr("Show as a list")
             onLeftClicked: panel.activateTileView()
             onRightClicked: panel.activateListView()
         }
@@ -121,6 +137,7 @@ Rectangle {
                 }
             }
             onActivated: libraryModel.sortRole = panel.sortEntries[index].role
+            Accessible.name: qsTr("Sort by")
         }
 
         Loader {

@@ -41,6 +41,8 @@ BaseDialog {
         wrapMode: Text.WordWrap
         font.family: Theme.systemFontFamily
         font.pixelSize: 14
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 
     ProgressBar {
@@ -91,6 +93,8 @@ BaseDialog {
                 fontFamily: Theme.mainFontFamily
                 fontWeiht: Font.Medium
                 onClicked: dialog[modelData.action]()
+                // The first button answers Return: "Update Now", or "Cancel" while downloading.
+                Component.onCompleted: if (index === 0) dialog.defaultButton = this
             }
         }
     }

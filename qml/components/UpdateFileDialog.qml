@@ -9,6 +9,9 @@ BaseDialog {
     title: qsTr("Update File")
     width: 380
     height: 160
+    // Return keeps the old file beside the new one: a stray key press loses nothing.
+    defaultButton: renameButton
+    cancelButton: doNotUpdateButton
 
     property string text: ""
     property alias remember: rememberBox.checked
@@ -45,6 +48,8 @@ BaseDialog {
             elide: Text.ElideRight
             clip: true
             maximumLineCount: 1
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Item { Layout.fillHeight: true }
@@ -70,6 +75,7 @@ BaseDialog {
                 onClicked: dialog.replace()
             }
             StyledButton {
+                id: renameButton
                 objectName: "renameButton"
                 Layout.preferredWidth: 140
                 Layout.preferredHeight: 32
@@ -79,6 +85,7 @@ BaseDialog {
             }
             Item { Layout.fillWidth: true }
             StyledButton {
+                id: doNotUpdateButton
                 objectName: "doNotUpdateButton"
                 Layout.preferredHeight: 32
                 leftPadding: 0

@@ -1,5 +1,6 @@
 import QtQuick 2.13
 import QtQuick.Controls 2.13
+import QtQuick.Window 2.13
 import "../theme"
 
 // The one look of the window's modal questions: a dark title bar with a close icon over a white body.
@@ -14,7 +15,8 @@ Dialog {
 
     modal: true
     focus: true
-    closePolicy: Popup.CloseOnEscape
+    // Escape is the cancel button's: the shortcut below answers it.
+    closePolicy: Popup.NoAutoClose
     x: parent ? Math.round(parent.width / 2 - width / 2) : 0
     y: parent ? Math.round(parent.height / 2 - height / 2) : 0
     leftPadding: 14
@@ -48,6 +50,8 @@ Dialog {
             font.pixelSize: 15
             font.weight: Font.DemiBold
             font.family: Theme.mainFontFamily
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
 
         SvgImageHDPI {
@@ -57,12 +61,14 @@ Dialog {
             height: 15
             source: "qrc:///icons/close_white.svg"
 
-            MouseArea {
+            FocusArea {
                 objectName: "dialogCloseArea"
                 anchors.fill: parent
                 anchors.margins: -4
-                cursorShape: Qt.PointingHandCursor
-                onClicked: dialog.reject()
+                // Escape does the same; a second tab stop on every dialog would only slow the way to its buttons.
+                activeFocusOnTab: false
+                Accessible.name: qsTr("Close")
+                onActivated: dialog.reject()
             }
         }
     }
@@ -70,5 +76,36 @@ Dialog {
     background: Rectangle {
         color: "#FFF"
         radius: dialog.radius
+    }
+
+    // Return presses the focused button, or the default one from anywhere else in the dialog;
+    // Escape is the cancel button's answer, so the asking side hears it as a click on it.
+    property Item defaultButton: null
+    property Item cancelButton: null
+
+    // Only there to read the window's focused item.
+    Item { id: focusProbe }
+
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: dialog.opened
+        onActivated: {
+            var focused = focusProbe.Window.activeFocusItem
+            if (focused && focused.pressesOnReturn === true && focused.enabled && focused.visible)
+                focused.clicked()
+            else if (dialog.defaultButton && dialog.defaultButton.enabled && dialog.defaultButton.visible)
+                dialog.defaultButton.clicked()
+        }
+    }
+
+    Shortcut {
+        sequence: "Escape"
+        enabled: dialog.opened
+        onActivated: {
+            if (dialog.cancelButton && dialog.cancelButton.visible)
+                dialog.cancelButton.clicked()
+            else
+                dialog.reject()
+        }
     }
 }

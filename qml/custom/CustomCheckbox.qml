@@ -36,4 +36,11 @@ CheckBox {
         acceptedButtons: Qt.NoButton
         cursorShape: Qt.PointingHandCursor
     }
+
+    Accessible.name: text
+
+    FocusRing {
+        shown: control.visualFocus
+        radius: 4
+    }
 }

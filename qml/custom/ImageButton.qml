@@ -46,4 +46,11 @@ Button {
         acceptedButtons: Qt.NoButton
         cursorShape: Qt.PointingHandCursor
     }
+
+    readonly property bool pressesOnReturn: true
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
+    Accessible.name: text
+
+    FocusRing { shown: control.visualFocus }
 }

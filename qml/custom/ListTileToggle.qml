@@ -6,6 +6,8 @@ Item {
     property bool leftActive: false
     property color activeColor: "#d0252b"
     property color inactiveColor: "#c2c2c2"
+    property string leftName: ""
+    property string rightName: ""
     signal leftClicked()
     signal rightClicked()
 
@@ -41,10 +43,16 @@ Item {
                                : (active ? "qrc:///icons/bars_white.svg" : "qrc:///icons/bars_black.svg")
             }
 
-            MouseArea {
+            FocusArea {
                 anchors.fill: parent
-                cursorShape: Qt.PointingHandCursor
-                onClicked: {
+                Accessible.role: Accessible.RadioButton
+                Accessible.checkable: true
+                Accessible.checked: active
+                Accessible.name: isLeft ? toggle.leftName : toggle.rightName
+                // Inside the half, which clips.
+                ring.inset: 1
+                ring.radius: 12
+                onActivated: {
                     toggle.leftActive = isLeft
                     if (isLeft)
                         toggle.leftClicked()

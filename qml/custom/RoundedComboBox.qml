@@ -77,6 +77,11 @@ ComboBox {
         }
     }
 
+    FocusRing {
+        shown: control.visualFocus
+        radius: control.radius + 3
+    }
+
     popup: Popup {
         y: control.height + 2
         width: Math.max(control.width, 150)

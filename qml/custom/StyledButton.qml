@@ -91,4 +91,15 @@ Button {
         acceptedButtons: Qt.NoButton
         cursorShape: Qt.PointingHandCursor
     }
+
+    // A dialog's Return goes to the focused control when it is a button.
+    readonly property bool pressesOnReturn: true
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
+    Accessible.name: text
+
+    FocusRing {
+        shown: control.visualFocus
+        radius: control.radius + 3
+    }
 }

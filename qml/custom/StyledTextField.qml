@@ -11,7 +11,7 @@ TextField {
     color: "#fff"
     font.pixelSize: 16
     font.family: Theme.mainFontFamily
-    placeholderTextColor: "#8a8a8a"
+    placeholderTextColor: Theme.placeholderOnDark
     selectByMouse: true
     selectionColor: Theme.downloadBackground
     leftPadding: 12
@@ -22,5 +22,15 @@ TextField {
         color: "#323232"
         border.width: control.keyError ? 1 : (control.activeFocus ? 1 : 0)
         border.color: control.keyError ? Theme.errorText : "#5a5a5a"
+    }
+
+    Accessible.name: placeholderText
+
+    FocusRing {
+        // A text field has no visualFocus: keyboard focus is told by its reason.
+        shown: control.activeFocus && (control.focusReason === Qt.TabFocusReason
+                                       || control.focusReason === Qt.BacktabFocusReason
+                                       || control.focusReason === Qt.ShortcutFocusReason)
+        radius: 11
     }
 }

@@ -48,6 +48,51 @@ Item {
 
     implicitHeight: 72
 
+    // Tabbing through a long list of files scrolls to the focused one.
+    function keepInView() {
+        if (ListView.view)
+            ListView.view.positionViewAtIndex(index, ListView.Contain)
+    }
+
+    readonly property string statusText: {
+        switch (fileStatus) {
+        case LibraryFile.Downloaded:
+        case LibraryFile.Local:
+            return qsTr("Downloaded")
+        case LibraryFile.UpdateAvailable:
+            return qsTr("Update available")
+        case LibraryFile.Downloading:
+            return qsTr("Downloading, %1 %").arg(Math.round(downloadProgress * 100))
+                   + (transferText !== "" ? ", " + transferText : "")
+        case LibraryFile.Queued:
+            return qsTr("Waiting to download")
+        case LibraryFile.DownloadPaused:
+            return qsTr("Paused")
+        case LibraryFile.DownloadError:
+            return qsTr("Failed: %1").arg(fileObject ? fileObject.errorMessage : "")
+        default:
+            return qsTr("Not downloaded")
+        }
+    }
+    readonly property string actionName: {
+        switch (action) {
+        case "delete":
+            return qsTr("Delete %1").arg(serverFileName)
+        case "refresh":
+            return qsTr("Update %1").arg(serverFileName)
+        case "cancel":
+            return qsTr("Cancel the download of %1").arg(serverFileName)
+        case "retry":
+            return qsTr("Retry %1").arg(serverFileName)
+        default:
+            return qsTr("Download %1").arg(serverFileName)
+        }
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: serverFileName
+    Accessible.description: statusText
+
     function runAction() {
         switch (action) {
         case "delete":
@@ -106,6 +151,14 @@ Item {
             font.pixelSize: 12
         }
 
+        // The file's status, read out where the picture alone tells it.
+        Item {
+            objectName: "fileStatus"
+            anchors.fill: parent
+            Accessible.role: Accessible.StaticText
+            Accessible.name: fileRow.statusText
+        }
+
         Text {
             anchors { left: eye.right; leftMargin: 14; right: transferLabel.visible ? transferLabel.left : parent.right
                       rightMargin: 14; verticalCenter: parent.verticalCenter }
@@ -116,12 +169,18 @@ Item {
             font.pixelSize: 14
         }
 
-        MouseArea {
+        FocusArea {
             id: cardMouse
+            objectName: "openArea"
             anchors.fill: parent
+            activeFocusOnTab: fileRow.canOpen
+            ring.inset: 1
+            Accessible.name: qsTr("Open %1").arg(fileRow.serverFileName)
+            Accessible.ignored: !fileRow.canOpen
+            onActiveFocusChanged: if (activeFocus) fileRow.keepInView()
             hoverEnabled: fileRow.toolTipText !== ""
             cursorShape: fileRow.canOpen ? Qt.PointingHandCursor : Qt.ArrowCursor
-            onClicked: {
+            onActivated: {
                 if (fileRow.canOpen)
                     fileRow.fileObject.openInDefaultViewer()
             }
@@ -163,11 +222,14 @@ Item {
             }
         }
 
-        MouseArea {
+        FocusArea {
             id: actionMouse
+            objectName: "actionArea"
             anchors.fill: parent
-            cursorShape: Qt.PointingHandCursor
-            onClicked: fileRow.runAction()
+            ring.radius: width / 2 + 3
+            Accessible.name: fileRow.actionName
+            onActiveFocusChanged: if (activeFocus) fileRow.keepInView()
+            onActivated: fileRow.runAction()
         }
     }
 }

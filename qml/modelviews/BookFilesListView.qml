@@ -9,7 +9,7 @@ ListView {
     boundsBehavior: Flickable.StopAtBounds
     spacing: 0
 
-    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded; Accessible.name: qsTr("Scroll the files") }
 
     delegate: BookFileDelegate {
         objectName: "fileRow"

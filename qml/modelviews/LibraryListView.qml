@@ -14,7 +14,17 @@ ListView {
     topMargin: 6
     bottomMargin: 6
 
-    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn; Accessible.name: qsTr("Scroll the library") }
+
+    activeFocusOnTab: true
+    keyNavigationEnabled: true
+    // The keys need a current product to start from; a hidden view's return may have lost it.
+    onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
+    // Only the keys move the view to the current row; a sort or a search that shifts it does not.
+    onCurrentIndexChanged: if (activeFocus && currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
+    Keys.onPressed: event.accepted = Main.libraryViewKey(view, event, Math.max(1, Math.floor(height / 84) - 1))
+    Accessible.role: Accessible.List
+    Accessible.name: qsTr("Library")
 
     function showDetails(row) {
         if (typeof rootWindow !== "undefined" && rootWindow && rootWindow.openBookDetails)
@@ -41,6 +51,8 @@ ListView {
             filesModel: model.filesModel
             libraryItem: model.libraryItemObject
             selectionMode: app.isInSelectionMode
+            keyboardCurrent: ListView.isCurrentItem
+            keyboardShown: ListView.isCurrentItem && view.activeFocus
 
             onSelectionToggled: model.selectedForSync = selected
             onDetailsRequested: view.showDetails(rowIndex)

@@ -2,6 +2,8 @@ import QtQuick 2.13
 import QtQuick.Controls 2.13
 import "../theme"
 import "../components"
+import "../custom"
+import "../js/main.js" as Main
 
 // One product as a row of the library list. Everything it shows comes from its own roles and
 // its files model, so a row costs the same in a library of ten products or of twenty thousand.
@@ -19,6 +21,9 @@ Item {
     property QtObject libraryItem: null
 
     property bool selectionMode: false
+    // The view's current row, and whether the keyboard is in the view to see it.
+    property bool keyboardCurrent: false
+    property bool keyboardShown: false
 
     signal selectionToggled(bool selected)
     signal detailsRequested()
@@ -47,6 +52,32 @@ Item {
         else
             detailsRequested()
     }
+
+    // Return on the current row.
+    function keyOpen() {
+        clickRow()
+    }
+
+    readonly property string actionName: {
+        switch (rowState) {
+        case "initial":
+            return qsTr("Download %1").arg(title)
+        case "refresh":
+            return qsTr("Update %1").arg(title)
+        case "error":
+            return qsTr("Show the error of %1").arg(title)
+        case "downloading":
+            return qsTr("Details of %1, downloading").arg(title)
+        default:
+            return qsTr("Details of %1").arg(title)
+        }
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: title
+    Accessible.description: publisher + (ruleSystem !== "" ? ", " + ruleSystem : "")
+    Accessible.selectable: true
+    Accessible.selected: selectedForSync
 
     function clickRow() {
         if (selectionMode)
@@ -108,6 +139,9 @@ Item {
             anchors { left: parent.left; leftMargin: 4; verticalCenter: parent.verticalCenter }
             checked: row.selectedForSync
             onToggled: row.selectionToggled(checked)
+            // Space on the current row does this; a tab stop per row would make the list endless.
+            focusPolicy: Qt.NoFocus
+            Accessible.name: qsTr("Select %1").arg(row.title)
         }
 
         Item {
@@ -152,6 +186,8 @@ Item {
                     font.pixelSize: index === 0 ? 14 : 12
                     elide: Text.ElideRight
                     maximumLineCount: 1
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
 
                     MouseArea {
                         anchors.fill: parent
@@ -175,6 +211,10 @@ Item {
             progress: row.filesModel && row.rowState === "downloading" ? row.filesModel.totalDownloadProgress : 0
             errorText: row.filesModel ? row.filesModel.lastError : ""
             onActivated: row.clickAction(modifiers)
+            name: row.actionName
+            activeFocusOnTab: row.keyboardCurrent
+            Keys.onPressed: Main.leaveToView(actionButton, row.ListView.view, event)
+            onActiveFocusChanged: if (!activeFocus) Main.leaveToView(actionButton, row.ListView.view, null)
         }
 
         Rectangle {
@@ -183,6 +223,12 @@ Item {
             color: "#333"
             opacity: 0.2
             visible: row.selectionMode && !row.selectedForSync
+        }
+
+        FocusRing {
+            shown: row.keyboardShown
+            inset: -2
+            radius: card.radius + 2
         }
     }
 }

@@ -3,6 +3,7 @@ import QtQuick.Controls 2.13
 import "../theme"
 import "../custom"
 import "../components"
+import "../js/main.js" as Main
 
 // One product as a tile of the library grid: the cover with the title strip and two detail lines.
 Item {
@@ -21,6 +22,20 @@ Item {
     property bool selectionMode: false
     // True while no product of the library is selected.
     property bool noneSelected: true
+    // The view's current tile, and whether the keyboard is in the view to see it.
+    property bool keyboardCurrent: false
+    property bool keyboardShown: false
+
+    // Return on the current tile.
+    function keyOpen() {
+        clickTile()
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: title
+    Accessible.description: publisher + (ruleSystem !== "" ? ", " + ruleSystem : "")
+    Accessible.selectable: true
+    Accessible.selected: selectedForSync
 
     signal selectionToggled(bool selected)
     signal detailsRequested()
@@ -165,10 +180,20 @@ Item {
                       : "qrc:///icons/download_white.svg"
             }
 
-            MouseArea {
+            FocusArea {
+                id: actionArea
+                objectName: "actionArea"
                 anchors.fill: parent
-                cursorShape: Qt.PointingHandCursor
-                onClicked: tile.clickAction()
+                activeFocusOnTab: tile.keyboardCurrent && actionButton.visible
+                ring.radius: width / 2 + 3
+                Accessible.name: tile.selectionMode ? qsTr("Select %1").arg(tile.title)
+                               : tile.tileState === "error" ? qsTr("Show the error of %1").arg(tile.title)
+                               : tile.tileState === "downloading" ? qsTr("Details of %1, downloading").arg(tile.title)
+                               : tile.tileState === "refresh" ? qsTr("Update %1").arg(tile.title)
+                               : qsTr("Download %1").arg(tile.title)
+                onActivated: tile.clickAction()
+                Keys.onPressed: Main.leaveToView(actionArea, tile.GridView.view, event)
+                onActiveFocusChanged: if (!activeFocus) Main.leaveToView(actionArea, tile.GridView.view, null)
             }
         }
 
@@ -187,6 +212,8 @@ Item {
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
                 font.pixelSize: 13
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
 
                 MouseArea {
                     anchors.fill: parent
@@ -224,6 +251,8 @@ Item {
                         color: "#ff7676"
                         elide: Text.ElideRight
                         font: label.font
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: label.text + text
                     }
 
                     MouseArea {
@@ -244,10 +273,19 @@ Item {
         }
     }
 
+    FocusRing {
+        anchors.fill: card
+        shown: tile.keyboardShown
+        radius: card.radius + 3
+    }
+
     CheckBox {
         objectName: "selectCheck"
         anchors { left: card.left; top: card.top; margins: 2 }
         checked: tile.selectedForSync
         onToggled: tile.selectionToggled(checked)
+        // Space on the current tile does this; a tab stop per tile would make the grid endless.
+        focusPolicy: Qt.NoFocus
+        Accessible.name: qsTr("Select %1").arg(tile.title)
     }
 }

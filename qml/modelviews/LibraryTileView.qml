@@ -21,7 +21,17 @@ GridView {
     cellWidth: baseCellWidth
     cellHeight: baseCellHeight
 
-    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn; Accessible.name: qsTr("Scroll the library") }
+
+    activeFocusOnTab: true
+    keyNavigationEnabled: true
+    // The keys need a current product to start from; a hidden view's return may have lost it.
+    onActiveFocusChanged: if (activeFocus && currentIndex < 0 && count > 0) currentIndex = 0
+    onCurrentIndexChanged: if (activeFocus && currentIndex >= 0) positionViewAtIndex(currentIndex, GridView.Contain)
+    Keys.onPressed: event.accepted = Main.libraryViewKey(view, event,
+                                                         Math.max(1, columns) * Math.max(1, Math.floor(height / cellHeight)))
+    Accessible.role: Accessible.List
+    Accessible.name: qsTr("Library")
 
     // A change in the number of columns first falls back to the base size, and the next size
     // change spreads the tiles over the width.
@@ -67,6 +77,8 @@ GridView {
             libraryItem: model.libraryItemObject
             selectionMode: app.isInSelectionMode
             noneSelected: app.onlineLibrary.noneSelected
+            keyboardCurrent: GridView.isCurrentItem
+            keyboardShown: GridView.isCurrentItem && view.activeFocus
 
             onSelectionToggled: model.selectedForSync = selected
             onDetailsRequested: view.showDetails(rowIndex)
@@ -83,5 +95,7 @@ GridView {
         radius: height / 2
         visible: view.contentY - view.originY > view.cellHeight
         onClicked: view.positionViewAtBeginning()
+        // Home does this from the keyboard.
+        focusPolicy: Qt.NoFocus
     }
 }

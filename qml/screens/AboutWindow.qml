@@ -32,10 +32,11 @@ PopupWindow {
                 source: "qrc:///icons/logo-tolvane.png"
                 mipmap: true
 
-                MouseArea {
+                FocusArea {
                     anchors.fill: parent
-                    cursorShape: Qt.PointingHandCursor
-                    onClicked: Qt.openUrlExternally(about.siteUrl)
+                    Accessible.role: Accessible.Link
+                    Accessible.name: qsTr("Tolvane web site")
+                    onActivated: Qt.openUrlExternally(about.siteUrl)
                 }
             }
 
@@ -44,12 +45,16 @@ PopupWindow {
                 color: "#000"
                 font.family: Theme.titleFontFamily
                 font.pixelSize: 24
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             Text {
                 text: qsTr("Game books and adventures, delivered to your desk.")
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 14
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             Text {
@@ -58,6 +63,8 @@ PopupWindow {
                 color: "#6A6A6A"
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 12
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             Text {
@@ -68,6 +75,14 @@ PopupWindow {
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 12
                 onLinkActivated: Qt.openUrlExternally(link)
+                activeFocusOnTab: true
+                Keys.onSpacePressed: Qt.openUrlExternally(about.appPageUrl)
+                Keys.onReturnPressed: Qt.openUrlExternally(about.appPageUrl)
+                Accessible.role: Accessible.Link
+                Accessible.name: qsTr("The Tolvane desktop library app")
+                Accessible.focusable: true
+                Accessible.onPressAction: Qt.openUrlExternally(about.appPageUrl)
+                FocusRing { shown: parent.activeFocus; radius: 3 }
 
                 MouseArea {
                     anchors.fill: parent
@@ -81,6 +96,8 @@ PopupWindow {
                 color: "#6A6A6A"
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 12
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
         }
 
@@ -89,17 +106,21 @@ PopupWindow {
             spacing: 14
 
             Repeater {
-                model: [{ icon: "qrc:///icons/g+.svg", url: "https://www.tolvane-store.example/community" },
-                        { icon: "qrc:///icons/fb.svg", url: "https://www.facebook.com/tolvanestore" },
-                        { icon: "qrc:///icons/tw.svg", url: "https://twitter.com/tolvanestore" }]
+                model: [{ icon: "qrc:///icons/g+.svg", url: "https://www.tolvane-store.example/community",
+                          name: qsTr("Tolvane community") },
+                        { icon: "qrc:///icons/fb.svg", url: "https://www.facebook.com/tolvanestore",
+                          name: qsTr("Tolvane on Facebook") },
+                        { icon: "qrc:///icons/tw.svg", url: "https://twitter.com/tolvanestore",
+                          name: qsTr("Tolvane on Twitter") }]
                 SvgImageHDPI {
                     width: 32
                     height: 32
                     source: modelData.icon
-                    MouseArea {
+                    FocusArea {
                         anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: Qt.openUrlExternally(modelData.url)
+                        Accessible.role: Accessible.Link
+                        Accessible.name: modelData.name
+                        onActivated: Qt.openUrlExternally(modelData.url)
                     }
                 }
             }

@@ -46,6 +46,14 @@ Rectangle {
     Component.onCompleted: readBook()
 
     Keys.onEscapePressed: goBack()
+    // The keys start on the screen, so that Tab reaches "Back" first.
+    StackView.onActivated: forceActiveFocus()
+    // Escape leaves wherever the focus is, even after the file it was on was rebuilt.
+    Shortcut {
+        sequence: "Escape"
+        enabled: details.StackView.status === StackView.Active
+        onActivated: details.goBack()
+    }
     Keys.onBackPressed: goBack()
 
     Item {
@@ -69,12 +77,14 @@ Rectangle {
                 source: "qrc:///icons/arrow_left_white.svg"
             }
 
-            MouseArea {
+            FocusArea {
                 id: backMouse
+                objectName: "backArea"
                 anchors.fill: parent
                 hoverEnabled: true
-                cursorShape: Qt.PointingHandCursor
-                onClicked: details.goBack()
+                ring.radius: 19
+                Accessible.name: qsTr("Back to the library")
+                onActivated: details.goBack()
             }
         }
 
@@ -87,6 +97,8 @@ Rectangle {
             elide: Text.ElideRight
             font.family: Theme.systemFontFamily
             font.pixelSize: 16
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
     }
 
@@ -148,7 +160,7 @@ Rectangle {
 
                     Text {
                         text: modelData.label
-                        color: "#828282"
+                        color: Theme.labelOnDark
                         font.family: Theme.mainFontFamily
                         font.pixelSize: 10
                     }
@@ -161,6 +173,8 @@ Rectangle {
                         elide: Text.ElideRight
                         font.family: Theme.systemFontFamily
                         font.pixelSize: 16
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: modelData.label + ": " + text
 
                         MouseArea {
                             anchors.fill: parent

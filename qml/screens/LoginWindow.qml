@@ -87,7 +87,10 @@ Rectangle {
         contentWidth: width
         contentHeight: Math.max(column.implicitHeight, height)
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar { policy: scroll.contentHeight > scroll.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
+        ScrollBar.vertical: ScrollBar {
+            policy: scroll.contentHeight > scroll.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff
+            Accessible.name: qsTr("Scroll the page")
+        }
 
         Column {
             id: column
@@ -103,6 +106,8 @@ Rectangle {
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
                 font.pixelSize: 18
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             Image {
@@ -112,6 +117,8 @@ Rectangle {
                 width: height * 7.15
                 fillMode: Image.PreserveAspectFit
                 mipmap: true
+                Accessible.role: Accessible.Graphic
+                Accessible.name: "Quenlith"
             }
 
             Text {
@@ -122,6 +129,8 @@ Rectangle {
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
                 font.pixelSize: 18
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             Text {
@@ -135,6 +144,8 @@ Rectangle {
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
                 font.pixelSize: 12
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
 
             Item {
@@ -149,27 +160,32 @@ Rectangle {
                     objectName: "getMyKeyLink"
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: qsTr("Get my Application Key")
-                    color: "#1761bc"
+                    color: Theme.linkOnDark
                     font.family: Theme.mainFontFamily
                     font.weight: Font.DemiBold
                     font.pixelSize: 12
 
-                    MouseArea {
+                    FocusArea {
                         anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: {
+                        Accessible.role: Accessible.Link
+                        Accessible.name: getMyKeyLink.text
+                        Accessible.description: getMyKeyHint.text
+                        onActivated: {
                             screen.setLoginViewVisible(false)
                             screen.errorShown = false
                         }
                     }
                 }
                 Text {
+                    id: getMyKeyHint
                     anchors { horizontalCenter: parent.horizontalCenter; top: getMyKeyLink.bottom }
                     text: qsTr("(Login in to Tolvane usign the same email/password as for any other Quenlith site)")
                     color: "#fff"
                     font.family: Theme.mainFontFamily
                     font.weight: Font.Medium
                     font.pixelSize: 8
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
             }
 
@@ -194,10 +210,14 @@ Rectangle {
                     id: errorText
                     objectName: "errorText"
                     anchors.verticalCenter: parent.verticalCenter
-                    color: "#BF1223"
+                    color: Theme.errorTextOnDark
                     font.family: Theme.mainFontFamily
                     font.pixelSize: 12
                     text: screen.wrongKeyText
+                    // Only while shown: the row is moved out of view, not hidden.
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: screen.errorShown ? text : ""
+                    Accessible.ignored: !screen.errorShown
                 }
             }
 
@@ -214,8 +234,8 @@ Rectangle {
                     anchors.right: parent.right
                     textFormat: Text.RichText
                     text: qsTr("<a href=''><u>Back</u></a>")
-                    linkColor: "#A33737"
-                    color: "#A33737"
+                    linkColor: Theme.secondaryLinkOnDark
+                    color: Theme.secondaryLinkOnDark
                     font.family: Theme.systemFontFamily
                     font.pixelSize: 12
                     onLinkActivated: back()
@@ -225,10 +245,12 @@ Rectangle {
                         emailField.text = ""
                         passwordField.text = ""
                     }
-                    MouseArea {
+                    FocusArea {
+                        objectName: "backLinkArea"
                         anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: parent.back()
+                        Accessible.role: Accessible.Link
+                        Accessible.name: qsTr("Back")
+                        onActivated: parent.back()
                     }
                 }
 
@@ -238,6 +260,7 @@ Rectangle {
                     width: parent.width
                     echoMode: TextInput.Normal
                     placeholderText: qsTr("Enter your login here")
+                    Accessible.name: qsTr("E-mail")
                     onAccepted: screen.doLogin()
                 }
 
@@ -247,14 +270,18 @@ Rectangle {
                     textFormat: Text.RichText
                     text: screen.passwordVisible ? qsTr("<a href=''><u>Hide password</u></a>")
                                                  : qsTr("<a href=''><u>Show password</u></a>")
-                    linkColor: "#A33737"
-                    color: "#A33737"
+                    linkColor: Theme.secondaryLinkOnDark
+                    color: Theme.secondaryLinkOnDark
                     font.family: Theme.systemFontFamily
                     font.pixelSize: 12
-                    MouseArea {
+                    FocusArea {
+                        objectName: "passwordToggleArea"
                         anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: screen.passwordVisible = !screen.passwordVisible
+                        Accessible.role: Accessible.CheckBox
+                        Accessible.checkable: true
+                        Accessible.checked: screen.passwordVisible
+                        Accessible.name: qsTr("Show password")
+                        onActivated: screen.passwordVisible = !screen.passwordVisible
                     }
                 }
 
@@ -264,6 +291,9 @@ Rectangle {
                     width: parent.width
                     echoMode: screen.passwordVisible ? TextInput.Normal : TextInput.Password
                     placeholderText: qsTr("Enter your password here")
+                    Accessible.name: qsTr("Password")
+                    // Qt keeps a password field's name to itself; readers say the description.
+                    Accessible.description: qsTr("Password")
                     onAccepted: screen.doLogin()
                 }
 
@@ -292,6 +322,9 @@ Rectangle {
                     echoMode: TextInput.Password
                     placeholderText: qsTr("Enter key...")
                     keyError: screen.errorShown
+                    Accessible.name: qsTr("Application Key")
+                    // Qt keeps a password field's name to itself; readers say the description.
+                    Accessible.description: qsTr("Application Key")
                     onAccepted: screen.doLogin()
                 }
 
@@ -345,6 +378,20 @@ Rectangle {
         }
     }
 
+    // The key field waits for the key as soon as the screen shows, and again when the key view returns.
+    function focusFirstField() {
+        if (keyView.visible)
+            keyField.forceActiveFocus()
+        else
+            emailField.forceActiveFocus()
+    }
+    StackView.onActivated: focusFirstField()
+    Component.onCompleted: Qt.callLater(focusFirstField)
+    Connections {
+        target: keyView
+        function onVisibleChanged() { screen.focusFirstField() }
+    }
+
     SvgImageHDPI {
         id: busyIndicator
         objectName: "busyIndicator"
@@ -354,5 +401,8 @@ Rectangle {
         source: "qrc:///icons/loading-indicator.svg"
         visible: screen.busy
         rotate: visible
+        Accessible.role: Accessible.Animation
+        Accessible.name: qsTr("Signing in")
+        Accessible.ignored: !visible
     }
 }

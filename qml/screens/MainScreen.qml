@@ -1,5 +1,6 @@
 import QtQuick 2.13
 import QtQuick.Layouts 1.13
+import QtQuick.Controls 2.13
 import "../theme"
 import "../custom"
 import "../components"
@@ -32,6 +33,38 @@ Item {
             }
         }
     }
+
+    // The library's own keys; a dialog that is open blocks them.
+    readonly property bool keysActive: StackView.status === StackView.Active || StackView.view === null
+    Shortcut {
+        sequence: "Ctrl+F"
+        enabled: screen.keysActive && tabPanel.visible
+        onActivated: tabPanel.focusSearch()
+    }
+    Shortcut {
+        sequence: "F5"
+        enabled: screen.keysActive && !app.remoteAPI.isRefreshing && !app.isSyncing
+        onActivated: app.remoteAPI.refreshLibrary()
+    }
+    Shortcut {
+        sequence: "Ctrl+A"
+        // Selection mode hides the search field, so no text loses its own Ctrl+A.
+        enabled: screen.keysActive && app.isInSelectionMode
+        onActivated: app.onlineLibrary.selectAll()
+    }
+    Keys.onEscapePressed: {
+        if (tabPanel.searchText !== "")
+            tabPanel.clearSearch()
+        else
+            event.accepted = false
+    }
+    // Opened or come back to, the screen takes the keys at the list.
+    function focusLibrary() {
+        var loader = libraryViews.children[libraryViews.currentIndex]
+        if (loader && loader.item)
+            loader.item.forceActiveFocus()
+    }
+    StackView.onActivated: focusLibrary()
 
     ColumnLayout {
         anchors.fill: parent

@@ -67,6 +67,12 @@ Row {
 
     Component.onCompleted: load()
     Keys.onEscapePressed: goBack()
+    StackView.onActivated: forceActiveFocus()
+    Shortcut {
+        sequence: "Escape"
+        enabled: settingsWindow.StackView.status === StackView.Active
+        onActivated: settingsWindow.goBack()
+    }
 
     QtObject {
         id: updateCheck
@@ -106,10 +112,11 @@ Row {
             height: 22
             source: "qrc:///icons/arrow_left_white.svg"
 
-            MouseArea {
+            FocusArea {
+                objectName: "backArea"
                 anchors { fill: parent; margins: -4 }
-                cursorShape: Qt.PointingHandCursor
-                onClicked: settingsWindow.goBack()
+                Accessible.name: qsTr("Back to the library")
+                onActivated: settingsWindow.goBack()
             }
         }
     }
@@ -125,6 +132,16 @@ Row {
             contentWidth: availableWidth
             contentHeight: content.height + 25
             clip: true
+            // Placed as the view's own would be; declared to carry a name.
+            ScrollBar.vertical: ScrollBar {
+                parent: scroll
+                x: scroll.mirrored ? 0 : scroll.width - width
+                y: scroll.topPadding
+                height: scroll.availableHeight
+                active: scroll.ScrollBar.horizontal.active
+                Accessible.name: qsTr("Scroll the settings")
+            }
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
 
             Column {
                 id: content
@@ -135,6 +152,8 @@ Row {
 
                 Text {
                     text: qsTr("Settings")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: "#fff"
                     font { family: Theme.mainFontFamily; pixelSize: 16; weight: Font.Medium }
                     bottomPadding: 10
@@ -142,6 +161,8 @@ Row {
 
                 Text {
                     text: qsTr("DOWNLOAD")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: "#fff"
                     font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.DemiBold }
                 }
@@ -155,6 +176,7 @@ Row {
                 SelectFolderTextField {
                     id: folderField
                     objectName: "folderField"
+                    Accessible.name: qsTr("Download Directory")
                     width: policyBox.width
                     height: 30
                 }
@@ -168,6 +190,7 @@ Row {
                 RoundedComboBox {
                     id: downloadsBox
                     objectName: "downloadsBox"
+                    Accessible.name: qsTr("Number of simultaneous downloads")
                     width: 50
                     height: 34
                     model: settingsWindow.downloadCounts
@@ -185,6 +208,8 @@ Row {
 
                 Text {
                     text: qsTr("UPDATES")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: "#fff"
                     topPadding: 12
                     font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.Medium }
@@ -205,6 +230,7 @@ Row {
                 RoundedComboBox {
                     id: policyBox
                     objectName: "policyBox"
+                    Accessible.name: qsTr("If Files in the library have changed...")
                     width: 330
                     height: 34
                     model: [qsTr("Always ask before replacing old file(s)"),
@@ -235,6 +261,8 @@ Row {
 
                 Text {
                     text: qsTr("ADDITIONAL OPTIONS")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                     color: "#fff"
                     topPadding: 12
                     font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.DemiBold }
@@ -299,7 +327,7 @@ Row {
                     iconRight: false
                     backgroundColor: "transparent"
                     backgroundPressedColor: "#20e14343"
-                    textColor: "#e14343"
+                    textColor: Theme.signOutText
                     fontFamily: Theme.mainFontFamily
                     fontHeight: 16
                     fontWeiht: Font.Medium
@@ -314,10 +342,11 @@ Row {
                     source: "qrc:///logos/qen-logo-white.png"
                     mipmap: true
 
-                    MouseArea {
+                    FocusArea {
                         anchors.fill: parent
-                        cursorShape: Qt.PointingHandCursor
-                        onClicked: Qt.openUrlExternally(settingsWindow.siteUrl)
+                        Accessible.role: Accessible.Link
+                        Accessible.name: qsTr("Quenlith web site")
+                        onActivated: Qt.openUrlExternally(settingsWindow.siteUrl)
                     }
                 }
 
@@ -326,21 +355,26 @@ Row {
                     text: qsTr("Quenlith Library Application %1").arg(app.applicationVersion)
                     color: "#fff"
                     font { family: Theme.mainFontFamily; pixelSize: 12; weight: Font.Medium }
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
 
                 Row {
                     spacing: 5
                     Repeater {
-                        model: [{ icon: "qrc:///icons/settings/social_facebook.svg", url: settingsWindow.facebookUrl },
-                                { icon: "qrc:///icons/settings/social_twitter.svg", url: settingsWindow.twitterUrl }]
+                        model: [{ icon: "qrc:///icons/settings/social_facebook.svg", url: settingsWindow.facebookUrl,
+                                  name: qsTr("Quenlith on Facebook") },
+                                { icon: "qrc:///icons/settings/social_twitter.svg", url: settingsWindow.twitterUrl,
+                                  name: qsTr("Quenlith on Twitter") }]
                         SvgImageHDPI {
                             width: 24
                             height: 24
                             source: modelData.icon
-                            MouseArea {
+                            FocusArea {
                                 anchors.fill: parent
-                                cursorShape: Qt.PointingHandCursor
-                                onClicked: Qt.openUrlExternally(modelData.url)
+                                Accessible.role: Accessible.Link
+                                Accessible.name: modelData.name
+                                onActivated: Qt.openUrlExternally(modelData.url)
                             }
                         }
                     }

@@ -23,6 +23,18 @@ QtObject {
     readonly property color linkColor: "#A33737"
     readonly property color secondaryText: "#6A6A6A"
 
+    // Keyboard focus: 3:1 or more against both the dark header and the light list.
+    readonly property color focusRing: "#1771E0"
+    // Lighter twins of the colours above for text on the dark screens, each at 4.5:1 or more
+    // against its background with the hue kept.
+    readonly property color linkOnDark: "#3F8BE8"
+    readonly property color secondaryLinkOnDark: "#CE6D6D"
+    readonly property color errorTextOnDark: "#EF5160"
+    readonly property color labelOnDark: "#919191"
+    readonly property color placeholderOnLight: "#767676"
+    readonly property color placeholderOnDark: "#999999"
+    readonly property color signOutText: "#E76969"
+
     readonly property string mainFontFamily: "Montserrat"
     readonly property string titleFontFamily: "Josefin Sans"
     // The look was drawn with two Windows faces; DejaVu Sans (fonts-dejavu-core) has Verdana's

@@ -147,12 +147,18 @@ struct Shooter
     }
     void resizeWindow(int width, int height) const
     {
+        // Under a desktop scale the screen may hold less than the size asked for.
+        const QSize room = app.view()->screen()->availableSize();
+        width = qMin(width, room.width());
+        height = qMin(height, room.height());
         app.view()->resize(width, height);
         waitFor([&] { return app.view()->width() == width && app.view()->height() == height; }, 3000);
         settle(500);
     }
 
-    QString pathOf(const QString &name) const { return outDir + QLatin1Char('/') + name + QStringLiteral(".png"); }
+    // Added to every file name: the scale a run draws at.
+    QString suffix;
+    QString pathOf(const QString &name) const { return outDir + QLatin1Char('/') + name + suffix + QStringLiteral(".png"); }
     bool save(const QImage &image, const QString &name) const
     {
         const bool saved = !image.isNull() && image.save(pathOf(name));
@@ -224,6 +230,13 @@ int main(int argc, char *argv[])
         QCoreApplication::installTranslator(&pseudo);
         app.view()->engine()->retranslate();
     }
+    // "--suffix -x1.5": the run under QT_SCALE_FACTOR names its pictures apart.
+    QString suffix;
+    const int suffixFlag = wanted.indexOf(QStringLiteral("--suffix"));
+    if (suffixFlag >= 0 && suffixFlag + 1 < wanted.size()) {
+        suffix = wanted.at(suffixFlag + 1);
+        wanted.erase(wanted.begin() + suffixFlag, wanted.begin() + suffixFlag + 2);
+    }
 
     QQuickView *view = app.view();
     view->showNormal();
@@ -233,7 +246,20 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // Scaled, the first size is bounded by the screen, and the window must then fit on it.
+    const QRect room = view->screen()->availableGeometry();
+    if (view->width() > room.width() || view->height() > room.height()) {
+        view->resize(qMin(view->width(), room.width()), qMin(view->height(), room.height()));
+        QTest::qWait(300);
+    }
+    if (!room.contains(view->frameGeometry())) {
+        std::fprintf(stderr, "ui-screenshots: the window (%dx%d) does not fit the screen (%dx%d)\n",
+                     view->frameGeometry().width(), view->frameGeometry().height(), room.width(), room.height());
+        return 1;
+    }
+
     Shooter s{app, sim, outDir};
+    s.suffix = suffix;
     using Step = std::pair<QString, std::function<void(Shooter &)>>;
     // In order: later states build on the earlier ones (signed in after "login-busy").
     const std::vector<Step> steps = {

@@ -1,0 +1,339 @@
+// What a screen reader and a keyboard user get from the window: every control that can be
+// reached or pressed has a name that is not its value, in each screen and dialog, and keyboard
+// focus is drawn on each kind of control.
+#include "../../tools/ui-screenshots/qmlitems.h"
+
+#include "app/constants.h"
+#include "app/quenlithapplication.h"
+#include "app/settings.h"
+#include "api/remoteapi.h"
+#include "dialogs/applicationupdater.h"
+#include "guitest.h"
+#include "library/errorslistmodel.h"
+#include "library/libraryerrortype.h"
+#include "storefrontsim.h"
+
+#include <QAccessible>
+#include <QQuickView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A control a person can reach or press: it must say what it does.
+bool isActionable(QAccessibleInterface *iface)
+{
+    if (iface->state().focusable)
+        return true;
+    if (QAccessibleActionInterface *actions = iface->actionInterface()) {
+        const QStringList names = actions->actionNames();
+        return names.contains(QAccessibleActionInterface::pressAction())
+            || names.contains(QAccessibleActionInterface::toggleAction());
+    }
+    return false;
+}
+
+QString describe(QAccessibleInterface *iface)
+{
+    const QObject *object = iface->object();
+    const QRect r = iface->rect();
+    return QStringLiteral("%1 role %2 \"%3\" at %4,%5 %6x%7")
+        .arg(object ? QString::fromLatin1(object->metaObject()->className()) + QLatin1Char(' ') + object->objectName()
+                    : QStringLiteral("?"))
+        .arg(int(iface->role()))
+        .arg(iface->text(QAccessible::Name))
+        .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+void collectFaults(QAccessibleInterface *iface, QStringList &faults, int depth = 0)
+{
+    if (!iface || depth > 64 || iface->state().invisible)
+        return;
+    if (isActionable(iface)) {
+        // Qt never gives a password field's name out, so that no text of it leaks; the
+        // description says what it is there.
+        const QString name = iface->text(iface->state().passwordEdit ? QAccessible::Description : QAccessible::Name).trimmed();
+        const QString value = iface->text(QAccessible::Value).trimmed();
+        if (name.isEmpty())
+            faults << QStringLiteral("no name: ") + describe(iface);
+        else if (name == value)
+            faults << QStringLiteral("named by its value: ") + describe(iface);
+    }
+    for (int i = 0; i < iface->childCount(); ++i)
+        collectFaults(iface->child(i), faults, depth + 1);
+}
+
+// Items the tree leaves out still must not take the keyboard without a name.
+void collectUnnamedTabStops(QQuickItem *item, QStringList &faults)
+{
+    if (!item->isVisible())
+        return;
+    if (item->activeFocusOnTab() && item->isEnabled()) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(item);
+        const auto text = iface && iface->state().passwordEdit ? QAccessible::Description : QAccessible::Name;
+        if (!iface || iface->text(text).trimmed().isEmpty())
+            faults << QStringLiteral("unnamed tab stop: %1 %2")
+                          .arg(QString::fromLatin1(item->metaObject()->className()), item->objectName());
+    }
+    for (QQuickItem *child : item->childItems())
+        collectUnnamedTabStops(child, faults);
+}
+
+} // namespace
+
+class TestAccessibility : public QObject
+{
+    Q_OBJECT
+public:
+    TestAccessibility(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+
+private:
+    QQuickView *view() const { return m_app.view(); }
+    QObject *root() const { return view()->rootObject(); }
+    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
+    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
+    QString currentScreen() const
+    {
+        auto *current = QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
+        return current ? current->objectName() : QString();
+    }
+    QQuickItem *libraryList() const
+    {
+        return QmlItems::findItem(QmlItems::find(root(), QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
+    }
+    void openDialog(QObject *d)
+    {
+        QMetaObject::invokeMethod(d, "open");
+        QTRY_VERIFY(d->property("opened").toBool());
+    }
+    void closeDialogs()
+    {
+        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog"})
+            QMetaObject::invokeMethod(dialog(name), "close");
+        // The updater hears Escape as "Cancel" and closes its dialog itself.
+        if (QObject *d = dialog("askUpdateAppDialog"); d && d->property("visible").toBool()) {
+            // Shortcuts answer only in the active window; another test's window may have taken it.
+            view()->requestActivate();
+            QVERIFY(QTest::qWaitForWindowActive(view()));
+            QTest::keyClick(view(), Qt::Key_Escape);
+        }
+        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog",
+                                 "askUpdateAppDialog"})
+            QTRY_VERIFY(!dialog(name)->property("visible").toBool());
+    }
+    void goToLibrary()
+    {
+        while (currentScreen() != QStringLiteral("mainScreen")) {
+            auto *top = QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
+            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
+            QTRY_VERIFY(!QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool());
+        }
+    }
+
+    // Puts the window in a state; the rows of the data table run in order and build on each other.
+    void enterState(const QString &state)
+    {
+        if (state == QLatin1String("login-get-key")) {
+            QVERIFY(QmlItems::click(item("getMyKeyLink")));
+            QTRY_VERIFY(item("getKeyView")->isVisible());
+        } else if (state == QLatin1String("login-wrong-key")) {
+            QVERIFY(QmlItems::click(item("backLink")));
+            QTRY_VERIFY(item("keyView")->isVisible());
+            item("keyField")->setProperty("text", QStringLiteral("not-a-key"));
+            QVERIFY(QmlItems::click(item("loginButton")));
+            QTRY_VERIFY(item("errorRow")->property("shown").toBool());
+        } else if (state == QLatin1String("library-list")) {
+            item("keyField")->setProperty("text", m_sim.appKey());
+            QVERIFY(QmlItems::click(item("loginButton")));
+            QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+            QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+            QTRY_VERIFY(libraryList() && libraryList()->property("count").toInt() > 0);
+        } else if (state == QLatin1String("library-selection")) {
+            m_app.setIsInSelectionMode(true);
+            QTRY_VERIFY(item("selectionPanel")->isVisible());
+        } else if (state == QLatin1String("library-tiles")) {
+            m_app.setIsInSelectionMode(false);
+            QTRY_VERIFY(item("tabPanel")->isVisible());
+            QVERIFY(QmlItems::click(item("tileHalf")));
+            QTRY_VERIFY(QmlItems::findItem(QmlItems::find(root(), QStringLiteral("tileViewLoader")),
+                                           QStringLiteral("libraryTiles"))->isVisible());
+        } else if (state == QLatin1String("status-error")) {
+            QVERIFY(QmlItems::click(item("listHalf")));
+            emit m_app.downloadManager()->downloadFailedForItem(nullptr);
+            QTRY_VERIFY(item("statusBar")->isVisible());
+        } else if (state == QLatin1String("dialog-delete")) {
+            item("statusBar")->setVisible(false);
+            openDialog(dialog("askDeleteDialog"));
+        } else if (state == QLatin1String("dialog-update-file")) {
+            dialog("askUpdateFileDialog")->setProperty("text", QStringLiteral("A newer alpha.pdf is available. Update it?"));
+            openDialog(dialog("askUpdateFileDialog"));
+        } else if (state == QLatin1String("dialog-free-space")) {
+            openDialog(dialog("askFreeSpaceDialog"));
+        } else if (state == QLatin1String("dialog-errors-list")) {
+            m_app.errorsListModel()->addError(LibraryErrorType::DownloadError, QStringLiteral("Harrowdeep Bestiary"), 0);
+            m_app.errorsListModel()->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
+            openDialog(dialog("errorsListDialog"));
+        } else if (state == QLatin1String("dialog-update-app")) {
+            m_sim.setManifest(QStringLiteral("9.0.0.0"), QStringLiteral("2030-01-01 12:00:00"), 0, 0);
+            m_app.updater()->checkUpdates(false);
+            QTRY_VERIFY_WITH_TIMEOUT(dialog("askUpdateAppDialog") && dialog("askUpdateAppDialog")->property("opened").toBool(),
+                                     20000);
+        } else if (state == QLatin1String("book-details")) {
+            QMetaObject::invokeMethod(root(), "openBookDetails", Q_ARG(QVariant, 0));
+            QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
+            QTRY_VERIFY(item("fileRow"));
+        } else if (state == QLatin1String("settings")) {
+            goToLibrary();
+            QVERIFY(QmlItems::click(item("settingsButton")));
+            QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
+        }
+        // Controls set their roles as the reader arrives; new ones since the last walk as well.
+        QAccessible::setActive(true);
+        QTest::qWait(250); // lets the screen's fade-in end before the tree is read
+    }
+
+private slots:
+    void initTestCase()
+    {
+        view()->showNormal();
+        view()->resize(920, 700);
+        // Shortcuts (Escape in a dialog) go to the active window only.
+        view()->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QAccessible::setActive(true);
+    }
+
+    void namesInEveryState_data()
+    {
+        QTest::addColumn<QString>("state");
+        for (const char *state : {"login-key", "login-get-key", "login-wrong-key", "library-list", "library-selection",
+                                  "library-tiles", "status-error", "dialog-delete", "dialog-update-file",
+                                  "dialog-free-space", "dialog-errors-list", "dialog-update-app", "book-details",
+                                  "settings", "about"})
+            QTest::newRow(state) << QString::fromLatin1(state);
+    }
+
+    void namesInEveryState()
+    {
+        QFETCH(QString, state);
+        if (state != QLatin1String("about"))
+            enterState(state);
+        QStringList faults;
+        QWindow *window = view();
+        if (state == QLatin1String("about")) {
+            closeDialogs();
+            QMetaObject::invokeMethod(root(), "showAbout");
+            auto *about = qobject_cast<QQuickWindow *>(
+                QmlItems::find(root(), QStringLiteral("aboutLoader"))->property("item").value<QObject *>());
+            QVERIFY(about);
+            QVERIFY(QTest::qWaitForWindowExposed(about));
+            QAccessible::setActive(true);
+            window = about;
+        }
+        QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(window);
+        QVERIFY(tree);
+        QVERIFY(tree->childCount() > 0);
+        collectFaults(tree, faults);
+        collectUnnamedTabStops(qobject_cast<QQuickWindow *>(window)->contentItem(), faults);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+        if (state == QLatin1String("about"))
+            window->close();
+        if (state.startsWith(QLatin1String("dialog-")))
+            closeDialogs();
+    }
+
+    // Informative texts are read out with their current value.
+    void statusTextIsReadWithItsValue()
+    {
+        QVERIFY(m_app.remoteAPI()->loggedIn());
+        QQuickItem *status = item("statusText");
+        QVERIFY(status);
+        emit m_app.downloadManager()->downloadFailedForItem(nullptr);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(status);
+        QCOMPARE(iface->role(), QAccessible::StaticText);
+        QCOMPARE(iface->text(QAccessible::Name), status->property("text").toString());
+        item("statusBar")->setVisible(false);
+    }
+
+    // Keyboard focus changes what is drawn around each kind of control, on the dark header and on
+    // the light list alike; the focus is moved there by Tab, as a person would.
+    void focusRingShows_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("button on the dark header") << "settingsButton";
+        QTest::newRow("filter button") << "filterAll";
+        QTest::newRow("view toggle") << "listHalf";
+        QTest::newRow("combo box") << "sortBox";
+        QTest::newRow("search field") << "searchField";
+        QTest::newRow("library list row") << "libraryList";
+        QTest::newRow("row action") << "actionButton";
+    }
+
+    void focusRingShows()
+    {
+        QFETCH(QString, target);
+        goToLibrary();
+        QTRY_VERIFY(libraryList() && libraryList()->isVisible());
+        QQuickItem *wanted = nullptr;
+        if (target == QLatin1String("searchField"))
+            wanted = QmlItems::find(root(), QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
+        else if (target == QLatin1String("actionButton"))
+            wanted = QmlItems::findItem(libraryList()->property("currentItem").value<QQuickItem *>(), target);
+        else if (target == QLatin1String("listHalf"))
+            wanted = item(target)->childItems().last();
+        else if (target == QLatin1String("libraryList"))
+            wanted = libraryList();
+        else
+            wanted = item(target);
+        QVERIFY(wanted);
+        view()->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(view()));
+
+        // Nothing focused in the window, then Tab until the target has the focus.
+        view()->contentItem()->forceActiveFocus();
+        QTest::qWait(50);
+        const QRect area = QRectF(wanted->mapToScene(QPointF(-6, -6)), QSizeF(wanted->width() + 12, wanted->height() + 12))
+                               .toAlignedRect();
+        const qreal ratio = view()->effectiveDevicePixelRatio();
+        const auto picture = [&] {
+            return view()->grabWindow().copy(QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio).toRect());
+        };
+        const QImage before = picture();
+        for (int i = 0; i < 60 && !wanted->hasActiveFocus(); ++i)
+            QTest::keyClick(view(), Qt::Key_Tab);
+        QVERIFY2(wanted->hasActiveFocus(), "Tab does not reach it");
+        QTest::qWait(50);
+        QVERIFY(before != picture());
+    }
+
+    void cleanupTestCase()
+    {
+        keepGlDriverLoaded();
+    }
+
+private:
+    QuenlithApplication &m_app;
+    StorefrontSim &m_sim;
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir profile;
+    QTemporaryDir library;
+    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
+
+    StorefrontSim::Options options;
+    options.products = 6;
+    StorefrontSim sim(options);
+    if (!sim.start())
+        return 1;
+    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
+    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
+
+    QuenlithApplication app(argc, argv);
+    app.settings()->setLibraryDirectory(library.path());
+    TestAccessibility test(app, sim);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_accessibility.moc"

@@ -1,0 +1,206 @@
+// A customer without a mouse: sign in, find a product, download its file, delete it again, change
+// a setting and quit, with key presses only, against the storefront simulator.
+#include "../../tools/ui-screenshots/qmlitems.h"
+
+#include "app/constants.h"
+#include "app/quenlithapplication.h"
+#include "app/settings.h"
+#include "api/remoteapi.h"
+#include "downloads/libraryfile.h"
+#include "guitest.h"
+#include "library/itemfilesmodel.h"
+#include "library/libraryitem.h"
+#include "library/librarysortfiltermodel.h"
+#include "library/onlinelibrary.h"
+#include "storefrontsim.h"
+
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+class TestKeyboardJourney : public QObject
+{
+    Q_OBJECT
+public:
+    TestKeyboardJourney(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+
+private:
+    QQuickView *view() const { return m_app.view(); }
+    QObject *root() const { return view()->rootObject(); }
+    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
+    QQuickItem *screen() const
+    {
+        return QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>();
+    }
+    QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
+    bool stackSettled() const
+    {
+        return !QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool();
+    }
+    // Shortcuts answer only in the active window; another test's window on the same display may take it.
+    void activate()
+    {
+        if (view()->isActive())
+            return;
+        view()->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(view()));
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        activate();
+        QTest::keyClick(view(), Qt::Key(key), modifiers);
+    }
+    void type(const QString &text)
+    {
+        for (const QChar c : text) {
+            activate();
+            QTest::keyClick(view(), c.toLatin1());
+        }
+    }
+    // Tab on until the item has the focus, as a person tabs through the window to a control.
+    bool tabTo(const std::function<QQuickItem *()> &target)
+    {
+        for (int i = 0; i < 60; ++i) {
+            if (QQuickItem *wanted = target(); wanted && wanted->hasActiveFocus())
+                return true;
+            key(Qt::Key_Tab);
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        view()->showNormal();
+        view()->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(view()));
+    }
+
+    void journey()
+    {
+        // The key field waits for the key.
+        QTRY_COMPARE(currentScreen(), QStringLiteral("loginWindow"));
+        QTRY_VERIFY(item("keyField")->hasActiveFocus());
+        type(m_sim.appKey());
+        key(Qt::Key_Return);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+
+        // A product with one file, not on disk.
+        LibraryItem *product = nullptr;
+        for (int r = 0; r < m_app.libraryModel()->rowCount() && !product; ++r) {
+            LibraryItem *candidate = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
+            // Typed key by key: a title the test keyboard can type.
+            const QString title = candidate->title();
+            const bool typable = std::all_of(title.begin(), title.end(), [](QChar c) { return c.unicode() < 128; });
+            if (candidate->filesModel()->count() == 1 && typable)
+                product = candidate;
+        }
+        QVERIFY(product);
+        LibraryFile *file = product->filesModel()->fileAt(0);
+        QCOMPARE(int(file->status()), int(LibraryFile::Remote));
+
+        // Ctrl+F, the title, Tab into the list, Return opens the product.
+        key(Qt::Key_F, Qt::ControlModifier);
+        QQuickItem *search = QmlItems::find(root(), QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
+        QTRY_VERIFY(search->hasActiveFocus());
+        type(product->title());
+        QTRY_COMPARE(m_app.libraryModel()->rowCount(), 1);
+        key(Qt::Key_Tab);
+        QQuickItem *list = item("libraryList");
+        QTRY_VERIFY(list->hasActiveFocus());
+        key(Qt::Key_Home);
+        key(Qt::Key_Return);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
+        QTRY_VERIFY(stackSettled());
+
+        // Tab to the file's button; Space downloads it.
+        const auto fileAction = [this] { return QmlItems::findItem(screen(), QStringLiteral("actionArea")); };
+        QVERIFY(tabTo(fileAction));
+        key(Qt::Key_Space);
+        QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::Downloaded), 60000);
+        const QString path = file->filePath();
+        QVERIFY(QFileInfo(path).isFile());
+
+        // Escape leaves the details; the row's button, downloaded now, opens them again.
+        key(Qt::Key_Escape);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QTRY_VERIFY(stackSettled());
+        QTRY_VERIFY(list->hasActiveFocus());
+        const auto rowAction = [list] {
+            return QmlItems::findItem(list->property("currentItem").value<QQuickItem *>(), QStringLiteral("actionButton"));
+        };
+        QVERIFY(tabTo(rowAction));
+        key(Qt::Key_Return);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
+        QTRY_VERIFY(stackSettled());
+
+        // Delete, and Return answers the question.
+        m_app.settings()->setShowDeleteConfirmation(true);
+        QTRY_COMPARE(QmlItems::find(screen(), QStringLiteral("fileRow"))->property("action").toString(),
+                     QStringLiteral("delete"));
+        QVERIFY(tabTo(fileAction));
+        key(Qt::Key_Return);
+        QObject *ask = root()->property("askDeleteDialog").value<QObject *>();
+        QTRY_VERIFY(ask->property("opened").toBool());
+        key(Qt::Key_Return);
+        QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
+        QVERIFY(!QFileInfo::exists(path));
+        QTRY_VERIFY(!ask->property("visible").toBool());
+
+        // Escape back; Tab round to "Settings"; the delete question is turned off and saved.
+        key(Qt::Key_Escape);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QTRY_VERIFY(stackSettled());
+        QVERIFY(tabTo([this] { return item("settingsButton"); }));
+        key(Qt::Key_Space);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
+        QTRY_VERIFY(stackSettled());
+        QVERIFY(tabTo([this] { return item("deleteConfirmationBox"); }));
+        key(Qt::Key_Space);
+        QVERIFY(tabTo([this] { return item("saveButton"); }));
+        key(Qt::Key_Return);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QVERIFY(!m_app.settings()->showDeleteConfirmation());
+
+        // Ctrl+Q quits as the tray's "Quit" does.
+        QSignalSpy quit(view()->engine(), &QQmlEngine::quit);
+        key(Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.count(), 1);
+    }
+
+    void cleanupTestCase()
+    {
+        keepGlDriverLoaded();
+    }
+
+private:
+    QuenlithApplication &m_app;
+    StorefrontSim &m_sim;
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir profile;
+    QTemporaryDir library;
+    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
+
+    StorefrontSim::Options options;
+    options.products = 6;
+    StorefrontSim sim(options);
+    if (!sim.start())
+        return 1;
+    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
+    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
+
+    QuenlithApplication app(argc, argv);
+    app.settings()->setLibraryDirectory(library.path());
+    TestKeyboardJourney test(app, sim);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_keyboardjourney.moc"
