@@ -4,8 +4,7 @@
 #include "api/secretmask.h"
 #include "app/constants.h"
 #include "app/settings.h"
-#include "downloads/libraryfile.h"
-#include "library/libraryerrortype.h"
+#include "api/libraryerrortype.h"
 
 #include <QDebug>
 #include <QJsonObject>
@@ -343,11 +342,8 @@ NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
     return makeRequest(request, NetworkReplyWrapper::Get, QByteArray(), true);
 }
 
-bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *file)
+QMap<QString, QDateTime> RemoteAPI::checksumsFrom(const QJsonArray &checksums)
 {
-    if (!file || checksums.isEmpty())
-        return false;
-
     QMap<QString, QDateTime> hashes;
     for (const QJsonValue &entry : checksums) {
         const QJsonObject object = entry.toObject();
@@ -358,21 +354,5 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
         const QString date = object.value(QLatin1String("checksum_date")).toString().left(kDateTextLength);
         hashes.insert(digest, QDateTime::fromString(date, Constants::PlainDateFormat));
     }
-    if (hashes.isEmpty())
-        return false;
-
-    qDebug().nospace().noquote() << "INFO: "
-                                 << QStringLiteral("File's checksums updated. File: %1. Checksums: ")
-                                        .arg(QString::fromLocal8Bit(file->serverFileName().toLocal8Bit()))
-                                 << checksums;
-    file->setHashes(hashes);
-    return true;
-}
-
-bool RemoteAPI::localHashMatches(LibraryFile *file)
-{
-    if (!file)
-        return false;
-    const QMap<QString, QDateTime> hashes = file->hashes();
-    return hashes.isEmpty() || hashes.contains(file->localFileHash());
+    return hashes;
 }

@@ -228,7 +228,7 @@ void QuenlithApplication::connectObjects()
     connect(m_downloadManager.get(), &DownloadManager::downloadFailedForItem, this,
             &QuenlithApplication::handleDownloadFailedForItem);
     connect(m_downloadManager.get(), &DownloadManager::fileErrorReported, this,
-            [this](const LibraryItem *item, const QString &message) {
+            [this](const FileOwner *item, const QString &message) {
                 notifyError(LibraryErrorType::GeneralError, message, m_onlineLibrary->indexByLibraryItem(item));
             });
     connect(m_remoteAPI.get(), &RemoteAPI::errorReported, this, &QuenlithApplication::notifyError);
@@ -398,7 +398,7 @@ void QuenlithApplication::onAnyItemSeleted()
     emit isInSelectionModeChanged();
 }
 
-void QuenlithApplication::handleDownloadFailedForItem(const LibraryItem *item)
+void QuenlithApplication::handleDownloadFailedForItem(const FileOwner *item)
 {
     if (!item)
         return;

@@ -98,7 +98,7 @@ public slots:
     void downloadSelected();
     void doLogout();
     void saveModelDelayed();
-    void handleDownloadFailedForItem(const LibraryItem *item);
+    void handleDownloadFailedForItem(const FileOwner *item);
 
 signals:
     void isSyncingChanged();

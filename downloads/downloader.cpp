@@ -387,7 +387,7 @@ void Downloader::updateChecksums(const QJsonObject &object)
 {
     const QJsonArray checksums = object.value(QLatin1String("checksums")).toArray();
     if (!checksums.isEmpty())
-        RemoteAPI::updateFileChecksums(checksums, m_file);
+        m_file->updateChecksums(checksums);
 }
 
 void Downloader::startTransfer()
@@ -853,7 +853,7 @@ void Downloader::finishVerification(const QString &hash)
     const QString path = m_file->downloadPath();
     m_file->setLocalFileHash(hash);
     m_file->setLocalLastModified(QFileInfo(m_localPath).lastModified());
-    if (RemoteAPI::localHashMatches(m_file)) {
+    if (m_file->localHashMatches()) {
         m_file->setLastModified(m_linkLastModified);
         if (m_reportedProgress != 1.0) {
             m_reportedProgress = 1.0;

@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QSet>
 
-class LibraryItem;
 class RemoteAPI;
 class Settings;
 
@@ -46,8 +45,8 @@ signals:
     void allDownloadsFinished();
     void downloadsRemainChanged();
     void syncingProgressChanged();
-    void downloadFailedForItem(LibraryItem *libraryItem);
-    void fileErrorReported(LibraryItem *libraryItem, QString message);
+    void downloadFailedForItem(FileOwner *libraryItem);
+    void fileErrorReported(FileOwner *libraryItem, QString message);
 
 private slots:
     void updateSyncingProgress();

@@ -1,8 +1,6 @@
 #include "folderscannertaskdata.h"
 
 #include "downloads/libraryfile.h"
-#include "library/itemfilesmodel.h"
-#include "library/libraryitem.h"
 
 #include <QMap>
 #include <QPointer>
@@ -26,7 +24,7 @@ struct FileValues {
 // still in saved form, its item and row, with the name that row must still carry.
 struct FileSource {
     QPointer<LibraryFile> file;
-    QPointer<LibraryItem> item;
+    QPointer<FileOwner> item;
     int row = -1;
     QString serverFileName;
 };
@@ -38,7 +36,7 @@ bool recordValues(const LibraryFile &file, QVector<FileValues> &into)
     if (values.hashes.isEmpty())
         return false;
     values.localDir = file.localDir();
-    if (const LibraryItem *item = file.item()) {
+    if (const FileOwner *item = file.item()) {
         values.publisher = item->publisher();
         values.title = item->title();
     }
@@ -82,7 +80,7 @@ void FolderScannerTaskData::addFile(LibraryFile *file)
     d->files.append(std::move(source));
 }
 
-void FolderScannerTaskData::addSavedFile(const LibraryFile &standIn, LibraryItem *item, int row)
+void FolderScannerTaskData::addSavedFile(const LibraryFile &standIn, FileOwner *item, int row)
 {
     if (!item || !recordValues(standIn, d->values))
         return;
@@ -148,6 +146,6 @@ LibraryFile *FolderScannerTaskData::file(int index) const
     if (!source.item)
         return source.file.data();
     // A refresh may have replaced the item's files since: only the same file at the same row.
-    LibraryFile *file = source.item->filesModel()->fileAt(source.row);
+    LibraryFile *file = source.item->fileAt(source.row);
     return file && file->serverFileName() == source.serverFileName ? file : nullptr;
 }

@@ -1,5 +1,6 @@
 #include "libraryfile.h"
 
+#include "api/remoteapi.h"
 #include "app/constants.h"
 #include "app/settings.h"
 #include "downloads/downloader.h"
@@ -7,7 +8,6 @@
 #include "downloads/filequestions.h"
 #include "downloads/filesystemops.h"
 #include "downloads/transfertext.h"
-#include "library/libraryitem.h"
 
 #include <QDebug>
 #include <QDir>
@@ -77,7 +77,7 @@ QJsonValue savedDate(const QDateTime &time)
 
 } // namespace
 
-LibraryFile::LibraryFile(LibraryItem *item, const DownloadContext &context)
+LibraryFile::LibraryFile(FileOwner *item, const DownloadContext &context)
     : m_item(item), m_context(context)
 {
 }
@@ -302,6 +302,24 @@ void LibraryFile::setHashes(const QMap<QString, QDateTime> &hashes)
     m_hashes = hashes;
 }
 
+bool LibraryFile::updateChecksums(const QJsonArray &checksums)
+{
+    const QMap<QString, QDateTime> hashes = RemoteAPI::checksumsFrom(checksums);
+    if (hashes.isEmpty())
+        return false;
+    qDebug().nospace().noquote() << "INFO: "
+                                 << QStringLiteral("File's checksums updated. File: %1. Checksums: ")
+                                        .arg(QString::fromLocal8Bit(m_serverFileName.toLocal8Bit()))
+                                 << checksums;
+    setHashes(hashes);
+    return true;
+}
+
+bool LibraryFile::localHashMatches() const
+{
+    return m_hashes.isEmpty() || m_hashes.contains(m_localFileHash);
+}
+
 QString LibraryFile::sanitizeFileName(const QString &name)
 {
     QString result = name;
@@ -321,8 +339,8 @@ QString LibraryFile::sanitizeFileName(const QString &name)
 
 QString LibraryFile::productFolder() const
 {
-    const QString publisher = m_item ? m_item->property("publisher").toString() : QString();
-    const QString title = m_item ? m_item->property("title").toString() : QString();
+    const QString publisher = m_item ? m_item->publisher() : QString();
+    const QString title = m_item ? m_item->title() : QString();
     return sanitizeFileName(publisher) + QLatin1Char('/') + sanitizeFileName(title);
 }
 
@@ -349,7 +367,7 @@ qint64 LibraryFile::resumableSize() const
 
 QByteArray LibraryFile::productId() const
 {
-    return m_item ? m_item->property("productId").toString().toUtf8() : QByteArray();
+    return m_item ? m_item->productId().toUtf8() : QByteArray();
 }
 
 void LibraryFile::clearLocalFile()
@@ -625,7 +643,7 @@ void LibraryFile::startDownload()
     qDebug().nospace() << "INFO: LibraryFile: Added to download queue. File: " << m_serverFileName
                        << "; product ID: " << productId();
     if (m_item)
-        m_item->setTitleBadge(LibraryItemBadge::None);
+        m_item->fileQueued();
     requestStatus(Queued);
     if (m_item && !(m_context.manager && m_context.manager->isSyncing()))
         m_item->requestTitleInfo();

@@ -40,7 +40,7 @@ QString savedText(const QJsonValue &value)
 const QChar LibraryItem::kSearchSeparator = QChar(0);
 
 LibraryItem::LibraryItem(QObject *parent)
-    : QObject(parent)
+    : FileOwner(parent)
 {
 }
 
@@ -410,6 +410,16 @@ QJsonValue LibraryItem::toJson() const
     object.insert(QLatin1String("title"), m_title);
     object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
     return object;
+}
+
+LibraryFile *LibraryItem::fileAt(int row) const
+{
+    return filesModel()->fileAt(row);
+}
+
+void LibraryItem::fileQueued()
+{
+    setTitleBadge(LibraryItemBadge::None);
 }
 
 void LibraryItem::stampDownloadedDate()

@@ -56,7 +56,7 @@ void TestServices::recordError(LibraryErrorType::ErrorType type, const QString &
     errors.append({type, message, index});
 }
 
-void TestServices::recordFileError(LibraryItem *, const QString &message)
+void TestServices::recordFileError(FileOwner *, const QString &message)
 {
     errors.append({LibraryErrorType::GeneralError, message, -1});
 }

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "api/libraryerrortype.h"
 #include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
-#include "library/libraryerrortype.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
 class DownloadManager;
+class FileOwner;
 class LibraryItem;
 class QNetworkAccessManager;
 class RemoteAPI;
@@ -52,5 +53,5 @@ public:
 
 private:
     void recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index);
-    void recordFileError(LibraryItem *item, const QString &message);
+    void recordFileError(FileOwner *item, const QString &message);
 };

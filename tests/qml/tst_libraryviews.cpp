@@ -3,11 +3,11 @@
 #include "guitest.h"
 #include "testservices.h"
 
+#include "api/libraryerrortype.h"
 #include "app/settings.h"
 #include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
-#include "library/libraryerrortype.h"
 #include "library/libraryfiltertype.h"
 #include "library/libraryitem.h"
 #include "library/libraryitembadge.h"

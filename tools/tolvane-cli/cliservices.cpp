@@ -28,7 +28,7 @@ void CliServices::prepareDownloads(const QString &libraryDirectory)
     m_manager->setSyncing(true);
     connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_manager.get(), &DownloadManager::processQueue);
     connect(m_manager.get(), &DownloadManager::fileErrorReported, this,
-            [](LibraryItem *, const QString &message) { printError(LibraryErrorType::GeneralError, message, -1); });
+            [](FileOwner *, const QString &message) { printError(LibraryErrorType::GeneralError, message, -1); });
 }
 
 void CliServices::askUpdateFile(LibraryFile *file)

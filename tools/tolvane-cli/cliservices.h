@@ -1,8 +1,8 @@
 #pragma once
 
+#include "api/libraryerrortype.h"
 #include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
-#include "library/libraryerrortype.h"
 
 #include <QObject>
 

@@ -2,6 +2,7 @@
 // one entry of the table in main(): a name and what to do before the picture is taken.
 #include "qmlitems.h"
 
+#include "api/libraryerrortype.h"
 #include "app/constants.h"
 #include "app/quenlithapplication.h"
 #include "app/settings.h"
@@ -10,7 +11,6 @@
 #include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
-#include "library/libraryerrortype.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"
