@@ -486,6 +486,7 @@ void TestLibraryFile::updatePolicies_data()
     QTest::newRow("ask each time") << int(Settings::AskEachTime) << QStringList{};
     QTest::newRow("rename old files") << int(Settings::RenameOldFiles) << QStringList{"a.old-001.pdf"};
     QTest::newRow("replace old files") << int(Settings::ReplaceOldFiles) << QStringList{""};
+    QTest::newRow("unknown policy") << 7 << QStringList{};
 }
 
 void TestLibraryFile::updatePolicies()
