@@ -577,7 +577,7 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
     logError(QStringLiteral("Downloader %1: Error writing to file. File: %2. Error: %3").arg(m_downloaderId, fileName, errorText));
     QString message;
     if (kind == QFileDevice::OpenError) {
-        const QString dir = m_file->property("localDir").toString();
+        const QString dir = m_file->localDir();
         const QFileInfo dirInfo(libraryRoot(dir));
         const QString shownDir = dir.isEmpty() ? QStringLiteral("/") : dir;
         if (!dirInfo.isDir())
