@@ -170,11 +170,6 @@ QuenlithApplication::~QuenlithApplication()
     m_updater.reset();
 }
 
-QuenlithApplication *QuenlithApplication::instance()
-{
-    return qobject_cast<QuenlithApplication *>(QCoreApplication::instance());
-}
-
 bool QuenlithApplication::hasTextModelFlag(const QStringList &arguments)
 {
     return arguments.contains(QStringLiteral("--text-model"), Qt::CaseSensitive);

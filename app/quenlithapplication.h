@@ -47,13 +47,10 @@ class QuenlithApplication : public SingleApplication, public FileQuestions
     Q_PROPERTY(bool isFirstLoginInfo READ isFirstLoginInfo WRITE setIsFirstLoginInfo NOTIFY isFirstLoginInfoChanged)
     Q_PROPERTY(bool isInSelectionMode READ isInSelectionMode WRITE setIsInSelectionMode NOTIFY isInSelectionModeChanged)
     Q_PROPERTY(DownloadManager *downloadManager READ downloadManager CONSTANT)
-    Q_PROPERTY(OnlineLibrary *onlineLibrary READ onlineLibrary CONSTANT)
 
 public:
     QuenlithApplication(int &argc, char **argv);
     ~QuenlithApplication() override;
-
-    static QuenlithApplication *instance();
 
     QNetworkAccessManager *networkAccessManager() const { return m_networkAccessManager; }
     RemoteAPI *remoteAPI() const { return m_remoteAPI.get(); }

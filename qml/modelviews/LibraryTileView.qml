@@ -66,7 +66,7 @@ GridView {
             filesModel: model.filesModel
             libraryItem: model.libraryItemObject
             selectionMode: app.isInSelectionMode
-            noneSelected: app.onlineLibrary.noneSelected
+            noneSelected: onlineLibrary.noneSelected
 
             onSelectionToggled: model.selectedForSync = selected
             onDetailsRequested: view.showDetails(rowIndex)
