@@ -21,6 +21,7 @@
 
 class ApplicationUpdater;
 class AskUpdateFileDialog;
+class CoreServices;
 class ErrorsListModel;
 class FolderScanner;
 class FreeSpaceWarningDialog;
@@ -53,9 +54,9 @@ public:
     ~QuenlithApplication() override;
 
     QNetworkAccessManager *networkAccessManager() const { return m_networkAccessManager; }
-    RemoteAPI *remoteAPI() const { return m_remoteAPI.get(); }
-    Settings *settings() const { return m_settings.get(); }
-    DownloadManager *downloadManager() const { return m_downloadManager.get(); }
+    RemoteAPI *remoteAPI() const { return m_remoteAPI; }
+    Settings *settings() const { return m_settings; }
+    DownloadManager *downloadManager() const { return m_downloadManager; }
     OnlineLibrary *onlineLibrary() const { return m_onlineLibrary.get(); }
     bool isSyncing() const { return m_sync->isSyncing(); }
 
@@ -128,12 +129,14 @@ private:
     bool m_isFirstLoginInfo = true;
     bool m_isFolderScanning = false;
     bool m_isInSelectionMode = false;
-    std::unique_ptr<DownloadManager> m_downloadManager;
+    // Made first and gone last: everything below points at its objects.
+    std::unique_ptr<CoreServices> m_core;
+    Settings *m_settings = nullptr;
+    RemoteAPI *m_remoteAPI = nullptr;
+    DownloadManager *m_downloadManager = nullptr;
     std::unique_ptr<OnlineLibrary> m_onlineLibrary;
     std::unique_ptr<LibrarySortFilterModel> m_libraryModel;
     std::unique_ptr<ErrorsListModel> m_errorsListModel;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<RemoteAPI> m_remoteAPI;
     std::unique_ptr<LibrarySync> m_sync;
     std::unique_ptr<QQuickView> m_view;
     std::unique_ptr<ApplicationUpdater> m_updater;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+class CoreServices;
 class DownloadManager;
 class FileOwner;
 class LibraryItem;
@@ -15,9 +16,9 @@ class QNetworkAccessManager;
 class RemoteAPI;
 class Settings;
 
-// Stands in for the application controller in tests: owns real service objects, answers the
-// files' questions and records the errors the controller would have listed. Objects are made
-// on demand; a test may provide its own before the first use.
+// Stands in for the application controller in tests: owns real core objects, made as the
+// program makes them, answers the files' questions and records the errors the controller would
+// have listed. Objects are made on demand; a test may provide its own before the first use.
 class TestServices : public QObject, public FileQuestions
 {
     Q_OBJECT
@@ -54,4 +55,7 @@ public:
 private:
     void recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index);
     void recordFileError(FileOwner *item, const QString &message);
+    CoreServices *core();
+
+    CoreServices *m_core = nullptr;
 };
