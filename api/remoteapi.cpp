@@ -4,8 +4,7 @@
 #include "api/secretmask.h"
 #include "app/constants.h"
 #include "app/settings.h"
-#include "downloads/libraryfile.h"
-#include "library/libraryerrortype.h"
+#include "api/libraryerrortype.h"
 
 #include <QDebug>
 #include <QJsonObject>
@@ -353,11 +352,8 @@ NetworkReplyWrapper *RemoteAPI::requestLinkProgress(const QString &fileTaskId)
     return wrapper;
 }
 
-bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *file)
+QMap<QString, QDateTime> RemoteAPI::checksumsFrom(const QJsonArray &checksums)
 {
-    if (!file || checksums.isEmpty())
-        return false;
-
     QMap<QString, QDateTime> hashes;
     for (const QJsonValue &entry : checksums) {
         const QJsonObject object = entry.toObject();
@@ -369,29 +365,5 @@ bool RemoteAPI::updateFileChecksums(const QJsonArray &checksums, LibraryFile *fi
         // Local digests are lower-case hex; some services answer in upper case.
         hashes.insert(digest.toLower(), QDateTime::fromString(date, Constants::PlainDateFormat));
     }
-    if (hashes.isEmpty())
-        return false;
-
-    qDebug().nospace().noquote() << "INFO: "
-                                 << QStringLiteral("File's checksums updated. File: %1. Checksums: ")
-                                        .arg(QString::fromLocal8Bit(file->serverFileName().toLocal8Bit()))
-                                 << SecretMask::loggedJson(checksums);
-    file->setHashes(hashes);
-    return true;
-}
-
-bool RemoteAPI::localHashMatches(LibraryFile *file)
-{
-    if (!file)
-        return false;
-    const QMap<QString, QDateTime> hashes = file->hashes();
-    if (hashes.isEmpty())
-        return true;
-    const QString local = file->localFileHash();
-    // A saved library may hold digests recorded before they were brought to lower case.
-    for (auto it = hashes.constBegin(); it != hashes.constEnd(); ++it) {
-        if (it.key().compare(local, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return hashes;
 }

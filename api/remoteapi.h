@@ -1,16 +1,17 @@
 #pragma once
 
 #include "api/networkreplywrapper.h"
-#include "library/libraryerrortype.h"
+#include "api/libraryerrortype.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QMap>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class LibraryFile;
 class QNetworkAccessManager;
 
 // The client of the storefront web service: sign-in, library pages, title info and file tasks.
@@ -47,8 +48,8 @@ public:
     NetworkReplyWrapper *requestDownloadLink(const QByteArray &productId, const QByteArray &bundleId);
     NetworkReplyWrapper *requestLinkProgress(const QString &fileTaskId);
 
-    static bool updateFileChecksums(const QJsonArray &checksums, LibraryFile *file);
-    static bool localHashMatches(LibraryFile *file);
+    // The digests a reply names, each with its date; entries without a digest are left out.
+    static QMap<QString, QDateTime> checksumsFrom(const QJsonArray &checksums);
 
     Q_INVOKABLE void doLogin(QString key);
     Q_INVOKABLE void doGetKey(QString email, QString password);

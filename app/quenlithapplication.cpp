@@ -3,6 +3,7 @@
 #include "api/imageprovider.h"
 #include "app/cachefolder.h"
 #include "app/constants.h"
+#include "app/coreservices.h"
 #include "app/desktopnotifier.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
@@ -112,23 +113,24 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_translations = std::make_unique<Translations>(QLocale::system());
     m_networkAccessManager = new QNetworkAccessManager(this);
 
-    m_settings = std::make_unique<Settings>();
-    m_remoteAPI = std::make_unique<RemoteAPI>(m_networkAccessManager);
-    m_downloadManager = std::make_unique<DownloadManager>(m_remoteAPI.get(), m_settings.get());
-    m_overallProgress = std::make_unique<OverallProgress>(m_downloadManager.get());
+    m_core = std::make_unique<CoreServices>(m_networkAccessManager);
+    m_settings = m_core->settings();
+    m_remoteAPI = m_core->remoteAPI();
+    m_downloadManager = m_core->downloadManager();
+    m_overallProgress = std::make_unique<OverallProgress>(m_downloadManager);
     m_onlineLibrary = std::make_unique<OnlineLibrary>();
-    m_onlineLibrary->setDownloadContext({m_remoteAPI.get(), m_downloadManager.get(), m_settings.get(), this});
+    m_onlineLibrary->setDownloadContext(m_core->context(this));
     m_libraryModel = std::make_unique<LibrarySortFilterModel>();
     m_errorsListModel = std::make_unique<ErrorsListModel>();
-    m_sync = std::make_unique<LibrarySync>(m_remoteAPI.get(), m_onlineLibrary.get(), m_downloadManager.get(),
-                                           m_settings.get());
+    m_sync = std::make_unique<LibrarySync>(m_remoteAPI, m_onlineLibrary.get(), m_downloadManager,
+                                           m_settings);
     m_view = std::make_unique<QQuickView>();
     m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()),
                                                      updateHandOver());
     m_folderScanner = std::make_unique<FolderScanner>();
 
     connect(m_folderScanner.get(), &FolderScanner::scanningChanged, this, &QuenlithApplication::onScanningChanged);
-    connect(m_settings.get(), &Settings::loggingEnabledChanged, this, [](bool enabled) {
+    connect(m_settings, &Settings::loggingEnabledChanged, this, [](bool enabled) {
         qDebug().nospace() << "INFO: " << "Logging: " << (enabled ? "Enabled" : "Disabled");
     });
 
@@ -166,7 +168,7 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     QQmlContext *context = m_view->rootContext();
     context->setContextProperty(QStringLiteral("onlineLibrary"), m_onlineLibrary.get());
     context->setContextProperty(QStringLiteral("libraryModel"), m_libraryModel.get());
-    context->setContextProperty(QStringLiteral("downloadManager"), m_downloadManager.get());
+    context->setContextProperty(QStringLiteral("downloadManager"), m_downloadManager);
     context->setContextProperty(QStringLiteral("errorsListModel"), m_errorsListModel.get());
     context->setContextProperty(QStringLiteral("app"), this);
 
@@ -228,11 +230,6 @@ QuenlithApplication::~QuenlithApplication()
     m_updater.reset();
 }
 
-QuenlithApplication *QuenlithApplication::instance()
-{
-    return qobject_cast<QuenlithApplication *>(QCoreApplication::instance());
-}
-
 bool QuenlithApplication::hasTextModelFlag(const QStringList &arguments)
 {
     return arguments.contains(QStringLiteral("--text-model"), Qt::CaseSensitive);
@@ -275,26 +272,24 @@ void QuenlithApplication::registerTypes()
 
 void QuenlithApplication::connectObjects()
 {
-    connect(m_remoteAPI.get(), &RemoteAPI::titlesRefreshResult, m_onlineLibrary.get(),
+    connect(m_remoteAPI, &RemoteAPI::titlesRefreshResult, m_onlineLibrary.get(),
             &OnlineLibrary::onTitlesRefreshResult);
-    connect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this,
+    connect(m_remoteAPI, &RemoteAPI::refreshLibraryFinished, this,
             &QuenlithApplication::onTitlesRefreshFinished);
     connect(this, &QuenlithApplication::libraryScanningFinished, m_onlineLibrary.get(),
             &OnlineLibrary::saveDelayed);
-    connect(m_remoteAPI.get(), &RemoteAPI::loggedInChanged, this, &QuenlithApplication::onLoggedInChanged);
-    connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_downloadManager.get(),
-            &DownloadManager::processQueue);
-    connect(m_downloadManager.get(), &DownloadManager::downloadFailedForItem, this,
+    connect(m_remoteAPI, &RemoteAPI::loggedInChanged, this, &QuenlithApplication::onLoggedInChanged);
+    connect(m_downloadManager, &DownloadManager::downloadFailedForItem, this,
             &QuenlithApplication::handleDownloadFailedForItem);
-    connect(m_downloadManager.get(), &DownloadManager::fileErrorReported, this,
-            [this](const LibraryItem *item, const QString &message) {
+    connect(m_downloadManager, &DownloadManager::fileErrorReported, this,
+            [this](const FileOwner *item, const QString &message) {
                 notifyError(LibraryErrorType::GeneralError, message, m_onlineLibrary->indexByLibraryItem(item));
             });
-    connect(m_remoteAPI.get(), &RemoteAPI::errorReported, this, &QuenlithApplication::notifyError);
+    connect(m_remoteAPI, &RemoteAPI::errorReported, this, &QuenlithApplication::notifyError);
     connect(m_onlineLibrary.get(), &OnlineLibrary::saveFailed, this, [this](const QString &message) {
         notifyError(LibraryErrorType::GeneralError, message, -1);
     });
-    connect(m_settings.get(), &Settings::storeFailed, this, [this](const QString &message) {
+    connect(m_settings, &Settings::storeFailed, this, [this](const QString &message) {
         notifyError(LibraryErrorType::GeneralError, message, -1);
     });
     connect(this, &QCoreApplication::aboutToQuit, this, &QuenlithApplication::onAboutToQuit);
@@ -446,7 +441,7 @@ void QuenlithApplication::onLoggedInChanged()
     // next start to refresh again rather than show an empty library.
     if (QQuickItem *root = m_view->rootObject())
         QMetaObject::invokeMethod(root, "showFirstLoginInfo");
-    connect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::onFirstRefreshFinished,
+    connect(m_remoteAPI, &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::onFirstRefreshFinished,
             Qt::UniqueConnection);
     m_remoteAPI->refreshLibrary(1);
 }
@@ -456,7 +451,7 @@ void QuenlithApplication::onFirstRefreshFinished(bool success)
     if (!success)
         return;
     // Connected after onTitlesRefreshFinished, which has saved the library by now.
-    disconnect(m_remoteAPI.get(), &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::onFirstRefreshFinished);
+    disconnect(m_remoteAPI, &RemoteAPI::refreshLibraryFinished, this, &QuenlithApplication::onFirstRefreshFinished);
     QSettings store;
     store.setValue(kFirstLoginKey, false);
     Settings::protectStore(store);
@@ -469,7 +464,7 @@ void QuenlithApplication::onAnyItemSeleted()
     emit isInSelectionModeChanged();
 }
 
-void QuenlithApplication::handleDownloadFailedForItem(const LibraryItem *item)
+void QuenlithApplication::handleDownloadFailedForItem(const FileOwner *item)
 {
     if (!item)
         return;
@@ -542,7 +537,7 @@ QObject *QuenlithApplication::rootDialog(const char *name) const
 void QuenlithApplication::askUpdateFile(LibraryFile *file)
 {
     if (!m_askUpdateFileDialog)
-        m_askUpdateFileDialog = std::make_unique<AskUpdateFileDialog>(rootDialog("askUpdateFileDialog"), m_settings.get());
+        m_askUpdateFileDialog = std::make_unique<AskUpdateFileDialog>(rootDialog("askUpdateFileDialog"), m_settings);
     m_askUpdateFileDialog->ask(file);
 }
 

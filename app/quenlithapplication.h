@@ -21,6 +21,7 @@
 
 class ApplicationUpdater;
 class AskUpdateFileDialog;
+class CoreServices;
 class DesktopNotifier;
 class ErrorsListModel;
 class FolderScanner;
@@ -50,19 +51,16 @@ class QuenlithApplication : public SingleApplication, public FileQuestions
     Q_PROPERTY(bool isFirstLoginInfo READ isFirstLoginInfo WRITE setIsFirstLoginInfo NOTIFY isFirstLoginInfoChanged)
     Q_PROPERTY(bool isInSelectionMode READ isInSelectionMode WRITE setIsInSelectionMode NOTIFY isInSelectionModeChanged)
     Q_PROPERTY(DownloadManager *downloadManager READ downloadManager CONSTANT)
-    Q_PROPERTY(OnlineLibrary *onlineLibrary READ onlineLibrary CONSTANT)
     Q_PROPERTY(OverallProgress *overallProgress READ overallProgress CONSTANT)
 
 public:
     QuenlithApplication(int &argc, char **argv);
     ~QuenlithApplication() override;
 
-    static QuenlithApplication *instance();
-
     QNetworkAccessManager *networkAccessManager() const { return m_networkAccessManager; }
-    RemoteAPI *remoteAPI() const { return m_remoteAPI.get(); }
-    Settings *settings() const { return m_settings.get(); }
-    DownloadManager *downloadManager() const { return m_downloadManager.get(); }
+    RemoteAPI *remoteAPI() const { return m_remoteAPI; }
+    Settings *settings() const { return m_settings; }
+    DownloadManager *downloadManager() const { return m_downloadManager; }
     OnlineLibrary *onlineLibrary() const { return m_onlineLibrary.get(); }
     OverallProgress *overallProgress() const { return m_overallProgress.get(); }
     bool isSyncing() const { return m_sync->isSyncing(); }
@@ -103,7 +101,7 @@ public slots:
     void downloadSelected();
     void doLogout();
     void saveModelDelayed();
-    void handleDownloadFailedForItem(const LibraryItem *item);
+    void handleDownloadFailedForItem(const FileOwner *item);
 
 signals:
     void isSyncingChanged();
@@ -140,13 +138,15 @@ private:
     bool m_isInSelectionMode = false;
     // First made, last gone: every text below is read through it.
     std::unique_ptr<Translations> m_translations;
-    std::unique_ptr<DownloadManager> m_downloadManager;
+    // Made first and gone last: everything below points at its objects.
+    std::unique_ptr<CoreServices> m_core;
+    Settings *m_settings = nullptr;
+    RemoteAPI *m_remoteAPI = nullptr;
+    DownloadManager *m_downloadManager = nullptr;
     std::unique_ptr<OverallProgress> m_overallProgress;
     std::unique_ptr<OnlineLibrary> m_onlineLibrary;
     std::unique_ptr<LibrarySortFilterModel> m_libraryModel;
     std::unique_ptr<ErrorsListModel> m_errorsListModel;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<RemoteAPI> m_remoteAPI;
     std::unique_ptr<LibrarySync> m_sync;
     std::unique_ptr<QQuickView> m_view;
     std::unique_ptr<ApplicationUpdater> m_updater;

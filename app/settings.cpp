@@ -305,6 +305,18 @@ void Settings::setCheckUpdateOnStart(bool on)
     emit checkUpdateOnStartChanged(on);
 }
 
+Settings::UpdateBookPolicy Settings::updateBookPolicy() const
+{
+    switch (m_updateBookPolicy) {
+    case RenameOldFiles:
+        return RenameOldFiles;
+    case ReplaceOldFiles:
+        return ReplaceOldFiles;
+    default:
+        return AskEachTime;
+    }
+}
+
 void Settings::setUpdateBookPolicy(UpdateBookPolicy policy)
 {
     if (policy == m_updateBookPolicy)

@@ -28,7 +28,8 @@ public:
     QString libraryDirectory() const { return m_libraryDirectory; }
     int simultaneousDownloads() const { return m_simultaneousDownloads; }
     bool checkUpdateOnStart() const { return m_checkUpdateOnStart; }
-    UpdateBookPolicy updateBookPolicy() const { return static_cast<UpdateBookPolicy>(m_updateBookPolicy); }
+    // A stored policy this version does not know reads as asking each time; it is saved back as stored.
+    UpdateBookPolicy updateBookPolicy() const;
     bool showThumbnails() const { return m_showThumbnails; }
     bool loggingEnabled() const { return m_loggingEnabled; }
     bool showDeleteConfirmation() const;

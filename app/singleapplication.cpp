@@ -28,7 +28,7 @@ bool SingleApplication::isAnotherInstanceRunning()
 
 SingleApplication::SingleApplication(int &argc, char **argv)
     : QApplication(argc, argv)
-    , m_worker(new Worker)
+    , m_worker(new Worker(sharedMemoryKey()))
 {
     m_worker->moveToThread(&m_watcherThread);
     connect(&m_watcherThread, &QThread::started, m_worker, &Worker::doWork);

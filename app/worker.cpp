@@ -1,29 +1,16 @@
 #include "worker.h"
 
-#include "app/singleapplication.h"
-
 #include <QSharedMemory>
 #include <QTimer>
 
-#include <atomic>
-
-namespace {
-std::atomic<int> g_pollIntervalMs{Worker::kPollIntervalMs};
-}
-
-void Worker::setPollInterval(int ms)
+Worker::Worker(const QString &key, QObject *parent)
+    : QObject(parent), m_key(key)
 {
-    g_pollIntervalMs = ms;
-}
-
-int Worker::pollInterval()
-{
-    return g_pollIntervalMs;
 }
 
 void Worker::doWork()
 {
-    QSharedMemory memory(SingleApplication::sharedMemoryKey());
+    QSharedMemory memory(m_key);
     if (!memory.attach(QSharedMemory::ReadWrite))
         return;
 
@@ -33,6 +20,6 @@ void Worker::doWork()
         flag[0] = 0;
         emit raiseApp();
     }
-    QTimer::singleShot(pollInterval(), this, &Worker::doWork);
+    QTimer::singleShot(kPollIntervalMs, this, &Worker::doWork);
     memory.unlock();
 }

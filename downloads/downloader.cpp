@@ -395,7 +395,7 @@ void Downloader::updateChecksums(const QJsonObject &object)
 {
     const QJsonArray checksums = object.value(QLatin1String("checksums")).toArray();
     if (!checksums.isEmpty())
-        RemoteAPI::updateFileChecksums(checksums, m_file);
+        m_file->updateChecksums(checksums);
 }
 
 void Downloader::startTransfer()
@@ -590,7 +590,7 @@ void Downloader::reportFileError(const QString &fileName, const QString &errorTe
     logError(QStringLiteral("Downloader %1: Error writing to file. File: %2. Error: %3").arg(m_downloaderId, fileName, errorText));
     QString message;
     if (kind == QFileDevice::OpenError) {
-        const QString dir = m_file->property("localDir").toString();
+        const QString dir = m_file->localDir();
         const QFileInfo dirInfo(libraryRoot(dir));
         const QString shownDir = dir.isEmpty() ? QStringLiteral("/") : dir;
         if (!dirInfo.isDir())
@@ -920,7 +920,7 @@ void Downloader::finishVerification(const QString &hash)
     const QString checked = m_verifyingFinalCopy ? path : m_localPath;
     m_file->setLocalFileHash(hash);
     m_file->setLocalLastModified(QFileInfo(checked).lastModified());
-    if (RemoteAPI::localHashMatches(m_file)) {
+    if (m_file->localHashMatches()) {
         if (checked != path && !moveOver(checked, path)) {
             logError(QStringLiteral("Downloader %1: Could not rename %3 to its final name. File: %2")
                          .arg(m_downloaderId, path, checked));

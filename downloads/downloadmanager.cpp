@@ -2,9 +2,8 @@
 
 #include "api/remoteapi.h"
 #include "app/settings.h"
+#include "downloads/bytecount.h"
 #include "downloads/downloader.h"
-#include "library/bytecount.h"
-#include "library/libraryitem.h"
 
 #include <QTimer>
 #include <QVariant>
@@ -13,7 +12,7 @@ namespace {
 
 QVariant purchaseDate(const LibraryFile *file)
 {
-    return file->item() ? file->item()->property("datePurchased") : QVariant();
+    return file->item() ? QVariant(file->item()->datePurchased()) : QVariant();
 }
 
 // What one file weighs in the batch: the service's size, or the announced length of the running

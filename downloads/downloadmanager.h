@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QSet>
 
-class LibraryItem;
 class RemoteAPI;
 class Settings;
 
@@ -49,10 +48,10 @@ signals:
     void allDownloadsFinished();
     void downloadsRemainChanged();
     void syncingProgressChanged();
-    void downloadFailedForItem(LibraryItem *libraryItem);
+    void downloadFailedForItem(FileOwner *libraryItem);
     // A transfer left the running ones with this status.
     void transferEnded(LibraryFile::Status status);
-    void fileErrorReported(LibraryItem *libraryItem, QString message);
+    void fileErrorReported(FileOwner *libraryItem, QString message);
 
 private slots:
     void updateSyncingProgress();

@@ -1,8 +1,6 @@
 #include "folderscannertaskdata.h"
 
 #include "downloads/libraryfile.h"
-#include "library/itemfilesmodel.h"
-#include "library/libraryitem.h"
 
 #include <QMap>
 #include <QPointer>
@@ -28,7 +26,7 @@ struct FileValues {
 // still in saved form, its item and row, with the name that row must still carry.
 struct FileSource {
     QPointer<LibraryFile> file;
-    QPointer<LibraryItem> item;
+    QPointer<FileOwner> item;
     int row = -1;
     QString serverFileName;
 };
@@ -40,7 +38,7 @@ bool recordValues(const LibraryFile &file, QVector<FileValues> &into)
     if (values.hashes.isEmpty())
         return false;
     values.localDir = file.localDir();
-    if (const LibraryItem *item = file.item()) {
+    if (const FileOwner *item = file.item()) {
         values.publisher = item->publisher();
         values.title = item->title();
         values.productId = item->productId();
@@ -86,7 +84,7 @@ void FolderScannerTaskData::addFile(LibraryFile *file)
     d->files.append(std::move(source));
 }
 
-void FolderScannerTaskData::addSavedFile(const LibraryFile &standIn, LibraryItem *item, int row)
+void FolderScannerTaskData::addSavedFile(const LibraryFile &standIn, FileOwner *item, int row)
 {
     if (!item || !recordValues(standIn, d->values))
         return;
@@ -136,7 +134,7 @@ QString FolderScannerTaskData::downloadPath(int index) const
         return QString();
     const FileValues &values = d->values.at(index);
     return values.localDir + QLatin1Char('/')
-        + LibraryItem::productFolder(values.publisher, values.title, values.productId, values.ownFolder)
+        + LibraryFile::productFolderOf(values.publisher, values.title, values.productId, values.ownFolder)
         + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.fileName);
 }
 
@@ -153,6 +151,6 @@ LibraryFile *FolderScannerTaskData::file(int index) const
     if (!source.item)
         return source.file.data();
     // A refresh may have replaced the item's files since: only the same file at the same row.
-    LibraryFile *file = source.item->filesModel()->fileAt(source.row);
+    LibraryFile *file = source.item->fileAt(source.row);
     return file && file->serverFileName() == source.serverFileName ? file : nullptr;
 }

@@ -5,8 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class FileOwner;
 class LibraryFile;
-class LibraryItem;
 class FolderScannerTaskDataPrivate;
 
 // What a folder scan knows of the library. The main thread only copies each file's plain
@@ -27,7 +27,7 @@ public:
     void addFile(LibraryFile *file);
     // A file its item still keeps in saved form: `standIn` is made from the saved values, and
     // the item's files are made only when a match reaches row `row`.
-    void addSavedFile(const LibraryFile &standIn, LibraryItem *item, int row);
+    void addSavedFile(const LibraryFile &standIn, FileOwner *item, int row);
     void reserve(int files);
 
     // True when no file has a checksum: a scan would find nothing.

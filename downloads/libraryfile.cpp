@@ -1,5 +1,7 @@
 #include "libraryfile.h"
 
+#include "api/remoteapi.h"
+#include "api/secretmask.h"
 #include "app/constants.h"
 #include "app/settings.h"
 #include "downloads/downloader.h"
@@ -7,7 +9,6 @@
 #include "downloads/filequestions.h"
 #include "downloads/filesystemops.h"
 #include "downloads/transfertext.h"
-#include "library/libraryitem.h"
 
 #include <QDebug>
 #include <QDir>
@@ -83,7 +84,7 @@ QJsonValue savedDate(const QDateTime &time)
 
 } // namespace
 
-LibraryFile::LibraryFile(LibraryItem *item, const DownloadContext &context)
+LibraryFile::LibraryFile(FileOwner *item, const DownloadContext &context)
     : m_item(item), m_context(context)
 {
 }
@@ -124,7 +125,7 @@ void LibraryFile::setLocalDir(const QString &dir)
 
 void LibraryFile::setServerFileName(const QString &name)
 {
-    const QString bounded = LibraryItem::boundedText(name);
+    const QString bounded = boundedText(name);
     if (bounded != m_serverFileName)
         m_serverFileName = bounded;
 }
@@ -309,6 +310,31 @@ void LibraryFile::setHashes(const QMap<QString, QDateTime> &hashes)
     m_hashes = hashes;
 }
 
+bool LibraryFile::updateChecksums(const QJsonArray &checksums)
+{
+    const QMap<QString, QDateTime> hashes = RemoteAPI::checksumsFrom(checksums);
+    if (hashes.isEmpty())
+        return false;
+    qDebug().nospace().noquote() << "INFO: "
+                                 << QStringLiteral("File's checksums updated. File: %1. Checksums: ")
+                                        .arg(QString::fromLocal8Bit(m_serverFileName.toLocal8Bit()))
+                                 << SecretMask::loggedJson(checksums);
+    setHashes(hashes);
+    return true;
+}
+
+bool LibraryFile::localHashMatches() const
+{
+    if (m_hashes.isEmpty())
+        return true;
+    // A saved library may hold digests recorded before they were brought to lower case.
+    for (auto it = m_hashes.constBegin(); it != m_hashes.constEnd(); ++it) {
+        if (it.key().compare(m_localFileHash, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 QString LibraryFile::sanitizeFileName(const QString &name)
 {
     QString result = name;
@@ -336,6 +362,27 @@ QString LibraryFile::sanitizeFileName(const QString &name)
         result = base + ext;
     }
     return result;
+}
+
+QString LibraryFile::boundedText(const QString &text, int maxLength)
+{
+    if (text.size() <= maxLength)
+        return text;
+    // Never half of a character written as two.
+    return text.left(text.at(maxLength - 1).isHighSurrogate() ? maxLength - 1 : maxLength);
+}
+
+QString LibraryFile::productFolderOf(const QString &publisher, const QString &title, const QString &productId, bool ownFolder)
+{
+    const QString folder = sanitizeFileName(publisher) + QLatin1Char('/');
+    if (!ownFolder)
+        return folder + sanitizeFileName(title);
+    // The id must survive the shortening of a long title.
+    const QString id = QStringLiteral(" (") + productId + QLatin1Char(')');
+    QString name = sanitizeFileName(title);
+    while (!name.isEmpty() && (name + id).toUtf8().size() > kMaxNameBytes)
+        name.chop(1);
+    return folder + sanitizeFileName(name + id);
 }
 
 QString LibraryFile::productFolder() const
@@ -383,7 +430,7 @@ qint64 LibraryFile::resumableSize() const
 
 QByteArray LibraryFile::productId() const
 {
-    return m_item ? m_item->property("productId").toString().toUtf8() : QByteArray();
+    return m_item ? m_item->productId().toUtf8() : QByteArray();
 }
 
 void LibraryFile::clearLocalFile()
@@ -663,7 +710,7 @@ void LibraryFile::startDownload()
     qDebug().nospace() << "INFO: LibraryFile: Added to download queue. File: " << m_serverFileName
                        << "; product ID: " << productId();
     if (m_item)
-        m_item->setTitleBadge(LibraryItemBadge::None);
+        m_item->fileQueued();
     requestStatus(Queued);
     if (m_item && !(m_context.manager && m_context.manager->isSyncing()))
         m_item->requestTitleInfo();

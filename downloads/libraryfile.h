@@ -1,6 +1,7 @@
 #pragma once
 
 #include "downloads/downloadcontext.h"
+#include "downloads/fileowner.h"
 #include "downloads/transferfigures.h"
 #include "downloads/transferratemeter.h"
 
@@ -13,7 +14,6 @@
 #include <QString>
 
 class Downloader;
-class LibraryItem;
 class QTimer;
 
 // One downloadable file of a product: what the service says about it joined with what is
@@ -54,14 +54,14 @@ public:
     };
     Q_ENUM(Status)
 
-    LibraryFile(LibraryItem *item, const DownloadContext &context);
+    LibraryFile(FileOwner *item, const DownloadContext &context);
     ~LibraryFile() override;
 
     // A file loaded before its library had a context gets it here; a queued one then joins
     // the download queue.
     void setDownloadContext(const DownloadContext &context);
 
-    LibraryItem *item() const { return m_item; }
+    FileOwner *item() const { return m_item; }
     Downloader *downloader() const;
     void setDownloader(Downloader *downloader);
 
@@ -105,6 +105,10 @@ public:
 
     QMap<QString, QDateTime> hashes() const { return m_hashes; }
     void setHashes(const QMap<QString, QDateTime> &hashes);
+    // Takes the digests a reply names; false, with the known ones kept, when it names none.
+    bool updateChecksums(const QJsonArray &checksums);
+    // Whether the local copy's digest is one the service named; with none named, any is.
+    bool localHashMatches() const;
 
     QString downloadPath() const;
     // Where a transfer writes until the copy has verified: beside downloadPath(), so that a
@@ -124,6 +128,16 @@ public:
     static QString sanitizeFileName(const QString &name);
     // File systems take names of 255 bytes; the rest leaves room for ".old-001" and the like.
     static constexpr int kMaxNameBytes = 240;
+    // Texts from the service (names, publishers, file names) are kept whole up to this many
+    // characters, far more than a window shows; beyond it a hostile reply would only cost
+    // memory and time in every view, search and save.
+    static constexpr int kMaxTextLength = 1024;
+    static constexpr int kMaxUrlLength = 8192;
+    static QString boundedText(const QString &text, int maxLength = kMaxTextLength);
+    // A product's folder below the library folder; a product that shares its name with an
+    // earlier one gets a folder of its own, named with its id.
+    static QString productFolderOf(const QString &publisher, const QString &title, const QString &productId,
+                                   bool ownFolder);
 
     void clearLocalFile();
     bool renameOldFile();
@@ -181,7 +195,7 @@ private:
     void requestStatus(Status status);
     void reportError(const QString &message);
 
-    LibraryItem *const m_item;
+    FileOwner *const m_item;
     DownloadContext m_context;
     QPointer<Downloader> m_downloader;
     QString m_localDir;

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     LibraryItem owner;
     owner.setTitle(QStringLiteral("Book"));
     LibraryFile file(&owner, DownloadContext{});
-    const bool updated = RemoteAPI::updateFileChecksums(checksums, &file);
+    const bool updated = file.updateChecksums(checksums);
     const auto hashes = file.hashes();
     check(updated == !hashes.isEmpty(), "updated exactly when checksums were taken");
     for (auto it = hashes.cbegin(); it != hashes.cend(); ++it) {
@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         while (hashes.contains(absent))
             absent += QLatin1Char('0');
         file.setLocalFileHash(absent);
-        check(!RemoteAPI::localHashMatches(&file), "a digest the file lacks never matches");
+        check(!file.localHashMatches(), "a digest the file lacks never matches");
         file.setLocalFileHash(hashes.firstKey());
-        check(RemoteAPI::localHashMatches(&file), "a digest the reply named matches");
+        check(file.localHashMatches(), "a digest the reply named matches");
     }
 
     LibraryFile again(&owner, DownloadContext{});

@@ -1,6 +1,6 @@
 #include "errorslistmodel.h"
 
-#include "libraryerrortype.h"
+#include "api/libraryerrortype.h"
 
 #include <QDebug>
 

@@ -1,13 +1,11 @@
 #include "itemfilesmodel.h"
 
-#include "api/remoteapi.h"
+#include "downloads/bytecount.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/folderscannertaskdata.h"
-#include "bytecount.h"
 #include "downloads/libraryfile.h"
 #include "downloads/transferratemeter.h"
 #include "downloads/transfertext.h"
-#include "libraryitem.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -66,7 +64,7 @@ bool isDownloadedState(LibraryFile::Status status)
 
 } // namespace
 
-ItemFilesModel::ItemFilesModel(LibraryItem *item)
+ItemFilesModel::ItemFilesModel(FileOwner *item)
     : QAbstractListModel(item)
     , m_item(item)
 {
@@ -192,7 +190,7 @@ void ItemFilesModel::addFile(LibraryFile *file)
     connect(file, &LibraryFile::statusChanged, this, &ItemFilesModel::onStatusChanged);
     connect(file, QOverload<LibraryFile *>::of(&LibraryFile::downloadProgress), this, &ItemFilesModel::onDownloadProgress);
     if (m_item)
-        connect(file, &LibraryFile::savedStateChanged, m_item, &LibraryItem::filesStateChanged);
+        connect(file, &LibraryFile::savedStateChanged, m_item, &FileOwner::filesStateChanged);
     connect(file, &LibraryFile::transferRateChanged, this, &ItemFilesModel::recomputeTransfer);
     connect(file, &LibraryFile::timeLeftChanged, this, &ItemFilesModel::recomputeTransfer);
 }
@@ -284,7 +282,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
 
     for (const QJsonValue &element : files) {
         const QJsonObject object = element.toObject();
-        const QString name = LibraryItem::boundedText(object.value(QLatin1String("filename")).toString());
+        const QString name = LibraryFile::boundedText(object.value(QLatin1String("filename")).toString());
         if (name.isEmpty())
             continue;
         const QDateTime serverTime = serviceTime(object.value(QLatin1String("last_modified")).toString());
@@ -310,7 +308,7 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
         file->setBundleId(object.value(QLatin1String("bundle_id")).toVariant().toInt());
         const QJsonValue checksums = object.value(QLatin1String("checksums"));
         if (!checksums.isUndefined())
-            RemoteAPI::updateFileChecksums(checksums.toArray(), file);
+            file->updateChecksums(checksums.toArray());
     }
 
     for (int i = m_files.size() - 1; i >= 0 && !unlisted.isEmpty(); --i) {

@@ -12,7 +12,7 @@
 
 class FolderScannerTaskData;
 class LibraryFile;
-class LibraryItem;
+class FileOwner;
 
 // The files of one product as a list model, with flags summarising their statuses.
 class ItemFilesModel : public QAbstractListModel
@@ -45,7 +45,7 @@ public:
         FileObjectRole
     };
 
-    explicit ItemFilesModel(LibraryItem *item);
+    explicit ItemFilesModel(FileOwner *item);
     ~ItemFilesModel() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -78,7 +78,7 @@ public:
     // Handed to every file of the model, those it has and those it makes later.
     void setDownloadContext(const DownloadContext &context);
 
-    LibraryItem *item() const { return m_item; }
+    FileOwner *item() const { return m_item; }
     LibraryFile *fileAt(int row) const;
     const QList<LibraryFile *> &files() const { return m_files; }
 
@@ -123,7 +123,7 @@ private:
     void addFile(LibraryFile *file);
     void setStatusThroughManager(LibraryFile *file, int status);
 
-    LibraryItem *const m_item;
+    FileOwner *const m_item;
     DownloadContext m_context;
     QList<LibraryFile *> m_files;
     // Files the service no longer lists: gone from the list, kept alive until the model goes

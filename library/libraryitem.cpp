@@ -29,50 +29,29 @@ QString displayDate(const QDateTime &date)
 }
 
 // Text members of the service's objects: anything that is not a JSON string reads as empty.
-QString text(const QJsonObject &object, QLatin1String key, int maxLength = LibraryItem::kMaxTextLength)
+QString text(const QJsonObject &object, QLatin1String key, int maxLength = LibraryFile::kMaxTextLength)
 {
-    return LibraryItem::boundedText(object.value(key).toString(), maxLength);
+    return LibraryFile::boundedText(object.value(key).toString(), maxLength);
 }
 
 // Saved values go through the variant conversion so that a number stored where text is
 // expected still reads the way the property system would read it.
-QString savedText(const QJsonValue &value, int maxLength = LibraryItem::kMaxTextLength)
+QString savedText(const QJsonValue &value, int maxLength = LibraryFile::kMaxTextLength)
 {
-    return LibraryItem::boundedText(value.isString() ? value.toString() : value.toVariant().toString(), maxLength);
+    return LibraryFile::boundedText(value.isString() ? value.toString() : value.toVariant().toString(), maxLength);
 }
 
 } // namespace
 
 const QChar LibraryItem::kSearchSeparator = QChar(0);
 
-QString LibraryItem::boundedText(const QString &text, int maxLength)
-{
-    if (text.size() <= maxLength)
-        return text;
-    // Never half of a character written as two.
-    return text.left(text.at(maxLength - 1).isHighSurrogate() ? maxLength - 1 : maxLength);
-}
-
 QString LibraryItem::productFolder() const
 {
-    return productFolder(m_publisher, m_title, m_productId, m_ownFolder);
-}
-
-QString LibraryItem::productFolder(const QString &publisher, const QString &title, const QString &productId, bool ownFolder)
-{
-    const QString folder = LibraryFile::sanitizeFileName(publisher) + QLatin1Char('/');
-    if (!ownFolder)
-        return folder + LibraryFile::sanitizeFileName(title);
-    // The id must survive the shortening of a long title.
-    const QString id = QStringLiteral(" (") + productId + QLatin1Char(')');
-    QString name = LibraryFile::sanitizeFileName(title);
-    while (!name.isEmpty() && (name + id).toUtf8().size() > LibraryFile::kMaxNameBytes)
-        name.chop(1);
-    return folder + LibraryFile::sanitizeFileName(name + id);
+    return LibraryFile::productFolderOf(m_publisher, m_title, m_productId, m_ownFolder);
 }
 
 LibraryItem::LibraryItem(QObject *parent)
-    : QObject(parent)
+    : FileOwner(parent)
 {
 }
 
@@ -200,8 +179,8 @@ void LibraryItem::refreshTitleBadge()
 void LibraryItem::applyProduct(const QJsonObject &product)
 {
     setTitle(text(product, QLatin1String("products_name")));
-    setCoverURL(text(product, QLatin1String("cover_url_fullsize"), kMaxUrlLength));
-    setThumbURL(text(product, QLatin1String("products_thumbnail100"), kMaxUrlLength));
+    setCoverURL(text(product, QLatin1String("cover_url_fullsize"), LibraryFile::kMaxUrlLength));
+    setThumbURL(text(product, QLatin1String("products_thumbnail100"), LibraryFile::kMaxUrlLength));
     m_archived = text(product, QLatin1String("is_archived")).toInt();
     setDatePurchased(text(product, QLatin1String("date_purchased")));
     setRulesInfo(true, product);
@@ -233,8 +212,8 @@ void LibraryItem::setFilesInfo(bool success, QJsonValue product)
         const QJsonObject object = product.toObject();
         filesModel()->mergeServiceFiles(object.value(QLatin1String("files")).toArray());
         setPublisher(text(object, QLatin1String("publishers_name")));
-        setCoverURL(text(object, QLatin1String("cover_url_fullsize"), kMaxUrlLength));
-        setThumbURL(text(object, QLatin1String("products_thumbnail100"), kMaxUrlLength));
+        setCoverURL(text(object, QLatin1String("cover_url_fullsize"), LibraryFile::kMaxUrlLength));
+        setThumbURL(text(object, QLatin1String("products_thumbnail100"), LibraryFile::kMaxUrlLength));
     }
     invalidateSearchText();
     emit filesInfoUpdated(this);
@@ -277,9 +256,9 @@ void LibraryItem::applySavedField(const QString &key, const QJsonValue &field)
     else if (key == QLatin1String("publisher"))
         m_publisher = savedText(field);
     else if (key == QLatin1String("thumbURL"))
-        m_thumbURL = savedText(field, kMaxUrlLength);
+        m_thumbURL = savedText(field, LibraryFile::kMaxUrlLength);
     else if (key == QLatin1String("coverURL"))
-        m_coverURL = savedText(field, kMaxUrlLength);
+        m_coverURL = savedText(field, LibraryFile::kMaxUrlLength);
     else if (key == QLatin1String("ruleSystem"))
         m_ruleSystem = savedText(field);
     else if (key == QLatin1String("productId"))
@@ -446,6 +425,16 @@ QJsonValue LibraryItem::toJson() const
     object.insert(QLatin1String("title"), m_title);
     object.insert(QLatin1String("titleBadge"), int(m_titleBadge));
     return object;
+}
+
+LibraryFile *LibraryItem::fileAt(int row) const
+{
+    return filesModel()->fileAt(row);
+}
+
+void LibraryItem::fileQueued()
+{
+    setTitleBadge(LibraryItemBadge::None);
 }
 
 void LibraryItem::stampDownloadedDate()

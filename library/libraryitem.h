@@ -1,6 +1,7 @@
 #pragma once
 
 #include "downloads/downloadcontext.h"
+#include "downloads/fileowner.h"
 #include "library/binarystorereader.h"
 #include "library/libraryitembadge.h"
 
@@ -15,7 +16,7 @@ class ItemFilesModel;
 class LibraryItemRelay;
 
 // One purchased product: its details from the service, its badge, its selection flag and its files.
-class LibraryItem : public QObject
+class LibraryItem final : public FileOwner
 {
     Q_OBJECT
     Q_PROPERTY(QString title READ title WRITE setTitle)
@@ -35,9 +36,9 @@ public:
     explicit LibraryItem(QObject *parent = nullptr);
     ~LibraryItem() override;
 
-    QString title() const { return m_title; }
+    QString title() const override { return m_title; }
     void setTitle(const QString &title) { m_title = title; invalidateSearchText(); }
-    QString publisher() const { return m_publisher; }
+    QString publisher() const override { return m_publisher; }
     void setPublisher(const QString &publisher) { m_publisher = publisher; invalidateSearchText(); }
     QString thumbURL() const { return m_thumbURL; }
     void setThumbURL(const QString &url) { m_thumbURL = url; invalidateSearchText(); }
@@ -45,7 +46,7 @@ public:
     void setCoverURL(const QString &url) { m_coverURL = url; invalidateSearchText(); }
     QString ruleSystem() const { return m_ruleSystem; }
     void setRuleSystem(const QString &ruleSystem) { m_ruleSystem = ruleSystem; invalidateSearchText(); }
-    QString productId() const { return m_productId; }
+    QString productId() const override { return m_productId; }
     void setProductId(const QString &id) { m_productId = id; }
     int archived() const { return m_archived; }
     void setArchived(int archived) { m_archived = archived; }
@@ -53,7 +54,7 @@ public:
     void setTitleBadge(LibraryItemBadge::Badge badge);
     QDateTime newBadgeTime() const { return m_newBadgeTime; }
     void setNewBadgeTime(const QDateTime &time) { m_newBadgeTime = time; }
-    QString datePurchased() const { return m_datePurchased; }
+    QString datePurchased() const override { return m_datePurchased; }
     void setDatePurchased(const QString &date) { m_datePurchased = date; invalidateSearchText(); }
     QString downloadedDate() const { return m_downloadedDate; }
     void setDownloadedDate(const QString &date) { m_downloadedDate = date; invalidateSearchText(); }
@@ -63,14 +64,15 @@ public:
     // The item's folder below the library folder, "publisher/title". A product whose folder
     // another product had first keeps one of its own, with its id added, so that no two
     // products ever share a file; the choice is saved, so the folder never moves once used.
-    QString productFolder() const;
-    static QString productFolder(const QString &publisher, const QString &title, const QString &productId, bool ownFolder);
+    QString productFolder() const override;
     bool ownFolder() const { return m_ownFolder; }
     void setOwnFolder(bool own) { m_ownFolder = own; }
 
     // Made on first use: a saved item whose files are all plain remote ones keeps them in
     // their compact saved form until something asks for them.
     ItemFilesModel *filesModel() const;
+    LibraryFile *fileAt(int row) const override;
+    void fileQueued() override;
     // Files still in their saved form, all of them remote.
     bool filesPending() const { return m_filesPending; }
     int pendingFileCount() const { return m_pendingFileCount; }
@@ -81,23 +83,23 @@ public:
     // The service client and the download objects for this item and its files.
     void setDownloadContext(const DownloadContext &context);
 
-    void refreshTitleBadge();
+    void refreshTitleBadge() override;
     void applyProduct(const QJsonObject &product);
     void setRulesInfo(bool success, QJsonValue product);
-    void requestTitleInfo();
+    void requestTitleInfo() override;
     void fromJson(const QJsonValue &value);
     // The same from an object of a binary store read in place.
     void fromSaved(const BinaryStoreReader &store, BinaryStoreReader::Value object);
     QJsonValue toJson() const;
-    void stampDownloadedDate();
-    void clearDownloadedDate();
+    void stampDownloadedDate() override;
+    void clearDownloadedDate() override;
     QString displayDownloadedDate() const;
     QString displayLastModified() const;
 
     // The text forms of every library role joined by kSearchSeparator, kept until a field
     // that feeds them changes, so that a search does not rebuild them per row and keystroke.
     const QString &searchText() const;
-    void invalidateSearchText()
+    void invalidateSearchText() override
     {
         m_searchTextValid = false;
         ++m_searchTextVersion;
@@ -105,12 +107,6 @@ public:
     // Changes whenever the search text may have changed, so that answers about it can be kept.
     quint32 searchTextVersion() const { return m_searchTextVersion; }
     static const QChar kSearchSeparator;
-    // Texts from the service (names, publishers, file names) are kept whole up to this many
-    // characters, far more than a window shows; beyond it a hostile reply would only cost
-    // memory and time in every view, search and save.
-    static constexpr int kMaxTextLength = 1024;
-    static constexpr int kMaxUrlLength = 8192;
-    static QString boundedText(const QString &text, int maxLength = kMaxTextLength);
 
     // The clock behind the badge rules; tests replace it (nullptr restores the system clock).
     using Clock = QDateTime (*)();
@@ -130,11 +126,6 @@ signals:
     void itemBadgeUpdated(LibraryItem *item);
     void downloadedDateUpdated(LibraryItem *item);
     void selectedForSyncChanged();
-    // Relays the files model's anyFileUpdateAvailableChanged: a connection to a signal this
-    // far down a model's signal list costs the model a sizeable table, once per item.
-    void anyFileUpdateAvailableChanged(bool available);
-    // A file's saved state (status, local path, resume point) changed.
-    void filesStateChanged();
 
 private:
     void applySavedField(const QString &key, const QJsonValue &field);

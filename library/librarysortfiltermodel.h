@@ -1,10 +1,9 @@
 #pragma once
 
 #include "library/libraryfiltertype.h"
+#include "library/searchpattern.h"
 
-#include <QRegularExpression>
 #include <QSortFilterProxyModel>
-#include <QStringView>
 #include <QVector>
 
 class LibraryItem;
@@ -49,12 +48,6 @@ public:
     Q_INVOKABLE int rowToSource(int row) const;
     Q_INVOKABLE int size() const;
 
-    // The search text as a pattern over one role's text: the same rows as the case-insensitive
-    // wildcard "*" + text + "*" (* any run, ? one character, [...] a set). A match never spans
-    // LibraryItem::kSearchSeparator, so it can run over an item's joined role texts at once.
-    // An invalid pattern (an unclosed set) gives an invalid expression, which matches nothing.
-    static QRegularExpression searchExpression(const QString &text);
-
 public slots:
     void updateFilteredSelected();
 
@@ -78,33 +71,11 @@ private:
     void dropRanks() { m_rankRole = -1; }
     void onSourceDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QVector<int> &roles);
 
-    // One step of a search text over case-folded text: a character, any one character, any
-    // run, or a set of code point ranges.
-    struct Wild {
-        enum Kind : quint8 { Char, AnyOne, AnyRun, Set };
-        Kind kind = Char;
-        bool negated = false;
-        QChar c;
-        QVector<QPair<uint, uint>> ranges;
-    };
-    // How one search text is tested against an item.
-    struct Matcher {
-        bool plain = false;
-        // The text as a wildcard over the folded role texts, which answer like the expression
-        // without its cost per call; empty when only the expression can tell.
-        QVector<Wild> wild;
-        // Plain text, or text every match contains when "required": case-folded, looked for
-        // in the folded search text.
-        bool required = false;
-        QString folded;
-        QRegularExpression expression;
-    };
     // The rows whose items match one search text, in source order. The texts typed one after
     // the other are kept as a chain, each the start of the next, so that typing on narrows
     // the last result and deleting back finds the earlier one.
     struct Step {
-        QString text;
-        Matcher matcher;
+        SearchPattern pattern;
         QVector<int> rows;
     };
     // What this model knows of one source row, valid while the item's version is unchanged.
@@ -119,12 +90,7 @@ private:
         bool keyAligned = false;  // folding kept every character in place
         bool cut = false;         // shown below the first place a large change touches
     };
-    static Matcher makeMatcher(const QString &text);
-    static QVector<Wild> foldedWild(const QString &text);
-    // Whether the wildcard matches somewhere in one role's folded text.
-    static bool wildMatch(const QVector<Wild> &wild, QStringView text);
-    static bool inSet(const Wild &set, uint c);
-    bool matches(const Matcher &matcher, int sourceRow) const;
+    bool matches(const SearchPattern &pattern, int sourceRow) const;
     QStringView foldedKey(int sourceRow) const;
     // Brings the row up to its item; an item changed since also changes its place in the
     // chain of kept results.
@@ -142,7 +108,7 @@ private:
     void searchRows(const QString &text);
 
     class OnlineLibrary *m_library = nullptr;
-    Matcher m_current;
+    SearchPattern m_current;
     QVector<int> m_ranks;
     int m_rankRole = -1;
     bool m_bulkSelection = false;

@@ -1,9 +1,9 @@
 #include "onlinelibrary.h"
 
+#include "binarystorereader.h"
+#include "downloads/bytecount.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
-#include "binarystorereader.h"
-#include "bytecount.h"
 #include "itemfilesmodel.h"
 #include "libraryitem.h"
 #include "libraryitemrelay.h"
@@ -463,7 +463,7 @@ void OnlineLibrary::deselectAll()
     updateSelection();
 }
 
-int OnlineLibrary::indexByLibraryItem(const LibraryItem *item) const
+int OnlineLibrary::indexByLibraryItem(const FileOwner *item) const
 {
     return m_rowIndex.value(item, -1);
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class FileOwner;
 class FolderScannerTaskData;
 class LibraryFile;
 class LibraryItem;
@@ -93,7 +94,7 @@ public:
 
     Q_INVOKABLE int filesCount(int row) const;
     Q_INVOKABLE void selectAll();
-    Q_INVOKABLE int indexByLibraryItem(const LibraryItem *item) const;
+    Q_INVOKABLE int indexByLibraryItem(const FileOwner *item) const;
     Q_INVOKABLE QVariant get(int row, QByteArray role) const;
 
     // What the items' files act with; handed to every item, now and as items are loaded or added.
@@ -166,7 +167,8 @@ private:
     QVector<QJsonValue> m_releasing;
     QTimer *m_releaseTimer = nullptr;
     QList<QSharedPointer<LibraryItem>> m_items;
-    QMap<const LibraryItem *, int> m_rowIndex;
+    // Keyed by the owner the download side reports with; only compared, never followed.
+    QMap<const FileOwner *, int> m_rowIndex;
     QHash<QString, QSharedPointer<LibraryItem>> m_refreshIndex;
     bool m_libraryWasEmpty = true;
     bool m_binaryStore = true;

@@ -8,9 +8,9 @@
 
 #include "../common/benchcatalog.h"
 
+#include "api/libraryerrortype.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
-#include "library/libraryerrortype.h"
 #include "library/libraryfiltertype.h"
 #include "library/libraryitem.h"
 #include "library/libraryitembadge.h"

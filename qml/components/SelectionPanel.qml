@@ -27,9 +27,9 @@ Rectangle {
             text: libraryModel.isAllFilteredSelected ? qsTr("Unselect All") : qsTr("Select All")
             onClicked: {
                 if (libraryModel.isAllFilteredSelected)
-                    app.onlineLibrary.deselectAll()
+                    onlineLibrary.deselectAll()
                 else
-                    app.onlineLibrary.selectAll()
+                    onlineLibrary.selectAll()
             }
         }
 
@@ -43,7 +43,7 @@ Rectangle {
             backgroundColor: "#d51c1c"
             text: qsTr("Cancel")
             onClicked: {
-                app.onlineLibrary.deselectAll()
+                onlineLibrary.deselectAll()
                 app.isInSelectionMode = false
             }
         }

@@ -14,7 +14,7 @@ Rectangle {
     property int selectedIndex: 0
     // "Has Updates" calls for attention until it is clicked after it last appeared.
     property bool updatesClickedSinceShown: false
-    readonly property bool updatesAvailable: app.onlineLibrary.anyItemUpdateAvailable
+    readonly property bool updatesAvailable: onlineLibrary.anyItemUpdateAvailable
 
     readonly property var filters: [
         { name: "filterAll", text: qsTr("All"), width: 50, filter: LibraryFilter.ALL },
@@ -65,8 +65,8 @@ Rectangle {
         target: downloadManager
         // Once the last update is fetched the "Has Updates" list is empty: go back to everything.
         function onDownloadsRemainChanged() {
-            if (panel.selectedIndex === 3 && !app.onlineLibrary.anyItemUpdateAvailable && libraryModel.size() === 0) {
-                app.onlineLibrary.deselectAll()
+            if (panel.selectedIndex === 3 && !onlineLibrary.anyItemUpdateAvailable && libraryModel.size() === 0) {
+                onlineLibrary.deselectAll()
                 app.isInSelectionMode = false
                 panel.selectFilter(0)
             }
@@ -118,7 +118,7 @@ Rectangle {
             radius: height / 2
             backgroundColor: "#111"
             text: qsTr("Select all")
-            onClicked: app.onlineLibrary.selectAll()
+            onClicked: onlineLibrary.selectAll()
         }
 
         RoundedComboBox {

@@ -76,7 +76,7 @@ GridView {
             filesModel: model.filesModel
             libraryItem: model.libraryItemObject
             selectionMode: app.isInSelectionMode
-            noneSelected: app.onlineLibrary.noneSelected
+            noneSelected: onlineLibrary.noneSelected
             keyboardCurrent: GridView.isCurrentItem
             keyboardShown: GridView.isCurrentItem && view.activeFocus
 

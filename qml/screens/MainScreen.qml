@@ -85,7 +85,7 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             color: screen.firstLoginInfoVisible ? "#373737"
-                 : (app.onlineLibrary.noneSelected ? "#EBEBEB" : "#C6C6C6")
+                 : (onlineLibrary.noneSelected ? "#EBEBEB" : "#C6C6C6")
 
             ColumnLayout {
                 anchors.fill: parent

@@ -2,7 +2,6 @@
 #include "api/remoteapi.h"
 #include "api/secretmask.h"
 #include "apifixture.h"
-#include "downloads/libraryfile.h"
 #include "logcapture.h"
 
 #include <QJsonArray>
@@ -375,62 +374,28 @@ private slots:
         QCOMPARE(create.header("Content-Type"), std::string("application/x-www-form-urlencoded"));
     }
 
-    void updateFileChecksums_data()
+    void checksumsFrom_data()
     {
         QTest::addColumn<QByteArray>("checksums");
-        QTest::addColumn<bool>("updated");
         QTest::addColumn<QStringList>("digests");
         QTest::addColumn<QString>("dateOfFirst");
         QTest::newRow("later duplicate wins")
             << json("[{'checksum':'aa','checksum_date':'2020-01-01 10:00:00'},"
                     "{'checksum':'bb','checksum_date':'2020-02-01 10:00:00'},"
                     "{'checksum':'aa','checksum_date':'2021-03-04 05:06:07.000Z'}]")
-            << true << QStringList{"aa", "bb"} << "2021-03-04T05:06:07";
-        QTest::newRow("empty array leaves the map") << json("[]") << false << QStringList{"old"} << "2019-01-01T00:00:00";
-        QTest::newRow("entries without digest leave the map")
-            << json("[{'checksum_date':'2020-01-01 10:00:00'}, 5]") << false << QStringList{"old"} << "2019-01-01T00:00:00";
+            << QStringList{"aa", "bb"} << "2021-03-04T05:06:07";
+        QTest::newRow("empty array") << json("[]") << QStringList{} << QString();
+        QTest::newRow("entries without digest") << json("[{'checksum_date':'2020-01-01 10:00:00'}, 5]") << QStringList{} << QString();
     }
 
-    void updateFileChecksums()
+    void checksumsFrom()
     {
         QFETCH(QByteArray, checksums);
-        QFETCH(bool, updated);
         QFETCH(QStringList, digests);
         QFETCH(QString, dateOfFirst);
-        LibraryFile file(nullptr, DownloadContext());
-        file.setHashes({{"old", QDateTime(QDate(2019, 1, 1), QTime(0, 0))}});
-        QCOMPARE(RemoteAPI::updateFileChecksums(QJsonDocument::fromJson(checksums).array(), &file), updated);
-        QCOMPARE(file.hashes().keys(), digests);
-        const QDateTime first = file.hashes().first();
-        QCOMPARE(first.isValid() ? first.toString(Qt::ISODate) : QString(), dateOfFirst);
-        QVERIFY(!RemoteAPI::updateFileChecksums(QJsonDocument::fromJson(checksums).array(), nullptr));
-    }
-
-    void localHashMatches_data()
-    {
-        QTest::addColumn<QStringList>("digests");
-        QTest::addColumn<QString>("localHash");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("no checksums accepts anything") << QStringList{} << "ffff" << true;
-        QTest::newRow("known digest") << QStringList{"aa11", "bb22"} << "bb22" << true;
-        QTest::newRow("unknown digest") << QStringList{"aa11"} << "bb22" << false;
-        QTest::newRow("upper-case digest") << QStringList{"AA11"} << "aa11" << true;
-        QTest::newRow("hash not computed") << QStringList{"aa11"} << QString() << false;
-    }
-
-    void localHashMatches()
-    {
-        QFETCH(QStringList, digests);
-        QFETCH(QString, localHash);
-        QFETCH(bool, matches);
-        LibraryFile file(nullptr, DownloadContext());
-        QMap<QString, QDateTime> hashes;
-        for (const QString &digest : digests)
-            hashes.insert(digest, QDateTime());
-        file.setHashes(hashes);
-        file.setLocalFileHash(localHash);
-        QCOMPARE(RemoteAPI::localHashMatches(&file), matches);
-        QVERIFY(!RemoteAPI::localHashMatches(nullptr));
+        const QMap<QString, QDateTime> hashes = RemoteAPI::checksumsFrom(QJsonDocument::fromJson(checksums).array());
+        QCOMPARE(hashes.keys(), digests);
+        QCOMPARE(hashes.isEmpty() ? QString() : hashes.first().toString(Qt::ISODate), dateOfFirst);
     }
 
     void secretsNeverReachTheLog()

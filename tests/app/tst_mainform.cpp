@@ -2,6 +2,7 @@
 // storefront simulator.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
+#include "api/libraryerrortype.h"
 #include "app/constants.h"
 #include "app/quenlithapplication.h"
 #include "app/settings.h"
@@ -11,7 +12,6 @@
 #include "guitest.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
-#include "library/libraryerrortype.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"

@@ -86,10 +86,12 @@ private slots:
         }
         Settings settings;
         QCOMPARE(settings.simultaneousDownloads(), 8);
-        QCOMPARE(int(settings.updateBookPolicy()), 7);
+        QCOMPARE(settings.updateBookPolicy(), Settings::AskEachTime);
         QCOMPARE(settings.libraryDirectory(), QStringLiteral("/books//"));
         settings.setSimultaneousDownloads(8);
         QCOMPARE(settings.simultaneousDownloads(), 5);
+        settings.save();
+        QCOMPARE(QSettings().value(QStringLiteral("updateBookPolicy")).toInt(), 7);
     }
 
     void valuesSurviveOnlyAfterSave()

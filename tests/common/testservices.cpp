@@ -1,6 +1,7 @@
 #include "testservices.h"
 
 #include "api/remoteapi.h"
+#include "app/coreservices.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
 #include "library/libraryitem.h"
@@ -24,7 +25,7 @@ QNetworkAccessManager *TestServices::networkAccessManager()
 RemoteAPI *TestServices::remoteAPI()
 {
     if (!api)
-        api = new RemoteAPI(networkAccessManager(), this);
+        api = core()->remoteAPI();
     connect(api, &RemoteAPI::errorReported, this, &TestServices::recordError, Qt::UniqueConnection);
     return api;
 }
@@ -32,15 +33,22 @@ RemoteAPI *TestServices::remoteAPI()
 Settings *TestServices::settings()
 {
     if (!settingsObject)
-        settingsObject = new Settings(this);
+        settingsObject = core()->settings();
     return settingsObject;
 }
 
 DownloadManager *TestServices::downloadManager()
 {
     if (!manager)
-        manager = new DownloadManager(remoteAPI(), settings(), this);
+        manager = core()->downloadManager();
     return manager;
+}
+
+CoreServices *TestServices::core()
+{
+    if (!m_core)
+        m_core = new CoreServices(networkAccessManager(), this);
+    return m_core;
 }
 
 DownloadContext TestServices::context()
@@ -56,7 +64,7 @@ void TestServices::recordError(LibraryErrorType::ErrorType type, const QString &
     errors.append({type, message, index});
 }
 
-void TestServices::recordFileError(LibraryItem *, const QString &message)
+void TestServices::recordFileError(FileOwner *, const QString &message)
 {
     errors.append({LibraryErrorType::GeneralError, message, -1});
 }

@@ -1,22 +1,24 @@
 #pragma once
 
+#include "api/libraryerrortype.h"
 #include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
-#include "library/libraryerrortype.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
+class CoreServices;
 class DownloadManager;
+class FileOwner;
 class LibraryItem;
 class QNetworkAccessManager;
 class RemoteAPI;
 class Settings;
 
-// Stands in for the application controller in tests: owns real service objects, answers the
-// files' questions and records the errors the controller would have listed. Objects are made
-// on demand; a test may provide its own before the first use.
+// Stands in for the application controller in tests: owns real core objects, made as the
+// program makes them, answers the files' questions and records the errors the controller would
+// have listed. Objects are made on demand; a test may provide its own before the first use.
 class TestServices : public QObject, public FileQuestions
 {
     Q_OBJECT
@@ -52,5 +54,8 @@ public:
 
 private:
     void recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index);
-    void recordFileError(LibraryItem *item, const QString &message);
+    void recordFileError(FileOwner *item, const QString &message);
+    CoreServices *core();
+
+    CoreServices *m_core = nullptr;
 };

@@ -112,7 +112,7 @@ void TestDownloadManager::slotsHandOver()
     m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
     QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloading, S::Downloading, S::Queued}));
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.first().first().value<LibraryItem *>(), files[1]->item());
+    QCOMPARE(failed.first().first().value<FileOwner *>(), files[1]->item());
 
     for (int i = 2; i < 5; ++i)
         m_manager->setFileStatus(files[i], LibraryFile::Downloaded);

@@ -35,6 +35,8 @@ private slots:
     void hashesTextMatchesCompactJson_data();
     void hashesTextMatchesCompactJson();
     void hashesTextMerges();
+    void localHashMatches_data();
+    void localHashMatches();
     void savedFormMatchesProperties_data();
     void savedFormMatchesProperties();
     void loadConvertsLikeProperties_data();
@@ -538,6 +540,7 @@ void TestLibraryFile::updatePolicies_data()
     QTest::newRow("ask each time") << int(Settings::AskEachTime) << QStringList{};
     QTest::newRow("rename old files") << int(Settings::RenameOldFiles) << QStringList{"a.old-001.pdf"};
     QTest::newRow("replace old files") << int(Settings::ReplaceOldFiles) << QStringList{""};
+    QTest::newRow("unknown policy") << 7 << QStringList{};
 }
 
 void TestLibraryFile::updatePolicies()
@@ -596,6 +599,35 @@ void TestLibraryFile::openInDefaultViewer()
     QCOMPARE(gone->status(), LibraryFile::DownloadError);
     QCOMPARE(gone->errorMessage(), QStringLiteral("File missing"));
     QVERIFY(gone->localFileName().isEmpty() && gone->foundFilePath().isEmpty());
+}
+
+void TestLibraryFile::localHashMatches_data()
+{
+    QTest::addColumn<QStringList>("digests");
+    QTest::addColumn<QString>("localHash");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("no checksums accepts anything") << QStringList{} << "ffff" << true;
+    QTest::newRow("known digest") << QStringList{"aa11", "bb22"} << "bb22" << true;
+    QTest::newRow("unknown digest") << QStringList{"aa11"} << "bb22" << false;
+    QTest::newRow("upper-case digest") << QStringList{"AA11"} << "aa11" << true;
+    QTest::newRow("hash not computed") << QStringList{"aa11"} << QString() << false;
+}
+
+void TestLibraryFile::localHashMatches()
+{
+    QFETCH(QStringList, digests);
+    QFETCH(QString, localHash);
+    QFETCH(bool, matches);
+    LibraryFile file(nullptr, DownloadContext());
+    QMap<QString, QDateTime> hashes;
+    for (const QString &digest : digests)
+        hashes.insert(digest, QDateTime());
+    file.setHashes(hashes);
+    file.setLocalFileHash(localHash);
+    QCOMPARE(file.localHashMatches(), matches);
+    // A reply that names no digest keeps the ones known.
+    QVERIFY(!file.updateChecksums(QJsonArray()));
+    QCOMPARE(file.hashes(), hashes);
 }
 
 QTEST_GUILESS_MAIN(TestLibraryFile)

@@ -1,5 +1,5 @@
 #include "library/errorslistmodel.h"
-#include "library/libraryerrortype.h"
+#include "api/libraryerrortype.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -54,7 +54,7 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("kept");
-        const int max = LibraryItem::kMaxTextLength;
+        const int max = LibraryFile::kMaxTextLength;
         const QString pair = QStringLiteral("\U0001F409");   // one character, two halves
         QTest::newRow("at the bound") << QString(max, 'a') << QString(max, 'a');
         QTest::newRow("8 MB") << QString(8 * 1024 * 1024, 'a') << QString(max, 'a');

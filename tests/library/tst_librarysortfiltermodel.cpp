@@ -298,50 +298,6 @@ private slots:
         QVERIFY(partRuns > 0);
     }
 
-    // Text without wildcards is looked for without the expression; it must find what the
-    // same text as a pattern finds, in any letter case.
-    void plainTextFindsWhatThePatternFinds_data()
-    {
-        QTest::addColumn<QString>("text");
-        for (const char *text : {"école", "ÉCOLE", "straße", "STRASSE", "σίσυφος", "ΣΊΣΥΦΟΣ", "ǅungla", "\U0001F409 HOARD", "e p", "zz"})
-            QTest::newRow(text) << QString::fromUtf8(text);
-    }
-
-    void plainTextFindsWhatThePatternFinds()
-    {
-        QFETCH(QString, text);
-        fill({{"École Straße", "Ember Press"}, {"Σίσυφος", "ǆungla Books"}, {"\U0001F409 hoard", "Scales"}});
-        m_model->setSortRoleName(QByteArray());
-        m_model->setFilterString(text);
-        LibrarySortFilterModel pattern;
-        pattern.setSourceModel(m_library);
-        pattern.setSortRoleName(QByteArray());
-        pattern.setFilterString(text + QLatin1Char('*'));
-        QCOMPARE(visibleTitles(), titlesOf(pattern));
-    }
-
-    // Wildcard searches look first for the longest run of plain text and then try the
-    // pattern on each role that holds it; a role further on may be the one that matches.
-    void wildcardsTryEveryRoleWithTheText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("visible");
-        QTest::newRow("second role matches") << QStringLiteral("tale*co") << QStringList{"Ember Tales@0"};
-        QTest::newRow("run after a set") << QStringLiteral("[t]ale*co") << QStringList{"Ember Tales@0"};
-        QTest::newRow("both") << QStringLiteral("tal?s") << QStringList{"Ember Tales@0", "Tales@1"};
-        QTest::newRow("run in no role") << QStringLiteral("tale*zz") << QStringList{};
-    }
-
-    void wildcardsTryEveryRoleWithTheText()
-    {
-        QFETCH(QString, text);
-        QFETCH(QStringList, visible);
-        fill({{"Ember Tales", "Tale Ember Co"}, {"Tales", "Ember"}});
-        m_model->setSortRoleName(QByteArray());
-        m_model->setFilterString(text);
-        QCOMPARE(visibleTitles(), visible);
-    }
-
     // Typed on and deleted back at random, every wildcard text must show the rows whose role
     // texts the expression matches one role at a time, in any letter case and script.
     void randomTypingMatchesTheExpression()
@@ -358,7 +314,7 @@ private slots:
             else
                 text += pieces.at(int(random.bounded(pieces.size())));
             m_model->setFilterString(text);
-            const QRegularExpression expression = LibrarySortFilterModel::searchExpression(text);
+            const QRegularExpression expression = SearchPattern::expressionFor(text);
             QStringList expected;
             for (int row = 0; row < m_library->rowCount(); ++row) {
                 bool match = false;

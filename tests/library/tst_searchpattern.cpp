@@ -1,4 +1,5 @@
-#include "library/librarysortfiltermodel.h"
+#include "library/libraryitem.h"
+#include "library/searchpattern.h"
 
 #include <QRandomGenerator>
 #include <QRegExp>
@@ -10,11 +11,21 @@ class TestSearchPattern : public QObject
 {
     Q_OBJECT
 private:
+    // Role texts joined as an item joins them, then matched the way the library's filter does.
+    static bool found(const QString &text, const QStringList &roles)
+    {
+        const QString joined = roles.join(LibraryItem::kSearchSeparator);
+        const QString folded = joined.toCaseFolded();
+        return SearchPattern(text).matches(joined, folded, folded.size() == joined.size());
+    }
+
+    // Both the expression and the matcher's own reading of the wildcard.
     static bool same(const QString &text, const QString &subject)
     {
-        const QRegularExpression ours = LibrarySortFilterModel::searchExpression(text);
+        const QRegularExpression ours = SearchPattern::expressionFor(text);
         QRegExp rx(QStringLiteral("*") + text + QStringLiteral("*"), Qt::CaseInsensitive, QRegExp::Wildcard);
-        return (ours.isValid() && ours.match(subject).hasMatch()) == (rx.indexIn(subject) != -1);
+        const bool expected = rx.indexIn(subject) != -1;
+        return (ours.isValid() && ours.match(subject).hasMatch()) == expected && found(text, {subject}) == expected;
     }
 
 private slots:
@@ -57,6 +68,44 @@ private slots:
         }
     }
 
+    // Text without wildcards is looked for without the expression; it must find what the
+    // same text as a pattern finds, in any letter case.
+    void plainTextFindsWhatThePatternFinds_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text : {"école", "ÉCOLE", "straße", "STRASSE", "σίσυφος", "ΣΊΣΥΦΟΣ", "ǅungla", "\U0001F409 HOARD", "e p", "zz"})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+
+    void plainTextFindsWhatThePatternFinds()
+    {
+        QFETCH(QString, text);
+        const QList<QStringList> items = {{"École Straße", "Ember Press"}, {"Σίσυφος", "ǆungla Books"}, {"\U0001F409 hoard", "Scales"}};
+        for (const QStringList &roles : items)
+            QCOMPARE(found(text, roles), found(text + QLatin1Char('*'), roles));
+    }
+
+    // Wildcard searches look first for the longest run of plain text and then try the
+    // pattern on each role that holds it; a role further on may be the one that matches.
+    void wildcardsTryEveryRoleWithTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("first");
+        QTest::addColumn<bool>("second");
+        QTest::newRow("second role matches") << QStringLiteral("tale*co") << true << false;
+        QTest::newRow("run after a set") << QStringLiteral("[t]ale*co") << true << false;
+        QTest::newRow("both") << QStringLiteral("tal?s") << true << true;
+        QTest::newRow("run in no role") << QStringLiteral("tale*zz") << false << false;
+    }
+
+    void wildcardsTryEveryRoleWithTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, first);
+        QFETCH(bool, second);
+        QCOMPARE(found(text, {"Ember Tales", "Tale Ember Co"}), first);
+        QCOMPARE(found(text, {"Tales", "Ember"}), second);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSearchPattern)

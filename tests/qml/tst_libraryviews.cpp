@@ -3,11 +3,11 @@
 #include "guitest.h"
 #include "testservices.h"
 
+#include "api/libraryerrortype.h"
 #include "app/settings.h"
 #include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
-#include "library/libraryerrortype.h"
 #include "library/libraryfiltertype.h"
 #include "library/libraryitem.h"
 #include "library/libraryitembadge.h"
@@ -28,10 +28,8 @@ using namespace fixtures;
 class ViewsApp : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(OnlineLibrary *onlineLibrary MEMBER library CONSTANT)
     Q_PROPERTY(bool isInSelectionMode MEMBER inSelectionMode NOTIFY isInSelectionModeChanged)
 public:
-    OnlineLibrary *library = nullptr;
     bool inSelectionMode = false;
 signals:
     void isInSelectionModeChanged();
@@ -159,7 +157,6 @@ private slots:
         m_model = new LibrarySortFilterModel(this);
         m_model->setSourceModel(m_library);
         m_app = new ViewsApp;
-        m_app->library = m_library;
         m_root = new ViewsRoot;
         m_view = std::make_unique<QQuickView>();
         m_view->rootContext()->setContextProperty(QStringLiteral("app"), m_app);

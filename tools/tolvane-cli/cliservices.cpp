@@ -1,6 +1,7 @@
 #include "cliservices.h"
 
 #include "api/remoteapi.h"
+#include "app/coreservices.h"
 #include "app/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
@@ -12,23 +13,41 @@
 #include <cstdio>
 
 CliServices::CliServices(QObject *parent)
-    : QObject(parent), m_nam(new QNetworkAccessManager(this)), m_api(new RemoteAPI(m_nam, this))
+    : QObject(parent), m_core(new CoreServices(new QNetworkAccessManager(this), this))
 {
-    connect(m_api, &RemoteAPI::errorReported, this, &CliServices::printError);
+    connect(m_core->remoteAPI(), &RemoteAPI::errorReported, this, &CliServices::printError);
 }
 
 CliServices::~CliServices() = default;
 
+RemoteAPI *CliServices::remoteAPI() const
+{
+    return m_core->remoteAPI();
+}
+
+Settings *CliServices::settings()
+{
+    return m_core->settings();
+}
+
+DownloadManager *CliServices::downloadManager()
+{
+    return m_core->downloadManager();
+}
+
+DownloadContext CliServices::downloadContext()
+{
+    return m_core->context(this);
+}
+
 void CliServices::prepareDownloads(const QString &libraryDirectory)
 {
-    m_settings = std::make_unique<Settings>();
-    m_settings->setLibraryDirectory(libraryDirectory);
-    m_manager = std::make_unique<DownloadManager>(m_api, m_settings.get());
+    settings()->setLibraryDirectory(libraryDirectory);
+    DownloadManager *manager = downloadManager();
     // The tool has no library to merge fresh product details into.
-    m_manager->setSyncing(true);
-    connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_manager.get(), &DownloadManager::processQueue);
-    connect(m_manager.get(), &DownloadManager::fileErrorReported, this,
-            [](LibraryItem *, const QString &message) { printError(LibraryErrorType::GeneralError, message, -1); });
+    manager->setSyncing(true);
+    connect(manager, &DownloadManager::fileErrorReported, this,
+            [](FileOwner *, const QString &message) { printError(LibraryErrorType::GeneralError, message, -1); }, Qt::UniqueConnection);
 }
 
 void CliServices::askUpdateFile(LibraryFile *file)

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "api/libraryerrortype.h"
 #include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
-#include "library/libraryerrortype.h"
 
 #include <QObject>
 
-#include <memory>
-
+class CoreServices;
 class DownloadManager;
-class QNetworkAccessManager;
 class RemoteAPI;
 class Settings;
 
@@ -24,11 +22,10 @@ public:
     explicit CliServices(QObject *parent = nullptr);
     ~CliServices() override;
 
-    RemoteAPI *remoteAPI() const { return m_api; }
-    Settings *settings() const { return m_settings.get(); }
-    DownloadManager *downloadManager() const { return m_manager.get(); }
-    // Complete once prepareDownloads() has run.
-    DownloadContext downloadContext() { return {m_api, m_manager.get(), m_settings.get(), this}; }
+    RemoteAPI *remoteAPI() const;
+    Settings *settings();
+    DownloadManager *downloadManager();
+    DownloadContext downloadContext();
 
     void prepareDownloads(const QString &libraryDirectory);
 
@@ -38,8 +35,5 @@ public:
 private:
     static void printError(LibraryErrorType::ErrorType errorType, const QString &message, qlonglong index);
 
-    QNetworkAccessManager *m_nam;
-    RemoteAPI *m_api;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<DownloadManager> m_manager;
+    CoreServices *const m_core;
 };

@@ -3,6 +3,7 @@
 #include "pseudotranslator.h"
 #include "qmlitems.h"
 
+#include "api/libraryerrortype.h"
 #include "app/constants.h"
 #include "app/quenlithapplication.h"
 #include "app/settings.h"
@@ -11,7 +12,6 @@
 #include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
-#include "library/libraryerrortype.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"

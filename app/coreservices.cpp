@@ -1,0 +1,34 @@
+#include "coreservices.h"
+
+#include "api/remoteapi.h"
+#include "app/settings.h"
+#include "downloads/downloadmanager.h"
+
+CoreServices::CoreServices(QNetworkAccessManager *network, QObject *parent)
+    : QObject(parent), m_network(network), m_api(std::make_unique<RemoteAPI>(network))
+{
+}
+
+CoreServices::~CoreServices() = default;
+
+Settings *CoreServices::settings()
+{
+    if (!m_settings)
+        m_settings = std::make_unique<Settings>();
+    return m_settings.get();
+}
+
+DownloadManager *CoreServices::downloadManager()
+{
+    if (!m_manager) {
+        m_manager = std::make_unique<DownloadManager>(m_api.get(), settings());
+        connect(m_settings.get(), &Settings::simultaneousDownloadsChanged, m_manager.get(),
+                &DownloadManager::processQueue);
+    }
+    return m_manager.get();
+}
+
+DownloadContext CoreServices::context(FileQuestions *questions)
+{
+    return {m_api.get(), downloadManager(), settings(), questions};
+}
