@@ -21,6 +21,7 @@
 
 class ApplicationUpdater;
 class AskUpdateFileDialog;
+class DeleteFileDialog;
 class ErrorsListModel;
 class FolderScanner;
 class FreeSpaceWarningDialog;
@@ -123,6 +124,7 @@ private:
     void connectObjects();
     void updateSyncActionText();
     void launchScanner(const QString &path, bool withUI);
+    void startFirstRefresh();
     void askFreeSpace(const LibrarySync::FreeSpaceShortage &shortage);
     QObject *rootDialog(const char *name) const;
 
@@ -143,5 +145,6 @@ private:
     std::unique_ptr<FolderScanner> m_folderScanner;
     std::unique_ptr<AskUpdateFileDialog> m_askUpdateFileDialog;
     std::unique_ptr<FreeSpaceWarningDialog> m_freeSpaceDialog;
+    std::unique_ptr<DeleteFileDialog> m_deleteFileDialog;
     std::unique_ptr<MainWindow> m_mainWindow;
 };
