@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QQuickView>
+#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QtTest>
@@ -119,6 +120,28 @@ private slots:
         QSettings().setValue(QStringLiteral("geometry"), QStringLiteral("40,50,900,640"));
         m_window->restore();
         QTRY_COMPARE(m_view->size(), QSize(920, 700));
+    }
+
+    // A screen unplugged since the last run: the window comes back where it can be reached.
+    void savedPositionOffEveryScreenMovesOnScreen_data()
+    {
+        QTest::addColumn<QPoint>("offset");
+        QTest::newRow("right of the screen") << QPoint(5000, 100);
+        QTest::newRow("above the screen") << QPoint(100, -3000);
+        QTest::newRow("only a corner showing") << QPoint(-1);
+    }
+
+    void savedPositionOffEveryScreenMovesOnScreen()
+    {
+        QFETCH(QPoint, offset);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize size(840, 460);
+        const QPoint topLeft = offset == QPoint(-1) ? area.bottomRight() - QPoint(20, 20) : area.topLeft() + offset;
+        QSettings().setValue(QStringLiteral("geometry"), QRect(topLeft, size));
+        m_window->restore();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_COMPARE(m_view->size(), size);
+        QVERIFY2(area.contains(m_view->geometry()), qPrintable(QStringLiteral("%1,%2").arg(m_view->x()).arg(m_view->y())));
     }
 
 private:
