@@ -22,7 +22,7 @@ BaseDialog {
         metrics.text = text
         // Never wider than the window: beyond that the name is elided.
         var widest = parent ? Math.max(470, parent.width - 40) : Number.MAX_VALUE
-        width = Math.min(widest, Math.max(470, Math.ceil(metrics.advanceWidth) + 20))
+        width = Math.min(widest, Math.max(470, Math.ceil(metrics.advanceWidth) + leftPadding + rightPadding + 2))
     }
 
     TextMetrics {

@@ -84,7 +84,7 @@ GridView {
     StyledButton {
         objectName: "backToTop"
         anchors { right: parent.right; bottom: parent.bottom; rightMargin: 20; bottomMargin: 16 }
-        width: 94
+        width: Math.max(94, implicitWidth)
         text: qsTr("Back to Top")
         iconSource: "qrc:///icons/arrow_up_white.svg"
         backgroundColor: Theme.mainTextColor
