@@ -17,6 +17,7 @@
 #include "library/onlinelibrary.h"
 #include "storefrontsim.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QQuickView>
@@ -26,6 +27,13 @@
 
 
 using QmlItems::click;
+
+// Types a text into the window's focused item, a key press for each character.
+static void typeText(QWindow *window, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
+}
 
 class TestMainForm : public QObject
 {
@@ -90,10 +98,11 @@ private:
             if (!QTest::qWaitFor([&] { return (delegate = rowDelegate(list, r)) != nullptr; }))
                 return nullptr;
             click(QmlItems::findItem(delegate, QStringLiteral("actionFace")));
-            QTest::qWaitFor([file] { return file->status() == LibraryFile::Downloaded; }, 60000);
+            if (!QTest::qWaitFor([file] { return file->status() == LibraryFile::Downloaded; }, 60000))
+                return nullptr;
             if (rowOut)
                 *rowOut = r;
-            return file->status() == LibraryFile::Downloaded ? file : nullptr;
+            return file;
         }
         return nullptr;
     }
@@ -547,7 +556,7 @@ private slots:
         auto *search = object("searchFieldLoader")->property("item").value<QQuickItem *>();
         QVERIFY(search);
         QVERIFY(click(search));
-        QTest::keyClicks(m_app.view(), QStringLiteral("a"));
+        typeText(m_app.view(), QStringLiteral("a"));
         const QString searched = search->property("text").toString();
         QVERIFY(!searched.isEmpty());
         QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
@@ -637,7 +646,7 @@ private slots:
         QVERIFY(click(field));
         QTest::keyClick(m_app.view(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(m_app.view(), Qt::Key_Delete);
-        QTest::keyClicks(m_app.view(), folder);
+        typeText(m_app.view(), folder);
         QCOMPARE(field->property("text").toString(), folder);
         QVERIFY(click(item("saveButton")));
         QTRY_VERIFY(isOpen(object("notWritableMessage")));
@@ -670,6 +679,28 @@ private slots:
         QCOMPARE(opened, QDir(m_library.path()).absolutePath());
         QCOMPARE(item("folderField")->property("text").toString(), m_library.path());
         backToLibrary();
+    }
+
+    // ---- Tray ----
+
+    // "Download all" from the tray onto a full volume: the question comes with the window.
+    void freeSpaceQuestionFromTheTrayShowsTheWindow()
+    {
+        signIn();
+        backToLibrary();
+        const QString folder = m_app.settings()->libraryDirectory();
+        // A volume with no room at all.
+        m_app.settings()->setLibraryDirectory(QStringLiteral("/proc"));
+        m_app.view()->hide();
+        QObject *ask = dialog("askFreeSpaceDialog");
+        m_app.syncAction()->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(isOpen(ask), 20000);
+        QTRY_VERIFY(m_app.view()->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
+        QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("cancelButton"))));
+        QTRY_VERIFY(!isOpen(ask));
+        QVERIFY(!m_app.isSyncing());
+        m_app.settings()->setLibraryDirectory(folder);
     }
 
     void cleanupTestCase()
@@ -708,7 +739,7 @@ private slots:
         QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
         QQuickItem *key = item("keyField");
         QVERIFY(click(key));
-        QTest::keyClicks(m_app.view(), m_sim.appKey());
+        typeText(m_app.view(), m_sim.appKey());
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(m_app.view(), Qt::Key_Return);
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));

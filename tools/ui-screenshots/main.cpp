@@ -160,6 +160,8 @@ struct Shooter
     bool shoot(const QString &name) const { return save(app.view()->grabWindow(), name); }
 
     // Texts shown cut off (elided, or stopped at their line count) in a state; each is printed.
+    // A text that shows a name of any length (a title, a file name) says so by
+    // `elidesOnPurpose: true` and is left out.
     static int elidedTexts(const QString &state, QQuickItem *top)
     {
         int count = 0;
@@ -168,7 +170,8 @@ struct Shooter
             QQuickItem *item = queue.takeFirst();
             if (!item || !item->isVisible() || item->opacity() == 0.0)
                 continue;
-            if (item->inherits("QQuickText") && item->property("truncated").toBool()) {
+            if (item->inherits("QQuickText") && item->property("truncated").toBool()
+                && !item->property("elidesOnPurpose").toBool()) {
                 QString where = item->objectName();
                 for (QQuickItem *up = item->parentItem(); up && where.isEmpty(); up = up->parentItem())
                     where = up->objectName();
