@@ -22,8 +22,13 @@ BaseDialog {
         metrics.text = text
         // Never wider than the window: beyond that the name is elided.
         var widest = parent ? Math.max(470, parent.width - 40) : Number.MAX_VALUE
-        width = Math.min(widest, Math.max(470, Math.ceil(metrics.advanceWidth) + leftPadding + rightPadding + 2))
+        var wanted = Math.max(470, Math.ceil(metrics.advanceWidth) + leftPadding + rightPadding + 2)
+        nameTooLong = wanted > widest
+        width = Math.min(widest, wanted)
     }
+
+    // Set when the window is too narrow for the whole question.
+    property bool nameTooLong: false
 
     TextMetrics {
         id: metrics
@@ -45,6 +50,7 @@ BaseDialog {
             elide: Text.ElideRight
             clip: true
             maximumLineCount: 1
+            property bool elidesOnPurpose: dialog.nameTooLong
         }
 
         Item { Layout.fillHeight: true }

@@ -184,6 +184,8 @@ Item {
                 text: tile.title
                 color: "#fff"
                 elide: Text.ElideRight
+                // A title or name of any length is cut to fit.
+                property bool elidesOnPurpose: true
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
                 font.pixelSize: 13
@@ -223,6 +225,8 @@ Item {
                         text: index === 0 ? tile.publisher : tile.ruleSystem
                         color: "#ff7676"
                         elide: Text.ElideRight
+                        // A title or name of any length is cut to fit.
+                        property bool elidesOnPurpose: true
                         font: label.font
                     }
 
