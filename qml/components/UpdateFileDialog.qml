@@ -47,7 +47,8 @@ BaseDialog {
             color: "#000000"
             font.family: Theme.systemFontFamily
             font.pixelSize: 14
-            elide: Text.ElideRight
+            // Cut in the middle: the name gives way, the question at the end stays.
+            elide: Text.ElideMiddle
             clip: true
             maximumLineCount: 1
             property bool elidesOnPurpose: dialog.nameTooLong

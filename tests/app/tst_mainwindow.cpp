@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "guitest.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -70,6 +71,7 @@ private slots:
         m_busy = busy;
         m_window->restore();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        keepGlDriverLoaded();
 
         QCloseEvent close;
         QCoreApplication::sendEvent(m_view.get(), &close);
