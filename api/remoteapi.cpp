@@ -11,6 +11,7 @@
 #include <QMetaObject>
 
 #include <memory>
+#include <utility>
 #include <QSettings>
 #include <QUrl>
 
@@ -65,6 +66,7 @@ RemoteAPI::RemoteAPI(QNetworkAccessManager *network, QObject *parent) : QObject(
     m_customersId = settings.value(kCustomersIdKey).toString();
     m_nameSurname = settings.value(kNameSurnameKey).toString();
     m_appKey = reversed(Settings::readSecret(kAppKeyKey));
+    m_signInAnnounced = loggedIn();
     g_booksPerPage = qMax(kMinBooksPerPage, settings.value(kBooksPerPageKey, kDefaultBooksPerPage).toInt());
 }
 
@@ -159,6 +161,11 @@ void RemoteAPI::onGetKeyReplyFinished(bool success, QJsonValue message)
 
 void RemoteAPI::doLogin(QString key)
 {
+    // A second request would sign in again once the first answers; the pending one serves both.
+    if (m_loginRequest) {
+        qDebug().nospace() << "INFO: " << "WebAPI: Login already pending";
+        return;
+    }
     qDebug().nospace() << "INFO: " << "WebAPI: Login: key: " << SecretMask::mask(key);
 
     QNetworkRequest request = serviceRequest(kTokenPath, key.toLatin1());
@@ -173,6 +180,8 @@ void RemoteAPI::doLogin(QString key)
 
 void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
 {
+    // Answered: the next sign-in may go out even before the wrapper is gone.
+    m_loginRequest.clear();
     if (!success) {
         qDebug().nospace() << "ERROR: " << "WebAPI: Login failed! Message: " << SecretMask::loggedJson(message);
         emit loginFailed();
@@ -198,7 +207,9 @@ void RemoteAPI::onLoginReplyFinished(bool success, QJsonValue message)
 
     emit loginSucceeded();
     emit nameSurnameChanged();
-    emit loggedInChanged();
+    // A token renewal leaves the signed-in state as it was: nothing for the window to redo.
+    if (!std::exchange(m_signInAnnounced, true))
+        emit loggedInChanged();
 }
 
 void RemoteAPI::doLogout()
@@ -215,6 +226,7 @@ void RemoteAPI::doLogout()
     QSettings().remove(kLoginGroup);
     m_nameSurname.clear();
     m_appKey.clear();
+    m_signInAnnounced = false;
 
     // Requests that were waiting for a fresh token would otherwise wait for ever.
     if (renewalPending)

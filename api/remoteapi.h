@@ -89,6 +89,8 @@ private:
     QPointer<NetworkReplyWrapper> m_loginRequest;
     QPointer<NetworkReplyWrapper> m_keyRequest;
     QString m_appKey;
+    // loggedInChanged() has told of the current sign-in.
+    bool m_signInAnnounced = false;
     QString m_accessToken;
     QString m_customersId;
     QString m_nameSurname;

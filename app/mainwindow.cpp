@@ -6,15 +6,19 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QQuickView>
+#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 
 namespace {
 
 const QSize kDefaultWindowSize(920, 700);
+// The part of a window's top edge that must be on a screen for it to be dragged back.
+const QSize kVisibleGrip(120, 30);
 
 const QString kMaximizedKey = QStringLiteral("maximized");
 const QString kGeometryKey = QStringLiteral("geometry");
@@ -73,11 +77,42 @@ void MainWindow::restore()
         return;
     }
     const QVariant geometry = store.value(kGeometryKey);
-    if (geometry.userType() == QMetaType::QRect && geometry.toRect().isValid())
-        m_view->setGeometry(geometry.toRect());
-    else
-        m_view->resize(kDefaultWindowSize);
+    const QRect saved = geometry.userType() == QMetaType::QRect ? geometry.toRect() : QRect();
+    const QRect area = availableArea(saved);
+    if (saved.isValid()) {
+        m_view->setGeometry(placedOnScreen(saved, area));
+    } else {
+        // A small screen gets a first window that fits on it.
+        QRect first(QPoint(), kDefaultWindowSize.boundedTo(area.size()).expandedTo(m_view->minimumSize()));
+        first.moveCenter(area.center());
+        m_view->setGeometry(first);
+    }
     m_view->showNormal();
+}
+
+QRect MainWindow::availableArea(const QRect &saved)
+{
+    // The screen the window was on, if it is still there; the primary one otherwise.
+    const QScreen *screen = QGuiApplication::screenAt(saved.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(QPoint(), kDefaultWindowSize);
+}
+
+QRect MainWindow::placedOnScreen(const QRect &saved, const QRect &area)
+{
+    // Enough of the title bar to grab it counts as visible; otherwise the saved size moves
+    // onto the area, its top left corner first.
+    const QRect grip(saved.topLeft(), QSize(qMin(saved.width(), kVisibleGrip.width()), kVisibleGrip.height()));
+    bool reachable = false;
+    for (const QScreen *screen : QGuiApplication::screens())
+        reachable = reachable || screen->availableGeometry().contains(grip);
+    if (reachable)
+        return saved;
+    QRect placed = saved;
+    placed.moveLeft(qBound(area.left(), saved.left(), qMax(area.left(), area.right() + 1 - saved.width())));
+    placed.moveTop(qBound(area.top(), saved.top(), qMax(area.top(), area.bottom() + 1 - saved.height())));
+    return placed;
 }
 
 void MainWindow::saveState()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 
 #include <functional>
 #include <memory>
@@ -29,6 +30,11 @@ public:
 
     void restore();
     void saveState();
+
+    // Where a saved geometry is shown: as saved while its top edge is on some screen, moved
+    // onto `area` otherwise.
+    static QRect placedOnScreen(const QRect &saved, const QRect &area);
+    static QRect availableArea(const QRect &saved);
 
     QSystemTrayIcon *trayIcon() const { return m_trayIcon; }
     QMenu *trayMenu() const { return m_trayMenu.get(); }

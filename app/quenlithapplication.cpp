@@ -10,6 +10,7 @@
 #include "app/translations.h"
 #include "dialogs/applicationupdater.h"
 #include "dialogs/askupdatefiledialog.h"
+#include "dialogs/deletefiledialog.h"
 #include "dialogs/freespacewarningdialog.h"
 #include "downloads/filesystemops.h"
 #include "downloads/folderscanner.h"
@@ -28,7 +29,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QMetaMethod>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -157,6 +157,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
             &QuenlithApplication::updateSyncActionText);
     connect(m_sync.get(), &LibrarySync::isSyncingChanged, this, &QuenlithApplication::isSyncingChanged);
     connect(m_sync.get(), &LibrarySync::ended, m_libraryModel.get(), &LibrarySortFilterModel::invalidate);
+    // The sync cleared the ticks: nothing is left for the selection bar to act on.
+    connect(m_sync.get(), &LibrarySync::ended, this, [this] { setIsInSelectionMode(false); });
     connect(m_sync.get(), &LibrarySync::completed, this, [this] {
         launchScanner(lastExistingDir(m_settings->libraryDirectory()), true);
     });
@@ -204,8 +206,12 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_onlineLibrary->load();
     m_mainWindow->restore();
 
-    if (m_remoteAPI->loggedIn())
+    if (m_remoteAPI->loggedIn()) {
         launchScanner(m_settings->libraryDirectory(), true);
+        // A first refresh that never succeeded is owed: nothing else fills an empty library.
+        if (QSettings().value(kFirstLoginKey, true).toBool())
+            startFirstRefresh();
+    }
 
     // The dialog is attached whatever the setting, so that a check asked for from Settings
     // can answer too.
@@ -225,6 +231,7 @@ QuenlithApplication::~QuenlithApplication()
     m_notifier.reset();
     m_mainWindow.reset();
     m_freeSpaceDialog.reset();
+    m_deleteFileDialog.reset();
     m_askUpdateFileDialog.reset();
     m_folderScanner.reset();
     m_updater.reset();
@@ -418,6 +425,9 @@ void QuenlithApplication::doLogout()
 
 void QuenlithApplication::askFreeSpace(const LibrarySync::FreeSpaceShortage &shortage)
 {
+    // Asked from the tray, the question would wait unseen in the hidden window.
+    if (!m_view->isVisible())
+        m_mainWindow->raise();
     // A new dialog object for each shortage, so that no answer of an older one reaches it.
     m_freeSpaceDialog = std::make_unique<FreeSpaceWarningDialog>(rootDialog("askFreeSpaceDialog"));
     m_freeSpaceDialog->ask(shortage.required, shortage.available, shortage.retry, shortage.cancel);
@@ -429,14 +439,19 @@ void QuenlithApplication::onLoggedInChanged()
     qDebug() << "QuenlithApplication::onLoggedInChanged:" << (loggedIn ? "True" : "False");
     m_mainWindow->setSignedIn(loggedIn);
     if (!loggedIn) {
+        m_errorsListModel->clear();
         if (m_sync->isSyncing())
             switchLibrarySyncOff();
         else
             m_downloadManager->cancelAll();
         return;
     }
-    if (!QSettings().value(kFirstLoginKey, true).toBool())
-        return;
+    if (QSettings().value(kFirstLoginKey, true).toBool())
+        startFirstRefresh();
+}
+
+void QuenlithApplication::startFirstRefresh()
+{
     // The flag is cleared only once the first refresh is saved: a kill before that leaves the
     // next start to refresh again rather than show an empty library.
     if (QQuickItem *root = m_view->rootObject())
@@ -543,17 +558,9 @@ void QuenlithApplication::askUpdateFile(LibraryFile *file)
 
 void QuenlithApplication::askDeleteFile(LibraryFile *file)
 {
-    QObject *dialog = rootDialog("askDeleteDialog");
-    if (!dialog || !file) {
-        qDebug().nospace() << "WARNING: " << "Application: No delete question available";
-        return;
-    }
-    QMetaObject::invokeMethod(dialog, "open");
-    const QMetaMethod accepted = dialog->metaObject()->method(
-        dialog->metaObject()->indexOfSignal("accepted()"));
-    const QMetaMethod deleteFile = file->metaObject()->method(
-        file->metaObject()->indexOfMethod("deleteFile()"));
-    connect(dialog, accepted, file, deleteFile, Qt::UniqueConnection);
+    if (!m_deleteFileDialog)
+        m_deleteFileDialog = std::make_unique<DeleteFileDialog>(rootDialog("askDeleteDialog"));
+    m_deleteFileDialog->ask(file);
 }
 
 QString QuenlithApplication::lastExistingDir(QString path)
@@ -563,6 +570,9 @@ QString QuenlithApplication::lastExistingDir(QString path)
 
 bool QuenlithApplication::isDirWritable(QString dir)
 {
+    // An empty or relative folder would put the files wherever the program happens to run.
+    if (dir.trimmed().isEmpty() || !QDir::isAbsolutePath(dir))
+        return false;
     const QString existing = lastExistingDir(dir);
     QTemporaryFile probe(existing + QStringLiteral("/temp_XXXXXX"));
     return probe.open() && QDir::isAbsolutePath(existing);

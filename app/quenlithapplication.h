@@ -22,6 +22,7 @@
 class ApplicationUpdater;
 class AskUpdateFileDialog;
 class CoreServices;
+class DeleteFileDialog;
 class DesktopNotifier;
 class ErrorsListModel;
 class FolderScanner;
@@ -126,6 +127,7 @@ private:
     void connectObjects();
     void updateSyncActionText();
     void launchScanner(const QString &path, bool withUI);
+    void startFirstRefresh();
     void askFreeSpace(const LibrarySync::FreeSpaceShortage &shortage);
     QObject *rootDialog(const char *name) const;
     void updateTrayProgress();
@@ -153,6 +155,7 @@ private:
     std::unique_ptr<FolderScanner> m_folderScanner;
     std::unique_ptr<AskUpdateFileDialog> m_askUpdateFileDialog;
     std::unique_ptr<FreeSpaceWarningDialog> m_freeSpaceDialog;
+    std::unique_ptr<DeleteFileDialog> m_deleteFileDialog;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<DesktopNotifier> m_notifier;
 };

@@ -13,10 +13,7 @@ namespace {
 // it on the worker is safe while the file changes on the main thread.
 struct FileValues {
     QString localDir;
-    QString publisher;
-    QString title;
-    QString productId;
-    bool ownFolder = false;
+    QString productFolder;
     QString fileName;
     QMap<QString, QDateTime> hashes;
     QDateTime recordedModified;
@@ -38,12 +35,7 @@ bool recordValues(const LibraryFile &file, QVector<FileValues> &into)
     if (values.hashes.isEmpty())
         return false;
     values.localDir = file.localDir();
-    if (const FileOwner *item = file.item()) {
-        values.publisher = item->publisher();
-        values.title = item->title();
-        values.productId = item->productId();
-        values.ownFolder = item->ownFolder();
-    }
+    values.productFolder = file.productFolder();
     values.fileName = file.localFileName().isEmpty() ? file.serverFileName() : file.localFileName();
     values.recordedModified = file.localLastModified();
     into.append(std::move(values));
@@ -134,7 +126,7 @@ QString FolderScannerTaskData::downloadPath(int index) const
         return QString();
     const FileValues &values = d->values.at(index);
     return values.localDir + QLatin1Char('/')
-        + LibraryFile::productFolderOf(values.publisher, values.title, values.productId, values.ownFolder)
+        + values.productFolder
         + QLatin1Char('/') + LibraryFile::sanitizeFileName(values.fileName);
 }
 

@@ -22,11 +22,16 @@
 #include <QTimer>
 #include <QVector>
 
+#include <cstdio>
+#include <utility>
+
 namespace {
 
 // Archive names are numbered .old-001 to .old-999.
 const int kMaxArchiveNumber = 999;
 const int kMaxExtensionLength = 16;
+// The new version of a replaced file arrives under this name and is renamed once verified.
+const QString kReplacementSuffix = QStringLiteral(".update");
 
 int g_rateSampleIntervalMs = TransferRateMeter::kSampleIntervalMs;
 
@@ -469,7 +474,10 @@ void LibraryFile::setStatus(Status status)
 {
     if (status == m_status)
         return;
-    if (status != DownloadError)
+    const Status requested = status;
+    if (m_replaced.active && (status == Downloaded || status == DownloadError || status == Remote))
+        status = endReplace(status == Downloaded);
+    if (requested != DownloadError)
         setErrorMessage(QString());
     if (status == Downloading)
         startRateSampling();
@@ -537,13 +545,43 @@ void LibraryFile::updateReplace()
 {
     qDebug().nospace() << "INFO: LibraryFile: Update/Replace download. File: " << m_serverFileName
                        << "; product ID: " << productId();
-    if (!mayRemove(filePath()) || removeFile(filePath(), true) != RemoveOk) {
-        reportError(tr("Failed to delete file %1").arg(m_serverFileName));
-        setLocalFileName(QString());
+    // A copy outside the library folders is never written over.
+    if (!m_replaced.active && QFileInfo::exists(filePath()) && !mayRemove(filePath())) {
+        reportError(tr("Failed to replace file %1").arg(m_serverFileName));
         return;
+    }
+    // The old copy stays where it is, and recorded, until the new one has verified.
+    if (!m_replaced.active && QFileInfo::exists(filePath())) {
+        m_replaced = {true, m_localFileName, m_localFileHash, m_foundFilePath};
+        m_foundFilePath.clear();
+        setLocalFileName((m_localFileName.isEmpty() ? m_serverFileName : m_localFileName) + kReplacementSuffix);
     }
     resetProgress();
     requestStatus(Queued);
+}
+
+LibraryFile::Status LibraryFile::endReplace(bool verified)
+{
+    const Replaced old = std::exchange(m_replaced, {});
+    const QString staged = downloadPath();
+    const QString newHash = m_localFileHash;
+    m_foundFilePath = old.foundFilePath;
+    setLocalFileName(old.localFileName);
+    if (verified) {
+        // rename(2) swaps the names in one step: there is always a whole copy under the name.
+        if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(filePath()).constData()) == 0) {
+            qDebug().nospace() << "INFO: LibraryFile: Replaced " << filePath();
+            return Downloaded;
+        }
+        reportError(tr("Failed to replace file %1").arg(m_serverFileName));
+    }
+    qDebug().nospace() << "INFO: LibraryFile: Update not verified; the old copy stays: " << filePath()
+                       << " (new hash " << newHash << ")";
+    QFile::remove(staged);
+    QFile::remove(partialPathOf(staged));
+    m_localFileHash = old.localFileHash;
+    resetProgress();
+    return UpdateAvailable;
 }
 
 bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash)
@@ -582,11 +620,14 @@ QJsonValue LibraryFile::toJson() const
     object.insert(QLatin1String("lastModified"), savedDate(m_lastModified));
     if (!m_localDir.isEmpty())
         object.insert(QLatin1String("localDir"), m_localDir);
-    object.insert(QLatin1String("localFileHash"), m_localFileHash);
-    object.insert(QLatin1String("localFileName"), m_localFileName);
+    // While a replacing download runs, the saved record is still the old copy's.
+    object.insert(QLatin1String("localFileHash"), m_replaced.active ? m_replaced.localFileHash : m_localFileHash);
+    object.insert(QLatin1String("localFileName"), m_replaced.active ? m_replaced.localFileName : m_localFileName);
     object.insert(QLatin1String("localLastModified"), savedDate(m_localLastModified));
     object.insert(QLatin1String("serverFileName"), m_serverFileName);
-    if (m_status != Remote)
+    if (m_replaced.active)
+        object.insert(QLatin1String("status"), int(UpdateAvailable));
+    else if (m_status != Remote)
         object.insert(QLatin1String("status"), int(m_status));
     object.insert(QLatin1String("totalSize"), QJsonValue::fromVariant(QVariant(m_totalSize)));
     return object;
@@ -750,9 +791,6 @@ void LibraryFile::openInDefaultViewer()
 
 void LibraryFile::deleteFile()
 {
-    QObject *dialog = sender();
-    if (dialog && dialog->metaObject()->indexOfSignal("accepted()") >= 0)
-        disconnect(dialog, SIGNAL(accepted()), this, SLOT(deleteFile()));
     if (removeLocalCopy())
         requestStatus(Remote);
 }

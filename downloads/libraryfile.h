@@ -143,6 +143,9 @@ public:
     bool renameOldFile();
     void updateRename();
     void updateReplace();
+    // Ends a replacing download: a verified copy takes the old one's place, anything else
+    // gives the old copy back. Returns the status the file ends in.
+    Status endReplace(bool verified);
     bool updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash);
     // Makes the product's folder under the library folder; false (with the error message set)
     // when it cannot be made.
@@ -213,6 +216,13 @@ private:
     double m_downloadProgress = 0.0;
     qint64 m_downloadedSize = 0;
     QMap<QString, QDateTime> m_hashes;
+    // The copy a replacing download will take the place of, while it runs.
+    struct Replaced {
+        bool active = false;
+        QString localFileName;
+        QString localFileHash;
+        QString foundFilePath;
+    } m_replaced;
     QTimer *m_rateTimer = nullptr;
     QElapsedTimer m_rateClock;
     TransferRateMeter m_rateMeter;

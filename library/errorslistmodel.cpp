@@ -79,3 +79,12 @@ void ErrorsListModel::addError(int type, QString text, qint64 itemIndex)
         break;
     }
 }
+
+void ErrorsListModel::clear()
+{
+    if (m_entries.isEmpty())
+        return;
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
+}

@@ -18,6 +18,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     void addError(int type, QString text, qint64 itemIndex);
+    void clear();
 
 signals:
     void errorAdded(QString message);

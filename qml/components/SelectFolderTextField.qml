@@ -1,6 +1,5 @@
 import QtQuick 2.13
 import QtQuick.Controls 2.13
-import QtQuick.Dialogs 1.2
 import "../theme"
 import "../custom"
 
@@ -35,51 +34,13 @@ TextField {
         radius: 11
     }
 
-    // The folder a URL from the folder dialog names, as a path of this system.
-    function pathFromUrl(url) {
-        var path = String(url) + "/"
-        if (Qt.platform.os === "windows") {
-            if (path.indexOf("file:///") === 0)
-                path = path.substring(8)
-            else if (path.indexOf("qrc://") === 0)
-                path = path.substring(6)
-            else if (path.indexOf("http://") === 0)
-                path = path.substring(7)
-            // What is left after file:// names a network share.
-            if (path.indexOf("file://") === 0)
-                path = "\\\\" + path.substring(7)
-            return decodeURIComponent(path).replace(/\/+/g, "\\")
-        }
-        if (path.indexOf("file://") === 0)
-            path = path.substring(7)
-        path = decodeURIComponent(path)
-        return path.length > 1 ? path.replace(/\/+$/, "") : path
-    }
-
-    function urlFromPath(path) {
-        path = path.replace(/\\/g, "/")
-        return path.charAt(0) === "/" ? "file://" + path : "file:///" + path
-    }
-
     function chooseFolder() {
-        var start = typeof app !== "undefined" && app.lastExistingDir ? app.lastExistingDir(text) : text
-        if (Qt.platform.os === "osx" && app.selectFolderDialog) {
-            // The QML folder dialog runs as a process of its own there and can hang the program.
-            var chosen = app.selectFolderDialog(start)
-            if (chosen !== "")
-                text = chosen
-            return
-        }
-        folderDialog.folder = urlFromPath(start)
-        folderDialog.open()
-    }
-
-    FileDialog {
-        id: folderDialog
-        title: qsTr("Select folder")
-        selectFolder: true
-        selectExisting: true
-        onAccepted: field.text = field.pathFromUrl(fileUrl)
+        // The program's own chooser starts in the folder of the field; the Quick dialog opened
+        // in the working directory instead.
+        var start = app.lastExistingDir(text)
+        var chosen = app.selectFolderDialog(start)
+        if (chosen !== "")
+            text = chosen
     }
 
     Text {

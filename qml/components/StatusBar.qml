@@ -44,7 +44,8 @@ Rectangle {
         function onLibraryScanningStarted() {
             // Every scan the controller starts today asks for the notice.
             var withUI = !app.folderScanner || app.folderScanner.withUI === undefined || app.folderScanner.withUI
-            if (withUI) {
+            // An error not yet seen stays in place: the scan notice would hide the way to it.
+            if (withUI && !(bar.visible && bar.state === "error")) {
                 bar.state = "folderScanner"
                 bar.visible = true
             }

@@ -85,7 +85,7 @@ BaseDialog {
 
             StyledButton {
                 objectName: modelData.name
-                width: 100
+                width: Math.max(100, implicitWidth)
                 height: 32
                 text: modelData.text
                 backgroundColor: modelData.color

@@ -25,8 +25,13 @@ BaseDialog {
         metrics.text = text
         // Never wider than the window: beyond that the name is elided.
         var widest = parent ? Math.max(470, parent.width - 40) : Number.MAX_VALUE
-        width = Math.min(widest, Math.max(470, Math.ceil(metrics.advanceWidth) + 20))
+        var wanted = Math.max(470, Math.ceil(metrics.advanceWidth) + leftPadding + rightPadding + 2)
+        nameTooLong = wanted > widest
+        width = Math.min(widest, wanted)
     }
+
+    // Set when the window is too narrow for the whole question.
+    property bool nameTooLong: false
 
     TextMetrics {
         id: metrics
@@ -45,11 +50,13 @@ BaseDialog {
             color: "#000000"
             font.family: Theme.systemFontFamily
             font.pixelSize: 14
-            elide: Text.ElideRight
+            // Cut in the middle: the name gives way, the question at the end stays.
+            elide: Text.ElideMiddle
             clip: true
             maximumLineCount: 1
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+            property bool elidesOnPurpose: dialog.nameTooLong
         }
 
         Item { Layout.fillHeight: true }

@@ -72,3 +72,18 @@ function leaveToView(button, view, event) {
         view.forceActiveFocus(Qt.BacktabFocusReason)
     }
 }
+
+// A re-sort or re-filter of the whole model rebuilds the view's rows and scrolls it to the top:
+// the place is noted before and brought back after.
+function notePlace(view) {
+    view.placeBeforeLayout = view.contentY - view.originY
+}
+
+function returnToPlace(view) {
+    if (view.placeBeforeLayout < 0)
+        return
+    var top = view.placeBeforeLayout
+    view.placeBeforeLayout = -1
+    view.contentY = view.originY + clamp(top, -view.topMargin,
+                                         Math.max(-view.topMargin, view.contentHeight + view.bottomMargin - view.height))
+}

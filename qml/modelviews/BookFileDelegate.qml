@@ -164,6 +164,8 @@ Item {
                       rightMargin: 14; verticalCenter: parent.verticalCenter }
             text: fileRow.serverFileName
             elide: Text.ElideMiddle
+            // A title or name of any length is cut to fit.
+            property bool elidesOnPurpose: true
             color: Theme.mainTextColor
             font.family: Theme.systemFontFamily
             font.pixelSize: 14

@@ -33,6 +33,14 @@ ListView {
 
     // Where the view was scrolled to while it was hidden.
     property real keptContentY: 0
+    // Where the view was before the model laid its rows out anew; -1 when not waiting for one.
+    property real placeBeforeLayout: -1
+    Connections {
+        target: view.model
+        ignoreUnknownSignals: true
+        function onLayoutAboutToBeChanged() { if (view.delegate) Main.notePlace(view) }
+        function onLayoutChanged() { Qt.callLater(Main.returnToPlace, view) }
+    }
     delegate: rowDelegate
     onVisibleChanged: Main.holdDelegates(view, visible, rowDelegate)
     Component.onCompleted: Main.holdDelegates(view, visible, rowDelegate)

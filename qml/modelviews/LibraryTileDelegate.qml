@@ -209,6 +209,8 @@ Item {
                 text: tile.title
                 color: "#fff"
                 elide: Text.ElideRight
+                // A title or name of any length is cut to fit.
+                property bool elidesOnPurpose: true
                 font.family: Theme.mainFontFamily
                 font.weight: Font.DemiBold
                 font.pixelSize: 13
@@ -250,6 +252,8 @@ Item {
                         text: index === 0 ? tile.publisher : tile.ruleSystem
                         color: "#ff7676"
                         elide: Text.ElideRight
+                        // A title or name of any length is cut to fit.
+                        property bool elidesOnPurpose: true
                         font: label.font
                         Accessible.role: Accessible.StaticText
                         Accessible.name: label.text + text

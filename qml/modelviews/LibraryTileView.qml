@@ -56,6 +56,14 @@ GridView {
 
     // Where the view was scrolled to while it was hidden.
     property real keptContentY: 0
+    // Where the view was before the model laid its rows out anew; -1 when not waiting for one.
+    property real placeBeforeLayout: -1
+    Connections {
+        target: view.model
+        ignoreUnknownSignals: true
+        function onLayoutAboutToBeChanged() { if (view.delegate) Main.notePlace(view) }
+        function onLayoutChanged() { Qt.callLater(Main.returnToPlace, view) }
+    }
     delegate: tileDelegate
     onVisibleChanged: Main.holdDelegates(view, visible, tileDelegate)
     Component.onCompleted: Main.holdDelegates(view, visible, tileDelegate)
@@ -88,7 +96,7 @@ GridView {
     StyledButton {
         objectName: "backToTop"
         anchors { right: parent.right; bottom: parent.bottom; rightMargin: 20; bottomMargin: 16 }
-        width: 94
+        width: Math.max(94, implicitWidth)
         text: qsTr("Back to Top")
         iconSource: "qrc:///icons/arrow_up_white.svg"
         backgroundColor: Theme.mainTextColor

@@ -15,6 +15,9 @@ Rectangle {
     property bool passwordVisible: false
 
     function doLogin() {
+        // One request at a time, whichever key or button asked.
+        if (busy)
+            return
         if (getKeyView.visible) {
             doGetKey()
             return
@@ -27,6 +30,8 @@ Rectangle {
     }
 
     function doGetKey() {
+        if (busy)
+            return
         getKeyButton.enabled = false
         errorShown = false
         busy = true

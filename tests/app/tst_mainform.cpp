@@ -17,6 +17,9 @@
 #include "library/onlinelibrary.h"
 #include "storefrontsim.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QQuickView>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -24,6 +27,21 @@
 
 
 using QmlItems::click;
+
+// Keys reach the focused item of the active window only.
+static bool activate(QWindow *window)
+{
+    window->requestActivate();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// Types a text into the window's focused item, a key press for each character.
+static void typeText(QWindow *window, const QString &text)
+{
+    activate(window);
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
+}
 
 class TestMainForm : public QObject
 {
@@ -63,6 +81,66 @@ private:
         QVERIFY(click(item("loginButton")));
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+    }
+
+    void backToLibrary()
+    {
+        while (currentScreen() != QStringLiteral("mainScreen")) {
+            auto *top = object("screenStack")->property("currentItem").value<QObject *>();
+            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
+            QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        }
+    }
+
+    // The single file of a product other than `other`'s, on disk: downloaded by a click on its
+    // row when it is not there yet.
+    LibraryFile *downloadThroughRow(int *rowOut, const LibraryFile *other = nullptr)
+    {
+        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
+        for (int r = 0; r < m_app.libraryModel()->rowCount(); ++r) {
+            LibraryItem *product = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
+            LibraryFile *file = product->filesModel()->count() == 1 ? product->filesModel()->fileAt(0) : nullptr;
+            if (!file || file == other)
+                continue;
+            if (file->status() == LibraryFile::Downloaded && QFileInfo(file->filePath()).isFile()) {
+                *rowOut = r;
+                return file;
+            }
+            if (file->status() != LibraryFile::Remote)
+                continue;
+            // A list just shown may still move to its kept place: a click that missed is repeated.
+            for (int attempt = 0; attempt < 3 && file->status() == LibraryFile::Remote; ++attempt) {
+                QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, r), Q_ARG(int, 1 /* Beginning */));
+                QQuickItem *delegate = nullptr;
+                if (!QTest::qWaitFor([&] { return (delegate = rowDelegate(list, r)) != nullptr; }))
+                    return nullptr;
+                click(QmlItems::findItem(delegate, QStringLiteral("actionFace")));
+                (void)QTest::qWaitFor([file] { return file->status() != LibraryFile::Remote; }, 2000);
+            }
+            if (!QTest::qWaitFor([file] { return file->status() == LibraryFile::Downloaded; }, 60000))
+                return nullptr;
+            *rowOut = r;
+            return file;
+        }
+        return nullptr;
+    }
+
+    // Opens a downloaded file's product by its row and presses the delete icon of its file.
+    void pressDeleteInDetails(int row)
+    {
+        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
+        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
+        QQuickItem *delegate = nullptr;
+        QTRY_VERIFY((delegate = rowDelegate(list, row)));
+        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
+        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QQuickItem *details = object("screenStack")->property("currentItem").value<QQuickItem *>();
+        QQuickItem *fileRow = nullptr;
+        QTRY_VERIFY((fileRow = QmlItems::findItem(details, QStringLiteral("fileRow")))
+                    && fileRow->property("action").toString() == QStringLiteral("delete"));
+        QVERIFY(click(QmlItems::findItem(fileRow, QStringLiteral("actionButton"))));
+        QTRY_VERIFY(dialog("askDeleteDialog")->property("opened").toBool());
     }
 
 private slots:
@@ -139,6 +217,9 @@ private slots:
         QObject *bar = object("statusBar");
         bar->setProperty("scanNoticeDelay", 20);
         m_app.folderScanner()->setWithUI(true);
+        // The failed refresh before left its error showing: seen and closed.
+        if (bar->property("visible").toBool())
+            QVERIFY(click(item("statusCloseArea")));
 
         // A scan shows the notice and its end hides it after the delay.
         emit m_app.libraryScanningStarted();
@@ -154,6 +235,10 @@ private slots:
         emit m_app.libraryScanningFinished();
         QVERIFY(!bar->property("hidePending").toBool());
         QVERIFY(bar->property("visible").toBool());
+        // Nor does the next scan hide the error before it is seen.
+        emit m_app.libraryScanningStarted();
+        QCOMPARE(bar->property("state").toString(), QStringLiteral("error"));
+        emit m_app.libraryScanningFinished();
 
         // A click on the red bar opens the errors list.
         QObject *errors = dialog("errorsListDialog");
@@ -441,6 +526,211 @@ private slots:
         object("statusBar")->setProperty("visible", false);
     }
 
+    // ---- Book details: the delete question ----
+
+    // Cancel, Escape and the close icon leave the file that asked; the next confirmed question
+    // deletes its own file alone.
+    void deleteQuestionReachesOnlyTheFileThatAsked_data()
+    {
+        QTest::addColumn<QString>("dismissal");
+        QTest::newRow("cancel") << "cancelButton";
+        QTest::newRow("escape") << "";
+        QTest::newRow("close icon") << "dialogCloseArea";
+    }
+
+    void deleteQuestionReachesOnlyTheFileThatAsked()
+    {
+        QFETCH(QString, dismissal);
+        signIn();
+        backToLibrary();
+        m_app.settings()->setShowDeleteConfirmation(true);
+        QVERIFY(click(item("listHalf")));
+        int keptRow = -1, goneRow = -1;
+        LibraryFile *kept = downloadThroughRow(&keptRow);
+        LibraryFile *gone = downloadThroughRow(&goneRow, kept);
+        QVERIFY(kept && gone);
+        const QString keptPath = kept->filePath(), gonePath = gone->filePath();
+
+        QObject *ask = dialog("askDeleteDialog");
+        pressDeleteInDetails(keptRow);
+        if (dismissal.isEmpty()) {
+            QVERIFY(activate(m_app.view()));
+            QTest::keyClick(m_app.view(), Qt::Key_Escape);
+        }
+        else
+            QVERIFY(click(QmlItems::findItem(ask, dismissal)));
+        QTRY_VERIFY(!ask->property("visible").toBool());
+        backToLibrary();
+
+        pressDeleteInDetails(goneRow);
+        QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("deleteButton"))));
+        QTRY_COMPARE(int(gone->status()), int(LibraryFile::Remote));
+        QVERIFY(!QFileInfo::exists(gonePath));
+        QCOMPARE(int(kept->status()), int(LibraryFile::Downloaded));
+        QVERIFY(QFileInfo(keptPath).isFile());
+        backToLibrary();
+        object("statusBar")->setProperty("visible", false);
+    }
+
+    // ---- Library screen ----
+
+    // A renewed token changes nothing the customer sees: the screen, the filter and the search stay.
+    void tokenRenewalLeavesTheScreenAlone()
+    {
+        signIn();
+        backToLibrary();
+        QVERIFY(click(item("listHalf")));
+        auto *search = object("searchFieldLoader")->property("item").value<QQuickItem *>();
+        QVERIFY(search);
+        QVERIFY(click(search));
+        typeText(m_app.view(), QStringLiteral("a"));
+        const QString searched = search->property("text").toString();
+        QVERIFY(!searched.isEmpty());
+        QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
+        m_sim.clearRequestLog();
+        m_sim.expireTokens();
+
+        QVERIFY(click(item("refreshButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")) == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+        QCOMPARE(announced.count(), 0);
+        QCOMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QCOMPARE(search->property("text").toString(), searched);
+        QVERIFY(!item("firstLoginNotice")->isVisible());
+        QVERIFY(QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"))->isVisible());
+        search->setProperty("text", QString());
+    }
+
+    // Failures of a "Download all" stay in the red bar past the scan that follows, and lead to
+    // the list; the ticks, the selection bar and the list's place go back to normal.
+    void downloadAllEndsWithErrorsShownAndSelectionGone()
+    {
+        signIn();
+        backToLibrary();
+        QVERIFY(click(item("listHalf")));
+        QObject *bar = object("statusBar");
+        bar->setProperty("visible", false);
+        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
+        StorefrontSim::DownloadFault corrupt;
+        corrupt.checksum = StorefrontSim::ChecksumMode::Wrong;
+        QStringList keys;
+        for (const QString &id : m_sim.productIds()) {
+            for (const StorefrontSim::FileInfo &file : m_sim.files(id))
+                keys << id + QLatin1Char('/') + QString::number(file.bundleId);
+        }
+        for (const QString &key : qAsConst(keys))
+            m_sim.setDownloadFault(corrupt, key);
+        // A product with something left to fetch is ticked.
+        int row = 0;
+        while (row < m_app.libraryModel()->rowCount()
+               && m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(row))->filesModel()->fileAt(0)->status()
+                      != LibraryFile::Remote)
+            ++row;
+        QVERIFY(row < m_app.libraryModel()->rowCount());
+        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
+        QQuickItem *ticked = nullptr;
+        QTRY_VERIFY((ticked = rowDelegate(list, row)));
+        QVERIFY(click(QmlItems::findItem(ticked, QStringLiteral("selectCheck"))));
+        QTRY_VERIFY(item("selectionPanel")->isVisible());
+        const qreal place = list->property("contentY").toReal();
+
+        QVERIFY(click(item("syncButton")));
+        QTRY_VERIFY(m_app.isSyncing());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.isSyncing(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.isFolderScanning(), 20000);
+        QVERIFY(!item("selectionPanel")->isVisible());
+        QVERIFY(!m_app.isInSelectionMode());
+        QCOMPARE(list->property("contentY").toReal(), place);
+        QVERIFY(bar->property("visible").toBool());
+        QCOMPARE(bar->property("state").toString(), QStringLiteral("error"));
+        QVERIFY(click(item("statusBarArea")));
+        QTRY_VERIFY(isOpen(dialog("errorsListDialog")));
+        QMetaObject::invokeMethod(dialog("errorsListDialog"), "close");
+        QTRY_VERIFY(!isOpen(dialog("errorsListDialog")));
+        for (const QString &key : qAsConst(keys))
+            m_sim.setDownloadFault(StorefrontSim::DownloadFault(), key);
+    }
+
+    // ---- Settings ----
+
+    void emptyOrRelativeFolderIsRefused_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("relative") << QStringLiteral("books");
+    }
+
+    void emptyOrRelativeFolderIsRefused()
+    {
+        QFETCH(QString, folder);
+        signIn();
+        backToLibrary();
+        const QString before = m_app.settings()->libraryDirectory();
+        QVERIFY(click(item("settingsButton")));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
+        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QQuickItem *field = item("folderField");
+        QVERIFY(click(field));
+        QVERIFY(activate(m_app.view()));
+        QTest::keyClick(m_app.view(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(m_app.view(), Qt::Key_Delete);
+        typeText(m_app.view(), folder);
+        QCOMPARE(field->property("text").toString(), folder);
+        QVERIFY(click(item("saveButton")));
+        QTRY_VERIFY(isOpen(object("notWritableMessage")));
+        QCOMPARE(m_app.settings()->libraryDirectory(), before);
+        QMetaObject::invokeMethod(object("notWritableMessage"), "close");
+        QTRY_VERIFY(!isOpen(object("notWritableMessage")));
+        backToLibrary();
+    }
+
+    // The chooser opens on the folder the field names.
+    void folderChooserStartsInTheFieldsFolder()
+    {
+        signIn();
+        backToLibrary();
+        QVERIFY(click(item("settingsButton")));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
+        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QString opened;
+        // The chooser is modal: it is read and dismissed from inside its own event loop.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto *chooser = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                opened = chooser->directory().absolutePath();
+                chooser->reject();
+            }
+        });
+        poll.start(50);
+        QVERIFY(click(item("chooseFolderButton")));
+        poll.stop();
+        QCOMPARE(opened, QDir(m_library.path()).absolutePath());
+        QCOMPARE(item("folderField")->property("text").toString(), m_library.path());
+        backToLibrary();
+    }
+
+    // ---- Tray ----
+
+    // "Download all" from the tray onto a full volume: the question comes with the window.
+    void freeSpaceQuestionFromTheTrayShowsTheWindow()
+    {
+        signIn();
+        backToLibrary();
+        const QString folder = m_app.settings()->libraryDirectory();
+        // A volume with no room at all.
+        m_app.settings()->setLibraryDirectory(QStringLiteral("/proc"));
+        m_app.view()->hide();
+        QObject *ask = dialog("askFreeSpaceDialog");
+        m_app.syncAction()->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(isOpen(ask), 20000);
+        QTRY_VERIFY(m_app.view()->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
+        QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("cancelButton"))));
+        QTRY_VERIFY(!isOpen(ask));
+        QVERIFY(!m_app.isSyncing());
+        m_app.settings()->setLibraryDirectory(folder);
+    }
+
     void cleanupTestCase()
     {
         keepGlDriverLoaded();
@@ -451,6 +741,7 @@ private slots:
     {
         signIn();
         QObject *bar = object("statusBar");
+        m_app.errorsListModel()->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), -1);
         emit m_app.libraryScanningStarted();
         QVERIFY(bar->property("visible").toBool());
         QMetaObject::invokeMethod(root(), "showSettings");
@@ -459,6 +750,35 @@ private slots:
         QCOMPARE(object("screenStack")->property("depth").toInt(), 1);
         QVERIFY(!bar->property("visible").toBool());
         QVERIFY(item("loginButton")->isEnabled());
+        QCOMPARE(m_app.errorsListModel()->rowCount(), 0);
+    }
+
+    // ---- Sign-in screen (signed out by now) ----
+
+    // Return pressed again while the answer is awaited sends no second sign-in.
+    void returnWhileSigningInSignsInOnce()
+    {
+        QCOMPARE(currentScreen(), QStringLiteral("loginWindow"));
+        StorefrontSim::EndpointFault slow;
+        slow.delayMs = 500;
+        slow.times = 1;
+        m_sim.setFault(StorefrontSim::Endpoint::Token, slow);
+        m_sim.clearRequestLog();
+        QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
+        QQuickItem *key = item("keyField");
+        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QVERIFY(activate(m_app.view()));
+        QVERIFY(click(key));
+        QTRY_VERIFY(key->hasActiveFocus());
+        typeText(m_app.view(), m_sim.appKey());
+        QCOMPARE(key->property("text").toString(), m_sim.appKey());
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(m_app.view(), Qt::Key_Return);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
+        QCOMPARE(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 1);
+        QCOMPARE(announced.count(), 1);
+        m_sim.clearFaults();
     }
 
 private:

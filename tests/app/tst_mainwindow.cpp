@@ -1,9 +1,11 @@
 #include "app/mainwindow.h"
+#include "guitest.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QQuickView>
+#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
 #include <QtTest>
@@ -69,6 +71,7 @@ private slots:
         m_busy = busy;
         m_window->restore();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        keepGlDriverLoaded();
 
         QCloseEvent close;
         QCoreApplication::sendEvent(m_view.get(), &close);
@@ -119,6 +122,30 @@ private slots:
         QSettings().setValue(QStringLiteral("geometry"), QStringLiteral("40,50,900,640"));
         m_window->restore();
         QTRY_COMPARE(m_view->size(), QSize(920, 700));
+    }
+
+    // A screen unplugged since the last run: the window comes back where it can be reached.
+    void savedPositionOffEveryScreenMovesOnScreen_data()
+    {
+        QTest::addColumn<bool>("fromBottomRight");
+        QTest::addColumn<QPoint>("offset");
+        QTest::newRow("right of the screen") << false << QPoint(5000, 100);
+        QTest::newRow("above the screen") << false << QPoint(100, -3000);
+        QTest::newRow("only a corner showing") << true << QPoint(-20, -20);
+    }
+
+    void savedPositionOffEveryScreenMovesOnScreen()
+    {
+        QFETCH(bool, fromBottomRight);
+        QFETCH(QPoint, offset);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize size(840, 460);
+        const QPoint topLeft = (fromBottomRight ? area.bottomRight() : area.topLeft()) + offset;
+        QSettings().setValue(QStringLiteral("geometry"), QRect(topLeft, size));
+        m_window->restore();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QTRY_COMPARE(m_view->size(), size);
+        QTRY_VERIFY2(area.contains(m_view->geometry()), qPrintable(QStringLiteral("%1,%2").arg(m_view->x()).arg(m_view->y())));
     }
 
 private:

@@ -1,7 +1,9 @@
 #include "app/quenlithapplication.h"
+#include "guitest.h"
 
 #include "library/onlinelibrary.h"
 
+#include <QQuickView>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +19,13 @@ public:
     explicit TestQuenlithApplication(QuenlithApplication &app) : m_app(app) {}
 
 private slots:
+    // The window the controller shows at start renders with the GL driver.
+    void initTestCase()
+    {
+        QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
+        keepGlDriverLoaded();
+    }
+
     // This process was started with "--text-model" twice among other arguments.
     void textModelFlagKeepsLibraryAsText()
     {

@@ -51,7 +51,8 @@ private slots:
     void deleteStaysInsideChosenFolders();
     void updatePolicies_data();
     void updatePolicies();
-    void replaceFailureClearsLocalName();
+    void replaceKeepsTheOldCopyUntilVerified_data();
+    void replaceKeepsTheOldCopyUntilVerified();
     void openInDefaultViewer();
 
 private:
@@ -539,7 +540,8 @@ void TestLibraryFile::updatePolicies_data()
     QTest::addColumn<QStringList>("left");   // empty: the user is asked
     QTest::newRow("ask each time") << int(Settings::AskEachTime) << QStringList{};
     QTest::newRow("rename old files") << int(Settings::RenameOldFiles) << QStringList{"a.old-001.pdf"};
-    QTest::newRow("replace old files") << int(Settings::ReplaceOldFiles) << QStringList{""};
+    // The old copy stays until the new version has verified.
+    QTest::newRow("replace old files") << int(Settings::ReplaceOldFiles) << QStringList{"a.pdf"};
     QTest::newRow("unknown policy") << 7 << QStringList{};
 }
 
@@ -564,19 +566,44 @@ void TestLibraryFile::updatePolicies()
     QCOMPARE(QDir(productDir()).entryList(QDir::Files).join(""), left.first());
 }
 
-void TestLibraryFile::replaceFailureClearsLocalName()
+void TestLibraryFile::replaceKeepsTheOldCopyUntilVerified_data()
 {
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArray>("left");
+    QTest::addColumn<QString>("hash");
+    QTest::addColumn<int>("status");
+    QTest::newRow("verified") << int(LibraryFile::Downloaded) << QByteArray("new version") << "new" << int(LibraryFile::Downloaded);
+    QTest::newRow("checksum failed") << int(LibraryFile::DownloadError) << QByteArray("old version") << "old"
+                                     << int(LibraryFile::UpdateAvailable);
+    QTest::newRow("cancelled") << int(LibraryFile::Remote) << QByteArray("old version") << "old"
+                               << int(LibraryFile::UpdateAvailable);
+}
+
+void TestLibraryFile::replaceKeepsTheOldCopyUntilVerified()
+{
+    QFETCH(int, outcome);
+    QFETCH(QByteArray, left);
+    QFETCH(QString, hash);
+    QFETCH(int, status);
     m_settings->setUpdateBookPolicy(Settings::ReplaceOldFiles);
-    LibraryFile *file = makeFile("a.pdf");
-    QDir().mkpath(inLibrary("found/sub"));
-    file->setLocalFileName("found");
-    file->setFoundFilePath(inLibrary("found"));
-    file->setStatus(LibraryFile::UpdateAvailable);
+    LibraryFile *file = makeFile("a.pdf", LibraryFile::UpdateAvailable, "old version");
+    file->setLocalFileHash("old");
+    const QString path = file->filePath();
     file->updateDownload();
-    QCOMPARE(file->status(), LibraryFile::UpdateAvailable);
-    QVERIFY(file->localFileName().isEmpty());
-    QCOMPARE(m_services->errors.size(), 1);
-    QCOMPARE(m_services->errors.first().message, QStringLiteral("Failed to delete file a.pdf"));
+    QVERIFY(QFileInfo(path).isFile());
+    // What is saved meanwhile is still the old copy.
+    QCOMPARE(file->toJson().toObject().value("localFileHash").toString(), QStringLiteral("old"));
+
+    writeFile(file->downloadPath(), "new version");
+    file->setLocalFileHash("new");
+    file->setStatus(LibraryFile::Status(outcome));
+    QCOMPARE(int(file->status()), status);
+    QCOMPARE(file->filePath(), path);
+    QCOMPARE(file->localFileHash(), hash);
+    QFile copy(path);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), left);
+    QCOMPARE(QDir(productDir()).entryList(QDir::Files), QStringList{"a.pdf"});
 }
 
 void TestLibraryFile::openInDefaultViewer()

@@ -166,6 +166,31 @@ struct Shooter
         return saved;
     }
     bool shoot(const QString &name) const { return save(app.view()->grabWindow(), name); }
+
+    // Texts shown cut off (elided, or stopped at their line count) in a state; each is printed.
+    // A text that shows a name of any length (a title, a file name) says so by
+    // `elidesOnPurpose: true` and is left out.
+    static int elidedTexts(const QString &state, QQuickItem *top)
+    {
+        int count = 0;
+        QList<QQuickItem *> queue{top};
+        while (!queue.isEmpty()) {
+            QQuickItem *item = queue.takeFirst();
+            if (!item || !item->isVisible() || item->opacity() == 0.0)
+                continue;
+            if (item->inherits("QQuickText") && item->property("truncated").toBool()
+                && !item->property("elidesOnPurpose").toBool()) {
+                QString where = item->objectName();
+                for (QQuickItem *up = item->parentItem(); up && where.isEmpty(); up = up->parentItem())
+                    where = up->objectName();
+                std::printf("ELIDED %s: %s \"%s\"\n", qPrintable(state), qPrintable(where),
+                            qPrintable(item->property("text").toString()));
+                ++count;
+            }
+            queue += item->childItems();
+        }
+        return count;
+    }
     // Message boxes and the About window are windows of their own: the part of the screen that
     // holds the main window and every other visible window of the program.
     bool shootScreen(const QString &name) const
@@ -531,6 +556,12 @@ int main(int argc, char *argv[])
                 saved = s.shoot(step.first);
             }
             failures += saved ? 0 : 1;
+            // Popups live in the window's overlay, under its content item.
+            auto *window = s.grab == Shooter::Grab::About
+                               ? qobject_cast<QQuickWindow *>(s.get("aboutLoader", "item").value<QObject *>())
+                               : s.app.view();
+            if (window)
+                failures += Shooter::elidedTexts(step.first, window->contentItem());
         }
         s.closeDialogs();
     }
