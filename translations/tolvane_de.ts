@@ -27,6 +27,22 @@
         <source>Version %1</source>
         <translation>Version %1</translation>
     </message>
+    <message>
+        <source>Tolvane web site</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolvane community</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolvane on Facebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolvane on Twitter</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ApplicationUpdater</name>
@@ -43,12 +59,12 @@
         <translation>Das Update wird nicht über eine sichere Verbindung angeboten.</translation>
     </message>
     <message>
-        <source>The update could not be started.</source>
-        <translation>Das Update konnte nicht gestartet werden.</translation>
-    </message>
-    <message>
         <source>The update could not be downloaded.</source>
         <translation>Das Update konnte nicht heruntergeladen werden.</translation>
+    </message>
+    <message>
+        <source>The update could not be installed. Please install it from the download page.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -56,6 +72,13 @@
     <message>
         <source>File &quot;%1&quot; is already in your library. Which would you like to do?</source>
         <translation>Die Datei „%1“ ist bereits in Ihrer Bibliothek. Was möchten Sie tun?</translation>
+    </message>
+</context>
+<context>
+    <name>BaseDialog</name>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -76,16 +99,78 @@
         <source>LAST UPDATED</source>
         <translation>ZULETZT AKTUALISIERT</translation>
     </message>
+    <message>
+        <source>Back to the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BookFileDelegate</name>
+    <message>
+        <source>Downloaded</source>
+        <translation type="unfinished">Heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Downloading, %1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting to download</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel the download of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BookFilesListView</name>
+    <message>
+        <source>Scroll the files</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DeleteConfirmationDialog</name>
     <message>
         <source>Delete File?</source>
         <translation>Datei löschen?</translation>
-    </message>
-    <message>
-        <source>Are you sure you want to delete this file?</source>
-        <translation>Möchten Sie diese Datei wirklich löschen?</translation>
     </message>
     <message>
         <source>Don&apos;t show me this warning again</source>
@@ -98,6 +183,43 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this file for good? It cannot be restored.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure you want to move this file to the Trash?</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>Downloads finished with errors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Downloads finished</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) downloaded</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n failed</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -145,6 +267,25 @@
     <message>
         <source>Download error: hash doesn&apos;t match.</source>
         <translation>Download-Fehler: Die Prüfsumme stimmt nicht überein.</translation>
+    </message>
+    <message>
+        <source>The disk is full: %1 could not be written. Free some space and download it again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download error: the server sent more than the file&apos;s size of %1 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The download could not be renamed to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ErrorsListDelegate</name>
+    <message>
+        <source>Show %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -240,16 +381,20 @@ have %1. Please free up space and try again.</source>
         <translation>Die Datei %1 konnte nicht umbenannt werden</translation>
     </message>
     <message>
-        <source>Failed to delete file %1</source>
-        <translation>Die Datei %1 konnte nicht gelöscht werden</translation>
-    </message>
-    <message>
         <source>File missing</source>
         <translation>Datei fehlt</translation>
     </message>
     <message>
         <source>Error deleting file &quot;%0&quot;. Please check it&apos;s not opened by other applications.</source>
         <translation>Fehler beim Löschen der Datei „%0“. Bitte prüfen Sie, ob sie in einem anderen Programm geöffnet ist.</translation>
+    </message>
+    <message>
+        <source>Failed to replace file %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File %1 lies outside the library folder and was not deleted.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -265,6 +410,44 @@ have %1. Please free up space and try again.</source>
     </message>
 </context>
 <context>
+    <name>LibraryListView</name>
+    <message>
+        <source>Scroll the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LibraryRowDelegate</name>
+    <message>
+        <source>Download %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the error of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details of %1, downloading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LibraryTileDelegate</name>
     <message>
         <source>Publisher: </source>
@@ -274,12 +457,40 @@ have %1. Please free up space and try again.</source>
         <source>Rule System: </source>
         <translation>Regelsystem: </translation>
     </message>
+    <message>
+        <source>Select %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the error of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details of %1, downloading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>LibraryTileView</name>
     <message>
         <source>Back to Top</source>
         <translation>Nach oben</translation>
+    </message>
+    <message>
+        <source>Scroll the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -346,6 +557,34 @@ einen Anwendungsschlüssel eingeben.</translation>
         <source>(Login in to Tolvane usign the same email/password as for any other Quenlith site)</source>
         <translation>(Melden Sie sich bei Tolvane mit derselben E-Mail-Adresse und demselben Passwort an wie auf jeder anderen Quenlith-Seite)</translation>
     </message>
+    <message>
+        <source>Scroll the page</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Application Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Signing in</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainHeadPanel</name>
@@ -372,6 +611,10 @@ einen Anwendungsschlüssel eingeben.</translation>
     <message>
         <source>Welcome, %1!</source>
         <translation>Willkommen, %1!</translation>
+    </message>
+    <message>
+        <source>Downloading: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -401,6 +644,24 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
 </context>
 <context>
+    <name>OnlineLibrary</name>
+    <message>
+        <source>The library could not be saved to %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OverallProgress</name>
+    <message>
+        <source>%1 of %2 files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PopupWindow</name>
     <message>
         <source>Tolvane</source>
@@ -421,6 +682,17 @@ einen Anwendungsschlüssel eingeben.</translation>
         <source>Open Directory</source>
         <translation>Ordner öffnen</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: no program for it was found.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RowDelegateActionButton</name>
+    <message>
+        <source>Download progress</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SearchTextField</name>
@@ -428,12 +700,20 @@ einen Anwendungsschlüssel eingeben.</translation>
         <source>Search...</source>
         <translation>Suchen …</translation>
     </message>
+    <message>
+        <source>Search the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear the search</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SelectFolderTextField</name>
     <message>
-        <source>Select folder</source>
-        <translation>Ordner auswählen</translation>
+        <source>Choose the folder</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -453,6 +733,13 @@ einen Anwendungsschlüssel eingeben.</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>The settings could not be saved to %1; check the free space and the folder&apos;s permissions.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -545,6 +832,30 @@ einen Anwendungsschlüssel eingeben.</translation>
         <source>Quenlith Library Application %1</source>
         <translation>Quenlith-Bibliotheksprogramm %1</translation>
     </message>
+    <message>
+        <source>Back to the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scroll the settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move deleted files to the Trash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quenlith web site</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quenlith on Facebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quenlith on Twitter</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StatusBar</name>
@@ -555,6 +866,14 @@ einen Anwendungsschlüssel eingeben.</translation>
     <message>
         <source>Some of your files failed to download. Click here to view error.</source>
         <translation>Einige Ihrer Dateien konnten nicht heruntergeladen werden. Klicken Sie hier, um den Fehler anzuzeigen.</translation>
+    </message>
+    <message>
+        <source>Show the errors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close the message</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -610,6 +929,22 @@ einen Anwendungsschlüssel eingeben.</translation>
     <message>
         <source>Select all</source>
         <translation>Alle auswählen</translation>
+    </message>
+    <message>
+        <source>Show these products</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show as tiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show as a list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sort by</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -679,6 +1014,14 @@ update app right now?</source>
         <translation>Eine neue Version dieses Programms ist verfügbar. Möchten Sie
 jetzt aktualisieren?</translation>
     </message>
+    <message>
+        <source>There is new version of this app available on its download page.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Page</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>UpdateFileDialog</name>
@@ -701,6 +1044,21 @@ jetzt aktualisieren?</translation>
     <message>
         <source>Do not update</source>
         <translation>Nicht aktualisieren</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Library client for the Tolvane game book store.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the saved library as JSON text.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unexpected argument: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
