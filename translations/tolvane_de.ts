@@ -29,19 +29,19 @@
     </message>
     <message>
         <source>Tolvane web site</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane-Website</translation>
     </message>
     <message>
         <source>Tolvane community</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane-Community</translation>
     </message>
     <message>
         <source>Tolvane on Facebook</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane auf Facebook</translation>
     </message>
     <message>
         <source>Tolvane on Twitter</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane auf Twitter</translation>
     </message>
 </context>
 <context>
@@ -64,7 +64,7 @@
     </message>
     <message>
         <source>The update could not be installed. Please install it from the download page.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Update konnte nicht installiert werden. Bitte installieren Sie es über die Download-Seite.</translation>
     </message>
 </context>
 <context>
@@ -78,7 +78,7 @@
     <name>BaseDialog</name>
     <message>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -101,69 +101,69 @@
     </message>
     <message>
         <source>Back to the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Zurück zur Bibliothek</translation>
     </message>
 </context>
 <context>
     <name>BookFileDelegate</name>
     <message>
         <source>Downloaded</source>
-        <translation type="unfinished">Heruntergeladen</translation>
+        <translation>Heruntergeladen</translation>
     </message>
     <message>
         <source>Update available</source>
-        <translation type="unfinished"></translation>
+        <translation>Update verfügbar</translation>
     </message>
     <message>
         <source>Downloading, %1 %</source>
-        <translation type="unfinished"></translation>
+        <translation>Wird heruntergeladen, %1 %</translation>
     </message>
     <message>
         <source>Waiting to download</source>
-        <translation type="unfinished"></translation>
+        <translation>Wartet auf Download</translation>
     </message>
     <message>
         <source>Paused</source>
-        <translation type="unfinished"></translation>
+        <translation>Angehalten</translation>
     </message>
     <message>
         <source>Failed: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehlgeschlagen: %1</translation>
     </message>
     <message>
         <source>Not downloaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht heruntergeladen</translation>
     </message>
     <message>
         <source>Delete %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 löschen</translation>
     </message>
     <message>
         <source>Update %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 aktualisieren</translation>
     </message>
     <message>
         <source>Cancel the download of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Download von %1 abbrechen</translation>
     </message>
     <message>
         <source>Retry %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Download von %1 wiederholen</translation>
     </message>
     <message>
         <source>Download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 herunterladen</translation>
     </message>
     <message>
         <source>Open %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 öffnen</translation>
     </message>
 </context>
 <context>
     <name>BookFilesListView</name>
     <message>
         <source>Scroll the files</source>
-        <translation type="unfinished"></translation>
+        <translation>Dateiliste scrollen</translation>
     </message>
 </context>
 <context>
@@ -186,40 +186,40 @@
     </message>
     <message>
         <source>Are you sure you want to delete this file for good? It cannot be restored.</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie diese Datei wirklich endgültig löschen? Sie kann nicht wiederhergestellt werden.</translation>
     </message>
     <message>
         <source>Are you sure you want to move this file to the Trash?</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie diese Datei wirklich in den Papierkorb verschieben?</translation>
     </message>
 </context>
 <context>
     <name>DesktopNotifier</name>
     <message>
         <source>Downloads finished with errors</source>
-        <translation type="unfinished"></translation>
+        <translation>Downloads mit Fehlern abgeschlossen</translation>
     </message>
     <message>
         <source>Downloads finished</source>
-        <translation type="unfinished"></translation>
+        <translation>Downloads abgeschlossen</translation>
     </message>
     <message numerus="yes">
         <source>%n file(s) downloaded</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n Datei heruntergeladen</numerusform>
+            <numerusform>%n Dateien heruntergeladen</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n failed</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n fehlgeschlagen</numerusform>
+            <numerusform>%n fehlgeschlagen</numerusform>
         </translation>
     </message>
     <message>
         <source>Show</source>
-        <translation type="unfinished"></translation>
+        <translation>Anzeigen</translation>
     </message>
 </context>
 <context>
@@ -270,22 +270,22 @@
     </message>
     <message>
         <source>The disk is full: %1 could not be written. Free some space and download it again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Datenträger ist voll: %1 konnte nicht geschrieben werden. Bitte geben Sie Speicherplatz frei und laden Sie die Datei erneut herunter.</translation>
     </message>
     <message>
         <source>Download error: the server sent more than the file&apos;s size of %1 bytes.</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Fehler: Der Server hat mehr als die Dateigröße von %1 Bytes gesendet.</translation>
     </message>
     <message>
         <source>The download could not be renamed to %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Download konnte nicht in %1 umbenannt werden.</translation>
     </message>
 </context>
 <context>
     <name>ErrorsListDelegate</name>
     <message>
         <source>Show %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 anzeigen</translation>
     </message>
 </context>
 <context>
@@ -390,11 +390,11 @@ have %1. Please free up space and try again.</source>
     </message>
     <message>
         <source>Failed to replace file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 konnte nicht ersetzt werden</translation>
     </message>
     <message>
         <source>File %1 lies outside the library folder and was not deleted.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 liegt außerhalb des Bibliotheksordners und wurde nicht gelöscht.</translation>
     </message>
 </context>
 <context>
@@ -413,38 +413,38 @@ have %1. Please free up space and try again.</source>
     <name>LibraryListView</name>
     <message>
         <source>Scroll the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek scrollen</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek</translation>
     </message>
 </context>
 <context>
     <name>LibraryRowDelegate</name>
     <message>
         <source>Download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 herunterladen</translation>
     </message>
     <message>
         <source>Update %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 aktualisieren</translation>
     </message>
     <message>
         <source>Show the error of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler bei %1 anzeigen</translation>
     </message>
     <message>
         <source>Details of %1, downloading</source>
-        <translation type="unfinished"></translation>
+        <translation>Details zu %1, wird heruntergeladen</translation>
     </message>
     <message>
         <source>Details of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Details zu %1</translation>
     </message>
     <message>
         <source>Select %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 auswählen</translation>
     </message>
 </context>
 <context>
@@ -459,23 +459,23 @@ have %1. Please free up space and try again.</source>
     </message>
     <message>
         <source>Select %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 auswählen</translation>
     </message>
     <message>
         <source>Show the error of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler bei %1 anzeigen</translation>
     </message>
     <message>
         <source>Details of %1, downloading</source>
-        <translation type="unfinished"></translation>
+        <translation>Details zu %1, wird heruntergeladen</translation>
     </message>
     <message>
         <source>Update %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 aktualisieren</translation>
     </message>
     <message>
         <source>Download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 herunterladen</translation>
     </message>
 </context>
 <context>
@@ -486,11 +486,11 @@ have %1. Please free up space and try again.</source>
     </message>
     <message>
         <source>Scroll the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek scrollen</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek</translation>
     </message>
 </context>
 <context>
@@ -559,31 +559,31 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>Scroll the page</source>
-        <translation type="unfinished"></translation>
+        <translation>Seite scrollen</translation>
     </message>
     <message>
         <source>Back</source>
-        <translation type="unfinished"></translation>
+        <translation>Zurück</translation>
     </message>
     <message>
         <source>E-mail</source>
-        <translation type="unfinished"></translation>
+        <translation>E-Mail-Adresse</translation>
     </message>
     <message>
         <source>Show password</source>
-        <translation type="unfinished"></translation>
+        <translation>Passwort anzeigen</translation>
     </message>
     <message>
         <source>Password</source>
-        <translation type="unfinished"></translation>
+        <translation>Passwort</translation>
     </message>
     <message>
         <source>Application Key</source>
-        <translation type="unfinished"></translation>
+        <translation>Anwendungsschlüssel</translation>
     </message>
     <message>
         <source>Signing in</source>
-        <translation type="unfinished"></translation>
+        <translation>Anmeldung läuft</translation>
     </message>
 </context>
 <context>
@@ -614,7 +614,7 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>Downloading: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Wird heruntergeladen: %1</translation>
     </message>
 </context>
 <context>
@@ -647,18 +647,18 @@ einen Anwendungsschlüssel eingeben.</translation>
     <name>OnlineLibrary</name>
     <message>
         <source>The library could not be saved to %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Bibliothek konnte nicht in %1 gespeichert werden: %2</translation>
     </message>
 </context>
 <context>
     <name>OverallProgress</name>
     <message>
         <source>%1 of %2 files</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2 Dateien</translation>
     </message>
     <message>
         <source>%1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 von %2</translation>
     </message>
 </context>
 <context>
@@ -684,14 +684,14 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; could not be opened: no program for it was found.</source>
-        <translation type="unfinished"></translation>
+        <translation>„%1“ konnte nicht geöffnet werden: Es wurde kein passendes Programm gefunden.</translation>
     </message>
 </context>
 <context>
     <name>RowDelegateActionButton</name>
     <message>
         <source>Download progress</source>
-        <translation type="unfinished"></translation>
+        <translation>Download-Fortschritt</translation>
     </message>
 </context>
 <context>
@@ -702,18 +702,18 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>Search the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothek durchsuchen</translation>
     </message>
     <message>
         <source>Clear the search</source>
-        <translation type="unfinished"></translation>
+        <translation>Suche löschen</translation>
     </message>
 </context>
 <context>
     <name>SelectFolderTextField</name>
     <message>
         <source>Choose the folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Ordner auswählen</translation>
     </message>
 </context>
 <context>
@@ -739,7 +739,7 @@ einen Anwendungsschlüssel eingeben.</translation>
     <name>Settings</name>
     <message>
         <source>The settings could not be saved to %1; check the free space and the folder&apos;s permissions.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Einstellungen konnten nicht in %1 gespeichert werden. Bitte prüfen Sie den freien Speicherplatz und die Berechtigungen des Ordners.</translation>
     </message>
 </context>
 <context>
@@ -834,27 +834,27 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>Back to the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Zurück zur Bibliothek</translation>
     </message>
     <message>
         <source>Scroll the settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Einstellungen scrollen</translation>
     </message>
     <message>
         <source>Move deleted files to the Trash</source>
-        <translation type="unfinished"></translation>
+        <translation>Gelöschte Dateien in den Papierkorb verschieben</translation>
     </message>
     <message>
         <source>Quenlith web site</source>
-        <translation type="unfinished"></translation>
+        <translation>Quenlith-Website</translation>
     </message>
     <message>
         <source>Quenlith on Facebook</source>
-        <translation type="unfinished"></translation>
+        <translation>Quenlith auf Facebook</translation>
     </message>
     <message>
         <source>Quenlith on Twitter</source>
-        <translation type="unfinished"></translation>
+        <translation>Quenlith auf Twitter</translation>
     </message>
 </context>
 <context>
@@ -869,11 +869,11 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>Show the errors</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler anzeigen</translation>
     </message>
     <message>
         <source>Close the message</source>
-        <translation type="unfinished"></translation>
+        <translation>Meldung schließen</translation>
     </message>
 </context>
 <context>
@@ -932,19 +932,19 @@ einen Anwendungsschlüssel eingeben.</translation>
     </message>
     <message>
         <source>Show these products</source>
-        <translation type="unfinished"></translation>
+        <translation>Diese Produkte anzeigen</translation>
     </message>
     <message>
         <source>Show as tiles</source>
-        <translation type="unfinished"></translation>
+        <translation>Als Kacheln anzeigen</translation>
     </message>
     <message>
         <source>Show as a list</source>
-        <translation type="unfinished"></translation>
+        <translation>Als Liste anzeigen</translation>
     </message>
     <message>
         <source>Sort by</source>
-        <translation type="unfinished"></translation>
+        <translation>Sortieren nach</translation>
     </message>
 </context>
 <context>
@@ -1016,11 +1016,11 @@ jetzt aktualisieren?</translation>
     </message>
     <message>
         <source>There is new version of this app available on its download page.</source>
-        <translation type="unfinished"></translation>
+        <translation>Auf der Download-Seite ist eine neue Version dieses Programms verfügbar.</translation>
     </message>
     <message>
         <source>Open Page</source>
-        <translation type="unfinished"></translation>
+        <translation>Seite öffnen</translation>
     </message>
 </context>
 <context>
@@ -1050,15 +1050,15 @@ jetzt aktualisieren?</translation>
     <name>main</name>
     <message>
         <source>Library client for the Tolvane game book store.</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliotheksprogramm für den Tolvane-Spielbuchladen.</translation>
     </message>
     <message>
         <source>Keep the saved library as JSON text.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die gespeicherte Bibliothek als JSON-Text ablegen.</translation>
     </message>
     <message>
         <source>Unexpected argument: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Unerwartetes Argument: %1</translation>
     </message>
 </context>
 </TS>

@@ -29,19 +29,19 @@
     </message>
     <message>
         <source>Tolvane web site</source>
-        <translation type="unfinished"></translation>
+        <translation>Site web de Tolvane</translation>
     </message>
     <message>
         <source>Tolvane community</source>
-        <translation type="unfinished"></translation>
+        <translation>Communauté Tolvane</translation>
     </message>
     <message>
         <source>Tolvane on Facebook</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane sur Facebook</translation>
     </message>
     <message>
         <source>Tolvane on Twitter</source>
-        <translation type="unfinished"></translation>
+        <translation>Tolvane sur Twitter</translation>
     </message>
 </context>
 <context>
@@ -64,7 +64,7 @@
     </message>
     <message>
         <source>The update could not be installed. Please install it from the download page.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible d’installer la mise à jour. Veuillez l’installer depuis la page de téléchargement.</translation>
     </message>
 </context>
 <context>
@@ -78,7 +78,7 @@
     <name>BaseDialog</name>
     <message>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Fermer</translation>
     </message>
 </context>
 <context>
@@ -101,69 +101,69 @@
     </message>
     <message>
         <source>Back to the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Retour à la bibliothèque</translation>
     </message>
 </context>
 <context>
     <name>BookFileDelegate</name>
     <message>
         <source>Downloaded</source>
-        <translation type="unfinished">Téléchargés</translation>
+        <translation>Téléchargé</translation>
     </message>
     <message>
         <source>Update available</source>
-        <translation type="unfinished"></translation>
+        <translation>Mise à jour disponible</translation>
     </message>
     <message>
         <source>Downloading, %1 %</source>
-        <translation type="unfinished"></translation>
+        <translation>Téléchargement en cours, %1 %</translation>
     </message>
     <message>
         <source>Waiting to download</source>
-        <translation type="unfinished"></translation>
+        <translation>En attente de téléchargement</translation>
     </message>
     <message>
         <source>Paused</source>
-        <translation type="unfinished"></translation>
+        <translation>En pause</translation>
     </message>
     <message>
         <source>Failed: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Échec : %1</translation>
     </message>
     <message>
         <source>Not downloaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Non téléchargé</translation>
     </message>
     <message>
         <source>Delete %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Supprimer %1</translation>
     </message>
     <message>
         <source>Update %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Mettre à jour %1</translation>
     </message>
     <message>
         <source>Cancel the download of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuler le téléchargement de %1</translation>
     </message>
     <message>
         <source>Retry %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Relancer le téléchargement de %1</translation>
     </message>
     <message>
         <source>Download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Télécharger %1</translation>
     </message>
     <message>
         <source>Open %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Ouvrir %1</translation>
     </message>
 </context>
 <context>
     <name>BookFilesListView</name>
     <message>
         <source>Scroll the files</source>
-        <translation type="unfinished"></translation>
+        <translation>Faire défiler les fichiers</translation>
     </message>
 </context>
 <context>
@@ -186,40 +186,40 @@
     </message>
     <message>
         <source>Are you sure you want to delete this file for good? It cannot be restored.</source>
-        <translation type="unfinished"></translation>
+        <translation>Voulez-vous vraiment supprimer définitivement ce fichier ? Il ne pourra pas être restauré.</translation>
     </message>
     <message>
         <source>Are you sure you want to move this file to the Trash?</source>
-        <translation type="unfinished"></translation>
+        <translation>Voulez-vous vraiment placer ce fichier dans la corbeille ?</translation>
     </message>
 </context>
 <context>
     <name>DesktopNotifier</name>
     <message>
         <source>Downloads finished with errors</source>
-        <translation type="unfinished"></translation>
+        <translation>Téléchargements terminés avec des erreurs</translation>
     </message>
     <message>
         <source>Downloads finished</source>
-        <translation type="unfinished"></translation>
+        <translation>Téléchargements terminés</translation>
     </message>
     <message numerus="yes">
         <source>%n file(s) downloaded</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n fichier téléchargé</numerusform>
+            <numerusform>%n fichiers téléchargés</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n failed</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n en échec</numerusform>
+            <numerusform>%n en échec</numerusform>
         </translation>
     </message>
     <message>
         <source>Show</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher</translation>
     </message>
 </context>
 <context>
@@ -270,22 +270,22 @@
     </message>
     <message>
         <source>The disk is full: %1 could not be written. Free some space and download it again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Le disque est plein : impossible d’écrire %1. Libérez de l’espace, puis relancez le téléchargement.</translation>
     </message>
     <message>
         <source>Download error: the server sent more than the file&apos;s size of %1 bytes.</source>
-        <translation type="unfinished"></translation>
+        <translation>Erreur de téléchargement : le serveur a envoyé plus que la taille du fichier, soit %1 octets.</translation>
     </message>
     <message>
         <source>The download could not be renamed to %1.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de renommer le téléchargement en %1.</translation>
     </message>
 </context>
 <context>
     <name>ErrorsListDelegate</name>
     <message>
         <source>Show %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher %1</translation>
     </message>
 </context>
 <context>
@@ -390,11 +390,11 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
     </message>
     <message>
         <source>Failed to replace file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible de remplacer le fichier %1</translation>
     </message>
     <message>
         <source>File %1 lies outside the library folder and was not deleted.</source>
-        <translation type="unfinished"></translation>
+        <translation>Le fichier %1 se trouve hors du dossier de la bibliothèque et n’a pas été supprimé.</translation>
     </message>
 </context>
 <context>
@@ -413,38 +413,38 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
     <name>LibraryListView</name>
     <message>
         <source>Scroll the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Faire défiler la bibliothèque</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothèque</translation>
     </message>
 </context>
 <context>
     <name>LibraryRowDelegate</name>
     <message>
         <source>Download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Télécharger %1</translation>
     </message>
     <message>
         <source>Update %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Mettre à jour %1</translation>
     </message>
     <message>
         <source>Show the error of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher l’erreur de %1</translation>
     </message>
     <message>
         <source>Details of %1, downloading</source>
-        <translation type="unfinished"></translation>
+        <translation>Détails de %1, téléchargement en cours</translation>
     </message>
     <message>
         <source>Details of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Détails de %1</translation>
     </message>
     <message>
         <source>Select %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Sélectionner %1</translation>
     </message>
 </context>
 <context>
@@ -459,23 +459,23 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
     </message>
     <message>
         <source>Select %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Sélectionner %1</translation>
     </message>
     <message>
         <source>Show the error of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher l’erreur de %1</translation>
     </message>
     <message>
         <source>Details of %1, downloading</source>
-        <translation type="unfinished"></translation>
+        <translation>Détails de %1, téléchargement en cours</translation>
     </message>
     <message>
         <source>Update %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Mettre à jour %1</translation>
     </message>
     <message>
         <source>Download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Télécharger %1</translation>
     </message>
 </context>
 <context>
@@ -486,11 +486,11 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
     </message>
     <message>
         <source>Scroll the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Faire défiler la bibliothèque</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliothèque</translation>
     </message>
 </context>
 <context>
@@ -559,31 +559,31 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>Scroll the page</source>
-        <translation type="unfinished"></translation>
+        <translation>Faire défiler la page</translation>
     </message>
     <message>
         <source>Back</source>
-        <translation type="unfinished"></translation>
+        <translation>Retour</translation>
     </message>
     <message>
         <source>E-mail</source>
-        <translation type="unfinished"></translation>
+        <translation>Adresse e-mail</translation>
     </message>
     <message>
         <source>Show password</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher le mot de passe</translation>
     </message>
     <message>
         <source>Password</source>
-        <translation type="unfinished"></translation>
+        <translation>Mot de passe</translation>
     </message>
     <message>
         <source>Application Key</source>
-        <translation type="unfinished"></translation>
+        <translation>Clé d’application</translation>
     </message>
     <message>
         <source>Signing in</source>
-        <translation type="unfinished"></translation>
+        <translation>Connexion en cours</translation>
     </message>
 </context>
 <context>
@@ -614,7 +614,7 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>Downloading: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Téléchargement en cours : %1</translation>
     </message>
 </context>
 <context>
@@ -647,18 +647,18 @@ ci-dessous.</translation>
     <name>OnlineLibrary</name>
     <message>
         <source>The library could not be saved to %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible d’enregistrer la bibliothèque dans %1 : %2</translation>
     </message>
 </context>
 <context>
     <name>OverallProgress</name>
     <message>
         <source>%1 of %2 files</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 sur %2 fichiers</translation>
     </message>
     <message>
         <source>%1 of %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 sur %2</translation>
     </message>
 </context>
 <context>
@@ -684,14 +684,14 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; could not be opened: no program for it was found.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible d’ouvrir « %1 » : aucun programme adapté n’a été trouvé.</translation>
     </message>
 </context>
 <context>
     <name>RowDelegateActionButton</name>
     <message>
         <source>Download progress</source>
-        <translation type="unfinished"></translation>
+        <translation>Progression du téléchargement</translation>
     </message>
 </context>
 <context>
@@ -702,18 +702,18 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>Search the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Rechercher dans la bibliothèque</translation>
     </message>
     <message>
         <source>Clear the search</source>
-        <translation type="unfinished"></translation>
+        <translation>Effacer la recherche</translation>
     </message>
 </context>
 <context>
     <name>SelectFolderTextField</name>
     <message>
         <source>Choose the folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Choisir le dossier</translation>
     </message>
 </context>
 <context>
@@ -739,7 +739,7 @@ ci-dessous.</translation>
     <name>Settings</name>
     <message>
         <source>The settings could not be saved to %1; check the free space and the folder&apos;s permissions.</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible d’enregistrer les paramètres dans %1. Vérifiez l’espace disponible et les autorisations du dossier.</translation>
     </message>
 </context>
 <context>
@@ -834,27 +834,27 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>Back to the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Retour à la bibliothèque</translation>
     </message>
     <message>
         <source>Scroll the settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Faire défiler les paramètres</translation>
     </message>
     <message>
         <source>Move deleted files to the Trash</source>
-        <translation type="unfinished"></translation>
+        <translation>Placer les fichiers supprimés dans la corbeille</translation>
     </message>
     <message>
         <source>Quenlith web site</source>
-        <translation type="unfinished"></translation>
+        <translation>Site web de Quenlith</translation>
     </message>
     <message>
         <source>Quenlith on Facebook</source>
-        <translation type="unfinished"></translation>
+        <translation>Quenlith sur Facebook</translation>
     </message>
     <message>
         <source>Quenlith on Twitter</source>
-        <translation type="unfinished"></translation>
+        <translation>Quenlith sur Twitter</translation>
     </message>
 </context>
 <context>
@@ -869,11 +869,11 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>Show the errors</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher les erreurs</translation>
     </message>
     <message>
         <source>Close the message</source>
-        <translation type="unfinished"></translation>
+        <translation>Fermer le message</translation>
     </message>
 </context>
 <context>
@@ -932,19 +932,19 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>Show these products</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher ces produits</translation>
     </message>
     <message>
         <source>Show as tiles</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher en mosaïque</translation>
     </message>
     <message>
         <source>Show as a list</source>
-        <translation type="unfinished"></translation>
+        <translation>Afficher en liste</translation>
     </message>
     <message>
         <source>Sort by</source>
-        <translation type="unfinished"></translation>
+        <translation>Trier par</translation>
     </message>
 </context>
 <context>
@@ -1016,11 +1016,11 @@ la mettre à jour maintenant ?</translation>
     </message>
     <message>
         <source>There is new version of this app available on its download page.</source>
-        <translation type="unfinished"></translation>
+        <translation>Une nouvelle version de cette application est disponible sur sa page de téléchargement.</translation>
     </message>
     <message>
         <source>Open Page</source>
-        <translation type="unfinished"></translation>
+        <translation>Ouvrir la page</translation>
     </message>
 </context>
 <context>
@@ -1050,15 +1050,15 @@ la mettre à jour maintenant ?</translation>
     <name>main</name>
     <message>
         <source>Library client for the Tolvane game book store.</source>
-        <translation type="unfinished"></translation>
+        <translation>Client de bibliothèque pour la boutique de livres-jeux Tolvane.</translation>
     </message>
     <message>
         <source>Keep the saved library as JSON text.</source>
-        <translation type="unfinished"></translation>
+        <translation>Conserver la bibliothèque enregistrée au format texte JSON.</translation>
     </message>
     <message>
         <source>Unexpected argument: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Argument inattendu : %1</translation>
     </message>
 </context>
 </TS>
