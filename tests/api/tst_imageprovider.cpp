@@ -289,7 +289,6 @@ private:
     }
 
     QString url(const std::string &path) const { return m_server->rootUrl() + QString::fromStdString(path); }
-
     QStringList filesBelow(const QString &folder) const
     {
         QStringList files;

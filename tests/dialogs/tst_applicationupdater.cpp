@@ -148,7 +148,6 @@ private slots:
             QCOMPARE(m_updater->version(), QStringLiteral("3.0.1.4"));
             QCOMPARE(m_updater->downloadUrl(), QUrl(url("/installer")));   // resolved against the manifest
         }
-
     }
 
     void refusesUnencryptedManifest_data()
@@ -274,7 +273,6 @@ private slots:
             progress.removeLast();
             QCOMPARE(progress.count(0), progress.size());
         }
-
         QVERIFY(m_updater->downloadError().isEmpty());
     }
 
@@ -350,6 +348,36 @@ private slots:
         QVERIFY(m_updater->downloadError().isEmpty());
         QVERIFY(!m_item->property("visible").toBool());
     }
+
+private:
+    // An empty path keeps the updater as the test made it.
+    void check(const QString &manifestPath = QStringLiteral("/manifest"))
+    {
+        if (!manifestPath.isEmpty() && manifestPath != QLatin1String("/manifest"))
+            m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url(manifestPath.toStdString())),
+                                                               m_handOver);
+        m_updater->setDialog(m_item.get());
+        m_updater->checkUpdates(true);
+        QVERIFY(m_updater->checking());
+        QTRY_VERIFY(!m_updater->checking());
+    }
+
+    QString url(const std::string &path) const { return m_server->rootUrl() + QString::fromStdString(path); }
+    int opens() const { return m_item->property("opens").toInt(); }
+    QStringList tempFiles() const { return QDir(m_temp.path()).entryList(QDir::Files); }
+
+    QTemporaryDir m_temp;     // the system temporary folder of the test
+    QTemporaryDir m_record;   // what the stand-in hand-over writes
+    QTemporaryDir m_tools;    // the stand-in hand-over
+    QString m_handOver;
+    QByteArray m_installer;
+    std::atomic<qint64> m_endlessSent{0};
+    std::unique_ptr<LoopbackServer> m_server;
+    std::string m_manifest;
+    QNetworkAccessManager m_manager;
+    QQmlEngine m_engine;
+    std::unique_ptr<QObject> m_item;
+    std::unique_ptr<ApplicationUpdater> m_updater;
 };
 
 QTEST_MAIN(TestApplicationUpdater)

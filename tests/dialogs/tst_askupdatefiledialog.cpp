@@ -61,7 +61,6 @@ class TestAskUpdateFileDialog : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY(m_fixture.setUpOnce()); }
-
     void init()
     {
         QVERIFY(m_fixture.setUp());
@@ -108,7 +107,6 @@ private slots:
             press("replace");
             QVERIFY(underway(m_files.at(i)));
         }
-
         QVERIFY(!shown());
         QVERIFY(!m_dialog->isAsking());
         QVERIFY(productFiles().isEmpty());
@@ -205,11 +203,8 @@ private:
     }
 
     void press(const char *signal) { QVERIFY(QMetaObject::invokeMethod(m_item.get(), signal)); }
-
     QString text() const { return m_item->property("text").toString(); }
-
     bool shown() const { return m_item->property("visible").toBool(); }
-
     QStringList productFiles() const
     {
         return QDir(m_fixture.libraryPath() + "/Pub/Title").entryList(QDir::Files, QDir::Name);

@@ -124,7 +124,6 @@ private slots:
 
 private:
     void press(const char *signal) { QVERIFY(QMetaObject::invokeMethod(m_item.get(), signal)); }
-
     int opens() const { return m_item->property("opens").toInt(); }
 
     QQmlEngine m_engine;

@@ -142,12 +142,10 @@ private slots:
             for (const QString &line : qAsConst(g_log))
                 std::fprintf(stderr, "%s\n", qPrintable(line));
         }
-
         for (LibraryFile *file : qAsConst(m_files)) {
             file->stopDownload();
             delete file;
         }
-
         m_files.clear();
         m_item.reset();
         Downloader::setLinkLifetimeSecs(Downloader::kLinkLifetimeSecs);
@@ -239,7 +237,6 @@ private slots:
             fault.times = statusTimes;
             m_sim->setFault(StorefrontSim::Endpoint::Download, fault);
         }
-
         StorefrontSim::DownloadFault fault;
         fault.dropAfterBytes = dropAfter;
         fault.stallAfterBytes = stallAfter;
@@ -269,7 +266,6 @@ private slots:
                 if (match.hasMatch())
                     resumed.append(match.captured(1).toLatin1());
             }
-
             QVERIFY2(resumed.size() >= ranges.size() - 1, asked.join('|').constData());
             QVERIFY(asked.first().isEmpty());
             qint64 previous = 0;
@@ -279,12 +275,10 @@ private slots:
                 QVERIFY2(asked.contains(resumed.at(i)), asked.join('|').constData());
                 previous = start;
             }
-
             retries = resumed.size();
         } else {
             QCOMPARE(asked, ranges);
         }
-
         // Each retry is in the log.
         QCOMPARE(g_log.filter(QRegularExpression(QStringLiteral("^WARNING: Downloader .*retry \\d+ of"))).size(),
                  retries);
@@ -490,7 +484,6 @@ private slots:
             if (info.bundleId == target.info.bundleId)
                 current = info;
         }
-
         QVERIFY(current.md5 != target.info.md5);
         m_sim->setDownloadFault({});
         m_sim->clearRequestLog();
@@ -753,7 +746,6 @@ private slots:
             QVERIFY2(line.contains(newId), qPrintable(line));
             QVERIFY2(!line.contains(oldId), qPrintable(line));
         }
-
         QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
     }
 
@@ -814,7 +806,6 @@ private slots:
             if (!mount->mounted())
                 QSKIP("No right to mount a scratch file system");
         }
-
         QStringList kept;
         if (fault == QLatin1String("unwritable")) {
             QVERIFY(QDir().mkpath(folder));
@@ -835,7 +826,6 @@ private slots:
             QCOMPARE(file->status(), LibraryFile::Downloading);
             QVERIFY(QDir(m_libraryDir).removeRecursively());
         }
-
         QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
         QCOMPARE(file->status(), LibraryFile::DownloadError);
         QCOMPARE(file->errorMessage(), message.arg(m_libraryDir));
@@ -845,7 +835,6 @@ private slots:
             QVERIFY(neighbour.open(QIODevice::ReadOnly));
             QCOMPARE(neighbour.readAll(), QByteArray("keep me"));
         }
-
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -902,9 +891,7 @@ private:
                 if (info.filename.startsWith(QLatin1String("generated-archive-")))
                     return {productId, info};
             }
-
         }
-
         return {};
     }
 
@@ -951,12 +938,10 @@ private:
                 continue;
             ranges.append(range);
         }
-
         return ranges;
     }
 
     int downloadRequests() const { return m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/")); }
-
     QList<StorefrontSim::LoggedRequest> downloadLog() const
     {
         QList<StorefrontSim::LoggedRequest> result;
@@ -964,7 +949,6 @@ private:
             if (request.path().startsWith(QLatin1String("/downloads/")))
                 result.append(request);
         }
-
         return result;
     }
 

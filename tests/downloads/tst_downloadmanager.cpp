@@ -80,7 +80,6 @@ private slots:
             });
             m_manager->setFileStatus(file, LibraryFile::Queued);
         }
-
         m_manager->processQueue();
         QVERIFY(started.isEmpty());
         QCOMPARE(m_manager->downloadsRemain(), 5);
@@ -220,9 +219,7 @@ private slots:
 
 private:
     LibraryItem *makeItem(const QString &datePurchased) { return m_fixture.makeItem(datePurchased); }
-
     LibraryFile *makeFile(LibraryItem *item, const QString &name) { return m_fixture.makeFile(item, name); }
-
     QList<LibraryFile *> queueFiles(int count)
     {
         LibraryItem *item = makeItem("2020-01-01T00:00:00");
@@ -231,7 +228,6 @@ private:
             files.append(makeFile(item, QStringLiteral("file%1.pdf").arg(i)));
             m_manager->setFileStatus(files.last(), LibraryFile::Queued);
         }
-
         return files;
     }
 

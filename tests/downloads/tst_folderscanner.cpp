@@ -102,7 +102,6 @@ private slots:
             file->setLocalFileName(QStringLiteral("Deep Keep.pdf"));
             file->setLocalFileHash(md5(newContent));
         }
-
         const QString folder = m_dir->path() + QStringLiteral("/found");
         const QString copy = folder + QStringLiteral("/sub/renamed copy.pdf");
         QVERIFY(writeFile(copy, copyIsOlder ? oldContent : newContent));
@@ -172,7 +171,6 @@ private slots:
             QVERIFY(touch.open(QIODevice::ReadWrite));
             QVERIFY(touch.setFileTime(QDateTime::fromMSecsSinceEpoch(1600000000250), QFileDevice::FileModificationTime));
         }
-
         const QDateTime mtime = QFileInfo(path).lastModified();
         if (recorded == 0)
             file->setLocalLastModified(mtime);
@@ -187,7 +185,6 @@ private slots:
             QCOMPARE(file->localLastModified(), mtime);
             QVERIFY(scan(scanner, file->localDir()));
         }
-
         QCOMPARE(scanner.hashedBytes(), qint64(0));
         if (recorded != 2)
             QCOMPARE(file->status(), LibraryFile::Remote);
@@ -367,10 +364,8 @@ private slots:
                             if (owned.get() == last)
                                 owned.reset();
                         }
-
                     });
                 }
-
             });
         }
 
@@ -441,7 +436,6 @@ private slots:
                 QVERIFY(finished.isEmpty());
                 QVERIFY(scanning.isEmpty());
             }
-
             QVERIFY(held.expired());
             return;
         }
@@ -491,7 +485,6 @@ private slots:
                                                                 {QStringLiteral("checksum_date"),
                                                                  QStringLiteral("2020-11-10 10:00:00")}}}}}}}});
         }
-
         const QString storeName = QStringLiteral("scan-%1.dat").arg(QFileInfo(m_dir->path()).fileName());
         OnlineLibrary refreshed;
         refreshed.setStoreName(storeName);
@@ -517,7 +510,6 @@ private slots:
                 QCOMPARE(file->status(), LibraryFile::Remote);
                 continue;
             }
-
             QCOMPARE(file->status(), LibraryFile::Downloaded);
             QCOMPARE(file->foundFilePath(), folder + QStringLiteral("/sub %1/copy.pdf").arg(row));
         }
@@ -542,7 +534,6 @@ private:
             if (!writeFile(folder + QStringLiteral("/copy %1.pdf").arg(i), content))
                 return {};
         }
-
         return files;
     }
 

@@ -4,9 +4,6 @@
 
 #include <memory>
 
-// The two workers behind a transfer: every byte reaches the file and the digest once and in
-// order, whatever the ring's size, and what is on disk is always what position() says.
-
 namespace {
 
 QByteArray pattern(int size, quint32 seed = 2463534242u)
@@ -29,6 +26,8 @@ QString md5(const QByteArray &data)
 
 } // namespace
 
+// The two workers behind a transfer: every byte reaches the file and the digest once and in
+// order, whatever the ring's size, and what is on disk is always what position() says.
 class tst_HashingWriter : public QObject
 {
     Q_OBJECT
@@ -78,9 +77,7 @@ private slots:
                 if (source.bytesAvailable() > 0)
                     QVERIFY(progressed.wait());
             }
-
         }
-
         QCOMPARE(writer->end(), qint64(prefix + size));
         QTRY_VERIFY(writer->idle());
         QCOMPARE(writer->position(), qint64(prefix + size));

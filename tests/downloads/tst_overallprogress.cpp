@@ -10,7 +10,6 @@ class TestOverallProgress : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY(m_fixture.setUpOnce()); }
-
     void init()
     {
         QVERIFY(m_fixture.setUp(true));
@@ -72,7 +71,6 @@ private:
             files.last()->setTotalSize(sizes[i]);
             m_fixture.manager->setFileStatus(files.last(), LibraryFile::Queued);
         }
-
         return files;
     }
 

@@ -103,7 +103,6 @@ private slots:
             cache.record(QStringLiteral("/lib/b.pdf"), 100, stamp, QStringLiteral("not a digest"));
             QVERIFY(cache.save());
         }
-
         VerifyCache cache(path);
         cache.load();
         QCOMPARE(cache.digest(askedPath, askedSize, stamp.addMSecs(askedShiftMs)), hit ? digest : QString());
@@ -160,7 +159,6 @@ private slots:
             cache.record(QStringLiteral("/b"), 1, stamp, digestB);
             QVERIFY(cache.save());
         }
-
         {
             VerifyCache interrupted(path);
             interrupted.load();
@@ -168,7 +166,6 @@ private slots:
             interrupted.keepUnrecorded();
             QVERIFY(interrupted.save());
         }
-
         VerifyCache finished(path);
         finished.load();
         QCOMPARE(finished.digest(QStringLiteral("/a"), 2, stamp), digestB);

@@ -223,7 +223,6 @@ private slots:
             QVERIFY2(range.startsWith("bytes="), range.constData());
             served += big.size - range.mid(6, range.indexOf('-') - 6).toLongLong();
         }
-
         QCOMPARE(served, big.size - resumeAt);
         QVERIFY(second.out.contains("1 downloaded, 0 failed"));
 
@@ -266,7 +265,6 @@ private slots:
             if (request.path().startsWith(QStringLiteral("/downloads/")))
                 ranges << request.header("Range");
         }
-
         QCOMPARE(ranges, QList<QByteArray>{"bytes=" + QByteArray::number(resumeAt) + '-'});
         const Run verify = run({"verify", "--dir", libraryDir()});
         QVERIFY2(verify.exitCode == 0, QByteArray(verify.out + verify.err).constData());
@@ -309,7 +307,6 @@ private slots:
             QVERIFY(flipped.seek(0));
             QCOMPARE(flipped.write(bytes), qint64(bytes.size()));
         }
-
         QVERIFY(QFile::resize(libraryDir() + QLatin1Char('/') + paths.at(1), 100));
         QVERIFY(QFile::remove(libraryDir() + QLatin1Char('/') + paths.at(2)));
 
@@ -478,9 +475,7 @@ private:
     }
 
     QString dataDir() const { return m_profile->path() + QStringLiteral("/data/Quenlith/Tolvane"); }
-
     QString libraryDir() const { return m_profile->path() + QStringLiteral("/books"); }
-
     // Every file of the catalog, relative to the library folder, as the tool lays it out.
     QStringList catalogPaths(const StorefrontSim &sim) const
     {
@@ -492,13 +487,11 @@ private:
             for (const StorefrontSim::FileInfo &file : sim.files(id))
                 names.insert(file.filename);
         }
-
         while (it.hasNext()) {
             const QString path = it.next();
             if (names.contains(QFileInfo(path).fileName()))
                 paths << root.relativeFilePath(path);
         }
-
         paths.sort();
         return paths;
     }
@@ -510,7 +503,6 @@ private:
             if (path.endsWith(QLatin1Char('/') + fileName))
                 return libraryDir() + QLatin1Char('/') + path;
         }
-
         return QString();
     }
 
@@ -537,7 +529,6 @@ private:
                 files.insert(id + QLatin1Char('/') + file.toObject().value(QStringLiteral("serverFileName")).toString(),
                              file.toObject());
         }
-
         return files;
     }
 
