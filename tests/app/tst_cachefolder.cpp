@@ -5,14 +5,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestCacheFolder : public QObject
-{
-    Q_OBJECT
-private slots:
-    void removesTheOldCacheOnly_data();
-    void removesTheOldCacheOnly();
-};
-
 namespace {
 
 void touch(const QString &path)
@@ -24,34 +16,39 @@ void touch(const QString &path)
 
 } // namespace
 
-void TestCacheFolder::removesTheOldCacheOnly_data()
+class TestCacheFolder : public QObject
 {
-    QTest::addColumn<QString>("oldCache");   // "dir", "link" to a folder elsewhere, or "none"
-    QTest::newRow("old folder") << "dir";
-    QTest::newRow("link out of the data folder") << "link";
-    QTest::newRow("nothing old") << "none";
-}
+    Q_OBJECT
+private slots:
+    void removesTheOldCacheOnly_data()
+    {
+        QTest::addColumn<QString>("oldCache");   // "dir", "link" to a folder elsewhere, or "none"
+        QTest::newRow("old folder") << "dir";
+        QTest::newRow("link out of the data folder") << "link";
+        QTest::newRow("nothing old") << "none";
+    }
 
-void TestCacheFolder::removesTheOldCacheOnly()
-{
-    QFETCH(QString, oldCache);
-    QTemporaryDir root;
-    const QString data = root.filePath("data");
-    const QString elsewhere = root.filePath("elsewhere");
-    touch(data + "/library.dat");
-    touch(elsewhere + "/keep.png");
-    if (oldCache == "dir")
-        touch(data + "/cache/covers/a.png");
-    else if (oldCache == "link")
-        QVERIFY(QFile::link(elsewhere, data + "/cache"));
+    void removesTheOldCacheOnly()
+    {
+        QFETCH(QString, oldCache);
+        QTemporaryDir root;
+        const QString data = root.filePath("data");
+        const QString elsewhere = root.filePath("elsewhere");
+        touch(data + "/library.dat");
+        touch(elsewhere + "/keep.png");
+        if (oldCache == "dir")
+            touch(data + "/cache/covers/a.png");
+        else if (oldCache == "link")
+            QVERIFY(QFile::link(elsewhere, data + "/cache"));
 
-    const QString cache = root.filePath("cache/Quenlith/Tolvane");
-    QCOMPARE(CacheFolder::prepare(data, cache), cache);
-    QVERIFY(QFileInfo(cache).isDir());
-    QVERIFY(!QFileInfo(data + "/cache").exists() && !QFileInfo(data + "/cache").isSymLink());
-    QVERIFY(QFile::exists(data + "/library.dat"));
-    QVERIFY(QFile::exists(elsewhere + "/keep.png"));
-}
+        const QString cache = root.filePath("cache/Quenlith/Tolvane");
+        QCOMPARE(CacheFolder::prepare(data, cache), cache);
+        QVERIFY(QFileInfo(cache).isDir());
+        QVERIFY(!QFileInfo(data + "/cache").exists() && !QFileInfo(data + "/cache").isSymLink());
+        QVERIFY(QFile::exists(data + "/library.dat"));
+        QVERIFY(QFile::exists(elsewhere + "/keep.png"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCacheFolder)
 #include "tst_cachefolder.moc"

@@ -39,87 +39,81 @@ class TestDesktopNotifier : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void notifiesOnlyWhenNotLooked_data();
-    void notifiesOnlyWhenNotLooked();
-    void clickAsksForTheWindow();
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session");
+        m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("service"));
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &m_service,
+                                            QDBusConnection::ExportAllSlots));
+        QVERIFY(m_serviceBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+
+    void cleanupTestCase()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+    }
+
+    void notifiesOnlyWhenNotLooked_data()
+    {
+        QTest::addColumn<int>("downloaded");
+        QTest::addColumn<int>("failed");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("all downloaded") << 3 << 0 << "Downloads finished" << "3 file(s) downloaded";
+        QTest::newRow("some failed") << 2 << 1 << "Downloads finished with errors" << "2 file(s) downloaded, 1 failed";
+    }
+
+    // While the window is in front nothing is sent; hidden, one notification with the counts.
+    void notifiesOnlyWhenNotLooked()
+    {
+        QFETCH(int, downloaded);
+        QFETCH(int, failed);
+        QFETCH(QString, summary);
+        QFETCH(QString, body);
+        m_service.calls.clear();
+        QWindow window;
+        window.resize(200, 100);
+        QSystemTrayIcon tray;
+        DesktopNotifier notifier(&window, &tray);
+        QSignalSpy sent(&notifier, &DesktopNotifier::sent);
+
+        window.show();
+        window.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        notifier.downloadsEnded(downloaded, failed);
+        window.hide();
+        notifier.downloadsEnded(downloaded, failed);
+        QVERIFY(sent.wait(10000));
+        QCOMPARE(m_service.calls.size(), 1);
+        QCOMPARE(m_service.calls.first().summary, summary);
+        QCOMPARE(m_service.calls.first().body, body);
+        QVERIFY(m_service.calls.first().actions.contains(QStringLiteral("default")));
+    }
+
+    void clickAsksForTheWindow()
+    {
+        QWindow window;
+        QSystemTrayIcon tray;
+        DesktopNotifier notifier(&window, &tray);
+        QSignalSpy sent(&notifier, &DesktopNotifier::sent);
+        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
+        notifier.downloadsEnded(1, 1);
+        QVERIFY(sent.wait(10000));
+
+        QDBusMessage click = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                        QStringLiteral("org.freedesktop.Notifications"),
+                                                        QStringLiteral("ActionInvoked"));
+        click << sent.first().first().toUInt() << QStringLiteral("default");
+        QVERIFY(m_serviceBus.send(click));
+        QVERIFY(activated.wait(10000));
+        QCOMPARE(activated.first().first().toBool(), true);   // something failed: the errors list
+    }
 
 private:
     QDBusConnection m_serviceBus{QString()};
     RecordingService m_service;
 };
-
-void TestDesktopNotifier::initTestCase()
-{
-    if (!QDBusConnection::sessionBus().isConnected())
-        QSKIP("no session bus: run under dbus-run-session");
-    m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("service"));
-    QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &m_service,
-                                        QDBusConnection::ExportAllSlots));
-    QVERIFY(m_serviceBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
-}
-
-void TestDesktopNotifier::cleanupTestCase()
-{
-    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-}
-
-void TestDesktopNotifier::notifiesOnlyWhenNotLooked_data()
-{
-    QTest::addColumn<int>("downloaded");
-    QTest::addColumn<int>("failed");
-    QTest::addColumn<QString>("summary");
-    QTest::addColumn<QString>("body");
-    QTest::newRow("all downloaded") << 3 << 0 << "Downloads finished" << "3 file(s) downloaded";
-    QTest::newRow("some failed") << 2 << 1 << "Downloads finished with errors" << "2 file(s) downloaded, 1 failed";
-}
-
-// While the window is in front nothing is sent; hidden, one notification with the counts.
-void TestDesktopNotifier::notifiesOnlyWhenNotLooked()
-{
-    QFETCH(int, downloaded);
-    QFETCH(int, failed);
-    QFETCH(QString, summary);
-    QFETCH(QString, body);
-    m_service.calls.clear();
-    QWindow window;
-    window.resize(200, 100);
-    QSystemTrayIcon tray;
-    DesktopNotifier notifier(&window, &tray);
-    QSignalSpy sent(&notifier, &DesktopNotifier::sent);
-
-    window.show();
-    window.requestActivate();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    notifier.downloadsEnded(downloaded, failed);
-    window.hide();
-    notifier.downloadsEnded(downloaded, failed);
-    QVERIFY(sent.wait(10000));
-    QCOMPARE(m_service.calls.size(), 1);
-    QCOMPARE(m_service.calls.first().summary, summary);
-    QCOMPARE(m_service.calls.first().body, body);
-    QVERIFY(m_service.calls.first().actions.contains(QStringLiteral("default")));
-}
-
-void TestDesktopNotifier::clickAsksForTheWindow()
-{
-    QWindow window;
-    QSystemTrayIcon tray;
-    DesktopNotifier notifier(&window, &tray);
-    QSignalSpy sent(&notifier, &DesktopNotifier::sent);
-    QSignalSpy activated(&notifier, &DesktopNotifier::activated);
-    notifier.downloadsEnded(1, 1);
-    QVERIFY(sent.wait(10000));
-
-    QDBusMessage click = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                    QStringLiteral("org.freedesktop.Notifications"),
-                                                    QStringLiteral("ActionInvoked"));
-    click << sent.first().first().toUInt() << QStringLiteral("default");
-    QVERIFY(m_serviceBus.send(click));
-    QVERIFY(activated.wait(10000));
-    QCOMPARE(activated.first().first().toBool(), true);   // something failed: the errors list
-}
 
 QTEST_MAIN(TestDesktopNotifier)
 #include "tst_desktopnotifier.moc"

@@ -154,15 +154,7 @@ private slots:
         ScratchMount mount(dir, 64 * 1024);
         if (!mount.mounted())
             QSKIP("No right to mount a scratch file system");
-        if (readOnly) {
-            QVERIFY(mount.makeReadOnly());
-        } else {
-            QFile fill(dir + QStringLiteral("/filler"));
-            QVERIFY(fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-            const QByteArray block(4096, 'f');
-            while (fill.write(block) == block.size()) {
-            }
-        }
+        QVERIFY(mount.refuseWrites(readOnly));
         Settings settings;
         QSignalSpy failed(&settings, &Settings::storeFailed);
         settings.setSimultaneousDownloads(2);

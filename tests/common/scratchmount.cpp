@@ -37,3 +37,22 @@ bool ScratchMount::remount(bool readOnly)
     return false;
 #endif
 }
+
+bool ScratchMount::refuseWrites(bool readOnly)
+{
+    m_readOnly = readOnly;
+    if (readOnly)
+        return makeReadOnly();
+    QFile fill(m_dir + QStringLiteral("/filler"));
+    if (!m_mounted || !fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray block(4096, 'f');
+    while (fill.write(block) == block.size()) {
+    }
+    return true;
+}
+
+bool ScratchMount::allowWrites()
+{
+    return m_readOnly ? makeWritable() : QFile::remove(m_dir + QStringLiteral("/filler"));
+}

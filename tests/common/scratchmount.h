@@ -15,10 +15,15 @@ public:
     bool mounted() const { return m_mounted; }
     bool makeReadOnly() { return remount(true); }
     bool makeWritable() { return remount(false); }
+    // Leaves the file system read-only, or full to the last block with a file named "filler";
+    // allowWrites() undoes either.
+    bool refuseWrites(bool readOnly);
+    bool allowWrites();
 
 private:
     bool remount(bool readOnly);
 
     QString m_dir;
     bool m_mounted = false;
+    bool m_readOnly = false;
 };

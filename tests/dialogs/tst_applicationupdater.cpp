@@ -38,27 +38,330 @@ class TestApplicationUpdater : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(m_temp.isValid() && m_record.isValid());
+        qputenv("TMPDIR", m_temp.path().toLocal8Bit());
+        QCOMPARE(QDir::tempPath(), m_temp.path());
+        // A package that would betray being run: it is a script that leaves a mark.
+        m_installer = "#!/bin/sh\ntouch '" + m_record.path().toLocal8Bit() + "/package-ran'\n";
+        // Records its arguments and the package's bytes and mode, as the real hand-over is started.
+        const QByteArray record = m_record.path().toLocal8Bit();
+        QVERIFY(m_tools.isValid());
+        m_handOver = m_tools.filePath("hand-over");
+        QFile script(m_handOver);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n"
+                     "cat \"$1\" > '" + record + "/copy'\n"
+                     "stat -c %a \"$1\" > '" + record + "/mode'\n"
+                     "printf '%s\\n' \"$@\" > '" + record + "/args.tmp'\n"
+                     "mv '" + record + "/args.tmp' '" + record + "/args'\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
 
-    void offersByDate_data();
-    void offersByDate();
-    void refusesUnencryptedManifest_data();
-    void refusesUnencryptedManifest();
-    void refusesDowngradeFromHttps();
-    void declineDownloadsNothing_data();
-    void declineDownloadsNothing();
-    void handsOverThePackage_data();
-    void handsOverThePackage();
-    void failedHandOverRemovesThePackage();
-    void withoutSelfUpdateOffersThePage();
-    void failedDownload_data();
-    void failedDownload();
-    void endlessBodyStopsAtTheCap();
+    void init()
+    {
+        m_server = std::make_unique<LoopbackServer>();
+        const std::string installer = m_installer.toStdString();
+        m_server->get("/manifest", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content(m_manifest, "text/plain");
+        });
+        m_server->get("/installer", [installer](const httplib::Request &, httplib::Response &res) {
+            res.set_content(installer, "application/octet-stream");
+        });
+        m_server->get("/unsized", [installer](const httplib::Request &, httplib::Response &res) {
+            res.set_chunked_content_provider("application/octet-stream", [installer](size_t, httplib::DataSink &sink) {
+                sink.write(installer.data(), installer.size());
+                sink.done();
+                return true;
+            });
+        });
+        m_server->get(R"(/hop/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
+            const int left = std::stoi(req.matches[1].str());
+            res.set_redirect(left > 0 ? "/hop/" + std::to_string(left - 1) : "/installer", 302);
+            res.set_content("a redirect's own body", "text/plain");
+        });
+        m_server->get("/endless", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_chunked_content_provider("application/octet-stream", [this](size_t, httplib::DataSink &sink) {
+                static const std::string chunk(64 * 1024, 'x');
+                m_endlessSent += qint64(chunk.size());
+                return sink.write(chunk.data(), chunk.size());
+            });
+        });
+        m_server->get("/loop", [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/loop", 302); });
+        m_server->get("/away", [](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect("http://downloads.tolvane-store.example/setup", 301);
+        });
+        m_server->get("/to-manifest", [](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect("/manifest", 307);
+        });
+        m_server->start();
+
+        QQmlComponent component(&m_engine);
+        component.setData(kDialogQml, QUrl());
+        m_item.reset(component.create());
+        QVERIFY2(m_item, qPrintable(component.errorString()));
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")), m_handOver);
+        m_updater->setDialog(m_item.get());
+    }
+
+    void cleanup()
+    {
+        m_updater.reset();
+        m_item.reset();
+        m_server.reset();
+        for (const QString &name : QDir(m_temp.path()).entryList(QDir::Files))
+            QFile::remove(m_temp.filePath(name));
+        for (const QString &name : QDir(m_record.path()).entryList(QDir::Files))
+            QFile::remove(m_record.filePath(name));
+    }
+
+    void offersByDate_data()
+    {
+        QTest::addColumn<QString>("manifest");
+        QTest::addColumn<bool>("offered");
+        QTest::addColumn<bool>("failed");   // the check could not tell: no "No updates available"
+        QTest::newRow("the build date") << "3.0.1.4\n2021-01-19 12:00:00\n/installer\n" << false << false;
+        QTest::newRow("one second later, CR LF")
+            << QString("3.0.1.4\r\n" + kNewer + "\r\n/installer\r\nignored\r\n") << true << false;
+        QTest::newRow("higher version, older date") << "9.9.9.9\n2020-12-31 23:59:59\n/installer\n" << false << false;
+        QTest::newRow("not a manifest") << "<html><body>Moved</body></html>" << false << true;
+        QTest::newRow("no installer address") << QString("3.0.1.4\n" + kNewer + "\n") << false << true;
+        QTest::newRow("unencrypted installer elsewhere")
+            << QString("3.0.1.4\n" + kNewer + "\nhttp://downloads.tolvane-store.example/setup.exe\n") << false << true;
+        QTest::newRow("https without a host") << QString("3.0.1.4\n" + kNewer + "\nhttps:///setup.exe\n") << false << true;
+    }
+
+    void offersByDate()
+    {
+        QFETCH(QString, manifest);
+        QFETCH(bool, offered);
+        QFETCH(bool, failed);
+        m_manifest = manifest.toStdString();
+        LogCapture log;
+        check();
+        QCOMPARE(opens(), offered ? 1 : 0);
+        QCOMPARE(log.contains("INFO: ApplicationUpdater: No updates available"), !offered && !failed);
+        QCOMPARE(!m_updater->checkError().isEmpty(), failed);
+        if (offered) {
+            QCOMPARE(m_updater->version(), QStringLiteral("3.0.1.4"));
+            QCOMPARE(m_updater->downloadUrl(), QUrl(url("/installer")));   // resolved against the manifest
+        }
+    }
+
+    void refusesUnencryptedManifest_data()
+    {
+        QTest::addColumn<QString>("manifestUrl");
+        QTest::addColumn<bool>("fetched");
+        QTest::newRow("plain http elsewhere") << "http://www.tolvane-store.example/library-client/m.txt" << false;
+        QTest::newRow("redirected there") << "/away" << true;
+        QTest::newRow("redirect loop") << "/loop" << true;
+    }
+
+    void refusesUnencryptedManifest()
+    {
+        QFETCH(QString, manifestUrl);
+        QFETCH(bool, fetched);
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
+        const QUrl address = manifestUrl.startsWith('/') ? QUrl(url(manifestUrl.toStdString())) : QUrl(manifestUrl);
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, address, m_handOver);
+        m_updater->setDialog(m_item.get());
+        m_updater->checkUpdates();
+        QCOMPARE(m_updater->checking(), fetched);
+        QTRY_VERIFY(!m_updater->checking());
+        QCOMPARE(opens(), 0);
+        QCOMPARE(m_server->count("/manifest"), 0);
+        QVERIFY(!m_updater->checkError().isEmpty());
+        if (manifestUrl == "/loop")
+            QCOMPARE(m_server->count("/loop"), ApplicationUpdater::kMaxRedirects + 1);
+
+        check(QStringLiteral("/to-manifest"));   // a redirect that stays safe is followed
+        QCOMPARE(opens(), 1);
+        QVERIFY(m_updater->checkError().isEmpty());
+    }
+
+    void refusesDowngradeFromHttps()
+    {
+        const std::string data = TESTS_SOURCE_DIR "/api/data/";
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        trusting.addCaCertificates(QSslCertificate::fromPath(QString::fromStdString(data + "selfsigned.crt")));
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        LoopbackServer secure(data + "selfsigned.crt", data + "selfsigned.key");
+        const std::string plainManifest = url("/manifest").toStdString();
+        secure.get("/manifest", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content(m_manifest, "text/plain");
+        });
+        secure.get("/down", [plainManifest](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect(plainManifest, 302);
+        });
+        secure.start();
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + url("/installer") + "\n").toStdString();
+
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/down"), m_handOver);
+        check(QString());
+        QCOMPARE(opens(), 0);
+        QCOMPARE(secure.count("/down"), 1);
+        QCOMPARE(m_server->count("/manifest"), 0);
+
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/manifest"), m_handOver);
+        check(QString());
+        QCOMPARE(opens(), 1);
+    }
+
+    void declineDownloadsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("later") << QByteArray("no");
+        QTest::newRow("escape") << QByteArray("cancel");
+    }
+
+    void declineDownloadsNothing()
+    {
+        QFETCH(QByteArray, answer);
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
+        check();
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), answer.constData()));
+        QVERIFY(!m_item->property("visible").toBool());
+        QVERIFY(!m_updater->downloading());
+        QCOMPARE(m_server->count("/installer"), 0);
+        QVERIFY(tempFiles().isEmpty());
+    }
+
+    void handsOverThePackage_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("sized");
+        QTest::newRow("direct") << "/installer" << true;
+        QTest::newRow("two redirects") << "/hop/1" << true;
+        QTest::newRow("unknown total") << "/unsized" << false;
+    }
+
+    void handsOverThePackage()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, sized);
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
+        check();
+        QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
+        QList<int> progress;
+        connect(m_updater.get(), &ApplicationUpdater::progressChanged, this,
+                [&progress, this] { progress.append(m_updater->progress()); });
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+        QVERIFY(m_updater->downloading());
+        QVERIFY(started.wait(20000));
+
+        QTRY_VERIFY(QFile::exists(m_record.filePath("args")));
+        QCOMPARE(tempFiles().size(), 1);
+        const QString package = m_temp.filePath(tempFiles().first());
+        QVERIFY(package.endsWith(".deb"));
+        QVERIFY(QFileInfo(package).fileName().startsWith("Tolvane_"));
+        QFile args(m_record.filePath("args"));
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(args.readAll(), QByteArray(package.toLocal8Bit() + '\n'));
+        QFile copy(m_record.filePath("copy"));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), m_installer);   // only the final body, no redirect's
+        QFile mode(m_record.filePath("mode"));
+        QVERIFY(mode.open(QIODevice::ReadOnly));
+        QCOMPARE(mode.readAll().trimmed(), QByteArray("600"));   // handed over, never made runnable
+        QVERIFY(!QFile::exists(m_record.filePath("package-ran")));
+        QCOMPARE(progress.first(), 0);
+        QCOMPARE(progress.last(), 100);
+        if (!sized) {
+            // Only the finished reply tells its total.
+            progress.removeLast();
+            QCOMPARE(progress.count(0), progress.size());
+        }
+        QVERIFY(m_updater->downloadError().isEmpty());
+    }
+
+    void failedHandOverRemovesThePackage()
+    {
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")),
+                                                         m_record.filePath("no-such-hand-over"));
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
+        check(QString());
+        QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_updater->downloadError().isEmpty(), 20000);
+        QCOMPARE(m_server->count("/installer"), 1);
+        QVERIFY(tempFiles().isEmpty());
+        QCOMPARE(started.count(), 0);
+        QVERIFY(m_item->property("visible").toBool());
+    }
+
+    void withoutSelfUpdateOffersThePage()
+    {
+        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")), QString());
+        QVERIFY(!m_updater->selfUpdate());
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n/library-client/tolvane_3.0.1.4_amd64.deb\n").toStdString();
+        check(QString());
+        QCOMPARE(opens(), 1);
+        QSignalSpy page(m_updater.get(), &ApplicationUpdater::downloadPageRequested);
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+        QCOMPARE(page.count(), 1);
+        QCOMPARE(page.first().first().toUrl(), QUrl(url("/library-client/")));
+        QVERIFY(!m_updater->downloading());
+        QVERIFY(!m_item->property("visible").toBool());
+        QCOMPARE(m_server->count("/library-client/tolvane_3.0.1.4_amd64.deb"), 0);
+        QVERIFY(tempFiles().isEmpty());
+    }
+
+    void failedDownload_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qint64>("maxSize");
+        QTest::newRow("not found") << "/missing" << qint64(0);
+        QTest::newRow("redirect loop") << "/loop" << qint64(0);
+        QTest::newRow("redirected to plain http elsewhere") << "/away" << qint64(0);
+        QTest::newRow("too large") << "/installer" << qint64(16);
+        QTest::newRow("too large, unknown total") << "/unsized" << qint64(16);
+        // Cut while it streams; the server is held back by the bounded read buffer, not drained.
+        QTest::newRow("endless body") << "/endless" << qint64(4 * 1024 * 1024);
+    }
+
+    void failedDownload()
+    {
+        QFETCH(QString, path);
+        QFETCH(qint64, maxSize);
+        m_updater->setMaxInstallerSize(maxSize);
+        m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
+        check();
+        QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
+        LogCapture log;
+        m_endlessSent = 0;
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_updater->downloadError().isEmpty(), 30000);
+        // What the kernel's socket buffers hold on top of the cap, and no more.
+        QVERIFY2(m_endlessSent < maxSize + 32 * 1024 * 1024, qPrintable(QString::number(m_endlessSent)));
+        QVERIFY(log.contains("ERROR: ApplicationUpdater: Update download failed: "));
+        QVERIFY(m_updater->downloading());   // the dialog keeps its Cancel button
+        QVERIFY(m_item->property("visible").toBool());
+        QVERIFY(tempFiles().isEmpty());
+        QCOMPARE(started.count(), 0);
+        if (path == "/loop")
+            QCOMPARE(m_server->count("/loop"), ApplicationUpdater::kMaxRedirects + 1);
+
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), "cancel"));
+        QVERIFY(!m_updater->downloading());
+        QVERIFY(m_updater->downloadError().isEmpty());
+        QVERIFY(!m_item->property("visible").toBool());
+    }
 
 private:
-    void check(const QString &manifestPath = QStringLiteral("/manifest"));
+    // An empty path keeps the updater as the test made it.
+    void check(const QString &manifestPath = QStringLiteral("/manifest"))
+    {
+        if (!manifestPath.isEmpty() && manifestPath != QLatin1String("/manifest"))
+            m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url(manifestPath.toStdString())),
+                                                               m_handOver);
+        m_updater->setDialog(m_item.get());
+        m_updater->checkUpdates(true);
+        QVERIFY(m_updater->checking());
+        QTRY_VERIFY(!m_updater->checking());
+    }
+
     QString url(const std::string &path) const { return m_server->rootUrl() + QString::fromStdString(path); }
     int opens() const { return m_item->property("opens").toInt(); }
     QStringList tempFiles() const { return QDir(m_temp.path()).entryList(QDir::Files); }
@@ -76,343 +379,6 @@ private:
     std::unique_ptr<QObject> m_item;
     std::unique_ptr<ApplicationUpdater> m_updater;
 };
-
-void TestApplicationUpdater::initTestCase()
-{
-    QVERIFY(m_temp.isValid() && m_record.isValid());
-    qputenv("TMPDIR", m_temp.path().toLocal8Bit());
-    QCOMPARE(QDir::tempPath(), m_temp.path());
-    // A package that would betray being run: it is a script that leaves a mark.
-    m_installer = "#!/bin/sh\ntouch '" + m_record.path().toLocal8Bit() + "/package-ran'\n";
-    // Records its arguments and the package's bytes and mode, as the real hand-over is started.
-    const QByteArray record = m_record.path().toLocal8Bit();
-    QVERIFY(m_tools.isValid());
-    m_handOver = m_tools.filePath("hand-over");
-    QFile script(m_handOver);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\n"
-                 "cat \"$1\" > '" + record + "/copy'\n"
-                 "stat -c %a \"$1\" > '" + record + "/mode'\n"
-                 "printf '%s\\n' \"$@\" > '" + record + "/args.tmp'\n"
-                 "mv '" + record + "/args.tmp' '" + record + "/args'\n");
-    script.close();
-    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
-
-
-void TestApplicationUpdater::init()
-{
-    m_server = std::make_unique<LoopbackServer>();
-    const std::string installer = m_installer.toStdString();
-    m_server->get("/manifest", [this](const httplib::Request &, httplib::Response &res) {
-        res.set_content(m_manifest, "text/plain");
-    });
-    m_server->get("/installer", [installer](const httplib::Request &, httplib::Response &res) {
-        res.set_content(installer, "application/octet-stream");
-    });
-    m_server->get("/unsized", [installer](const httplib::Request &, httplib::Response &res) {
-        res.set_chunked_content_provider("application/octet-stream", [installer](size_t, httplib::DataSink &sink) {
-            sink.write(installer.data(), installer.size());
-            sink.done();
-            return true;
-        });
-    });
-    m_server->get(R"(/hop/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
-        const int left = std::stoi(req.matches[1].str());
-        res.set_redirect(left > 0 ? "/hop/" + std::to_string(left - 1) : "/installer", 302);
-        res.set_content("a redirect's own body", "text/plain");
-    });
-    m_server->get("/endless", [this](const httplib::Request &, httplib::Response &res) {
-        res.set_chunked_content_provider("application/octet-stream", [this](size_t, httplib::DataSink &sink) {
-            static const std::string chunk(64 * 1024, 'x');
-            m_endlessSent += qint64(chunk.size());
-            return sink.write(chunk.data(), chunk.size());
-        });
-    });
-    m_server->get("/loop", [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/loop", 302); });
-    m_server->get("/away", [](const httplib::Request &, httplib::Response &res) {
-        res.set_redirect("http://downloads.tolvane-store.example/setup", 301);
-    });
-    m_server->get("/to-manifest", [](const httplib::Request &, httplib::Response &res) {
-        res.set_redirect("/manifest", 307);
-    });
-    m_server->start();
-
-    QQmlComponent component(&m_engine);
-    component.setData(kDialogQml, QUrl());
-    m_item.reset(component.create());
-    QVERIFY2(m_item, qPrintable(component.errorString()));
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")), m_handOver);
-    m_updater->setDialog(m_item.get());
-}
-
-void TestApplicationUpdater::cleanup()
-{
-    m_updater.reset();
-    m_item.reset();
-    m_server.reset();
-    for (const QString &name : QDir(m_temp.path()).entryList(QDir::Files))
-        QFile::remove(m_temp.filePath(name));
-    for (const QString &name : QDir(m_record.path()).entryList(QDir::Files))
-        QFile::remove(m_record.filePath(name));
-}
-
-// An empty path keeps the updater as the test made it.
-void TestApplicationUpdater::check(const QString &manifestPath)
-{
-    if (!manifestPath.isEmpty() && manifestPath != QLatin1String("/manifest"))
-        m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url(manifestPath.toStdString())),
-                                                           m_handOver);
-    m_updater->setDialog(m_item.get());
-    m_updater->checkUpdates(true);
-    QVERIFY(m_updater->checking());
-    QTRY_VERIFY(!m_updater->checking());
-}
-
-void TestApplicationUpdater::offersByDate_data()
-{
-    QTest::addColumn<QString>("manifest");
-    QTest::addColumn<bool>("offered");
-    QTest::addColumn<bool>("failed");   // the check could not tell: no "No updates available"
-    QTest::newRow("the build date") << "3.0.1.4\n2021-01-19 12:00:00\n/installer\n" << false << false;
-    QTest::newRow("one second later, CR LF")
-        << QString("3.0.1.4\r\n" + kNewer + "\r\n/installer\r\nignored\r\n") << true << false;
-    QTest::newRow("higher version, older date") << "9.9.9.9\n2020-12-31 23:59:59\n/installer\n" << false << false;
-    QTest::newRow("not a manifest") << "<html><body>Moved</body></html>" << false << true;
-    QTest::newRow("no installer address") << QString("3.0.1.4\n" + kNewer + "\n") << false << true;
-    QTest::newRow("unencrypted installer elsewhere")
-        << QString("3.0.1.4\n" + kNewer + "\nhttp://downloads.tolvane-store.example/setup.exe\n") << false << true;
-    QTest::newRow("https without a host") << QString("3.0.1.4\n" + kNewer + "\nhttps:///setup.exe\n") << false << true;
-}
-
-void TestApplicationUpdater::offersByDate()
-{
-    QFETCH(QString, manifest);
-    QFETCH(bool, offered);
-    QFETCH(bool, failed);
-    m_manifest = manifest.toStdString();
-    LogCapture log;
-    check();
-    QCOMPARE(opens(), offered ? 1 : 0);
-    QCOMPARE(log.contains("INFO: ApplicationUpdater: No updates available"), !offered && !failed);
-    QCOMPARE(!m_updater->checkError().isEmpty(), failed);
-    if (offered) {
-        QCOMPARE(m_updater->version(), QStringLiteral("3.0.1.4"));
-        QCOMPARE(m_updater->downloadUrl(), QUrl(url("/installer")));   // resolved against the manifest
-    }
-}
-
-void TestApplicationUpdater::refusesUnencryptedManifest_data()
-{
-    QTest::addColumn<QString>("manifestUrl");
-    QTest::addColumn<bool>("fetched");
-    QTest::newRow("plain http elsewhere") << "http://www.tolvane-store.example/library-client/m.txt" << false;
-    QTest::newRow("redirected there") << "/away" << true;
-    QTest::newRow("redirect loop") << "/loop" << true;
-}
-
-void TestApplicationUpdater::refusesUnencryptedManifest()
-{
-    QFETCH(QString, manifestUrl);
-    QFETCH(bool, fetched);
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
-    const QUrl address = manifestUrl.startsWith('/') ? QUrl(url(manifestUrl.toStdString())) : QUrl(manifestUrl);
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, address, m_handOver);
-    m_updater->setDialog(m_item.get());
-    m_updater->checkUpdates();
-    QCOMPARE(m_updater->checking(), fetched);
-    QTRY_VERIFY(!m_updater->checking());
-    QCOMPARE(opens(), 0);
-    QCOMPARE(m_server->count("/manifest"), 0);
-    QVERIFY(!m_updater->checkError().isEmpty());
-    if (manifestUrl == "/loop")
-        QCOMPARE(m_server->count("/loop"), ApplicationUpdater::kMaxRedirects + 1);
-
-    check(QStringLiteral("/to-manifest"));   // a redirect that stays safe is followed
-    QCOMPARE(opens(), 1);
-    QVERIFY(m_updater->checkError().isEmpty());
-}
-
-void TestApplicationUpdater::refusesDowngradeFromHttps()
-{
-    const std::string data = TESTS_SOURCE_DIR "/api/data/";
-    QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-    trusting.addCaCertificates(QSslCertificate::fromPath(QString::fromStdString(data + "selfsigned.crt")));
-    QSslConfiguration::setDefaultConfiguration(trusting);
-    LoopbackServer secure(data + "selfsigned.crt", data + "selfsigned.key");
-    const std::string plainManifest = url("/manifest").toStdString();
-    secure.get("/manifest", [this](const httplib::Request &, httplib::Response &res) {
-        res.set_content(m_manifest, "text/plain");
-    });
-    secure.get("/down", [plainManifest](const httplib::Request &, httplib::Response &res) {
-        res.set_redirect(plainManifest, 302);
-    });
-    secure.start();
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + url("/installer") + "\n").toStdString();
-
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/down"), m_handOver);
-    check(QString());
-    QCOMPARE(opens(), 0);
-    QCOMPARE(secure.count("/down"), 1);
-    QCOMPARE(m_server->count("/manifest"), 0);
-
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(secure.rootUrl() + "/manifest"), m_handOver);
-    check(QString());
-    QCOMPARE(opens(), 1);
-}
-
-void TestApplicationUpdater::declineDownloadsNothing_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::newRow("later") << QByteArray("no");
-    QTest::newRow("escape") << QByteArray("cancel");
-}
-
-void TestApplicationUpdater::declineDownloadsNothing()
-{
-    QFETCH(QByteArray, answer);
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
-    check();
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), answer.constData()));
-    QVERIFY(!m_item->property("visible").toBool());
-    QVERIFY(!m_updater->downloading());
-    QCOMPARE(m_server->count("/installer"), 0);
-    QVERIFY(tempFiles().isEmpty());
-}
-
-void TestApplicationUpdater::handsOverThePackage_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("sized");
-    QTest::newRow("direct") << "/installer" << true;
-    QTest::newRow("two redirects") << "/hop/1" << true;
-    QTest::newRow("unknown total") << "/unsized" << false;
-}
-
-void TestApplicationUpdater::handsOverThePackage()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, sized);
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
-    check();
-    QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
-    QList<int> progress;
-    connect(m_updater.get(), &ApplicationUpdater::progressChanged, this,
-            [&progress, this] { progress.append(m_updater->progress()); });
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
-    QVERIFY(m_updater->downloading());
-    QVERIFY(started.wait(20000));
-
-    QTRY_VERIFY(QFile::exists(m_record.filePath("args")));
-    QCOMPARE(tempFiles().size(), 1);
-    const QString package = m_temp.filePath(tempFiles().first());
-    QVERIFY(package.endsWith(".deb"));
-    QVERIFY(QFileInfo(package).fileName().startsWith("Tolvane_"));
-    QFile args(m_record.filePath("args"));
-    QVERIFY(args.open(QIODevice::ReadOnly));
-    QCOMPARE(args.readAll(), QByteArray(package.toLocal8Bit() + '\n'));
-    QFile copy(m_record.filePath("copy"));
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    QCOMPARE(copy.readAll(), m_installer);   // only the final body, no redirect's
-    QFile mode(m_record.filePath("mode"));
-    QVERIFY(mode.open(QIODevice::ReadOnly));
-    QCOMPARE(mode.readAll().trimmed(), QByteArray("600"));   // handed over, never made runnable
-    QVERIFY(!QFile::exists(m_record.filePath("package-ran")));
-    QCOMPARE(progress.first(), 0);
-    QCOMPARE(progress.last(), 100);
-    if (!sized) {
-        // Only the finished reply tells its total.
-        progress.removeLast();
-        QCOMPARE(progress.count(0), progress.size());
-    }
-    QVERIFY(m_updater->downloadError().isEmpty());
-}
-
-void TestApplicationUpdater::failedHandOverRemovesThePackage()
-{
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")),
-                                                     m_record.filePath("no-such-hand-over"));
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/installer\n").toStdString();
-    check(QString());
-    QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_updater->downloadError().isEmpty(), 20000);
-    QCOMPARE(m_server->count("/installer"), 1);
-    QVERIFY(tempFiles().isEmpty());
-    QCOMPARE(started.count(), 0);
-    QVERIFY(m_item->property("visible").toBool());
-}
-
-void TestApplicationUpdater::withoutSelfUpdateOffersThePage()
-{
-    m_updater = std::make_unique<ApplicationUpdater>(&m_manager, QUrl(url("/manifest")), QString());
-    QVERIFY(!m_updater->selfUpdate());
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/library-client/tolvane_3.0.1.4_amd64.deb\n").toStdString();
-    check(QString());
-    QCOMPARE(opens(), 1);
-    QSignalSpy page(m_updater.get(), &ApplicationUpdater::downloadPageRequested);
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
-    QCOMPARE(page.count(), 1);
-    QCOMPARE(page.first().first().toUrl(), QUrl(url("/library-client/")));
-    QVERIFY(!m_updater->downloading());
-    QVERIFY(!m_item->property("visible").toBool());
-    QCOMPARE(m_server->count("/library-client/tolvane_3.0.1.4_amd64.deb"), 0);
-    QVERIFY(tempFiles().isEmpty());
-}
-
-void TestApplicationUpdater::failedDownload_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<qint64>("maxSize");
-    QTest::newRow("not found") << "/missing" << qint64(0);
-    QTest::newRow("redirect loop") << "/loop" << qint64(0);
-    QTest::newRow("redirected to plain http elsewhere") << "/away" << qint64(0);
-    QTest::newRow("too large") << "/installer" << qint64(16);
-    QTest::newRow("too large, unknown total") << "/unsized" << qint64(16);
-}
-
-void TestApplicationUpdater::failedDownload()
-{
-    QFETCH(QString, path);
-    QFETCH(qint64, maxSize);
-    m_updater->setMaxInstallerSize(maxSize);
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n" + path + "\n").toStdString();
-    check();
-    QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
-    LogCapture log;
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
-    QTRY_VERIFY(!m_updater->downloadError().isEmpty());
-    QVERIFY(log.contains("ERROR: ApplicationUpdater: Update download failed: "));
-    QVERIFY(m_updater->downloading());   // the dialog keeps its Cancel button
-    QVERIFY(m_item->property("visible").toBool());
-    QVERIFY(tempFiles().isEmpty());
-    QCOMPARE(started.count(), 0);
-    if (path == "/loop")
-        QCOMPARE(m_server->count("/loop"), ApplicationUpdater::kMaxRedirects + 1);
-
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "cancel"));
-    QVERIFY(!m_updater->downloading());
-    QVERIFY(m_updater->downloadError().isEmpty());
-    QVERIFY(!m_item->property("visible").toBool());
-}
-
-// A body with no end is cut at the cap while it streams: nothing of it stays, and the server is
-// held back by the bounded read buffer rather than drained into memory.
-void TestApplicationUpdater::endlessBodyStopsAtTheCap()
-{
-    const qint64 cap = 4 * 1024 * 1024;
-    m_updater->setMaxInstallerSize(cap);
-    m_manifest = QString("3.0.1.4\n" + kNewer + "\n/endless\n").toStdString();
-    check();
-    m_endlessSent = 0;
-    QSignalSpy started(m_updater.get(), &ApplicationUpdater::installerStarted);
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "yes"));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_updater->downloadError().isEmpty(), 30000);
-    QVERIFY(tempFiles().isEmpty());
-    QCOMPARE(started.count(), 0);
-    // What the kernel's socket buffers hold on top of the cap, and no more.
-    QVERIFY2(m_endlessSent < cap + 32 * 1024 * 1024, qPrintable(QString::number(m_endlessSent)));
-}
 
 QTEST_MAIN(TestApplicationUpdater)
 #include "tst_applicationupdater.moc"

@@ -61,17 +61,149 @@ class TestAskUpdateFileDialog : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QVERIFY(m_fixture.setUpOnce()); }
-    void init();
-    void cleanup();
+    void init()
+    {
+        QVERIFY(m_fixture.setUp());
+        QQmlComponent component(&m_engine);
+        component.setData(kDialogQml, QUrl());
+        m_item.reset(component.create());
+        QVERIFY2(m_item, qPrintable(component.errorString()));
+        m_services = std::make_unique<RoutingServices>();
+        m_services->api = m_fixture.services->remoteAPI();
+        m_services->settingsObject = m_fixture.settings.get();
+        m_services->manager = m_fixture.manager.get();
+        m_fixture.settings->setUpdateBookPolicy(Settings::AskEachTime);
+        m_fixture.settings->save();
+        m_dialog = std::make_unique<AskUpdateFileDialog>(m_item.get(), m_fixture.settings.get());
+        m_services->dialog = m_dialog.get();
+        m_libraryItem = std::make_unique<LibraryItem>();
+        m_libraryItem->setPublisher("Pub");
+        m_libraryItem->setTitle("Title");
+        m_libraryItem->setProductId("4711");
+    }
 
-    void answersEachFileInTurn();
-    void rememberedChoiceHandlesTheRest_data();
-    void rememberedChoiceHandlesTheRest();
-    void deletedWaitingFileIsNeverAsked();
-    void doNotUpdateMovesOnEscapeDismissesAll();
+    void cleanup()
+    {
+        m_dialog.reset();
+        qDeleteAll(m_files);
+        m_files.clear();
+        m_libraryItem.reset();
+        m_services.reset();
+        m_item.reset();
+        m_fixture.tearDown();
+    }
+
+    void answersEachFileInTurn()
+    {
+        const QStringList names{"a.pdf", "b.pdf", "c.pdf"};
+        for (const QString &name : names)
+            updatedFile(name)->updateDownload();
+        QCOMPARE(m_dialog->pendingCount(), 2);
+        QCOMPARE(m_item->property("opens").toInt(), 1);
+
+        for (int i = 0; i < names.size(); ++i) {
+            QVERIFY(shown());
+            QCOMPARE(text(), questionFor(names.at(i)));
+            press("replace");
+            QVERIFY(underway(m_files.at(i)));
+        }
+        QVERIFY(!shown());
+        QVERIFY(!m_dialog->isAsking());
+        // The old copies stay until their new versions have verified.
+        QCOMPARE(productFiles(), names);
+        QCOMPARE(m_fixture.settings->updateBookPolicy(), Settings::AskEachTime);
+    }
+
+    void rememberedChoiceHandlesTheRest_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("policy");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("rename") << QByteArray("rename") << int(Settings::RenameOldFiles)
+                                << QStringList{"a.old-001.pdf", "b.old-001.pdf", "c.old-001.pdf"};
+        QTest::newRow("replace") << QByteArray("replace") << int(Settings::ReplaceOldFiles)
+                                 << QStringList{"a.pdf", "b.pdf", "c.pdf"};
+    }
+
+    void rememberedChoiceHandlesTheRest()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, policy);
+        QFETCH(QStringList, left);
+        for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
+            updatedFile(name)->updateDownload();
+        m_item->setProperty("remember", true);
+        press(answer.constData());
+
+        QCOMPARE(m_services->updateQuestions.size(), 3);   // asked once each, none again
+        QCOMPARE(m_item->property("opens").toInt(), 1);
+        QVERIFY(!shown());
+        for (LibraryFile *file : qAsConst(m_files))
+            QVERIFY(underway(file));
+        QCOMPARE(productFiles(), left);
+        QCOMPARE(int(Settings().updateBookPolicy()), policy);   // saved, not just set
+
+        // With the policy back at asking, a new question starts unticked.
+        m_fixture.settings->setUpdateBookPolicy(Settings::AskEachTime);
+        m_dialog->ask(updatedFile("d.pdf"));
+        QVERIFY(shown());
+        QVERIFY(!m_item->property("remember").toBool());
+    }
+
+    void deletedWaitingFileIsNeverAsked()
+    {
+        LibraryFile *first = updatedFile("a.pdf");
+        LibraryFile *doomed = updatedFile("b.pdf");
+        LibraryFile *last = updatedFile("c.pdf");
+        for (LibraryFile *file : {first, doomed, last})
+            file->updateDownload();
+        m_files.removeOne(doomed);
+        delete doomed;
+
+        press("rename");
+        QCOMPARE(text(), questionFor("c.pdf"));
+        press("rename");
+        QVERIFY(!shown());
+        QCOMPARE(m_services->updateQuestions.size(), 4);   // three first asks, then c.pdf again
+        QCOMPARE(m_services->updateQuestions.last(), last);
+    }
+
+    void doNotUpdateMovesOnEscapeDismissesAll()
+    {
+        for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
+            updatedFile(name)->updateDownload();
+
+        press("cancel");   // "Do not update" is about a.pdf alone
+        QVERIFY(shown());
+        QCOMPARE(text(), questionFor("b.pdf"));
+        QCOMPARE(m_files.at(0)->status(), LibraryFile::UpdateAvailable);
+        QVERIFY(productFiles().contains("a.pdf"));
+
+        QVERIFY(QMetaObject::invokeMethod(m_item.get(), "close"));   // Escape
+        QVERIFY(!m_dialog->isAsking());
+        QCOMPARE(m_dialog->pendingCount(), 0);
+        for (LibraryFile *file : qAsConst(m_files))
+            QCOMPARE(file->status(), LibraryFile::UpdateAvailable);
+        QCOMPARE(productFiles(), (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
+
+        // Dismissed files come back when the user asks again.
+        m_files.at(2)->updateDownload();
+        QVERIFY(shown());
+        QCOMPARE(text(), questionFor("c.pdf"));
+    }
 
 private:
-    LibraryFile *updatedFile(const QString &name);
+    LibraryFile *updatedFile(const QString &name)
+    {
+        auto *file = new LibraryFile(m_libraryItem.get(), m_services->context());
+        file->setServerFileName(name);
+        file->setLocalDir(m_fixture.libraryPath());
+        DownloadsFixture::writeFile(file->downloadPath(), "old version");
+        file->setStatus(LibraryFile::UpdateAvailable);
+        m_files.append(file);
+        return file;
+    }
+
     void press(const char *signal) { QVERIFY(QMetaObject::invokeMethod(m_item.get(), signal)); }
     QString text() const { return m_item->property("text").toString(); }
     bool shown() const { return m_item->property("visible").toBool(); }
@@ -88,148 +220,6 @@ private:
     std::unique_ptr<LibraryItem> m_libraryItem;
     QList<LibraryFile *> m_files;
 };
-
-void TestAskUpdateFileDialog::init()
-{
-    QVERIFY(m_fixture.setUp());
-    QQmlComponent component(&m_engine);
-    component.setData(kDialogQml, QUrl());
-    m_item.reset(component.create());
-    QVERIFY2(m_item, qPrintable(component.errorString()));
-    m_services = std::make_unique<RoutingServices>();
-    m_services->api = m_fixture.services->remoteAPI();
-    m_services->settingsObject = m_fixture.settings.get();
-    m_services->manager = m_fixture.manager.get();
-    m_fixture.settings->setUpdateBookPolicy(Settings::AskEachTime);
-    m_fixture.settings->save();
-    m_dialog = std::make_unique<AskUpdateFileDialog>(m_item.get(), m_fixture.settings.get());
-    m_services->dialog = m_dialog.get();
-    m_libraryItem = std::make_unique<LibraryItem>();
-    m_libraryItem->setPublisher("Pub");
-    m_libraryItem->setTitle("Title");
-    m_libraryItem->setProductId("4711");
-}
-
-void TestAskUpdateFileDialog::cleanup()
-{
-    m_dialog.reset();
-    qDeleteAll(m_files);
-    m_files.clear();
-    m_libraryItem.reset();
-    m_services.reset();
-    m_item.reset();
-    m_fixture.tearDown();
-}
-
-LibraryFile *TestAskUpdateFileDialog::updatedFile(const QString &name)
-{
-    auto *file = new LibraryFile(m_libraryItem.get(), m_services->context());
-    file->setServerFileName(name);
-    file->setLocalDir(m_fixture.libraryPath());
-    DownloadsFixture::writeFile(file->downloadPath(), "old version");
-    file->setStatus(LibraryFile::UpdateAvailable);
-    m_files.append(file);
-    return file;
-}
-
-void TestAskUpdateFileDialog::answersEachFileInTurn()
-{
-    const QStringList names{"a.pdf", "b.pdf", "c.pdf"};
-    for (const QString &name : names)
-        updatedFile(name)->updateDownload();
-    QCOMPARE(m_dialog->pendingCount(), 2);
-    QCOMPARE(m_item->property("opens").toInt(), 1);
-
-    for (int i = 0; i < names.size(); ++i) {
-        QVERIFY(shown());
-        QCOMPARE(text(), questionFor(names.at(i)));
-        press("replace");
-        QVERIFY(underway(m_files.at(i)));
-    }
-    QVERIFY(!shown());
-    QVERIFY(!m_dialog->isAsking());
-    // The old copies stay until their new versions have verified.
-    QCOMPARE(productFiles(), names);
-    QCOMPARE(m_fixture.settings->updateBookPolicy(), Settings::AskEachTime);
-}
-
-void TestAskUpdateFileDialog::rememberedChoiceHandlesTheRest_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<int>("policy");
-    QTest::addColumn<QStringList>("left");
-    QTest::newRow("rename") << QByteArray("rename") << int(Settings::RenameOldFiles)
-                            << QStringList{"a.old-001.pdf", "b.old-001.pdf", "c.old-001.pdf"};
-    QTest::newRow("replace") << QByteArray("replace") << int(Settings::ReplaceOldFiles)
-                             << QStringList{"a.pdf", "b.pdf", "c.pdf"};
-}
-
-void TestAskUpdateFileDialog::rememberedChoiceHandlesTheRest()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(int, policy);
-    QFETCH(QStringList, left);
-    for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
-        updatedFile(name)->updateDownload();
-    m_item->setProperty("remember", true);
-    press(answer.constData());
-
-    QCOMPARE(m_services->updateQuestions.size(), 3);   // asked once each, none again
-    QCOMPARE(m_item->property("opens").toInt(), 1);
-    QVERIFY(!shown());
-    for (LibraryFile *file : qAsConst(m_files))
-        QVERIFY(underway(file));
-    QCOMPARE(productFiles(), left);
-    QCOMPARE(int(Settings().updateBookPolicy()), policy);   // saved, not just set
-
-    // With the policy back at asking, a new question starts unticked.
-    m_fixture.settings->setUpdateBookPolicy(Settings::AskEachTime);
-    m_dialog->ask(updatedFile("d.pdf"));
-    QVERIFY(shown());
-    QVERIFY(!m_item->property("remember").toBool());
-}
-
-void TestAskUpdateFileDialog::deletedWaitingFileIsNeverAsked()
-{
-    LibraryFile *first = updatedFile("a.pdf");
-    LibraryFile *doomed = updatedFile("b.pdf");
-    LibraryFile *last = updatedFile("c.pdf");
-    for (LibraryFile *file : {first, doomed, last})
-        file->updateDownload();
-    m_files.removeOne(doomed);
-    delete doomed;
-
-    press("rename");
-    QCOMPARE(text(), questionFor("c.pdf"));
-    press("rename");
-    QVERIFY(!shown());
-    QCOMPARE(m_services->updateQuestions.size(), 4);   // three first asks, then c.pdf again
-    QCOMPARE(m_services->updateQuestions.last(), last);
-}
-
-void TestAskUpdateFileDialog::doNotUpdateMovesOnEscapeDismissesAll()
-{
-    for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
-        updatedFile(name)->updateDownload();
-
-    press("cancel");   // "Do not update" is about a.pdf alone
-    QVERIFY(shown());
-    QCOMPARE(text(), questionFor("b.pdf"));
-    QCOMPARE(m_files.at(0)->status(), LibraryFile::UpdateAvailable);
-    QVERIFY(productFiles().contains("a.pdf"));
-
-    QVERIFY(QMetaObject::invokeMethod(m_item.get(), "close"));   // Escape
-    QVERIFY(!m_dialog->isAsking());
-    QCOMPARE(m_dialog->pendingCount(), 0);
-    for (LibraryFile *file : qAsConst(m_files))
-        QCOMPARE(file->status(), LibraryFile::UpdateAvailable);
-    QCOMPARE(productFiles(), (QStringList{"a.pdf", "b.pdf", "c.pdf"}));
-
-    // Dismissed files come back when the user asks again.
-    m_files.at(2)->updateDownload();
-    QVERIFY(shown());
-    QCOMPARE(text(), questionFor("c.pdf"));
-}
 
 QTEST_MAIN(TestAskUpdateFileDialog)
 #include "tst_askupdatefiledialog.moc"

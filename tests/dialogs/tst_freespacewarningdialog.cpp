@@ -31,15 +31,96 @@ class TestFreeSpaceWarningDialog : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        QQmlComponent component(&m_engine);
+        component.setData(kDialogQml, QUrl());
+        m_item.reset(component.create());
+        QVERIFY2(m_item, qPrintable(component.errorString()));
+        m_dialog = std::make_unique<FreeSpaceWarningDialog>(m_item.get());
+    }
 
-    void formatSize_data();
-    void formatSize();
-    void sizesReachTheView();
-    void tryAgainRunsTheRetryOnce();
-    void cancelDropsTheWait_data();
-    void cancelDropsTheWait();
+    void cleanup()
+    {
+        m_dialog.reset();
+        m_item.reset();
+    }
+
+    void formatSize_data()
+    {
+        QTest::addColumn<quint64>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << quint64(0) << "0 B";
+        QTest::newRow("last byte count") << quint64(1023) << "1023 B";
+        QTest::newRow("one kB") << quint64(1024) << "1 kB";
+        QTest::newRow("rounded up") << quint64(1536) << "2 kB";
+        QTest::newRow("last kB") << quint64(1048575) << "1024 kB";
+        QTest::newRow("one MB") << quint64(1048576) << "1 MB";
+        QTest::newRow("last MB") << quint64(1073741823) << "1024 MB";
+        QTest::newRow("five GB") << quint64(5368709120) << "5 GB";
+        QTest::newRow("no grouping") << quint64(5000) * 1073741824 << "5000 GB";
+    }
+
+    void formatSize()
+    {
+        QFETCH(quint64, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(FreeSpaceWarningDialog::formatSize(bytes), text);
+    }
+
+    void sizesReachTheView()
+    {
+        m_dialog->ask(5368709120, 1048576, [] {});
+        QCOMPARE(opens(), 1);
+        QCOMPARE(m_item->property("requiredSpace").toString(), QStringLiteral("5 GB"));
+        QCOMPARE(m_item->property("availableSpace").toString(), QStringLiteral("1 MB"));
+        QVERIFY(!m_item->property("pathUnavailable").toBool());
+
+        // A volume that cannot be measured is no size at all.
+        m_dialog->setAvailableSpace(-1);
+        QVERIFY(m_item->property("pathUnavailable").toBool());
+        QCOMPARE(m_item->property("availableSpace").toString(), QStringLiteral("1 MB"));
+        m_dialog->setAvailableSpace(1024);
+        QVERIFY(!m_item->property("pathUnavailable").toBool());
+    }
+
+    void tryAgainRunsTheRetryOnce()
+    {
+        int retried = 0;
+        m_dialog->ask(500, 100, [&retried] { ++retried; });
+        press("tryAgain");
+        QCOMPARE(retried, 1);
+        QVERIFY(!m_item->property("visible").toBool());
+
+        press("tryAgain");   // a stale button runs nothing twice
+        QCOMPARE(retried, 1);
+
+        // A retry that is short again asks anew, and that answer counts.
+        m_dialog->ask(500, 100, [&retried] { ++retried; });
+        QCOMPARE(opens(), 2);
+        press("tryAgain");
+        QCOMPARE(retried, 2);
+    }
+
+    void cancelDropsTheWait_data()
+    {
+        QTest::addColumn<QByteArray>("how");
+        QTest::newRow("cancel") << QByteArray("cancel");
+        QTest::newRow("escape") << QByteArray("close");
+    }
+
+    void cancelDropsTheWait()
+    {
+        QFETCH(QByteArray, how);
+        int retried = 0;
+        int cancelled = 0;
+        m_dialog->ask(1, 0, [&retried] { ++retried; }, [&cancelled] { ++cancelled; });
+        press(how.constData());
+        QCOMPARE(cancelled, 1);
+        QVERIFY(!m_item->property("visible").toBool());
+        press("tryAgain");
+        QCOMPARE(retried, 0);
+    }
 
 private:
     void press(const char *signal) { QVERIFY(QMetaObject::invokeMethod(m_item.get(), signal)); }
@@ -49,97 +130,6 @@ private:
     std::unique_ptr<QObject> m_item;
     std::unique_ptr<FreeSpaceWarningDialog> m_dialog;
 };
-
-void TestFreeSpaceWarningDialog::init()
-{
-    QQmlComponent component(&m_engine);
-    component.setData(kDialogQml, QUrl());
-    m_item.reset(component.create());
-    QVERIFY2(m_item, qPrintable(component.errorString()));
-    m_dialog = std::make_unique<FreeSpaceWarningDialog>(m_item.get());
-}
-
-void TestFreeSpaceWarningDialog::cleanup()
-{
-    m_dialog.reset();
-    m_item.reset();
-}
-
-void TestFreeSpaceWarningDialog::formatSize_data()
-{
-    QTest::addColumn<quint64>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << quint64(0) << "0 B";
-    QTest::newRow("last byte count") << quint64(1023) << "1023 B";
-    QTest::newRow("one kB") << quint64(1024) << "1 kB";
-    QTest::newRow("rounded up") << quint64(1536) << "2 kB";
-    QTest::newRow("last kB") << quint64(1048575) << "1024 kB";
-    QTest::newRow("one MB") << quint64(1048576) << "1 MB";
-    QTest::newRow("last MB") << quint64(1073741823) << "1024 MB";
-    QTest::newRow("five GB") << quint64(5368709120) << "5 GB";
-    QTest::newRow("no grouping") << quint64(5000) * 1073741824 << "5000 GB";
-}
-
-void TestFreeSpaceWarningDialog::formatSize()
-{
-    QFETCH(quint64, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(FreeSpaceWarningDialog::formatSize(bytes), text);
-}
-
-void TestFreeSpaceWarningDialog::sizesReachTheView()
-{
-    m_dialog->ask(5368709120, 1048576, [] {});
-    QCOMPARE(opens(), 1);
-    QCOMPARE(m_item->property("requiredSpace").toString(), QStringLiteral("5 GB"));
-    QCOMPARE(m_item->property("availableSpace").toString(), QStringLiteral("1 MB"));
-    QVERIFY(!m_item->property("pathUnavailable").toBool());
-
-    // A volume that cannot be measured is no size at all.
-    m_dialog->setAvailableSpace(-1);
-    QVERIFY(m_item->property("pathUnavailable").toBool());
-    QCOMPARE(m_item->property("availableSpace").toString(), QStringLiteral("1 MB"));
-    m_dialog->setAvailableSpace(1024);
-    QVERIFY(!m_item->property("pathUnavailable").toBool());
-}
-
-void TestFreeSpaceWarningDialog::tryAgainRunsTheRetryOnce()
-{
-    int retried = 0;
-    m_dialog->ask(500, 100, [&retried] { ++retried; });
-    press("tryAgain");
-    QCOMPARE(retried, 1);
-    QVERIFY(!m_item->property("visible").toBool());
-
-    press("tryAgain");   // a stale button runs nothing twice
-    QCOMPARE(retried, 1);
-
-    // A retry that is short again asks anew, and that answer counts.
-    m_dialog->ask(500, 100, [&retried] { ++retried; });
-    QCOMPARE(opens(), 2);
-    press("tryAgain");
-    QCOMPARE(retried, 2);
-}
-
-void TestFreeSpaceWarningDialog::cancelDropsTheWait_data()
-{
-    QTest::addColumn<QByteArray>("how");
-    QTest::newRow("cancel") << QByteArray("cancel");
-    QTest::newRow("escape") << QByteArray("close");
-}
-
-void TestFreeSpaceWarningDialog::cancelDropsTheWait()
-{
-    QFETCH(QByteArray, how);
-    int retried = 0;
-    int cancelled = 0;
-    m_dialog->ask(1, 0, [&retried] { ++retried; }, [&cancelled] { ++cancelled; });
-    press(how.constData());
-    QCOMPARE(cancelled, 1);
-    QVERIFY(!m_item->property("visible").toBool());
-    press("tryAgain");
-    QCOMPARE(retried, 0);
-}
 
 QTEST_MAIN(TestFreeSpaceWarningDialog)
 #include "tst_freespacewarningdialog.moc"

@@ -67,250 +67,6 @@ QStringList filesBelow(const QString &root)
     return found;
 }
 
-} // namespace
-
-class tst_Downloader : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void downloadsAndVerifies_data();
-    void downloadsAndVerifies();
-    void interruptedTransfers_data();
-    void interruptedTransfers();
-    void pauseAndCancelWinDuringRetryPause_data();
-    void pauseAndCancelWinDuringRetryPause();
-    void errorAnswersLeaveTheFileAlone_data();
-    void errorAnswersLeaveTheFileAlone();
-    void bytesAlreadyOnDisk_data();
-    void bytesAlreadyOnDisk();
-    void newLastModifiedRestartsFromZero();
-    void libraryRoot_data();
-    void libraryRoot();
-    void speedAndTimeLeft();
-    void checksumFaults_data();
-    void checksumFaults();
-    void neverCompletingTaskStopsAfterHundredPolls();
-    void pauseWhilePollOutstanding();
-    void silentOrFailingFileTasks_data();
-    void silentOrFailingFileTasks();
-    void pauseMidTransferRecordsBytesOnDisk();
-    void cancelDeletesPartialAndRenewsId();
-    void bodyPastAnnouncedSizeStopsAndLeavesNothing_data();
-    void bodyPastAnnouncedSizeStopsAndLeavesNothing();
-    void folderFaults_data();
-    void folderFaults();
-    void hostileNamesStayInside_data();
-    void hostileNamesStayInside();
-
-private:
-    struct Target {
-        QString productId;
-        StorefrontSim::FileInfo info;
-    };
-    Target smallFile() const;
-    Target largeFile() const;
-    LibraryFile *makeFile(const Target &target, const std::optional<QString> &serverFileName = std::nullopt);
-    // Queues the file and waits until it is neither queued nor transferring.
-    bool settles(LibraryFile *file);
-    // Puts bytes at path (by default where the file downloads to), as an earlier run or the
-    // user left them.
-    void placeOnDisk(LibraryFile *file, const QByteArray &bytes, QString path = QString());
-    QList<QByteArray> rangesAsked() const;
-    int downloadRequests() const { return m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/")); }
-    QList<StorefrontSim::LoggedRequest> downloadLog() const;
-
-    QTemporaryDir m_home;
-    std::unique_ptr<StorefrontSim> m_sim;
-    std::unique_ptr<TestServices> m_services;
-    std::unique_ptr<QTemporaryDir> m_root;
-    QString m_libraryDir;
-    std::unique_ptr<LibraryItem> m_item;
-    QList<LibraryFile *> m_files;
-};
-
-void tst_Downloader::initTestCase()
-{
-    QVERIFY(m_home.isValid());
-    qputenv("HOME", QFile::encodeName(m_home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
-    QStandardPaths::setTestModeEnabled(true);
-
-    StorefrontSim::Options options;
-    options.products = 3;
-    options.largeFiles = 1;
-    options.largeFileMib = kLargeFileMib;
-    m_sim = std::make_unique<StorefrontSim>(options);
-    QVERIFY(m_sim->start());
-    qputenv("TOLVANE_API_BASE_URL", m_sim->baseUrl().toUtf8());
-
-    m_services = std::make_unique<TestServices>();
-    RemoteAPI *api = m_services->remoteAPI();
-    QSignalSpy signedIn(api, &RemoteAPI::loginSucceeded);
-    api->doLogin(m_sim->appKey());
-    QVERIFY(signedIn.wait(kTransferTimeoutMs));
-    QVERIFY(api->loggedIn());
-    m_services->settings()->setSimultaneousDownloads(5);
-    qInstallMessageHandler(captureLog);
-}
-
-void tst_Downloader::init()
-{
-    m_sim->setPollsToComplete(2);
-    m_sim->setNeverComplete(false);
-    m_sim->setDownloadFault({});
-    m_sim->clearFaults();
-    m_sim->clearRequestLog();
-    // A connection the server dropped while idle would be resent to once more by the network
-    // stack, which reads as one more request than the downloader made.
-    m_services->networkAccessManager()->clearConnectionCache();
-    Downloader::setPollIntervalMs(5);
-    Downloader::setFirstRetryDelayMs(1);
-    m_root = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_root->isValid());
-    m_libraryDir = m_root->filePath(QStringLiteral("library"));
-    QVERIFY(QDir().mkpath(m_libraryDir));
-    m_services->settings()->setLibraryDirectory(m_libraryDir);
-    m_item = std::make_unique<LibraryItem>();
-    m_item->setPublisher(QStringLiteral("Ashgrove Press"));
-    m_item->setTitle(QStringLiteral("Tides of Brass"));
-    g_log.clear();
-}
-
-void tst_Downloader::cleanup()
-{
-    if (QTest::currentTestFailed()) {
-        for (const QString &line : qAsConst(g_log))
-            std::fprintf(stderr, "%s\n", qPrintable(line));
-    }
-    for (LibraryFile *file : qAsConst(m_files)) {
-        file->stopDownload();
-        delete file;
-    }
-    m_files.clear();
-    m_item.reset();
-    Downloader::setLinkLifetimeSecs(Downloader::kLinkLifetimeSecs);
-    Downloader::setPollIntervalMs(Downloader::kPollIntervalMs);
-    Downloader::setFirstRetryDelayMs(Downloader::kFirstRetryDelayMs);
-    Downloader::setStallTimeoutMs(Downloader::kStallTimeoutMs);
-    NetworkReplyWrapper::setRequestTimeoutMs(NetworkReplyWrapper::kRequestTimeoutMs);
-    NetworkReplyWrapper::setFirstRetryDelayMs(NetworkReplyWrapper::kFirstRetryDelayMs);
-    LibraryFile::setRateSampleIntervalMs(TransferRateMeter::kSampleIntervalMs);
-    QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    m_root.reset();
-}
-
-tst_Downloader::Target tst_Downloader::smallFile() const
-{
-    const QString productId = m_sim->productIds().constFirst();
-    return {productId, m_sim->files(productId).constFirst()};
-}
-
-tst_Downloader::Target tst_Downloader::largeFile() const
-{
-    for (const QString &productId : m_sim->productIds()) {
-        for (const StorefrontSim::FileInfo &info : m_sim->files(productId)) {
-            // By name: a test may have published a version of another size.
-            if (info.filename.startsWith(QLatin1String("generated-archive-")))
-                return {productId, info};
-        }
-    }
-    return {};
-}
-
-LibraryFile *tst_Downloader::makeFile(const Target &target, const std::optional<QString> &serverFileName)
-{
-    m_item->setProductId(target.productId);
-    auto *file = new LibraryFile(m_item.get(), m_services->context());
-    file->setServerFileName(serverFileName.value_or(target.info.filename));
-    file->setBundleId(target.info.bundleId);
-    file->setTotalSize(target.info.size);
-    m_files.append(file);
-    return file;
-}
-
-bool tst_Downloader::settles(LibraryFile *file)
-{
-    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-    return QTest::qWaitFor([file] { return atRest(file); }, kTransferTimeoutMs);
-}
-
-void tst_Downloader::placeOnDisk(LibraryFile *file, const QByteArray &bytes, QString path)
-{
-    file->setLocalDir(m_libraryDir);
-    if (path.isEmpty())
-        path = file->downloadPath();
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile copy(path);
-    QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(copy.write(bytes), qint64(bytes.size()));
-}
-
-// The Range header of every download request, empty for a whole-file request.
-QList<QByteArray> tst_Downloader::rangesAsked() const
-{
-    QList<QByteArray> ranges;
-    for (const StorefrontSim::LoggedRequest &request : downloadLog()) {
-        // The network stack resends a request whose reused connection the server had just
-        // closed; the downloader's own repeats are counted by their log lines.
-        const QByteArray range = request.header("Range");
-        if (!range.isEmpty() && !ranges.isEmpty() && ranges.constLast() == range)
-            continue;
-        ranges.append(range);
-    }
-    return ranges;
-}
-
-QList<StorefrontSim::LoggedRequest> tst_Downloader::downloadLog() const
-{
-    QList<StorefrontSim::LoggedRequest> result;
-    for (const StorefrontSim::LoggedRequest &request : m_sim->requestLog()) {
-        if (request.path().startsWith(QLatin1String("/downloads/")))
-            result.append(request);
-    }
-    return result;
-}
-
-void tst_Downloader::downloadsAndVerifies_data()
-{
-    QTest::addColumn<int>("polls");
-    QTest::addColumn<bool>("large");
-    QTest::newRow("complete at once") << 0 << false;
-    QTest::newRow("after two polls") << 2 << false;
-    QTest::newRow("generated file") << 1 << true;
-}
-
-void tst_Downloader::downloadsAndVerifies()
-{
-    QFETCH(int, polls);
-    QFETCH(bool, large);
-    m_sim->setPollsToComplete(polls);
-    const Target target = large ? largeFile() : smallFile();
-    QVERIFY(!target.productId.isEmpty());
-    LibraryFile *file = makeFile(target);
-
-    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-    QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, kTransferTimeoutMs);
-
-    QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-    QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
-    QCOMPARE(file->lastModified(), QDateTime::fromString(target.info.lastModified, QStringLiteral("yyyy-MM-ddThh:mm:ss")));
-    QCOMPARE(file->downloadProgress(), 1.0);
-    QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), polls);
-    const auto downloads = downloadLog();
-    QCOMPARE(downloads.size(), 1);
-    QVERIFY(downloads.constFirst().header("Range").isEmpty());
-    QTRY_VERIFY(!file->downloader());
-}
-
-namespace {
-
 QByteArray rangeFrom(qint64 offset)
 {
     return "bytes=" + QByteArray::number(offset) + '-';
@@ -326,685 +82,884 @@ QList<QByteArray> wholeFileRequests(int count)
 
 } // namespace
 
-void tst_Downloader::interruptedTransfers_data()
+class tst_Downloader : public QObject
 {
-    QTest::addColumn<int>("httpStatus");     // on every download answer, `statusTimes` times
-    QTest::addColumn<int>("statusTimes");
-    QTest::addColumn<qint64>("dropAfter");   // per response; -1 none
-    QTest::addColumn<qint64>("stallAfter");  // once; -1 none
-    QTest::addColumn<bool>("downloaded");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QList<QByteArray>>("ranges");
+    Q_OBJECT
 
-    const qint64 mib = 1024 * 1024;
-    QTest::newRow("503 twice, then the file")
-        << 503 << 2 << qint64(-1) << qint64(-1) << true << QString() << QList<QByteArray>{{}, {}, {}};
-    QTest::newRow("500 every time") << 500 << -1 << qint64(-1) << qint64(-1) << false
-                                    << QStringLiteral("Download error: 500 Internal Server Error")
-                                    << wholeFileRequests(1 + Downloader::kMaxRetries);
-    // Every answer brings 700 KiB more: progress keeps the retries going to the end.
-    QTest::newRow("drops that make progress")
-        << 0 << 0 << qint64(700 * 1024) << qint64(-1) << true << QString()
-        << QList<QByteArray>{{}, rangeFrom(700 * 1024), rangeFrom(1400 * 1024)};
-    // (A connection closed before any byte is resent by the network stack itself, so silence
-    // is what brings nothing here.)
-    QTest::newRow("stalls that bring nothing")
-        << 0 << 0 << qint64(-1) << qint64(0) << false
-        << QStringLiteral("Download error: the connection stalled.")
-        << wholeFileRequests(1 + Downloader::kMaxRetries);
-    QTest::newRow("a stall half-way") << 0 << 0 << qint64(-1) << mib << true << QString()
-                                      << QList<QByteArray>{{}, rangeFrom(mib)};
-}
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+        QStandardPaths::setTestModeEnabled(true);
 
-void tst_Downloader::interruptedTransfers()
-{
-    QFETCH(int, httpStatus);
-    QFETCH(int, statusTimes);
-    QFETCH(qint64, dropAfter);
-    QFETCH(qint64, stallAfter);
-    QFETCH(bool, downloaded);
-    QFETCH(QString, message);
-    QFETCH(QList<QByteArray>, ranges);
-    if (httpStatus != 0) {
+        StorefrontSim::Options options;
+        options.products = 3;
+        options.largeFiles = 1;
+        options.largeFileMib = kLargeFileMib;
+        m_sim = std::make_unique<StorefrontSim>(options);
+        QVERIFY(m_sim->start());
+        qputenv("TOLVANE_API_BASE_URL", m_sim->baseUrl().toUtf8());
+
+        m_services = std::make_unique<TestServices>();
+        RemoteAPI *api = m_services->remoteAPI();
+        QSignalSpy signedIn(api, &RemoteAPI::loginSucceeded);
+        api->doLogin(m_sim->appKey());
+        QVERIFY(signedIn.wait(kTransferTimeoutMs));
+        QVERIFY(api->loggedIn());
+        m_services->settings()->setSimultaneousDownloads(5);
+        qInstallMessageHandler(captureLog);
+    }
+
+    void init()
+    {
+        m_sim->setPollsToComplete(2);
+        m_sim->setNeverComplete(false);
+        m_sim->setDownloadFault({});
+        m_sim->clearFaults();
+        m_sim->clearRequestLog();
+        // A connection the server dropped while idle would be resent to once more by the network
+        // stack, which reads as one more request than the downloader made.
+        m_services->networkAccessManager()->clearConnectionCache();
+        Downloader::setPollIntervalMs(5);
+        Downloader::setFirstRetryDelayMs(1);
+        m_root = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_root->isValid());
+        m_libraryDir = m_root->filePath(QStringLiteral("library"));
+        QVERIFY(QDir().mkpath(m_libraryDir));
+        m_services->settings()->setLibraryDirectory(m_libraryDir);
+        m_item = std::make_unique<LibraryItem>();
+        m_item->setPublisher(QStringLiteral("Ashgrove Press"));
+        m_item->setTitle(QStringLiteral("Tides of Brass"));
+        g_log.clear();
+    }
+
+    void cleanup()
+    {
+        if (QTest::currentTestFailed()) {
+            for (const QString &line : qAsConst(g_log))
+                std::fprintf(stderr, "%s\n", qPrintable(line));
+        }
+        for (LibraryFile *file : qAsConst(m_files)) {
+            file->stopDownload();
+            delete file;
+        }
+        m_files.clear();
+        m_item.reset();
+        Downloader::setLinkLifetimeSecs(Downloader::kLinkLifetimeSecs);
+        Downloader::setPollIntervalMs(Downloader::kPollIntervalMs);
+        Downloader::setFirstRetryDelayMs(Downloader::kFirstRetryDelayMs);
+        Downloader::setStallTimeoutMs(Downloader::kStallTimeoutMs);
+        NetworkReplyWrapper::setRequestTimeoutMs(NetworkReplyWrapper::kRequestTimeoutMs);
+        NetworkReplyWrapper::setFirstRetryDelayMs(NetworkReplyWrapper::kFirstRetryDelayMs);
+        LibraryFile::setRateSampleIntervalMs(TransferRateMeter::kSampleIntervalMs);
+        QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_root.reset();
+    }
+
+    void downloadsAndVerifies_data()
+    {
+        QTest::addColumn<int>("polls");
+        QTest::addColumn<bool>("large");
+        QTest::newRow("complete at once") << 0 << false;
+        QTest::newRow("after two polls") << 2 << false;
+        QTest::newRow("generated file") << 1 << true;
+    }
+
+    void downloadsAndVerifies()
+    {
+        QFETCH(int, polls);
+        QFETCH(bool, large);
+        m_sim->setPollsToComplete(polls);
+        const Target target = large ? largeFile() : smallFile();
+        QVERIFY(!target.productId.isEmpty());
+        LibraryFile *file = makeFile(target);
+
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, kTransferTimeoutMs);
+
+        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
+        QCOMPARE(file->lastModified(), QDateTime::fromString(target.info.lastModified, QStringLiteral("yyyy-MM-ddThh:mm:ss")));
+        QCOMPARE(file->downloadProgress(), 1.0);
+        QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), polls);
+        const auto downloads = downloadLog();
+        QCOMPARE(downloads.size(), 1);
+        QVERIFY(downloads.constFirst().header("Range").isEmpty());
+        QTRY_VERIFY(!file->downloader());
+    }
+
+    void interruptedTransfers_data()
+    {
+        QTest::addColumn<int>("httpStatus");     // on every download answer, `statusTimes` times
+        QTest::addColumn<int>("statusTimes");
+        QTest::addColumn<qint64>("dropAfter");   // per response; -1 none
+        QTest::addColumn<qint64>("stallAfter");  // once; -1 none
+        QTest::addColumn<bool>("downloaded");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QList<QByteArray>>("ranges");
+
+        const qint64 mib = 1024 * 1024;
+        QTest::newRow("503 twice, then the file")
+            << 503 << 2 << qint64(-1) << qint64(-1) << true << QString() << QList<QByteArray>{{}, {}, {}};
+        QTest::newRow("500 every time") << 500 << -1 << qint64(-1) << qint64(-1) << false
+                                        << QStringLiteral("Download error: 500 Internal Server Error")
+                                        << wholeFileRequests(1 + Downloader::kMaxRetries);
+        // Every answer brings 700 KiB more: progress keeps the retries going to the end.
+        QTest::newRow("drops that make progress")
+            << 0 << 0 << qint64(700 * 1024) << qint64(-1) << true << QString()
+            << QList<QByteArray>{{}, rangeFrom(700 * 1024), rangeFrom(1400 * 1024)};
+        // (A connection closed before any byte is resent by the network stack itself, so silence
+        // is what brings nothing here.)
+        QTest::newRow("stalls that bring nothing")
+            << 0 << 0 << qint64(-1) << qint64(0) << false
+            << QStringLiteral("Download error: the connection stalled.")
+            << wholeFileRequests(1 + Downloader::kMaxRetries);
+        QTest::newRow("a stall half-way") << 0 << 0 << qint64(-1) << mib << true << QString()
+                                          << QList<QByteArray>{{}, rangeFrom(mib)};
+    }
+
+    void interruptedTransfers()
+    {
+        QFETCH(int, httpStatus);
+        QFETCH(int, statusTimes);
+        QFETCH(qint64, dropAfter);
+        QFETCH(qint64, stallAfter);
+        QFETCH(bool, downloaded);
+        QFETCH(QString, message);
+        QFETCH(QList<QByteArray>, ranges);
+        if (httpStatus != 0) {
+            StorefrontSim::EndpointFault fault;
+            fault.httpStatus = httpStatus;
+            fault.times = statusTimes;
+            m_sim->setFault(StorefrontSim::Endpoint::Download, fault);
+        }
+        StorefrontSim::DownloadFault fault;
+        fault.dropAfterBytes = dropAfter;
+        fault.stallAfterBytes = stallAfter;
+        fault.stallMs = 20000;
+        m_sim->setDownloadFault(fault);
+        if (stallAfter >= 0)
+            Downloader::setStallTimeoutMs(500);
+        const Target target = largeFile();
+        LibraryFile *file = makeFile(target);
+        QSignalSpy errorShown(file, &LibraryFile::errorMessageChanged);
+
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), downloaded ? LibraryFile::Downloaded : LibraryFile::DownloadError);
+        QCOMPARE(file->errorMessage(), message);
+        QCOMPARE(errorShown.isEmpty(), message.isEmpty());
+        const QList<QByteArray> asked = rangesAsked();
+        int retries = asked.size() - 1;
+        if (dropAfter > 0) {
+            // A dropped connection may lose its last bytes in flight, so a drop can bring a little
+            // less than it sent: each retry must start past the one before, never beyond. After a
+            // drop the network stack sometimes sends the dropped request once more by itself, for
+            // an answer nobody reads, so the retries are the downloader's own, from its log.
+            QList<QByteArray> resumed;
+            const QRegularExpression rangeLine(QStringLiteral("RangeHeader: (bytes=\\d+-)$"));
+            for (const QString &line : qAsConst(g_log)) {
+                const QRegularExpressionMatch match = rangeLine.match(line);
+                if (match.hasMatch())
+                    resumed.append(match.captured(1).toLatin1());
+            }
+            QVERIFY2(resumed.size() >= ranges.size() - 1, asked.join('|').constData());
+            QVERIFY(asked.first().isEmpty());
+            qint64 previous = 0;
+            for (int i = 0; i < resumed.size(); ++i) {
+                const qint64 start = resumed.at(i).mid(6, resumed.at(i).size() - 7).toLongLong();
+                QVERIFY2(start > previous && start <= (i + 1) * dropAfter, resumed.at(i).constData());
+                QVERIFY2(asked.contains(resumed.at(i)), asked.join('|').constData());
+                previous = start;
+            }
+            retries = resumed.size();
+        } else {
+            QCOMPARE(asked, ranges);
+        }
+        // Each retry is in the log.
+        QCOMPARE(g_log.filter(QRegularExpression(QStringLiteral("^WARNING: Downloader .*retry \\d+ of"))).size(),
+                 retries);
+        if (downloaded)
+            QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        else if (httpStatus != 0)
+            QVERIFY2(!QFileInfo::exists(file->partialPath()), "an error answer must not make a file");
+        // Whatever arrived of a failed transfer waits beside the book's name, never under it.
+        QCOMPARE(QFileInfo::exists(file->downloadPath()), downloaded);
+        QVERIFY(!downloaded || !QFileInfo::exists(file->partialPath()));
+    }
+
+    void pauseAndCancelWinDuringRetryPause_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("pause") << false;
+        QTest::newRow("cancel") << true;
+    }
+
+    void pauseAndCancelWinDuringRetryPause()
+    {
+        QFETCH(bool, cancel);
+        // A pause far longer than the test: only the user's action can end it.
+        Downloader::setFirstRetryDelayMs(600000);
+        StorefrontSim::DownloadFault drop;
+        drop.dropAfterBytes = 256 * 1024;
+        m_sim->setDownloadFault(drop);
+        LibraryFile *file = makeFile(largeFile());
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(!g_log.filter(QStringLiteral("retry 1 of")).isEmpty(), kTransferTimeoutMs);
+        QCOMPARE(file->status(), LibraryFile::Downloading);
+        // The network stack may repeat a dropped request by itself, so what counts is what the
+        // downloader asks for.
+        const QRegularExpression asking(QStringLiteral("File downloading (started|resumed)|Download link requested"));
+        const int requestsBefore = g_log.filter(asking).size();
+
+        if (cancel)
+            file->cancelDownload();
+        else
+            file->pauseDownload();
+        QCOMPARE(file->status(), cancel ? LibraryFile::Remote : LibraryFile::DownloadPaused);
+        QCOMPARE(QFileInfo::exists(file->partialPath()), !cancel);
+        QVERIFY(!QFileInfo::exists(file->downloadPath()));
+        if (!cancel)
+            QCOMPARE(file->downloadedSize(), qint64(256 * 1024));
+        // Nothing comes back to life on its own.
+        QCoreApplication::processEvents();
+        QCOMPARE(g_log.filter(asking).size(), requestsBefore);
+    }
+
+    void errorAnswersLeaveTheFileAlone_data()
+    {
+        QTest::addColumn<int>("httpStatus");
+        QTest::addColumn<qint64>("onDisk");     // bytes of the file's start on disk; -1 none
+        QTest::addColumn<bool>("longerCopy");   // a different, longer copy sits at the path
+        QTest::addColumn<QByteArray>("range");
+        QTest::newRow("fresh, 403") << 403 << qint64(-1) << false << QByteArray();
+        QTest::newRow("fresh over a longer copy, 404") << 404 << qint64(-1) << true << QByteArray();
+        QTest::newRow("resumed, 403") << 403 << qint64(300000) << false << rangeFrom(300000);
+        QTest::newRow("resumed, 410") << 410 << qint64(300000) << false << rangeFrom(300000);
+    }
+
+    void errorAnswersLeaveTheFileAlone()
+    {
+        QFETCH(int, httpStatus);
+        QFETCH(qint64, onDisk);
+        QFETCH(bool, longerCopy);
+        QFETCH(QByteArray, range);
+        const Target target = largeFile();
+        LibraryFile *file = makeFile(target);
+        QByteArray before;
+        if (onDisk >= 0)
+            before = m_sim->fileBytes(target.productId, target.info.bundleId).left(int(onDisk));
+        else if (longerCopy)
+            before = QByteArray(int(target.info.size) + 100, 'k');
+        // The start of a transfer waits under the temporary name; a longer copy is someone's file.
+        file->setLocalDir(m_libraryDir);
+        const QString placed = longerCopy ? file->downloadPath() : file->partialPath();
+        if (!before.isEmpty())
+            placeOnDisk(file, before, placed);
         StorefrontSim::EndpointFault fault;
         fault.httpStatus = httpStatus;
-        fault.times = statusTimes;
         m_sim->setFault(StorefrontSim::Endpoint::Download, fault);
-    }
-    StorefrontSim::DownloadFault fault;
-    fault.dropAfterBytes = dropAfter;
-    fault.stallAfterBytes = stallAfter;
-    fault.stallMs = 20000;
-    m_sim->setDownloadFault(fault);
-    if (stallAfter >= 0)
-        Downloader::setStallTimeoutMs(500);
-    const Target target = largeFile();
-    LibraryFile *file = makeFile(target);
-    QSignalSpy errorShown(file, &LibraryFile::errorMessageChanged);
 
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), downloaded ? LibraryFile::Downloaded : LibraryFile::DownloadError);
-    QCOMPARE(file->errorMessage(), message);
-    QCOMPARE(errorShown.isEmpty(), message.isEmpty());
-    const QList<QByteArray> asked = rangesAsked();
-    int retries = asked.size() - 1;
-    if (dropAfter > 0) {
-        // A dropped connection may lose its last bytes in flight, so a drop can bring a little
-        // less than it sent: each retry must start past the one before, never beyond. After a
-        // drop the network stack sometimes sends the dropped request once more by itself, for
-        // an answer nobody reads, so the retries are the downloader's own, from its log.
-        QList<QByteArray> resumed;
-        const QRegularExpression rangeLine(QStringLiteral("RangeHeader: (bytes=\\d+-)$"));
-        for (const QString &line : qAsConst(g_log)) {
-            const QRegularExpressionMatch match = rangeLine.match(line);
-            if (match.hasMatch())
-                resumed.append(match.captured(1).toLatin1());
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::DownloadError);
+        QVERIFY2(file->errorMessage().startsWith(QStringLiteral("Download error: %1 ").arg(httpStatus)),
+                 qPrintable(file->errorMessage()));
+        QCOMPARE(rangesAsked(), QList<QByteArray>{range});
+        QCOMPARE(file->downloadedSize(), qMax<qint64>(0, onDisk));
+        if (before.isEmpty()) {
+            QVERIFY(!QFileInfo::exists(file->downloadPath()) && !QFileInfo::exists(file->partialPath()));
+        } else {
+            QFile copy(placed);
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QVERIFY2(copy.readAll() == before, "the copy on disk changed");
         }
-        QVERIFY2(resumed.size() >= ranges.size() - 1, asked.join('|').constData());
-        QVERIFY(asked.first().isEmpty());
-        qint64 previous = 0;
-        for (int i = 0; i < resumed.size(); ++i) {
-            const qint64 start = resumed.at(i).mid(6, resumed.at(i).size() - 7).toLongLong();
-            QVERIFY2(start > previous && start <= (i + 1) * dropAfter, resumed.at(i).constData());
-            QVERIFY2(asked.contains(resumed.at(i)), asked.join('|').constData());
-            previous = start;
-        }
-        retries = resumed.size();
-    } else {
-        QCOMPARE(asked, ranges);
-    }
-    // Each retry is in the log.
-    QCOMPARE(g_log.filter(QRegularExpression(QStringLiteral("^WARNING: Downloader .*retry \\d+ of"))).size(),
-             retries);
-    if (downloaded)
+
+        // Once the server answers again, the same bytes are continued.
+        m_sim->clearFaults();
+        m_sim->clearRequestLog();
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(rangesAsked(), QList<QByteArray>{range});
         QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-    else if (httpStatus != 0)
-        QVERIFY2(!QFileInfo::exists(file->partialPath()), "an error answer must not make a file");
-    // Whatever arrived of a failed transfer waits beside the book's name, never under it.
-    QCOMPARE(QFileInfo::exists(file->downloadPath()), downloaded);
-    QVERIFY(!downloaded || !QFileInfo::exists(file->partialPath()));
-}
-
-void tst_Downloader::pauseAndCancelWinDuringRetryPause_data()
-{
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("pause") << false;
-    QTest::newRow("cancel") << true;
-}
-
-void tst_Downloader::pauseAndCancelWinDuringRetryPause()
-{
-    QFETCH(bool, cancel);
-    // A pause far longer than the test: only the user's action can end it.
-    Downloader::setFirstRetryDelayMs(600000);
-    StorefrontSim::DownloadFault drop;
-    drop.dropAfterBytes = 256 * 1024;
-    m_sim->setDownloadFault(drop);
-    LibraryFile *file = makeFile(largeFile());
-    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-    QTRY_VERIFY_WITH_TIMEOUT(!g_log.filter(QStringLiteral("retry 1 of")).isEmpty(), kTransferTimeoutMs);
-    QCOMPARE(file->status(), LibraryFile::Downloading);
-    // The network stack may repeat a dropped request by itself, so what counts is what the
-    // downloader asks for.
-    const QRegularExpression asking(QStringLiteral("File downloading (started|resumed)|Download link requested"));
-    const int requestsBefore = g_log.filter(asking).size();
-
-    if (cancel)
-        file->cancelDownload();
-    else
-        file->pauseDownload();
-    QCOMPARE(file->status(), cancel ? LibraryFile::Remote : LibraryFile::DownloadPaused);
-    QCOMPARE(QFileInfo::exists(file->partialPath()), !cancel);
-    QVERIFY(!QFileInfo::exists(file->downloadPath()));
-    if (!cancel)
-        QCOMPARE(file->downloadedSize(), qint64(256 * 1024));
-    // Nothing comes back to life on its own.
-    QCoreApplication::processEvents();
-    QCOMPARE(g_log.filter(asking).size(), requestsBefore);
-}
-
-void tst_Downloader::errorAnswersLeaveTheFileAlone_data()
-{
-    QTest::addColumn<int>("httpStatus");
-    QTest::addColumn<qint64>("onDisk");     // bytes of the file's start on disk; -1 none
-    QTest::addColumn<bool>("longerCopy");   // a different, longer copy sits at the path
-    QTest::addColumn<QByteArray>("range");
-    QTest::newRow("fresh, 403") << 403 << qint64(-1) << false << QByteArray();
-    QTest::newRow("fresh over a longer copy, 404") << 404 << qint64(-1) << true << QByteArray();
-    QTest::newRow("resumed, 403") << 403 << qint64(300000) << false << rangeFrom(300000);
-    QTest::newRow("resumed, 410") << 410 << qint64(300000) << false << rangeFrom(300000);
-}
-
-void tst_Downloader::errorAnswersLeaveTheFileAlone()
-{
-    QFETCH(int, httpStatus);
-    QFETCH(qint64, onDisk);
-    QFETCH(bool, longerCopy);
-    QFETCH(QByteArray, range);
-    const Target target = largeFile();
-    LibraryFile *file = makeFile(target);
-    QByteArray before;
-    if (onDisk >= 0)
-        before = m_sim->fileBytes(target.productId, target.info.bundleId).left(int(onDisk));
-    else if (longerCopy)
-        before = QByteArray(int(target.info.size) + 100, 'k');
-    // The start of a transfer waits under the temporary name; a longer copy is someone's file.
-    file->setLocalDir(m_libraryDir);
-    const QString placed = longerCopy ? file->downloadPath() : file->partialPath();
-    if (!before.isEmpty())
-        placeOnDisk(file, before, placed);
-    StorefrontSim::EndpointFault fault;
-    fault.httpStatus = httpStatus;
-    m_sim->setFault(StorefrontSim::Endpoint::Download, fault);
-
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::DownloadError);
-    QVERIFY2(file->errorMessage().startsWith(QStringLiteral("Download error: %1 ").arg(httpStatus)),
-             qPrintable(file->errorMessage()));
-    QCOMPARE(rangesAsked(), QList<QByteArray>{range});
-    QCOMPARE(file->downloadedSize(), qMax<qint64>(0, onDisk));
-    if (before.isEmpty()) {
-        QVERIFY(!QFileInfo::exists(file->downloadPath()) && !QFileInfo::exists(file->partialPath()));
-    } else {
-        QFile copy(placed);
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QVERIFY2(copy.readAll() == before, "the copy on disk changed");
     }
 
-    // Once the server answers again, the same bytes are continued.
-    m_sim->clearFaults();
-    m_sim->clearRequestLog();
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    QCOMPARE(rangesAsked(), QList<QByteArray>{range});
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-}
+    void bytesAlreadyOnDisk_data()
+    {
+        // "start", "foreign start", "whole", "foreign whole", "longer"; "legacy start": a start under
+        // the final name, as older versions wrote it. The other starts and every recorded copy lie
+        // under the temporary name, the unrecorded whole copies under the final one.
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<qint64>("recorded");   // the recorded resume point; 0 none
+        QTest::addColumn<int>("mode");          // 0 normal, 1 server ignores ranges, 2 chunked answers
+        QTest::addColumn<QList<QByteArray>>("ranges");
 
-void tst_Downloader::bytesAlreadyOnDisk_data()
-{
-    // "start", "foreign start", "whole", "foreign whole", "longer"; "legacy start": a start under
-    // the final name, as older versions wrote it. The other starts and every recorded copy lie
-    // under the temporary name, the unrecorded whole copies under the final one.
-    QTest::addColumn<QString>("content");
-    QTest::addColumn<qint64>("recorded");   // the recorded resume point; 0 none
-    QTest::addColumn<int>("mode");          // 0 normal, 1 server ignores ranges, 2 chunked answers
-    QTest::addColumn<QList<QByteArray>>("ranges");
-
-    const qint64 size = largeFile().info.size;
-    const qint64 most = size * 98 / 100;
-    QTest::newRow("nothing, chunked") << QString() << qint64(0) << 2 << QList<QByteArray>{{}};
-    QTest::newRow("start of an earlier run") << QStringLiteral("start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
-    QTest::newRow("start, chunked answer") << QStringLiteral("start") << qint64(0) << 2 << QList<QByteArray>{rangeFrom(most)};
-    QTest::newRow("start, range ignored") << QStringLiteral("start") << qint64(0) << 1 << QList<QByteArray>{rangeFrom(most)};
-    QTest::newRow("start, shorter than recorded") << QStringLiteral("start") << size << 0 << QList<QByteArray>{rangeFrom(most)};
-    QTest::newRow("legacy start") << QStringLiteral("legacy start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
-    QTest::newRow("legacy start, recorded") << QStringLiteral("legacy start") << qint64(most) << 0
-                                            << QList<QByteArray>{rangeFrom(most)};
-    QTest::newRow("foreign start") << QStringLiteral("foreign start") << qint64(0) << 0
-                                   << QList<QByteArray>{rangeFrom(most), {}};
-    QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << QList<QByteArray>{};
-    QTest::newRow("whole file, recorded: 416") << QStringLiteral("whole") << size << 0 << QList<QByteArray>{rangeFrom(size)};
-    QTest::newRow("foreign whole, unrecorded") << QStringLiteral("foreign whole") << qint64(0) << 0 << QList<QByteArray>{{}};
-    QTest::newRow("foreign whole, recorded: 416") << QStringLiteral("foreign whole") << size << 0
-                                                  << QList<QByteArray>{rangeFrom(size), {}};
-    QTest::newRow("longer, recorded: 416") << QStringLiteral("longer") << size + 10 << 0
-                                           << QList<QByteArray>{rangeFrom(size + 10), {}};
-}
-
-// A copy left by an earlier run (or found at the path) is continued, checked or replaced; the
-// digest decides, and a copy that fails it costs one download from byte 0.
-void tst_Downloader::bytesAlreadyOnDisk()
-{
-    QFETCH(QString, content);
-    QFETCH(qint64, recorded);
-    QFETCH(int, mode);
-    QFETCH(QList<QByteArray>, ranges);
-    const Target target = largeFile();
-    const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
-    const int most = int(target.info.size * 98 / 100);
-    LibraryFile *file = makeFile(target);
-    QByteArray foreign = bytes;
-    foreign[0] = char(~foreign.at(0));
-    file->setLocalDir(m_libraryDir);
-    const QString partial = recorded > 0 || content.endsWith(QLatin1String("start")) ? file->partialPath() : QString();
-    if (content == QLatin1String("start"))
-        placeOnDisk(file, bytes.left(most), partial);
-    else if (content == QLatin1String("legacy start"))
-        placeOnDisk(file, bytes.left(most));
-    else if (content == QLatin1String("foreign start"))
-        placeOnDisk(file, foreign.left(most), partial);
-    else if (content == QLatin1String("whole"))
-        placeOnDisk(file, bytes, partial);
-    else if (content == QLatin1String("foreign whole"))
-        placeOnDisk(file, foreign, partial);
-    else if (content == QLatin1String("longer"))
-        placeOnDisk(file, bytes + QByteArray(10, 'x'), partial);
-    file->setDownloadedSize(recorded);
-    StorefrontSim::DownloadFault fault;
-    fault.ignoreRange = mode == 1;
-    fault.chunked = mode == 2;
-    m_sim->setDownloadFault(fault);
-
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    QCOMPARE(file->errorMessage(), QString());
-    QCOMPARE(rangesAsked(), ranges);
-    QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-    QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
-    QCOMPARE(file->downloadProgress(), 1.0);
-    QVERIFY(!QFileInfo::exists(file->partialPath()));
-}
-
-void tst_Downloader::newLastModifiedRestartsFromZero()
-{
-    const Target target = largeFile();
-    StorefrontSim::DownloadFault slow;
-    slow.bytesPerSecond = 512 * 1024;
-    m_sim->setDownloadFault(slow);
-    LibraryFile *file = makeFile(target);
-    DownloadManager *manager = m_services->downloadManager();
-    manager->setFileStatus(file, LibraryFile::Queued);
-    QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
-    manager->setFileStatus(file, LibraryFile::DownloadPaused);
-    QCOMPARE(file->dlSize(), target.info.size);
-
-    // The link has expired, and the service has a smaller new version meanwhile.
-    Downloader::setLinkLifetimeSecs(0);
-    const qint64 newSize = target.info.size / 2 + 17;
-    QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, newSize));
-    StorefrontSim::FileInfo current;
-    for (const StorefrontSim::FileInfo &info : m_sim->files(target.productId)) {
-        if (info.bundleId == target.info.bundleId)
-            current = info;
+        const qint64 size = largeFile().info.size;
+        const qint64 most = size * 98 / 100;
+        QTest::newRow("nothing, chunked") << QString() << qint64(0) << 2 << QList<QByteArray>{{}};
+        QTest::newRow("start of an earlier run") << QStringLiteral("start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
+        QTest::newRow("start, chunked answer") << QStringLiteral("start") << qint64(0) << 2 << QList<QByteArray>{rangeFrom(most)};
+        QTest::newRow("start, range ignored") << QStringLiteral("start") << qint64(0) << 1 << QList<QByteArray>{rangeFrom(most)};
+        QTest::newRow("start, shorter than recorded") << QStringLiteral("start") << size << 0 << QList<QByteArray>{rangeFrom(most)};
+        QTest::newRow("legacy start") << QStringLiteral("legacy start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
+        QTest::newRow("legacy start, recorded") << QStringLiteral("legacy start") << qint64(most) << 0
+                                                << QList<QByteArray>{rangeFrom(most)};
+        QTest::newRow("foreign start") << QStringLiteral("foreign start") << qint64(0) << 0
+                                       << QList<QByteArray>{rangeFrom(most), {}};
+        QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << QList<QByteArray>{};
+        QTest::newRow("whole file, recorded: 416") << QStringLiteral("whole") << size << 0 << QList<QByteArray>{rangeFrom(size)};
+        QTest::newRow("foreign whole, unrecorded") << QStringLiteral("foreign whole") << qint64(0) << 0 << QList<QByteArray>{{}};
+        QTest::newRow("foreign whole, recorded: 416") << QStringLiteral("foreign whole") << size << 0
+                                                      << QList<QByteArray>{rangeFrom(size), {}};
+        QTest::newRow("longer, recorded: 416") << QStringLiteral("longer") << size + 10 << 0
+                                               << QList<QByteArray>{rangeFrom(size + 10), {}};
     }
-    QVERIFY(current.md5 != target.info.md5);
-    m_sim->setDownloadFault({});
-    m_sim->clearRequestLog();
-    g_log.clear();
 
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    // One whole-file request: the old size must not make the new version look cut short.
-    QCOMPARE(rangesAsked(), QList<QByteArray>{QByteArray()});
-    QVERIFY(g_log.filter(QStringLiteral("retry")).isEmpty());
-    QCOMPARE(file->dlSize(), newSize);
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(current.md5));
-    QCOMPARE(QFileInfo(file->downloadPath()).size(), newSize);
-    QVERIFY(!g_log.filter(QStringLiteral("Will download from the start as Last modified")).isEmpty());
-    // The tests after this one expect the generated file at its first size.
-    QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, target.info.size));
-}
+    // A copy left by an earlier run (or found at the path) is continued, checked or replaced; the
+    // digest decides, and a copy that fails it costs one download from byte 0.
+    void bytesAlreadyOnDisk()
+    {
+        QFETCH(QString, content);
+        QFETCH(qint64, recorded);
+        QFETCH(int, mode);
+        QFETCH(QList<QByteArray>, ranges);
+        const Target target = largeFile();
+        const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
+        const int most = int(target.info.size * 98 / 100);
+        LibraryFile *file = makeFile(target);
+        QByteArray foreign = bytes;
+        foreign[0] = char(~foreign.at(0));
+        file->setLocalDir(m_libraryDir);
+        const QString partial = recorded > 0 || content.endsWith(QLatin1String("start")) ? file->partialPath() : QString();
+        if (content == QLatin1String("start"))
+            placeOnDisk(file, bytes.left(most), partial);
+        else if (content == QLatin1String("legacy start"))
+            placeOnDisk(file, bytes.left(most));
+        else if (content == QLatin1String("foreign start"))
+            placeOnDisk(file, foreign.left(most), partial);
+        else if (content == QLatin1String("whole"))
+            placeOnDisk(file, bytes, partial);
+        else if (content == QLatin1String("foreign whole"))
+            placeOnDisk(file, foreign, partial);
+        else if (content == QLatin1String("longer"))
+            placeOnDisk(file, bytes + QByteArray(10, 'x'), partial);
+        file->setDownloadedSize(recorded);
+        StorefrontSim::DownloadFault fault;
+        fault.ignoreRange = mode == 1;
+        fault.chunked = mode == 2;
+        m_sim->setDownloadFault(fault);
 
-void tst_Downloader::libraryRoot_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("dir");
-    QTest::addColumn<bool>("inside");
-    QTest::newRow("root, as the settings keep \"/\"") << QStringLiteral("/Press/Title/book.pdf") << QString() << true;
-    QTest::newRow("drive root") << QStringLiteral("E:/Press/Title/book.pdf") << QStringLiteral("E:") << true;
-    QTest::newRow("drive root, other drive") << QStringLiteral("F:/Press/Title/book.pdf") << QStringLiteral("E:") << false;
-    QTest::newRow("folder") << QStringLiteral("/home/mira/Library/Press/Title/book.pdf") << QStringLiteral("/home/mira/Library") << true;
-    QTest::newRow("sibling with the same start") << QStringLiteral("/home/mira/Library2/book.pdf") << QStringLiteral("/home/mira/Library") << false;
-    QTest::newRow("climbing out") << QStringLiteral("/home/mira/Library/../book.pdf") << QStringLiteral("/home/mira/Library") << false;
-    QTest::newRow("the folder itself") << QStringLiteral("/home/mira/Library/") << QStringLiteral("/home/mira/Library") << false;
-    QTest::newRow("the root itself") << QStringLiteral("/") << QString() << false;
-}
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(file->errorMessage(), QString());
+        QCOMPARE(rangesAsked(), ranges);
+        QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+        QCOMPARE(file->downloadProgress(), 1.0);
+        QVERIFY(!QFileInfo::exists(file->partialPath()));
+    }
 
-void tst_Downloader::libraryRoot()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, dir);
-    QFETCH(bool, inside);
-    QCOMPARE(Downloader::isInsideLibrary(path, dir), inside);
-}
+    void newLastModifiedRestartsFromZero()
+    {
+        const Target target = largeFile();
+        StorefrontSim::DownloadFault slow;
+        slow.bytesPerSecond = 512 * 1024;
+        m_sim->setDownloadFault(slow);
+        LibraryFile *file = makeFile(target);
+        DownloadManager *manager = m_services->downloadManager();
+        manager->setFileStatus(file, LibraryFile::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
+        manager->setFileStatus(file, LibraryFile::DownloadPaused);
+        QCOMPARE(file->dlSize(), target.info.size);
 
-// Figures measured against a transfer capped at a known speed.
-void tst_Downloader::speedAndTimeLeft()
-{
-    LibraryFile::setRateSampleIntervalMs(100);
-    const qint64 cap = 1024 * 1024;
-    StorefrontSim::DownloadFault slow;
-    slow.bytesPerSecond = cap;
-    m_sim->setDownloadFault(slow);
-    const Target target = largeFile();
-    m_item->setProductId(target.productId);
-    ItemFilesModel *model = m_item->filesModel();
-    model->setDownloadContext(m_services->context());
-    QJsonObject entry{{QStringLiteral("filename"), target.info.filename},
-                      {QStringLiteral("bundle_id"), target.info.bundleId},
-                      {QStringLiteral("raw_filesize_bytes"), double(target.info.size)},
-                      {QStringLiteral("last_modified"), target.info.lastModified}};
-    model->mergeServiceFiles(QJsonArray{entry});
-    LibraryFile *file = model->fileAt(0);
-    QVERIFY(file);
-    QSignalSpy textChanged(model, &ItemFilesModel::transferTextChanged);
+        // The link has expired, and the service has a smaller new version meanwhile.
+        Downloader::setLinkLifetimeSecs(0);
+        const qint64 newSize = target.info.size / 2 + 17;
+        QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, newSize));
+        StorefrontSim::FileInfo current;
+        for (const StorefrontSim::FileInfo &info : m_sim->files(target.productId)) {
+            if (info.bundleId == target.info.bundleId)
+                current = info;
+        }
+        QVERIFY(current.md5 != target.info.md5);
+        m_sim->setDownloadFault({});
+        m_sim->clearRequestLog();
+        g_log.clear();
 
-    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-    // Past the first samples, which may hold the burst of a filling socket buffer.
-    QTRY_VERIFY_WITH_TIMEOUT(file->transferRate() > 0 && file->downloadedSize() > target.info.size / 2, kTransferTimeoutMs);
-    QVERIFY2(file->transferRate() > cap / 2 && file->transferRate() < cap * 2, qPrintable(QString::number(file->transferRate())));
-    QVERIFY(file->timeLeft() >= 0 && file->timeLeft() <= 10);
-    QVERIFY(file->transferText().contains(QLatin1String("/s")));
-    QCOMPARE(model->transferRate(), file->transferRate());
-    QVERIFY(model->timeLeft() >= 0);
-    QVERIFY(!model->transferText().isEmpty());
-    QVERIFY(!textChanged.isEmpty());
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        // One whole-file request: the old size must not make the new version look cut short.
+        QCOMPARE(rangesAsked(), QList<QByteArray>{QByteArray()});
+        QVERIFY(g_log.filter(QStringLiteral("retry")).isEmpty());
+        QCOMPARE(file->dlSize(), newSize);
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(current.md5));
+        QCOMPARE(QFileInfo(file->downloadPath()).size(), newSize);
+        QVERIFY(!g_log.filter(QStringLiteral("Will download from the start as Last modified")).isEmpty());
+        // The tests after this one expect the generated file at its first size.
+        QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, target.info.size));
+    }
 
-    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    QCOMPARE(file->transferRate(), qint64(0));
-    QCOMPARE(file->timeLeft(), -1);
-    QCOMPARE(model->transferRate(), qint64(0));
-    QCOMPARE(model->transferText(), QString());
-}
+    void libraryRoot_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("dir");
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("root, as the settings keep \"/\"") << QStringLiteral("/Press/Title/book.pdf") << QString() << true;
+        QTest::newRow("drive root") << QStringLiteral("E:/Press/Title/book.pdf") << QStringLiteral("E:") << true;
+        QTest::newRow("drive root, other drive") << QStringLiteral("F:/Press/Title/book.pdf") << QStringLiteral("E:") << false;
+        QTest::newRow("folder") << QStringLiteral("/home/mira/Library/Press/Title/book.pdf") << QStringLiteral("/home/mira/Library") << true;
+        QTest::newRow("sibling with the same start") << QStringLiteral("/home/mira/Library2/book.pdf") << QStringLiteral("/home/mira/Library") << false;
+        QTest::newRow("climbing out") << QStringLiteral("/home/mira/Library/../book.pdf") << QStringLiteral("/home/mira/Library") << false;
+        QTest::newRow("the folder itself") << QStringLiteral("/home/mira/Library/") << QStringLiteral("/home/mira/Library") << false;
+        QTest::newRow("the root itself") << QStringLiteral("/") << QString() << false;
+    }
 
-void tst_Downloader::checksumFaults_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("briefDownloaded");
-    QTest::newRow("wrong") << int(StorefrontSim::ChecksumMode::Wrong) << QStringLiteral("Download error: hash doesn't match.") << false;
-    QTest::newRow("upper case") << int(StorefrontSim::ChecksumMode::UpperCase) << QString() << true;
-    QTest::newRow("none") << int(StorefrontSim::ChecksumMode::None) << QStringLiteral("File hash not returned from server") << true;
-}
+    void libraryRoot()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, dir);
+        QFETCH(bool, inside);
+        QCOMPARE(Downloader::isInsideLibrary(path, dir), inside);
+    }
 
-void tst_Downloader::checksumFaults()
-{
-    QFETCH(int, mode);
-    QFETCH(QString, message);
-    QFETCH(bool, briefDownloaded);
-    StorefrontSim::DownloadFault fault;
-    fault.checksum = StorefrontSim::ChecksumMode(mode);
-    m_sim->setDownloadFault(fault);
-    const Target target = smallFile();
-    LibraryFile *file = makeFile(target);
-    QList<LibraryFile::Status> statuses;
-    QObject listener;
-    connect(file, &LibraryFile::statusChanged, &listener, [&statuses](LibraryFile *changed) { statuses.append(changed->status()); });
+    // Figures measured against a transfer capped at a known speed.
+    void speedAndTimeLeft()
+    {
+        LibraryFile::setRateSampleIntervalMs(100);
+        const qint64 cap = 1024 * 1024;
+        StorefrontSim::DownloadFault slow;
+        slow.bytesPerSecond = cap;
+        m_sim->setDownloadFault(slow);
+        const Target target = largeFile();
+        m_item->setProductId(target.productId);
+        ItemFilesModel *model = m_item->filesModel();
+        model->setDownloadContext(m_services->context());
+        QJsonObject entry{{QStringLiteral("filename"), target.info.filename},
+                          {QStringLiteral("bundle_id"), target.info.bundleId},
+                          {QStringLiteral("raw_filesize_bytes"), double(target.info.size)},
+                          {QStringLiteral("last_modified"), target.info.lastModified}};
+        model->mergeServiceFiles(QJsonArray{entry});
+        LibraryFile *file = model->fileAt(0);
+        QVERIFY(file);
+        QSignalSpy textChanged(model, &ItemFilesModel::transferTextChanged);
 
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), message.isEmpty() ? LibraryFile::Downloaded : LibraryFile::DownloadError);
-    QCOMPARE(file->errorMessage(), message);
-    QCOMPARE(statuses.contains(LibraryFile::Downloaded), briefDownloaded);
-    // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
-    // the check carries the book's name.
-    QCOMPARE(md5Of(briefDownloaded ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
-    QCOMPARE(QFileInfo::exists(file->downloadPath()), briefDownloaded);
-}
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        // Past the first samples, which may hold the burst of a filling socket buffer.
+        QTRY_VERIFY_WITH_TIMEOUT(file->transferRate() > 0 && file->downloadedSize() > target.info.size / 2, kTransferTimeoutMs);
+        QVERIFY2(file->transferRate() > cap / 2 && file->transferRate() < cap * 2, qPrintable(QString::number(file->transferRate())));
+        QVERIFY(file->timeLeft() >= 0 && file->timeLeft() <= 10);
+        QVERIFY(file->transferText().contains(QLatin1String("/s")));
+        QCOMPARE(model->transferRate(), file->transferRate());
+        QVERIFY(model->timeLeft() >= 0);
+        QVERIFY(!model->transferText().isEmpty());
+        QVERIFY(!textChanged.isEmpty());
 
-void tst_Downloader::neverCompletingTaskStopsAfterHundredPolls()
-{
-    m_sim->setNeverComplete(true);
-    Downloader::setPollIntervalMs(1);
-    LibraryFile *file = makeFile(smallFile());
-    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-    // A hundred real round trips.
-    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), 60000);
-    QCOMPARE(file->status(), LibraryFile::DownloadError);
-    QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
-    QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 100);
-    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
-    QCOMPARE(g_log.filter(QStringLiteral("Waiting for download link response; attempt: ")).size(), 100);
-    QCOMPARE(downloadRequests(), 0);
-}
+        QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(file->transferRate(), qint64(0));
+        QCOMPARE(file->timeLeft(), -1);
+        QCOMPARE(model->transferRate(), qint64(0));
+        QCOMPARE(model->transferText(), QString());
+    }
 
-void tst_Downloader::silentOrFailingFileTasks_data()
-{
-    QTest::addColumn<int>("endpoint");
-    QTest::addColumn<int>("delayMs");
-    QTest::addColumn<int>("httpStatus");
-    QTest::addColumn<int>("times");
-    QTest::addColumn<bool>("downloaded");
-    QTest::addColumn<int>("linkRequests");
-    const int create = int(StorefrontSim::Endpoint::FileTaskCreate);
-    const int progress = int(StorefrontSim::Endpoint::FileTaskProgress);
-    const int attempts = 1 + NetworkReplyWrapper::kTransientRetries;
-    QTest::newRow("link request unanswered once") << create << 5000 << 0 << 1 << true << 2;
-    QTest::newRow("link request never answered") << create << 5000 << 0 << -1 << false << attempts;
-    QTest::newRow("progress unanswered once") << progress << 5000 << 0 << 1 << true << 1;
-    QTest::newRow("link request 503 twice") << create << 0 << 503 << 2 << true << 3;
-}
+    void checksumFaults_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("briefDownloaded");
+        QTest::newRow("wrong") << int(StorefrontSim::ChecksumMode::Wrong) << QStringLiteral("Download error: hash doesn't match.") << false;
+        QTest::newRow("upper case") << int(StorefrontSim::ChecksumMode::UpperCase) << QString() << true;
+        QTest::newRow("none") << int(StorefrontSim::ChecksumMode::None) << QStringLiteral("File hash not returned from server") << true;
+    }
 
-// A service that takes the request and never answers holds the file only for the timeout;
-// transient failures are asked again a few times.
-void tst_Downloader::silentOrFailingFileTasks()
-{
-    QFETCH(int, endpoint);
-    QFETCH(int, delayMs);
-    QFETCH(int, httpStatus);
-    QFETCH(int, times);
-    QFETCH(bool, downloaded);
-    QFETCH(int, linkRequests);
-    NetworkReplyWrapper::setRequestTimeoutMs(300);
-    NetworkReplyWrapper::setFirstRetryDelayMs(1);
-    StorefrontSim::EndpointFault fault;
-    fault.delayMs = delayMs;
-    fault.httpStatus = httpStatus;
-    fault.times = times;
-    m_sim->setFault(StorefrontSim::Endpoint(endpoint), fault);
-    LibraryFile *file = makeFile(smallFile());
+    void checksumFaults()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, message);
+        QFETCH(bool, briefDownloaded);
+        StorefrontSim::DownloadFault fault;
+        fault.checksum = StorefrontSim::ChecksumMode(mode);
+        m_sim->setDownloadFault(fault);
+        const Target target = smallFile();
+        LibraryFile *file = makeFile(target);
+        QList<LibraryFile::Status> statuses;
+        QObject listener;
+        connect(file, &LibraryFile::statusChanged, &listener, [&statuses](LibraryFile *changed) { statuses.append(changed->status()); });
 
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), downloaded ? LibraryFile::Downloaded : LibraryFile::DownloadError);
-    if (!downloaded)
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), message.isEmpty() ? LibraryFile::Downloaded : LibraryFile::DownloadError);
+        QCOMPARE(file->errorMessage(), message);
+        QCOMPARE(statuses.contains(LibraryFile::Downloaded), briefDownloaded);
+        // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
+        // the check carries the book's name.
+        QCOMPARE(md5Of(briefDownloaded ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(QFileInfo::exists(file->downloadPath()), briefDownloaded);
+    }
+
+    void neverCompletingTaskStopsAfterHundredPolls()
+    {
+        m_sim->setNeverComplete(true);
+        Downloader::setPollIntervalMs(1);
+        LibraryFile *file = makeFile(smallFile());
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        // A hundred real round trips.
+        QTRY_VERIFY_WITH_TIMEOUT(atRest(file), 60000);
+        QCOMPARE(file->status(), LibraryFile::DownloadError);
         QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
-    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), linkRequests);
-    // The sleeping handlers of the service end with the fault.
-    m_sim->clearFaults();
-}
-
-void tst_Downloader::pauseWhilePollOutstanding()
-{
-    StorefrontSim::EndpointFault slow;
-    slow.delayMs = 3000;
-    m_sim->setFault(StorefrontSim::Endpoint::FileTaskProgress, slow);
-    LibraryFile *file = makeFile(smallFile());
-    DownloadManager *manager = m_services->downloadManager();
-    manager->setFileStatus(file, LibraryFile::Queued);
-    QTRY_COMPARE_WITH_TIMEOUT(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 1, kTransferTimeoutMs);
-
-    manager->setFileStatus(file, LibraryFile::DownloadPaused);
-    QCoreApplication::processEvents();
-    QCOMPARE(file->status(), LibraryFile::DownloadPaused);
-    QVERIFY(file->errorMessage().isEmpty());
-
-    // Resuming later asks for a new task and finishes normally.
-    m_sim->clearFaults();
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 2);
-}
-
-void tst_Downloader::pauseMidTransferRecordsBytesOnDisk()
-{
-    const Target target = largeFile();
-    m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 512 * 1024});
-    LibraryFile *file = makeFile(target);
-    DownloadManager *manager = m_services->downloadManager();
-    manager->setFileStatus(file, LibraryFile::Queued);
-    QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
-
-    manager->setFileStatus(file, LibraryFile::DownloadPaused);
-    QCOMPARE(file->status(), LibraryFile::DownloadPaused);
-    const qint64 recorded = file->downloadedSize();
-    QVERIFY(recorded > 0 && recorded < target.info.size);
-    // Data received but not yet written must not count, and nothing may lie past the mark.
-    QVERIFY(!QFileInfo::exists(file->downloadPath()));
-    QFile partial(file->partialPath());
-    QVERIFY(partial.open(QIODevice::ReadOnly));
-    QVERIFY(partial.seek(recorded - 4096));
-    QVERIFY(partial.read(4096).count('\0') < 4096);
-    const QByteArray after = partial.read(64 * 1024);
-    QCOMPARE(after.count('\0'), after.size());
-    partial.close();
-
-    m_sim->setDownloadFault({});
-    m_sim->clearRequestLog();
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    const auto downloads = downloadLog();
-    QCOMPARE(downloads.size(), 1);
-    QCOMPARE(downloads.constFirst().header("Range"), "bytes=" + QByteArray::number(recorded) + '-');
-    QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-}
-
-void tst_Downloader::cancelDeletesPartialAndRenewsId()
-{
-    const Target target = largeFile();
-    m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 256 * 1024});
-    LibraryFile *file = makeFile(target);
-    DownloadManager *manager = m_services->downloadManager();
-    manager->setFileStatus(file, LibraryFile::Queued);
-    QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
-    QVERIFY(QFileInfo(file->partialPath()).isFile());
-    const QString oldId = file->downloader()->downloaderId();
-    QVERIFY(!g_log.filter(oldId).isEmpty());
-
-    file->cancelDownload();
-    QCOMPARE(file->status(), LibraryFile::Remote);
-    QVERIFY(!QFileInfo::exists(file->partialPath()));
-    QVERIFY(file->downloader());
-    const QString newId = file->downloader()->downloaderId();
-    QVERIFY(newId != oldId);
-    QVERIFY(!QUuid::fromString(newId).isNull());
-
-    g_log.clear();
-    m_sim->setDownloadFault({});
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    const QStringList lines = g_log.filter(QStringLiteral("Downloader {"));
-    QVERIFY(!lines.isEmpty());
-    for (const QString &line : lines) {
-        QVERIFY2(line.contains(newId), qPrintable(line));
-        QVERIFY2(!line.contains(oldId), qPrintable(line));
-    }
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-}
-
-void tst_Downloader::bodyPastAnnouncedSizeStopsAndLeavesNothing_data()
-{
-    QTest::addColumn<bool>("chunked");
-    QTest::addColumn<bool>("resumed");
-    QTest::newRow("length in the headers") << false << false;
-    QTest::newRow("chunked") << true << false;
-    QTest::newRow("chunked, resumed") << true << true;
-}
-
-// The service announced a small file; the download host sends far more.
-void tst_Downloader::bodyPastAnnouncedSizeStopsAndLeavesNothing()
-{
-    QFETCH(bool, chunked);
-    QFETCH(bool, resumed);
-    Target target = largeFile();
-    const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
-    target.info.size = resumed ? 70000 : 6423;
-    LibraryFile *file = makeFile(target);
-    if (resumed)
-        placeOnDisk(file, bytes.left(65536));
-    StorefrontSim::DownloadFault fault;
-    fault.chunked = chunked;
-    m_sim->setDownloadFault(fault);
-
-    QVERIFY(settles(file));
-    QCOMPARE(file->status(), LibraryFile::DownloadError);
-    QCOMPARE(file->errorMessage(),
-             QStringLiteral("Download error: the server sent more than the file's size of %1 bytes.").arg(target.info.size));
-    QCOMPARE(filesBelow(m_libraryDir), QStringList());
-    QCOMPARE(QDir(m_libraryDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-    QCOMPARE(file->downloadedSize(), qint64(0));
-    QCOMPARE(downloadRequests(), 1);
-}
-
-void tst_Downloader::folderFaults_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");   // %1: the library folder
-    QTest::newRow("folder gone while the link is prepared") << "missing" << "Download directory %1 does not exist";
-    QTest::newRow("folder not writable") << "unwritable" << "Don't have permissions to write to directory %1";
-    QTest::newRow("file system full") << "full" << "File allocation error. Please check disk free space.";
-}
-
-void tst_Downloader::folderFaults()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    LibraryFile *file = makeFile(fault == QLatin1String("full") ? largeFile() : smallFile());
-    const QString folder = m_libraryDir + QLatin1Char('/') + file->productFolder();
-    // A 1 MiB file system cannot take the 2 MiB file; read-only, it stops even root, whom
-    // permission bits do not.
-    std::unique_ptr<ScratchMount> mount;
-    if (fault == QLatin1String("full") || (fault == QLatin1String("unwritable") && ::geteuid() == 0)) {
-        mount = std::make_unique<ScratchMount>(m_libraryDir, 1024 * 1024);
-        if (!mount->mounted())
-            QSKIP("No right to mount a scratch file system");
-    }
-    QStringList kept;
-    if (fault == QLatin1String("unwritable")) {
-        QVERIFY(QDir().mkpath(folder));
-        if (mount)
-            QVERIFY(mount->makeReadOnly());
-        else
-            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner)
-                    && QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::ExeOwner));
-    } else if (fault == QLatin1String("full")) {
-        QVERIFY(QDir().mkpath(folder));
-        QFile neighbour(folder + QStringLiteral("/notes.txt"));
-        QVERIFY(neighbour.open(QIODevice::WriteOnly) && neighbour.write("keep me") == 7);
-        kept << QStringLiteral("library/") + file->productFolder() + QStringLiteral("/notes.txt");
+        QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 100);
+        QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
+        QCOMPARE(g_log.filter(QStringLiteral("Waiting for download link response; attempt: ")).size(), 100);
+        QCOMPARE(downloadRequests(), 0);
     }
 
-    m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-    if (fault == QLatin1String("missing")) {
-        QCOMPARE(file->status(), LibraryFile::Downloading);
-        QVERIFY(QDir(m_libraryDir).removeRecursively());
+    void pauseWhilePollOutstanding()
+    {
+        StorefrontSim::EndpointFault slow;
+        slow.delayMs = 3000;
+        m_sim->setFault(StorefrontSim::Endpoint::FileTaskProgress, slow);
+        LibraryFile *file = makeFile(smallFile());
+        DownloadManager *manager = m_services->downloadManager();
+        manager->setFileStatus(file, LibraryFile::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 1, kTransferTimeoutMs);
+
+        manager->setFileStatus(file, LibraryFile::DownloadPaused);
+        QCoreApplication::processEvents();
+        QCOMPARE(file->status(), LibraryFile::DownloadPaused);
+        QVERIFY(file->errorMessage().isEmpty());
+
+        // Resuming later asks for a new task and finishes normally.
+        m_sim->clearFaults();
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 2);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
-    QCOMPARE(file->status(), LibraryFile::DownloadError);
-    QCOMPARE(file->errorMessage(), message.arg(m_libraryDir));
-    QCOMPARE(filesBelow(m_root->path()), kept);
-    if (!kept.isEmpty()) {
-        QFile neighbour(m_root->filePath(kept.constFirst()));
-        QVERIFY(neighbour.open(QIODevice::ReadOnly));
-        QCOMPARE(neighbour.readAll(), QByteArray("keep me"));
+
+    void silentOrFailingFileTasks_data()
+    {
+        QTest::addColumn<int>("endpoint");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("httpStatus");
+        QTest::addColumn<int>("times");
+        QTest::addColumn<bool>("downloaded");
+        QTest::addColumn<int>("linkRequests");
+        const int create = int(StorefrontSim::Endpoint::FileTaskCreate);
+        const int progress = int(StorefrontSim::Endpoint::FileTaskProgress);
+        const int attempts = 1 + NetworkReplyWrapper::kTransientRetries;
+        QTest::newRow("link request unanswered once") << create << 5000 << 0 << 1 << true << 2;
+        QTest::newRow("link request never answered") << create << 5000 << 0 << -1 << false << attempts;
+        QTest::newRow("progress unanswered once") << progress << 5000 << 0 << 1 << true << 1;
+        QTest::newRow("link request 503 twice") << create << 0 << 503 << 2 << true << 3;
     }
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
 
-void tst_Downloader::hostileNamesStayInside_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("publisher");   // empty: the usual one
-    QTest::newRow("dot dot") << QStringLiteral("..") << QString();
-    QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("slashes") << QStringLiteral("../../../escape.pdf") << QString();
-    QTest::newRow("control characters") << QStringLiteral("a\x01\x1f\nb.pdf") << QString();
-    // Shortened to what a file system takes, the extension kept.
-    QTest::newRow("too long") << QString(300, QLatin1Char('x')) + QStringLiteral(".pdf") << QString();
-    QTest::newRow("format markers") << QStringLiteral("%1 %2 %3.pdf") << QStringLiteral("%1");
-}
+    // A service that takes the request and never answers holds the file only for the timeout;
+    // transient failures are asked again a few times.
+    void silentOrFailingFileTasks()
+    {
+        QFETCH(int, endpoint);
+        QFETCH(int, delayMs);
+        QFETCH(int, httpStatus);
+        QFETCH(int, times);
+        QFETCH(bool, downloaded);
+        QFETCH(int, linkRequests);
+        NetworkReplyWrapper::setRequestTimeoutMs(300);
+        NetworkReplyWrapper::setFirstRetryDelayMs(1);
+        StorefrontSim::EndpointFault fault;
+        fault.delayMs = delayMs;
+        fault.httpStatus = httpStatus;
+        fault.times = times;
+        m_sim->setFault(StorefrontSim::Endpoint(endpoint), fault);
+        LibraryFile *file = makeFile(smallFile());
 
-void tst_Downloader::hostileNamesStayInside()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, publisher);
-    const Target target = smallFile();
-    LibraryFile *file = makeFile(target, name);
-    if (!publisher.isEmpty())
-        m_item->setPublisher(publisher);
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), downloaded ? LibraryFile::Downloaded : LibraryFile::DownloadError);
+        if (!downloaded)
+            QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
+        QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), linkRequests);
+        // The sleeping handlers of the service end with the fault.
+        m_sim->clearFaults();
+    }
 
-    QVERIFY(settles(file));
-    const QStringList written = filesBelow(m_root->path());
-    for (const QString &path : written)
-        QVERIFY2(path.startsWith(QLatin1String("library/")) && !path.contains(QLatin1String("../")), qPrintable(path));
-    QCOMPARE(file->status(), LibraryFile::Downloaded);
-    QCOMPARE(written.size(), 1);
-    QVERIFY(QFileInfo(file->downloadPath()).canonicalFilePath().startsWith(QDir(m_libraryDir).canonicalPath() + QLatin1Char('/')));
-    QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-    // Names are placed into log lines literally, whatever markers they hold.
-    QVERIFY(!g_log.filter(QStringLiteral("File downloading started. File: ") + name).isEmpty());
-}
+    void pauseMidTransferRecordsBytesOnDisk()
+    {
+        const Target target = largeFile();
+        m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 512 * 1024});
+        LibraryFile *file = makeFile(target);
+        DownloadManager *manager = m_services->downloadManager();
+        manager->setFileStatus(file, LibraryFile::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
+
+        manager->setFileStatus(file, LibraryFile::DownloadPaused);
+        QCOMPARE(file->status(), LibraryFile::DownloadPaused);
+        const qint64 recorded = file->downloadedSize();
+        QVERIFY(recorded > 0 && recorded < target.info.size);
+        // Data received but not yet written must not count, and nothing may lie past the mark.
+        QVERIFY(!QFileInfo::exists(file->downloadPath()));
+        QFile partial(file->partialPath());
+        QVERIFY(partial.open(QIODevice::ReadOnly));
+        QVERIFY(partial.seek(recorded - 4096));
+        QVERIFY(partial.read(4096).count('\0') < 4096);
+        const QByteArray after = partial.read(64 * 1024);
+        QCOMPARE(after.count('\0'), after.size());
+        partial.close();
+
+        m_sim->setDownloadFault({});
+        m_sim->clearRequestLog();
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        const auto downloads = downloadLog();
+        QCOMPARE(downloads.size(), 1);
+        QCOMPARE(downloads.constFirst().header("Range"), "bytes=" + QByteArray::number(recorded) + '-');
+        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+    }
+
+    void cancelDeletesPartialAndRenewsId()
+    {
+        const Target target = largeFile();
+        m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 256 * 1024});
+        LibraryFile *file = makeFile(target);
+        DownloadManager *manager = m_services->downloadManager();
+        manager->setFileStatus(file, LibraryFile::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
+        QVERIFY(QFileInfo(file->partialPath()).isFile());
+        const QString oldId = file->downloader()->downloaderId();
+        QVERIFY(!g_log.filter(oldId).isEmpty());
+
+        file->cancelDownload();
+        QCOMPARE(file->status(), LibraryFile::Remote);
+        QVERIFY(!QFileInfo::exists(file->partialPath()));
+        QVERIFY(file->downloader());
+        const QString newId = file->downloader()->downloaderId();
+        QVERIFY(newId != oldId);
+        QVERIFY(!QUuid::fromString(newId).isNull());
+
+        g_log.clear();
+        m_sim->setDownloadFault({});
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        const QStringList lines = g_log.filter(QStringLiteral("Downloader {"));
+        QVERIFY(!lines.isEmpty());
+        for (const QString &line : lines) {
+            QVERIFY2(line.contains(newId), qPrintable(line));
+            QVERIFY2(!line.contains(oldId), qPrintable(line));
+        }
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+    }
+
+    void bodyPastAnnouncedSizeStopsAndLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("chunked");
+        QTest::addColumn<bool>("resumed");
+        QTest::newRow("length in the headers") << false << false;
+        QTest::newRow("chunked") << true << false;
+        QTest::newRow("chunked, resumed") << true << true;
+    }
+
+    // The service announced a small file; the download host sends far more.
+    void bodyPastAnnouncedSizeStopsAndLeavesNothing()
+    {
+        QFETCH(bool, chunked);
+        QFETCH(bool, resumed);
+        Target target = largeFile();
+        const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
+        target.info.size = resumed ? 70000 : 6423;
+        LibraryFile *file = makeFile(target);
+        if (resumed)
+            placeOnDisk(file, bytes.left(65536));
+        StorefrontSim::DownloadFault fault;
+        fault.chunked = chunked;
+        m_sim->setDownloadFault(fault);
+
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::DownloadError);
+        QCOMPARE(file->errorMessage(),
+                 QStringLiteral("Download error: the server sent more than the file's size of %1 bytes.").arg(target.info.size));
+        QCOMPARE(filesBelow(m_libraryDir), QStringList());
+        QCOMPARE(QDir(m_libraryDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(file->downloadedSize(), qint64(0));
+        QCOMPARE(downloadRequests(), 1);
+    }
+
+    void folderFaults_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");   // %1: the library folder
+        QTest::newRow("folder gone while the link is prepared") << "missing" << "Download directory %1 does not exist";
+        QTest::newRow("folder not writable") << "unwritable" << "Don't have permissions to write to directory %1";
+        QTest::newRow("file system full") << "full" << "File allocation error. Please check disk free space.";
+    }
+
+    void folderFaults()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        LibraryFile *file = makeFile(fault == QLatin1String("full") ? largeFile() : smallFile());
+        const QString folder = m_libraryDir + QLatin1Char('/') + file->productFolder();
+        // A 1 MiB file system cannot take the 2 MiB file; read-only, it stops even root, whom
+        // permission bits do not.
+        std::unique_ptr<ScratchMount> mount;
+        if (fault == QLatin1String("full") || (fault == QLatin1String("unwritable") && ::geteuid() == 0)) {
+            mount = std::make_unique<ScratchMount>(m_libraryDir, 1024 * 1024);
+            if (!mount->mounted())
+                QSKIP("No right to mount a scratch file system");
+        }
+        QStringList kept;
+        if (fault == QLatin1String("unwritable")) {
+            QVERIFY(QDir().mkpath(folder));
+            if (mount)
+                QVERIFY(mount->makeReadOnly());
+            else
+                QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner)
+                        && QFile::setPermissions(m_libraryDir, QFile::ReadOwner | QFile::ExeOwner));
+        } else if (fault == QLatin1String("full")) {
+            QVERIFY(QDir().mkpath(folder));
+            QFile neighbour(folder + QStringLiteral("/notes.txt"));
+            QVERIFY(neighbour.open(QIODevice::WriteOnly) && neighbour.write("keep me") == 7);
+            kept << QStringLiteral("library/") + file->productFolder() + QStringLiteral("/notes.txt");
+        }
+
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        if (fault == QLatin1String("missing")) {
+            QCOMPARE(file->status(), LibraryFile::Downloading);
+            QVERIFY(QDir(m_libraryDir).removeRecursively());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
+        QCOMPARE(file->status(), LibraryFile::DownloadError);
+        QCOMPARE(file->errorMessage(), message.arg(m_libraryDir));
+        QCOMPARE(filesBelow(m_root->path()), kept);
+        if (!kept.isEmpty()) {
+            QFile neighbour(m_root->filePath(kept.constFirst()));
+            QVERIFY(neighbour.open(QIODevice::ReadOnly));
+            QCOMPARE(neighbour.readAll(), QByteArray("keep me"));
+        }
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void hostileNamesStayInside_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("publisher");   // empty: the usual one
+        QTest::newRow("dot dot") << QStringLiteral("..") << QString();
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("slashes") << QStringLiteral("../../../escape.pdf") << QString();
+        QTest::newRow("control characters") << QStringLiteral("a\x01\x1f\nb.pdf") << QString();
+        // Shortened to what a file system takes, the extension kept.
+        QTest::newRow("too long") << QString(300, QLatin1Char('x')) + QStringLiteral(".pdf") << QString();
+        QTest::newRow("format markers") << QStringLiteral("%1 %2 %3.pdf") << QStringLiteral("%1");
+    }
+
+    void hostileNamesStayInside()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, publisher);
+        const Target target = smallFile();
+        LibraryFile *file = makeFile(target, name);
+        if (!publisher.isEmpty())
+            m_item->setPublisher(publisher);
+
+        QVERIFY(settles(file));
+        const QStringList written = filesBelow(m_root->path());
+        for (const QString &path : written)
+            QVERIFY2(path.startsWith(QLatin1String("library/")) && !path.contains(QLatin1String("../")), qPrintable(path));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(written.size(), 1);
+        QVERIFY(QFileInfo(file->downloadPath()).canonicalFilePath().startsWith(QDir(m_libraryDir).canonicalPath() + QLatin1Char('/')));
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        // Names are placed into log lines literally, whatever markers they hold.
+        QVERIFY(!g_log.filter(QStringLiteral("File downloading started. File: ") + name).isEmpty());
+    }
+
+private:
+    struct Target {
+        QString productId;
+        StorefrontSim::FileInfo info;
+    };
+    Target smallFile() const
+    {
+        const QString productId = m_sim->productIds().constFirst();
+        return {productId, m_sim->files(productId).constFirst()};
+    }
+
+    Target largeFile() const
+    {
+        for (const QString &productId : m_sim->productIds()) {
+            for (const StorefrontSim::FileInfo &info : m_sim->files(productId)) {
+                // By name: a test may have published a version of another size.
+                if (info.filename.startsWith(QLatin1String("generated-archive-")))
+                    return {productId, info};
+            }
+        }
+        return {};
+    }
+
+    LibraryFile *makeFile(const Target &target, const std::optional<QString> &serverFileName = std::nullopt)
+    {
+        m_item->setProductId(target.productId);
+        auto *file = new LibraryFile(m_item.get(), m_services->context());
+        file->setServerFileName(serverFileName.value_or(target.info.filename));
+        file->setBundleId(target.info.bundleId);
+        file->setTotalSize(target.info.size);
+        m_files.append(file);
+        return file;
+    }
+
+    // Queues the file and waits until it is neither queued nor transferring.
+    bool settles(LibraryFile *file)
+    {
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        return QTest::qWaitFor([file] { return atRest(file); }, kTransferTimeoutMs);
+    }
+
+    // Puts bytes at path (by default where the file downloads to), as an earlier run or the
+    // user left them.
+    void placeOnDisk(LibraryFile *file, const QByteArray &bytes, QString path = QString())
+    {
+        file->setLocalDir(m_libraryDir);
+        if (path.isEmpty())
+            path = file->downloadPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile copy(path);
+        QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(copy.write(bytes), qint64(bytes.size()));
+    }
+
+    // The Range header of every download request, empty for a whole-file request.
+    QList<QByteArray> rangesAsked() const
+    {
+        QList<QByteArray> ranges;
+        for (const StorefrontSim::LoggedRequest &request : downloadLog()) {
+            // The network stack resends a request whose reused connection the server had just
+            // closed; the downloader's own repeats are counted by their log lines.
+            const QByteArray range = request.header("Range");
+            if (!range.isEmpty() && !ranges.isEmpty() && ranges.constLast() == range)
+                continue;
+            ranges.append(range);
+        }
+        return ranges;
+    }
+
+    int downloadRequests() const { return m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/")); }
+    QList<StorefrontSim::LoggedRequest> downloadLog() const
+    {
+        QList<StorefrontSim::LoggedRequest> result;
+        for (const StorefrontSim::LoggedRequest &request : m_sim->requestLog()) {
+            if (request.path().startsWith(QLatin1String("/downloads/")))
+                result.append(request);
+        }
+        return result;
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<StorefrontSim> m_sim;
+    std::unique_ptr<TestServices> m_services;
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_libraryDir;
+    std::unique_ptr<LibraryItem> m_item;
+    QList<LibraryFile *> m_files;
+};
 
 QTEST_GUILESS_MAIN(tst_Downloader)
 #include "tst_downloader.moc"

@@ -10,33 +10,245 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using S = LibraryFile::Status;
 
 class TestDownloadManager : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY(m_fixture.setUpOnce());
+        qRegisterMetaType<LibraryItem *>();
+    }
 
-    void slotsHandOver();
-    void nothingStartsSignedOutThenNewestPurchaseFirst();
-    void deletedFilesAreSkipped();
-    void allFinishedOnceWhenLastIsPaused();
-    void downloadedAfterErrorIsIgnored();
-    void stopAllKeepsStatuses();
-    void cancelAll();
-    void folderCreationFailure();
-    void leavingErrorDeletesOnce_data();
-    void leavingErrorDeletesOnce();
+    void init()
+    {
+        QVERIFY(m_fixture.setUp(true));
+        m_settings = m_fixture.settings.get();
+        m_services = m_fixture.services.get();
+        m_manager = m_fixture.manager.get();
+        m_settings->setSimultaneousDownloads(2);
+        signIn(true);
+    }
+
+    void cleanup()
+    {
+        m_fixture.tearDown();
+    }
+
+    void slotsHandOver()
+    {
+        QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+        QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
+        const QList<LibraryFile *> files = queueFiles(5);
+
+        QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued, S::Queued}));
+
+        m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+        QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading, S::Queued, S::Queued}));
+
+        files[1]->setErrorMessage("Failed to get download URL");
+        m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
+        QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloading, S::Downloading, S::Queued}));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().first().value<FileOwner *>(), files[1]->item());
+
+        for (int i = 2; i < 5; ++i)
+            m_manager->setFileStatus(files[i], LibraryFile::Downloaded);
+        QCOMPARE(m_manager->downloadsRemain(), 0);
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void nothingStartsSignedOutThenNewestPurchaseFirst()
+    {
+        signIn(false);
+        m_settings->setSimultaneousDownloads(1);
+        LibraryItem *older = makeItem("2020-01-01T00:00:00");
+        LibraryItem *newest = makeItem("2021-06-01T00:00:00");
+        LibraryItem *sameDate = makeItem("2020-01-01T00:00:00");
+        LibraryItem *oldest = makeItem("2019-12-31T23:59:59");
+        const QList<LibraryFile *> files{makeFile(older, "a1"), makeFile(newest, "b1"), makeFile(older, "a2"),
+                                         makeFile(oldest, "d1"), makeFile(sameDate, "c1")};
+
+        QStringList started;
+        for (LibraryFile *file : files) {
+            connect(file, &LibraryFile::statusChanged, this, [&started](LibraryFile *f) {
+                if (f->status() == LibraryFile::Downloading)
+                    started.append(f->serverFileName());
+            });
+            m_manager->setFileStatus(file, LibraryFile::Queued);
+        }
+        m_manager->processQueue();
+        QVERIFY(started.isEmpty());
+        QCOMPARE(m_manager->downloadsRemain(), 5);
+
+        signIn(true);
+        m_settings->setSimultaneousDownloads(5);
+        QCOMPARE(started, (QStringList{"b1", "a1", "a2", "c1", "d1"}));
+    }
+
+    void deletedFilesAreSkipped()
+    {
+        m_settings->setSimultaneousDownloads(1);
+        QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+        QList<LibraryFile *> files = queueFiles(4);
+        QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued, S::Queued, S::Queued}));
+
+        // A queued file goes: the next one takes the slot.
+        m_fixture.dropFile(files.takeAt(1));
+        m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+        QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Queued}));
+
+        // The active file goes: its slot is freed.
+        m_fixture.dropFile(files.takeAt(1));
+        QTRY_COMPARE(files[1]->status(), LibraryFile::Downloading);
+        m_manager->setFileStatus(files[1], LibraryFile::Downloaded);
+        QCOMPARE(finished.count(), 1);
+
+        // Stopping everything must not touch the deleted files.
+        m_manager->cancelAll();
+    }
+
+    void allFinishedOnceWhenLastIsPaused()
+    {
+        QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+        const QList<LibraryFile *> files = queueFiles(1);
+
+        files[0]->pauseDownload();
+        QCOMPARE(finished.count(), 1);
+        files[0]->pauseDownload();
+        files[0]->cancelDownload();
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void downloadedAfterErrorIsIgnored()
+    {
+        const QList<LibraryFile *> files = queueFiles(1);
+        files[0]->setErrorMessage("Download error: hash doesn't match.");
+        m_manager->setFileStatus(files[0], LibraryFile::DownloadError);
+        m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+        QCOMPARE(files[0]->status(), LibraryFile::DownloadError);
+        QCOMPARE(files[0]->errorMessage(), QStringLiteral("Download error: hash doesn't match."));
+    }
+
+    void stopAllKeepsStatuses()
+    {
+        const QList<LibraryFile *> files = queueFiles(4);
+        QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+        QSignalSpy remain(m_manager, &DownloadManager::downloadsRemainChanged);
+
+        m_manager->stopAll();
+        QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued}));
+        QCOMPARE(m_manager->downloadsRemain(), 0);
+        QCOMPARE(finished.count() + remain.count(), 0);
+
+        // A transfer that reports after the stop changes its file but starts nothing.
+        m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
+        QCOMPARE(files[0]->status(), LibraryFile::Downloaded);
+        QCOMPARE(files[2]->status(), LibraryFile::Queued);
+    }
+
+    void cancelAll()
+    {
+        const QList<LibraryFile *> files = queueFiles(4);
+        writeFile(files[0]->downloadPath());
+
+        m_manager->cancelAll();
+        QCOMPARE(statuses(files), (QList<S>{S::DownloadPaused, S::Remote, S::Remote, S::Remote}));
+        QVERIFY(QFileInfo::exists(files[0]->downloadPath()));
+        QCOMPARE(m_manager->downloadsRemain(), 0);
+
+        // Nothing is left behind to start later.
+        m_settings->setSimultaneousDownloads(5);
+        QCOMPARE(statuses(files).count(S::Downloading), 0);
+    }
+
+    void folderCreationFailure()
+    {
+        const QString blocker = m_fixture.libraryPath() + "/not-a-folder";
+        writeFile(blocker);
+        m_settings->setLibraryDirectory(blocker + "/library");
+        QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+        QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
+
+        // Queued together, they all fail within one pass over the queue.
+        signIn(false);
+        const QList<LibraryFile *> files = queueFiles(3);
+        signIn(true);
+        m_manager->processQueue();
+
+        QCOMPARE(statuses(files), (QList<S>{S::DownloadError, S::DownloadError, S::DownloadError}));
+        QVERIFY(files[0]->errorMessage().startsWith(QStringLiteral("Failed to create path to store file: ")));
+        QCOMPARE(failed.count(), 3);
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void leavingErrorDeletesOnce_data()
+    {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("deleted");
+
+        QTest::newRow("cancelled") << int(LibraryFile::Remote) << true;
+        QTest::newRow("paused") << int(LibraryFile::DownloadPaused) << true;
+        QTest::newRow("retried keeps the partial copy") << int(LibraryFile::Queued) << false;
+    }
+
+    void leavingErrorDeletesOnce()
+    {
+        QFETCH(int, target);
+        QFETCH(bool, deleted);
+
+        signIn(false);
+        LibraryFile *file = makeFile(makeItem("2020-01-01T00:00:00"), "a.pdf");
+        file->setLocalDir(m_fixture.libraryPath());
+        m_manager->setFileStatus(file, LibraryFile::DownloadError);
+        writeFile(file->downloadPath());
+        QSignalSpy changes(file, &LibraryFile::statusChanged);
+        LogCapture log;
+
+        m_manager->setFileStatus(file, LibraryFile::Status(target));
+
+        QCOMPARE(int(file->status()), target);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(QFileInfo::exists(file->downloadPath()), !deleted);
+        QCOMPARE(log.lines().filter("LibraryFile: Delete file:").size(), deleted ? 1 : 0);
+        QCOMPARE(m_fixture.trashedFiles(), deleted ? QStringList{QStringLiteral("a.pdf")} : QStringList());
+    }
 
 private:
     LibraryItem *makeItem(const QString &datePurchased) { return m_fixture.makeItem(datePurchased); }
     LibraryFile *makeFile(LibraryItem *item, const QString &name) { return m_fixture.makeFile(item, name); }
-    QList<LibraryFile *> queueFiles(int count);
-    void signIn(bool signedIn);
-    static QList<LibraryFile::Status> statuses(const QList<LibraryFile *> &files);
+    QList<LibraryFile *> queueFiles(int count)
+    {
+        LibraryItem *item = makeItem("2020-01-01T00:00:00");
+        QList<LibraryFile *> files;
+        for (int i = 0; i < count; ++i) {
+            files.append(makeFile(item, QStringLiteral("file%1.pdf").arg(i)));
+            m_manager->setFileStatus(files.last(), LibraryFile::Queued);
+        }
+        return files;
+    }
+
+    void signIn(bool signedIn)
+    {
+        RemoteAPI *api = m_services->remoteAPI();
+        if (signedIn && !api->loggedIn())
+            api->doLogin(QStringLiteral("test-key"));
+        else if (!signedIn && api->loggedIn())
+            api->doLogout();
+        QCOMPARE(api->loggedIn(), signedIn);
+    }
+
+    static QList<LibraryFile::Status> statuses(const QList<LibraryFile *> &files)
+    {
+        QList<LibraryFile::Status> result;
+        for (const LibraryFile *file : files)
+            result.append(file->status());
+        return result;
+    }
+
     static void writeFile(const QString &path) { QVERIFY(DownloadsFixture::writeFile(path, "partial")); }
 
     DownloadsFixture m_fixture;
@@ -44,237 +256,6 @@ private:
     TestServices *m_services = nullptr;
     DownloadManager *m_manager = nullptr;
 };
-
-void TestDownloadManager::initTestCase()
-{
-    QVERIFY(m_fixture.setUpOnce());
-    qRegisterMetaType<LibraryItem *>();
-}
-
-void TestDownloadManager::init()
-{
-    QVERIFY(m_fixture.setUp(true));
-    m_settings = m_fixture.settings.get();
-    m_services = m_fixture.services.get();
-    m_manager = m_fixture.manager.get();
-    m_settings->setSimultaneousDownloads(2);
-    signIn(true);
-}
-
-void TestDownloadManager::cleanup()
-{
-    m_fixture.tearDown();
-}
-
-void TestDownloadManager::signIn(bool signedIn)
-{
-    RemoteAPI *api = m_services->remoteAPI();
-    if (signedIn && !api->loggedIn())
-        api->doLogin(QStringLiteral("test-key"));
-    else if (!signedIn && api->loggedIn())
-        api->doLogout();
-    QCOMPARE(api->loggedIn(), signedIn);
-}
-
-QList<LibraryFile *> TestDownloadManager::queueFiles(int count)
-{
-    LibraryItem *item = makeItem("2020-01-01T00:00:00");
-    QList<LibraryFile *> files;
-    for (int i = 0; i < count; ++i) {
-        files.append(makeFile(item, QStringLiteral("file%1.pdf").arg(i)));
-        m_manager->setFileStatus(files.last(), LibraryFile::Queued);
-    }
-    return files;
-}
-
-QList<LibraryFile::Status> TestDownloadManager::statuses(const QList<LibraryFile *> &files)
-{
-    QList<LibraryFile::Status> result;
-    for (const LibraryFile *file : files)
-        result.append(file->status());
-    return result;
-}
-
-using S = LibraryFile::Status;
-
-void TestDownloadManager::slotsHandOver()
-{
-    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
-    QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
-    const QList<LibraryFile *> files = queueFiles(5);
-
-    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued, S::Queued}));
-
-    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading, S::Queued, S::Queued}));
-
-    files[1]->setErrorMessage("Failed to get download URL");
-    m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloading, S::Downloading, S::Queued}));
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.first().first().value<FileOwner *>(), files[1]->item());
-
-    for (int i = 2; i < 5; ++i)
-        m_manager->setFileStatus(files[i], LibraryFile::Downloaded);
-    QCOMPARE(m_manager->downloadsRemain(), 0);
-    QCOMPARE(finished.count(), 1);
-}
-
-void TestDownloadManager::nothingStartsSignedOutThenNewestPurchaseFirst()
-{
-    signIn(false);
-    m_settings->setSimultaneousDownloads(1);
-    LibraryItem *older = makeItem("2020-01-01T00:00:00");
-    LibraryItem *newest = makeItem("2021-06-01T00:00:00");
-    LibraryItem *sameDate = makeItem("2020-01-01T00:00:00");
-    LibraryItem *oldest = makeItem("2019-12-31T23:59:59");
-    const QList<LibraryFile *> files{makeFile(older, "a1"), makeFile(newest, "b1"), makeFile(older, "a2"),
-                                     makeFile(oldest, "d1"), makeFile(sameDate, "c1")};
-
-    QStringList started;
-    for (LibraryFile *file : files) {
-        connect(file, &LibraryFile::statusChanged, this, [&started](LibraryFile *f) {
-            if (f->status() == LibraryFile::Downloading)
-                started.append(f->serverFileName());
-        });
-        m_manager->setFileStatus(file, LibraryFile::Queued);
-    }
-    m_manager->processQueue();
-    QVERIFY(started.isEmpty());
-    QCOMPARE(m_manager->downloadsRemain(), 5);
-
-    signIn(true);
-    m_settings->setSimultaneousDownloads(5);
-    QCOMPARE(started, (QStringList{"b1", "a1", "a2", "c1", "d1"}));
-}
-
-void TestDownloadManager::deletedFilesAreSkipped()
-{
-    m_settings->setSimultaneousDownloads(1);
-    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
-    QList<LibraryFile *> files = queueFiles(4);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Queued, S::Queued, S::Queued}));
-
-    // A queued file goes: the next one takes the slot.
-    m_fixture.dropFile(files.takeAt(1));
-    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
-    QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Queued}));
-
-    // The active file goes: its slot is freed.
-    m_fixture.dropFile(files.takeAt(1));
-    QTRY_COMPARE(files[1]->status(), LibraryFile::Downloading);
-    m_manager->setFileStatus(files[1], LibraryFile::Downloaded);
-    QCOMPARE(finished.count(), 1);
-
-    // Stopping everything must not touch the deleted files.
-    m_manager->cancelAll();
-}
-
-void TestDownloadManager::allFinishedOnceWhenLastIsPaused()
-{
-    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
-    const QList<LibraryFile *> files = queueFiles(1);
-
-    files[0]->pauseDownload();
-    QCOMPARE(finished.count(), 1);
-    files[0]->pauseDownload();
-    files[0]->cancelDownload();
-    QCOMPARE(finished.count(), 1);
-}
-
-void TestDownloadManager::downloadedAfterErrorIsIgnored()
-{
-    const QList<LibraryFile *> files = queueFiles(1);
-    files[0]->setErrorMessage("Download error: hash doesn't match.");
-    m_manager->setFileStatus(files[0], LibraryFile::DownloadError);
-    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
-    QCOMPARE(files[0]->status(), LibraryFile::DownloadError);
-    QCOMPARE(files[0]->errorMessage(), QStringLiteral("Download error: hash doesn't match."));
-}
-
-void TestDownloadManager::stopAllKeepsStatuses()
-{
-    const QList<LibraryFile *> files = queueFiles(4);
-    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
-    QSignalSpy remain(m_manager, &DownloadManager::downloadsRemainChanged);
-
-    m_manager->stopAll();
-    QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued}));
-    QCOMPARE(m_manager->downloadsRemain(), 0);
-    QCOMPARE(finished.count() + remain.count(), 0);
-
-    // A transfer that reports after the stop changes its file but starts nothing.
-    m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
-    QCOMPARE(files[0]->status(), LibraryFile::Downloaded);
-    QCOMPARE(files[2]->status(), LibraryFile::Queued);
-}
-
-void TestDownloadManager::cancelAll()
-{
-    const QList<LibraryFile *> files = queueFiles(4);
-    writeFile(files[0]->downloadPath());
-
-    m_manager->cancelAll();
-    QCOMPARE(statuses(files), (QList<S>{S::DownloadPaused, S::Remote, S::Remote, S::Remote}));
-    QVERIFY(QFileInfo::exists(files[0]->downloadPath()));
-    QCOMPARE(m_manager->downloadsRemain(), 0);
-
-    // Nothing is left behind to start later.
-    m_settings->setSimultaneousDownloads(5);
-    QCOMPARE(statuses(files).count(S::Downloading), 0);
-}
-
-void TestDownloadManager::folderCreationFailure()
-{
-    const QString blocker = m_fixture.libraryPath() + "/not-a-folder";
-    writeFile(blocker);
-    m_settings->setLibraryDirectory(blocker + "/library");
-    QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
-    QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
-
-    // Queued together, they all fail within one pass over the queue.
-    signIn(false);
-    const QList<LibraryFile *> files = queueFiles(3);
-    signIn(true);
-    m_manager->processQueue();
-
-    QCOMPARE(statuses(files), (QList<S>{S::DownloadError, S::DownloadError, S::DownloadError}));
-    QVERIFY(files[0]->errorMessage().startsWith(QStringLiteral("Failed to create path to store file: ")));
-    QCOMPARE(failed.count(), 3);
-    QCOMPARE(finished.count(), 1);
-}
-
-void TestDownloadManager::leavingErrorDeletesOnce_data()
-{
-    QTest::addColumn<int>("target");
-    QTest::addColumn<bool>("deleted");
-
-    QTest::newRow("cancelled") << int(LibraryFile::Remote) << true;
-    QTest::newRow("paused") << int(LibraryFile::DownloadPaused) << true;
-    QTest::newRow("retried keeps the partial copy") << int(LibraryFile::Queued) << false;
-}
-
-void TestDownloadManager::leavingErrorDeletesOnce()
-{
-    QFETCH(int, target);
-    QFETCH(bool, deleted);
-
-    signIn(false);
-    LibraryFile *file = makeFile(makeItem("2020-01-01T00:00:00"), "a.pdf");
-    file->setLocalDir(m_fixture.libraryPath());
-    m_manager->setFileStatus(file, LibraryFile::DownloadError);
-    writeFile(file->downloadPath());
-    QSignalSpy changes(file, &LibraryFile::statusChanged);
-    LogCapture log;
-
-    m_manager->setFileStatus(file, LibraryFile::Status(target));
-
-    QCOMPARE(int(file->status()), target);
-    QCOMPARE(changes.count(), 1);
-    QCOMPARE(QFileInfo::exists(file->downloadPath()), !deleted);
-    QCOMPARE(log.lines().filter("LibraryFile: Delete file:").size(), deleted ? 1 : 0);
-    QCOMPARE(m_fixture.trashedFiles(), deleted ? QStringList{QStringLiteral("a.pdf")} : QStringList());
-}
 
 QTEST_GUILESS_MAIN(TestDownloadManager)
 #include "tst_downloadmanager.moc"

@@ -4,28 +4,6 @@
 
 #include <memory>
 
-// The two workers behind a transfer: every byte reaches the file and the digest once and in
-// order, whatever the ring's size, and what is on disk is always what position() says.
-class tst_HashingWriter : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void streamsInOrder_data();
-    void streamsInOrder();
-    void drainLeavesTheResumePoint_data();
-    void drainLeavesTheResumePoint();
-    void writeFailure();
-
-private:
-    std::unique_ptr<HashingWriter> makeWriter(const QByteArray &prefix, qint64 capacity);
-    QByteArray onDisk() const;
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_path;
-};
-
 namespace {
 
 QByteArray pattern(int size, quint32 seed = 2463534242u)
@@ -48,127 +26,139 @@ QString md5(const QByteArray &data)
 
 } // namespace
 
-void tst_HashingWriter::init()
+// The two workers behind a transfer: every byte reaches the file and the digest once and in
+// order, whatever the ring's size, and what is on disk is always what position() says.
+class tst_HashingWriter : public QObject
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_path = m_dir->filePath(QStringLiteral("book.pdf"));
-}
+    Q_OBJECT
 
-std::unique_ptr<HashingWriter> tst_HashingWriter::makeWriter(const QByteArray &prefix, qint64 capacity)
-{
-    auto file = std::make_unique<QFile>(m_path);
-    if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered) || file->write(prefix) != prefix.size())
-        return nullptr;
-    return std::make_unique<HashingWriter>(std::move(file), prefix.size(), capacity);
-}
-
-QByteArray tst_HashingWriter::onDisk() const
-{
-    QFile file(m_path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void tst_HashingWriter::streamsInOrder_data()
-{
-    QTest::addColumn<int>("prefix");
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("piece");
-    QTest::addColumn<qint64>("capacity");
-    QTest::addColumn<bool>("lastAtOnce");
-    QTest::newRow("ring smaller than a piece") << 0 << 100000 << 1000 << qint64(7) << false;
-    QTest::newRow("pieces straddle the ring's end") << 0 << 1000000 << 10000 << qint64(65536 + 3) << false;
-    QTest::newRow("ring larger than the file") << 0 << 300000 << 65536 << qint64(4 << 20) << false;
-    QTest::newRow("after a prefix on disk") << 12345 << 200000 << 7000 << qint64(65536) << false;
-    QTest::newRow("prefix larger than a read block") << (3 << 20) + 1 << 5000 << 5000 << qint64(65536) << false;
-    QTest::newRow("last piece beyond the room") << 0 << 50000 << 20000 << qint64(1000) << true;
-}
-
-void tst_HashingWriter::streamsInOrder()
-{
-    QFETCH(int, prefix);
-    QFETCH(int, size);
-    QFETCH(int, piece);
-    QFETCH(qint64, capacity);
-    QFETCH(bool, lastAtOnce);
-    const QByteArray head = pattern(prefix, 88675123u);
-    const QByteArray data = pattern(size);
-    auto writer = makeWriter(head, capacity);
-    QVERIFY(writer);
-    QSignalSpy progressed(writer.get(), &HashingWriter::progressed);
-
-    for (int at = 0; at < size; at += piece) {
-        QByteArray chunk = data.mid(at, piece);
-        QBuffer source(&chunk);
-        source.open(QIODevice::ReadOnly);
-        const bool last = at + piece >= size;
-        while (source.bytesAvailable() > 0) {
-            writer->readFrom(&source, last && lastAtOnce);
-            if (source.bytesAvailable() > 0)
-                QVERIFY(progressed.wait());
-        }
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("book.pdf"));
     }
-    QCOMPARE(writer->end(), qint64(prefix + size));
-    QTRY_VERIFY(writer->idle());
-    QCOMPARE(writer->position(), qint64(prefix + size));
-    QCOMPARE(writer->digest(), md5(head + data));
-    writer->close();
-    QVERIFY(onDisk() == head + data);
-}
 
-void tst_HashingWriter::drainLeavesTheResumePoint_data()
-{
-    QTest::addColumn<bool>("writeRest");
-    QTest::newRow("pause: the rest is dropped") << false;
-    QTest::newRow("dropped connection: the rest is kept") << true;
-}
+    void streamsInOrder_data()
+    {
+        QTest::addColumn<int>("prefix");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("piece");
+        QTest::addColumn<qint64>("capacity");
+        QTest::addColumn<bool>("lastAtOnce");
+        QTest::newRow("ring smaller than a piece") << 0 << 100000 << 1000 << qint64(7) << false;
+        QTest::newRow("pieces straddle the ring's end") << 0 << 1000000 << 10000 << qint64(65536 + 3) << false;
+        QTest::newRow("ring larger than the file") << 0 << 300000 << 65536 << qint64(4 << 20) << false;
+        QTest::newRow("after a prefix on disk") << 12345 << 200000 << 7000 << qint64(65536) << false;
+        QTest::newRow("prefix larger than a read block") << (3 << 20) + 1 << 5000 << 5000 << qint64(65536) << false;
+        QTest::newRow("last piece beyond the room") << 0 << 50000 << 20000 << qint64(1000) << true;
+    }
 
-void tst_HashingWriter::drainLeavesTheResumePoint()
-{
-    QFETCH(bool, writeRest);
-    const QByteArray head = pattern(1000, 88675123u);
-    const QByteArray data = pattern(3 << 20);
-    auto writer = makeWriter(head, 1 << 20);
-    QVERIFY(writer);
-    QByteArray copy = data;
-    QBuffer source(&copy);
-    source.open(QIODevice::ReadOnly);
-    // More than the ring holds: part of it waits in memory, unhashed and unwritten.
-    writer->readFrom(&source, true);
-    const qint64 position = writer->drain(writeRest);
+    void streamsInOrder()
+    {
+        QFETCH(int, prefix);
+        QFETCH(int, size);
+        QFETCH(int, piece);
+        QFETCH(qint64, capacity);
+        QFETCH(bool, lastAtOnce);
+        const QByteArray head = pattern(prefix, 88675123u);
+        const QByteArray data = pattern(size);
+        auto writer = makeWriter(head, capacity);
+        QVERIFY(writer);
+        QSignalSpy progressed(writer.get(), &HashingWriter::progressed);
 
-    if (writeRest)
-        QCOMPARE(position, qint64(head.size() + data.size()));
-    QVERIFY(position >= head.size() && position <= writer->end());
-    // A later run resumes from the file's length: it must hold exactly the bytes counted.
-    QVERIFY(onDisk() == QByteArray(head + data).left(int(position)));
-    // Whatever went to disk unhashed, the digest never claims a file it does not describe.
-    const QString digest = writer->digest();
-    QVERIFY(digest.isEmpty() || digest == md5(onDisk()));
-}
+        for (int at = 0; at < size; at += piece) {
+            QByteArray chunk = data.mid(at, piece);
+            QBuffer source(&chunk);
+            source.open(QIODevice::ReadOnly);
+            const bool last = at + piece >= size;
+            while (source.bytesAvailable() > 0) {
+                writer->readFrom(&source, last && lastAtOnce);
+                if (source.bytesAvailable() > 0)
+                    QVERIFY(progressed.wait());
+            }
+        }
+        QCOMPARE(writer->end(), qint64(prefix + size));
+        QTRY_VERIFY(writer->idle());
+        QCOMPARE(writer->position(), qint64(prefix + size));
+        QCOMPARE(writer->digest(), md5(head + data));
+        writer->close();
+        QVERIFY(onDisk() == head + data);
+    }
 
-void tst_HashingWriter::writeFailure()
-{
-#ifndef Q_OS_LINUX
-    QSKIP("needs /dev/full");
-#endif
-    auto file = std::make_unique<QFile>(QStringLiteral("/dev/full"));
-    QVERIFY(file->open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    HashingWriter writer(std::move(file), 0, 1 << 16);
-    QByteArray data = pattern(300000);
-    QBuffer source(&data);
-    source.open(QIODevice::ReadOnly);
-    writer.readFrom(&source, false);
+    void drainLeavesTheResumePoint_data()
+    {
+        QTest::addColumn<bool>("writeRest");
+        QTest::newRow("pause: the rest is dropped") << false;
+        QTest::newRow("dropped connection: the rest is kept") << true;
+    }
 
-    QTRY_VERIFY(writer.failed());
-    QVERIFY(writer.noSpace());
-    QVERIFY(!writer.errorString().isEmpty());
-    QTRY_VERIFY(writer.idle());
-    QCOMPARE(writer.position(), qint64(0));
-    QVERIFY(writer.digest().isEmpty());
-    // What still arrives is not left to pile up in the reply.
-    writer.readFrom(&source, false);
-    QCOMPARE(source.bytesAvailable(), qint64(0));
-}
+    void drainLeavesTheResumePoint()
+    {
+        QFETCH(bool, writeRest);
+        const QByteArray head = pattern(1000, 88675123u);
+        const QByteArray data = pattern(3 << 20);
+        auto writer = makeWriter(head, 1 << 20);
+        QVERIFY(writer);
+        QByteArray copy = data;
+        QBuffer source(&copy);
+        source.open(QIODevice::ReadOnly);
+        // More than the ring holds: part of it waits in memory, unhashed and unwritten.
+        writer->readFrom(&source, true);
+        const qint64 position = writer->drain(writeRest);
+
+        if (writeRest)
+            QCOMPARE(position, qint64(head.size() + data.size()));
+        QVERIFY(position >= head.size() && position <= writer->end());
+        // A later run resumes from the file's length: it must hold exactly the bytes counted.
+        QVERIFY(onDisk() == QByteArray(head + data).left(int(position)));
+        // Whatever went to disk unhashed, the digest never claims a file it does not describe.
+        const QString digest = writer->digest();
+        QVERIFY(digest.isEmpty() || digest == md5(onDisk()));
+    }
+
+    void writeFailure()
+    {
+    #ifndef Q_OS_LINUX
+        QSKIP("needs /dev/full");
+    #endif
+        auto file = std::make_unique<QFile>(QStringLiteral("/dev/full"));
+        QVERIFY(file->open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        HashingWriter writer(std::move(file), 0, 1 << 16);
+        QByteArray data = pattern(300000);
+        QBuffer source(&data);
+        source.open(QIODevice::ReadOnly);
+        writer.readFrom(&source, false);
+
+        QTRY_VERIFY(writer.failed());
+        QVERIFY(writer.noSpace());
+        QVERIFY(!writer.errorString().isEmpty());
+        QTRY_VERIFY(writer.idle());
+        QCOMPARE(writer.position(), qint64(0));
+        QVERIFY(writer.digest().isEmpty());
+        // What still arrives is not left to pile up in the reply.
+        writer.readFrom(&source, false);
+        QCOMPARE(source.bytesAvailable(), qint64(0));
+    }
+
+private:
+    std::unique_ptr<HashingWriter> makeWriter(const QByteArray &prefix, qint64 capacity)
+    {
+        auto file = std::make_unique<QFile>(m_path);
+        if (!file->open(QIODevice::ReadWrite | QIODevice::Unbuffered) || file->write(prefix) != prefix.size())
+            return nullptr;
+        return std::make_unique<HashingWriter>(std::move(file), prefix.size(), capacity);
+    }
+
+    QByteArray onDisk() const
+    {
+        QFile file(m_path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
 
 QTEST_GUILESS_MAIN(tst_HashingWriter)
 #include "tst_hashingwriter.moc"

@@ -12,221 +12,209 @@ class TestCliSupport : public QObject
 {
     Q_OBJECT
 private slots:
-    void rateAndTimeLeft_data();
-    void rateAndTimeLeft();
-    void sizesAndDurations_data();
-    void sizesAndDurations();
-    void cacheAnswersOnlyForTheSameSizeAndTime_data();
-    void cacheAnswersOnlyForTheSameSizeAndTime();
-    void cacheSurvivesBadFiles_data();
-    void cacheSurvivesBadFiles();
-    void cacheKeepsWhatItWasNotAskedAbout();
-    void md5sumsLinesReadBackByMd5sum_data();
-    void md5sumsLinesReadBackByMd5sum();
-};
-
-void TestCliSupport::rateAndTimeLeft_data()
-{
-    QTest::addColumn<Samples>("samples");
-    QTest::addColumn<qint64>("remaining");
-    QTest::addColumn<double>("rate");
-    QTest::addColumn<qint64>("secondsLeft");
-
-    QTest::newRow("no samples") << Samples{} << qint64(1000) << -1.0 << qint64(-1);
-    QTest::newRow("one sample") << Samples{{0, 500}} << qint64(1000) << -1.0 << qint64(-1);
-    QTest::newRow("same moment") << Samples{{100, 0}, {100, 500}} << qint64(1000) << -1.0 << qint64(-1);
-    QTest::newRow("steady") << Samples{{0, 0}, {1000, 1000}, {2000, 2000}} << qint64(3000) << 1000.0 << qint64(3);
-    QTest::newRow("rounded up") << Samples{{0, 0}, {1000, 1000}} << qint64(1500) << 1000.0 << qint64(2);
-    QTest::newRow("stalled") << Samples{{0, 100}, {1000, 100}} << qint64(50) << 0.0 << qint64(-1);
-    QTest::newRow("nothing left") << Samples{{0, 100}, {1000, 100}} << qint64(0) << 0.0 << qint64(0);
-    // Samples older than the window no longer count: the rate follows the recent speed.
-    QTest::newRow("old burst forgotten")
-        << Samples{{0, 0}, {1000, 100000}, {7000, 100000}, {12000, 105000}} << qint64(10000) << 1000.0 << qint64(10);
-    // A resume point lowering the total must not give a negative rate.
-    QTest::newRow("went back") << Samples{{0, 5000}, {1000, 1000}} << qint64(100) << 0.0 << qint64(-1);
-}
-
-void TestCliSupport::rateAndTimeLeft()
-{
-    QFETCH(Samples, samples);
-    QFETCH(qint64, remaining);
-    QFETCH(double, rate);
-    QFETCH(qint64, secondsLeft);
-
-    SyncProgress progress;
-    for (const auto &sample : samples)
-        progress.addSample(sample.first, sample.second);
-    QCOMPARE(progress.rate(), rate);
-    QCOMPARE(progress.secondsLeft(remaining), secondsLeft);
-}
-
-void TestCliSupport::sizesAndDurations_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("bytesText");
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("durationText");
-
-    QTest::newRow("zero") << qint64(0) << "0 B" << qint64(0) << "0:00";
-    QTest::newRow("below a kB") << qint64(1023) << "1023 B" << qint64(59) << "0:59";
-    QTest::newRow("kB") << qint64(1536) << "1.5 kB" << qint64(61) << "1:01";
-    QTest::newRow("MB") << qint64(5 * 1024 * 1024) << "5.0 MB" << qint64(3599) << "59:59";
-    QTest::newRow("GB") << qint64(3) * 1024 * 1024 * 1024 << "3.0 GB" << qint64(3661) << "1:01:01";
-    QTest::newRow("negative") << qint64(-5) << "0 B" << qint64(-5) << "0:00";
-}
-
-void TestCliSupport::sizesAndDurations()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, bytesText);
-    QFETCH(qint64, seconds);
-    QFETCH(QString, durationText);
-    QCOMPARE(SyncProgress::bytesText(bytes), bytesText);
-    QCOMPARE(SyncProgress::durationText(seconds), durationText);
-}
-
-void TestCliSupport::cacheAnswersOnlyForTheSameSizeAndTime_data()
-{
-    QTest::addColumn<QString>("askedPath");
-    QTest::addColumn<qint64>("askedSize");
-    QTest::addColumn<qint64>("askedShiftMs");
-    QTest::addColumn<bool>("hit");
-
-    QTest::newRow("same") << "/lib/a.pdf" << qint64(100) << qint64(0) << true;
-    QTest::newRow("other size") << "/lib/a.pdf" << qint64(101) << qint64(0) << false;
-    QTest::newRow("touched") << "/lib/a.pdf" << qint64(100) << qint64(1) << false;
-    QTest::newRow("other file") << "/lib/b.pdf" << qint64(100) << qint64(0) << false;
-}
-
-void TestCliSupport::cacheAnswersOnlyForTheSameSizeAndTime()
-{
-    QFETCH(QString, askedPath);
-    QFETCH(qint64, askedSize);
-    QFETCH(qint64, askedShiftMs);
-    QFETCH(bool, hit);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("sub/cache.json"));
-    const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1600000000123);
-    const QString digest = QStringLiteral("0123456789abcdef0123456789abcdef");
+    void rateAndTimeLeft_data()
     {
-        VerifyCache cache(path);
-        cache.record(QStringLiteral("/lib/a.pdf"), 100, stamp, digest);
-        // Not a digest: never recorded, so never trusted later.
-        cache.record(QStringLiteral("/lib/b.pdf"), 100, stamp, QStringLiteral("not a digest"));
-        QVERIFY(cache.save());
+        QTest::addColumn<Samples>("samples");
+        QTest::addColumn<qint64>("remaining");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<qint64>("secondsLeft");
+
+        QTest::newRow("no samples") << Samples{} << qint64(1000) << -1.0 << qint64(-1);
+        QTest::newRow("one sample") << Samples{{0, 500}} << qint64(1000) << -1.0 << qint64(-1);
+        QTest::newRow("same moment") << Samples{{100, 0}, {100, 500}} << qint64(1000) << -1.0 << qint64(-1);
+        QTest::newRow("steady") << Samples{{0, 0}, {1000, 1000}, {2000, 2000}} << qint64(3000) << 1000.0 << qint64(3);
+        QTest::newRow("rounded up") << Samples{{0, 0}, {1000, 1000}} << qint64(1500) << 1000.0 << qint64(2);
+        QTest::newRow("stalled") << Samples{{0, 100}, {1000, 100}} << qint64(50) << 0.0 << qint64(-1);
+        QTest::newRow("nothing left") << Samples{{0, 100}, {1000, 100}} << qint64(0) << 0.0 << qint64(0);
+        // Samples older than the window no longer count: the rate follows the recent speed.
+        QTest::newRow("old burst forgotten")
+            << Samples{{0, 0}, {1000, 100000}, {7000, 100000}, {12000, 105000}} << qint64(10000) << 1000.0 << qint64(10);
+        // A resume point lowering the total must not give a negative rate.
+        QTest::newRow("went back") << Samples{{0, 5000}, {1000, 1000}} << qint64(100) << 0.0 << qint64(-1);
     }
-    VerifyCache cache(path);
-    cache.load();
-    QCOMPARE(cache.digest(askedPath, askedSize, stamp.addMSecs(askedShiftMs)), hit ? digest : QString());
-}
 
-void TestCliSupport::cacheSurvivesBadFiles_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("cut short") << QByteArray("{\"version\":1,\"files\":{\"/lib/a.pdf\":{\"size\":1");
-    QTest::newRow("not an object") << QByteArray("[1,2,3]");
-    QTest::newRow("other version") << QByteArray("{\"version\":9,\"files\":{\"/lib/a.pdf\":{\"size\":100,\"modified\":0,"
-                                                 "\"md5\":\"0123456789abcdef0123456789abcdef\"}}}");
-    QTest::newRow("wrong types") << QByteArray("{\"version\":1,\"files\":{\"/lib/a.pdf\":{\"size\":\"x\",\"modified\":[],"
-                                               "\"md5\":17}}}");
-    QTest::newRow("binary") << QByteArray("\x00\xff\xfe\x01", 4);
-}
+    void rateAndTimeLeft()
+    {
+        QFETCH(Samples, samples);
+        QFETCH(qint64, remaining);
+        QFETCH(double, rate);
+        QFETCH(qint64, secondsLeft);
 
-void TestCliSupport::cacheSurvivesBadFiles()
-{
-    QFETCH(QByteArray, content);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("cache.json"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+        SyncProgress progress;
+        for (const auto &sample : samples)
+            progress.addSample(sample.first, sample.second);
+        QCOMPARE(progress.rate(), rate);
+        QCOMPARE(progress.secondsLeft(remaining), secondsLeft);
+    }
 
-    VerifyCache cache(path);
-    cache.load();
-    QVERIFY(cache.digest(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0)).isEmpty());
-    // And it is replaced by a sound one.
-    cache.record(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0),
+    void sizesAndDurations_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("bytesText");
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("durationText");
+
+        QTest::newRow("zero") << qint64(0) << "0 B" << qint64(0) << "0:00";
+        QTest::newRow("below a kB") << qint64(1023) << "1023 B" << qint64(59) << "0:59";
+        QTest::newRow("kB") << qint64(1536) << "1.5 kB" << qint64(61) << "1:01";
+        QTest::newRow("MB") << qint64(5 * 1024 * 1024) << "5.0 MB" << qint64(3599) << "59:59";
+        QTest::newRow("GB") << qint64(3) * 1024 * 1024 * 1024 << "3.0 GB" << qint64(3661) << "1:01:01";
+        QTest::newRow("negative") << qint64(-5) << "0 B" << qint64(-5) << "0:00";
+    }
+
+    void sizesAndDurations()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, bytesText);
+        QFETCH(qint64, seconds);
+        QFETCH(QString, durationText);
+        QCOMPARE(SyncProgress::bytesText(bytes), bytesText);
+        QCOMPARE(SyncProgress::durationText(seconds), durationText);
+    }
+
+    void cacheAnswersOnlyForTheSameSizeAndTime_data()
+    {
+        QTest::addColumn<QString>("askedPath");
+        QTest::addColumn<qint64>("askedSize");
+        QTest::addColumn<qint64>("askedShiftMs");
+        QTest::addColumn<bool>("hit");
+
+        QTest::newRow("same") << "/lib/a.pdf" << qint64(100) << qint64(0) << true;
+        QTest::newRow("other size") << "/lib/a.pdf" << qint64(101) << qint64(0) << false;
+        QTest::newRow("touched") << "/lib/a.pdf" << qint64(100) << qint64(1) << false;
+        QTest::newRow("other file") << "/lib/b.pdf" << qint64(100) << qint64(0) << false;
+    }
+
+    void cacheAnswersOnlyForTheSameSizeAndTime()
+    {
+        QFETCH(QString, askedPath);
+        QFETCH(qint64, askedSize);
+        QFETCH(qint64, askedShiftMs);
+        QFETCH(bool, hit);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sub/cache.json"));
+        const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1600000000123);
+        const QString digest = QStringLiteral("0123456789abcdef0123456789abcdef");
+        {
+            VerifyCache cache(path);
+            cache.record(QStringLiteral("/lib/a.pdf"), 100, stamp, digest);
+            // Not a digest: never recorded, so never trusted later.
+            cache.record(QStringLiteral("/lib/b.pdf"), 100, stamp, QStringLiteral("not a digest"));
+            QVERIFY(cache.save());
+        }
+        VerifyCache cache(path);
+        cache.load();
+        QCOMPARE(cache.digest(askedPath, askedSize, stamp.addMSecs(askedShiftMs)), hit ? digest : QString());
+    }
+
+    void cacheSurvivesBadFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut short") << QByteArray("{\"version\":1,\"files\":{\"/lib/a.pdf\":{\"size\":1");
+        QTest::newRow("not an object") << QByteArray("[1,2,3]");
+        QTest::newRow("other version") << QByteArray("{\"version\":9,\"files\":{\"/lib/a.pdf\":{\"size\":100,\"modified\":0,"
+                                                     "\"md5\":\"0123456789abcdef0123456789abcdef\"}}}");
+        QTest::newRow("wrong types") << QByteArray("{\"version\":1,\"files\":{\"/lib/a.pdf\":{\"size\":\"x\",\"modified\":[],"
+                                                   "\"md5\":17}}}");
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe\x01", 4);
+    }
+
+    void cacheSurvivesBadFiles()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cache.json"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+
+        VerifyCache cache(path);
+        cache.load();
+        QVERIFY(cache.digest(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0)).isEmpty());
+        // And it is replaced by a sound one.
+        cache.record(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0),
+                     QStringLiteral("0123456789abcdef0123456789abcdef"));
+        QVERIFY(cache.save());
+        VerifyCache again(path);
+        again.load();
+        QCOMPARE(again.digest(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0)),
                  QStringLiteral("0123456789abcdef0123456789abcdef"));
-    QVERIFY(cache.save());
-    VerifyCache again(path);
-    again.load();
-    QCOMPARE(again.digest(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0)),
-             QStringLiteral("0123456789abcdef0123456789abcdef"));
-}
-
-// An interrupted verify keeps the entries it never reached; a finished one drops entries of
-// files that are no longer checked.
-void TestCliSupport::cacheKeepsWhatItWasNotAskedAbout()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("cache.json"));
-    const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1000);
-    const QString digestA = QStringLiteral("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
-    const QString digestB = QStringLiteral("bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb");
-    {
-        VerifyCache cache(path);
-        cache.record(QStringLiteral("/a"), 1, stamp, digestA);
-        cache.record(QStringLiteral("/b"), 1, stamp, digestB);
-        QVERIFY(cache.save());
     }
+
+    // An interrupted verify keeps the entries it never reached; a finished one drops entries of
+    // files that are no longer checked.
+    void cacheKeepsWhatItWasNotAskedAbout()
     {
-        VerifyCache interrupted(path);
-        interrupted.load();
-        interrupted.record(QStringLiteral("/a"), 2, stamp, digestB);
-        interrupted.keepUnrecorded();
-        QVERIFY(interrupted.save());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cache.json"));
+        const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1000);
+        const QString digestA = QStringLiteral("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
+        const QString digestB = QStringLiteral("bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb");
+        {
+            VerifyCache cache(path);
+            cache.record(QStringLiteral("/a"), 1, stamp, digestA);
+            cache.record(QStringLiteral("/b"), 1, stamp, digestB);
+            QVERIFY(cache.save());
+        }
+        {
+            VerifyCache interrupted(path);
+            interrupted.load();
+            interrupted.record(QStringLiteral("/a"), 2, stamp, digestB);
+            interrupted.keepUnrecorded();
+            QVERIFY(interrupted.save());
+        }
+        VerifyCache finished(path);
+        finished.load();
+        QCOMPARE(finished.digest(QStringLiteral("/a"), 2, stamp), digestB);
+        QCOMPARE(finished.digest(QStringLiteral("/b"), 1, stamp), digestB);
+        finished.record(QStringLiteral("/a"), 2, stamp, digestB);
+        QVERIFY(finished.save());
+        VerifyCache last(path);
+        last.load();
+        QVERIFY(last.digest(QStringLiteral("/b"), 1, stamp).isEmpty());
     }
-    VerifyCache finished(path);
-    finished.load();
-    QCOMPARE(finished.digest(QStringLiteral("/a"), 2, stamp), digestB);
-    QCOMPARE(finished.digest(QStringLiteral("/b"), 1, stamp), digestB);
-    finished.record(QStringLiteral("/a"), 2, stamp, digestB);
-    QVERIFY(finished.save());
-    VerifyCache last(path);
-    last.load();
-    QVERIFY(last.digest(QStringLiteral("/b"), 1, stamp).isEmpty());
-}
 
-void TestCliSupport::md5sumsLinesReadBackByMd5sum_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "Publisher/Title/book.pdf";
-    QTest::newRow("spaces and accents") << "Nordlys Forlag/Menagerie of Łódź/a  b.pdf";
-    QTest::newRow("backslash") << "Pub/Title/back\\slash.pdf";
-    QTest::newRow("newline") << "Pub/Title/new\nline.pdf";
-}
+    void md5sumsLinesReadBackByMd5sum_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "Publisher/Title/book.pdf";
+        QTest::newRow("spaces and accents") << "Nordlys Forlag/Menagerie of Łódź/a  b.pdf";
+        QTest::newRow("backslash") << "Pub/Title/back\\slash.pdf";
+        QTest::newRow("newline") << "Pub/Title/new\nline.pdf";
+    }
 
-// The real md5sum reads what was written; names it would misread are escaped its own way.
-void TestCliSupport::md5sumsLinesReadBackByMd5sum()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath(QFileInfo(name).path()));
-    QFile file(dir.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("some bytes");
-    file.close();
-    const QString digest = QString::fromLatin1(QCryptographicHash::hash("some bytes", QCryptographicHash::Md5).toHex());
+    // The real md5sum reads what was written; names it would misread are escaped its own way.
+    void md5sumsLinesReadBackByMd5sum()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QFileInfo(name).path()));
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("some bytes");
+        file.close();
+        const QString digest = QString::fromLatin1(QCryptographicHash::hash("some bytes", QCryptographicHash::Md5).toHex());
 
-    QFile list(dir.filePath(QStringLiteral("sums.md5")));
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(VerifyCommand::md5sumsLine(digest, name).toUtf8());
-    list.write(VerifyCommand::md5sumsLine(QStringLiteral("0123456789abcdef0123456789abcdef"), name).toUtf8());
-    list.close();
+        QFile list(dir.filePath(QStringLiteral("sums.md5")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(VerifyCommand::md5sumsLine(digest, name).toUtf8());
+        list.write(VerifyCommand::md5sumsLine(QStringLiteral("0123456789abcdef0123456789abcdef"), name).toUtf8());
+        list.close();
 
-    QProcess md5sum;
-    md5sum.setWorkingDirectory(dir.path());
-    md5sum.start(QStringLiteral("md5sum"), {QStringLiteral("-c"), QStringLiteral("sums.md5")});
-    QVERIFY(md5sum.waitForFinished());
-    const QByteArray out = md5sum.readAllStandardOutput();
-    // The right digest passes, the wrong one fails: both lines were read as lines for this file.
-    QCOMPARE(out.count(": OK\n"), 1);
-    QCOMPARE(out.count(": FAILED\n"), 1);
-    QVERIFY(md5sum.readAllStandardError().contains("1 computed checksum did NOT match"));
-}
+        QProcess md5sum;
+        md5sum.setWorkingDirectory(dir.path());
+        md5sum.start(QStringLiteral("md5sum"), {QStringLiteral("-c"), QStringLiteral("sums.md5")});
+        QVERIFY(md5sum.waitForFinished());
+        const QByteArray out = md5sum.readAllStandardOutput();
+        // The right digest passes, the wrong one fails: both lines were read as lines for this file.
+        QCOMPARE(out.count(": OK\n"), 1);
+        QCOMPARE(out.count(": FAILED\n"), 1);
+        QVERIFY(md5sum.readAllStandardError().contains("1 computed checksum did NOT match"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCliSupport)
 #include "tst_clisupport.moc"
