@@ -189,7 +189,8 @@ private:
         }
         // Controls set their roles as the reader arrives; new ones since the last walk as well.
         QAccessible::setActive(true);
-        QTest::qWait(250); // lets the screen's fade-in end before the tree is read
+        // The screen's fade-in ends before the tree is read.
+        QTRY_VERIFY(!QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool());
     }
 
 private slots:
@@ -291,7 +292,7 @@ private slots:
 
         // Nothing focused in the window, then Tab until the target has the focus.
         view()->contentItem()->forceActiveFocus();
-        QTest::qWait(50);
+        QCoreApplication::processEvents();
         const QRect area = QRectF(wanted->mapToScene(QPointF(-6, -6)), QSizeF(wanted->width() + 12, wanted->height() + 12))
                                .toAlignedRect();
         const qreal ratio = view()->effectiveDevicePixelRatio();
@@ -302,8 +303,7 @@ private slots:
         for (int i = 0; i < 60 && !wanted->hasActiveFocus(); ++i)
             QTest::keyClick(view(), Qt::Key_Tab);
         QVERIFY2(wanted->hasActiveFocus(), "Tab does not reach it");
-        QTest::qWait(50);
-        QVERIFY(before != picture());
+        QTRY_VERIFY(before != picture());
     }
 
     void cleanupTestCase()
