@@ -8,6 +8,7 @@
 #include "api/remoteapi.h"
 #include "downloads/libraryfile.h"
 #include "guitest.h"
+#include "windowtest.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
@@ -185,22 +186,10 @@ private:
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir profile;
-    QTemporaryDir library;
-    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
-
-    StorefrontSim::Options options;
-    options.products = 6;
-    StorefrontSim sim(options);
-    if (!sim.start())
-        return 1;
-    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
-    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
-
-    QuenlithApplication app(argc, argv);
-    app.settings()->setLibraryDirectory(library.path());
-    TestKeyboardJourney test(app, sim);
-    return QTest::qExec(&test, argc, argv);
+    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &) {
+        TestKeyboardJourney test(app, sim);
+        return QTest::qExec(&test, argc, argv);
+    });
 }
 
 #include "tst_keyboardjourney.moc"

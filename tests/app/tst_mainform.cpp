@@ -10,6 +10,7 @@
 #include "downloads/folderscanner.h"
 #include "downloads/libraryfile.h"
 #include "guitest.h"
+#include "windowtest.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -789,22 +790,10 @@ private:
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir profile;
-    QTemporaryDir library;
-    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
-
-    StorefrontSim::Options options;
-    options.products = 6;
-    StorefrontSim sim(options);
-    if (!sim.start())
-        return 1;
-    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
-    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
-
-    QuenlithApplication app(argc, argv);
-    app.settings()->setLibraryDirectory(library.path());
-    TestMainForm test(app, sim, library);
-    return QTest::qExec(&test, argc, argv);
+    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library) {
+        TestMainForm test(app, sim, library);
+        return QTest::qExec(&test, argc, argv);
+    });
 }
 
 #include "tst_mainform.moc"
