@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                      .value(QLatin1String("checksums")).toArray();
     QSet<QString> digests;
     for (const QJsonValue &entry : checksums)
-        digests.insert(entry.toObject().value(QLatin1String("checksum")).toString());
+        digests.insert(entry.toObject().value(QLatin1String("checksum")).toString().toLower());
 
     LibraryItem owner;
     owner.setTitle(QStringLiteral("Book"));

@@ -585,6 +585,10 @@ einen Anwendungsschlüssel eingeben.</translation>
         <source>Signing in</source>
         <translation>Anmeldung läuft</translation>
     </message>
+    <message>
+        <source>Quenlith</source>
+        <translation>Quenlith</translation>
+    </message>
 </context>
 <context>
     <name>MainHeadPanel</name>

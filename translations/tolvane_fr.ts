@@ -585,6 +585,10 @@ ci-dessous.</translation>
         <source>Signing in</source>
         <translation>Connexion en cours</translation>
     </message>
+    <message>
+        <source>Quenlith</source>
+        <translation>Quenlith</translation>
+    </message>
 </context>
 <context>
     <name>MainHeadPanel</name>

@@ -123,7 +123,7 @@ Rectangle {
                 fillMode: Image.PreserveAspectFit
                 mipmap: true
                 Accessible.role: Accessible.Graphic
-                Accessible.name: "Quenlith"
+                Accessible.name: qsTr("Quenlith")
             }
 
             Text {

@@ -66,7 +66,9 @@ private:
     static QQuickItem *rowDelegate(QQuickItem *list, int row)
     {
         for (QQuickItem *child : list->property("contentItem").value<QQuickItem *>()->childItems()) {
-            if (child->isVisible() && child->property("rowIndex").toInt() == row)
+            // The content also holds items that are no rows, such as the current row's highlight.
+            const QVariant index = child->property("rowIndex");
+            if (child->isVisible() && index.isValid() && index.toInt() == row)
                 return child;
         }
         return nullptr;

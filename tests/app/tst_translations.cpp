@@ -26,8 +26,9 @@ QStringList unfinishedEntries(const QString &tsPath)
     QXmlStreamReader xml(&file);
     QString context;
     QString source;
+    // readNextStartElement() would read on past the end of the document and call it premature.
     while (!xml.atEnd()) {
-        if (!xml.readNextStartElement())
+        if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
