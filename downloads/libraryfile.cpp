@@ -748,6 +748,11 @@ void LibraryFile::openInDefaultViewer()
     qDebug().nospace() << "INFO: LibraryFile: Opened: " << opened;
 }
 
+void LibraryFile::showInFolder()
+{
+    FileSystemOps::showInFolder(filePath());
+}
+
 void LibraryFile::deleteFile()
 {
     QObject *dialog = sender();
