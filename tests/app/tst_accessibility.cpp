@@ -10,7 +10,7 @@
 #include "dialogs/applicationupdater.h"
 #include "guitest.h"
 #include "library/errorslistmodel.h"
-#include "library/libraryerrortype.h"
+#include "api/libraryerrortype.h"
 #include "storefrontsim.h"
 
 #include <QAccessible>
