@@ -27,6 +27,22 @@
         <source>Version %1</source>
         <translation>Version %1</translation>
     </message>
+    <message>
+        <source>Tolvane web site</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolvane community</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolvane on Facebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tolvane on Twitter</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ApplicationUpdater</name>
@@ -43,12 +59,12 @@
         <translation>La mise à jour n’est pas proposée via une connexion sécurisée.</translation>
     </message>
     <message>
-        <source>The update could not be started.</source>
-        <translation>Impossible de lancer la mise à jour.</translation>
-    </message>
-    <message>
         <source>The update could not be downloaded.</source>
         <translation>Impossible de télécharger la mise à jour.</translation>
+    </message>
+    <message>
+        <source>The update could not be installed. Please install it from the download page.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -56,6 +72,13 @@
     <message>
         <source>File &quot;%1&quot; is already in your library. Which would you like to do?</source>
         <translation>Le fichier « %1 » est déjà dans votre bibliothèque. Que souhaitez-vous faire ?</translation>
+    </message>
+</context>
+<context>
+    <name>BaseDialog</name>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -76,16 +99,94 @@
         <source>LAST UPDATED</source>
         <translation>DERNIÈRE MISE À JOUR</translation>
     </message>
+    <message>
+        <source>Back to the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Afficher dans le dossier</translation>
+    </message>
+    <message>
+        <source>Show the book&apos;s folder</source>
+        <translation>Afficher le dossier du livre</translation>
+    </message>
+</context>
+<context>
+    <name>BookFileDelegate</name>
+    <message>
+        <source>Downloaded</source>
+        <translation type="unfinished">Téléchargés</translation>
+    </message>
+    <message>
+        <source>Update available</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Downloading, %1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting to download</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not downloaded</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delete %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel the download of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show %1 in its folder</source>
+        <translation>Afficher %1 dans son dossier</translation>
+    </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Afficher dans le dossier</translation>
+    </message>
+</context>
+<context>
+    <name>BookFilesListView</name>
+    <message>
+        <source>Scroll the files</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DeleteConfirmationDialog</name>
     <message>
         <source>Delete File?</source>
         <translation>Supprimer le fichier ?</translation>
-    </message>
-    <message>
-        <source>Are you sure you want to delete this file?</source>
-        <translation>Voulez-vous vraiment supprimer ce fichier ?</translation>
     </message>
     <message>
         <source>Don&apos;t show me this warning again</source>
@@ -98,6 +199,43 @@
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this file for good? It cannot be restored.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Are you sure you want to move this file to the Trash?</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>Downloads finished with errors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Downloads finished</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s) downloaded</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n failed</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -146,6 +284,25 @@
         <source>Download error: hash doesn&apos;t match.</source>
         <translation>Erreur de téléchargement : la somme de contrôle ne correspond pas.</translation>
     </message>
+    <message>
+        <source>The disk is full: %1 could not be written. Free some space and download it again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download error: the server sent more than the file&apos;s size of %1 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The download could not be renamed to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ErrorsListDelegate</name>
+    <message>
+        <source>Show %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListDialog</name>
@@ -178,6 +335,17 @@
     <message>
         <source>Please allow us a moment to update your library to match your Quenlith online library.</source>
         <translation>Un instant, s’il vous plaît : nous mettons votre bibliothèque à jour d’après votre bibliothèque en ligne Quenlith.</translation>
+    </message>
+</context>
+<context>
+    <name>FolderRevealer</name>
+    <message>
+        <source>&quot;%1&quot; is no longer on the disk.</source>
+        <translation>« %1 » n’est plus sur le disque.</translation>
+    </message>
+    <message>
+        <source>The folder of &quot;%1&quot; could not be opened.</source>
+        <translation>Le dossier de « %1 » n’a pas pu être ouvert.</translation>
     </message>
 </context>
 <context>
@@ -251,6 +419,10 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
         <source>Error deleting file &quot;%0&quot;. Please check it&apos;s not opened by other applications.</source>
         <translation>Erreur lors de la suppression du fichier « %0 ». Vérifiez qu’il n’est pas ouvert dans une autre application.</translation>
     </message>
+    <message>
+        <source>File %1 lies outside the library folder and was not deleted.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>LibraryItem</name>
@@ -265,6 +437,44 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
     </message>
 </context>
 <context>
+    <name>LibraryListView</name>
+    <message>
+        <source>Scroll the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LibraryRowDelegate</name>
+    <message>
+        <source>Download %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the error of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details of %1, downloading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>LibraryTileDelegate</name>
     <message>
         <source>Publisher: </source>
@@ -274,12 +484,73 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
         <source>Rule System: </source>
         <translation>Système de règles : </translation>
     </message>
+    <message>
+        <source>Select %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show the error of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Details of %1, downloading</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>LibraryTileView</name>
     <message>
         <source>Back to Top</source>
         <translation>Retour en haut</translation>
+    </message>
+    <message>
+        <source>Scroll the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Library</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>LibraryVerification</name>
+    <message numerus="yes">
+        <source>%1 of %n file(s)</source>
+        <translation>
+            <numerusform>%1 sur %n fichier</numerusform>
+            <numerusform>%1 sur %n fichiers</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>The check was stopped after %n file(s).</source>
+        <translation>
+            <numerusform>La vérification a été arrêtée après %n fichier.</numerusform>
+            <numerusform>La vérification a été arrêtée après %n fichiers.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 good, %2 changed, %3 missing</source>
+        <translation>%1 intacts, %2 modifiés, %3 manquants</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is missing from the disk; it is marked for download again.</source>
+        <translation>« %1 » manque sur le disque ; il est marqué pour être téléchargé à nouveau.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; has changed on the disk; it is marked for download again.</source>
+        <translation>« %1 » a été modifié sur le disque ; il est marqué pour être téléchargé à nouveau.</translation>
     </message>
 </context>
 <context>
@@ -346,6 +617,34 @@ ci-dessous.</translation>
         <source>(Login in to Tolvane usign the same email/password as for any other Quenlith site)</source>
         <translation>(Connectez-vous à Tolvane avec la même adresse e-mail et le même mot de passe que sur les autres sites Quenlith)</translation>
     </message>
+    <message>
+        <source>Scroll the page</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Application Key</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Signing in</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>MainHeadPanel</name>
@@ -372,6 +671,10 @@ ci-dessous.</translation>
     <message>
         <source>Welcome, %1!</source>
         <translation>Bienvenue, %1 !</translation>
+    </message>
+    <message>
+        <source>Downloading: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -401,6 +704,24 @@ ci-dessous.</translation>
     </message>
 </context>
 <context>
+    <name>OnlineLibrary</name>
+    <message>
+        <source>The library could not be saved to %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>OverallProgress</name>
+    <message>
+        <source>%1 of %2 files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>PopupWindow</name>
     <message>
         <source>Tolvane</source>
@@ -421,6 +742,17 @@ ci-dessous.</translation>
         <source>Open Directory</source>
         <translation>Ouvrir un dossier</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; could not be opened: no program for it was found.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RowDelegateActionButton</name>
+    <message>
+        <source>Download progress</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SearchTextField</name>
@@ -428,12 +760,24 @@ ci-dessous.</translation>
         <source>Search...</source>
         <translation>Rechercher…</translation>
     </message>
+    <message>
+        <source>Search the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear the search</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>SelectFolderTextField</name>
     <message>
         <source>Select folder</source>
         <translation>Choisir un dossier</translation>
+    </message>
+    <message>
+        <source>Choose the folder</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -453,6 +797,13 @@ ci-dessous.</translation>
     <message>
         <source>Cancel</source>
         <translation>Annuler</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>The settings could not be saved to %1; check the free space and the folder&apos;s permissions.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -545,6 +896,78 @@ ci-dessous.</translation>
         <source>Quenlith Library Application %1</source>
         <translation>Application de bibliothèque Quenlith %1</translation>
     </message>
+    <message>
+        <source>Back to the library</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Scroll the settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Limit download speed</source>
+        <translation>Limiter la vitesse de téléchargement</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Vitesse</translation>
+    </message>
+    <message>
+        <source>Download speed limit</source>
+        <translation>Limite de vitesse de téléchargement</translation>
+    </message>
+    <message>
+        <source>Unit of the download speed limit</source>
+        <translation>Unité de la limite de vitesse</translation>
+    </message>
+    <message>
+        <source>KiB/s</source>
+        <translation>Kio/s</translation>
+    </message>
+    <message>
+        <source>MiB/s</source>
+        <translation>Mio/s</translation>
+    </message>
+    <message>
+        <source>LIBRARY CHECK</source>
+        <translation>VÉRIFICATION DE LA BIBLIOTHÈQUE</translation>
+    </message>
+    <message>
+        <source>Checks every downloaded file against the store&apos;s checksums. Changed and missing files are marked for download again.</source>
+        <translation>Vérifie chaque fichier téléchargé avec les sommes de contrôle de la boutique. Les fichiers modifiés ou manquants sont marqués pour être téléchargés à nouveau.</translation>
+    </message>
+    <message>
+        <source>Full check: read every file, also those unchanged since the last check</source>
+        <translation>Vérification complète : lire chaque fichier, même ceux inchangés depuis la dernière vérification</translation>
+    </message>
+    <message>
+        <source>Stop the check</source>
+        <translation>Arrêter la vérification</translation>
+    </message>
+    <message>
+        <source>Verify library</source>
+        <translation>Vérifier la bibliothèque</translation>
+    </message>
+    <message>
+        <source>Library check progress</source>
+        <translation>Progression de la vérification</translation>
+    </message>
+    <message>
+        <source>Move deleted files to the Trash</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quenlith web site</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quenlith on Facebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quenlith on Twitter</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StatusBar</name>
@@ -555,6 +978,14 @@ ci-dessous.</translation>
     <message>
         <source>Some of your files failed to download. Click here to view error.</source>
         <translation>Certains de vos fichiers n’ont pas pu être téléchargés. Cliquez ici pour voir l’erreur.</translation>
+    </message>
+    <message>
+        <source>Show the errors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close the message</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -610,6 +1041,22 @@ ci-dessous.</translation>
     <message>
         <source>Select all</source>
         <translation>Tout sélectionner</translation>
+    </message>
+    <message>
+        <source>Show these products</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show as tiles</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show as a list</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sort by</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -679,6 +1126,14 @@ update app right now?</source>
         <translation>Une nouvelle version de cette application est disponible. Voulez-vous
 la mettre à jour maintenant ?</translation>
     </message>
+    <message>
+        <source>There is new version of this app available on its download page.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open Page</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>UpdateFileDialog</name>
@@ -701,6 +1156,21 @@ la mettre à jour maintenant ?</translation>
     <message>
         <source>Do not update</source>
         <translation>Ne pas mettre à jour</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Library client for the Tolvane game book store.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep the saved library as JSON text.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Unexpected argument: %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>
