@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QtConcurrent>
 
 #include <utility>
 
@@ -21,16 +20,20 @@ LibraryVerifier::~LibraryVerifier()
 {
     if (m_cancelled)
         m_cancelled->store(true);
-    m_future.waitForFinished();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void LibraryVerifier::start(QVector<Entry> entries, bool full)
 {
     if (m_running)
         return;
+    // The last check's thread has sent its result and is ending.
+    if (m_thread.joinable())
+        m_thread.join();
     m_running = true;
     m_cancelled = std::make_shared<std::atomic<bool>>(false);
-    m_future = QtConcurrent::run([this, entries = std::move(entries), full]() mutable { run(std::move(entries), full); });
+    m_thread = std::thread([this, entries = std::move(entries), full]() mutable { run(std::move(entries), full); });
 }
 
 void LibraryVerifier::cancel()

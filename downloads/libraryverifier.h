@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QFuture>
 #include <QMap>
 #include <QMetaType>
 #include <QObject>
@@ -10,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 // Checks files on disk against the service's digests, on a worker thread: each is good,
 // changed or missing. A file whose size and modification time are those it had when last
@@ -79,7 +79,9 @@ private:
 
     const QString m_cachePath;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
-    QFuture<void> m_future;
+    // A thread of its own, joined and not only waited for: the digest's per-thread state is
+    // freed as it ends, which must come before the program's exit.
+    std::thread m_thread;
     bool m_running = false;
 };
 
