@@ -5,6 +5,7 @@
 #include "app/constants.h"
 #include "app/coreservices.h"
 #include "app/desktopnotifier.h"
+#include "app/folderrevealer.h"
 #include "app/mainwindow.h"
 #include "app/settings.h"
 #include "app/translations.h"
@@ -22,6 +23,7 @@
 #include "library/libraryitem.h"
 #include "library/libraryitembadge.h"
 #include "library/librarysortfiltermodel.h"
+#include "library/libraryverification.h"
 
 #include <QDataStream>
 #include <QDesktopServices>
@@ -128,11 +130,21 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_updater = std::make_unique<ApplicationUpdater>(m_networkAccessManager, QUrl(Constants::updateManifestUrl()),
                                                      updateHandOver());
     m_folderScanner = std::make_unique<FolderScanner>();
+    m_verification = std::make_unique<LibraryVerification>(
+        m_onlineLibrary.get(), m_downloadManager,
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/verified.json"));
 
     connect(m_folderScanner.get(), &FolderScanner::scanningChanged, this, &QuenlithApplication::onScanningChanged);
     connect(m_settings, &Settings::loggingEnabledChanged, this, [](bool enabled) {
         qDebug().nospace() << "INFO: " << "Logging: " << (enabled ? "Enabled" : "Disabled");
     });
+
+    // The command-line client takes its limit from its own option, not from here.
+    const auto applyDownloadLimit = [this] {
+        m_downloadManager->rateLimiter().setRate(m_settings->downloadLimitBytes());
+    };
+    connect(m_settings, &Settings::downloadLimitChanged, this, applyDownloadLimit);
+    applyDownloadLimit();
 
     warmUpNetwork();
     FileSystemOps::setViewerOpener([this](const QString &path) { return openWithDesktop(path); });
@@ -173,6 +185,7 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     context->setContextProperty(QStringLiteral("downloadManager"), m_downloadManager);
     context->setContextProperty(QStringLiteral("errorsListModel"), m_errorsListModel.get());
     context->setContextProperty(QStringLiteral("app"), this);
+    context->setContextProperty(QStringLiteral("libraryVerification"), m_verification.get());
 
     // The engine owns the provider.
     m_view->engine()->addImageProvider(
@@ -202,6 +215,15 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     });
     connect(m_overallProgress.get(), &OverallProgress::changed, this, &QuenlithApplication::updateTrayProgress);
     updateTrayProgress();
+    m_folderRevealer = std::make_unique<FolderRevealer>();
+    FileSystemOps::setFolderShower([this](const QString &path) {
+        m_folderRevealer->show(path);
+        return true;
+    });
+    connect(m_folderRevealer.get(), &FolderRevealer::failed, this, [this](const QString &message) {
+        if (QObject *bar = rootDialog("statusBar"))
+            QMetaObject::invokeMethod(bar, "showError", Q_ARG(QVariant, message));
+    });
 
     m_onlineLibrary->load();
     m_mainWindow->restore();
@@ -228,12 +250,15 @@ QuenlithApplication::~QuenlithApplication()
 {
     // The window's tray and filter go before the view they watch; the scanner's thread ends
     // before the files it reports to.
+    FileSystemOps::setFolderShower({});
+    m_folderRevealer.reset();
     m_notifier.reset();
     m_mainWindow.reset();
     m_freeSpaceDialog.reset();
     m_deleteFileDialog.reset();
     m_askUpdateFileDialog.reset();
     m_folderScanner.reset();
+    m_verification.reset();
     m_updater.reset();
 }
 

@@ -28,6 +28,11 @@ const QString kShowThumbnailsKey = QStringLiteral("showThumbnails");
 const QString kLoggingEnabledKey = QStringLiteral("loggingEnabled");
 const QString kDeletePermanentlyKey = QStringLiteral("deletePermanently");
 const QString kEqualRowHeightKey = QStringLiteral("LibraryView/equalRowHeight");
+const QString kDownloadLimitOnKey = QStringLiteral("Downloads/limitOn");
+const QString kDownloadLimitValueKey = QStringLiteral("Downloads/limitValue");
+const QString kDownloadLimitInMiBKey = QStringLiteral("Downloads/limitInMiB");
+// 999 MiB/s is beyond any connection; a larger number is a typing slip.
+constexpr int kMaxDownloadLimitValue = 999999;
 const QString kShowDeleteConfirmationKey = QStringLiteral("showDeleteConfirmation");
 const QString kChosenFoldersKey = QStringLiteral("chosenFolders");
 // Enough for every folder a customer moves the library to over years.
@@ -373,6 +378,38 @@ void Settings::setEqualRowHeight(bool on)
     emit equalRowHeightChanged(on);
 }
 
+qint64 Settings::downloadLimitBytes() const
+{
+    if (!m_downloadLimitOn)
+        return 0;
+    return qint64(m_downloadLimitValue) * (m_downloadLimitInMiB ? 1024 * 1024 : 1024);
+}
+
+void Settings::setDownloadLimitOn(bool on)
+{
+    if (on == m_downloadLimitOn)
+        return;
+    m_downloadLimitOn = on;
+    emit downloadLimitChanged();
+}
+
+void Settings::setDownloadLimitValue(int value)
+{
+    value = qBound(1, value, kMaxDownloadLimitValue);
+    if (value == m_downloadLimitValue)
+        return;
+    m_downloadLimitValue = value;
+    emit downloadLimitChanged();
+}
+
+void Settings::setDownloadLimitInMiB(bool inMiB)
+{
+    if (inMiB == m_downloadLimitInMiB)
+        return;
+    m_downloadLimitInMiB = inMiB;
+    emit downloadLimitChanged();
+}
+
 void Settings::save()
 {
     QSettings store;
@@ -384,6 +421,9 @@ void Settings::save()
     store.setValue(kLoggingEnabledKey, m_loggingEnabled);
     store.setValue(kDeletePermanentlyKey, m_deletePermanently);
     store.setValue(kEqualRowHeightKey, m_equalRowHeight);
+    store.setValue(kDownloadLimitOnKey, m_downloadLimitOn);
+    store.setValue(kDownloadLimitValueKey, m_downloadLimitValue);
+    store.setValue(kDownloadLimitInMiBKey, m_downloadLimitInMiB);
     if (!protectStore(store)) {
         qWarning().noquote() << QStringLiteral("WARNING: Settings: could not write %1").arg(store.fileName());
         emit storeFailed(storeFailureText(store));
@@ -401,5 +441,9 @@ void Settings::load()
     m_loggingEnabled = store.value(kLoggingEnabledKey, true).toBool();
     m_deletePermanently = store.value(kDeletePermanentlyKey, true).toBool();
     m_equalRowHeight = store.value(kEqualRowHeightKey, m_equalRowHeight).toBool();
+    m_downloadLimitOn = store.value(kDownloadLimitOnKey, false).toBool();
+    m_downloadLimitValue = qBound(1, store.value(kDownloadLimitValueKey, 1).toInt(), kMaxDownloadLimitValue);
+    m_downloadLimitInMiB = store.value(kDownloadLimitInMiBKey, true).toBool();
+    emit downloadLimitChanged();
     m_chosenFolders = store.value(kChosenFoldersKey).toStringList().mid(0, kMaxChosenFolders);
 }

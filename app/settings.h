@@ -18,6 +18,9 @@ class Settings : public QObject
     Q_PROPERTY(bool showDeleteConfirmation READ showDeleteConfirmation WRITE setShowDeleteConfirmation NOTIFY showDeleteConfirmationChanged)
     Q_PROPERTY(bool deletePermanently READ deletePermanently WRITE setDeletePermanently NOTIFY deletePermanentlyChanged)
     Q_PROPERTY(bool equalRowHeight READ equalRowHeight WRITE setEqualRowHeight NOTIFY equalRowHeightChanged)
+    Q_PROPERTY(bool downloadLimitOn READ downloadLimitOn WRITE setDownloadLimitOn NOTIFY downloadLimitChanged)
+    Q_PROPERTY(int downloadLimitValue READ downloadLimitValue WRITE setDownloadLimitValue NOTIFY downloadLimitChanged)
+    Q_PROPERTY(bool downloadLimitInMiB READ downloadLimitInMiB WRITE setDownloadLimitInMiB NOTIFY downloadLimitChanged)
 
 public:
     enum UpdateBookPolicy { AskEachTime = 0, RenameOldFiles = 1, ReplaceOldFiles = 2 };
@@ -35,6 +38,12 @@ public:
     bool showDeleteConfirmation() const;
     bool deletePermanently() const { return m_deletePermanently; }
     bool equalRowHeight() const { return m_equalRowHeight; }
+    // The speed limit of all downloads together: its value stays while it is off.
+    bool downloadLimitOn() const { return m_downloadLimitOn; }
+    int downloadLimitValue() const { return m_downloadLimitValue; }
+    bool downloadLimitInMiB() const { return m_downloadLimitInMiB; }
+    // Bytes per second; 0 when off.
+    qint64 downloadLimitBytes() const;
 
     void setLibraryDirectory(QString dir);
     void setSimultaneousDownloads(int n);
@@ -45,6 +54,9 @@ public:
     void setShowDeleteConfirmation(bool on);
     void setDeletePermanently(bool on);
     void setEqualRowHeight(bool on);
+    void setDownloadLimitOn(bool on);
+    void setDownloadLimitValue(int value);
+    void setDownloadLimitInMiB(bool inMiB);
 
     static QString defaultLibraryDirectory();
 
@@ -84,6 +96,7 @@ signals:
     void showDeleteConfirmationChanged(bool);
     void deletePermanentlyChanged(bool);
     void equalRowHeightChanged(bool);
+    void downloadLimitChanged();
 
 private:
     QString m_libraryDirectory;
@@ -95,4 +108,7 @@ private:
     bool m_loggingEnabled = true;
     bool m_deletePermanently = false;
     bool m_equalRowHeight = false;
+    bool m_downloadLimitOn = false;
+    int m_downloadLimitValue = 1;
+    bool m_downloadLimitInMiB = true;
 };

@@ -7,6 +7,7 @@
 #include "downloads/hashingwriter.h"
 #include "downloads/libraryfile.h"
 #include "downloads/md5digest.h"
+#include "downloads/ratelimiter.h"
 
 #include <QDebug>
 #include <QDir>
@@ -146,10 +147,11 @@ bool moveOver(const QString &from, const QString &to)
 
 } // namespace
 
-Downloader::Downloader(LibraryFile *file, RemoteAPI *api)
+Downloader::Downloader(LibraryFile *file, RemoteAPI *api, RateLimiter &limiter)
     : QObject(file)
     , m_file(file)
     , m_api(api)
+    , m_limiter(limiter)
     , m_localPath(file->partialPath())
     , m_downloaderId(newDownloaderId())
     , m_pollTimer(new QTimer(this))
@@ -163,6 +165,10 @@ Downloader::Downloader(LibraryFile *file, RemoteAPI *api)
     m_retryTimer->setSingleShot(true);
     connect(m_retryTimer, &QTimer::timeout, this, &Downloader::retry);
     connect(this, &Downloader::downloadedProgress, file, &LibraryFile::onDownloadedProgress);
+    connect(&m_limiter, &RateLimiter::rateChanged, this, [this] {
+        if (m_reply)
+            m_reply->setReadBufferSize(m_limiter.readBufferSize(kReadBufferSize));
+    });
 }
 
 Downloader::~Downloader()
@@ -439,7 +445,7 @@ void Downloader::download(QNetworkRequest request)
     // Download links commonly hand over to a content host.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = manager->get(request);
-    reply->setReadBufferSize(kReadBufferSize);
+    reply->setReadBufferSize(m_limiter.readBufferSize(kReadBufferSize));
     m_reply = reply;
     m_readingPaused = false;
     m_answer = Answer::Pending;
@@ -637,10 +643,22 @@ void Downloader::writeAvailable(bool all)
         failOversized();
         return;
     }
-    m_writer->readFrom(m_reply, all);
+    if (all) {
+        m_limiter.charge(m_writer->readFrom(m_reply, true));
+        m_readingPaused = false;
+        return;
+    }
+    const qint64 granted = m_limiter.take(m_reply->bytesAvailable());
+    const qint64 taken = m_writer->readFrom(m_reply, false, granted);
+    m_limiter.charge(taken - granted);
     // Left in the reply, data holds back the socket: memory stays bounded while the disk or
-    // the digest lags behind the network.
+    // the digest lags behind the network, and the rate stays under the limit.
     m_readingPaused = m_reply->bytesAvailable() > 0;
+    if (m_readingPaused && taken == granted)
+        m_limiter.waitTurn(this, [this] {
+            if (m_readingPaused)
+                writeAvailable(false);
+        });
 }
 
 bool Downloader::passesAnnouncedSize(qint64 end) const

@@ -14,6 +14,7 @@
 class HashingWriter;
 class LibraryFile;
 class NetworkReplyWrapper;
+class RateLimiter;
 class RemoteAPI;
 class QJsonObject;
 class QTimer;
@@ -38,7 +39,7 @@ public:
     static constexpr int kMaxRetries = 5;
     static constexpr int kFirstRetryDelayMs = 1000;
 
-    Downloader(LibraryFile *file, RemoteAPI *api);
+    Downloader(LibraryFile *file, RemoteAPI *api, RateLimiter &limiter);
     ~Downloader() override;
 
     void start();
@@ -125,6 +126,7 @@ private:
 
     LibraryFile *const m_file;
     RemoteAPI *const m_api;
+    RateLimiter &m_limiter;
     QPointer<NetworkReplyWrapper> m_linkRequest;
     QPointer<QNetworkReply> m_reply;
     QUrl m_downloadUrl;

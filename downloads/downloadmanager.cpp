@@ -128,7 +128,7 @@ Downloader *DownloadManager::downloaderFor(LibraryFile *file)
 {
     if (Downloader *existing = file->downloader())
         return existing;
-    auto *downloader = new Downloader(file, m_api);
+    auto *downloader = new Downloader(file, m_api, m_limiter);
     connect(downloader, &Downloader::succeeded, this, [this, file] { setFileStatus(file, LibraryFile::Downloaded); });
     connect(downloader, &Downloader::failed, this, [this, file] { setFileStatus(file, LibraryFile::DownloadError); });
     file->setDownloader(downloader);

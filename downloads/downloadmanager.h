@@ -1,6 +1,7 @@
 #pragma once
 
 #include "downloads/libraryfile.h"
+#include "downloads/ratelimiter.h"
 
 #include <QHash>
 #include <QList>
@@ -43,6 +44,8 @@ public:
     // The bytes of the current batch, as syncingProgress() counts them.
     qint64 batchBytesDone() const { return m_syncDoneBytes; }
     qint64 batchBytesTotal() const { return m_syncTotalBytes; }
+    // The one speed limit every transfer of this manager shares.
+    RateLimiter &rateLimiter() { return m_limiter; }
 
 signals:
     void allDownloadsFinished();
@@ -73,6 +76,7 @@ private:
 
     RemoteAPI *const m_api;
     Settings *const m_settings;
+    RateLimiter m_limiter;
 
     QSet<LibraryFile *> m_activeFiles;
     QList<QPointer<LibraryFile>> m_queue;

@@ -113,6 +113,12 @@ FileSystemOps::ViewerOpener &viewerOpener()
     return opener;
 }
 
+FileSystemOps::ViewerOpener &folderShower()
+{
+    static FileSystemOps::ViewerOpener shower;
+    return shower;
+}
+
 } // namespace
 
 QString FileSystemOps::lastExistingDir(const QString &path)
@@ -138,4 +144,15 @@ bool FileSystemOps::openInDefaultViewer(const QString &path)
 {
     const ViewerOpener &opener = viewerOpener();
     return opener && opener(path);
+}
+
+void FileSystemOps::setFolderShower(ViewerOpener shower)
+{
+    folderShower() = std::move(shower);
+}
+
+bool FileSystemOps::showInFolder(const QString &path)
+{
+    const ViewerOpener &shower = folderShower();
+    return shower && shower(path);
 }

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-// The few desktop services a library file needs from the platform: the recycle bin and the
-// default viewer.
+// The few desktop services a library file needs from the platform: the recycle bin, the
+// default viewer and the file manager.
 class FileSystemOps
 {
 public:
@@ -21,6 +21,11 @@ public:
     // an empty path. A drive root such as "C:/" ends the walk even when the drive is missing.
     static QString lastExistingDir(const QString &path);
 
+    // Shows the file or folder in the desktop's file manager, through the shower the
+    // application installed; false without one.
+    static bool showInFolder(const QString &path);
+
     using ViewerOpener = std::function<bool(const QString &path)>;
     static void setViewerOpener(ViewerOpener opener);
+    static void setFolderShower(ViewerOpener shower);
 };

@@ -1,7 +1,7 @@
 #include "folderscannertask.h"
 
+#include "downloads/filehasher.h"
 #include "downloads/libraryfile.h"
-#include "downloads/md5digest.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -25,9 +25,6 @@
 
 namespace {
 
-// Large blocks keep the hashing at the speed of the digest; cancellation is checked between
-// blocks, so one block is also how long a cancel may wait.
-const int kReadBlockSize = 2 * 1024 * 1024;
 // Updates go to the main thread in batches: one queued call per match would flood its event
 // loop when thousands of copies are found.
 const int kMaxBatch = 256;
@@ -121,16 +118,19 @@ bool FolderScannerTask::searchFilesInFolderByHash()
     if (!m_data.isEmpty() && buildIndexes()) {
         QVector<Candidate> candidates;
         if (listCandidates(candidates, m_total)) {
-            m_buffer.resize(kReadBlockSize);
+            FileHasher hasher;
             for (const Candidate &candidate : qAsConst(candidates)) {
                 if (isCancelled())
                     break;
-                QString hash;
-                qint64 modifiedMs = 0;
-                const HashOutcome outcome = hashFile(candidate.path, candidate.size, hash, modifiedMs);
-                if (outcome == HashOutcome::Canceled)
+                const qint64 listedSize = candidate.size;
+                const FileHasher::Result hashed = hasher.hash(
+                    candidate.path, [this] { return isCancelled(); },
+                    [this, listedSize](qint64 bytes, qint64 fileDone) { addHashed(bytes, fileDone, listedSize); });
+                if (hashed.outcome == FileHasher::Outcome::Canceled)
                     break;
-                if (outcome == HashOutcome::Ok && !isCancelled()) {
+                const QString &hash = hashed.digest;
+                const qint64 modifiedMs = hashed.modifiedMs;
+                if (hashed.outcome == FileHasher::Outcome::Ok && !isCancelled()) {
                     const QVector<int> files = m_filesByHash.value(hash);
                     // The modification time of the copy at a file's own path is recorded once
                     // its content is known, so that a rescan skips it.
@@ -154,8 +154,6 @@ bool FolderScannerTask::searchFilesInFolderByHash()
                 m_done += candidate.size;
                 reportProgress(m_total > 0 ? double(m_done) * 100.0 / double(m_total) : 100.0);
             }
-            m_buffer.clear();
-            m_buffer.squeeze();
         }
     }
     m_filesByHash.clear();
@@ -250,78 +248,6 @@ bool FolderScannerTask::listCandidates(QVector<Candidate> &candidates, qint64 &t
             pending.append(subdirs.at(i));
     }
     return true;
-}
-
-FolderScannerTask::HashOutcome FolderScannerTask::hashFile(const QString &path, qint64 listedSize, QString &hash,
-                                                           qint64 &modifiedMs)
-{
-    Md5Digest md5;
-#ifdef Q_OS_UNIX
-    // Non-blocking so that a file replaced by a pipe since the listing cannot hang the open.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return HashOutcome::Unreadable;
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat before;
-    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode))
-        return HashOutcome::Unreadable;
-#ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-    // Only the bytes the file had when opened: a file that keeps growing must not keep the
-    // scan reading.
-    const HashOutcome outcome = hashBlocks(before.st_size, listedSize, md5, [fd](char *into, qint64 length) {
-        ssize_t n;
-        do
-            n = ::read(fd, into, size_t(length));
-        while (n < 0 && errno == EINTR);
-        return qint64(n);
-    });
-    if (outcome != HashOutcome::Ok)
-        return outcome;
-    struct stat after;
-    if (::fstat(fd, &after) != 0 || after.st_size != before.st_size || after.st_ino != before.st_ino
-        || after.st_mtim.tv_sec != before.st_mtim.tv_sec || after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
-        return HashOutcome::Unreadable;
-    modifiedMs = qint64(after.st_mtim.tv_sec) * 1000 + after.st_mtim.tv_nsec / 1000000;
-#else
-    QFile file(path);
-    const QFileInfo before(path);
-    if (!before.isFile() || !file.open(QIODevice::ReadOnly))
-        return HashOutcome::Unreadable;
-    const HashOutcome outcome = hashBlocks(file.size(), listedSize, md5, [&file](char *into, qint64 length) {
-        return file.read(into, length);
-    });
-    if (outcome != HashOutcome::Ok)
-        return outcome;
-    const QFileInfo after(path);
-    if (after.size() != before.size() || after.lastModified() != before.lastModified())
-        return HashOutcome::Unreadable;
-    modifiedMs = after.lastModified().toMSecsSinceEpoch();
-#endif
-    hash = md5.hexResult();
-    return hash.isEmpty() ? HashOutcome::Unreadable : HashOutcome::Ok;
-}
-
-FolderScannerTask::HashOutcome FolderScannerTask::hashBlocks(qint64 size, qint64 listedSize, Md5Digest &md5,
-                                                             const std::function<qint64(char *, qint64)> &readBlock)
-{
-    char *buffer = m_buffer.data();
-    qint64 read = 0;
-    while (read < size) {
-        if (isCancelled())
-            return HashOutcome::Canceled;
-        const qint64 n = readBlock(buffer, qMin<qint64>(size - read, kReadBlockSize));
-        if (n <= 0)
-            return HashOutcome::Unreadable;
-        md5.addData(buffer, n);
-        read += n;
-        addHashed(n, read, listedSize);
-    }
-    return HashOutcome::Ok;
 }
 
 void FolderScannerTask::addHashed(qint64 bytes, qint64 fileDone, qint64 listedSize)

@@ -12,8 +12,6 @@
 
 #include <functional>
 
-class Md5Digest;
-
 // The walk and the hashing of one folder scan, on a worker thread. It never touches library
 // files: what it learns goes to the main thread as updates naming files by their index in the
 // task data, in the order the scan makes them.
@@ -59,16 +57,11 @@ signals:
 
 private:
     struct Candidate;
-    enum class HashOutcome { Ok, Unreadable, Canceled };
 
     void setRunning(bool running);
     // The lookup tables, made here rather than on the main thread; false when cancelled.
     bool buildIndexes();
     bool listCandidates(QVector<Candidate> &candidates, qint64 &total);
-    HashOutcome hashFile(const QString &path, qint64 listedSize, QString &hash, qint64 &modifiedMs);
-    // Reads `size` bytes block by block into the digest, honouring cancellation between blocks.
-    HashOutcome hashBlocks(qint64 size, qint64 listedSize, Md5Digest &md5,
-                           const std::function<qint64(char *, qint64)> &readBlock);
     void addHashed(qint64 bytes, qint64 fileDone, qint64 listedSize);
     void reportProgress(double progress);
     void queueUpdate(Update update);
@@ -85,7 +78,6 @@ private:
     // Worker-side state of the current run.
     QHash<QString, QVector<int>> m_filesByHash;
     QHash<QString, int> m_filesByPath;
-    QByteArray m_buffer;
     Updates m_updates;
     QElapsedTimer m_flushClock;
     qint64 m_total = 0;

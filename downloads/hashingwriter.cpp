@@ -53,7 +53,7 @@ HashingWriter::~HashingWriter()
     stopWorkers();
 }
 
-qint64 HashingWriter::readFrom(QIODevice *device, bool all)
+qint64 HashingWriter::readFrom(QIODevice *device, bool all, qint64 limit)
 {
     if (m_closed || m_failed) {
         // Nothing more is written; what arrives is not wanted.
@@ -62,8 +62,8 @@ qint64 HashingWriter::readFrom(QIODevice *device, bool all)
     }
     pumpOverflow();
     qint64 total = 0;
-    while (m_overflow.isEmpty() && device->bytesAvailable() > 0) {
-        const qint64 room = contiguousFree();
+    while (m_overflow.isEmpty() && device->bytesAvailable() > 0 && total < limit) {
+        const qint64 room = qMin(contiguousFree(), limit - total);
         if (room == 0)
             break;
         const qint64 produced = m_produced.load(std::memory_order_relaxed);

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <atomic>
+#include <limits>
 #include <memory>
 
 class QFile;
@@ -27,9 +28,10 @@ public:
     HashingWriter(std::unique_ptr<QFile> file, qint64 prefixLength, qint64 capacity, QObject *parent = nullptr);
     ~HashingWriter() override;
 
-    // Moves what device has available into the ring, as much as fits; with all, the rest
-    // waits in memory here and enters the ring as it drains. Returns the bytes taken.
-    qint64 readFrom(QIODevice *device, bool all);
+    // Moves what device has available into the ring, as much as fits and at most limit bytes;
+    // with all, the rest waits in memory here and enters the ring as it drains. Returns the
+    // bytes taken.
+    qint64 readFrom(QIODevice *device, bool all, qint64 limit = std::numeric_limits<qint64>::max());
 
     // Bytes on disk from the start of the file.
     qint64 position() const;

@@ -789,6 +789,11 @@ void LibraryFile::openInDefaultViewer()
     qDebug().nospace() << "INFO: LibraryFile: Opened: " << opened;
 }
 
+void LibraryFile::showInFolder()
+{
+    FileSystemOps::showInFolder(filePath());
+}
+
 void LibraryFile::deleteFile()
 {
     if (removeLocalCopy())

@@ -168,6 +168,7 @@ public:
     Q_INVOKABLE void resumeDownload();
     Q_INVOKABLE void cancelDownload();
     Q_INVOKABLE void openInDefaultViewer();
+    Q_INVOKABLE void showInFolder();
     Q_INVOKABLE void deleteFile();
     Q_INVOKABLE void askAndDeleteFile();
     Q_INVOKABLE void updateDownload();

@@ -2,6 +2,7 @@
 
 #include "downloads/bytecount.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/filesystemops.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "downloads/transferratemeter.h"
@@ -406,6 +407,16 @@ void ItemFilesModel::openOneFile()
     for (LibraryFile *file : qAsConst(m_files)) {
         if (isDownloadedState(file->status())) {
             file->openInDefaultViewer();
+            return;
+        }
+    }
+}
+
+void ItemFilesModel::showInFolder()
+{
+    for (LibraryFile *file : qAsConst(m_files)) {
+        if (isDownloadedState(file->status())) {
+            FileSystemOps::showInFolder(QFileInfo(file->filePath()).absolutePath());
             return;
         }
     }

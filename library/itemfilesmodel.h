@@ -96,6 +96,8 @@ public:
     int forgetMissingCopies();
     Q_INVOKABLE void updateAll();
     Q_INVOKABLE void openOneFile();
+    // The product's folder, found from the first file on disk.
+    Q_INVOKABLE void showInFolder();
 
 public slots:
     void onStatusChanged(LibraryFile *file);

@@ -103,6 +103,14 @@
         <source>Back to the library</source>
         <translation>Zurück zur Bibliothek</translation>
     </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>Show the book&apos;s folder</source>
+        <translation>Den Ordner des Buchs zeigen</translation>
+    </message>
 </context>
 <context>
     <name>BookFileDelegate</name>
@@ -157,6 +165,14 @@
     <message>
         <source>Open %1</source>
         <translation>%1 öffnen</translation>
+    </message>
+    <message>
+        <source>Show %1 in its folder</source>
+        <translation>%1 in seinem Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Im Ordner zeigen</translation>
     </message>
 </context>
 <context>
@@ -319,6 +335,17 @@
     <message>
         <source>Please allow us a moment to update your library to match your Quenlith online library.</source>
         <translation>Einen Moment bitte: Wir gleichen Ihre Bibliothek mit Ihrer Quenlith-Online-Bibliothek ab.</translation>
+    </message>
+</context>
+<context>
+    <name>FolderRevealer</name>
+    <message>
+        <source>&quot;%1&quot; is no longer on the disk.</source>
+        <translation>„%1“ ist nicht mehr auf dem Datenträger.</translation>
+    </message>
+    <message>
+        <source>The folder of &quot;%1&quot; could not be opened.</source>
+        <translation>Der Ordner von „%1“ konnte nicht geöffnet werden.</translation>
     </message>
 </context>
 <context>
@@ -491,6 +518,39 @@ have %1. Please free up space and try again.</source>
     <message>
         <source>Library</source>
         <translation>Bibliothek</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryVerification</name>
+    <message numerus="yes">
+        <source>%1 of %n file(s)</source>
+        <translation>
+            <numerusform>%1 von %n Datei</numerusform>
+            <numerusform>%1 von %n Dateien</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>The check was stopped after %n file(s).</source>
+        <translation>
+            <numerusform>Die Prüfung wurde nach %n Datei angehalten.</numerusform>
+            <numerusform>Die Prüfung wurde nach %n Dateien angehalten.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 good, %2 changed, %3 missing</source>
+        <translation>%1 in Ordnung, %2 geändert, %3 fehlen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is missing from the disk; it is marked for download again.</source>
+        <translation>„%1“ fehlt auf dem Datenträger; die Datei ist zum erneuten Herunterladen markiert.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; has changed on the disk; it is marked for download again.</source>
+        <translation>„%1“ wurde auf dem Datenträger geändert; die Datei ist zum erneuten Herunterladen markiert.</translation>
     </message>
 </context>
 <context>
@@ -859,6 +919,54 @@ einen Anwendungsschlüssel eingeben.</translation>
     <message>
         <source>Quenlith on Twitter</source>
         <translation>Quenlith auf Twitter</translation>
+    </message>
+    <message>
+        <source>Limit download speed</source>
+        <translation>Downloadgeschwindigkeit begrenzen</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Geschwindigkeit</translation>
+    </message>
+    <message>
+        <source>Download speed limit</source>
+        <translation>Grenze der Downloadgeschwindigkeit</translation>
+    </message>
+    <message>
+        <source>Unit of the download speed limit</source>
+        <translation>Einheit der Geschwindigkeitsgrenze</translation>
+    </message>
+    <message>
+        <source>KiB/s</source>
+        <translation>KiB/s</translation>
+    </message>
+    <message>
+        <source>MiB/s</source>
+        <translation>MiB/s</translation>
+    </message>
+    <message>
+        <source>LIBRARY CHECK</source>
+        <translation>BIBLIOTHEK PRÜFEN</translation>
+    </message>
+    <message>
+        <source>Checks every downloaded file against the store&apos;s checksums. Changed and missing files are marked for download again.</source>
+        <translation>Prüft jede heruntergeladene Datei anhand der Prüfsummen des Shops. Geänderte und fehlende Dateien werden zum erneuten Herunterladen markiert.</translation>
+    </message>
+    <message>
+        <source>Full check: read every file, also those unchanged since the last check</source>
+        <translation>Vollständige Prüfung: jede Datei lesen, auch die seit der letzten Prüfung unveränderten</translation>
+    </message>
+    <message>
+        <source>Stop the check</source>
+        <translation>Prüfung anhalten</translation>
+    </message>
+    <message>
+        <source>Verify library</source>
+        <translation>Bibliothek prüfen</translation>
+    </message>
+    <message>
+        <source>Library check progress</source>
+        <translation>Fortschritt der Bibliotheksprüfung</translation>
     </message>
 </context>
 <context>

@@ -103,6 +103,14 @@
         <source>Back to the library</source>
         <translation>Retour à la bibliothèque</translation>
     </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Afficher dans le dossier</translation>
+    </message>
+    <message>
+        <source>Show the book&apos;s folder</source>
+        <translation>Afficher le dossier du livre</translation>
+    </message>
 </context>
 <context>
     <name>BookFileDelegate</name>
@@ -157,6 +165,14 @@
     <message>
         <source>Open %1</source>
         <translation>Ouvrir %1</translation>
+    </message>
+    <message>
+        <source>Show %1 in its folder</source>
+        <translation>Afficher %1 dans son dossier</translation>
+    </message>
+    <message>
+        <source>Show in folder</source>
+        <translation>Afficher dans le dossier</translation>
     </message>
 </context>
 <context>
@@ -319,6 +335,17 @@
     <message>
         <source>Please allow us a moment to update your library to match your Quenlith online library.</source>
         <translation>Un instant, s’il vous plaît : nous mettons votre bibliothèque à jour d’après votre bibliothèque en ligne Quenlith.</translation>
+    </message>
+</context>
+<context>
+    <name>FolderRevealer</name>
+    <message>
+        <source>&quot;%1&quot; is no longer on the disk.</source>
+        <translation>« %1 » n’est plus sur le disque.</translation>
+    </message>
+    <message>
+        <source>The folder of &quot;%1&quot; could not be opened.</source>
+        <translation>Le dossier de « %1 » n’a pas pu être ouvert.</translation>
     </message>
 </context>
 <context>
@@ -491,6 +518,39 @@ que %1. Veuillez libérer de l’espace et réessayer.</translation>
     <message>
         <source>Library</source>
         <translation>Bibliothèque</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryVerification</name>
+    <message numerus="yes">
+        <source>%1 of %n file(s)</source>
+        <translation>
+            <numerusform>%1 sur %n fichier</numerusform>
+            <numerusform>%1 sur %n fichiers</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 sur %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>The check was stopped after %n file(s).</source>
+        <translation>
+            <numerusform>La vérification a été arrêtée après %n fichier.</numerusform>
+            <numerusform>La vérification a été arrêtée après %n fichiers.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 good, %2 changed, %3 missing</source>
+        <translation>%1 intacts, %2 modifiés, %3 manquants</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is missing from the disk; it is marked for download again.</source>
+        <translation>« %1 » manque sur le disque ; il est marqué pour être téléchargé à nouveau.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; has changed on the disk; it is marked for download again.</source>
+        <translation>« %1 » a été modifié sur le disque ; il est marqué pour être téléchargé à nouveau.</translation>
     </message>
 </context>
 <context>
@@ -859,6 +919,54 @@ ci-dessous.</translation>
     <message>
         <source>Quenlith on Twitter</source>
         <translation>Quenlith sur Twitter</translation>
+    </message>
+    <message>
+        <source>Limit download speed</source>
+        <translation>Limiter la vitesse de téléchargement</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Vitesse</translation>
+    </message>
+    <message>
+        <source>Download speed limit</source>
+        <translation>Limite de vitesse de téléchargement</translation>
+    </message>
+    <message>
+        <source>Unit of the download speed limit</source>
+        <translation>Unité de la limite de vitesse</translation>
+    </message>
+    <message>
+        <source>KiB/s</source>
+        <translation>Kio/s</translation>
+    </message>
+    <message>
+        <source>MiB/s</source>
+        <translation>Mio/s</translation>
+    </message>
+    <message>
+        <source>LIBRARY CHECK</source>
+        <translation>VÉRIFICATION DE LA BIBLIOTHÈQUE</translation>
+    </message>
+    <message>
+        <source>Checks every downloaded file against the store&apos;s checksums. Changed and missing files are marked for download again.</source>
+        <translation>Vérifie chaque fichier téléchargé avec les sommes de contrôle de la boutique. Les fichiers modifiés ou manquants sont marqués pour être téléchargés à nouveau.</translation>
+    </message>
+    <message>
+        <source>Full check: read every file, also those unchanged since the last check</source>
+        <translation>Vérification complète : lire chaque fichier, même ceux inchangés depuis la dernière vérification</translation>
+    </message>
+    <message>
+        <source>Stop the check</source>
+        <translation>Arrêter la vérification</translation>
+    </message>
+    <message>
+        <source>Verify library</source>
+        <translation>Vérifier la bibliothèque</translation>
+    </message>
+    <message>
+        <source>Library check progress</source>
+        <translation>Progression de la vérification</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,4 @@
-// bench-download --key KEY --dir DIR PRODUCT_ID...: signs in to the service named by
+// bench-download --key KEY --dir DIR [--limit-rate BYTES_PER_S] PRODUCT_ID...: signs in to the service named by
 // TOLVANE_API_BASE_URL, downloads the first file of every product at once (one slot per
 // product) through LibraryFile, Downloader and DownloadManager, and prints one line:
 // "seconds=S bytes=B idle_rss_kib=I peak_rss_kib=P max_stall_ms=M ok=0|1".
@@ -73,11 +73,14 @@ int main(int argc, char *argv[])
     QString key;
     QString dir;
     QStringList products;
+    qint64 limitRate = 0;
     for (int i = 0; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--key"))
             key = args.value(++i);
         else if (args.at(i) == QLatin1String("--dir"))
             dir = args.value(++i);
+        else if (args.at(i) == QLatin1String("--limit-rate"))
+            limitRate = args.value(++i).toLongLong();
         else
             products.append(args.at(i));
     }
@@ -92,6 +95,7 @@ int main(int argc, char *argv[])
 
     BenchServices services(dir);
     services.settings()->setSimultaneousDownloads(products.size());
+    services.downloadManager()->rateLimiter().setRate(limitRate);
     RemoteAPI *api = services.remoteAPI();
     std::vector<std::unique_ptr<LibraryItem>> items;
     std::vector<std::unique_ptr<LibraryFile>> files;

@@ -112,8 +112,8 @@ Item {
     Rectangle {
         id: card
         objectName: "card"
-        anchors { left: parent.left; right: actionButton.left; rightMargin: 12
-                  verticalCenter: parent.verticalCenter }
+        anchors { left: parent.left; right: folderButton.visible ? folderButton.left : actionButton.left
+                  rightMargin: 12; verticalCenter: parent.verticalCenter }
         height: 52
         radius: 6
         color: fileRow.canOpen || fileRow.busy ? "#ebebeb" : "#919191"
@@ -189,6 +189,38 @@ Item {
             ToolTip.visible: containsMouse && fileRow.toolTipText !== ""
             ToolTip.delay: 500
             ToolTip.text: fileRow.toolTipText
+        }
+    }
+
+    Rectangle {
+        id: folderButton
+        objectName: "folderButton"
+        anchors { right: actionButton.left; rightMargin: 12; verticalCenter: parent.verticalCenter }
+        width: 44
+        height: 44
+        radius: width / 2
+        visible: fileRow.canOpen
+        color: folderMouse.pressed ? Qt.darker(Theme.downloadBackground, 1.2) : Theme.downloadBackground
+
+        SvgImageHDPI {
+            anchors.centerIn: parent
+            width: 20
+            height: 20
+            source: "qrc:///icons/folder_white.svg"
+        }
+
+        FocusArea {
+            id: folderMouse
+            objectName: "folderArea"
+            anchors.fill: parent
+            hoverEnabled: true
+            ring.radius: width / 2 + 3
+            Accessible.name: qsTr("Show %1 in its folder").arg(fileRow.serverFileName)
+            onActiveFocusChanged: if (activeFocus) fileRow.keepInView()
+            onActivated: fileRow.fileObject.showInFolder()
+            ToolTip.visible: containsMouse
+            ToolTip.delay: 500
+            ToolTip.text: qsTr("Show in folder")
         }
     }
 

@@ -90,7 +90,8 @@ Rectangle {
 
         Text {
             objectName: "titleText"
-            anchors { left: backButton.right; leftMargin: 16; right: parent.right; rightMargin: 16
+            anchors { left: backButton.right; leftMargin: 16
+                      right: productFolderButton.visible ? productFolderButton.left : parent.right; rightMargin: 16
                       verticalCenter: parent.verticalCenter }
             text: details.title
             color: "#fff"
@@ -99,6 +100,50 @@ Rectangle {
             font.pixelSize: 16
             Accessible.role: Accessible.Heading
             Accessible.name: text
+        }
+
+        // The product's own folder, once a file of it is on the disk.
+        Rectangle {
+            id: productFolderButton
+            objectName: "productFolderButton"
+            anchors { right: parent.right; rightMargin: 16; verticalCenter: parent.verticalCenter }
+            width: productFolderRow.width + 24
+            height: 32
+            radius: 16
+            visible: details.filesModel !== null && details.filesModel.anyFilesDownloaded
+            color: productFolderMouse.containsMouse ? "#3a3a3a" : "transparent"
+            border.color: "#5a5a5a"
+
+            Row {
+                id: productFolderRow
+                anchors.centerIn: parent
+                spacing: 8
+
+                SvgImageHDPI {
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 18
+                    height: 18
+                    source: "qrc:///icons/folder_white.svg"
+                }
+
+                Text {
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: qsTr("Show in folder")
+                    color: "#fff"
+                    font.family: Theme.systemFontFamily
+                    font.pixelSize: 13
+                }
+            }
+
+            FocusArea {
+                id: productFolderMouse
+                objectName: "productFolderArea"
+                anchors.fill: parent
+                hoverEnabled: true
+                ring.radius: 19
+                Accessible.name: qsTr("Show the book's folder")
+                onActivated: details.filesModel.showInFolder()
+            }
         }
     }
 

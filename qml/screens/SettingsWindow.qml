@@ -29,6 +29,9 @@ Row {
         loggingBox.checked = s.loggingEnabled
         deleteConfirmationBox.checked = s.showDeleteConfirmation
         trashBox.checked = !s.deletePermanently
+        limitBox.checked = s.downloadLimitOn
+        limitField.text = String(s.downloadLimitValue)
+        limitUnitBox.currentIndex = s.downloadLimitInMiB ? 1 : 0
     }
 
     function save() {
@@ -48,6 +51,12 @@ Row {
         s.loggingEnabled = loggingBox.checked
         s.showDeleteConfirmation = deleteConfirmationBox.checked
         s.deletePermanently = !trashBox.checked
+        var limit = parseInt(limitField.text)
+        if (limit > 0)
+            s.downloadLimitValue = limit
+        s.downloadLimitInMiB = limitUnitBox.currentIndex === 1
+        // An empty or zero value turns the limit off rather than stopping every download.
+        s.downloadLimitOn = limitBox.checked && limit > 0
         s.save()
         if (typeof app.scanFolder === "function")
             app.scanFolder(initialFolder, folder)
@@ -128,6 +137,7 @@ Row {
 
         ScrollView {
             id: scroll
+            objectName: "settingsScroll"
             anchors.fill: parent
             contentWidth: availableWidth
             contentHeight: content.height + 25
@@ -204,6 +214,112 @@ Row {
                     shadowRadius: 5
                     shadowStrength: 0.5
                     indicator.visible: false
+                }
+
+                SettingsCheckBox {
+                    id: limitBox
+                    objectName: "limitBox"
+                    text: qsTr("Limit download speed")
+                }
+
+                Row {
+                    spacing: 10
+                    enabled: limitBox.checked
+                    opacity: enabled ? 1 : 0.5
+
+                    StyledTextField {
+                        id: limitField
+                        objectName: "limitField"
+                        width: 110
+                        height: 34
+                        font.pixelSize: 14
+                        placeholderText: qsTr("Speed")
+                        Accessible.name: qsTr("Download speed limit")
+                        inputMethodHints: Qt.ImhDigitsOnly
+                        validator: IntValidator { bottom: 1; top: 999999 }
+                    }
+
+                    RoundedComboBox {
+                        id: limitUnitBox
+                        objectName: "limitUnitBox"
+                        Accessible.name: qsTr("Unit of the download speed limit")
+                        width: 90
+                        height: 34
+                        model: [qsTr("KiB/s"), qsTr("MiB/s")]
+                        radius: 8
+                        textColor: "#fff"
+                        backgroundColor: Theme.settingsControlsBackground
+                        backgroundHoveredColor: Theme.settingsControlsHoveredBg
+                        separatorColor: "#303030"
+                        shadowRadius: 5
+                        shadowStrength: 0.5
+                        popup.width: width
+                    }
+                }
+
+                Text {
+                    text: qsTr("LIBRARY CHECK")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
+                    color: "#fff"
+                    topPadding: 12
+                    font { family: Theme.mainFontFamily; pixelSize: 14; weight: Font.Medium }
+                }
+
+                Text {
+                    width: policyBox.width
+                    text: qsTr("Checks every downloaded file against the store's checksums. Changed and missing files are marked for download again.")
+                    wrapMode: Text.WordWrap
+                    color: Theme.labelOnDark
+                    font { family: Theme.mainFontFamily; pixelSize: 12 }
+                }
+
+                SettingsCheckBox {
+                    id: fullCheckBox
+                    objectName: "fullCheckBox"
+                    enabled: !libraryVerification.running
+                    text: qsTr("Full check: read every file, also those unchanged since the last check")
+                }
+
+                Row {
+                    spacing: 10
+
+                    StyledButton {
+                        objectName: "verifyButton"
+                        width: 150
+                        height: 28
+                        text: libraryVerification.running ? qsTr("Stop the check") : qsTr("Verify library")
+                        backgroundColor: "#505050"
+                        fontFamily: Theme.mainFontFamily
+                        radius: 8
+                        onClicked: {
+                            if (libraryVerification.running)
+                                libraryVerification.cancel()
+                            else
+                                libraryVerification.start(fullCheckBox.checked)
+                        }
+                    }
+
+                    ProgressBar {
+                        objectName: "verifyProgress"
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 170
+                        visible: libraryVerification.running
+                        value: libraryVerification.fraction
+                        Accessible.name: qsTr("Library check progress")
+                    }
+                }
+
+                Text {
+                    objectName: "verifyStatus"
+                    width: policyBox.width
+                    visible: text !== ""
+                    text: libraryVerification.running ? libraryVerification.progressText : libraryVerification.resultText
+                    wrapMode: Text.WordWrap
+                    color: "#fff"
+                    font { family: Theme.mainFontFamily; pixelSize: 12 }
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
 
                 Text {

@@ -1,5 +1,5 @@
 #include "syncprogress.h"
-#include "verifycache.h"
+#include "downloads/verifycache.h"
 #include "verifycommand.h"
 
 #include <QProcess>

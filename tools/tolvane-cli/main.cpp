@@ -8,6 +8,7 @@
 #include "cliservices.h"
 #include "console.h"
 #include "downloadcommand.h"
+#include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -206,6 +207,11 @@ int main(int argc, char *argv[])
     parser.addOption(progressOption);
     const QCommandLineOption noProgressOption(QStringLiteral("no-progress"), tr("sync, verify: never show the progress line."));
     parser.addOption(noProgressOption);
+    const QCommandLineOption limitRateOption(
+        QStringLiteral("limit-rate"),
+        tr("sync, download: at most RATE bytes per second for all files together; K and M are KiB and MiB (\"4M\")."),
+        QStringLiteral("RATE"));
+    parser.addOption(limitRateOption);
     parser.addPositionalArgument(QStringLiteral("command"),
                                  tr("get-key EMAIL PASSWORD | login KEY | refresh | download PRODUCT_ID [FILE_NAME] --dir DIR"
                                     " | sync --dir DIR | verify --dir DIR [--md5sums FILE] [--full] | library"));
@@ -229,6 +235,14 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("library") && args.size() == 1)
         return listLibrary();
     const QString dir = parser.value(dirOption);
+    if (parser.isSet(limitRateOption)) {
+        const qint64 rate = RateLimiter::parseRate(parser.value(limitRateOption));
+        if (rate <= 0) {
+            printError(tr("--limit-rate takes a rate such as 500K or 4M, not \"%1\"").arg(parser.value(limitRateOption)));
+            return Usage;
+        }
+        services.downloadManager()->rateLimiter().setRate(rate);
+    }
     if ((command == QLatin1String("sync") || command == QLatin1String("verify")) && (args.size() != 1 || dir.isEmpty())) {
         printError(command == QLatin1String("sync") ? tr("usage: sync --dir DIR")
                                                     : tr("usage: verify --dir DIR [--md5sums FILE] [--full]"));

@@ -3,7 +3,6 @@
 #include "cliexitcode.h"
 #include "console.h"
 #include "downloads/libraryfile.h"
-#include "downloads/md5digest.h"
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 #include "library/storefile.h"
@@ -18,11 +17,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
-#include <QTimer>
 
 namespace {
-
-const qint64 kHashBlockSize = 4 * 1024 * 1024;
 
 bool recordedAsPresent(int status)
 {
@@ -55,9 +51,12 @@ VerifyCommand::VerifyCommand(Console *console, StopSignals *stopSignals, const Q
     , m_dir(QDir::cleanPath(QDir(dir).absolutePath()))
     , m_md5sumsPath(md5sumsPath)
     , m_full(full)
-    , m_cache(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + cacheName())
+    , m_verifier(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + cacheName())
 {
     connect(stopSignals, &StopSignals::stopRequested, this, &VerifyCommand::stop);
+    connect(&m_verifier, &LibraryVerifier::progressed, this, &VerifyCommand::onProgressed);
+    connect(&m_verifier, &LibraryVerifier::checked, this, &VerifyCommand::onChecked);
+    connect(&m_verifier, &LibraryVerifier::finished, this, &VerifyCommand::onFinished);
 }
 
 VerifyCommand::~VerifyCommand() = default;
@@ -70,8 +69,11 @@ int VerifyCommand::run()
     }
     if (!loadRecordedFiles())
         m_console->error(tr("no saved library of this tool yet; run \"tolvane-cli sync --dir DIR\" first"));
-    m_cache.load();
-    QTimer::singleShot(0, this, &VerifyCommand::checkNext);
+    QVector<LibraryVerifier::Entry> checks;
+    checks.reserve(m_entries.size());
+    for (const Entry &entry : qAsConst(m_entries))
+        checks.append(entry.check);
+    m_verifier.start(checks, m_full);
     QCoreApplication::exec();
     return m_exitCode;
 }
@@ -108,126 +110,62 @@ QT_WARNING_POP
             file.setHashesMap(fileObject.value(QLatin1String("hashesMap")).toString());
             Entry entry;
             entry.relativePath = SyncCommand::relativePath(&file);
-            entry.hashes = file.hashes();
-            entry.recordedHash = fileObject.value(QLatin1String("localFileHash")).toString().toLower();
-            entry.updateAvailable = status == LibraryFile::UpdateAvailable;
+            entry.check.path = m_dir + QLatin1Char('/') + entry.relativePath;
+            entry.check.hashes = file.hashes();
+            entry.check.recordedHash = fileObject.value(QLatin1String("localFileHash")).toString().toLower();
+            entry.check.updateAvailable = status == LibraryFile::UpdateAvailable;
             m_entries.append(entry);
         }
     }
     return true;
 }
 
-QString VerifyCommand::absolutePath(const Entry &entry) const
+void VerifyCommand::onProgressed(const LibraryVerifier::Progress &progress)
 {
-    return m_dir + QLatin1Char('/') + entry.relativePath;
+    if (progress.current >= 0 && progress.current < m_entries.size())
+        m_console->progress(tr("hashing %1 of %2: %3")
+                                .arg(progress.current + 1)
+                                .arg(progress.files)
+                                .arg(m_entries.at(progress.current).relativePath));
 }
 
-void VerifyCommand::checkNext()
+void VerifyCommand::onChecked(int index, const LibraryVerifier::Entry &check)
 {
-    while (!m_ended && m_next < m_entries.size()) {
-        Entry &entry = m_entries[m_next];
-        const QFileInfo info(absolutePath(entry));
-        if (!info.isFile()) {
-            judge(entry, QString());
-            ++m_next;
-            continue;
-        }
-        m_pendingSize = info.size();
-        m_pendingModified = info.lastModified();
-        const QString path = absolutePath(entry);
-        const QString cached = m_full ? QString() : m_cache.digest(path, m_pendingSize, m_pendingModified);
-        if (!cached.isEmpty()) {
-            ++m_cached;
-            m_cache.record(path, m_pendingSize, m_pendingModified, cached);
-            judge(entry, cached);
-            ++m_next;
-            continue;
-        }
-        m_console->progress(tr("hashing %1 of %2: %3").arg(m_next + 1).arg(m_entries.size()).arg(entry.relativePath));
-        m_hashFile.setFileName(path);
-        if (!m_hashFile.open(QIODevice::ReadOnly)) {
-            onHashed(QString());
-            return;
-        }
-        m_digest = std::make_unique<Md5Digest>();
-        QTimer::singleShot(0, this, &VerifyCommand::hashSome);
+    if (index < 0 || index >= m_entries.size())
         return;
-    }
-    if (!m_ended)
-        finish();
-}
-
-void VerifyCommand::hashSome()
-{
-    if (m_ended)
-        return;
-    const QByteArray block = m_hashFile.read(kHashBlockSize);
-    if (!block.isEmpty()) {
-        m_digest->addData(block);
-        QTimer::singleShot(0, this, &VerifyCommand::hashSome);
-        return;
-    }
-    // An empty read is the end of the file, or an error that leaves the file unread.
-    const bool complete = m_hashFile.error() == QFileDevice::NoError && m_hashFile.atEnd();
-    m_hashFile.close();
-    const QString digest = complete ? m_digest->hexResult() : QString();
-    m_digest.reset();
-    onHashed(digest);
-}
-
-void VerifyCommand::onHashed(const QString &digest)
-{
-    if (m_ended)
-        return;
-    Entry &entry = m_entries[m_next];
-    ++m_hashed;
-    if (!digest.isEmpty())
-        m_cache.record(absolutePath(entry), m_pendingSize, m_pendingModified, digest);
-    judge(entry, digest);
-    ++m_next;
-    checkNext();
-}
-
-void VerifyCommand::judge(Entry &entry, const QString &digest)
-{
-    entry.digest = digest;
-    if (!QFileInfo(absolutePath(entry)).isFile()) {
-        entry.verdict = Verdict::Missing;
+    Entry &entry = m_entries[index];
+    entry.check = check;
+    switch (check.verdict) {
+    case LibraryVerifier::Verdict::Missing:
         m_console->line(tr("missing %1").arg(entry.relativePath));
-        return;
-    }
-    // The recorded digest is the one a server checksum matched when the file was fetched;
-    // it vouches for a copy whose newer version is not downloaded yet, or whose checksums
-    // the service has stopped listing.
-    const bool matchesServer = !digest.isEmpty() && entry.hashes.contains(digest);
-    const bool matchesRecord = !digest.isEmpty() && digest == entry.recordedHash
-        && (entry.updateAvailable || entry.hashes.isEmpty());
-    if (matchesServer || matchesRecord) {
-        entry.verdict = Verdict::Good;
+        break;
+    case LibraryVerifier::Verdict::Good:
         m_console->line(tr("good %1").arg(entry.relativePath));
-        return;
+        break;
+    case LibraryVerifier::Verdict::Changed:
+        m_console->line(check.digest.isEmpty() ? tr("changed %1 (it cannot be read)").arg(entry.relativePath)
+                                               : tr("changed %1").arg(entry.relativePath));
+        break;
     }
-    entry.verdict = Verdict::Changed;
-    m_console->line(digest.isEmpty() ? tr("changed %1 (it cannot be read)").arg(entry.relativePath)
-                                     : tr("changed %1").arg(entry.relativePath));
 }
 
 // What the file should hash to: its own digest when good, else the newest server checksum.
 QString VerifyCommand::expectedDigest(const Entry &entry) const
 {
-    if (entry.verdict == Verdict::Good)
-        return entry.digest;
-    if (entry.updateAvailable && !entry.recordedHash.isEmpty())
-        return entry.recordedHash;
+    const LibraryVerifier::Entry &check = entry.check;
+    if (check.checked && check.verdict == LibraryVerifier::Verdict::Good)
+        return check.digest;
+    if (check.updateAvailable && !check.recordedHash.isEmpty())
+        return check.recordedHash;
     QString newest;
     QDateTime newestDate;
-    for (auto it = entry.hashes.constBegin(); it != entry.hashes.constEnd(); ++it) {
+    for (auto it = check.hashes.constBegin(); it != check.hashes.constEnd(); ++it) {
         if (newest.isEmpty() || it.value() > newestDate) {
             newest = it.key();
             newestDate = it.value();
         }
     }
-    return newest.isEmpty() ? entry.recordedHash : newest;
+    return newest.isEmpty() ? check.recordedHash : newest;
 }
 
 bool VerifyCommand::writeMd5sums() const
@@ -241,45 +179,40 @@ bool VerifyCommand::writeMd5sums() const
     return StoreFile::write(m_md5sumsPath, text.toUtf8()).isEmpty();
 }
 
-void VerifyCommand::finish()
+void VerifyCommand::onFinished(const QVector<LibraryVerifier::Entry> &entries, bool cancelled, bool cacheSaved)
 {
     m_console->clearProgress();
-    int good = 0;
-    int changed = 0;
-    int missing = 0;
-    for (const Entry &entry : qAsConst(m_entries)) {
-        good += entry.verdict == Verdict::Good ? 1 : 0;
-        changed += entry.verdict == Verdict::Changed ? 1 : 0;
-        missing += entry.verdict == Verdict::Missing ? 1 : 0;
+    if (cancelled) {
+        m_exitCode = CliExitCode::InterruptedBase + m_stopSignal;
+        QCoreApplication::exit(m_exitCode);
+        return;
     }
-    if (!m_cache.save())
-        m_console->error(tr("the verify cache %1 could not be written").arg(QDir::toNativeSeparators(m_cache.path())));
+    const LibraryVerifier::Summary summary = LibraryVerifier::summarize(entries);
+    if (!cacheSaved)
+        m_console->error(tr("the verify cache %1 could not be written")
+                             .arg(QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                                           + QLatin1Char('/') + cacheName())));
     bool written = true;
     if (!m_md5sumsPath.isEmpty() && !writeMd5sums()) {
         written = false;
         m_console->error(tr("%1 could not be written").arg(QDir::toNativeSeparators(m_md5sumsPath)));
     }
     m_console->line(tr("verify: %1 good, %2 changed, %3 missing; %4 hashed, %5 unchanged since the last verify")
-                        .arg(good)
-                        .arg(changed)
-                        .arg(missing)
-                        .arg(m_hashed)
-                        .arg(m_cached));
-    m_ended = true;
-    m_exitCode = (changed == 0 && missing == 0 && written) ? CliExitCode::Success : CliExitCode::Failed;
+                        .arg(summary.good)
+                        .arg(summary.changed)
+                        .arg(summary.missing)
+                        .arg(summary.hashed)
+                        .arg(summary.cached));
+    m_exitCode = (summary.changed == 0 && summary.missing == 0 && written) ? CliExitCode::Success
+                                                                           : CliExitCode::Failed;
     QCoreApplication::exit(m_exitCode);
 }
 
+// What was hashed so far is kept in the cache, and what was not reached stays as it was.
 void VerifyCommand::stop(int signalNumber)
 {
-    if (m_ended)
+    if (m_stopSignal != 0)
         return;
-    m_ended = true;
-    m_hashFile.close();
-    m_console->clearProgress();
-    // What was hashed so far is kept, and what was not reached stays as it was.
-    m_cache.keepUnrecorded();
-    m_cache.save();
-    m_exitCode = CliExitCode::InterruptedBase + signalNumber;
-    QCoreApplication::exit(m_exitCode);
+    m_stopSignal = signalNumber;
+    m_verifier.cancel();
 }

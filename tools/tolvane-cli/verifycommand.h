@@ -1,10 +1,7 @@
 #pragma once
 
-#include "verifycache.h"
+#include "downloads/libraryverifier.h"
 
-#include <QDateTime>
-#include <QFile>
-#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -12,7 +9,6 @@
 #include <memory>
 
 class Console;
-class Md5Digest;
 class StopSignals;
 
 // `verify --dir DIR [--md5sums FILE] [--full]`: hashes every file that the tool's saved library
@@ -37,43 +33,25 @@ public:
     static QString md5sumsLine(const QString &digest, const QString &relativePath);
 
 private:
-    enum class Verdict { Good, Changed, Missing };
     struct Entry {
         QString relativePath;
-        QMap<QString, QDateTime> hashes;
-        // The digest the file had when it was fetched; stands in for an older version.
-        QString recordedHash;
-        bool updateAvailable = false;
-        QString digest;
-        Verdict verdict = Verdict::Missing;
+        LibraryVerifier::Entry check;
     };
 
     bool loadRecordedFiles();
-    void checkNext();
-    void hashSome();
-    void onHashed(const QString &digest);
-    void judge(Entry &entry, const QString &digest);
+    void onProgressed(const LibraryVerifier::Progress &progress);
+    void onChecked(int index, const LibraryVerifier::Entry &entry);
+    void onFinished(const QVector<LibraryVerifier::Entry> &entries, bool cancelled, bool cacheSaved);
     QString expectedDigest(const Entry &entry) const;
     bool writeMd5sums() const;
-    void finish();
     void stop(int signalNumber);
-    QString absolutePath(const Entry &entry) const;
 
     Console *const m_console;
     const QString m_dir;
     const QString m_md5sumsPath;
     const bool m_full;
-    VerifyCache m_cache;
+    LibraryVerifier m_verifier;
     QVector<Entry> m_entries;
-    int m_next = 0;
-    int m_hashed = 0;
-    int m_cached = 0;
     int m_exitCode = 0;
-    bool m_ended = false;
-    // The file being hashed, a block per turn of the event loop, so that a stop request is
-    // heard between blocks without a thread of its own.
-    QFile m_hashFile;
-    std::unique_ptr<Md5Digest> m_digest;
-    qint64 m_pendingSize = 0;
-    QDateTime m_pendingModified;
+    int m_stopSignal = 0;
 };

@@ -502,6 +502,21 @@ int main(int argc, char *argv[])
              s.waitFor([&] { return s.get("noUpdatesMessage", "visible").toBool(); });
              s.settle(800);
          }},
+        {"settings-limit-and-check", [](Shooter &s) {
+             if (QObject *message = s.find("noUpdatesMessage"))
+                 QMetaObject::invokeMethod(message, "close");
+             s.set("limitBox", "checked", true);
+             s.set("limitField", "text", QStringLiteral("4"));
+             s.set("limitUnitBox", "currentIndex", 1);
+             // The check's section lies below the first screenful.
+             if (auto *flick = s.get("settingsScroll", "contentItem").value<QObject *>())
+                 flick->setProperty("contentY", 260);
+             QmlItems::click(QmlItems::findItem(s.root(), QStringLiteral("verifyButton")));
+             s.waitFor([&] { return !s.get("verifyStatus", "text").toString().isEmpty(); });
+             s.shoot(QStringLiteral("settings-check-progress"));
+             s.waitFor([&] { return s.get("verifyButton", "text").toString() == QCoreApplication::translate("SettingsWindow", "Verify library"); }, 30000);
+             s.settle(400);
+         }},
         {"about", [](Shooter &s) {
              s.grab = Shooter::Grab::About;
              if (QObject *message = s.find("noUpdatesMessage"))

@@ -1,13 +1,12 @@
 #include "verifycache.h"
 
-#include "library/storefile.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 namespace {
 
@@ -83,5 +82,10 @@ bool VerifyCache::save() const
                                            {QStringLiteral("md5"), it->digest}});
     }
     const QJsonObject root{{QStringLiteral("version"), kFormatVersion}, {QStringLiteral("files"), files}};
-    return StoreFile::write(m_path, QJsonDocument(root).toJson(QJsonDocument::Compact)).isEmpty();
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);
+    return file.write(bytes) == bytes.size() && file.commit();
 }
