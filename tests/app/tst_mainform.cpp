@@ -679,7 +679,12 @@ private slots:
         QTest::keyClick(m_app.view(), Qt::Key_Delete);
         typeText(m_app.view(), folder);
         QCOMPARE(field->property("text").toString(), folder);
-        QVERIFY(click(item("saveButton")));
+        // "Save changes" lies below the fold of the settings: reached with Tab, pressed with Space.
+        QQuickItem *save = item("saveButton");
+        for (int i = 0; i < 40 && !save->hasActiveFocus(); ++i)
+            QTest::keyClick(m_app.view(), Qt::Key_Tab);
+        QVERIFY(save->hasActiveFocus());
+        QTest::keyClick(m_app.view(), Qt::Key_Space);
         QTRY_VERIFY(isOpen(object("notWritableMessage")));
         QCOMPARE(m_app.settings()->libraryDirectory(), before);
         QMetaObject::invokeMethod(object("notWritableMessage"), "close");
