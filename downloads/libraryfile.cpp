@@ -825,6 +825,10 @@ bool LibraryFile::mayRemove(const QString &path) const
 
 bool LibraryFile::removeLocalCopy()
 {
+    // A stopped transfer's partial copy goes with the file; it is never of use alone.
+    const QString partial = partialPath();
+    if (QFileInfo(partial).isFile() && mayRemove(partial))
+        QFile::remove(partial);
     qDebug().nospace() << "INFO: LibraryFile: Delete file: " << filePath();
     if (!QFileInfo::exists(filePath()) && !QFileInfo(filePath()).isSymLink()) {
         clearLocalFile();

@@ -47,6 +47,7 @@ private slots:
 
     void deletes_data();
     void deletes();
+    void deletingAPausedFileTakesItsPartialCopy();
     void deleteStaysInsideChosenFolders_data();
     void deleteStaysInsideChosenFolders();
     void updatePolicies_data();
@@ -308,6 +309,15 @@ void TestLibraryFile::updateLocalFile()
     QCOMPARE(file->localFileName(), applied ? QStringLiteral("found.pdf") : QStringLiteral("a.pdf"));
     QCOMPARE(file->localFileHash(), applied ? foundHash : QStringLiteral("new"));
     QCOMPARE(dirChanges.count(), applied ? 1 : 0);
+}
+
+void TestLibraryFile::deletingAPausedFileTakesItsPartialCopy()
+{
+    LibraryFile *file = makeFile("paused.pdf", LibraryFile::DownloadPaused);
+    writeFile(file->partialPath(), "half");
+    file->deleteFile();
+    QVERIFY(!QFileInfo::exists(file->partialPath()));
+    QCOMPARE(file->status(), LibraryFile::Remote);
 }
 
 void TestLibraryFile::deletes_data()
