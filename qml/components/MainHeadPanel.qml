@@ -48,6 +48,8 @@ Rectangle {
         font.family: Theme.systemFontFamily
         font.pixelSize: 18
         elide: Text.ElideRight
+        // A name of any length, and it gives way to the progress of running downloads.
+        property bool elidesOnPurpose: true
         Accessible.role: Accessible.StaticText
         Accessible.name: text
     }
