@@ -23,25 +23,13 @@
 #include <algorithm>
 #include <functional>
 
-class TestKeyboardJourney : public QObject
+class TestKeyboardJourney : public QObject, private WindowProbe
 {
     Q_OBJECT
 public:
-    TestKeyboardJourney(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+    TestKeyboardJourney(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
 
 private:
-    QQuickView *view() const { return m_app.view(); }
-    QObject *root() const { return view()->rootObject(); }
-    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QQuickItem *screen() const
-    {
-        return QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>();
-    }
-    QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
-    bool stackSettled() const
-    {
-        return !QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool();
-    }
     // Shortcuts answer only in the active window; another test's window on the same display may take it.
     void activate()
     {

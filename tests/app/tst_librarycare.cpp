@@ -11,6 +11,7 @@
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "guitest.h"
+#include "windowtest.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -24,27 +25,16 @@
 
 #include <functional>
 
-class TestLibraryCare : public QObject
+class TestLibraryCare : public QObject, private WindowProbe
 {
     Q_OBJECT
 public:
     TestLibraryCare(QuenlithApplication &app, StorefrontSim &sim, QString bin)
-        : m_app(app), m_sim(sim), m_bin(std::move(bin))
+        : WindowProbe(app), m_app(app), m_sim(sim), m_bin(std::move(bin))
     {
     }
 
 private:
-    QObject *root() const { return m_app.view()->rootObject(); }
-    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QQuickItem *screen() const
-    {
-        return QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>();
-    }
-    QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
-    bool stackSettled() const
-    {
-        return !QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool();
-    }
     void key(int key)
     {
         if (!m_app.view()->isActive()) {
@@ -177,12 +167,9 @@ private:
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir profile;
-    QTemporaryDir library;
-    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
-
     // xdg-open records its argument and exits with $XDG_OPEN_EXIT.
-    const QString bin = profile.path() + QStringLiteral("/bin");
+    QTemporaryDir tools;
+    const QString bin = tools.path() + QStringLiteral("/bin");
     QDir().mkpath(bin);
     QFile script(bin + QStringLiteral("/xdg-open"));
     if (!script.open(QIODevice::WriteOnly))
@@ -192,18 +179,10 @@ int main(int argc, char *argv[])
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
     qputenv("PATH", bin.toLocal8Bit() + ':' + qgetenv("PATH"));
 
-    StorefrontSim::Options options;
-    options.products = 8;
-    StorefrontSim sim(options);
-    if (!sim.start())
-        return 1;
-    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
-    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
-
-    QuenlithApplication app(argc, argv);
-    app.settings()->setLibraryDirectory(library.path());
-    TestLibraryCare test(app, sim, bin);
-    return QTest::qExec(&test, argc, argv);
+    return runWindowTest(argc, argv, 8, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &) {
+        TestLibraryCare test(app, sim, bin);
+        return QTest::qExec(&test, argc, argv);
+    });
 }
 
 #include "tst_librarycare.moc"

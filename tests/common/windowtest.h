@@ -7,6 +7,8 @@
 #include "app/settings.h"
 #include "storefrontsim.h"
 
+#include <QQuickItem>
+#include <QQuickView>
 #include <QTemporaryDir>
 
 // A test of the real window gets a scratch profile, a simulator with `products` products that
@@ -28,3 +30,26 @@ int runWindowTest(int argc, char *argv[], int products, Run run)
     app.settings()->setLibraryDirectory(library.path());
     return run(app, sim, library);
 }
+
+// What the tests of the real window read of it: items by name and the screen on top.
+class WindowProbe
+{
+public:
+    explicit WindowProbe(QuenlithApplication &app) : m_window(app) {}
+
+    QQuickView *view() const { return m_window.view(); }
+    QObject *root() const { return view()->rootObject(); }
+    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
+    QQuickItem *screen() const
+    {
+        return QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>();
+    }
+    QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
+    bool stackSettled() const
+    {
+        return !QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool();
+    }
+
+private:
+    QuenlithApplication &m_window;
+};
