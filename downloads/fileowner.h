@@ -18,8 +18,6 @@ public:
     virtual QString productId() const = 0;
     virtual QString datePurchased() const = 0;
     virtual QString productFolder() const = 0;
-    // The product has a folder of its own, named with its id.
-    virtual bool ownFolder() const = 0;
     // The file at a row of the owner's files, made from its saved form if need be; null past
     // the end.
     virtual LibraryFile *fileAt(int row) const = 0;

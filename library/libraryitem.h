@@ -65,7 +65,7 @@ public:
     // another product had first keeps one of its own, with its id added, so that no two
     // products ever share a file; the choice is saved, so the folder never moves once used.
     QString productFolder() const override;
-    bool ownFolder() const override { return m_ownFolder; }
+    bool ownFolder() const { return m_ownFolder; }
     void setOwnFolder(bool own) { m_ownFolder = own; }
 
     // Made on first use: a saved item whose files are all plain remote ones keeps them in
