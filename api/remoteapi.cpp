@@ -2,8 +2,8 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/secretmask.h"
-#include "app/constants.h"
-#include "app/settings.h"
+#include "app/core/constants.h"
+#include "app/core/settings.h"
 #include "api/libraryerrortype.h"
 
 #include <QDebug>

@@ -1,7 +1,7 @@
-#include "app/constants.h"
-#include "app/logger.h"
+#include "app/core/constants.h"
+#include "app/core/logger.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 
 #include <QCommandLineParser>
 #include <QDebug>

@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
-#include "app/constants.h"
-#include "app/settings.h"
+#include "app/core/constants.h"
+#include "app/core/settings.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,8 +2,8 @@
 
 #include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
-#include "app/librarysync.h"
-#include "app/settings.h"
+#include "app/core/librarysync.h"
+#include "app/core/settings.h"
 #include "app/singleapplication.h"
 #include "api/remoteapi.h"
 #include "downloads/downloadmanager.h"

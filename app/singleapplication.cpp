@@ -1,6 +1,6 @@
 #include "singleapplication.h"
 
-#include "app/instanceguard.h"
+#include "app/core/instanceguard.h"
 #include "app/worker.h"
 
 #include <QDebug>

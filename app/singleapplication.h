@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/instanceguard.h"
+#include "app/core/instanceguard.h"
 
 #include <QApplication>
 #include <QThread>

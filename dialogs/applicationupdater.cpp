@@ -1,8 +1,8 @@
 #include "applicationupdater.h"
 
 #include "api/networkreplywrapper.h"
-#include "app/constants.h"
-#include "updatemanifest.h"
+#include "app/core/constants.h"
+#include "api/updatemanifest.h"
 
 #include <QDebug>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings.h"
+#include "app/core/settings.h"
 
 #include <QList>
 #include <QObject>

@@ -3,7 +3,7 @@
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
 #include "api/secretmask.h"
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "downloads/hashingwriter.h"
 #include "downloads/libraryfile.h"
 #include "downloads/md5digest.h"

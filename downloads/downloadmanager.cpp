@@ -1,7 +1,7 @@
 #include "downloadmanager.h"
 
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/bytecount.h"
 #include "downloads/downloader.h"
 

@@ -2,8 +2,8 @@
 
 #include "api/remoteapi.h"
 #include "api/secretmask.h"
-#include "app/constants.h"
-#include "app/settings.h"
+#include "app/core/constants.h"
+#include "app/core/settings.h"
 #include "downloads/downloader.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/filequestions.h"

@@ -3,7 +3,7 @@
 
 #include "fuzzsupport.h"
 
-#include "api/asyncimageresponse.h"
+#include "app/asyncimageresponse.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -4,7 +4,7 @@
 #include "fuzzsupport.h"
 
 #include "api/networkreplywrapper.h"
-#include "dialogs/updatemanifest.h"
+#include "api/updatemanifest.h"
 
 #include <cstddef>
 #include <cstdint>

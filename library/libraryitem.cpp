@@ -2,7 +2,7 @@
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"

@@ -3,8 +3,8 @@
 // every file through the program's DownloadManager in the configured number of slots, as the
 // program's "Download all" does; exits 0 when every file is Downloaded.
 #include "api/remoteapi.h"
-#include "app/constants.h"
-#include "app/settings.h"
+#include "app/core/constants.h"
+#include "app/core/settings.h"
 #include "downloads/downloadcontext.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/filequestions.h"

@@ -6,7 +6,7 @@
 #include "api/remoteapi.h"
 #include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"

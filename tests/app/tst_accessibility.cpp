@@ -3,9 +3,9 @@
 // focus is drawn on each kind of control.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
 #include "guitest.h"

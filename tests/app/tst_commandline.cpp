@@ -1,4 +1,4 @@
-#include "app/constants.h"
+#include "app/core/constants.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

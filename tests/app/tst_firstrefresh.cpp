@@ -3,10 +3,10 @@
 // fails every library page, and quits; the test then starts the program again on that profile.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "guitest.h"
 #include "library/librarysortfiltermodel.h"
 #include "storefrontsim.h"

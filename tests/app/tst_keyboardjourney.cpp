@@ -2,9 +2,9 @@
 // a setting and quit, with key presses only, against the storefront simulator.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "api/remoteapi.h"
 #include "downloads/libraryfile.h"
 #include "guitest.h"

@@ -4,9 +4,9 @@
 // from Settings after one file was damaged and another deleted.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "api/remoteapi.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"

@@ -3,9 +3,9 @@
 #include "../../tools/ui-screenshots/qmlitems.h"
 
 #include "api/libraryerrortype.h"
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "dialogs/applicationupdater.h"
 #include "downloads/folderscanner.h"
 #include "downloads/libraryfile.h"

@@ -1,4 +1,4 @@
-#include "app/instanceguard.h"
+#include "app/core/instanceguard.h"
 #include "app/singleapplication.h"
 #include "tools/tolvane-cli/cliexitcode.h"
 

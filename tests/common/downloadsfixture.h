@@ -1,7 +1,7 @@
 #pragma once
 
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "testservices.h"
 

@@ -1,8 +1,8 @@
 #include "testservices.h"
 
 #include "api/remoteapi.h"
-#include "app/coreservices.h"
-#include "app/settings.h"
+#include "app/core/coreservices.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "library/libraryitem.h"
 

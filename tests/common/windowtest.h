@@ -2,9 +2,9 @@
 
 #include "../../tools/ui-screenshots/qmlitems.h"
 
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "storefrontsim.h"
 
 #include <QQuickItem>

@@ -1,5 +1,5 @@
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"

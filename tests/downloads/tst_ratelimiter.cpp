@@ -2,7 +2,7 @@
 #include "testservices.h"
 
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/downloader.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"

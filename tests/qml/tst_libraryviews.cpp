@@ -4,7 +4,7 @@
 #include "testservices.h"
 
 #include "api/libraryerrortype.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"

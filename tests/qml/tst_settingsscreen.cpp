@@ -1,7 +1,7 @@
 #include "../../tools/ui-screenshots/qmlitems.h"
 #include "guitest.h"
 
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "dialogs/applicationupdater.h"
 #include "loopbackserver.h"
 

@@ -1,8 +1,8 @@
 #include "cliservices.h"
 
 #include "api/remoteapi.h"
-#include "app/coreservices.h"
-#include "app/settings.h"
+#include "app/core/coreservices.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"

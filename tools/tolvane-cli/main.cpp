@@ -2,8 +2,8 @@
 // it from a terminal or a schedule, through the same service client and settings store as the
 // program.
 #include "api/remoteapi.h"
-#include "app/constants.h"
-#include "app/instanceguard.h"
+#include "app/core/constants.h"
+#include "app/core/instanceguard.h"
 #include "cliexitcode.h"
 #include "cliservices.h"
 #include "console.h"

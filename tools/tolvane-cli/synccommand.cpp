@@ -1,9 +1,9 @@
 #include "synccommand.h"
 
 #include "api/remoteapi.h"
-#include "app/librarysync.h"
-#include "app/instanceguard.h"
-#include "app/settings.h"
+#include "app/core/librarysync.h"
+#include "app/core/instanceguard.h"
+#include "app/core/settings.h"
 #include "cliexitcode.h"
 #include "cliservices.h"
 #include "console.h"

@@ -4,9 +4,9 @@
 #include "qmlitems.h"
 
 #include "api/libraryerrortype.h"
-#include "app/constants.h"
+#include "app/core/constants.h"
 #include "app/quenlithapplication.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
 #include "downloads/libraryfile.h"

@@ -1,7 +1,7 @@
 #include "librarysync.h"
 
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/filesystemops.h"
 #include "library/onlinelibrary.h"

@@ -1,4 +1,4 @@
-#include "app/logger.h"
+#include "app/core/logger.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include "testservices.h"
 
 #include "api/remoteapi.h"
-#include "app/librarysync.h"
-#include "app/settings.h"
+#include "app/core/librarysync.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"

@@ -1,6 +1,6 @@
 #include "settings.h"
 
-#include "app/constants.h"
+#include "app/core/constants.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

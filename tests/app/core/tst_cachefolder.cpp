@@ -1,4 +1,4 @@
-#include "app/cachefolder.h"
+#include "app/core/cachefolder.h"
 
 #include <QDir>
 #include <QFile>

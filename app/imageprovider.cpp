@@ -1,6 +1,6 @@
 #include "imageprovider.h"
 
-#include "api/asyncimageresponse.h"
+#include "app/asyncimageresponse.h"
 
 #include <QUrl>
 

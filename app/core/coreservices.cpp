@@ -1,7 +1,7 @@
 #include "coreservices.h"
 
 #include "api/remoteapi.h"
-#include "app/settings.h"
+#include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 
 CoreServices::CoreServices(QNetworkAccessManager *network, QObject *parent)

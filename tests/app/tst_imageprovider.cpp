@@ -1,5 +1,5 @@
-#include "api/asyncimageresponse.h"
-#include "api/imageprovider.h"
+#include "app/asyncimageresponse.h"
+#include "app/imageprovider.h"
 #include "loopbackserver.h"
 
 #include <QBuffer>

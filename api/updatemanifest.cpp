@@ -1,7 +1,7 @@
 #include "updatemanifest.h"
 
 #include "api/networkreplywrapper.h"
-#include "app/constants.h"
+#include "app/core/constants.h"
 
 #include <QStringList>
 
