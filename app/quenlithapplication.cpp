@@ -4,6 +4,7 @@
 #include "app/core/cachefolder.h"
 #include "app/core/constants.h"
 #include "app/core/coreservices.h"
+#include "downloads/fileactions.h"
 #include "app/desktopnotifier.h"
 #include "app/folderrevealer.h"
 #include "app/mainwindow.h"
@@ -120,8 +121,8 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     m_remoteAPI = m_core->remoteAPI();
     m_downloadManager = m_core->downloadManager();
     m_overallProgress = std::make_unique<OverallProgress>(m_downloadManager);
-    m_onlineLibrary = std::make_unique<OnlineLibrary>();
-    m_onlineLibrary->setDownloadContext(m_core->context(this));
+    m_fileActions = m_core->makeFileActions(*this);
+    m_onlineLibrary = std::make_unique<OnlineLibrary>(*m_fileActions);
     m_libraryModel = std::make_unique<LibrarySortFilterModel>();
     m_errorsListModel = std::make_unique<ErrorsListModel>();
     m_sync = std::make_unique<LibrarySync>(m_remoteAPI, m_onlineLibrary.get(), m_downloadManager,
@@ -226,6 +227,7 @@ QuenlithApplication::QuenlithApplication(int &argc, char **argv)
     });
 
     m_onlineLibrary->load();
+    m_onlineLibrary->rejoinQueue();
     m_mainWindow->restore();
 
     if (m_remoteAPI->loggedIn()) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
 #include "app/core/librarysync.h"
 #include "app/core/settings.h"
@@ -25,6 +24,7 @@ class CoreServices;
 class DeleteFileDialog;
 class DesktopNotifier;
 class ErrorsListModel;
+class FileActions;
 class FolderRevealer;
 class FolderScanner;
 class FreeSpaceWarningDialog;
@@ -148,6 +148,7 @@ private:
     RemoteAPI *m_remoteAPI = nullptr;
     DownloadManager *m_downloadManager = nullptr;
     std::unique_ptr<OverallProgress> m_overallProgress;
+    std::unique_ptr<FileActions> m_fileActions;
     std::unique_ptr<OnlineLibrary> m_onlineLibrary;
     std::unique_ptr<LibrarySortFilterModel> m_libraryModel;
     std::unique_ptr<ErrorsListModel> m_errorsListModel;

@@ -90,6 +90,19 @@ void DownloadManager::restoreQueued(LibraryFile *file)
     queue(file);
 }
 
+void DownloadManager::markFound(LibraryFile *file)
+{
+    if (file->status() != LibraryFile::UpdateAvailable)
+        file->setStatus(LibraryFile::Downloaded);
+}
+
+void DownloadManager::forgetCopy(LibraryFile *file)
+{
+    file->setStatus(LibraryFile::Remote);
+    file->setDownloadedSize(0);
+    file->setDownloadProgress(0.0);
+}
+
 void DownloadManager::reportFileError(LibraryFile *file, const QString &message)
 {
     emit fileErrorReported(file->item(), message);

@@ -29,6 +29,10 @@ public:
     void setFileStatus(LibraryFile *file, LibraryFile::Status status);
     // A file that was queued when the library was saved joins the queue again.
     void restoreQueued(LibraryFile *file);
+    // A scan found the file's copy: it is downloaded, or its update still waits.
+    void markFound(LibraryFile *file);
+    // The copy the file recorded is gone: it is remote, with nothing to resume from.
+    void forgetCopy(LibraryFile *file);
     // Failures of files that are not transfers (a delete, a rename) go to the errors list.
     void reportFileError(LibraryFile *file, const QString &message);
     // While a sync runs, files do not ask the service for fresh product details.

@@ -291,8 +291,6 @@ void FolderScanner::applyUpdate(const FolderScannerTask::Update &update)
                        << " hash: " << update.hash;
     if (transferring)
         return;
-    const LibraryFile::Status status = current == LibraryFile::UpdateAvailable ? LibraryFile::UpdateAvailable
-                                                                               : LibraryFile::Downloaded;
-    if (file->updateLocalFile(status, m_folder, QFileInfo(update.path).fileName(), update.hash))
+    if (file->updateLocalFile(m_folder, QFileInfo(update.path).fileName(), update.hash))
         file->setFoundFilePath(update.path);
 }

@@ -5,8 +5,7 @@
 #include "app/core/constants.h"
 #include "app/core/settings.h"
 #include "downloads/downloader.h"
-#include "downloads/downloadmanager.h"
-#include "downloads/filequestions.h"
+#include "downloads/fileactions.h"
 #include "downloads/filesystemops.h"
 #include "downloads/transfertext.h"
 
@@ -89,8 +88,8 @@ QJsonValue savedDate(const QDateTime &time)
 
 } // namespace
 
-LibraryFile::LibraryFile(FileOwner *item, const DownloadContext &context)
-    : m_item(item), m_context(context)
+LibraryFile::LibraryFile(FileOwner *item, FileActions &actions)
+    : m_item(item), m_actions(actions)
 {
 }
 
@@ -99,14 +98,6 @@ LibraryFile::~LibraryFile() = default;
 void LibraryFile::setRateSampleIntervalMs(int ms)
 {
     g_rateSampleIntervalMs = ms;
-}
-
-void LibraryFile::setDownloadContext(const DownloadContext &context)
-{
-    const bool newManager = context.manager != m_context.manager;
-    m_context = context;
-    if (newManager && m_status == Queued && m_context.manager)
-        m_context.manager->restoreQueued(this);
 }
 
 Downloader *LibraryFile::downloader() const
@@ -455,19 +446,9 @@ void LibraryFile::resetProgress()
     emit downloadProgress(this);
 }
 
-void LibraryFile::requestStatus(Status status)
-{
-    // Only a file still being loaded has no manager yet; it records what was saved.
-    if (m_context.manager)
-        m_context.manager->setFileStatus(this, status);
-    else
-        setStatus(status);
-}
-
 void LibraryFile::reportError(const QString &message)
 {
-    if (m_context.manager)
-        m_context.manager->reportFileError(this, message);
+    m_actions.reportError(this, message);
 }
 
 void LibraryFile::setStatus(Status status)
@@ -538,7 +519,7 @@ void LibraryFile::updateRename()
         return;
     }
     resetProgress();
-    requestStatus(Queued);
+    m_actions.queue(this);
 }
 
 void LibraryFile::updateReplace()
@@ -557,7 +538,7 @@ void LibraryFile::updateReplace()
         setLocalFileName((m_localFileName.isEmpty() ? m_serverFileName : m_localFileName) + kReplacementSuffix);
     }
     resetProgress();
-    requestStatus(Queued);
+    m_actions.queue(this);
 }
 
 LibraryFile::Status LibraryFile::endReplace(bool verified)
@@ -584,7 +565,7 @@ LibraryFile::Status LibraryFile::endReplace(bool verified)
     return UpdateAvailable;
 }
 
-bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash)
+bool LibraryFile::updateLocalFile(const QString &dir, const QString &fileName, const QString &hash)
 {
     const QDateTime newDate = m_hashes.value(hash);
     if (!hash.isEmpty() && newDate.isValid()) {
@@ -592,11 +573,9 @@ bool LibraryFile::updateLocalFile(Status status, const QString &dir, const QStri
         if (curDate.isValid() && newDate < curDate)
             return false;
     }
-    if (status != m_status)
-        setStatus(status);
+    m_actions.markFound(this);
     // The folder of a scan is one the customer chose: what it found there is theirs to delete.
-    if (m_context.settings)
-        m_context.settings->addLibraryFolder(dir);
+    m_actions.addLibraryFolder(dir);
     setLocalDir(dir);
     setLocalFileName(fileName);
     m_localFileHash = hash;
@@ -714,7 +693,8 @@ void LibraryFile::fromJson(const QJsonValue &value)
             m_downloadProgress = 0.0;
         }
     }
-    requestStatus(saved);
+    // The file's own record: a queued one rejoins the queue when its library says so.
+    setStatus(saved);
 }
 
 bool LibraryFile::copyMatchesRecordedSize() const
@@ -752,27 +732,27 @@ void LibraryFile::startDownload()
                        << "; product ID: " << productId();
     if (m_item)
         m_item->fileQueued();
-    requestStatus(Queued);
-    if (m_item && !(m_context.manager && m_context.manager->isSyncing()))
+    m_actions.queue(this);
+    if (m_item && !m_actions.isSyncing())
         m_item->requestTitleInfo();
 }
 
 void LibraryFile::pauseDownload()
 {
     qDebug().nospace() << "INFO: LibraryFile: Download paused. File: " << downloadPath();
-    requestStatus(DownloadPaused);
+    m_actions.pause(this);
 }
 
 void LibraryFile::resumeDownload()
 {
-    requestStatus(Queued);
+    m_actions.queue(this);
 }
 
 void LibraryFile::cancelDownload()
 {
     qDebug().nospace() << "INFO: LibraryFile: Download cancelled. File: " << downloadPath();
     resetProgress();
-    requestStatus(Remote);
+    m_actions.cancel(this);
 }
 
 void LibraryFile::openInDefaultViewer()
@@ -781,7 +761,7 @@ void LibraryFile::openInDefaultViewer()
     qDebug().nospace() << "INFO: LibraryFile: Open file in default viewer: " << path;
     if (!QFileInfo::exists(path)) {
         setErrorMessage(tr("File missing"));
-        requestStatus(DownloadError);
+        m_actions.fail(this);
         clearLocalFile();
         return;
     }
@@ -797,13 +777,11 @@ void LibraryFile::showInFolder()
 void LibraryFile::deleteFile()
 {
     if (removeLocalCopy())
-        requestStatus(Remote);
+        m_actions.cancel(this);
 }
 
 bool LibraryFile::mayRemove(const QString &path) const
 {
-    if (!m_context.settings)
-        return false;
     const QFileInfo entry(path);
     const QString folder = QFileInfo(entry.absolutePath()).canonicalFilePath();
     if (folder.isEmpty())
@@ -811,7 +789,7 @@ bool LibraryFile::mayRemove(const QString &path) const
     const QString here = folder + QLatin1Char('/') + entry.fileName();
     // A link that leads nowhere names nothing but itself.
     const QString target = entry.isSymLink() && entry.exists() ? entry.canonicalFilePath() : here;
-    const QStringList roots = m_context.settings->libraryFolders();
+    const QStringList roots = m_actions.libraryFolders();
     auto inside = [&roots](const QString &real) {
         for (const QString &root : roots) {
             const QString canonicalRoot = root.isEmpty() ? QString() : QFileInfo(root).canonicalFilePath();
@@ -845,8 +823,7 @@ bool LibraryFile::removeLocalCopy()
         return true;
     }
 
-    const bool permanently = m_context.settings && m_context.settings->deletePermanently();
-    if (removeFile(filePath(), permanently) != RemoveOk) {
+    if (removeFile(filePath(), m_actions.deletesPermanently()) != RemoveOk) {
         reportError(tr("Error deleting file \"%0\". Please check it's not opened by other applications.")
                         .arg(QDir::toNativeSeparators(m_serverFileName)));
         qDebug().nospace().noquote() << "ERROR: LibraryFile: Error deleting file \""
@@ -862,29 +839,28 @@ bool LibraryFile::removeLocalCopy()
 
 void LibraryFile::askAndDeleteFile()
 {
-    if (m_context.questions && m_context.settings && m_context.settings->showDeleteConfirmation())
-        m_context.questions->askDeleteFile(this);
+    if (m_actions.confirmsDelete())
+        m_actions.askDeleteFile(this);
     else
         deleteFile();
 }
 
 void LibraryFile::updateDownload()
 {
-    const Settings::UpdateBookPolicy policy =
-        m_context.settings ? m_context.settings->updateBookPolicy() : Settings::AskEachTime;
+    const Settings::UpdateBookPolicy policy = m_actions.updateBookPolicy();
     qDebug().nospace() << "INFO: LibraryFile: Update download. File: " << m_serverFileName
                        << "; update policy: "
                        << QMetaEnum::fromType<Settings::UpdateBookPolicy>().valueToKey(policy);
     switch (policy) {
-    case Settings::AskEachTime:
-        if (m_context.questions)
-            m_context.questions->askUpdateFile(this);
-        break;
     case Settings::RenameOldFiles:
         updateRename();
         break;
     case Settings::ReplaceOldFiles:
         updateReplace();
+        break;
+    default:
+        // A stored policy this version does not know asks, as the first one does.
+        m_actions.askUpdateFile(this);
         break;
     }
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "downloads/downloadcontext.h"
 #include "downloads/fileowner.h"
 #include "downloads/transferfigures.h"
 #include "downloads/transferratemeter.h"
@@ -14,6 +13,7 @@
 #include <QString>
 
 class Downloader;
+class FileActions;
 class QTimer;
 
 // One downloadable file of a product: what the service says about it joined with what is
@@ -22,7 +22,7 @@ class LibraryFile : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString localDir READ localDir WRITE setLocalDir NOTIFY localDirChanged)
-    Q_PROPERTY(Status status READ status WRITE setStatus NOTIFY statusChanged)
+    Q_PROPERTY(Status status READ status NOTIFY statusChanged)
     Q_PROPERTY(QString serverFileName READ serverFileName WRITE setServerFileName)
     Q_PROPERTY(QString localFileName READ localFileName WRITE setLocalFileName NOTIFY localFileNameChanged)
     Q_PROPERTY(QString localFileHash READ localFileHash WRITE setLocalFileHash)
@@ -54,12 +54,9 @@ public:
     };
     Q_ENUM(Status)
 
-    LibraryFile(FileOwner *item, const DownloadContext &context);
+    // Every change of status it asks for, and what it reports or asks, goes through actions.
+    LibraryFile(FileOwner *item, FileActions &actions);
     ~LibraryFile() override;
-
-    // A file loaded before its library had a context gets it here; a queued one then joins
-    // the download queue.
-    void setDownloadContext(const DownloadContext &context);
 
     FileOwner *item() const { return m_item; }
     Downloader *downloader() const;
@@ -68,8 +65,6 @@ public:
     QString localDir() const { return m_localDir; }
     void setLocalDir(const QString &dir);
     Status status() const { return m_status; }
-    // Records and announces a status; the download manager decides on transfers.
-    void setStatus(Status status);
     QString serverFileName() const { return m_serverFileName; }
     void setServerFileName(const QString &name);
     QString localFileName() const { return m_localFileName; }
@@ -146,7 +141,9 @@ public:
     // Ends a replacing download: a verified copy takes the old one's place, anything else
     // gives the old copy back. Returns the status the file ends in.
     Status endReplace(bool verified);
-    bool updateLocalFile(Status status, const QString &dir, const QString &fileName, const QString &hash);
+    // A scan found the copy at dir/fileName with the digest hash; false, with nothing changed,
+    // when the digest names an older version than the one recorded.
+    bool updateLocalFile(const QString &dir, const QString &fileName, const QString &hash);
     // Makes the product's folder under the library folder; false (with the error message set)
     // when it cannot be made.
     bool prepareFolder(const QString &libraryDirectory);
@@ -189,18 +186,22 @@ signals:
     void savedStateChanged();
 
 private:
+    // Every change of status is the download manager's (or, for a file outside a running
+    // library, the idle actions'): a file only records and announces it.
+    friend class DownloadManager;
+    friend class IdleFileActions;
+    void setStatus(Status status);
+
     void resetProgress();
     void startRateSampling();
     void stopRateSampling();
     void sampleRate();
     void setTransferFigures(qint64 rate, int secondsLeft);
     bool copyMatchesRecordedSize() const;
-    // Status changes the user asks for pass through the download manager.
-    void requestStatus(Status status);
     void reportError(const QString &message);
 
     FileOwner *const m_item;
-    DownloadContext m_context;
+    FileActions &m_actions;
     QPointer<Downloader> m_downloader;
     QString m_localDir;
     Status m_status = Remote;

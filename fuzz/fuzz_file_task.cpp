@@ -5,7 +5,7 @@
 #include "fuzzsupport.h"
 
 #include "api/remoteapi.h"
-#include "downloads/downloadcontext.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
 
@@ -36,9 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QJsonValue &entry : checksums)
         digests.insert(entry.toObject().value(QLatin1String("checksum")).toString().toLower());
 
-    LibraryItem owner;
+    IdleFileActions idle;
+    LibraryItem owner(idle);
     owner.setTitle(QStringLiteral("Book"));
-    LibraryFile file(&owner, DownloadContext{});
+    LibraryFile file(&owner, idle);
     const bool updated = file.updateChecksums(checksums);
     const auto hashes = file.hashes();
     check(updated == !hashes.isEmpty(), "updated exactly when checksums were taken");
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(file.localHashMatches(), "a digest the reply named matches");
     }
 
-    LibraryFile again(&owner, DownloadContext{});
+    LibraryFile again(&owner, idle);
     again.fromJson(file.toJson());
     check(again.hashes().keys() == hashes.keys(), "checksums survive the saved form");
     return 0;

@@ -4,6 +4,7 @@
 
 #include "fuzzsupport.h"
 
+#include "downloads/idlefileactions.h"
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool binary = data[0] & 1;
     const QByteArray store(reinterpret_cast<const char *>(data + 1), int(size - 1));
 
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.setBinaryStore(binary);
     {
         QFile file(library.storePath());
@@ -65,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QByteArray first = rows(library);
     library.save();
-    OnlineLibrary reloaded;
+    OnlineLibrary reloaded(idle);
     reloaded.setBinaryStore(binary);
     reloaded.load();
     if (!QFile::exists(library.storePath()) && reloaded.damagedStorePaths().isEmpty())

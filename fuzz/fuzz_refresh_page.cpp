@@ -6,6 +6,7 @@
 
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
+#include "downloads/idlefileactions.h"
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             ids.insert(id);
     }
 
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.setBinaryStore(size % 2);
     library.onTitlesRefreshResult(1, page);
     library.onTitlesRefreshResult(2, page);
@@ -57,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     library.save();
-    OnlineLibrary reloaded;
+    OnlineLibrary reloaded(idle);
     reloaded.setBinaryStore(size % 2);
     reloaded.load();
     if (reloaded.rowCount() == 0 && library.rowCount() > 0)

@@ -3,7 +3,7 @@
 
 #include "fuzzsupport.h"
 
-#include "downloads/downloadcontext.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -30,12 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString folder = FuzzSupport::scratchDir() + QStringLiteral("/books");
 
     if (data[0] & 1) {
-        LibraryItem item;
+        IdleFileActions idle;
+        LibraryItem item(idle);
         item.fromJson(document.object());
         check(item.titleBadge() >= LibraryItemBadge::None && item.titleBadge() <= LibraryItemBadge::Update, "badge in range");
         check(item.filesModel()->totalSize() >= 0 && item.filesModel()->remainingBytes() >= 0, "byte sums not negative");
         const QJsonValue saved = item.toJson();
-        LibraryItem again;
+        LibraryItem again(idle);
         again.fromJson(saved);
         check(again.toJson() == saved, "an item's saved form is stable");
         for (LibraryFile *file : item.filesModel()->files()) {
@@ -45,14 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
 
-    LibraryItem owner;
+    IdleFileActions idle;
+    LibraryItem owner(idle);
     owner.setTitle(QStringLiteral("Book"));
-    LibraryFile file(&owner, DownloadContext{});
+    LibraryFile file(&owner, idle);
     file.fromJson(document.object());
     check(file.downloadProgress() >= 0.0 && file.downloadProgress() <= 1.0, "progress in range");
     check(file.totalSize() >= 0 && file.downloadedSize() >= 0 && file.dlSize() >= 0, "sizes not negative");
     const QJsonValue saved = file.toJson();
-    LibraryFile again(&owner, DownloadContext{});
+    LibraryFile again(&owner, idle);
     again.fromJson(saved);
     check(again.toJson() == saved, "a file's saved form is stable");
     file.setLocalDir(folder);

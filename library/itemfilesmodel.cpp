@@ -1,7 +1,7 @@
 #include "itemfilesmodel.h"
 
 #include "downloads/bytecount.h"
-#include "downloads/downloadmanager.h"
+#include "downloads/fileactions.h"
 #include "downloads/filesystemops.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
@@ -65,19 +65,19 @@ bool isDownloadedState(LibraryFile::Status status)
 
 } // namespace
 
-ItemFilesModel::ItemFilesModel(FileOwner *item)
+ItemFilesModel::ItemFilesModel(FileOwner *item, FileActions &actions)
     : QAbstractListModel(item)
     , m_item(item)
+    , m_actions(actions)
 {
 }
 
-void ItemFilesModel::setDownloadContext(const DownloadContext &context)
+void ItemFilesModel::rejoinQueue()
 {
-    m_context = context;
-    for (LibraryFile *file : qAsConst(m_files))
-        file->setDownloadContext(context);
-    for (LibraryFile *file : qAsConst(m_droppedFiles))
-        file->setDownloadContext(context);
+    for (LibraryFile *file : qAsConst(m_files)) {
+        if (file->status() == LibraryFile::Queued)
+            m_actions.rejoinQueue(file);
+    }
 }
 
 ItemFilesModel::~ItemFilesModel()
@@ -224,14 +224,6 @@ void ItemFilesModel::recomputeTransfer()
         emit transferTextChanged();
 }
 
-void ItemFilesModel::setStatusThroughManager(LibraryFile *file, int status)
-{
-    if (m_context.manager)
-        m_context.manager->setFileStatus(file, LibraryFile::Status(status));
-    else
-        file->setStatus(LibraryFile::Status(status));
-}
-
 void ItemFilesModel::loadSavedFiles(const QJsonValue &value)
 {
     beginResetModel();
@@ -247,7 +239,7 @@ void ItemFilesModel::loadSavedFiles(const QJsonValue &value)
         const QJsonValue name = object.value(QLatin1String("serverFileName"));
         if (name.isUndefined() || name.toVariant().toString().isEmpty())
             continue;
-        auto *file = new LibraryFile(m_item, m_context);
+        auto *file = new LibraryFile(m_item, m_actions);
         file->fromJson(object);
         addFile(file);
     }
@@ -292,13 +284,13 @@ void ItemFilesModel::mergeServiceFiles(const QJsonArray &files)
         LibraryFile *file = byName.value(name);
         if (file) {
             if (file->lastModified() < serverTime && file->status() == LibraryFile::Downloaded)
-                setStatusThroughManager(file, LibraryFile::UpdateAvailable);
+                m_actions.markUpdateAvailable(file);
             else
                 file->setLastModified(serverTime);
             unlisted.remove(file);
             file->setTotalSize(size);
         } else {
-            file = new LibraryFile(m_item, m_context);
+            file = new LibraryFile(m_item, m_actions);
             file->setServerFileName(name);
             file->setLastModified(serverTime);
             file->setTotalSize(size);
@@ -374,7 +366,7 @@ void ItemFilesModel::downloadAll()
             file->updateDownload();
         else if (status != LibraryFile::Downloaded && status != LibraryFile::Downloading
                  && status != LibraryFile::Queued)
-            setStatusThroughManager(file, LibraryFile::Queued);
+            m_actions.queue(file);
     }
 }
 
@@ -385,9 +377,7 @@ int ItemFilesModel::forgetMissingCopies()
         if (file->status() != LibraryFile::Downloaded || QFileInfo(file->filePath()).isFile())
             continue;
         qDebug().nospace() << "INFO: ItemFilesModel: copy gone, to be downloaded again: " << file->filePath();
-        file->setStatus(LibraryFile::Remote);
-        file->setDownloadedSize(0);
-        file->setDownloadProgress(0.0);
+        m_actions.forgetCopy(file);
         ++missing;
     }
     return missing;

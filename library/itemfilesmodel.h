@@ -1,6 +1,5 @@
 #pragma once
 
-#include "downloads/downloadcontext.h"
 #include "downloads/transferfigures.h"
 
 #include <QAbstractListModel>
@@ -10,6 +9,7 @@
 #include <QMap>
 #include <QMultiHash>
 
+class FileActions;
 class FolderScannerTaskData;
 class LibraryFile;
 class FileOwner;
@@ -45,7 +45,8 @@ public:
         FileObjectRole
     };
 
-    explicit ItemFilesModel(FileOwner *item);
+    // Its files are made with actions, and every status it changes goes through them.
+    ItemFilesModel(FileOwner *item, FileActions &actions);
     ~ItemFilesModel() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -75,8 +76,8 @@ public:
     int timeLeft() const { return m_transfer.secondsLeft; }
     QString transferText() const;
 
-    // Handed to every file of the model, those it has and those it makes later.
-    void setDownloadContext(const DownloadContext &context);
+    // Files saved while queued take their places in the download queue again.
+    void rejoinQueue();
 
     FileOwner *item() const { return m_item; }
     LibraryFile *fileAt(int row) const;
@@ -123,10 +124,9 @@ private:
     void recomputeFlags();
     void recomputeTransfer();
     void addFile(LibraryFile *file);
-    void setStatusThroughManager(LibraryFile *file, int status);
 
     FileOwner *const m_item;
-    DownloadContext m_context;
+    FileActions &m_actions;
     QList<LibraryFile *> m_files;
     // Files the service no longer lists: gone from the list, kept alive until the model goes
     // because a transfer or the download queue may still point at them.

@@ -1,8 +1,7 @@
 #include "libraryitem.h"
 
-#include "api/networkreplywrapper.h"
-#include "api/remoteapi.h"
 #include "app/core/constants.h"
+#include "downloads/fileactions.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
 #include "itemfilesmodel.h"
@@ -50,8 +49,8 @@ QString LibraryItem::productFolder() const
     return LibraryFile::productFolderOf(m_publisher, m_title, m_productId, m_ownFolder);
 }
 
-LibraryItem::LibraryItem(QObject *parent)
-    : FileOwner(parent)
+LibraryItem::LibraryItem(FileActions &actions, QObject *parent)
+    : FileOwner(parent), m_actions(actions)
 {
 }
 
@@ -62,8 +61,7 @@ ItemFilesModel *LibraryItem::filesModel() const
     if (m_filesModel)
         return m_filesModel;
     auto *self = const_cast<LibraryItem *>(this);
-    m_filesModel = new ItemFilesModel(self);
-    m_filesModel->setDownloadContext(m_context);
+    m_filesModel = new ItemFilesModel(self, m_actions);
     relayFileSignals();
     if (m_filesPending) {
         m_filesPending = false;
@@ -89,7 +87,7 @@ void LibraryItem::collectFileHashes(FolderScannerTaskData &data) const
     const QJsonArray files = savedFiles().toArray();
     auto *self = const_cast<LibraryItem *>(this);
     for (int row = 0; row < files.size(); ++row) {
-        LibraryFile standIn(self, m_context);
+        LibraryFile standIn(self, m_actions);
         standIn.fromJson(files.at(row));
         data.addSavedFile(standIn, self, row);
     }
@@ -114,11 +112,11 @@ void LibraryItem::relayFileSignals() const
     connect(this, &LibraryItem::filesStateChanged, m_relay, &LibraryItemRelay::filesStateChanged, Qt::UniqueConnection);
 }
 
-void LibraryItem::setDownloadContext(const DownloadContext &context)
+void LibraryItem::rejoinQueue()
 {
-    m_context = context;
+    // Files still in their saved form are all remote.
     if (m_filesModel)
-        m_filesModel->setDownloadContext(context);
+        m_filesModel->rejoinQueue();
 }
 
 void LibraryItem::setClock(Clock clock)
@@ -223,11 +221,8 @@ void LibraryItem::setFilesInfo(bool success, QJsonValue product)
 
 void LibraryItem::requestTitleInfo()
 {
-    // An item that is not part of a signed-in library has no one to ask.
-    if (!m_context.api)
-        return;
-    NetworkReplyWrapper *request = m_context.api->getTitleInfo(m_productId);
-    connect(request, &NetworkReplyWrapper::replyFinished, this, &LibraryItem::setFilesInfo);
+    m_actions.requestTitleInfo(m_productId, this,
+                               [this](bool success, const QJsonValue &product) { setFilesInfo(success, product); });
 }
 
 namespace {

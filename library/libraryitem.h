@@ -1,6 +1,5 @@
 #pragma once
 
-#include "downloads/downloadcontext.h"
 #include "downloads/fileowner.h"
 #include "library/binarystorereader.h"
 #include "library/libraryitembadge.h"
@@ -11,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+class FileActions;
 class FolderScannerTaskData;
 class ItemFilesModel;
 class LibraryItemRelay;
@@ -33,7 +33,8 @@ class LibraryItem final : public FileOwner
     Q_PROPERTY(bool selectedForSync READ selectedForSync WRITE setSelectedForSync NOTIFY selectedForSyncChanged)
 
 public:
-    explicit LibraryItem(QObject *parent = nullptr);
+    // The item and its files act through actions.
+    explicit LibraryItem(FileActions &actions, QObject *parent = nullptr);
     ~LibraryItem() override;
 
     QString title() const override { return m_title; }
@@ -80,8 +81,8 @@ public:
     void collectFileHashes(FolderScannerTaskData &data) const;
     // Where the item's announcements go besides its own signals (the library's listener).
     void setRelay(LibraryItemRelay *relay);
-    // The service client and the download objects for this item and its files.
-    void setDownloadContext(const DownloadContext &context);
+    // Its files that were saved while queued take their places in the download queue again.
+    void rejoinQueue();
 
     void refreshTitleBadge() override;
     void applyProduct(const QJsonObject &product);
@@ -147,8 +148,8 @@ private:
     QString m_downloadedDate;
     bool m_selectedForSync = false;
     bool m_ownFolder = false;
+    FileActions &m_actions;
     mutable ItemFilesModel *m_filesModel = nullptr;
-    DownloadContext m_context;
     LibraryItemRelay *m_relay = nullptr;
     // The saved files as a standalone binary document, with what the library and the search
     // read of them before they exist.

@@ -98,8 +98,9 @@ bool textDepthWithin(const QByteArray &bytes, int limit)
 
 } // namespace
 
-OnlineLibrary::OnlineLibrary(QObject *parent)
+OnlineLibrary::OnlineLibrary(FileActions &actions, QObject *parent)
     : QAbstractListModel(parent)
+    , m_actions(actions)
     , m_saveTimer(new QTimer(this))
     , m_sliceTimer(new QTimer(this))
     , m_relay(new LibraryItemRelay(this))
@@ -522,7 +523,7 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
             firstChanged = qMin(firstChanged, row);
             lastChanged = qMax(lastChanged, row);
         } else {
-            item = QSharedPointer<LibraryItem>(new LibraryItem(this));
+            item = QSharedPointer<LibraryItem>(new LibraryItem(m_actions, this));
             item->setProductId(productId);
             if (!m_libraryWasEmpty)
                 item->setTitleBadge(LibraryItemBadge::New);
@@ -547,10 +548,6 @@ void OnlineLibrary::onTitlesRefreshResult(int page, QJsonArray array)
     }
     // Before any file of a new product can start downloading; a renamed one may clash too.
     assignOwnFolders();
-    if (!newItems.isEmpty()) {
-        for (const QSharedPointer<LibraryItem> &item : qAsConst(newItems))
-            item->setDownloadContext(m_downloadContext);
-    }
     // A kill in the middle of a long refresh keeps the pages that had arrived.
     saveDelayed();
 }
@@ -791,7 +788,7 @@ void OnlineLibrary::replaceItems(int count, Fill fill)
 
     m_items.reserve(count);
     for (int row = 0; row < count; ++row) {
-        QSharedPointer<LibraryItem> item(new LibraryItem(this));
+        QSharedPointer<LibraryItem> item(new LibraryItem(m_actions, this));
         connectItem(item.data());
         fill(item.data(), row);
         m_rowIndex.insert(item.data(), m_items.size());
@@ -802,9 +799,6 @@ void OnlineLibrary::replaceItems(int count, Fill fill)
     assignOwnFolders();
     m_bulk = false;
     endResetModel();
-    // Only now: a queued file joins the download queue when it gets its context.
-    for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
-        item->setDownloadContext(m_downloadContext);
     if (hadUpdates || m_itemsWithUpdates > 0)
         emit anyItemUpdateAvailableChanged();
     updateSelection();
@@ -827,9 +821,8 @@ void OnlineLibrary::assignOwnFolders()
     }
 }
 
-void OnlineLibrary::setDownloadContext(const DownloadContext &context)
+void OnlineLibrary::rejoinQueue()
 {
-    m_downloadContext = context;
     for (const QSharedPointer<LibraryItem> &item : qAsConst(m_items))
-        item->setDownloadContext(context);
+        item->rejoinQueue();
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "downloads/downloadcontext.h"
 
 #include <QAbstractListModel>
 #include <QFutureWatcher>
@@ -15,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class FileActions;
 class FileOwner;
 class FolderScannerTaskData;
 class LibraryFile;
@@ -45,7 +45,8 @@ public:
         LibraryItemObjectRole
     };
 
-    explicit OnlineLibrary(QObject *parent = nullptr);
+    // Its items and their files act through actions.
+    explicit OnlineLibrary(FileActions &actions, QObject *parent = nullptr);
     ~OnlineLibrary() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -97,8 +98,9 @@ public:
     Q_INVOKABLE int indexByLibraryItem(const FileOwner *item) const;
     Q_INVOKABLE QVariant get(int row, QByteArray role) const;
 
-    // What the items' files act with; handed to every item, now and as items are loaded or added.
-    void setDownloadContext(const DownloadContext &context);
+    // Files saved while queued take their places in the download queue again: once the
+    // library is loaded and its products have their folders.
+    void rejoinQueue();
 
 public slots:
     void downloadAll();
@@ -152,6 +154,7 @@ private:
     static QString writeStore(const StoreWrite &write);
     void reportSaveFailure(const QString &path, const QString &error);
 
+    FileActions &m_actions;
     QTimer *m_saveTimer = nullptr;
     // The background save: the items still to copy, the copy so far, the write under way.
     QTimer *m_sliceTimer = nullptr;
@@ -180,5 +183,4 @@ private:
     // Set while many items change at once (load, select all): the per-item reactions wait
     // and run once at the end instead of once per item.
     bool m_bulk = false;
-    DownloadContext m_downloadContext;
 };

@@ -1,6 +1,7 @@
 #include "coreservices.h"
 
 #include "api/remoteapi.h"
+#include "app/core/corefileactions.h"
 #include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 
@@ -28,7 +29,7 @@ DownloadManager *CoreServices::downloadManager()
     return m_manager.get();
 }
 
-DownloadContext CoreServices::context(FileQuestions *questions)
+std::unique_ptr<FileActions> CoreServices::makeFileActions(FileQuestions &questions)
 {
-    return {m_api.get(), downloadManager(), settings(), questions};
+    return std::make_unique<CoreFileActions>(*m_api, *downloadManager(), *settings(), questions);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "downloads/downloadcontext.h"
-
 #include <QObject>
 
 #include <memory>
 
 class DownloadManager;
+class FileActions;
 class FileQuestions;
 class QNetworkAccessManager;
 class RemoteAPI;
@@ -28,8 +27,9 @@ public:
     RemoteAPI *remoteAPI() const { return m_api.get(); }
     Settings *settings();
     DownloadManager *downloadManager();
-    // What items and files act through; `questions` answers what they ask the user.
-    DownloadContext context(FileQuestions *questions);
+    // What the items and files of a library act through; `questions` answers what they ask
+    // the user.
+    std::unique_ptr<FileActions> makeFileActions(FileQuestions &questions);
 
 private:
     QNetworkAccessManager *const m_network;

@@ -5,7 +5,7 @@
 #include "api/remoteapi.h"
 #include "app/core/constants.h"
 #include "app/core/settings.h"
-#include "downloads/downloadcontext.h"
+#include "app/core/corefileactions.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/filequestions.h"
 #include "downloads/libraryfile.h"
@@ -55,9 +55,9 @@ int main(int argc, char *argv[])
     DownloadManager manager(&api, &settings);
     manager.setSyncing(true);
     NoQuestions questions;
-    OnlineLibrary library;
+    CoreFileActions actions(api, manager, settings, questions);
+    OnlineLibrary library(actions);
     library.setStoreName(QStringLiteral("bench-library"));
-    library.setDownloadContext({&api, &manager, &settings, &questions});
     if (!api.loggedIn()) {
         std::fprintf(stderr, "not signed in\n");
         return 3;

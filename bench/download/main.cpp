@@ -4,7 +4,7 @@
 // "seconds=S bytes=B idle_rss_kib=I peak_rss_kib=P max_stall_ms=M ok=0|1".
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
-#include "downloads/downloadcontext.h"
+#include "app/core/corefileactions.h"
 #include "downloads/filequestions.h"
 #include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
@@ -40,7 +40,7 @@ public:
     RemoteAPI *remoteAPI() { return &m_api; }
     Settings *settings() { return &m_settings; }
     DownloadManager *downloadManager() { return &m_manager; }
-    DownloadContext context() { return {&m_api, &m_manager, &m_settings, this}; }
+    FileActions &actions() { return m_actions; }
     void askUpdateFile(LibraryFile *) override {}
     void askDeleteFile(LibraryFile *) override {}
 
@@ -49,6 +49,7 @@ private:
     RemoteAPI m_api{&m_nam};
     Settings m_settings;
     DownloadManager m_manager{&m_api, &m_settings};
+    CoreFileActions m_actions{m_api, m_manager, m_settings, *this};
 };
 
 // VmRSS or VmHWM of this process in KiB.
@@ -168,11 +169,11 @@ int main(int argc, char *argv[])
                     QCoreApplication::exit(1);
                     return;
                 }
-                auto owner = std::make_unique<LibraryItem>();
+                auto owner = std::make_unique<LibraryItem>(services.actions());
                 owner->setProductId(productId);
                 owner->setTitle(product.value(QLatin1String("products_name")).toString());
                 owner->setPublisher(product.value(QLatin1String("publishers_name")).toString());
-                auto file = std::make_unique<LibraryFile>(owner.get(), services.context());
+                auto file = std::make_unique<LibraryFile>(owner.get(), services.actions());
                 file->setServerFileName(entry.value(QLatin1String("filename")).toString());
                 file->setBundleId(entry.value(QLatin1String("bundle_id")).toInt());
                 file->setTotalSize(entry.value(QLatin1String("raw_filesize_bytes")).toVariant().toLongLong());

@@ -3,6 +3,7 @@
 
 #include "../common/benchcatalog.h"
 
+#include "downloads/idlefileactions.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"
 
@@ -67,7 +68,8 @@ QT_WARNING_POP
     // Start-up: a new, empty library loads the store.
     figures.load = 1e18;
     for (int run = 0; run < 3; ++run) {
-        OnlineLibrary loaded;
+        IdleFileActions idle;
+        OnlineLibrary loaded(idle);
         loaded.setBinaryStore(binary);
         figures.load = std::min(figures.load, best(1, [&] { loaded.load(); }));
         if (loaded.rowCount() != library.rowCount())
@@ -81,7 +83,8 @@ QT_WARNING_POP
 // Child mode: the resident memory of one process that has only loaded the saved library.
 int loadedLibraryRss()
 {
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.load();
     QTextStream(stdout) << library.rowCount() << ' ' << peakRssKiB() << Qt::endl;
     return 0;
@@ -103,7 +106,8 @@ int main(int argc, char **argv)
     for (int p = 0; p < kPages; ++p)
         pages.append(page(p));
 
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     const double merge = best(1, [&] {
         for (int p = 0; p < kPages; ++p)
             library.onTitlesRefreshResult(p + 1, pages.at(p));

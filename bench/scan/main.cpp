@@ -12,6 +12,7 @@
 #include "downloads/folderscanner.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/libraryfile.h"
+#include "downloads/idlefileactions.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
@@ -34,6 +35,9 @@
 #include <vector>
 
 namespace {
+
+// The files of a benchmark run no transfers.
+IdleFileActions g_idle;
 
 const qint64 kMiB = 1024 * 1024;
 const int kHashSetFiles = 300;
@@ -103,7 +107,7 @@ struct Library {
 
     void addProduct(int id, const QString &fileName, const QString &checksum, const QString &localDir)
     {
-        items.push_back(std::make_unique<LibraryItem>());
+        items.push_back(std::make_unique<LibraryItem>(g_idle));
         LibraryItem *item = items.back().get();
         item->setPublisher(QStringLiteral("Publisher %1").arg(id % 300));
         item->setTitle(QStringLiteral("Title %1").arg(id));
@@ -305,7 +309,7 @@ int libraryScan(const QString &dir)
     // The scan's own stalls only: the library's delayed save is measured elsewhere.
     OnlineLibrary::setSaveDelay(24 * 3600 * 1000);
     {
-        OnlineLibrary refreshed;
+        OnlineLibrary refreshed(g_idle);
         const int pageSize = 500;
         for (int first = 0; first < kProducts; first += pageSize)
             refreshed.onTitlesRefreshResult(first / pageSize + 1, libraryPage(first, pageSize));
@@ -326,7 +330,7 @@ int libraryScan(const QString &dir)
         refreshed.save();
     }
     // As a start loads it: files not yet on record wait in saved form.
-    OnlineLibrary library;
+    OnlineLibrary library(g_idle);
     library.load();
     // With the sorted and filtered view the window shows, so that changes reach it as they would.
     LibrarySortFilterModel view;

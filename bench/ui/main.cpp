@@ -10,6 +10,7 @@
 
 #include "api/libraryerrortype.h"
 #include "downloads/libraryfile.h"
+#include "downloads/idlefileactions.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryfiltertype.h"
 #include "library/libraryitem.h"
@@ -111,7 +112,8 @@ int showLibrary()
             fprintf(stderr, "%s at %lld ms (cpu %.0f ms, peak rss %lld KiB)\n", what, startUp.elapsed(), threadMs(), peakRssKiB());
     };
     mark("started");
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.load();
     mark("loaded");
     LibrarySortFilterModel model;
@@ -258,7 +260,8 @@ int main(int argc, char **argv)
     if (argc == 2 && qstrcmp(argv[1], "--show") == 0)
         return showLibrary();
 
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     for (int p = 0; p < kPages; ++p)
         library.onTitlesRefreshResult(p + 1, page(p));
     library.onTitlesRefreshFinished();

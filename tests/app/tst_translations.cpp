@@ -2,6 +2,7 @@
 
 #include "app/translations.h"
 #include "dialogs/freespacewarningdialog.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/transfertext.h"
 #include "library/libraryitem.h"
 
@@ -126,7 +127,8 @@ private slots:
         QFETCH(QString, rate);
         QFETCH(QString, freeSpace);
         const Translations translations{QLocale(locale)};
-        LibraryItem item;
+        IdleFileActions idle;
+        LibraryItem item(idle);
         item.applyProduct(fixtures::product(QStringLiteral("1"), QStringLiteral("Book"),
                                             {fixtures::serviceFile(QStringLiteral("a.pdf"), QStringLiteral("2026-12-07T10:00:00"))}));
         QCOMPARE(item.displayLastModified(), lastUpdated);

@@ -44,7 +44,7 @@ bool DownloadsFixture::setUp(bool signedIn)
                      &DownloadManager::processQueue);
     services->settingsObject = settings.get();
     services->manager = manager.get();
-    context = services->context();
+    services->fileActions();
     return m_library->isValid();
 }
 
@@ -56,7 +56,6 @@ void DownloadsFixture::tearDown()
     if (services)
         services->remoteAPI()->doLogout();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    context = {};
     manager.reset();
     services.reset();
     settings.reset();
@@ -65,7 +64,7 @@ void DownloadsFixture::tearDown()
 
 LibraryItem *DownloadsFixture::makeItem(const QString &datePurchased)
 {
-    m_items.push_back(std::make_unique<LibraryItem>());
+    m_items.push_back(std::make_unique<LibraryItem>(actions()));
     LibraryItem *item = m_items.back().get();
     item->setPublisher(QStringLiteral("Pub"));
     item->setTitle(QStringLiteral("Title"));
@@ -76,7 +75,7 @@ LibraryItem *DownloadsFixture::makeItem(const QString &datePurchased)
 
 LibraryFile *DownloadsFixture::makeFile(LibraryItem *item, const QString &serverName)
 {
-    m_files.push_back(std::make_unique<LibraryFile>(item, context));
+    m_files.push_back(std::make_unique<LibraryFile>(item, actions()));
     m_files.back()->setServerFileName(serverName);
     return m_files.back().get();
 }

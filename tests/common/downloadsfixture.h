@@ -2,6 +2,7 @@
 
 #include "api/remoteapi.h"
 #include "app/core/settings.h"
+#include "downloads/fileactions.h"
 #include "downloads/downloadmanager.h"
 #include "testservices.h"
 
@@ -41,8 +42,8 @@ public:
     std::unique_ptr<TestServices> services;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<DownloadManager> manager;
-    // Files made with it act like those of the program's library.
-    DownloadContext context;
+    // Files made with them act like those of the program's library.
+    FileActions &actions() { return services->fileActions(); }
 
 private:
     QTemporaryDir m_home;

@@ -1,6 +1,7 @@
 #include "testservices.h"
 
 #include "api/remoteapi.h"
+#include "app/core/corefileactions.h"
 #include "app/core/coreservices.h"
 #include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
@@ -51,12 +52,13 @@ CoreServices *TestServices::core()
     return m_core;
 }
 
-DownloadContext TestServices::context()
+FileActions &TestServices::fileActions()
 {
-    const DownloadContext result{remoteAPI(), downloadManager(), settings(), this};
-    connect(result.manager, &DownloadManager::fileErrorReported, this, &TestServices::recordFileError,
-            Qt::UniqueConnection);
-    return result;
+    if (!m_actions) {
+        m_actions = std::make_unique<CoreFileActions>(*remoteAPI(), *downloadManager(), *settings(), *this);
+        connect(downloadManager(), &DownloadManager::fileErrorReported, this, &TestServices::recordFileError);
+    }
+    return *m_actions;
 }
 
 void TestServices::recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index)

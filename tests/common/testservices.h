@@ -1,15 +1,17 @@
 #pragma once
 
 #include "api/libraryerrortype.h"
-#include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class CoreServices;
 class DownloadManager;
+class FileActions;
 class FileOwner;
 class LibraryItem;
 class QNetworkAccessManager;
@@ -36,8 +38,9 @@ public:
     RemoteAPI *remoteAPI();
     Settings *settings();
     DownloadManager *downloadManager();
-    // The context for items and files, with errors of its service client and manager recorded.
-    DownloadContext context();
+    // What items and files act through, as the program's are; the errors of its service
+    // client and manager are recorded. Made on first use, with the objects of the moment.
+    FileActions &fileActions();
 
     void askUpdateFile(LibraryFile *file) override;
     void askDeleteFile(LibraryFile *file) override;
@@ -58,4 +61,5 @@ private:
     CoreServices *core();
 
     CoreServices *m_core = nullptr;
+    std::unique_ptr<FileActions> m_actions;
 };

@@ -76,7 +76,7 @@ private slots:
         m_fixture.settings->save();
         m_dialog = std::make_unique<AskUpdateFileDialog>(m_item.get(), m_fixture.settings.get());
         m_services->dialog = m_dialog.get();
-        m_libraryItem = std::make_unique<LibraryItem>();
+        m_libraryItem = std::make_unique<LibraryItem>(m_services->fileActions());
         m_libraryItem->setPublisher("Pub");
         m_libraryItem->setTitle("Title");
         m_libraryItem->setProductId("4711");
@@ -195,11 +195,11 @@ private slots:
 private:
     LibraryFile *updatedFile(const QString &name)
     {
-        auto *file = new LibraryFile(m_libraryItem.get(), m_services->context());
+        auto *file = new LibraryFile(m_libraryItem.get(), m_services->fileActions());
         file->setServerFileName(name);
         file->setLocalDir(m_fixture.libraryPath());
         DownloadsFixture::writeFile(file->downloadPath(), "old version");
-        file->setStatus(LibraryFile::UpdateAvailable);
+        m_fixture.manager->setFileStatus(file, LibraryFile::UpdateAvailable);
         m_files.append(file);
         return file;
     }

@@ -130,7 +130,7 @@ private slots:
         m_libraryDir = m_root->filePath(QStringLiteral("library"));
         QVERIFY(QDir().mkpath(m_libraryDir));
         m_services->settings()->setLibraryDirectory(m_libraryDir);
-        m_item = std::make_unique<LibraryItem>();
+        m_item = std::make_unique<LibraryItem>(m_services->fileActions());
         m_item->setPublisher(QStringLiteral("Ashgrove Press"));
         m_item->setTitle(QStringLiteral("Tides of Brass"));
         g_log.clear();
@@ -536,7 +536,6 @@ private slots:
         const Target target = largeFile();
         m_item->setProductId(target.productId);
         ItemFilesModel *model = m_item->filesModel();
-        model->setDownloadContext(m_services->context());
         QJsonObject entry{{QStringLiteral("filename"), target.info.filename},
                           {QStringLiteral("bundle_id"), target.info.bundleId},
                           {QStringLiteral("raw_filesize_bytes"), double(target.info.size)},
@@ -898,7 +897,7 @@ private:
     LibraryFile *makeFile(const Target &target, const std::optional<QString> &serverFileName = std::nullopt)
     {
         m_item->setProductId(target.productId);
-        auto *file = new LibraryFile(m_item.get(), m_services->context());
+        auto *file = new LibraryFile(m_item.get(), m_services->fileActions());
         file->setServerFileName(serverFileName.value_or(target.info.filename));
         file->setBundleId(target.info.bundleId);
         file->setTotalSize(target.info.size);

@@ -1,6 +1,7 @@
 #include "downloads/folderscanner.h"
 #include "downloads/folderscannertask.h"
 #include "downloads/folderscannertaskdata.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -60,7 +61,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        m_item = std::make_unique<LibraryItem>();
+        m_item = std::make_unique<LibraryItem>(m_idle);
         m_item->setPublisher(QStringLiteral("Ember Press"));
         m_item->setTitle(QStringLiteral("Deep Keep"));
     }
@@ -97,7 +98,7 @@ private slots:
         const QByteArray oldContent("first printing");
         const QByteArray newContent("second printing");
         LibraryFile *file = addFile(QStringLiteral("Deep Keep.pdf"), {{md5(oldContent), kOldDate}, {md5(newContent), kNewDate}});
-        file->setStatus(LibraryFile::Status(status));
+        IdleFileActions::setStatusForTest(file, LibraryFile::Status(status));
         if (copyIsOlder) {
             file->setLocalFileName(QStringLiteral("Deep Keep.pdf"));
             file->setLocalFileHash(md5(newContent));
@@ -486,11 +487,11 @@ private slots:
                                                                  QStringLiteral("2020-11-10 10:00:00")}}}}}}}});
         }
         const QString storeName = QStringLiteral("scan-%1.dat").arg(QFileInfo(m_dir->path()).fileName());
-        OnlineLibrary refreshed;
+        OnlineLibrary refreshed(m_idle);
         refreshed.setStoreName(storeName);
         refreshed.onTitlesRefreshResult(1, products);
         refreshed.save();
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.setStoreName(storeName);
         loaded.load();
         QFile::remove(loaded.storePath());
@@ -539,7 +540,7 @@ private:
 
     LibraryFile *addFile(const QString &name, const QMap<QString, QDateTime> &hashes)
     {
-        m_files.push_back(std::make_unique<LibraryFile>(m_item.get(), DownloadContext()));
+        m_files.push_back(std::make_unique<LibraryFile>(m_item.get(), m_idle));
         LibraryFile *file = m_files.back().get();
         file->setServerFileName(name);
         file->setLocalDir(m_dir->path() + QStringLiteral("/library"));
@@ -563,6 +564,7 @@ private:
         return (!finished.isEmpty() || finished.wait(30000)) && !scanner.scanning();
     }
 
+    IdleFileActions m_idle;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<LibraryItem> m_item;
     std::vector<std::unique_ptr<LibraryFile>> m_files;

@@ -1,5 +1,6 @@
 #include "app/core/settings.h"
 #include "downloads/filesystemops.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
 #include "downloadsfixture.h"
@@ -95,7 +96,7 @@ LibraryFile *TestLibraryFile::makeFile(const QString &serverName, LibraryFile::S
     if (!content.isNull())
         writeFile(file->downloadPath(), content);
     if (status != LibraryFile::Remote)
-        file->setStatus(status);
+        m_fixture.manager->setFileStatus(file, status);
     return file;
 }
 
@@ -303,7 +304,7 @@ void TestLibraryFile::updateLocalFile()
     file->setLocalFileHash("new");
     file->setLocalFileName("a.pdf");
     QSignalSpy dirChanges(file, &LibraryFile::localDirChanged);
-    QCOMPARE(file->updateLocalFile(LibraryFile::Downloaded, "/scan", "found.pdf", foundHash), applied);
+    QCOMPARE(file->updateLocalFile("/scan", "found.pdf", foundHash), applied);
     QCOMPARE(file->status(), applied ? LibraryFile::Downloaded : LibraryFile::Remote);
     QCOMPARE(file->localDir(), applied ? QStringLiteral("/scan") : m_fixture.libraryPath());
     QCOMPARE(file->localFileName(), applied ? QStringLiteral("found.pdf") : QStringLiteral("a.pdf"));
@@ -336,7 +337,7 @@ void TestLibraryFile::deletes()
     QFETCH(bool, fails);
     m_settings->setDeletePermanently(permanently);
     LibraryFile *file = makeFile("my book %20.pdf", LibraryFile::Remote, "content");
-    file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), QString(), "abc");
+    file->updateLocalFile(m_fixture.libraryPath(), QString(), "abc");
     file->setDownloadedSize(7);
     file->setDownloadProgress(1.0);
     const QString path = file->downloadPath();
@@ -396,17 +397,17 @@ void TestLibraryFile::deleteStaysInsideChosenFolders()
         file->fromJson(saved);
     } else if (how == "folder link") {
         QVERIFY(QFile::link(outside + "/Pub/Title", inLibrary("shelf")));
-        file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), "a.pdf", "abc");
+        file->updateLocalFile(m_fixture.libraryPath(), "a.pdf", "abc");
         file->setFoundFilePath(inLibrary("shelf/a.pdf"));
     } else if (how == "file link") {
         QVERIFY(QDir().mkpath(productDir()));
         QVERIFY(QFile::link(victim, productDir() + "/a.pdf"));
-        file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), "a.pdf", "abc");
+        file->updateLocalFile(m_fixture.libraryPath(), "a.pdf", "abc");
     } else if (how == "scanned") {
-        file->updateLocalFile(LibraryFile::Downloaded, outside, "a.pdf", "abc");
+        file->updateLocalFile(outside, "a.pdf", "abc");
         file->setFoundFilePath(victim);
     } else {
-        file->updateLocalFile(LibraryFile::Downloaded, m_fixture.libraryPath(), "a.pdf", "abc");
+        file->updateLocalFile(m_fixture.libraryPath(), "a.pdf", "abc");
         writeFile(file->downloadPath(), "the customer's book");
         m_settings->setLibraryDirectory(m_fixture.libraryPath() + "-new");
     }
@@ -492,7 +493,7 @@ void TestLibraryFile::savedFormMatchesProperties()
         file->setDownloadProgress(1.0 / 3.0);
         file->setHashesMap(QStringLiteral(R"({"hashes":[{"hash":"aa","hashdate":"2020-01-02T03:04:05"},)"
                                           R"({"hash":"b\"b","hashdate":"bad"}]})"));
-        file->setStatus(LibraryFile::Status(status));
+        m_fixture.manager->setFileStatus(file, LibraryFile::Status(status));
     }
 
     const QJsonObject expected = savedByProperties(*file);
@@ -606,7 +607,7 @@ void TestLibraryFile::replaceKeepsTheOldCopyUntilVerified()
 
     writeFile(file->downloadPath(), "new version");
     file->setLocalFileHash("new");
-    file->setStatus(LibraryFile::Status(outcome));
+    m_fixture.manager->setFileStatus(file, LibraryFile::Status(outcome));
     QCOMPARE(int(file->status()), status);
     QCOMPARE(file->filePath(), path);
     QCOMPARE(file->localFileHash(), hash);
@@ -655,7 +656,8 @@ void TestLibraryFile::localHashMatches()
     QFETCH(QStringList, digests);
     QFETCH(QString, localHash);
     QFETCH(bool, matches);
-    LibraryFile file(nullptr, DownloadContext());
+    IdleFileActions idle;
+    LibraryFile file(nullptr, idle);
     QMap<QString, QDateTime> hashes;
     for (const QString &digest : digests)
         hashes.insert(digest, QDateTime());

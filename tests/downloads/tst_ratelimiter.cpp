@@ -101,11 +101,11 @@ LibraryFile *tst_RateLimiter::makeFile(int index)
             info = first;
         }
     }
-    auto item = std::make_unique<LibraryItem>();
+    auto item = std::make_unique<LibraryItem>(m_services->fileActions());
     item->setPublisher(QStringLiteral("Ashgrove Press"));
     item->setTitle(QStringLiteral("Title %1").arg(index));
     item->setProductId(productId);
-    auto file = std::make_unique<LibraryFile>(item.get(), m_services->context());
+    auto file = std::make_unique<LibraryFile>(item.get(), m_services->fileActions());
     file->setServerFileName(info.filename);
     file->setBundleId(info.bundleId);
     file->setTotalSize(info.size);

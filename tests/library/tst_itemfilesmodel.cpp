@@ -2,6 +2,7 @@
 #include "testservices.h"
 
 #include "downloads/libraryfile.h"
+#include "downloads/idlefileactions.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 
@@ -54,7 +55,7 @@ private slots:
         QFETCH(Statuses, statuses);
         QFETCH(QString, flags);
         TestServices services;
-        LibraryItem item;
+        LibraryItem item(services.fileActions());
         loadStatuses(item, statuses);
         ItemFilesModel *model = item.filesModel();
         const QString actual = QString::number(model->downloadAllEnabled()) + QString::number(model->allFilesDownloaded())
@@ -68,7 +69,7 @@ private slots:
     void combinedProgress()
     {
         TestServices services;
-        LibraryItem item;
+        LibraryItem item(services.fileActions());
         loadStatuses(item, {LibraryFile::Downloaded, LibraryFile::Remote, LibraryFile::Remote});
         ItemFilesModel *model = item.filesModel();
         const qint64 sizes[] = {100, 300};
@@ -77,7 +78,7 @@ private slots:
             LibraryFile *file = model->fileAt(i + 1);
             file->setTotalSize(sizes[i]);
             file->setDownloadedSize(received[i]);
-            file->setStatus(LibraryFile::Queued);
+            services.downloadManager()->setFileStatus(file, LibraryFile::Queued);
         }
         QCOMPARE(model->totalDownloadProgress(), 0.5f);
         // The downloaded file is not part of the active transfers.
@@ -87,11 +88,11 @@ private slots:
     void mergeDropsFilesNoLongerListed()
     {
         TestServices services;
-        LibraryItem item;
+        LibraryItem item(services.fileActions());
         item.applyProduct(product("1", "Book",
                                   {serviceFile("a.pdf"), serviceFile("b.pdf"), serviceFile("c.pdf")}));
         ItemFilesModel *model = item.filesModel();
-        model->fileAt(2)->setStatus(LibraryFile::Downloaded);
+        services.downloadManager()->setFileStatus(model->fileAt(2), LibraryFile::Downloaded);
         QSignalSpy count(model, &ItemFilesModel::countChanged);
         item.applyProduct(product("1", "Book",
                                   {serviceFile("c.pdf"), serviceFile("a.pdf")}));
@@ -115,12 +116,12 @@ private slots:
         QFETCH(int, statusAfter);
         QFETCH(bool, timeKept);
         TestServices services;
-        LibraryItem item;
+        LibraryItem item(services.fileActions());
         const QString older = "2021-01-10T10:00:00";
         const QString newer = "2021-02-01T08:30:00.000Z";
         item.applyProduct(product("1", "Book", {serviceFile("a.pdf", older)}));
         LibraryFile *file = item.filesModel()->fileAt(0);
-        file->setStatus(LibraryFile::Status(status));
+        services.downloadManager()->setFileStatus(file, LibraryFile::Status(status));
 
         item.applyProduct(product("1", "Book", {serviceFile("a.pdf", newer)}));
         QCOMPARE(int(file->status()), statusAfter);
@@ -141,13 +142,16 @@ private slots:
     {
         QFETCH(QJsonValue, value);
         QFETCH(qint64, size);
-        LibraryItem item;
+        LibraryItem item(m_idle);
         item.applyProduct(product("1", "Book",
                                   {serviceFile("a.pdf", "2021-01-10T10:00:00", value)}));
         QCOMPARE(item.filesModel()->fileAt(0)->totalSize(), size);
         QCOMPARE(item.filesModel()->totalSize(), size);
     }
 
+
+private:
+    IdleFileActions m_idle;
 };
 
 QTEST_GUILESS_MAIN(TestItemFilesModel)

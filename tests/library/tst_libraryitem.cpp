@@ -1,5 +1,6 @@
 #include "libraryfixtures.h"
 
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -43,7 +44,7 @@ private slots:
         QFETCH(int, archived);
         QJsonObject object = product(QStringLiteral("1"), QStringLiteral("Book"));
         object.insert(QStringLiteral("is_archived"), value);
-        LibraryItem item;
+        LibraryItem item(m_idle);
         item.applyProduct(object);
         QCOMPARE(item.archived(), archived);
     }
@@ -66,7 +67,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, kept);
         QJsonObject object = product(QStringLiteral("1"), text, {serviceFile(text)}, text);
-        LibraryItem item;
+        LibraryItem item(m_idle);
         item.applyProduct(object);
         QCOMPARE(item.title(), kept);
         QCOMPARE(item.publisher(), kept);
@@ -74,7 +75,7 @@ private slots:
         // The next refresh finds the same file rather than adding another.
         item.applyProduct(object);
         QCOMPARE(item.filesModel()->rowCount(), 1);
-        LibraryItem saved;
+        LibraryItem saved(m_idle);
         QJsonObject form = item.toJson().toObject();
         form.insert(QStringLiteral("title"), text);
         saved.fromJson(form);
@@ -86,7 +87,7 @@ private slots:
         const auto filter = [](const QJsonValue &parent, const QString &name) {
             return QJsonObject{{"parent_id", parent}, {"filters_name", name}};
         };
-        LibraryItem item;
+        LibraryItem item(m_idle);
         QJsonObject object = product(QStringLiteral("1"), QStringLiteral("Book"));
         object.insert("filters", QJsonArray{filter(30, "Numeric"), filter("12", "Genre")});
         item.applyProduct(object);
@@ -112,7 +113,7 @@ private slots:
     {
         QFETCH(int, ageSeconds);
         QFETCH(int, badge);
-        LibraryItem item;
+        LibraryItem item(m_idle);
         item.setNewBadgeTime(g_now.addSecs(-ageSeconds));
         item.setTitleBadge(LibraryItemBadge::Update);
         item.refreshTitleBadge();
@@ -144,7 +145,7 @@ private slots:
         QFETCH(QJsonObject, saved);
         QFETCH(int, badge);
         QFETCH(QDateTime, badgeTime);
-        LibraryItem item;
+        LibraryItem item(m_idle);
         item.fromJson(saved);
         QCOMPARE(int(item.titleBadge()), badge);
         QCOMPARE(item.newBadgeTime(), badgeTime);
@@ -152,7 +153,7 @@ private slots:
 
     void displayDates()
     {
-        LibraryItem item;
+        LibraryItem item(m_idle);
         item.setDownloadedDate("2021-01-05T09:30:00");
         QCOMPARE(item.displayDownloadedDate(), QStringLiteral("January 05, 2021"));
         item.setDownloadedDate("05.01.2021");
@@ -160,6 +161,9 @@ private slots:
         item.applyProduct(product("1", "Book", {serviceFile("a.pdf", "2020-12-24T08:00:00+01:00")}));
         QCOMPARE(item.displayLastModified(), QStringLiteral("December 24, 2020"));
     }
+
+private:
+    IdleFileActions m_idle;
 };
 
 QTEST_GUILESS_MAIN(TestLibraryItem)

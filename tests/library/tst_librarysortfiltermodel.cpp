@@ -1,6 +1,7 @@
 #include "libraryfixtures.h"
 #include "testservices.h"
 
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -58,7 +59,7 @@ private slots:
     void init()
     {
         m_services = new TestServices(this);
-        m_library = new OnlineLibrary(this);
+        m_library = new OnlineLibrary(m_idle, this);
         m_model = new LibrarySortFilterModel(this);
         m_model->setSourceModel(m_library);
     }
@@ -174,7 +175,7 @@ private slots:
                 m_library->onTitlesRefreshResult(1, {product(QString::number(row + 1), rest.section(QLatin1Char(':'), 1))});
             } else if (kind == QLatin1Char('!')) {
                 const auto status = LibraryFile::Status(rest.section(QLatin1Char(':'), 1).toInt());
-                m_library->itemAt(row)->filesModel()->fileAt(0)->setStatus(status);
+                IdleFileActions::setStatusForTest(m_library->itemAt(row)->filesModel()->fileAt(0), status);
             } else if (kind == QLatin1Char('@')) {
                 key = rest.toLatin1();
                 keySet = true;
@@ -368,6 +369,7 @@ private slots:
 private:
     QTemporaryDir m_home;
     TestServices *m_services = nullptr;
+    IdleFileActions m_idle;
     OnlineLibrary *m_library = nullptr;
     LibrarySortFilterModel *m_model = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "testservices.h"
 
 #include "downloads/downloadmanager.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -63,7 +64,8 @@ QStringList titles(const OnlineLibrary &library)
 int saveForever(const QString &dir)
 {
     useDataDir(dir);
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.onTitlesRefreshResult(1, products(0, kLargeLibrary));
     QTextStream out(stdout);
     for (;;) {
@@ -128,7 +130,7 @@ private slots:
     // lists stay.
     void refreshMergesProducts()
     {
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Old name"))}, products(1, 2)});
         QSignalSpy changed(&library, &QAbstractItemModel::dataChanged);
         refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))},
@@ -140,7 +142,7 @@ private slots:
 
     void selectionFlags()
     {
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         refresh(library, {products(1, 2)});
         QSignalSpy rowChanged(&library, &QAbstractItemModel::dataChanged);
         library.setData(library.index(0), true, OnlineLibrary::SelectedForSyncRole);
@@ -171,12 +173,12 @@ private slots:
         QFETCH(bool, binary);
         TestServices services;
         {
-            OnlineLibrary library;
+            OnlineLibrary library(m_idle);
             library.setBinaryStore(binary);
             refresh(library, {products(1, 3)});
             refresh(library, {products(4, 1)}, false);
             library.itemAt(1)->setSelectedForSync(true);
-            library.itemAt(2)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
+            setStatus(library.itemAt(2)->filesModel()->fileAt(0), LibraryFile::Downloaded);
             library.onTitlesRefreshFinished();
         }
         // Only the store in use is written.
@@ -184,7 +186,7 @@ private slots:
         QVERIFY(QFile::exists(dir + (binary ? QStringLiteral("/library.dat") : QStringLiteral("/library.js"))));
         QVERIFY(!QFile::exists(dir + (binary ? QStringLiteral("/library.js") : QStringLiteral("/library.dat"))));
 
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.setBinaryStore(binary);
         QSignalSpy reset(&loaded, &QAbstractItemModel::modelReset);
         loaded.load();
@@ -216,7 +218,7 @@ private slots:
     {
         TestServices services;
         {
-            OnlineLibrary source;
+            OnlineLibrary source(m_idle);
             refresh(source, {QJsonArray{product(QStringLiteral("1"), QStringLiteral("Plain")),
                                         product(QStringLiteral("2"), QStringLiteral("Two files"),
                                                 {serviceFile(QStringLiteral("a.pdf"), QStringLiteral("2019-03-04T05:06:07")),
@@ -226,18 +228,18 @@ private slots:
                                         product(QStringLiteral("5"), QString::fromUtf8("Dr\xc3\xa4" "che \xe2\x80\x94 Band 2")),
                                         product(QStringLiteral("6"), QStringLiteral("Paused"))}});
             source.itemAt(2)->filesModel()->fileAt(0)->setErrorMessage(QStringLiteral("checksum differs"));
-            source.itemAt(2)->filesModel()->fileAt(0)->setStatus(LibraryFile::DownloadError);
-            source.itemAt(3)->filesModel()->fileAt(0)->setStatus(LibraryFile::Local);
-            source.itemAt(5)->filesModel()->fileAt(0)->setStatus(LibraryFile::DownloadPaused);
+            setStatus(source.itemAt(2)->filesModel()->fileAt(0), LibraryFile::DownloadError);
+            setStatus(source.itemAt(3)->filesModel()->fileAt(0), LibraryFile::Local);
+            setStatus(source.itemAt(5)->filesModel()->fileAt(0), LibraryFile::DownloadPaused);
             source.itemAt(1)->setSelectedForSync(true);
             source.save();
             source.setBinaryStore(false);
             source.save();
         }
 
-        OnlineLibrary lazy;
+        OnlineLibrary lazy(m_idle);
         lazy.load();
-        OnlineLibrary full;
+        OnlineLibrary full(m_idle);
         full.setBinaryStore(false);
         full.load();
         QCOMPARE(lazy.rowCount(), 6);
@@ -300,16 +302,16 @@ private slots:
         QFETCH(bool, delayed);
         QByteArray saved;
         {
-            OnlineLibrary source;
+            OnlineLibrary source(m_idle);
             refresh(source, {products(1, 300)});
-            source.itemAt(7)->filesModel()->fileAt(0)->setStatus(LibraryFile::Local);
+            setStatus(source.itemAt(7)->filesModel()->fileAt(0), LibraryFile::Local);
             source.save();
             QFile file(source.storePath());
             QVERIFY(file.open(QIODevice::ReadOnly));
             saved = file.readAll();
         }
         {
-            OnlineLibrary loaded;
+            OnlineLibrary loaded(m_idle);
             loaded.load();
             QCOMPARE(loaded.rowCount(), 300);
             QVERIFY(loaded.itemAt(0)->filesPending());
@@ -353,7 +355,7 @@ QT_WARNING_POP
         QFETCH(bool, binary);
         QFETCH(QByteArray, content);
         QFETCH(int, rowsAfter);
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         library.setBinaryStore(binary);
         refresh(library, {products(1, 2)}, false);
         writeStore(library, content);
@@ -373,7 +375,7 @@ QT_WARNING_POP
     void clashingProductsGetFoldersOfTheirOwn()
     {
         const QJsonArray book{serviceFile(QStringLiteral("book.pdf"))};
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         refresh(library, {{product(QStringLiteral("1"), QStringLiteral("Twin/One"), book),
                            product(QStringLiteral("2"), QStringLiteral("Twin_One"), book)}});
         refresh(library, {{product(QStringLiteral("3"), QStringLiteral("Twin:One"), book)}});
@@ -391,7 +393,7 @@ QT_WARNING_POP
         };
         QCOMPARE(paths(library), expected);
         library.save();
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(paths(loaded), expected);
     }
@@ -410,7 +412,7 @@ QT_WARNING_POP
     {
         QFETCH(bool, binary);
         QFETCH(bool, pipe);
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         library.setBinaryStore(binary);
         const QString path = library.storePath();
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
@@ -425,7 +427,7 @@ QT_WARNING_POP
         QVERIFY(!QFileInfo::exists(path));
         refresh(library, {products(1, 2)}, false);
         library.save();
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.setBinaryStore(binary);
         loaded.load();
         QCOMPARE(loaded.rowCount(), 2);
@@ -445,11 +447,11 @@ QT_WARNING_POP
         QFETCH(bool, binary);
         const QString bracketed = QString(200, QLatin1Char('[')) + QStringLiteral("{\\\"");
         {
-            OnlineLibrary library;
+            OnlineLibrary library(m_idle);
             library.setBinaryStore(binary);
             refresh(library, {QJsonArray{product(QStringLiteral("1"), bracketed)}, products(2, 40)});
         }
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.setBinaryStore(binary);
         loaded.load();
         QCOMPARE(loaded.rowCount(), 41);
@@ -460,7 +462,7 @@ QT_WARNING_POP
     // Each damaged store is kept under its own name; only the newest few stay.
     void damagedStoresAreKeptByTime()
     {
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         library.setBinaryStore(false);
         for (int i = 0; i < 5; ++i) {
             writeStore(library, "[" + QByteArray::number(i));
@@ -479,7 +481,7 @@ QT_WARNING_POP
     // Items follow the products, never the bytes of a page.
     void productsWithoutIdOrTwiceAreNotItems()
     {
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         QJsonArray page;
         for (int i = 0; i < 100000; ++i)
             page.append(QJsonObject());
@@ -504,7 +506,7 @@ QT_WARNING_POP
                                            {QStringLiteral("files"), files}},
                                QJsonObject{{QStringLiteral("productId"), QStringLiteral("2")},
                                            {QStringLiteral("files"), files}}};
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         library.setBinaryStore(false);
         writeStore(library, QJsonDocument(items).toJson());
         library.load();
@@ -530,12 +532,12 @@ QT_WARNING_POP
                                      {QStringLiteral("title"), QStringLiteral("Book %1").arg(i)},
                                      {QStringLiteral("files"), QJsonArray{file}}});
         }
-        OnlineLibrary library;
-        library.setDownloadContext(services.context());
+        OnlineLibrary library(services.fileActions());
         library.setBinaryStore(false);
         writeStore(library, QJsonDocument(items).toJson());
         QSignalSpy progress(services.downloadManager(), &DownloadManager::syncingProgressChanged);
         library.load();
+        library.rejoinQueue();
         QCOMPARE(services.downloadManager()->downloadsRemain(), 2000);
         QCoreApplication::processEvents();
         QVERIFY2(progress.count() <= 1, qPrintable(QString::number(progress.count())));
@@ -544,7 +546,7 @@ QT_WARNING_POP
     void killedWhileSavingLeavesALoadableLibrary()
     {
         {
-            OnlineLibrary old;
+            OnlineLibrary old(m_idle);
             refresh(old, {products(0, 3)});
         }
         QProcess child;
@@ -569,7 +571,7 @@ QT_WARNING_POP
         child.kill();
         QVERIFY(child.waitForFinished());
 
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         library.load();
         QVERIFY2(library.rowCount() == 3 || library.rowCount() == kLargeLibrary, qPrintable(QString::number(library.rowCount())));
         QVERIFY(library.damagedStorePaths().isEmpty());
@@ -586,14 +588,14 @@ QT_WARNING_POP
     {
         QFETCH(bool, binary);
         LogCapture log;
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         library.setBinaryStore(binary);
         refresh(library, {products(1, 2)});
         library.clear();
         refresh(library, {});
         QVERIFY(QFile::exists(library.storePath()));
         QVERIFY(!log.contains("too large"));
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.setBinaryStore(binary);
         refresh(loaded, {products(1, 1)}, false);
         loaded.load();
@@ -607,7 +609,7 @@ QT_WARNING_POP
     {
         OnlineLibrary::setSaveDelay(50);
         {
-            OnlineLibrary library;
+            OnlineLibrary library(m_idle);
             refresh(library, {products(1, 2)});
             QVERIFY(!library.isSavePending());
             LibraryFile *file = library.itemAt(1)->filesModel()->fileAt(0);
@@ -619,7 +621,7 @@ QT_WARNING_POP
             file->setLocalDir(QStringLiteral("/books"));
             QTRY_VERIFY(!library.isSavePending());
 
-            OnlineLibrary loaded;
+            OnlineLibrary loaded(m_idle);
             loaded.load();
             LibraryFile *saved = loaded.itemAt(1)->filesModel()->fileAt(0);
             QCOMPARE(saved->downloadedSize(), qint64(404));
@@ -628,11 +630,11 @@ QT_WARNING_POP
 
             // A save still waiting is written when the library goes.
             OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
-            file->setStatus(LibraryFile::Downloaded);
+            setStatus(file, LibraryFile::Downloaded);
             QVERIFY(library.isSavePending());
         }
         OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(loaded.itemAt(1)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
     }
@@ -653,7 +655,7 @@ QT_WARNING_POP
         QFETCH(QString, ending);
         OnlineLibrary::setSaveDelay(0);
         {
-            OnlineLibrary library;
+            OnlineLibrary library(m_idle);
             refresh(library, {products(0, 3000)});
             LibraryFile *first = library.itemAt(0)->filesModel()->fileAt(0);
             LibraryFile *last = library.itemAt(2999)->filesModel()->fileAt(0);
@@ -671,7 +673,7 @@ QT_WARNING_POP
             }
         }
         OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.load();
         if (ending == QLatin1String("clear")) {
             QCOMPARE(loaded.rowCount(), 0);
@@ -699,12 +701,12 @@ QT_WARNING_POP
         QTemporaryDir books;
         QString path;
         {
-            OnlineLibrary library;
+            OnlineLibrary library(m_idle);
             refresh(library, {products(1, 1)});
             LibraryFile *file = library.itemAt(0)->filesModel()->fileAt(0);
             file->setLocalDir(books.path());
             file->setLocalFileName(QStringLiteral("Book 1.pdf"));
-            file->setStatus(LibraryFile::Downloaded);
+            setStatus(file, LibraryFile::Downloaded);
             path = file->filePath();
             library.save();
         }
@@ -714,7 +716,7 @@ QT_WARNING_POP
             QVERIFY(copy.open(QIODevice::WriteOnly));
             copy.write(QByteArray(bytesOnDisk, 'x'));
         }
-        OnlineLibrary loaded;
+        OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(int(loaded.itemAt(0)->filesModel()->fileAt(0)->status()), expected);
         QVERIFY(QFile::exists(path) == (bytesOnDisk >= 0));
@@ -736,7 +738,7 @@ QT_WARNING_POP
         ScratchMount mount(dir, 256 * 1024);
         if (!mount.mounted())
             QSKIP("No right to mount a scratch file system");
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         QSignalSpy failures(&library, &OnlineLibrary::saveFailed);
         refresh(library, {products(0, 3)});
         QFile store(library.storePath());
@@ -761,14 +763,14 @@ QT_WARNING_POP
         QVERIFY(mount.allowWrites());
         library.save();
         QCOMPARE(failures.count(), 1);
-        OnlineLibrary reloaded;
+        OnlineLibrary reloaded(m_idle);
         reloaded.load();
         QCOMPARE(reloaded.rowCount(), 40);
     }
 
     void leftoversOfAnInterruptedSaveAreRemoved()
     {
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         refresh(library, {products(1, 1)});
         const QString dir = QFileInfo(library.storePath()).absolutePath();
         const QStringList leftovers{QStringLiteral("library.dat.Ab12Cd"), QStringLiteral("library.js.XyZ789")};
@@ -786,9 +788,9 @@ QT_WARNING_POP
 
     void clearEmptiesEverything()
     {
-        OnlineLibrary library;
+        OnlineLibrary library(m_idle);
         refresh(library, {products(1, 2)});
-        library.itemAt(0)->filesModel()->fileAt(0)->setStatus(LibraryFile::Downloaded);
+        setStatus(library.itemAt(0)->filesModel()->fileAt(0), LibraryFile::Downloaded);
         library.onTitlesRefreshResult(1, {product(QStringLiteral("1"), QStringLiteral("Book 1"), {serviceFile(QStringLiteral("Book 1.pdf"), QStringLiteral("2022-01-01T00:00:00"))})});
         QVERIFY(library.anyItemUpdateAvailable());
         QVERIFY(QFile::exists(library.storePath()));
@@ -807,7 +809,15 @@ QT_WARNING_POP
     }
 
 private:
+    // Statuses are the download manager's to set.
+    void setStatus(LibraryFile *file, LibraryFile::Status status)
+    {
+        m_services.downloadManager()->setFileStatus(file, status);
+    }
+
     QTemporaryDir m_home;
+    IdleFileActions m_idle;
+    TestServices m_services;
 };
 
 int main(int argc, char **argv)

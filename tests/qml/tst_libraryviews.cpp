@@ -152,8 +152,7 @@ private slots:
     void init()
     {
         m_services = new TestServices(this);
-        m_library = new OnlineLibrary(this);
-        m_library->setDownloadContext(m_services->context());
+        m_library = new OnlineLibrary(m_services->fileActions(), this);
         m_model = new LibrarySortFilterModel(this);
         m_model->setSourceModel(m_library);
         m_app = new ViewsApp;
@@ -278,11 +277,11 @@ private slots:
         };
         QVERIFY(faded());
         LibraryFile *file = m_library->itemAt(0)->filesModel()->fileAt(1);
-        file->setStatus(LibraryFile::Downloaded);
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Downloaded);
         QTRY_VERIFY(!faded());
-        file->setStatus(LibraryFile::UpdateAvailable);
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::UpdateAvailable);
         QVERIFY(!faded());
-        file->setStatus(LibraryFile::Remote);
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Remote);
         QTRY_VERIFY(faded());
     }
 

@@ -4,6 +4,7 @@
 #include "app/core/coreservices.h"
 #include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/fileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
 
@@ -35,9 +36,11 @@ DownloadManager *CliServices::downloadManager()
     return m_core->downloadManager();
 }
 
-DownloadContext CliServices::downloadContext()
+FileActions &CliServices::fileActions()
 {
-    return m_core->context(this);
+    if (!m_actions)
+        m_actions = m_core->makeFileActions(*this);
+    return *m_actions;
 }
 
 void CliServices::prepareDownloads(const QString &libraryDirectory)

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "api/libraryerrortype.h"
-#include "downloads/downloadcontext.h"
 #include "downloads/filequestions.h"
 
 #include <QObject>
 
+#include <memory>
+
 class CoreServices;
 class DownloadManager;
+class FileActions;
 class RemoteAPI;
 class Settings;
 
@@ -25,7 +27,8 @@ public:
     RemoteAPI *remoteAPI() const;
     Settings *settings();
     DownloadManager *downloadManager();
-    DownloadContext downloadContext();
+    // What the files of a library that downloads act through; made on first use.
+    FileActions &fileActions();
 
     void prepareDownloads(const QString &libraryDirectory);
 
@@ -36,4 +39,5 @@ private:
     static void printError(LibraryErrorType::ErrorType errorType, const QString &message, qlonglong index);
 
     CoreServices *const m_core;
+    std::unique_ptr<FileActions> m_actions;
 };

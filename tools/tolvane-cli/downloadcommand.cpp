@@ -101,7 +101,7 @@ int runDownloadCommand(CliServices *services, StopSignals *stopSignals, const QS
 
     // The product goes into the saved library that sync keeps, so that what this run leaves
     // partly done is resumed by the next download or sync of it.
-    OnlineLibrary library;
+    OnlineLibrary library(services->fileActions());
     library.setStoreName(SyncCommand::storeName());
     library.load();
     QList<QPointer<LibraryFile>> files;
@@ -130,7 +130,7 @@ int runDownloadCommand(CliServices *services, StopSignals *stopSignals, const QS
             return;
         }
         for (const QPointer<LibraryFile> &file : qAsConst(files)) {
-            SyncCommand::matchToDisk(file, root);
+            SyncCommand::matchToDisk(file, root, *services->downloadManager());
             // A file that is verified and then found without server checksums changes twice in
             // one go; the outcome is read once things have settled.
             QObject::connect(file, &LibraryFile::statusChanged, qApp, [&files] {
@@ -138,7 +138,7 @@ int runDownloadCommand(CliServices *services, StopSignals *stopSignals, const QS
             });
         }
         // A file of this product left queued by an earlier run rejoins the queue here.
-        item->setDownloadContext(services->downloadContext());
+        item->rejoinQueue();
         for (const QPointer<LibraryFile> &file : qAsConst(files)) {
             if (file->status() == LibraryFile::UpdateAvailable)
                 file->updateDownload();

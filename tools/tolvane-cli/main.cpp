@@ -9,6 +9,7 @@
 #include "console.h"
 #include "downloadcommand.h"
 #include "downloads/downloadmanager.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
@@ -156,7 +157,8 @@ bool claimProfile(Console &console)
 // separated by tabs.
 int listLibrary()
 {
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.setStoreName(SyncCommand::storeName());
     library.load();
     for (int row = 0; row < library.rowCount(); ++row) {

@@ -49,6 +49,7 @@ SyncCommand::SyncCommand(CliServices *services, Console *console, StopSignals *s
     , m_services(services)
     , m_console(console)
     , m_dir(QDir::cleanPath(QDir(dir).absolutePath()))
+    , m_library(services->fileActions())
 {
     m_library.setStoreName(storeName());
     connect(&m_library, &OnlineLibrary::saveFailed, this, [this](const QString &message) {
@@ -78,8 +79,8 @@ int SyncCommand::run()
     Settings *settings = m_services->settings();
     // The store is read as it stands; the program's own limits apply here too.
     settings->setSimultaneousDownloads(settings->simultaneousDownloads());
-    // Loaded without the download context: files left queued wait until the refresh has
-    // told what is current, instead of starting with what the last run knew.
+    // Files left queued wait until the refresh has told what is current, instead of starting
+    // with what the last run knew.
     m_library.load();
 
     RemoteAPI *api = m_services->remoteAPI();
@@ -125,7 +126,7 @@ void SyncCommand::onRefreshFinished(bool success)
 // The saved library speaks of the folder it was synced into last time; what counts is what
 // lies in this folder now. A copy that is gone, or was made elsewhere, is fetched again, and a
 // resume point without its partial file is dropped rather than applied to a new empty file.
-void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir)
+void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir, DownloadManager &manager)
 {
     const QString path = dir + QLatin1Char('/') + relativePath(file);
     const QFileInfo copy(path);
@@ -136,9 +137,7 @@ void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir)
         partial = copy;
     const bool sameFolder = QDir::cleanPath(file->localDir()) == dir;
     if (isPresentStatus(file->status()) && (!sameFolder || !copy.isFile())) {
-        file->setStatus(LibraryFile::Remote);
-        file->setDownloadedSize(0);
-        file->setDownloadProgress(0.0);
+        manager.forgetCopy(file);
     } else if (file->downloadedSize() > 0 && !isPresentStatus(file->status())
                && (!sameFolder || !partial.isFile() || partial.size() < file->downloadedSize())) {
         file->setDownloadedSize(0);
@@ -149,7 +148,7 @@ void SyncCommand::matchToDisk(LibraryFile *file, const QString &dir)
 void SyncCommand::reconcileWithDisk()
 {
     forEachFile([this](LibraryFile *file) {
-        matchToDisk(file, m_dir);
+        matchToDisk(file, m_dir, *m_services->downloadManager());
         if (file->status() == LibraryFile::Downloaded || file->status() == LibraryFile::Local)
             ++m_alreadyPresent;
     });
@@ -200,8 +199,8 @@ void SyncCommand::queueDownloads()
         QTimer::singleShot(0, this, &SyncCommand::finishIfSettled);
     });
     m_queued = true;
-    // Files left queued by an earlier run join the queue with the context, the rest after them.
-    m_library.setDownloadContext(m_services->downloadContext());
+    // Files left queued by an earlier run join the queue first, the rest after them.
+    m_library.rejoinQueue();
     m_library.downloadAll();
     if (m_console->showsProgress())
         m_progressTimer.start();

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 class CliServices;
+class DownloadManager;
 class Console;
 class LibraryFile;
 class StopSignals;
@@ -40,7 +41,7 @@ public:
     // Where a file of the library lies below the library folder, "/" separated.
     static QString relativePath(const LibraryFile *file);
     // Brings what the saved library says of a file in line with the library folder `dir`.
-    static void matchToDisk(LibraryFile *file, const QString &dir);
+    static void matchToDisk(LibraryFile *file, const QString &dir, DownloadManager &manager);
 
 private:
     void onRefreshFinished(bool success);

@@ -2,6 +2,7 @@
 
 #include "cliexitcode.h"
 #include "console.h"
+#include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
@@ -83,7 +84,8 @@ int VerifyCommand::run()
 bool VerifyCommand::loadRecordedFiles()
 {
     // Loading through the library first puts a damaged store aside; what is left is sound.
-    OnlineLibrary library;
+    IdleFileActions idle;
+    OnlineLibrary library(idle);
     library.setStoreName(SyncCommand::storeName());
     library.load();
     QFile store(library.storePath());
@@ -95,7 +97,7 @@ QT_WARNING_DISABLE_DEPRECATED
 QT_WARNING_POP
     for (const QJsonValue &itemValue : items) {
         const QJsonObject itemObject = itemValue.toObject();
-        LibraryItem item;
+        LibraryItem item(idle);
         item.setPublisher(itemObject.value(QLatin1String("publisher")).toString());
         item.setTitle(itemObject.value(QLatin1String("title")).toString());
         for (const QJsonValue &fileValue : itemObject.value(QLatin1String("files")).toArray()) {
@@ -104,7 +106,7 @@ QT_WARNING_POP
             const QString serverName = fileObject.value(QLatin1String("serverFileName")).toString();
             if (!recordedAsPresent(status) || serverName.isEmpty())
                 continue;
-            LibraryFile file(&item, DownloadContext());
+            LibraryFile file(&item, idle);
             file.setServerFileName(serverName);
             file.setLocalFileName(fileObject.value(QLatin1String("localFileName")).toString());
             file.setHashesMap(fileObject.value(QLatin1String("hashesMap")).toString());

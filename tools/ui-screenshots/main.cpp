@@ -7,6 +7,7 @@
 #include "app/core/constants.h"
 #include "app/quenlithapplication.h"
 #include "app/core/settings.h"
+#include "downloads/downloadmanager.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
 #include "downloads/libraryfile.h"
@@ -468,7 +469,9 @@ int main(int argc, char *argv[])
              files.at(4)->startDownload();
              s.waitFor([&] { return files.at(4)->status() == LibraryFile::Downloading; });
              files.at(4)->pauseDownload();
-             files.at(3)->setStatus(LibraryFile::Queued);
+             // One slot, taken by the running file: the queued one waits for the picture.
+             s.app.settings()->setSimultaneousDownloads(1);
+             s.app.downloadManager()->setFileStatus(files.at(3), LibraryFile::Queued);
              Shooter::showProgress(files.at(2), 0.45);
              Shooter::showProgress(files.at(4), 0.3);
              QMetaObject::invokeMethod(s.root(), "openBookDetailsSource",
@@ -478,7 +481,8 @@ int main(int argc, char *argv[])
         {"settings", [](Shooter &s) {
              for (int i : {2, 4})
                  s.filesOf(s.showcase).at(i)->cancelDownload();
-             s.filesOf(s.showcase).at(3)->setStatus(LibraryFile::Remote);
+             s.app.downloadManager()->setFileStatus(s.filesOf(s.showcase).at(3), LibraryFile::Remote);
+             s.app.settings()->setSimultaneousDownloads(3);
              auto *stack = s.find("screenStack");
              if (auto *details = stack->property("currentItem").value<QObject *>())
                  QMetaObject::invokeMethod(details, "goBack");

@@ -39,9 +39,9 @@ struct SyncFixture {
         services.api = api.get();
         services.settingsObject = settings.get();
         services.manager = manager.get();
-        library.setDownloadContext(services.context());
-        QObject::connect(api.get(), &RemoteAPI::titlesRefreshResult, &library, &OnlineLibrary::onTitlesRefreshResult);
-        sync = std::make_unique<LibrarySync>(api.get(), &library, manager.get(), settings.get());
+        library = std::make_unique<OnlineLibrary>(services.fileActions());
+        QObject::connect(api.get(), &RemoteAPI::titlesRefreshResult, library.get(), &OnlineLibrary::onTitlesRefreshResult);
+        sync = std::make_unique<LibrarySync>(api.get(), library.get(), manager.get(), settings.get());
         sync->setSpaceProbe([this](const QString &) { return available; });
     }
 
@@ -58,7 +58,7 @@ struct SyncFixture {
     {
         QSignalSpy finished(api.get(), &RemoteAPI::refreshLibraryFinished);
         api->refreshLibrary(1);
-        return finished.wait(20000) && library.rowCount() == 3;
+        return finished.wait(20000) && library->rowCount() == 3;
     }
 
     void askWith(QList<LibrarySync::FreeSpaceShortage> *asked)
@@ -72,7 +72,7 @@ struct SyncFixture {
     std::unique_ptr<RemoteAPI> api;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<DownloadManager> manager;
-    OnlineLibrary library;
+    std::unique_ptr<OnlineLibrary> library;
     std::unique_ptr<LibrarySync> sync;
     qint64 available = -1;
 };
@@ -112,15 +112,15 @@ private slots:
         QCOMPARE(changed.size(), 1);
         QVERIFY(f.api->isRefreshing());
         // The refresh ends and every file of the fresh library is queued or running.
-        QTRY_VERIFY_WITH_TIMEOUT(f.library.rowCount() == 3 && f.manager->downloadsRemain() == filesIn(f.library), 20000);
-        f.library.itemAt(0)->setSelectedForSync(true);
+        QTRY_VERIFY_WITH_TIMEOUT(f.library->rowCount() == 3 && f.manager->downloadsRemain() == filesIn(*f.library), 20000);
+        f.library->itemAt(0)->setSelectedForSync(true);
 
         f.sync->switchSync();
         QVERIFY(!f.sync->isSyncing());
         QCOMPARE(changed.size(), 2);
         QCOMPARE(ended.size(), 1);
         QCOMPARE(f.manager->downloadsRemain(), 0);
-        QVERIFY(f.library.noneSelected());
+        QVERIFY(f.library->noneSelected());
     }
 
     // The shortage used to leave the flag set without a signal, so that the next press
@@ -154,7 +154,7 @@ private slots:
         f.sync->switchOn();
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.at(0).available, qint64(5));
-        QCOMPARE(asked.at(0).required, f.library.remainingBytes());
+        QCOMPARE(asked.at(0).required, f.library->remainingBytes());
         QVERIFY(asked.at(0).required > 5);
         QVERIFY(f.sync->isCheckingSpace());
         asked.at(0).cancel();
@@ -196,7 +196,7 @@ private slots:
         QVERIFY(f.refresh());
         QList<LibrarySync::FreeSpaceShortage> asked;
         f.askWith(&asked);
-        f.available = unmeasured ? -1 : f.library.remainingBytes() + spare;
+        f.available = unmeasured ? -1 : f.library->remainingBytes() + spare;
         // Nothing selected: the whole library is measured, and nothing is queued.
         f.sync->downloadSelected();
         QCOMPARE(asked.size(), asks ? 1 : 0);
@@ -226,15 +226,15 @@ private slots:
         QVERIFY(f.refresh());
         QList<LibrarySync::FreeSpaceShortage> asked;
         f.askWith(&asked);
-        f.library.itemAt(1)->setSelectedForSync(true);
+        f.library->itemAt(1)->setSelectedForSync(true);
         f.available = 0;
         f.sync->downloadSelected();
         QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked.at(0).required, f.library.remainingBytesSelected());
+        QCOMPARE(asked.at(0).required, f.library->remainingBytesSelected());
         QCOMPARE(f.manager->downloadsRemain(), 0);
         f.available = kPlenty;
         asked.at(0).retry();
-        QCOMPARE(f.manager->downloadsRemain(), filesIn(f.library, 1));
+        QCOMPARE(f.manager->downloadsRemain(), filesIn(*f.library, 1));
         QVERIFY(!f.sync->isSyncing());
     }
 
@@ -245,10 +245,10 @@ private slots:
         SyncFixture f(m_home.path());
         QVERIFY(f.refresh());
         for (int row = 0; row < 2; ++row) {
-            f.library.itemAt(row)->setSelectedForSync(true);
-            for (LibraryFile *file : f.library.itemAt(row)->filesModel()->files()) {
+            f.library->itemAt(row)->setSelectedForSync(true);
+            for (LibraryFile *file : f.library->itemAt(row)->filesModel()->files()) {
                 file->setLocalDir(f.settings->libraryDirectory());
-                file->setStatus(LibraryFile::Downloaded);
+                f.manager->setFileStatus(file, LibraryFile::Downloaded);
                 if (row == 0) {
                     QVERIFY(QDir().mkpath(QFileInfo(file->filePath()).absolutePath()));
                     QFile copy(file->filePath());
@@ -258,8 +258,8 @@ private slots:
         }
         f.available = kPlenty;
         f.sync->downloadSelected();
-        QCOMPARE(f.manager->downloadsRemain(), filesIn(f.library, 1));
-        for (LibraryFile *file : f.library.itemAt(0)->filesModel()->files())
+        QCOMPARE(f.manager->downloadsRemain(), filesIn(*f.library, 1));
+        for (LibraryFile *file : f.library->itemAt(0)->filesModel()->files())
             QCOMPARE(file->status(), LibraryFile::Downloaded);
     }
 
