@@ -164,7 +164,6 @@ Downloader::Downloader(LibraryFile *file, RemoteAPI *api, RateLimiter &limiter)
     connect(m_stallTimer, &QTimer::timeout, this, &Downloader::onStalled);
     m_retryTimer->setSingleShot(true);
     connect(m_retryTimer, &QTimer::timeout, this, &Downloader::retry);
-    connect(this, &Downloader::downloadedProgress, file, &LibraryFile::onDownloadedProgress);
     connect(&m_limiter, &RateLimiter::rateChanged, this, [this] {
         if (m_reply)
             m_reply->setReadBufferSize(m_limiter.readBufferSize(kReadBufferSize));
@@ -272,7 +271,7 @@ void Downloader::start()
         if (resumable > 0)
             logInfo(QStringLiteral("Downloader %1: Partial file found on disk; resuming from byte %3. File: %2")
                         .arg(m_downloaderId, m_file->serverFileName(), QString::number(resumable)));
-        m_file->setDownloadedSize(resumable);
+        emit bytesOnDiskChanged(resumable);
     }
     // A copy of the full size with no record of its own may be this very file: it is checked
     // against the service's digests before anything is fetched.
@@ -333,8 +332,8 @@ void Downloader::onRequestDownloadLinkFinished(bool success, QJsonValue message)
                     .arg(m_downloaderId, m_file->serverFileName(), lastModified.toString(Constants::PlainDateFormat),
                          m_linkLastModified.toString(Constants::PlainDateFormat)));
         // The sizes of the old version say nothing about the new one.
-        m_file->setDownloadedSize(0);
-        m_file->setDlSize(0);
+        emit bytesOnDiskChanged(0);
+        emit lengthAnnounced(0);
         m_expectedSize = 0;
     }
     m_linkLastModified = lastModified;
@@ -401,7 +400,7 @@ void Downloader::updateChecksums(const QJsonObject &object)
 {
     const QJsonArray checksums = object.value(QLatin1String("checksums")).toArray();
     if (!checksums.isEmpty())
-        m_file->updateChecksums(checksums);
+        emit checksumsReceived(checksums);
 }
 
 void Downloader::startTransfer()
@@ -432,8 +431,8 @@ void Downloader::restartFromZero(const QString &reason)
                 .arg(m_downloaderId, m_file->serverFileName(), reason));
     m_restartedFromZero = true;
     abandonHashing();
-    m_file->setDownloadedSize(0);
-    m_file->setDlSize(0);
+    emit bytesOnDiskChanged(0);
+    emit lengthAnnounced(0);
     m_expectedSize = 0;
     startTransfer();
 }
@@ -512,8 +511,8 @@ void Downloader::readAnswer()
     }
     m_answer = Answer::Accepted;
     m_keptEarlierBytes = offset > 0;
-    m_file->setDownloadedSize(offset);
-    m_file->setDlSize(length >= 0 ? offset + length : 0);
+    emit bytesOnDiskChanged(offset);
+    emit lengthAnnounced(length >= 0 ? offset + length : 0);
     if (prepareFile(offset, length))
         writeAvailable(false);
 }
@@ -673,8 +672,7 @@ void Downloader::failOversized()
                  .arg(m_downloaderId, m_localPath, announced));
     cancel();
     removeEmptyFolders();
-    failFile(tr("Download error: the server sent more than the file's size of %1 bytes.").arg(announced));
-    m_file->setDownloadedSize(0);
+    failFile(tr("Download error: the server sent more than the file's size of %1 bytes.").arg(announced), 0);
 }
 
 void Downloader::onWriterProgress()
@@ -683,7 +681,7 @@ void Downloader::onWriterProgress()
         reportWriteFailure();
         return;
     }
-    m_file->setDownloadedSize(m_writer->position());
+    emit bytesOnDiskChanged(m_writer->position());
     if (m_finishing) {
         if (m_writer->idle()) {
             m_finishing = false;
@@ -735,7 +733,7 @@ void Downloader::onStalled()
             reportWriteFailure();
             return;
         }
-        m_file->setDownloadedSize(position);
+        emit bytesOnDiskChanged(position);
     }
     abandonReply();
     abandonHashing();
@@ -793,7 +791,7 @@ void Downloader::proceedDownloadFinished()
     logError(QStringLiteral("Downloader %1: File downloading error. File: %2. Network reply: %3. Size: %4. Pos: %5")
                  .arg(m_downloaderId, m_localPath, QString::number(code), QString::number(m_expectedSize),
                       QString::number(position)));
-    m_file->setDownloadedSize(position);
+    emit bytesOnDiskChanged(position);
     abandonHashing();
     if (truncated || code == QNetworkReply::RemoteHostClosedError)
         retryOrFail(QStringLiteral("connection closed early"), tr("The connection closed before the whole file arrived."));
@@ -825,8 +823,8 @@ void Downloader::finishRejected(QNetworkReply *reply)
         if (total > 0 && copy.isFile() && copy.size() == total && m_requestOffset >= total) {
             logInfo(QStringLiteral("Downloader %1: The whole file is on disk already; checking it. File: %2")
                         .arg(m_downloaderId, m_file->serverFileName()));
-            m_file->setDownloadedSize(total);
-            m_file->setDlSize(total);
+            emit bytesOnDiskChanged(total);
+            emit lengthAnnounced(total);
             m_expectedSize = total;
             m_keptEarlierBytes = true;
             verify(total);
@@ -855,9 +853,8 @@ void Downloader::retryOrFail(const QString &reason, const QString &failure)
         if (!reason.isEmpty())
             logError(QStringLiteral("Downloader %1: Giving up after %3 retries. File: %2")
                          .arg(m_downloaderId, m_file->serverFileName(), QString::number(m_retries)));
-        failFile(failure);
         // The error status clears the size; the bytes on disk stay the resume point.
-        m_file->setDownloadedSize(onDisk);
+        failFile(failure, onDisk);
         return;
     }
     ++m_retries;
@@ -936,41 +933,47 @@ void Downloader::finishVerification(const QString &hash)
         return;
     const QString path = m_file->downloadPath();
     const QString checked = m_verifyingFinalCopy ? path : m_localPath;
-    m_file->setLocalFileHash(hash);
-    m_file->setLocalLastModified(QFileInfo(checked).lastModified());
-    if (m_file->localHashMatches()) {
+    DownloadResult result;
+    result.checked = true;
+    result.digest = hash;
+    result.localLastModified = QFileInfo(checked).lastModified();
+    if (m_file->matchesDigest(hash)) {
         if (checked != path && !moveOver(checked, path)) {
             logError(QStringLiteral("Downloader %1: Could not rename %3 to its final name. File: %2")
                          .arg(m_downloaderId, path, checked));
-            failFile(tr("The download could not be renamed to %1.").arg(QDir::toNativeSeparators(path)));
+            result.errorText = tr("The download could not be renamed to %1.").arg(QDir::toNativeSeparators(path));
+            emit finished(result);
             return;
         }
-        m_file->setLastModified(m_linkLastModified);
+        result.lastModified = m_linkLastModified;
         if (m_reportedProgress != 1.0) {
             m_reportedProgress = 1.0;
             emit downloadedProgress(1.0);
         }
-        emit succeeded();
-        if (m_file->hashes().isEmpty()) {
+        const bool unconfirmed = m_file->hashes().isEmpty();
+        result.outcome = unconfirmed ? DownloadResult::Unconfirmed : DownloadResult::Verified;
+        if (unconfirmed)
+            result.errorText = tr("File hash not returned from server");
+        const QString serverHashes = m_file->hashesMap();
+        emit finished(result);
+        if (unconfirmed) {
             logInfo(QStringLiteral("Downloader %1: File's server hash list is empty. File: %2. Hash: local: %3")
-                        .arg(m_downloaderId, path, m_file->localFileHash()));
-            failFile(tr("File hash not returned from server"));
+                        .arg(m_downloaderId, path, hash));
         } else {
             logInfo(QStringLiteral("Downloader %1: File's hash matches. File: %2. Hash: local: %3; server: %4")
-                        .arg(m_downloaderId, path, m_file->localFileHash(), m_file->hashesMap()));
+                        .arg(m_downloaderId, path, hash, serverHashes));
         }
         return;
     }
     logError(QStringLiteral("Downloader %1: File's hash doesn't match! File: %2. Hash: local: %3 <> server: %4")
-                 .arg(m_downloaderId, path, m_file->localFileHash(), m_file->hashesMap()));
+                 .arg(m_downloaderId, path, hash, m_file->hashesMap()));
     if (m_keptEarlierBytes && !m_restartedFromZero && m_downloadUrl.isValid()) {
         // Bytes kept from before may belong to another version or another run.
-        m_file->setLocalFileHash(QString());
         restartFromZero(QStringLiteral("the copy built on earlier bytes does not match"));
         return;
     }
-    m_file->setErrorMessage(tr("Download error: hash doesn't match."));
-    emit failed();
+    result.errorText = tr("Download error: hash doesn't match.");
+    emit finished(result);
 }
 
 void Downloader::setError(QNetworkReply::NetworkError code)
@@ -981,10 +984,12 @@ void Downloader::setError(QNetworkReply::NetworkError code)
                  .arg(m_downloaderId, m_file->serverFileName(), m_downloadUrl.toString(), QString::number(int(code))));
 }
 
-void Downloader::failFile(const QString &message)
+void Downloader::failFile(const QString &message, qint64 resumeFrom)
 {
-    m_file->setErrorMessage(message);
-    emit failed();
+    DownloadResult result;
+    result.errorText = message;
+    result.resumeFrom = resumeFrom;
+    emit finished(result);
 }
 
 void Downloader::pause()
@@ -996,7 +1001,7 @@ void Downloader::pause()
     if (m_reply || m_writer) {
         // Data not yet written is dropped: the resume asks for it again from what is on disk.
         if (m_writer)
-            m_file->setDownloadedSize(m_writer->drain(false));
+            emit bytesOnDiskChanged(m_writer->drain(false));
         abandonReply();
     }
     abandonLinkRequest();

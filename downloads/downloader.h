@@ -1,5 +1,7 @@
 #pragma once
 
+#include "downloads/downloadresult.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -22,8 +24,9 @@ template<typename T>
 class QFutureWatcher;
 
 // The transfer of one LibraryFile: file task, polling, ranged GET into a pre-allocated file,
-// MD5 verification. Its parent is the file; the download manager makes it and decides what
-// its outcome means for the file's status.
+// MD5 verification. It reads the file and writes nothing into it: what it learns travels by
+// signals, and it ends with one result. Its parent is the file; the download manager makes
+// it and decides what the result means for the file.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -69,10 +72,13 @@ public:
 
 signals:
     void downloadedProgress(double percent);
-    // The copy on disk matches the service's digest.
-    void succeeded();
-    // The transfer ended without a usable copy; the file's error message says why.
-    void failed();
+    // The bytes on disk the transfer continues from, and the length the server announced
+    // (0: unknown).
+    void bytesOnDiskChanged(qint64 bytes);
+    void lengthAnnounced(qint64 length);
+    // The service named the digests of the file.
+    void checksumsReceived(const QJsonArray &checksums);
+    void finished(const DownloadResult &result);
 
 private slots:
     void download(QNetworkRequest request);
@@ -119,7 +125,7 @@ private:
     void hashInBackground(const QString &path);
     void adoptLegacyPartial(const QString &finalPath);
     void finishVerification(const QString &hash);
-    void failFile(const QString &message);
+    void failFile(const QString &message, qint64 resumeFrom = -1);
     void abandonReply();
     void abandonLinkRequest();
     void abandonHashing();

@@ -69,7 +69,7 @@ void DownloadManager::setFileStatus(LibraryFile *file, LibraryFile::Status statu
     }
     if (current == LibraryFile::DownloadError)
         file->removeLocalCopy();
-    if (Downloader *downloader = file->downloader()) {
+    if (Downloader *downloader = downloaderOf(file)) {
         if (status == LibraryFile::Remote)
             downloader->cancel();
         else if (status == LibraryFile::Downloaded)
@@ -137,15 +137,51 @@ void DownloadManager::start(LibraryFile *file)
     updateSyncingProgress();
 }
 
+Downloader *DownloadManager::downloaderOf(const LibraryFile *file) const
+{
+    return m_downloaders.value(file);
+}
+
 Downloader *DownloadManager::downloaderFor(LibraryFile *file)
 {
-    if (Downloader *existing = file->downloader())
+    if (Downloader *existing = downloaderOf(file))
         return existing;
     auto *downloader = new Downloader(file, m_api, m_limiter);
-    connect(downloader, &Downloader::succeeded, this, [this, file] { setFileStatus(file, LibraryFile::Downloaded); });
-    connect(downloader, &Downloader::failed, this, [this, file] { setFileStatus(file, LibraryFile::DownloadError); });
-    file->setDownloader(downloader);
+    connect(downloader, &Downloader::downloadedProgress, file, &LibraryFile::onDownloadedProgress);
+    connect(downloader, &Downloader::bytesOnDiskChanged, file, &LibraryFile::setDownloadedSize);
+    connect(downloader, &Downloader::lengthAnnounced, file, &LibraryFile::setDlSize);
+    connect(downloader, &Downloader::checksumsReceived, file, &LibraryFile::updateChecksums);
+    connect(downloader, &Downloader::finished, this,
+            [this, file](const DownloadResult &result) { applyResult(file, result); });
+    connect(downloader, &QObject::destroyed, this, [this, file] {
+        const auto entry = m_downloaders.find(file);
+        if (entry != m_downloaders.end() && entry->isNull())
+            m_downloaders.erase(entry);
+    });
+    m_downloaders.insert(file, downloader);
     return downloader;
+}
+
+void DownloadManager::applyResult(LibraryFile *file, const DownloadResult &result)
+{
+    if (result.checked) {
+        file->setLocalFileHash(result.digest);
+        file->setLocalLastModified(result.localLastModified);
+    }
+    if (result.outcome == DownloadResult::Failed) {
+        file->setErrorMessage(result.errorText);
+        setFileStatus(file, LibraryFile::DownloadError);
+        if (result.resumeFrom >= 0)
+            file->setDownloadedSize(result.resumeFrom);
+        return;
+    }
+    file->setLastModified(result.lastModified);
+    setFileStatus(file, LibraryFile::Downloaded);
+    // A copy no digest vouches for is not kept as downloaded.
+    if (result.outcome == DownloadResult::Unconfirmed) {
+        file->setErrorMessage(result.errorText);
+        setFileStatus(file, LibraryFile::DownloadError);
+    }
 }
 
 void DownloadManager::enqueue(LibraryFile *file)
@@ -243,7 +279,8 @@ void DownloadManager::stopAll()
     const QSet<LibraryFile *> active = m_activeFiles;
     for (LibraryFile *file : active) {
         deactivate(file);
-        file->suspendDownloader();
+        if (Downloader *downloader = downloaderOf(file))
+            downloader->pause();
     }
     m_activeFiles.clear();
     m_finishedBytes = 0;
@@ -255,18 +292,25 @@ void DownloadManager::cancelAll()
     m_queue.clear();
     for (const QPointer<LibraryFile> &file : queued) {
         if (file)
-            file->stopDownload();
+            halt(file);
     }
     const QSet<LibraryFile *> active = m_activeFiles;
     for (LibraryFile *file : active)
         deactivate(file);
     m_activeFiles.clear();
     for (LibraryFile *file : active)
-        file->stopDownload();
+        halt(file);
     m_finishedBytes = 0;
     m_syncTotalBytes = 0;
     updateSyncingProgress();
     updateDownloadsRemain();
+}
+
+void DownloadManager::halt(LibraryFile *file)
+{
+    if (Downloader *downloader = downloaderOf(file))
+        downloader->pause();
+    file->stopDownload();
 }
 
 int DownloadManager::downloadsRemain() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "downloads/downloadresult.h"
 #include "downloads/libraryfile.h"
 #include "downloads/ratelimiter.h"
 
@@ -10,6 +11,7 @@
 #include <QPointer>
 #include <QSet>
 
+class Downloader;
 class RemoteAPI;
 class Settings;
 
@@ -48,6 +50,8 @@ public:
     // The bytes of the current batch, as syncingProgress() counts them.
     qint64 batchBytesDone() const { return m_syncDoneBytes; }
     qint64 batchBytesTotal() const { return m_syncTotalBytes; }
+    // The transfer of a file while it has one.
+    Downloader *downloaderOf(const LibraryFile *file) const;
     // The one speed limit every transfer of this manager shares.
     RateLimiter &rateLimiter() { return m_limiter; }
 
@@ -69,6 +73,7 @@ private:
     void start(LibraryFile *file);
     void queue(LibraryFile *file);
     Downloader *downloaderFor(LibraryFile *file);
+    void applyResult(LibraryFile *file, const DownloadResult &result);
     void updateDownloadsRemain();
     bool loggedIn() const;
     void enqueue(LibraryFile *file);
@@ -77,12 +82,16 @@ private:
     // The part of leaving Downloading that comes before the file records its new status.
     void leaveActive(LibraryFile *file, LibraryFile::Status status);
     void forgetActiveFile(LibraryFile *file);
+    // Stops a file's transfer where it is and leaves the file paused or remote.
+    void halt(LibraryFile *file);
 
     RemoteAPI *const m_api;
     Settings *const m_settings;
     RateLimiter m_limiter;
 
     QSet<LibraryFile *> m_activeFiles;
+    // Each dies with its file, or once its file is downloaded.
+    QHash<const LibraryFile *, QPointer<Downloader>> m_downloaders;
     QList<QPointer<LibraryFile>> m_queue;
     qint32 m_remainCount = 0;
     qint64 m_syncDoneBytes = 0;

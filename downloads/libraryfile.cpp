@@ -4,7 +4,6 @@
 #include "api/secretmask.h"
 #include "app/core/constants.h"
 #include "app/core/settings.h"
-#include "downloads/downloader.h"
 #include "downloads/fileactions.h"
 #include "downloads/filesystemops.h"
 #include "downloads/transfertext.h"
@@ -98,16 +97,6 @@ LibraryFile::~LibraryFile() = default;
 void LibraryFile::setRateSampleIntervalMs(int ms)
 {
     g_rateSampleIntervalMs = ms;
-}
-
-Downloader *LibraryFile::downloader() const
-{
-    return m_downloader;
-}
-
-void LibraryFile::setDownloader(Downloader *downloader)
-{
-    m_downloader = downloader;
 }
 
 void LibraryFile::setLocalDir(const QString &dir)
@@ -319,13 +308,13 @@ bool LibraryFile::updateChecksums(const QJsonArray &checksums)
     return true;
 }
 
-bool LibraryFile::localHashMatches() const
+bool LibraryFile::matchesDigest(const QString &hash) const
 {
     if (m_hashes.isEmpty())
         return true;
     // A saved library may hold digests recorded before they were brought to lower case.
     for (auto it = m_hashes.constBegin(); it != m_hashes.constEnd(); ++it) {
-        if (it.key().compare(m_localFileHash, Qt::CaseInsensitive) == 0)
+        if (it.key().compare(hash, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;
@@ -707,8 +696,6 @@ bool LibraryFile::copyMatchesRecordedSize() const
 
 void LibraryFile::stopDownload()
 {
-    if (m_downloader)
-        m_downloader->pause();
     if (m_status == Downloading)
         stopRateSampling();
     const bool partial = QFileInfo::exists(partialPath()) || QFileInfo::exists(downloadPath());
@@ -718,12 +705,6 @@ void LibraryFile::stopDownload()
     m_status = next;
     emit statusChanged(this);
     emit savedStateChanged();
-}
-
-void LibraryFile::suspendDownloader()
-{
-    if (m_downloader)
-        m_downloader->pause();
 }
 
 void LibraryFile::startDownload()

@@ -12,7 +12,6 @@
 #include <QPointer>
 #include <QString>
 
-class Downloader;
 class FileActions;
 class QTimer;
 
@@ -59,8 +58,6 @@ public:
     ~LibraryFile() override;
 
     FileOwner *item() const { return m_item; }
-    Downloader *downloader() const;
-    void setDownloader(Downloader *downloader);
 
     QString localDir() const { return m_localDir; }
     void setLocalDir(const QString &dir);
@@ -103,7 +100,8 @@ public:
     // Takes the digests a reply names; false, with the known ones kept, when it names none.
     bool updateChecksums(const QJsonArray &checksums);
     // Whether the local copy's digest is one the service named; with none named, any is.
-    bool localHashMatches() const;
+    bool localHashMatches() const { return matchesDigest(m_localFileHash); }
+    bool matchesDigest(const QString &hash) const;
 
     QString downloadPath() const;
     // Where a transfer writes until the copy has verified: beside downloadPath(), so that a
@@ -157,9 +155,6 @@ public:
     QJsonValue toJson() const;
     void fromJson(const QJsonValue &value);
 
-    void stopDownload();
-    void suspendDownloader();
-
     Q_INVOKABLE void startDownload();
     Q_INVOKABLE void pauseDownload();
     Q_INVOKABLE void resumeDownload();
@@ -191,6 +186,9 @@ private:
     friend class DownloadManager;
     friend class IdleFileActions;
     void setStatus(Status status);
+    // Leaves a transfer the download manager has stopped: paused where a partial copy is
+    // kept, remote otherwise.
+    void stopDownload();
 
     void resetProgress();
     void startRateSampling();
@@ -202,7 +200,6 @@ private:
 
     FileOwner *const m_item;
     FileActions &m_actions;
-    QPointer<Downloader> m_downloader;
     QString m_localDir;
     Status m_status = Remote;
     QString m_serverFileName;

@@ -188,7 +188,6 @@ int main(int argc, char *argv[])
     });
     api->doLogin(key);
     const int code = QCoreApplication::exec();
-    for (const auto &file : files)
-        file->stopDownload();
+    services.downloadManager()->cancelAll();
     return code;
 }

@@ -142,10 +142,8 @@ private slots:
             for (const QString &line : qAsConst(g_log))
                 std::fprintf(stderr, "%s\n", qPrintable(line));
         }
-        for (LibraryFile *file : qAsConst(m_files)) {
-            file->stopDownload();
-            delete file;
-        }
+        m_services->downloadManager()->cancelAll();
+        qDeleteAll(m_files);
         m_files.clear();
         m_item.reset();
         Downloader::setLinkLifetimeSecs(Downloader::kLinkLifetimeSecs);
@@ -189,7 +187,7 @@ private slots:
         const auto downloads = downloadLog();
         QCOMPARE(downloads.size(), 1);
         QVERIFY(downloads.constFirst().header("Range").isEmpty());
-        QTRY_VERIFY(!file->downloader());
+        QTRY_VERIFY(!m_services->downloadManager()->downloaderOf(file));
     }
 
     void interruptedTransfers_data()
@@ -724,14 +722,14 @@ private slots:
         manager->setFileStatus(file, LibraryFile::Queued);
         QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
         QVERIFY(QFileInfo(file->partialPath()).isFile());
-        const QString oldId = file->downloader()->downloaderId();
+        const QString oldId = manager->downloaderOf(file)->downloaderId();
         QVERIFY(!g_log.filter(oldId).isEmpty());
 
         file->cancelDownload();
         QCOMPARE(file->status(), LibraryFile::Remote);
         QVERIFY(!QFileInfo::exists(file->partialPath()));
-        QVERIFY(file->downloader());
-        const QString newId = file->downloader()->downloaderId();
+        QVERIFY(manager->downloaderOf(file));
+        const QString newId = manager->downloaderOf(file)->downloaderId();
         QVERIFY(newId != oldId);
         QVERIFY(!QUuid::fromString(newId).isNull());
 

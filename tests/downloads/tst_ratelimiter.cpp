@@ -81,8 +81,7 @@ void tst_RateLimiter::init()
 
 void tst_RateLimiter::cleanup()
 {
-    for (const auto &file : m_files)
-        file->stopDownload();
+    m_services->downloadManager()->cancelAll();
     m_files.clear();
     m_items.clear();
     m_services->downloadManager()->rateLimiter().setRate(0);

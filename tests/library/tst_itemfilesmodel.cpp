@@ -2,6 +2,7 @@
 #include "testservices.h"
 
 #include "downloads/libraryfile.h"
+#include "downloads/downloadmanager.h"
 #include "downloads/idlefileactions.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"

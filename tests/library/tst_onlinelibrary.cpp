@@ -325,7 +325,8 @@ private slots:
             }
             QVERIFY(loaded.itemAt(0)->filesPending());
         }
-        QFile file(OnlineLibrary().storePath());
+        IdleFileActions idle;
+        QFile file(OnlineLibrary(idle).storePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), saved);
     }

@@ -5,6 +5,7 @@
 
 #include "api/libraryerrortype.h"
 #include "app/core/settings.h"
+#include "downloads/downloadmanager.h"
 #include "downloads/filesystemops.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
