@@ -289,25 +289,50 @@ private slots:
         QVERIFY(!downloaded || !QFileInfo::exists(file->partialPath()));
     }
 
-    void pauseAndCancelWinDuringRetryPause_data()
+    void userStopsTheTransfer_data()
     {
+        QTest::addColumn<QString>("moment");
         QTest::addColumn<bool>("cancel");
-        QTest::newRow("pause") << false;
-        QTest::newRow("cancel") << true;
+        QTest::newRow("pause while a poll is unanswered") << "poll" << false;
+        QTest::newRow("pause mid-transfer") << "transfer" << false;
+        QTest::newRow("cancel mid-transfer") << "transfer" << true;
+        QTest::newRow("pause in the pause before a retry") << "retry" << false;
+        QTest::newRow("cancel in the pause before a retry") << "retry" << true;
     }
 
-    void pauseAndCancelWinDuringRetryPause()
+    // Pause keeps what is on disk and resumes from exactly there; cancel leaves nothing and the
+    // next run is a new transfer. Neither comes back to life on its own.
+    void userStopsTheTransfer()
     {
+        QFETCH(QString, moment);
         QFETCH(bool, cancel);
-        // A pause far longer than the test: only the user's action can end it.
-        Downloader::setFirstRetryDelayMs(600000);
-        StorefrontSim::DownloadFault drop;
-        drop.dropAfterBytes = 256 * 1024;
-        m_sim->setDownloadFault(drop);
-        LibraryFile *file = makeFile(largeFile());
-        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-        QTRY_VERIFY_WITH_TIMEOUT(!g_log.filter(QStringLiteral("retry 1 of")).isEmpty(), kTransferTimeoutMs);
+        const Target target = moment == QLatin1String("poll") ? smallFile() : largeFile();
+        LibraryFile *file = makeFile(target);
+        DownloadManager *manager = m_services->downloadManager();
+        if (moment == QLatin1String("poll")) {
+            StorefrontSim::EndpointFault slow;
+            slow.delayMs = 3000;
+            m_sim->setFault(StorefrontSim::Endpoint::FileTaskProgress, slow);
+        } else if (moment == QLatin1String("transfer")) {
+            m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 512 * 1024});
+        } else {
+            // A pause far longer than the test: only the user's action can end it.
+            Downloader::setFirstRetryDelayMs(600000);
+            StorefrontSim::DownloadFault drop;
+            drop.dropAfterBytes = 256 * 1024;
+            m_sim->setDownloadFault(drop);
+        }
+        manager->setFileStatus(file, LibraryFile::Queued);
+        if (moment == QLatin1String("poll"))
+            QTRY_COMPARE_WITH_TIMEOUT(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 1,
+                                      kTransferTimeoutMs);
+        else if (moment == QLatin1String("transfer"))
+            QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(!g_log.filter(QStringLiteral("retry 1 of")).isEmpty(), kTransferTimeoutMs);
         QCOMPARE(file->status(), LibraryFile::Downloading);
+        const QString oldId = manager->downloaderOf(file)->downloaderId();
+        QVERIFY(!g_log.filter(oldId).isEmpty());
         // The network stack may repeat a dropped request by itself, so what counts is what the
         // downloader asks for.
         const QRegularExpression asking(QStringLiteral("File downloading (started|resumed)|Download link requested"));
@@ -318,13 +343,52 @@ private slots:
         else
             file->pauseDownload();
         QCOMPARE(file->status(), cancel ? LibraryFile::Remote : LibraryFile::DownloadPaused);
-        QCOMPARE(QFileInfo::exists(file->partialPath()), !cancel);
+        QVERIFY(file->errorMessage().isEmpty());
+        const bool kept = !cancel && moment != QLatin1String("poll");
+        QCOMPARE(QFileInfo::exists(file->partialPath()), kept);
         QVERIFY(!QFileInfo::exists(file->downloadPath()));
-        if (!cancel)
-            QCOMPARE(file->downloadedSize(), qint64(256 * 1024));
-        // Nothing comes back to life on its own.
+        const qint64 recorded = file->downloadedSize();
+        if (moment == QLatin1String("retry") && !cancel)
+            QCOMPARE(recorded, qint64(256 * 1024));
+        if (kept) {
+            // Data received but not yet written must not count, and nothing may lie past the mark.
+            QVERIFY(recorded > 0 && recorded < target.info.size);
+            QFile partial(file->partialPath());
+            QVERIFY(partial.open(QIODevice::ReadOnly));
+            QVERIFY(partial.seek(recorded - 4096));
+            QVERIFY(partial.read(4096).count('\0') < 4096);
+            const QByteArray after = partial.read(64 * 1024);
+            QCOMPARE(after.count('\0'), after.size());
+        }
+        QString newId;
+        if (cancel) {
+            QVERIFY(manager->downloaderOf(file));
+            newId = manager->downloaderOf(file)->downloaderId();
+            QVERIFY(newId != oldId);
+            QVERIFY(!QUuid::fromString(newId).isNull());
+        }
         QCoreApplication::processEvents();
         QCOMPARE(g_log.filter(asking).size(), requestsBefore);
+
+        m_sim->clearFaults();
+        m_sim->setDownloadFault({});
+        m_sim->clearRequestLog();
+        g_log.clear();
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), LibraryFile::Downloaded);
+        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        if (moment == QLatin1String("poll"))
+            QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
+        if (kept)
+            QCOMPARE(rangesAsked(), QList<QByteArray>{rangeFrom(recorded)});
+        if (moment == QLatin1String("transfer") && !cancel)
+            QCOMPARE(downloadLog().size(), 1);
+        // The new transfer's log lines carry its own id only.
+        const QStringList lines = g_log.filter(QStringLiteral("Downloader {"));
+        QVERIFY(!lines.isEmpty());
+        for (const QString &line : lines)
+            QVERIFY2(!cancel || (line.contains(newId) && !line.contains(oldId)), qPrintable(line));
     }
 
     void errorAnswersLeaveTheFileAlone_data()
@@ -612,28 +676,6 @@ private slots:
         QCOMPARE(downloadRequests(), 0);
     }
 
-    void pauseWhilePollOutstanding()
-    {
-        StorefrontSim::EndpointFault slow;
-        slow.delayMs = 3000;
-        m_sim->setFault(StorefrontSim::Endpoint::FileTaskProgress, slow);
-        LibraryFile *file = makeFile(smallFile());
-        DownloadManager *manager = m_services->downloadManager();
-        manager->setFileStatus(file, LibraryFile::Queued);
-        QTRY_COMPARE_WITH_TIMEOUT(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 1, kTransferTimeoutMs);
-
-        manager->setFileStatus(file, LibraryFile::DownloadPaused);
-        QCoreApplication::processEvents();
-        QCOMPARE(file->status(), LibraryFile::DownloadPaused);
-        QVERIFY(file->errorMessage().isEmpty());
-
-        // Resuming later asks for a new task and finishes normally.
-        m_sim->clearFaults();
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), LibraryFile::Downloaded);
-        QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 2);
-    }
-
     void silentOrFailingFileTasks_data()
     {
         QTest::addColumn<int>("endpoint");
@@ -677,73 +719,6 @@ private slots:
         QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), linkRequests);
         // The sleeping handlers of the service end with the fault.
         m_sim->clearFaults();
-    }
-
-    void pauseMidTransferRecordsBytesOnDisk()
-    {
-        const Target target = largeFile();
-        m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 512 * 1024});
-        LibraryFile *file = makeFile(target);
-        DownloadManager *manager = m_services->downloadManager();
-        manager->setFileStatus(file, LibraryFile::Queued);
-        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
-
-        manager->setFileStatus(file, LibraryFile::DownloadPaused);
-        QCOMPARE(file->status(), LibraryFile::DownloadPaused);
-        const qint64 recorded = file->downloadedSize();
-        QVERIFY(recorded > 0 && recorded < target.info.size);
-        // Data received but not yet written must not count, and nothing may lie past the mark.
-        QVERIFY(!QFileInfo::exists(file->downloadPath()));
-        QFile partial(file->partialPath());
-        QVERIFY(partial.open(QIODevice::ReadOnly));
-        QVERIFY(partial.seek(recorded - 4096));
-        QVERIFY(partial.read(4096).count('\0') < 4096);
-        const QByteArray after = partial.read(64 * 1024);
-        QCOMPARE(after.count('\0'), after.size());
-        partial.close();
-
-        m_sim->setDownloadFault({});
-        m_sim->clearRequestLog();
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), LibraryFile::Downloaded);
-        const auto downloads = downloadLog();
-        QCOMPARE(downloads.size(), 1);
-        QCOMPARE(downloads.constFirst().header("Range"), "bytes=" + QByteArray::number(recorded) + '-');
-        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-    }
-
-    void cancelDeletesPartialAndRenewsId()
-    {
-        const Target target = largeFile();
-        m_sim->setDownloadFault({-1, StorefrontSim::ChecksumMode::Normal, 256 * 1024});
-        LibraryFile *file = makeFile(target);
-        DownloadManager *manager = m_services->downloadManager();
-        manager->setFileStatus(file, LibraryFile::Queued);
-        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
-        QVERIFY(QFileInfo(file->partialPath()).isFile());
-        const QString oldId = manager->downloaderOf(file)->downloaderId();
-        QVERIFY(!g_log.filter(oldId).isEmpty());
-
-        file->cancelDownload();
-        QCOMPARE(file->status(), LibraryFile::Remote);
-        QVERIFY(!QFileInfo::exists(file->partialPath()));
-        QVERIFY(manager->downloaderOf(file));
-        const QString newId = manager->downloaderOf(file)->downloaderId();
-        QVERIFY(newId != oldId);
-        QVERIFY(!QUuid::fromString(newId).isNull());
-
-        g_log.clear();
-        m_sim->setDownloadFault({});
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), LibraryFile::Downloaded);
-        const QStringList lines = g_log.filter(QStringLiteral("Downloader {"));
-        QVERIFY(!lines.isEmpty());
-        for (const QString &line : lines) {
-            QVERIFY2(line.contains(newId), qPrintable(line));
-            QVERIFY2(!line.contains(oldId), qPrintable(line));
-        }
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
     }
 
     void bodyPastAnnouncedSizeStopsAndLeavesNothing_data()

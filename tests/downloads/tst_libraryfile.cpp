@@ -71,10 +71,7 @@ private:
     LibraryItem *m_item = nullptr;
 };
 
-void TestLibraryFile::initTestCase()
-{
-    QVERIFY(m_fixture.setUpOnce());
-}
+void TestLibraryFile::initTestCase() { QVERIFY(m_fixture.setUpOnce()); }
 
 void TestLibraryFile::init()
 {
@@ -84,10 +81,7 @@ void TestLibraryFile::init()
     m_item = m_fixture.makeItem();
 }
 
-void TestLibraryFile::cleanup()
-{
-    m_fixture.tearDown();
-}
+void TestLibraryFile::cleanup() { m_fixture.tearDown(); }
 
 LibraryFile *TestLibraryFile::makeFile(const QString &serverName, LibraryFile::Status status, const QByteArray &content)
 {

@@ -11,7 +11,6 @@
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
-#include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,17 +30,13 @@ struct SyncFixture {
         sim->start();
         qputenv("TOLVANE_API_BASE_URL", sim->baseUrl().toLocal8Bit());
         storeLogin(sim->appKey(), sim->issueToken(), sim->customersId());
-        api = std::make_unique<RemoteAPI>(&nam);
-        settings = std::make_unique<Settings>();
+        api = services.remoteAPI();
+        settings = services.settings();
         settings->setLibraryDirectory(home + QStringLiteral("/books"));
-        manager = std::make_unique<DownloadManager>(api.get(), settings.get());
-        services.nam = &nam;
-        services.api = api.get();
-        services.settingsObject = settings.get();
-        services.manager = manager.get();
+        manager = services.downloadManager();
         library = std::make_unique<OnlineLibrary>(services.fileActions());
-        QObject::connect(api.get(), &RemoteAPI::titlesRefreshResult, library.get(), &OnlineLibrary::onTitlesRefreshResult);
-        sync = std::make_unique<LibrarySync>(api.get(), library.get(), manager.get(), settings.get());
+        QObject::connect(api, &RemoteAPI::titlesRefreshResult, library.get(), &OnlineLibrary::onTitlesRefreshResult);
+        sync = std::make_unique<LibrarySync>(api, library.get(), manager, settings);
         sync->setSpaceProbe([this](const QString &) { return available; });
     }
 
@@ -49,14 +44,14 @@ struct SyncFixture {
     {
         manager->cancelAll();
         // A refresh request left running would outlive the test's objects.
-        QSignalSpy finished(api.get(), &RemoteAPI::refreshLibraryFinished);
+        QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
         if (api->isRefreshing())
             finished.wait(20000);
     }
 
     bool refresh()
     {
-        QSignalSpy finished(api.get(), &RemoteAPI::refreshLibraryFinished);
+        QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
         api->refreshLibrary(1);
         return finished.wait(20000) && library->rowCount() == 3;
     }
@@ -67,11 +62,11 @@ struct SyncFixture {
     }
 
     std::unique_ptr<StorefrontSim> sim;
-    QNetworkAccessManager nam;
+    // The core as the program builds it, signed in with the stored login.
     TestServices services;
-    std::unique_ptr<RemoteAPI> api;
-    std::unique_ptr<Settings> settings;
-    std::unique_ptr<DownloadManager> manager;
+    RemoteAPI *api = nullptr;
+    Settings *settings = nullptr;
+    DownloadManager *manager = nullptr;
     std::unique_ptr<OnlineLibrary> library;
     std::unique_ptr<LibrarySync> sync;
     qint64 available = -1;
