@@ -93,51 +93,47 @@ private slots:
         m_fixture.tearDown();
     }
 
-    void answersEachFileInTurn()
+    void answers_data()
     {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("remember");
+        QTest::addColumn<int>("policy");
+        QTest::addColumn<QStringList>("left");
+        // The old copies stay until their new versions have verified.
+        QTest::newRow("replace, each in turn") << QByteArray("replace") << false << int(Settings::AskEachTime)
+                                               << QStringList{"a.pdf", "b.pdf", "c.pdf"};
+        QTest::newRow("rename, remembered") << QByteArray("rename") << true << int(Settings::RenameOldFiles)
+                                            << QStringList{"a.old-001.pdf", "b.old-001.pdf", "c.old-001.pdf"};
+        QTest::newRow("replace, remembered") << QByteArray("replace") << true << int(Settings::ReplaceOldFiles)
+                                             << QStringList{"a.pdf", "b.pdf", "c.pdf"};
+    }
+
+    // One dialog asks about each file in turn; a remembered answer handles the rest unasked.
+    void answers()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, remember);
+        QFETCH(int, policy);
+        QFETCH(QStringList, left);
         const QStringList names{"a.pdf", "b.pdf", "c.pdf"};
         for (const QString &name : names)
             updatedFile(name)->updateDownload();
         QCOMPARE(m_dialog->pendingCount(), 2);
         QCOMPARE(m_item->property("opens").toInt(), 1);
-
-        for (int i = 0; i < names.size(); ++i) {
+        m_item->setProperty("remember", remember);
+        for (int i = 0; i < (remember ? 1 : names.size()); ++i) {
             QVERIFY(shown());
             QCOMPARE(text(), questionFor(names.at(i)));
-            press("replace");
+            press(answer.constData());
             QVERIFY(underway(m_files.at(i)));
+        }
+
+        if (remember) {
+            QCOMPARE(m_services->updateQuestions.size(), 3);   // asked once each, none again
+            QCOMPARE(m_item->property("opens").toInt(), 1);
         }
         QVERIFY(!shown());
         QVERIFY(!m_dialog->isAsking());
-        // The old copies stay until their new versions have verified.
-        QCOMPARE(productFiles(), names);
-        QCOMPARE(m_fixture.settings->updateBookPolicy(), Settings::AskEachTime);
-    }
-
-    void rememberedChoiceHandlesTheRest_data()
-    {
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<int>("policy");
-        QTest::addColumn<QStringList>("left");
-        QTest::newRow("rename") << QByteArray("rename") << int(Settings::RenameOldFiles)
-                                << QStringList{"a.old-001.pdf", "b.old-001.pdf", "c.old-001.pdf"};
-        QTest::newRow("replace") << QByteArray("replace") << int(Settings::ReplaceOldFiles)
-                                 << QStringList{"a.pdf", "b.pdf", "c.pdf"};
-    }
-
-    void rememberedChoiceHandlesTheRest()
-    {
-        QFETCH(QByteArray, answer);
-        QFETCH(int, policy);
-        QFETCH(QStringList, left);
-        for (const char *name : {"a.pdf", "b.pdf", "c.pdf"})
-            updatedFile(name)->updateDownload();
-        m_item->setProperty("remember", true);
-        press(answer.constData());
-
-        QCOMPARE(m_services->updateQuestions.size(), 3);   // asked once each, none again
-        QCOMPARE(m_item->property("opens").toInt(), 1);
-        QVERIFY(!shown());
         for (LibraryFile *file : qAsConst(m_files))
             QVERIFY(underway(file));
         QCOMPARE(productFiles(), left);

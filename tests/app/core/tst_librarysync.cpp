@@ -176,26 +176,39 @@ private slots:
     {
         QTest::addColumn<qint64>("spare");
         QTest::addColumn<bool>("unmeasured");
+        QTest::addColumn<bool>("selected");
         QTest::addColumn<bool>("asks");
-        QTest::newRow("one byte more") << qint64(1) << false << false;
-        QTest::newRow("exactly enough") << qint64(0) << false << true;
-        QTest::newRow("unmeasured volume") << qint64(0) << true << false;
+        QTest::newRow("one byte more") << qint64(1) << false << false << false;
+        QTest::newRow("exactly enough") << qint64(0) << false << false << true;
+        QTest::newRow("unmeasured volume") << qint64(0) << true << false << false;
+        QTest::newRow("selection one byte short") << qint64(-1) << false << true << true;
     }
 
+    // Nothing selected: the whole library is measured, and nothing is queued. A selection is
+    // measured alone and, once there is room, queued.
     void roomRule()
     {
         QFETCH(qint64, spare);
         QFETCH(bool, unmeasured);
+        QFETCH(bool, selected);
         QFETCH(bool, asks);
         SyncFixture f(m_home.path());
         QVERIFY(f.refresh());
         QList<LibrarySync::FreeSpaceShortage> asked;
         f.askWith(&asked);
-        f.available = unmeasured ? -1 : f.library->remainingBytes() + spare;
-        // Nothing selected: the whole library is measured, and nothing is queued.
+        f.library->itemAt(1)->setSelectedForSync(selected);
+        const qint64 required = selected ? f.library->remainingBytesSelected() : f.library->remainingBytes();
+        f.available = unmeasured ? -1 : required + spare;
         f.sync->downloadSelected();
         QCOMPARE(asked.size(), asks ? 1 : 0);
         QCOMPARE(f.manager->downloadsRemain(), 0);
+        if (!selected)
+            return;
+        QCOMPARE(asked.at(0).required, required);
+        f.available = kPlenty;
+        asked.at(0).retry();
+        QCOMPARE(f.manager->downloadsRemain(), filesIn(*f.library, 1));
+        QVERIFY(!f.sync->isSyncing());
     }
 
     void shortageWhenQueueingEndsTheSync()
@@ -213,24 +226,6 @@ private slots:
         QCOMPARE(changed.size(), 2);
         QCOMPARE(ended.size(), 1);
         QCOMPARE(f.manager->downloadsRemain(), 0);
-    }
-
-    void downloadSelectedChecksThenQueuesTheSelection()
-    {
-        SyncFixture f(m_home.path());
-        QVERIFY(f.refresh());
-        QList<LibrarySync::FreeSpaceShortage> asked;
-        f.askWith(&asked);
-        f.library->itemAt(1)->setSelectedForSync(true);
-        f.available = 0;
-        f.sync->downloadSelected();
-        QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked.at(0).required, f.library->remainingBytesSelected());
-        QCOMPARE(f.manager->downloadsRemain(), 0);
-        f.available = kPlenty;
-        asked.at(0).retry();
-        QCOMPARE(f.manager->downloadsRemain(), filesIn(*f.library, 1));
-        QVERIFY(!f.sync->isSyncing());
     }
 
     // A copy recorded downloaded and deleted by hand since is fetched again; one still on disk
