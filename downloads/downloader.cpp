@@ -950,19 +950,20 @@ void Downloader::finishVerification(const QString &hash)
             m_reportedProgress = 1.0;
             emit downloadedProgress(1.0);
         }
-        const bool unconfirmed = m_file->hashes().isEmpty();
-        result.outcome = unconfirmed ? DownloadResult::Unconfirmed : DownloadResult::Verified;
-        if (unconfirmed)
-            result.errorText = tr("File hash not returned from server");
-        const QString serverHashes = m_file->hashesMap();
-        emit finished(result);
-        if (unconfirmed) {
+        if (m_file->hashes().isEmpty()) {
+            // Logged first: the failure this copy turns into is reported after this line.
             logInfo(QStringLiteral("Downloader %1: File's server hash list is empty. File: %2. Hash: local: %3")
                         .arg(m_downloaderId, path, hash));
-        } else {
-            logInfo(QStringLiteral("Downloader %1: File's hash matches. File: %2. Hash: local: %3; server: %4")
-                        .arg(m_downloaderId, path, hash, serverHashes));
+            result.outcome = DownloadResult::Unconfirmed;
+            result.errorText = tr("File hash not returned from server");
+            emit finished(result);
+            return;
         }
+        result.outcome = DownloadResult::Verified;
+        const QString serverHashes = m_file->hashesMap();
+        emit finished(result);
+        logInfo(QStringLiteral("Downloader %1: File's hash matches. File: %2. Hash: local: %3; server: %4")
+                    .arg(m_downloaderId, path, hash, serverHashes));
         return;
     }
     logError(QStringLiteral("Downloader %1: File's hash doesn't match! File: %2. Hash: local: %3 <> server: %4")
