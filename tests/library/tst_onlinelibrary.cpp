@@ -109,6 +109,21 @@ void writeStore(const OnlineLibrary &library, const QByteArray &content)
         file.write(content);
 }
 
+// Empty when the file cannot be read.
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Loads items as the text store holds them.
+void loadText(OnlineLibrary &library, const QJsonArray &items)
+{
+    library.setBinaryStore(false);
+    writeStore(library, QJsonDocument(items).toJson());
+    library.load();
+}
+
 } // namespace
 
 class TestOnlineLibrary : public QObject
@@ -123,6 +138,7 @@ private slots:
 
     void init()
     {
+        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
     }
 
@@ -168,14 +184,16 @@ private slots:
         addStoreRows();
     }
 
+    // The depth walk must pass every store this program writes, brackets in texts included.
     void saveAndLoad()
     {
         QFETCH(bool, binary);
         TestServices services;
+        const QString bracketed = QString(200, QLatin1Char('[')) + QStringLiteral("{\\\"");
         {
             OnlineLibrary library(m_idle);
             library.setBinaryStore(binary);
-            refresh(library, {products(1, 3)});
+            refresh(library, {products(1, 3), {product(QStringLiteral("5"), bracketed)}});
             refresh(library, {products(4, 1)}, false);
             library.itemAt(1)->setSelectedForSync(true);
             setStatus(library.itemAt(2)->filesModel()->fileAt(0), LibraryFile::Downloaded);
@@ -192,8 +210,9 @@ private slots:
         loaded.load();
         QCOMPARE(reset.count(), 1);
         QCOMPARE(titles(loaded), (QStringList{QStringLiteral("Book 1"), QStringLiteral("Book 2"),
-                                              QStringLiteral("Book 3"), QStringLiteral("Book 4")}));
-        QCOMPARE(loaded.itemAt(3)->titleBadge(), LibraryItemBadge::New);
+                                              QStringLiteral("Book 3"), bracketed, QStringLiteral("Book 4")}));
+        QVERIFY(loaded.damagedStorePaths().isEmpty());
+        QCOMPARE(loaded.itemAt(4)->titleBadge(), LibraryItemBadge::New);
         QCOMPARE(loaded.itemAt(0)->titleBadge(), LibraryItemBadge::None);
         QVERIFY(loaded.itemAt(1)->selectedForSync());
         QVERIFY(!loaded.noneSelected());
@@ -209,7 +228,21 @@ private slots:
         loaded.load();
         QVERIFY(guard.isNull());
         QCOMPARE(loaded.indexByLibraryItem(loaded.itemAt(0)), 0);
-        QCOMPARE(loaded.rowCount(), 4);
+        QCOMPARE(loaded.rowCount(), 5);
+
+        // Qt writes nothing at all for an empty array; a customer without products still gets a
+        // store, and no warning that the library is too large.
+        LogCapture log;
+        loaded.clear();
+        refresh(loaded, {});
+        QVERIFY(QFile::exists(loaded.storePath()));
+        QVERIFY(!log.contains("too large"));
+        OnlineLibrary empty(m_idle);
+        empty.setBinaryStore(binary);
+        refresh(empty, {products(1, 1)}, false);
+        empty.load();
+        QCOMPARE(empty.rowCount(), 0);
+        QVERIFY(empty.damagedStorePaths().isEmpty());
     }
 
     // Items whose files are all remote keep them in their saved form after a binary load;
@@ -306,9 +339,7 @@ private slots:
             refresh(source, {products(1, 300)});
             setStatus(source.itemAt(7)->filesModel()->fileAt(0), LibraryFile::Local);
             source.save();
-            QFile file(source.storePath());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            saved = file.readAll();
+            saved = contentOf(source.storePath());
         }
         {
             OnlineLibrary loaded(m_idle);
@@ -319,15 +350,13 @@ private slots:
                 OnlineLibrary::setSaveDelay(1);
                 loaded.saveDelayed();
                 QTRY_VERIFY(!loaded.isSavePending());
-                OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
             } else {
                 loaded.save();
             }
             QVERIFY(loaded.itemAt(0)->filesPending());
         }
-        QFile file(OnlineLibrary().storePath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), saved);
+        QVERIFY(!saved.isEmpty());
+        QCOMPARE(contentOf(OnlineLibrary(m_idle).storePath()), saved);
     }
 
     // Deep nesting: Qt's readers recurse once per level, so a hostile store must not reach them.
@@ -365,9 +394,7 @@ QT_WARNING_POP
         QCOMPARE(library.rowCount(), rowsAfter);
         QVERIFY(!QFile::exists(library.storePath()));
         QCOMPARE(library.damagedStorePaths().size(), 1);
-        QFile aside(library.damagedStorePaths().constFirst());
-        QVERIFY(aside.open(QIODevice::ReadOnly));
-        QVERIFY(aside.readAll() == content);
+        QVERIFY(contentOf(library.damagedStorePaths().constFirst()) == content);
     }
 
     // Names that clean up to one folder: the product that had it first keeps it, every later
@@ -436,29 +463,6 @@ QT_WARNING_POP
         QCOMPARE(aside.size(), 1);
     }
 
-    // The depth walk must pass every store this program writes, brackets in texts included.
-    void shallowStoresLoad_data()
-    {
-        addStoreRows();
-    }
-
-    void shallowStoresLoad()
-    {
-        QFETCH(bool, binary);
-        const QString bracketed = QString(200, QLatin1Char('[')) + QStringLiteral("{\\\"");
-        {
-            OnlineLibrary library(m_idle);
-            library.setBinaryStore(binary);
-            refresh(library, {QJsonArray{product(QStringLiteral("1"), bracketed)}, products(2, 40)});
-        }
-        OnlineLibrary loaded(m_idle);
-        loaded.setBinaryStore(binary);
-        loaded.load();
-        QCOMPARE(loaded.rowCount(), 41);
-        QCOMPARE(loaded.itemAt(0)->title(), bracketed);
-        QVERIFY(loaded.damagedStorePaths().isEmpty());
-    }
-
     // Each damaged store is kept under its own name; only the newest few stay.
     void damagedStoresAreKeptByTime()
     {
@@ -471,11 +475,8 @@ QT_WARNING_POP
         }
         const QStringList kept = library.damagedStorePaths();
         QCOMPARE(kept.size(), 3);
-        for (int i = 0; i < kept.size(); ++i) {
-            QFile file(kept.at(i));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), "[" + QByteArray::number(i + 2));
-        }
+        for (int i = 0; i < kept.size(); ++i)
+            QCOMPARE(contentOf(kept.at(i)), "[" + QByteArray::number(i + 2));
     }
 
     // Items follow the products, never the bytes of a page.
@@ -507,9 +508,7 @@ QT_WARNING_POP
                                QJsonObject{{QStringLiteral("productId"), QStringLiteral("2")},
                                            {QStringLiteral("files"), files}}};
         OnlineLibrary library(m_idle);
-        library.setBinaryStore(false);
-        writeStore(library, QJsonDocument(items).toJson());
-        library.load();
+        loadText(library, items);
         QCOMPARE(library.rowCount(), 2);
         const qint64 most = std::numeric_limits<qint64>::max();
         QCOMPARE(library.itemAt(0)->filesModel()->totalSize(), most);
@@ -533,10 +532,8 @@ QT_WARNING_POP
                                      {QStringLiteral("files"), QJsonArray{file}}});
         }
         OnlineLibrary library(services.fileActions());
-        library.setBinaryStore(false);
-        writeStore(library, QJsonDocument(items).toJson());
         QSignalSpy progress(services.downloadManager(), &DownloadManager::syncingProgressChanged);
-        library.load();
+        loadText(library, items);
         library.rejoinQueue();
         QCOMPARE(services.downloadManager()->downloadsRemain(), 2000);
         QCoreApplication::processEvents();
@@ -577,32 +574,6 @@ QT_WARNING_POP
         QVERIFY(library.damagedStorePaths().isEmpty());
     }
 
-    // Qt writes nothing at all for an empty array; a customer without products still gets a
-    // store, and no warning that the library is too large.
-    void emptyLibraryIsSaved_data()
-    {
-        addStoreRows();
-    }
-
-    void emptyLibraryIsSaved()
-    {
-        QFETCH(bool, binary);
-        LogCapture log;
-        OnlineLibrary library(m_idle);
-        library.setBinaryStore(binary);
-        refresh(library, {products(1, 2)});
-        library.clear();
-        refresh(library, {});
-        QVERIFY(QFile::exists(library.storePath()));
-        QVERIFY(!log.contains("too large"));
-        OnlineLibrary loaded(m_idle);
-        loaded.setBinaryStore(binary);
-        refresh(loaded, {products(1, 1)}, false);
-        loaded.load();
-        QCOMPARE(loaded.rowCount(), 0);
-        QVERIFY(library.damagedStorePaths().isEmpty());
-    }
-
     // Between two refreshes the library changes only through its files; a kill must not
     // lose those changes, nor the resume point of a running transfer by more than a moment.
     void fileChangesAreSavedShortlyAfter()
@@ -633,7 +604,6 @@ QT_WARNING_POP
             setStatus(file, LibraryFile::Downloaded);
             QVERIFY(library.isSavePending());
         }
-        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
         OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(loaded.itemAt(1)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
@@ -741,10 +711,7 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         QSignalSpy failures(&library, &OnlineLibrary::saveFailed);
         refresh(library, {products(0, 3)});
-        QFile store(library.storePath());
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        const QByteArray before = store.readAll();
-        store.close();
+        const QByteArray before = contentOf(library.storePath());
         QVERIFY(!before.isEmpty());
 
         QVERIFY(mount.refuseWrites(readOnly));
@@ -752,9 +719,7 @@ QT_WARNING_POP
         refresh(library, {products(0, 40)});
         QCOMPARE(failures.count(), 1);
         QVERIFY(failures.constFirst().constFirst().toString().contains(QDir::toNativeSeparators(library.storePath())));
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        QVERIFY2(store.readAll() == before, "the saved library changed");
-        store.close();
+        QVERIFY2(contentOf(library.storePath()) == before, "the saved library changed");
         // Nothing half-written is left beside it.
         const QStringList expected = readOnly ? QStringList{QStringLiteral("library.dat")}
                                               : QStringList{QStringLiteral("filler"), QStringLiteral("library.dat")};
