@@ -100,13 +100,11 @@ void addStoreRows()
     QTest::newRow("library.js") << false;
 }
 
-void writeStore(const OnlineLibrary &library, const QByteArray &content)
+bool writeAt(const QString &path, const QByteArray &content)
 {
-    const QString path = library.storePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 // Empty when the file cannot be read.
@@ -120,7 +118,7 @@ QByteArray contentOf(const QString &path)
 void loadText(OnlineLibrary &library, const QJsonArray &items)
 {
     library.setBinaryStore(false);
-    writeStore(library, QJsonDocument(items).toJson());
+    writeAt(library.storePath(), QJsonDocument(items).toJson());
     library.load();
 }
 
@@ -188,7 +186,6 @@ private slots:
     void saveAndLoad()
     {
         QFETCH(bool, binary);
-        TestServices services;
         const QString bracketed = QString(200, QLatin1Char('[')) + QStringLiteral("{\\\"");
         {
             OnlineLibrary library(m_idle);
@@ -249,7 +246,6 @@ private slots:
     // everything read from such an item must be what a full load of the same library gives.
     void itemsWithWaitingFilesReadAsFullyLoadedOnes()
     {
-        TestServices services;
         {
             OnlineLibrary source(m_idle);
             refresh(source, {QJsonArray{product(QStringLiteral("1"), QStringLiteral("Plain")),
@@ -387,7 +383,7 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         library.setBinaryStore(binary);
         refresh(library, {products(1, 2)}, false);
-        writeStore(library, content);
+        QVERIFY(writeAt(library.storePath(), content));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
         library.load();
@@ -469,7 +465,7 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         library.setBinaryStore(false);
         for (int i = 0; i < 5; ++i) {
-            writeStore(library, "[" + QByteArray::number(i));
+            QVERIFY(writeAt(library.storePath(), "[" + QByteArray::number(i)));
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
             library.load();
         }
@@ -680,12 +676,8 @@ QT_WARNING_POP
             path = file->filePath();
             library.save();
         }
-        if (bytesOnDisk >= 0) {
-            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-            QFile copy(path);
-            QVERIFY(copy.open(QIODevice::WriteOnly));
-            copy.write(QByteArray(bytesOnDisk, 'x'));
-        }
+        if (bytesOnDisk >= 0)
+            QVERIFY(writeAt(path, QByteArray(bytesOnDisk, 'x')));
         OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(int(loaded.itemAt(0)->filesModel()->fileAt(0)->status()), expected);
