@@ -291,7 +291,6 @@ private slots:
         QTest::addColumn<QString>("localName");
         QTest::addColumn<bool>("ownFolder");
 
-        QTest::newRow("plain") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "" << false;
         QTest::newRow("local name wins") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "renamed.pdf" << false;
         QTest::newRow("illegal characters, final dot and space") << "Ember: Press." << "Deep/Keep* " << "a<b>|c." << "" << false;
         QTest::newRow("empty publisher and title") << "" << "" << "Deep Keep.pdf" << "" << false;
