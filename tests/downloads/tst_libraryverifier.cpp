@@ -1,3 +1,5 @@
+#include "downloadsfixture.h"
+
 #include "downloads/libraryverifier.h"
 
 #include <QCryptographicHash>
@@ -11,12 +13,6 @@ using Verdict = LibraryVerifier::Verdict;
 QString md5Of(const QByteArray &bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 struct Run {
@@ -45,8 +41,8 @@ private slots:
         const QByteArray content(300000, 'x');
         QByteArray damaged = content;
         damaged[150000] = 'y';
-        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("intact.pdf")), content));
-        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("damaged.pdf")), damaged));
+        QVERIFY(DownloadsFixture::writeFile(m_dir->filePath(QStringLiteral("intact.pdf")), content));
+        QVERIFY(DownloadsFixture::writeFile(m_dir->filePath(QStringLiteral("damaged.pdf")), damaged));
         const QVector<LibraryVerifier::Entry> entries{entry(QStringLiteral("intact.pdf"), content),
                                                       entry(QStringLiteral("damaged.pdf"), content),
                                                       entry(QStringLiteral("gone.pdf"), content)};
@@ -66,7 +62,7 @@ private slots:
     // one keeps its verdict and its place in the cache.
     void cancelStopsMidFile()
     {
-        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("small.pdf")), "small"));
+        QVERIFY(DownloadsFixture::writeFile(m_dir->filePath(QStringLiteral("small.pdf")), "small"));
         QFile large(m_dir->filePath(QStringLiteral("large.pdf")));
         QVERIFY(large.open(QIODevice::WriteOnly));
         const qint64 largeSize = qint64(4) * 1024 * 1024 * 1024;
@@ -114,15 +110,15 @@ private slots:
         QFETCH(bool, full);
         QFETCH(int, hashed);
         QFETCH(int, cached);
-        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("a.pdf")), "first"));
-        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("b.pdf")), "second"));
+        QVERIFY(DownloadsFixture::writeFile(m_dir->filePath(QStringLiteral("a.pdf")), "first"));
+        QVERIFY(DownloadsFixture::writeFile(m_dir->filePath(QStringLiteral("b.pdf")), "second"));
         const QVector<LibraryVerifier::Entry> entries{entry(QStringLiteral("a.pdf"), "first"),
                                                       entry(QStringLiteral("b.pdf"), "second")};
         QCOMPARE(verify(entries, false).summary.hashed, 2);
 
         if (touch) {
             // Other bytes of the same size under a new time: only a read finds them.
-            QVERIFY(writeFile(m_dir->filePath(QStringLiteral("a.pdf")), "FIRST"));
+            QVERIFY(DownloadsFixture::writeFile(m_dir->filePath(QStringLiteral("a.pdf")), "FIRST"));
             QFile file(m_dir->filePath(QStringLiteral("a.pdf")));
             QVERIFY(file.open(QIODevice::ReadWrite));
             QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));

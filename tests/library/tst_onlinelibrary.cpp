@@ -1,3 +1,4 @@
+#include "downloadsfixture.h"
 #include "libraryfixtures.h"
 #include "logcapture.h"
 #include "scratchmount.h"
@@ -100,13 +101,6 @@ void addStoreRows()
     QTest::newRow("library.js") << false;
 }
 
-bool writeAt(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 // Empty when the file cannot be read.
 QByteArray contentOf(const QString &path)
 {
@@ -118,7 +112,7 @@ QByteArray contentOf(const QString &path)
 void loadText(OnlineLibrary &library, const QJsonArray &items)
 {
     library.setBinaryStore(false);
-    writeAt(library.storePath(), QJsonDocument(items).toJson());
+    DownloadsFixture::writeFile(library.storePath(), QJsonDocument(items).toJson());
     library.load();
 }
 
@@ -390,7 +384,7 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         library.setBinaryStore(binary);
         refresh(library, {products(1, 2)}, false);
-        QVERIFY(writeAt(library.storePath(), content));
+        QVERIFY(DownloadsFixture::writeFile(library.storePath(), content));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
         library.load();
@@ -472,7 +466,7 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         library.setBinaryStore(false);
         for (int i = 0; i < 5; ++i) {
-            QVERIFY(writeAt(library.storePath(), "[" + QByteArray::number(i)));
+            QVERIFY(DownloadsFixture::writeFile(library.storePath(), "[" + QByteArray::number(i)));
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
             library.load();
         }
@@ -669,7 +663,7 @@ QT_WARNING_POP
             library.save();
         }
         if (bytesOnDisk >= 0)
-            QVERIFY(writeAt(path, QByteArray(bytesOnDisk, 'x')));
+            QVERIFY(DownloadsFixture::writeFile(path, QByteArray(bytesOnDisk, 'x')));
         OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(int(loaded.itemAt(0)->filesModel()->fileAt(0)->status()), expected);
