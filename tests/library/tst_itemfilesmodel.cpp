@@ -1,9 +1,9 @@
 #include "libraryfixtures.h"
 #include "testservices.h"
 
-#include "downloads/libraryfile.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/idlefileactions.h"
+#include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 

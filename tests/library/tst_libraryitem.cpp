@@ -101,25 +101,6 @@ private slots:
         QCOMPARE(item.ruleSystem(), QStringLiteral("Ironlore"));
     }
 
-    void badgeAge_data()
-    {
-        QTest::addColumn<int>("ageSeconds");
-        QTest::addColumn<int>("badge");
-        QTest::newRow("86399 s") << 86399 << int(LibraryItemBadge::New);
-        QTest::newRow("86400 s") << 86400 << int(LibraryItemBadge::None);
-    }
-
-    void badgeAge()
-    {
-        QFETCH(int, ageSeconds);
-        QFETCH(int, badge);
-        LibraryItem item(m_idle);
-        item.setNewBadgeTime(g_now.addSecs(-ageSeconds));
-        item.setTitleBadge(LibraryItemBadge::Update);
-        item.refreshTitleBadge();
-        QCOMPARE(int(item.titleBadge()), badge);
-    }
-
     void savedForm_data()
     {
         QTest::addColumn<QJsonObject>("saved");
@@ -134,6 +115,13 @@ private slots:
         QTest::newRow("new, time too old")
             << QJsonObject{{QStringLiteral("titleBadge"), 1}, {QStringLiteral("newBadgeTime"), QStringLiteral("2020-01-01T00:00:00.000")}}
             << int(LibraryItemBadge::None) << QDateTime(QDate(2020, 1, 1), QTime(0, 0));
+        const QDateTime almostADay = g_now.addSecs(-86399);
+        QTest::newRow("update, a second short of a day")
+            << QJsonObject{{QStringLiteral("titleBadge"), 2}, {QStringLiteral("newBadgeTime"), almostADay.toString(Qt::ISODate)}}
+            << int(LibraryItemBadge::New) << almostADay;
+        QTest::newRow("update, a day old")
+            << QJsonObject{{QStringLiteral("titleBadge"), 2}, {QStringLiteral("newBadgeTime"), almostADay.addSecs(-1).toString(Qt::ISODate)}}
+            << int(LibraryItemBadge::None) << almostADay.addSecs(-1);
         QTest::newRow("badge beyond the enumeration")
             << QJsonObject{{QStringLiteral("titleBadge"), 7}} << int(LibraryItemBadge::None) << QDateTime();
         QTest::newRow("negative badge")

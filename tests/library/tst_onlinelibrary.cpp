@@ -1,3 +1,4 @@
+#include "downloadsfixture.h"
 #include "libraryfixtures.h"
 #include "logcapture.h"
 #include "scratchmount.h"
@@ -100,13 +101,19 @@ void addStoreRows()
     QTest::newRow("library.js") << false;
 }
 
-void writeStore(const OnlineLibrary &library, const QByteArray &content)
+// Empty when the file cannot be read.
+QByteArray contentOf(const QString &path)
 {
-    const QString path = library.storePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Loads items as the text store holds them.
+void loadText(OnlineLibrary &library, const QJsonArray &items)
+{
+    library.setBinaryStore(false);
+    DownloadsFixture::writeFile(library.storePath(), QJsonDocument(items).toJson());
+    library.load();
 }
 
 } // namespace
@@ -123,20 +130,29 @@ private slots:
 
     void init()
     {
+        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
     }
 
-    // A product on two pages is one item under its latest name; products a refresh no longer
-    // lists stay.
+    // Items follow the products, never the bytes of a page: a product on two pages or twice on
+    // one is one item under its latest name, objects without an id are none, and products a
+    // refresh no longer lists stay.
     void refreshMergesProducts()
     {
         OnlineLibrary library(m_idle);
-        refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Old name"))}, products(1, 2)});
+        QJsonArray page;
+        for (int i = 0; i < 100000; ++i)
+            page.append(QJsonObject());
+        for (int i = 0; i < 3; ++i) {
+            page.append(QJsonObject{{QStringLiteral("products_name"), QStringLiteral("No id")}});
+            page.append(product(QStringLiteral("7"), QStringLiteral("Old name %1").arg(i)));
+        }
+        refresh(library, {page, products(1, 2)});
+        QCOMPARE(titles(library), (QStringList{"Old name 2", "Book 1", "Book 2"}));
         QSignalSpy changed(&library, &QAbstractItemModel::dataChanged);
         refresh(library, {{product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))},
                           {product(QStringLiteral("7"), QStringLiteral("Dragon Tales"))}, products(2, 2)});
-        QCOMPARE(titles(library), (QStringList{QStringLiteral("Dragon Tales"), QStringLiteral("Book 1"),
-                                               QStringLiteral("Book 2"), QStringLiteral("Book 3")}));
+        QCOMPARE(titles(library), (QStringList{"Dragon Tales", "Book 1", "Book 2", "Book 3"}));
         QVERIFY(!changed.isEmpty());
     }
 
@@ -168,14 +184,15 @@ private slots:
         addStoreRows();
     }
 
+    // The depth walk must pass every store this program writes, brackets in texts included.
     void saveAndLoad()
     {
         QFETCH(bool, binary);
-        TestServices services;
+        const QString bracketed = QString(200, QLatin1Char('[')) + QStringLiteral("{\\\"");
         {
             OnlineLibrary library(m_idle);
             library.setBinaryStore(binary);
-            refresh(library, {products(1, 3)});
+            refresh(library, {products(1, 3), {product(QStringLiteral("5"), bracketed)}});
             refresh(library, {products(4, 1)}, false);
             library.itemAt(1)->setSelectedForSync(true);
             setStatus(library.itemAt(2)->filesModel()->fileAt(0), LibraryFile::Downloaded);
@@ -191,9 +208,9 @@ private slots:
         QSignalSpy reset(&loaded, &QAbstractItemModel::modelReset);
         loaded.load();
         QCOMPARE(reset.count(), 1);
-        QCOMPARE(titles(loaded), (QStringList{QStringLiteral("Book 1"), QStringLiteral("Book 2"),
-                                              QStringLiteral("Book 3"), QStringLiteral("Book 4")}));
-        QCOMPARE(loaded.itemAt(3)->titleBadge(), LibraryItemBadge::New);
+        QCOMPARE(titles(loaded), (QStringList{"Book 1", "Book 2", "Book 3", bracketed, "Book 4"}));
+        QVERIFY(loaded.damagedStorePaths().isEmpty());
+        QCOMPARE(loaded.itemAt(4)->titleBadge(), LibraryItemBadge::New);
         QCOMPARE(loaded.itemAt(0)->titleBadge(), LibraryItemBadge::None);
         QVERIFY(loaded.itemAt(1)->selectedForSync());
         QVERIFY(!loaded.noneSelected());
@@ -209,14 +226,27 @@ private slots:
         loaded.load();
         QVERIFY(guard.isNull());
         QCOMPARE(loaded.indexByLibraryItem(loaded.itemAt(0)), 0);
-        QCOMPARE(loaded.rowCount(), 4);
+        QCOMPARE(loaded.rowCount(), 5);
+
+        // Qt writes nothing at all for an empty array; a customer without products still gets a
+        // store, and no warning that the library is too large.
+        LogCapture log;
+        loaded.clear();
+        refresh(loaded, {});
+        QVERIFY(QFile::exists(loaded.storePath()));
+        QVERIFY(!log.contains("too large"));
+        OnlineLibrary empty(m_idle);
+        empty.setBinaryStore(binary);
+        refresh(empty, {products(1, 1)}, false);
+        empty.load();
+        QCOMPARE(empty.rowCount(), 0);
+        QVERIFY(empty.damagedStorePaths().isEmpty());
     }
 
     // Items whose files are all remote keep them in their saved form after a binary load;
     // everything read from such an item must be what a full load of the same library gives.
     void itemsWithWaitingFilesReadAsFullyLoadedOnes()
     {
-        TestServices services;
         {
             OnlineLibrary source(m_idle);
             refresh(source, {QJsonArray{product(QStringLiteral("1"), QStringLiteral("Plain")),
@@ -306,9 +336,7 @@ private slots:
             refresh(source, {products(1, 300)});
             setStatus(source.itemAt(7)->filesModel()->fileAt(0), LibraryFile::Local);
             source.save();
-            QFile file(source.storePath());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            saved = file.readAll();
+            saved = contentOf(source.storePath());
         }
         {
             OnlineLibrary loaded(m_idle);
@@ -319,16 +347,13 @@ private slots:
                 OnlineLibrary::setSaveDelay(1);
                 loaded.saveDelayed();
                 QTRY_VERIFY(!loaded.isSavePending());
-                OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
             } else {
                 loaded.save();
             }
             QVERIFY(loaded.itemAt(0)->filesPending());
         }
-        IdleFileActions idle;
-        QFile file(OnlineLibrary(idle).storePath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), saved);
+        QVERIFY(!saved.isEmpty());
+        QCOMPARE(contentOf(OnlineLibrary(m_idle).storePath()), saved);
     }
 
     // Deep nesting: Qt's readers recurse once per level, so a hostile store must not reach them.
@@ -359,16 +384,14 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         library.setBinaryStore(binary);
         refresh(library, {products(1, 2)}, false);
-        writeStore(library, content);
+        QVERIFY(DownloadsFixture::writeFile(library.storePath(), content));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
         library.load();
         QCOMPARE(library.rowCount(), rowsAfter);
         QVERIFY(!QFile::exists(library.storePath()));
         QCOMPARE(library.damagedStorePaths().size(), 1);
-        QFile aside(library.damagedStorePaths().constFirst());
-        QVERIFY(aside.open(QIODevice::ReadOnly));
-        QVERIFY(aside.readAll() == content);
+        QVERIFY(contentOf(library.damagedStorePaths().constFirst()) == content);
     }
 
     // Names that clean up to one folder: the product that had it first keeps it, every later
@@ -437,61 +460,20 @@ QT_WARNING_POP
         QCOMPARE(aside.size(), 1);
     }
 
-    // The depth walk must pass every store this program writes, brackets in texts included.
-    void shallowStoresLoad_data()
-    {
-        addStoreRows();
-    }
-
-    void shallowStoresLoad()
-    {
-        QFETCH(bool, binary);
-        const QString bracketed = QString(200, QLatin1Char('[')) + QStringLiteral("{\\\"");
-        {
-            OnlineLibrary library(m_idle);
-            library.setBinaryStore(binary);
-            refresh(library, {QJsonArray{product(QStringLiteral("1"), bracketed)}, products(2, 40)});
-        }
-        OnlineLibrary loaded(m_idle);
-        loaded.setBinaryStore(binary);
-        loaded.load();
-        QCOMPARE(loaded.rowCount(), 41);
-        QCOMPARE(loaded.itemAt(0)->title(), bracketed);
-        QVERIFY(loaded.damagedStorePaths().isEmpty());
-    }
-
     // Each damaged store is kept under its own name; only the newest few stay.
     void damagedStoresAreKeptByTime()
     {
         OnlineLibrary library(m_idle);
         library.setBinaryStore(false);
         for (int i = 0; i < 5; ++i) {
-            writeStore(library, "[" + QByteArray::number(i));
+            QVERIFY(DownloadsFixture::writeFile(library.storePath(), "[" + QByteArray::number(i)));
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: OnlineLibrary: .*damaged")));
             library.load();
         }
         const QStringList kept = library.damagedStorePaths();
         QCOMPARE(kept.size(), 3);
-        for (int i = 0; i < kept.size(); ++i) {
-            QFile file(kept.at(i));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), "[" + QByteArray::number(i + 2));
-        }
-    }
-
-    // Items follow the products, never the bytes of a page.
-    void productsWithoutIdOrTwiceAreNotItems()
-    {
-        OnlineLibrary library(m_idle);
-        QJsonArray page;
-        for (int i = 0; i < 100000; ++i)
-            page.append(QJsonObject());
-        for (int i = 0; i < 3; ++i) {
-            page.append(QJsonObject{{QStringLiteral("products_name"), QStringLiteral("No id")}});
-            page.append(product(QStringLiteral("7"), QStringLiteral("Book %1").arg(i)));
-        }
-        refresh(library, {page, QJsonArray{product(QStringLiteral("7"), QStringLiteral("Book 3"))}});
-        QCOMPARE(titles(library), QStringList{QStringLiteral("Book 3")});
+        for (int i = 0; i < kept.size(); ++i)
+            QCOMPARE(contentOf(kept.at(i)), "[" + QByteArray::number(i + 2));
     }
 
     // Sizes are capped one by one; a thousand of them are not.
@@ -508,9 +490,7 @@ QT_WARNING_POP
                                QJsonObject{{QStringLiteral("productId"), QStringLiteral("2")},
                                            {QStringLiteral("files"), files}}};
         OnlineLibrary library(m_idle);
-        library.setBinaryStore(false);
-        writeStore(library, QJsonDocument(items).toJson());
-        library.load();
+        loadText(library, items);
         QCOMPARE(library.rowCount(), 2);
         const qint64 most = std::numeric_limits<qint64>::max();
         QCOMPARE(library.itemAt(0)->filesModel()->totalSize(), most);
@@ -534,10 +514,8 @@ QT_WARNING_POP
                                      {QStringLiteral("files"), QJsonArray{file}}});
         }
         OnlineLibrary library(services.fileActions());
-        library.setBinaryStore(false);
-        writeStore(library, QJsonDocument(items).toJson());
         QSignalSpy progress(services.downloadManager(), &DownloadManager::syncingProgressChanged);
-        library.load();
+        loadText(library, items);
         library.rejoinQueue();
         QCOMPARE(services.downloadManager()->downloadsRemain(), 2000);
         QCoreApplication::processEvents();
@@ -578,32 +556,6 @@ QT_WARNING_POP
         QVERIFY(library.damagedStorePaths().isEmpty());
     }
 
-    // Qt writes nothing at all for an empty array; a customer without products still gets a
-    // store, and no warning that the library is too large.
-    void emptyLibraryIsSaved_data()
-    {
-        addStoreRows();
-    }
-
-    void emptyLibraryIsSaved()
-    {
-        QFETCH(bool, binary);
-        LogCapture log;
-        OnlineLibrary library(m_idle);
-        library.setBinaryStore(binary);
-        refresh(library, {products(1, 2)});
-        library.clear();
-        refresh(library, {});
-        QVERIFY(QFile::exists(library.storePath()));
-        QVERIFY(!log.contains("too large"));
-        OnlineLibrary loaded(m_idle);
-        loaded.setBinaryStore(binary);
-        refresh(loaded, {products(1, 1)}, false);
-        loaded.load();
-        QCOMPARE(loaded.rowCount(), 0);
-        QVERIFY(library.damagedStorePaths().isEmpty());
-    }
-
     // Between two refreshes the library changes only through its files; a kill must not
     // lose those changes, nor the resume point of a running transfer by more than a moment.
     void fileChangesAreSavedShortlyAfter()
@@ -634,7 +586,6 @@ QT_WARNING_POP
             setStatus(file, LibraryFile::Downloaded);
             QVERIFY(library.isSavePending());
         }
-        OnlineLibrary::setSaveDelay(OnlineLibrary::kSaveDelayMs);
         OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(loaded.itemAt(1)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
@@ -711,12 +662,8 @@ QT_WARNING_POP
             path = file->filePath();
             library.save();
         }
-        if (bytesOnDisk >= 0) {
-            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-            QFile copy(path);
-            QVERIFY(copy.open(QIODevice::WriteOnly));
-            copy.write(QByteArray(bytesOnDisk, 'x'));
-        }
+        if (bytesOnDisk >= 0)
+            QVERIFY(DownloadsFixture::writeFile(path, QByteArray(bytesOnDisk, 'x')));
         OnlineLibrary loaded(m_idle);
         loaded.load();
         QCOMPARE(int(loaded.itemAt(0)->filesModel()->fileAt(0)->status()), expected);
@@ -742,10 +689,7 @@ QT_WARNING_POP
         OnlineLibrary library(m_idle);
         QSignalSpy failures(&library, &OnlineLibrary::saveFailed);
         refresh(library, {products(0, 3)});
-        QFile store(library.storePath());
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        const QByteArray before = store.readAll();
-        store.close();
+        const QByteArray before = contentOf(library.storePath());
         QVERIFY(!before.isEmpty());
 
         QVERIFY(mount.refuseWrites(readOnly));
@@ -753,9 +697,7 @@ QT_WARNING_POP
         refresh(library, {products(0, 40)});
         QCOMPARE(failures.count(), 1);
         QVERIFY(failures.constFirst().constFirst().toString().contains(QDir::toNativeSeparators(library.storePath())));
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        QVERIFY2(store.readAll() == before, "the saved library changed");
-        store.close();
+        QVERIFY2(contentOf(library.storePath()) == before, "the saved library changed");
         // Nothing half-written is left beside it.
         const QStringList expected = readOnly ? QStringList{QStringLiteral("library.dat")}
                                               : QStringList{QStringLiteral("filler"), QStringLiteral("library.dat")};
