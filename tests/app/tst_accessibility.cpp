@@ -82,55 +82,24 @@ void collectUnnamedTabStops(QQuickItem *item, QStringList &faults)
 
 } // namespace
 
-class TestAccessibility : public QObject
+class TestAccessibility : public QObject, private WindowProbe
 {
     Q_OBJECT
 public:
-    TestAccessibility(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+    TestAccessibility(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
 
 private:
-    QQuickView *view() const { return m_app.view(); }
-    QObject *root() const { return view()->rootObject(); }
-    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
-    QString currentScreen() const
-    {
-        auto *current = QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-        return current ? current->objectName() : QString();
-    }
-    QQuickItem *libraryList() const
-    {
-        return QmlItems::findItem(QmlItems::find(root(), QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
-    }
-    void openDialog(QObject *d)
-    {
-        QMetaObject::invokeMethod(d, "open");
-        QTRY_VERIFY(d->property("opened").toBool());
-    }
     void closeDialogs()
     {
         for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog"})
             QMetaObject::invokeMethod(dialog(name), "close");
         // The updater hears Escape as "Cancel" and closes its dialog itself.
-        if (QObject *d = dialog("askUpdateAppDialog"); d && d->property("visible").toBool()) {
-            // Shortcuts answer only in the active window; another test's window may have taken it.
-            view()->requestActivate();
-            QVERIFY(QTest::qWaitForWindowActive(view()));
-            QTest::keyClick(view(), Qt::Key_Escape);
-        }
+        if (QObject *d = dialog("askUpdateAppDialog"); d && d->property("visible").toBool())
+            key(Qt::Key_Escape);
         for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog",
                                  "askUpdateAppDialog"})
             QTRY_VERIFY(!dialog(name)->property("visible").toBool());
     }
-    void goToLibrary()
-    {
-        while (currentScreen() != QStringLiteral("mainScreen")) {
-            auto *top = QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
-            QTRY_VERIFY(!QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool());
-        }
-    }
-
     // Puts the window in a state; the rows of the data table run in order and build on each other.
     void enterState(const QString &state)
     {
@@ -156,7 +125,7 @@ private:
             m_app.setIsInSelectionMode(false);
             QTRY_VERIFY(item("tabPanel")->isVisible());
             QVERIFY(QmlItems::click(item("tileHalf")));
-            QTRY_VERIFY(QmlItems::findItem(QmlItems::find(root(), QStringLiteral("tileViewLoader")),
+            QTRY_VERIFY(QmlItems::findItem(object(QStringLiteral("tileViewLoader")),
                                            QStringLiteral("libraryTiles"))->isVisible());
         } else if (state == QLatin1String("status-error")) {
             QVERIFY(QmlItems::click(item("listHalf")));
@@ -164,16 +133,16 @@ private:
             QTRY_VERIFY(item("statusBar")->isVisible());
         } else if (state == QLatin1String("dialog-delete")) {
             item("statusBar")->setVisible(false);
-            openDialog(dialog("askDeleteDialog"));
+            openPopup(dialog("askDeleteDialog"));
         } else if (state == QLatin1String("dialog-update-file")) {
             dialog("askUpdateFileDialog")->setProperty("text", QStringLiteral("A newer alpha.pdf is available. Update it?"));
-            openDialog(dialog("askUpdateFileDialog"));
+            openPopup(dialog("askUpdateFileDialog"));
         } else if (state == QLatin1String("dialog-free-space")) {
-            openDialog(dialog("askFreeSpaceDialog"));
+            openPopup(dialog("askFreeSpaceDialog"));
         } else if (state == QLatin1String("dialog-errors-list")) {
             m_app.errorsListModel()->addError(LibraryErrorType::DownloadError, QStringLiteral("Harrowdeep Bestiary"), 0);
             m_app.errorsListModel()->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
-            openDialog(dialog("errorsListDialog"));
+            openPopup(dialog("errorsListDialog"));
         } else if (state == QLatin1String("dialog-update-app")) {
             m_sim.setManifest(QStringLiteral("9.0.0.0"), QStringLiteral("2030-01-01 12:00:00"), 0, 0);
             m_app.updater()->checkUpdates(false);
@@ -184,14 +153,14 @@ private:
             QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
             QTRY_VERIFY(item("fileRow"));
         } else if (state == QLatin1String("settings")) {
-            goToLibrary();
+            QVERIFY(backToLibrary());
             QVERIFY(QmlItems::click(item("settingsButton")));
             QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
         }
         // Controls set their roles as the reader arrives; new ones since the last walk as well.
         QAccessible::setActive(true);
         // The screen's fade-in ends before the tree is read.
-        QTRY_VERIFY(!QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool());
+        QTRY_VERIFY(stackSettled());
     }
 
 private slots:
@@ -200,8 +169,7 @@ private slots:
         view()->showNormal();
         view()->resize(920, 700);
         // Shortcuts (Escape in a dialog) go to the active window only.
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QVERIFY(activate());
         QAccessible::setActive(true);
     }
 
@@ -225,8 +193,7 @@ private slots:
         if (state == QLatin1String("about")) {
             closeDialogs();
             QMetaObject::invokeMethod(root(), "showAbout");
-            auto *about = qobject_cast<QQuickWindow *>(
-                QmlItems::find(root(), QStringLiteral("aboutLoader"))->property("item").value<QObject *>());
+            auto *about = object(QStringLiteral("aboutLoader"))->property("item").value<QQuickWindow *>();
             QVERIFY(about);
             QVERIFY(QTest::qWaitForWindowExposed(about));
             QAccessible::setActive(true);
@@ -274,11 +241,11 @@ private slots:
     void focusRingShows()
     {
         QFETCH(QString, target);
-        goToLibrary();
+        QVERIFY(backToLibrary());
         QTRY_VERIFY(libraryList() && libraryList()->isVisible());
         QQuickItem *wanted = nullptr;
         if (target == QLatin1String("searchField"))
-            wanted = QmlItems::find(root(), QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
+            wanted = object(QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
         else if (target == QLatin1String("actionButton"))
             wanted = QmlItems::findItem(libraryList()->property("currentItem").value<QQuickItem *>(), target);
         else if (target == QLatin1String("listHalf"))
@@ -288,8 +255,7 @@ private slots:
         else
             wanted = item(target);
         QVERIFY(wanted);
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QVERIFY(activate());
 
         // Nothing focused in the window, then Tab until the target has the focus.
         view()->contentItem()->forceActiveFocus();
@@ -301,9 +267,7 @@ private slots:
             return view()->grabWindow().copy(QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio).toRect());
         };
         const QImage before = picture();
-        for (int i = 0; i < 60 && !wanted->hasActiveFocus(); ++i)
-            QTest::keyClick(view(), Qt::Key_Tab);
-        QVERIFY2(wanted->hasActiveFocus(), "Tab does not reach it");
+        QVERIFY2(tabTo([wanted] { return wanted; }), "Tab does not reach it");
         QTRY_VERIFY(before != picture());
     }
 

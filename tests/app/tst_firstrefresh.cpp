@@ -1,18 +1,11 @@
 // A first refresh that failed is run again by the next start. The first run is this program
 // started once more in its own process: it signs in through the window while the storefront
 // fails every library page, and quits; the test then starts the program again on that profile.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
 #include "api/remoteapi.h"
-#include "app/core/settings.h"
 #include "guitest.h"
 #include "library/librarysortfiltermodel.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
-#include <QQuickView>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <spawn.h>
@@ -32,28 +25,18 @@ void typeText(QWindow *window, const QString &text)
         QTest::keyClick(window, c.toLatin1());
 }
 
-QObject *find(QuenlithApplication &app, const QString &name)
-{
-    return QmlItems::find(app.view()->rootObject(), name);
-}
-
-QString currentScreen(QuenlithApplication &app)
-{
-    auto *current = find(app, QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-    return current ? current->objectName() : QString();
-}
-
 // The first run: signs in with the key typed into the window, waits for the refresh to end.
 int signInOnce(int argc, char *argv[], const QString &library)
 {
     QuenlithApplication app(argc, argv);
+    const WindowProbe window(app);
     app.settings()->setLibraryDirectory(library);
     app.view()->showNormal();
     if (!QTest::qWaitForWindowExposed(app.view())
-        || !QTest::qWaitFor([&] { return currentScreen(app) == QLatin1String("loginWindow"); }))
+        || !QTest::qWaitFor([&] { return window.currentScreen() == QLatin1String("loginWindow"); }))
         return 2;
     keepGlDriverLoaded();
-    auto *keyField = qobject_cast<QQuickItem *>(find(app, QStringLiteral("keyField")));
+    QQuickItem *keyField = window.item(QStringLiteral("keyField"));
     if (!keyField || !QmlItems::click(keyField))
         return 3;
     QSignalSpy refreshed(app.remoteAPI(), &RemoteAPI::refreshLibraryFinished);
@@ -84,11 +67,11 @@ int runFirstRun(const QString &profile, const QString &library)
 
 } // namespace
 
-class TestFirstRefresh : public QObject
+class TestFirstRefresh : public QObject, private WindowProbe
 {
     Q_OBJECT
 public:
-    TestFirstRefresh(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+    TestFirstRefresh(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
 
 private slots:
     void failedFirstRefreshRunsAgainAtTheNextStart()
@@ -97,11 +80,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
         keepGlDriverLoaded();
         QVERIFY(m_app.remoteAPI()->loggedIn());
-        QTRY_COMPARE(currentScreen(m_app), QStringLiteral("mainScreen"));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(m_app.libraryModel()->size() == m_sim.productIds().size(), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
         QVERIFY(m_sim.countRequests(QStringLiteral("GET"), kLibraryPages) > 0);
-        QVERIFY(!qobject_cast<QQuickItem *>(find(m_app, QStringLiteral("firstLoginNotice")))->isVisible());
+        QVERIFY(!item(QStringLiteral("firstLoginNotice"))->isVisible());
     }
 
 private:

@@ -21,7 +21,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <functional>
 
 class TestKeyboardJourney : public QObject, private WindowProbe
 {
@@ -29,44 +28,11 @@ class TestKeyboardJourney : public QObject, private WindowProbe
 public:
     TestKeyboardJourney(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
 
-private:
-    // Shortcuts answer only in the active window; another test's window on the same display may take it.
-    void activate()
-    {
-        if (view()->isActive())
-            return;
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
-    }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        activate();
-        QTest::keyClick(view(), Qt::Key(key), modifiers);
-    }
-    void type(const QString &text)
-    {
-        for (const QChar c : text) {
-            activate();
-            QTest::keyClick(view(), c.toLatin1());
-        }
-    }
-    // Tab on until the item has the focus, as a person tabs through the window to a control.
-    bool tabTo(const std::function<QQuickItem *()> &target)
-    {
-        for (int i = 0; i < 60; ++i) {
-            if (QQuickItem *wanted = target(); wanted && wanted->hasActiveFocus())
-                return true;
-            key(Qt::Key_Tab);
-        }
-        return false;
-    }
-
 private slots:
     void initTestCase()
     {
         view()->showNormal();
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QVERIFY(activate());
     }
 
     void journey()
@@ -95,7 +61,7 @@ private slots:
 
         // Ctrl+F, the title, Tab into the list, Return opens the product.
         key(Qt::Key_F, Qt::ControlModifier);
-        QQuickItem *search = QmlItems::find(root(), QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
+        QQuickItem *search = object(QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
         QTRY_VERIFY(search->hasActiveFocus());
         type(product->title());
         QTRY_COMPARE(m_app.libraryModel()->rowCount(), 1);

@@ -29,40 +29,16 @@
 
 using QmlItems::click;
 
-// Keys reach the focused item of the active window only.
-static bool activate(QWindow *window)
-{
-    window->requestActivate();
-    return QTest::qWaitForWindowActive(window);
-}
-
-// Types a text into the window's focused item, a key press for each character.
-static void typeText(QWindow *window, const QString &text)
-{
-    activate(window);
-    for (const QChar c : text)
-        QTest::keyClick(window, c.toLatin1());
-}
-
-class TestMainForm : public QObject
+class TestMainForm : public QObject, private WindowProbe
 {
     Q_OBJECT
 public:
     TestMainForm(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
-        : m_app(app), m_sim(sim), m_library(library)
+        : WindowProbe(app), m_app(app), m_sim(sim), m_library(library)
     {
     }
 
 private:
-    QObject *root() const { return m_app.view()->rootObject(); }
-    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QObject *object(const QString &name) const { return QmlItems::find(root(), name); }
-    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
-    QString currentScreen() const
-    {
-        auto *current = object(QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-        return current ? current->objectName() : QString();
-    }
     static QQuickItem *rowDelegate(QQuickItem *list, int row)
     {
         for (QQuickItem *child : list->property("contentItem").value<QQuickItem *>()->childItems()) {
@@ -73,7 +49,22 @@ private:
         }
         return nullptr;
     }
-    bool isOpen(QObject *popup) const { return popup->property("opened").toBool() || popup->property("visible").toBool(); }
+    // The row brought to the top of the list, once laid out.
+    QQuickItem *showRow(int row) const
+    {
+        QQuickItem *list = libraryList();
+        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
+        QQuickItem *delegate = nullptr;
+        (void)QTest::qWaitFor([&] { return (delegate = rowDelegate(list, row)) != nullptr; });
+        return delegate;
+    }
+    // The stack takes no clicks while its transition runs: the new screen is awaited until settled.
+    void pressInto(QQuickItem *control, const QString &screenName)
+    {
+        QVERIFY(click(control));
+        QTRY_COMPARE(currentScreen(), screenName);
+        QTRY_VERIFY(stackSettled());
+    }
 
     void signIn()
     {
@@ -86,20 +77,10 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
     }
 
-    void backToLibrary()
-    {
-        while (currentScreen() != QStringLiteral("mainScreen")) {
-            auto *top = object("screenStack")->property("currentItem").value<QObject *>();
-            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
-            QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        }
-    }
-
     // The single file of a product other than `other`'s, on disk: downloaded by a click on its
     // row when it is not there yet.
     LibraryFile *downloadThroughRow(int *rowOut, const LibraryFile *other = nullptr)
     {
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
         for (int r = 0; r < m_app.libraryModel()->rowCount(); ++r) {
             LibraryItem *product = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
             LibraryFile *file = product->filesModel()->count() == 1 ? product->filesModel()->fileAt(0) : nullptr;
@@ -113,9 +94,8 @@ private:
                 continue;
             // A list just shown may still move to its kept place: a click that missed is repeated.
             for (int attempt = 0; attempt < 3 && file->status() == LibraryFile::Remote; ++attempt) {
-                QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, r), Q_ARG(int, 1 /* Beginning */));
-                QQuickItem *delegate = nullptr;
-                if (!QTest::qWaitFor([&] { return (delegate = rowDelegate(list, r)) != nullptr; }))
+                QQuickItem *delegate = showRow(r);
+                if (!delegate)
                     return nullptr;
                 click(QmlItems::findItem(delegate, QStringLiteral("actionFace")));
                 (void)QTest::qWaitFor([file] { return file->status() != LibraryFile::Remote; }, 2000);
@@ -131,16 +111,11 @@ private:
     // Opens a downloaded file's product by its row and presses the delete icon of its file.
     void pressDeleteInDetails(int row)
     {
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
-        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
-        QQuickItem *delegate = nullptr;
-        QTRY_VERIFY((delegate = rowDelegate(list, row)));
-        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        QQuickItem *details = object("screenStack")->property("currentItem").value<QQuickItem *>();
+        QQuickItem *delegate = showRow(row);
+        QVERIFY(delegate);
+        pressInto(QmlItems::findItem(delegate, QStringLiteral("actionFace")), QStringLiteral("bookDetails"));
         QQuickItem *fileRow = nullptr;
-        QTRY_VERIFY((fileRow = QmlItems::findItem(details, QStringLiteral("fileRow")))
+        QTRY_VERIFY((fileRow = QmlItems::findItem(screen(), QStringLiteral("fileRow")))
                     && fileRow->property("action").toString() == QStringLiteral("delete"));
         QVERIFY(click(QmlItems::findItem(fileRow, QStringLiteral("actionButton"))));
         QTRY_VERIFY(dialog("askDeleteDialog")->property("opened").toBool());
@@ -248,8 +223,7 @@ private slots:
         QVERIFY(click(item("statusBarArea")));
         QTRY_VERIFY(isOpen(errors));
         QVERIFY(!bar->property("visible").toBool());
-        QMetaObject::invokeMethod(errors, "close");
-        QTRY_VERIFY(!isOpen(errors));
+        closePopup(errors);
 
         m_app.errorsListModel()->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), -1);
         QVERIFY(bar->property("visible").toBool());
@@ -315,27 +289,23 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QByteArray, signal);
         QObject *d = dialog(dialogName.constData());
-        QMetaObject::invokeMethod(d, "open");
-        QTRY_VERIFY(d->property("opened").toBool());
+        openPopup(d);
         QSignalSpy spy(d, signal.constData());
         QVERIFY(click(QmlItems::findItem(d, button)));
         QCOMPARE(spy.count(), 1);
-        QMetaObject::invokeMethod(d, "close");
-        QTRY_VERIFY(!d->property("visible").toBool());
+        closePopup(d);
     }
 
     // The native side reads the box when the answer comes.
     void rememberBoxIsTheDialogsRemember()
     {
         QObject *d = dialog("askUpdateFileDialog");
-        QMetaObject::invokeMethod(d, "open");
-        QTRY_VERIFY(d->property("opened").toBool());
+        openPopup(d);
         QVERIFY(!d->property("remember").toBool());
         QVERIFY(click(item("rememberBox")));
         QVERIFY(d->property("remember").toBool());
         d->setProperty("remember", false);
-        QMetaObject::invokeMethod(d, "close");
-        QTRY_VERIFY(!d->property("visible").toBool());
+        closePopup(d);
     }
 
     void deleteConfirmation_data()
@@ -452,14 +422,8 @@ private slots:
         signIn();
         m_app.settings()->setShowDeleteConfirmation(true);
         // Earlier steps may have left the details of a product open.
-        while (currentScreen() != QStringLiteral("mainScreen")) {
-            auto *top = object("screenStack")->property("currentItem").value<QObject *>();
-            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
-            QTRY_VERIFY(object("screenStack")->property("busy").toBool() == false);
-        }
+        QVERIFY(backToLibrary());
         QVERIFY(click(item("listHalf")));
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
-        QVERIFY(list);
 
         // The first row with a single file that is not on disk yet.
         int row = -1;
@@ -474,9 +438,8 @@ private slots:
         }
         QVERIFY(product);
         LibraryFile *file = product->filesModel()->fileAt(0);
-        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
-        QQuickItem *delegate = nullptr;
-        QTRY_VERIFY((delegate = rowDelegate(list, row)));
+        QQuickItem *delegate = showRow(row);
+        QVERIFY(delegate);
         QCOMPARE(delegate->property("rowState").toString(), QStringLiteral("initial"));
 
         QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
@@ -487,12 +450,9 @@ private slots:
         QVERIFY(QFileInfo(path).isFile());
 
         // A downloaded row's button leads to the details.
-        QTRY_VERIFY((delegate = rowDelegate(list, row)));
-        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
-        // The stack takes no clicks while its transition runs.
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        QQuickItem *details = object("screenStack")->property("currentItem").value<QQuickItem *>();
+        QVERIFY((delegate = showRow(row)));
+        pressInto(QmlItems::findItem(delegate, QStringLiteral("actionFace")), QStringLiteral("bookDetails"));
+        QQuickItem *details = screen();
         QTRY_COMPARE(QmlItems::find(details, QStringLiteral("titleText"))->property("text").toString(), product->title());
         // The files model may rebuild its rows on a status change: look the row up each time.
         const auto fileRow = [&] { return QmlItems::findItem(details, QStringLiteral("fileRow")); };
@@ -545,7 +505,7 @@ private slots:
     {
         QFETCH(QString, dismissal);
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         m_app.settings()->setShowDeleteConfirmation(true);
         QVERIFY(click(item("listHalf")));
         int keptRow = -1, goneRow = -1;
@@ -556,14 +516,12 @@ private slots:
 
         QObject *ask = dialog("askDeleteDialog");
         pressDeleteInDetails(keptRow);
-        if (dismissal.isEmpty()) {
-            QVERIFY(activate(m_app.view()));
-            QTest::keyClick(m_app.view(), Qt::Key_Escape);
-        }
+        if (dismissal.isEmpty())
+            key(Qt::Key_Escape);
         else
             QVERIFY(click(QmlItems::findItem(ask, dismissal)));
         QTRY_VERIFY(!ask->property("visible").toBool());
-        backToLibrary();
+        QVERIFY(backToLibrary());
 
         pressDeleteInDetails(goneRow);
         QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("deleteButton"))));
@@ -571,7 +529,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(gonePath));
         QCOMPARE(int(kept->status()), int(LibraryFile::Downloaded));
         QVERIFY(QFileInfo(keptPath).isFile());
-        backToLibrary();
+        QVERIFY(backToLibrary());
         object("statusBar")->setProperty("visible", false);
     }
 
@@ -581,12 +539,12 @@ private slots:
     void tokenRenewalLeavesTheScreenAlone()
     {
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         QVERIFY(click(item("listHalf")));
         auto *search = object("searchFieldLoader")->property("item").value<QQuickItem *>();
         QVERIFY(search);
         QVERIFY(click(search));
-        typeText(m_app.view(), QStringLiteral("a"));
+        type(QStringLiteral("a"));
         const QString searched = search->property("text").toString();
         QVERIFY(!searched.isEmpty());
         QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
@@ -600,7 +558,7 @@ private slots:
         QCOMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QCOMPARE(search->property("text").toString(), searched);
         QVERIFY(!item("firstLoginNotice")->isVisible());
-        QVERIFY(QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"))->isVisible());
+        QVERIFY(libraryList()->isVisible());
         search->setProperty("text", QString());
     }
 
@@ -609,11 +567,10 @@ private slots:
     void downloadAllEndsWithErrorsShownAndSelectionGone()
     {
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         QVERIFY(click(item("listHalf")));
         QObject *bar = object("statusBar");
         bar->setProperty("visible", false);
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
         StorefrontSim::DownloadFault corrupt;
         corrupt.checksum = StorefrontSim::ChecksumMode::Wrong;
         QStringList keys;
@@ -630,11 +587,11 @@ private slots:
                       != LibraryFile::Remote)
             ++row;
         QVERIFY(row < m_app.libraryModel()->rowCount());
-        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
-        QQuickItem *ticked = nullptr;
-        QTRY_VERIFY((ticked = rowDelegate(list, row)));
+        QQuickItem *ticked = showRow(row);
+        QVERIFY(ticked);
         QVERIFY(click(QmlItems::findItem(ticked, QStringLiteral("selectCheck"))));
         QTRY_VERIFY(item("selectionPanel")->isVisible());
+        QQuickItem *list = libraryList();
         const qreal place = list->property("contentY").toReal();
 
         QVERIFY(click(item("syncButton")));
@@ -648,8 +605,7 @@ private slots:
         QCOMPARE(bar->property("state").toString(), QStringLiteral("error"));
         QVERIFY(click(item("statusBarArea")));
         QTRY_VERIFY(isOpen(dialog("errorsListDialog")));
-        QMetaObject::invokeMethod(dialog("errorsListDialog"), "close");
-        QTRY_VERIFY(!isOpen(dialog("errorsListDialog")));
+        closePopup(dialog("errorsListDialog"));
         for (const QString &key : qAsConst(keys))
             m_sim.setDownloadFault(StorefrontSim::DownloadFault(), key);
     }
@@ -667,39 +623,30 @@ private slots:
     {
         QFETCH(QString, folder);
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         const QString before = m_app.settings()->libraryDirectory();
-        QVERIFY(click(item("settingsButton")));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        pressInto(item("settingsButton"), QStringLiteral("settingsWindow"));
         QQuickItem *field = item("folderField");
         QVERIFY(click(field));
-        QVERIFY(activate(m_app.view()));
-        QTest::keyClick(m_app.view(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(m_app.view(), Qt::Key_Delete);
-        typeText(m_app.view(), folder);
+        key(Qt::Key_A, Qt::ControlModifier);
+        key(Qt::Key_Delete);
+        type(folder);
         QCOMPARE(field->property("text").toString(), folder);
         // "Save changes" lies below the fold of the settings: reached with Tab, pressed with Space.
-        QQuickItem *save = item("saveButton");
-        for (int i = 0; i < 40 && !save->hasActiveFocus(); ++i)
-            QTest::keyClick(m_app.view(), Qt::Key_Tab);
-        QVERIFY(save->hasActiveFocus());
-        QTest::keyClick(m_app.view(), Qt::Key_Space);
+        QVERIFY(tabTo([this] { return item("saveButton"); }));
+        key(Qt::Key_Space);
         QTRY_VERIFY(isOpen(object("notWritableMessage")));
         QCOMPARE(m_app.settings()->libraryDirectory(), before);
-        QMetaObject::invokeMethod(object("notWritableMessage"), "close");
-        QTRY_VERIFY(!isOpen(object("notWritableMessage")));
-        backToLibrary();
+        closePopup(object("notWritableMessage"));
+        QVERIFY(backToLibrary());
     }
 
     // The chooser opens on the folder the field names.
     void folderChooserStartsInTheFieldsFolder()
     {
         signIn();
-        backToLibrary();
-        QVERIFY(click(item("settingsButton")));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QVERIFY(backToLibrary());
+        pressInto(item("settingsButton"), QStringLiteral("settingsWindow"));
         QString opened;
         // The chooser is modal: it is read and dismissed from inside its own event loop.
         QTimer poll;
@@ -714,7 +661,7 @@ private slots:
         poll.stop();
         QCOMPARE(opened, QDir(m_library.path()).absolutePath());
         QCOMPARE(item("folderField")->property("text").toString(), m_library.path());
-        backToLibrary();
+        QVERIFY(backToLibrary());
     }
 
     // ---- Tray ----
@@ -723,7 +670,7 @@ private slots:
     void freeSpaceQuestionFromTheTrayShowsTheWindow()
     {
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         const QString folder = m_app.settings()->libraryDirectory();
         // A volume with no room at all.
         m_app.settings()->setLibraryDirectory(QStringLiteral("/proc"));
@@ -773,15 +720,15 @@ private slots:
         m_sim.setFault(StorefrontSim::Endpoint::Token, slow);
         m_sim.clearRequestLog();
         QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
-        QQuickItem *key = item("keyField");
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        QVERIFY(activate(m_app.view()));
-        QVERIFY(click(key));
-        QTRY_VERIFY(key->hasActiveFocus());
-        typeText(m_app.view(), m_sim.appKey());
-        QCOMPARE(key->property("text").toString(), m_sim.appKey());
+        QQuickItem *keyField = item("keyField");
+        QTRY_VERIFY(stackSettled());
+        QVERIFY(activate());
+        QVERIFY(click(keyField));
+        QTRY_VERIFY(keyField->hasActiveFocus());
+        type(m_sim.appKey());
+        QCOMPARE(keyField->property("text").toString(), m_sim.appKey());
         for (int i = 0; i < 3; ++i)
-            QTest::keyClick(m_app.view(), Qt::Key_Return);
+            key(Qt::Key_Return);
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
         QCOMPARE(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 1);

@@ -10,6 +10,9 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
 
 // A test of the real window gets a scratch profile, a simulator with `products` products that
 // the program is pointed at, and a library folder of its own; `run` makes the test and runs it.
@@ -31,7 +34,7 @@ int runWindowTest(int argc, char *argv[], int products, Run run)
     return run(app, sim, library);
 }
 
-// What the tests of the real window read of it: items by name and the screen on top.
+// What the tests of the real window read of it, and the keys a person presses in it.
 class WindowProbe
 {
 public:
@@ -40,14 +43,70 @@ public:
     QQuickView *view() const { return m_window.view(); }
     QObject *root() const { return view()->rootObject(); }
     QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QQuickItem *screen() const
-    {
-        return QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>();
-    }
+    QObject *object(const QString &name) const { return QmlItems::find(root(), name); }
+    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
+    static bool isOpen(QObject *popup) { return popup->property("opened").toBool() || popup->property("visible").toBool(); }
+    QQuickItem *screen() const { return object(QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>(); }
     QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
-    bool stackSettled() const
+    bool stackSettled() const { return !object(QStringLiteral("screenStack"))->property("busy").toBool(); }
+    QQuickItem *libraryList() const
     {
-        return !QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool();
+        return QmlItems::findItem(object(QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
+    }
+
+    static void openPopup(QObject *popup)
+    {
+        QMetaObject::invokeMethod(popup, "open");
+        QTRY_VERIFY(popup->property("opened").toBool());
+    }
+    static void closePopup(QObject *popup)
+    {
+        QMetaObject::invokeMethod(popup, "close");
+        QTRY_VERIFY(!isOpen(popup));
+    }
+
+    // Back down the stack of screens to the library.
+    bool backToLibrary() const
+    {
+        while (currentScreen() != QStringLiteral("mainScreen")) {
+            if (!screen() || !QMetaObject::invokeMethod(screen(), "goBack"))
+                return false;
+            if (!QTest::qWaitFor([this] { return stackSettled(); }))
+                return false;
+        }
+        return true;
+    }
+
+    // Keys reach the focused item of the active window only; another test's window may have taken it.
+    bool activate() const
+    {
+        if (view()->isActive())
+            return true;
+        view()->requestActivate();
+        return QTest::qWaitForWindowActive(view());
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
+    {
+        QVERIFY(activate());
+        QTest::keyClick(view(), Qt::Key(key), modifiers);
+    }
+    // A key press for each character.
+    void type(const QString &text) const
+    {
+        for (const QChar c : text) {
+            QVERIFY(activate());
+            QTest::keyClick(view(), c.toLatin1());
+        }
+    }
+    // Tab on until the item has the focus, as a person tabs through the window to a control.
+    bool tabTo(const std::function<QQuickItem *()> &target, int tabs = 80) const
+    {
+        for (int i = 0; i < tabs; ++i) {
+            if (QQuickItem *wanted = target(); wanted && wanted->hasActiveFocus())
+                return true;
+            key(Qt::Key_Tab);
+        }
+        return false;
     }
 
 private:
