@@ -1,25 +1,19 @@
 // What a screen reader and a keyboard user get from the window: every control that can be
 // reached or pressed has a name that is not its value, in each screen and dialog, and keyboard
 // focus is drawn on each kind of control.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
-#include "app/core/settings.h"
+#include "api/libraryerrortype.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
-#include "guitest.h"
-#include "windowtest.h"
 #include "library/errorslistmodel.h"
-#include "api/libraryerrortype.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
 #include <QAccessible>
-#include <QQuickView>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
+
+// Dialogs that are opened and closed by the test; the updater's closes itself.
+const char *const kDialogs[] = {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog"};
 
 // A control a person can reach or press: it must say what it does.
 bool isActionable(QAccessibleInterface *iface)
@@ -82,23 +76,23 @@ void collectUnnamedTabStops(QQuickItem *item, QStringList &faults)
 
 } // namespace
 
-class TestAccessibility : public QObject, private WindowProbe
+class TestAccessibility : public WindowTest
 {
     Q_OBJECT
 public:
-    TestAccessibility(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
+    using WindowTest::WindowTest;
 
 private:
     void closeDialogs()
     {
-        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog"})
+        for (const char *name : kDialogs)
             QMetaObject::invokeMethod(dialog(name), "close");
         // The updater hears Escape as "Cancel" and closes its dialog itself.
         if (QObject *d = dialog("askUpdateAppDialog"); d && d->property("visible").toBool())
             key(Qt::Key_Escape);
-        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog",
-                                 "askUpdateAppDialog"})
+        for (const char *name : kDialogs)
             QTRY_VERIFY(!dialog(name)->property("visible").toBool());
+        QTRY_VERIFY(!dialog("askUpdateAppDialog")->property("visible").toBool());
     }
     // Puts the window in a state; the rows of the data table run in order and build on each other.
     void enterState(const QString &state)
@@ -131,14 +125,10 @@ private:
             QVERIFY(QmlItems::click(item("listHalf")));
             emit m_app.downloadManager()->downloadFailedForItem(nullptr);
             QTRY_VERIFY(item("statusBar")->isVisible());
-        } else if (state == QLatin1String("dialog-delete")) {
+        } else if (state.startsWith(QLatin1String("ask"))) {
             item("statusBar")->setVisible(false);
-            openPopup(dialog("askDeleteDialog"));
-        } else if (state == QLatin1String("dialog-update-file")) {
             dialog("askUpdateFileDialog")->setProperty("text", QStringLiteral("A newer alpha.pdf is available. Update it?"));
-            openPopup(dialog("askUpdateFileDialog"));
-        } else if (state == QLatin1String("dialog-free-space")) {
-            openPopup(dialog("askFreeSpaceDialog"));
+            openPopup(dialog(qPrintable(state)));
         } else if (state == QLatin1String("dialog-errors-list")) {
             m_app.errorsListModel()->addError(LibraryErrorType::DownloadError, QStringLiteral("Harrowdeep Bestiary"), 0);
             m_app.errorsListModel()->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
@@ -177,8 +167,8 @@ private slots:
     {
         QTest::addColumn<QString>("state");
         for (const char *state : {"login-key", "login-get-key", "login-wrong-key", "library-list", "library-selection",
-                                  "library-tiles", "status-error", "dialog-delete", "dialog-update-file",
-                                  "dialog-free-space", "dialog-errors-list", "dialog-update-app", "book-details",
+                                  "library-tiles", "status-error", "askDeleteDialog", "askUpdateFileDialog",
+                                  "askFreeSpaceDialog", "dialog-errors-list", "dialog-update-app", "book-details",
                                   "settings", "about"})
             QTest::newRow(state) << QString::fromLatin1(state);
     }
@@ -207,7 +197,7 @@ private slots:
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
         if (state == QLatin1String("about"))
             window->close();
-        if (state.startsWith(QLatin1String("dialog-")))
+        if (state.startsWith(QLatin1String("dialog-")) || state.startsWith(QLatin1String("ask")))
             closeDialogs();
     }
 
@@ -271,22 +261,11 @@ private slots:
         QTRY_VERIFY(before != picture());
     }
 
-    void cleanupTestCase()
-    {
-        keepGlDriverLoaded();
-    }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
 };
 
 int main(int argc, char *argv[])
 {
-    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &) {
-        TestAccessibility test(app, sim);
-        return QTest::qExec(&test, argc, argv);
-    });
+    return execWindowTest<TestAccessibility>(argc, argv, 6);
 }
 
 #include "tst_accessibility.moc"

@@ -2,7 +2,6 @@
 // started once more in its own process: it signs in through the window while the storefront
 // fails every library page, and quits; the test then starts the program again on that profile.
 #include "api/remoteapi.h"
-#include "guitest.h"
 #include "library/librarysortfiltermodel.h"
 #include "windowtest.h"
 
@@ -17,13 +16,6 @@ namespace {
 
 const char kFirstRunArgument[] = "--first-run";
 const QString kLibraryPages = QStringLiteral("/api/v1/customers/");
-
-// Types a text into the window's focused item, a key press for each character.
-void typeText(QWindow *window, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::keyClick(window, c.toLatin1());
-}
 
 // The first run: signs in with the key typed into the window, waits for the refresh to end.
 int signInOnce(int argc, char *argv[], const QString &library)
@@ -40,8 +32,8 @@ int signInOnce(int argc, char *argv[], const QString &library)
     if (!keyField || !QmlItems::click(keyField))
         return 3;
     QSignalSpy refreshed(app.remoteAPI(), &RemoteAPI::refreshLibraryFinished);
-    typeText(app.view(), qEnvironmentVariable("TOLVANE_TEST_APP_KEY"));
-    QTest::keyClick(app.view(), Qt::Key_Return);
+    window.type(qEnvironmentVariable("TOLVANE_TEST_APP_KEY"));
+    window.key(Qt::Key_Return);
     if (!refreshed.wait(20000))
         return 4;
     // The storefront failed the refresh: the library stays empty.
@@ -67,18 +59,17 @@ int runFirstRun(const QString &profile, const QString &library)
 
 } // namespace
 
-class TestFirstRefresh : public QObject, private WindowProbe
+class TestFirstRefresh : public WindowTest
 {
     Q_OBJECT
 public:
-    TestFirstRefresh(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
+    using WindowTest::WindowTest;
 
 private slots:
     void failedFirstRefreshRunsAgainAtTheNextStart()
     {
         m_app.view()->showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
-        keepGlDriverLoaded();
         QVERIFY(m_app.remoteAPI()->loggedIn());
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(m_app.libraryModel()->size() == m_sim.productIds().size(), 20000);
@@ -86,10 +77,6 @@ private slots:
         QVERIFY(m_sim.countRequests(QStringLiteral("GET"), kLibraryPages) > 0);
         QVERIFY(!item(QStringLiteral("firstLoginNotice"))->isVisible());
     }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
 };
 
 int main(int argc, char *argv[])
@@ -99,33 +86,20 @@ int main(int argc, char *argv[])
         int childArgc = 1;
         return signInOnce(childArgc, argv, QString::fromLocal8Bit(argv[3]));
     }
-
-    QTemporaryDir profile;
-    QTemporaryDir library;
-    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
-    StorefrontSim::Options options;
-    options.products = 3;
-    StorefrontSim sim(options);
-    if (!sim.start())
-        return 1;
-    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
-    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
-    qputenv("TOLVANE_TEST_APP_KEY", sim.appKey().toUtf8());
-
-    StorefrontSim::EndpointFault failing;
-    failing.failure = true;
-    sim.setFault(StorefrontSim::Endpoint::Library, failing);
-    const int firstRun = runFirstRun(profile.path(), library.path());
-    if (firstRun != 0) {
-        qWarning("The first run ended with %d", firstRun);
-        return 1;
-    }
-    sim.clearFaults();
-    sim.clearRequestLog();
-
-    QuenlithApplication app(argc, argv);
-    TestFirstRefresh test(app, sim);
-    return QTest::qExec(&test, argc, argv);
+    // The first run meets a storefront that fails every library page.
+    const auto firstRun = [](StorefrontSim &sim, const QTemporaryDir &profile, const QTemporaryDir &library) {
+        qputenv("TOLVANE_TEST_APP_KEY", sim.appKey().toUtf8());
+        StorefrontSim::EndpointFault failing;
+        failing.failure = true;
+        sim.setFault(StorefrontSim::Endpoint::Library, failing);
+        const int result = runFirstRun(profile.path(), library.path());
+        if (result != 0)
+            qWarning("The first run ended with %d", result);
+        sim.clearFaults();
+        sim.clearRequestLog();
+        return result == 0;
+    };
+    return execWindowTest<TestFirstRefresh>(argc, argv, 3, firstRun);
 }
 
 #include "tst_firstrefresh.moc"

@@ -2,6 +2,8 @@
 
 #include "../../tools/ui-screenshots/qmlitems.h"
 
+#include "guitest.h"
+
 #include "app/core/constants.h"
 #include "app/quenlithapplication.h"
 #include "app/core/settings.h"
@@ -14,10 +16,13 @@
 
 #include <functional>
 
+// Runs before the program is made, with the simulator, the profile and the library folder.
+using BeforeStart = std::function<bool(StorefrontSim &, const QTemporaryDir &, const QTemporaryDir &)>;
+
 // A test of the real window gets a scratch profile, a simulator with `products` products that
 // the program is pointed at, and a library folder of its own; `run` makes the test and runs it.
 template<typename Run>
-int runWindowTest(int argc, char *argv[], int products, Run run)
+int runWindowTest(int argc, char *argv[], int products, Run run, const BeforeStart &beforeStart = {})
 {
     QTemporaryDir profile;
     QTemporaryDir library;
@@ -29,9 +34,13 @@ int runWindowTest(int argc, char *argv[], int products, Run run)
         return 1;
     qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
     qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
+    if (beforeStart && !beforeStart(sim, profile, library))
+        return 1;
     QuenlithApplication app(argc, argv);
     app.settings()->setLibraryDirectory(library.path());
-    return run(app, sim, library);
+    const int result = run(app, sim, library);
+    keepGlDriverLoaded();
+    return result;
 }
 
 // What the tests of the real window read of it, and the keys a person presses in it.
@@ -49,6 +58,11 @@ public:
     QQuickItem *screen() const { return object(QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>(); }
     QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
     bool stackSettled() const { return !object(QStringLiteral("screenStack"))->property("busy").toBool(); }
+    // The screen is shown and its transition over: the stack takes no keys or clicks before.
+    bool settledOn(const QString &name) const
+    {
+        return QTest::qWaitFor([&] { return currentScreen() == name && stackSettled(); });
+    }
     QQuickItem *libraryList() const
     {
         return QmlItems::findItem(object(QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
@@ -112,3 +126,28 @@ public:
 private:
     QuenlithApplication &m_window;
 };
+
+// A test case of the real window, with the program and the simulator it drives.
+class WindowTest : public QObject, protected WindowProbe
+{
+public:
+    WindowTest(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
+        : WindowProbe(app), m_app(app), m_sim(sim), m_library(library)
+    {
+    }
+
+protected:
+    QuenlithApplication &m_app;
+    StorefrontSim &m_sim;
+    const QTemporaryDir &m_library;
+};
+
+template<typename Test>
+int execWindowTest(int argc, char *argv[], int products, const BeforeStart &beforeStart = {})
+{
+    const auto run = [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library) {
+        Test test(app, sim, library);
+        return QTest::qExec(&test, argc, argv);
+    };
+    return runWindowTest(argc, argv, products, run, beforeStart);
+}
