@@ -1,42 +1,28 @@
 // The window's QML content driven through the real controller, signed in to an in-process
 // storefront simulator.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
 #include "api/libraryerrortype.h"
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
-#include "app/core/settings.h"
 #include "dialogs/applicationupdater.h"
 #include "downloads/folderscanner.h"
 #include "downloads/libraryfile.h"
-#include "guitest.h"
-#include "windowtest.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
-#include <QQuickView>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
-
 
 using QmlItems::click;
 
-class TestMainForm : public QObject, private WindowProbe
+class TestMainForm : public WindowTest
 {
     Q_OBJECT
 public:
-    TestMainForm(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
-        : WindowProbe(app), m_app(app), m_sim(sim), m_library(library)
-    {
-    }
+    using WindowTest::WindowTest;
 
 private:
     static QQuickItem *rowDelegate(QQuickItem *list, int row)
@@ -58,12 +44,12 @@ private:
         (void)QTest::qWaitFor([&] { return (delegate = rowDelegate(list, row)) != nullptr; });
         return delegate;
     }
+    LibraryItem *productAt(int row) const { return m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(row)); }
     // The stack takes no clicks while its transition runs: the new screen is awaited until settled.
     void pressInto(QQuickItem *control, const QString &screenName)
     {
         QVERIFY(click(control));
-        QTRY_COMPARE(currentScreen(), screenName);
-        QTRY_VERIFY(stackSettled());
+        QVERIFY(settledOn(screenName));
     }
 
     void signIn()
@@ -82,8 +68,8 @@ private:
     LibraryFile *downloadThroughRow(int *rowOut, const LibraryFile *other = nullptr)
     {
         for (int r = 0; r < m_app.libraryModel()->rowCount(); ++r) {
-            LibraryItem *product = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
-            LibraryFile *file = product->filesModel()->count() == 1 ? product->filesModel()->fileAt(0) : nullptr;
+            ItemFilesModel *files = productAt(r)->filesModel();
+            LibraryFile *file = files->count() == 1 ? files->fileAt(0) : nullptr;
             if (!file || file == other)
                 continue;
             if (file->status() == LibraryFile::Downloaded && QFileInfo(file->filePath()).isFile()) {
@@ -160,18 +146,27 @@ private slots:
         QTRY_COMPARE(keyField->property("text").toString(), m_sim.appKey());
         QVERIFY(item("keyView")->isVisible());
 
-        // The first sign-in shows the notice while the library is fetched.
+        // Return pressed again while the answer is awaited sends no second sign-in; the first
+        // sign-in shows the notice while the library is fetched.
         StorefrontSim::EndpointFault slow;
-        slow.delayMs = 400;
+        slow.delayMs = 500;
         slow.times = 1;
+        m_sim.setFault(StorefrontSim::Endpoint::Token, slow);
         m_sim.setFault(StorefrontSim::Endpoint::Library, slow);
-        QVERIFY(click(loginButton));
+        m_sim.clearRequestLog();
+        QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
+        QVERIFY(click(keyField));
+        QTRY_VERIFY(keyField->hasActiveFocus());
+        for (int i = 0; i < 3; ++i)
+            key(Qt::Key_Return);
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QVERIFY(item("firstLoginNotice")->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
         QVERIFY(!item("firstLoginNotice")->isVisible());
         QVERIFY(item("libraryViews")->isVisible());
         QCOMPARE(object("screenStack")->property("depth").toInt(), 1);
+        QCOMPARE(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 1);
+        QCOMPARE(announced.count(), 1);
     }
 
     void firstLoginNoticeEndsWithAFailedRefresh()
@@ -426,17 +421,13 @@ private slots:
         QVERIFY(click(item("listHalf")));
 
         // The first row with a single file that is not on disk yet.
-        int row = -1;
-        LibraryItem *product = nullptr;
-        for (int r = 0; r < m_app.libraryModel()->rowCount() && !product; ++r) {
-            LibraryItem *candidate = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
-            if (candidate->filesModel()->count() == 1
-                && candidate->filesModel()->fileAt(0)->status() == LibraryFile::Remote) {
-                row = r;
-                product = candidate;
-            }
-        }
-        QVERIFY(product);
+        int row = 0;
+        while (row < m_app.libraryModel()->rowCount()
+               && !(productAt(row)->filesModel()->count() == 1
+                    && productAt(row)->filesModel()->fileAt(0)->status() == LibraryFile::Remote))
+            ++row;
+        QVERIFY(row < m_app.libraryModel()->rowCount());
+        LibraryItem *product = productAt(row);
         LibraryFile *file = product->filesModel()->fileAt(0);
         QQuickItem *delegate = showRow(row);
         QVERIFY(delegate);
@@ -449,24 +440,17 @@ private slots:
         QVERIFY2(path.startsWith(m_library.path()), qPrintable(path));
         QVERIFY(QFileInfo(path).isFile());
 
-        // A downloaded row's button leads to the details.
-        QVERIFY((delegate = showRow(row)));
-        pressInto(QmlItems::findItem(delegate, QStringLiteral("actionFace")), QStringLiteral("bookDetails"));
+        // A downloaded row's button leads to the details; deleting asks first, "DELETE" removes the file.
+        pressDeleteInDetails(row);
         QQuickItem *details = screen();
         QTRY_COMPARE(QmlItems::find(details, QStringLiteral("titleText"))->property("text").toString(), product->title());
+        QVERIFY(click(QmlItems::findItem(dialog("askDeleteDialog"), QStringLiteral("deleteButton"))));
+        QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
+        QVERIFY(!QFileInfo::exists(path));
         // The files model may rebuild its rows on a status change: look the row up each time.
         const auto fileRow = [&] { return QmlItems::findItem(details, QStringLiteral("fileRow")); };
         const auto action = [&] { return fileRow() ? fileRow()->property("action").toString() : QString(); };
         const auto clickAction = [&] { return click(QmlItems::findItem(fileRow(), QStringLiteral("actionButton"))); };
-        QTRY_COMPARE(action(), QStringLiteral("delete"));
-
-        // Deleting asks first; "DELETE" removes the file from the disk.
-        QObject *ask = dialog("askDeleteDialog");
-        QVERIFY(clickAction());
-        QTRY_VERIFY(ask->property("opened").toBool());
-        QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("deleteButton"))));
-        QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
-        QVERIFY(!QFileInfo::exists(path));
         QTRY_COMPARE(action(), QStringLiteral("download"));
 
         // A download that arrives damaged fails; once the service is sound again, retry fetches it.
@@ -573,18 +557,10 @@ private slots:
         bar->setProperty("visible", false);
         StorefrontSim::DownloadFault corrupt;
         corrupt.checksum = StorefrontSim::ChecksumMode::Wrong;
-        QStringList keys;
-        for (const QString &id : m_sim.productIds()) {
-            for (const StorefrontSim::FileInfo &file : m_sim.files(id))
-                keys << id + QLatin1Char('/') + QString::number(file.bundleId);
-        }
-        for (const QString &key : qAsConst(keys))
-            m_sim.setDownloadFault(corrupt, key);
+        m_sim.setDownloadFault(corrupt);
         // A product with something left to fetch is ticked.
         int row = 0;
-        while (row < m_app.libraryModel()->rowCount()
-               && m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(row))->filesModel()->fileAt(0)->status()
-                      != LibraryFile::Remote)
+        while (row < m_app.libraryModel()->rowCount() && productAt(row)->filesModel()->fileAt(0)->status() != LibraryFile::Remote)
             ++row;
         QVERIFY(row < m_app.libraryModel()->rowCount());
         QQuickItem *ticked = showRow(row);
@@ -606,8 +582,7 @@ private slots:
         QVERIFY(click(item("statusBarArea")));
         QTRY_VERIFY(isOpen(dialog("errorsListDialog")));
         closePopup(dialog("errorsListDialog"));
-        for (const QString &key : qAsConst(keys))
-            m_sim.setDownloadFault(StorefrontSim::DownloadFault(), key);
+        m_sim.setDownloadFault(StorefrontSim::DownloadFault());
     }
 
     // ---- Settings ----
@@ -686,11 +661,6 @@ private slots:
         m_app.settings()->setLibraryDirectory(folder);
     }
 
-    void cleanupTestCase()
-    {
-        keepGlDriverLoaded();
-    }
-
     // Last: it leaves the window signed out.
     void signOutReturnsToLogin()
     {
@@ -707,47 +677,11 @@ private slots:
         QVERIFY(item("loginButton")->isEnabled());
         QCOMPARE(m_app.errorsListModel()->rowCount(), 0);
     }
-
-    // ---- Sign-in screen (signed out by now) ----
-
-    // Return pressed again while the answer is awaited sends no second sign-in.
-    void returnWhileSigningInSignsInOnce()
-    {
-        QCOMPARE(currentScreen(), QStringLiteral("loginWindow"));
-        StorefrontSim::EndpointFault slow;
-        slow.delayMs = 500;
-        slow.times = 1;
-        m_sim.setFault(StorefrontSim::Endpoint::Token, slow);
-        m_sim.clearRequestLog();
-        QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
-        QQuickItem *keyField = item("keyField");
-        QTRY_VERIFY(stackSettled());
-        QVERIFY(activate());
-        QVERIFY(click(keyField));
-        QTRY_VERIFY(keyField->hasActiveFocus());
-        type(m_sim.appKey());
-        QCOMPARE(keyField->property("text").toString(), m_sim.appKey());
-        for (int i = 0; i < 3; ++i)
-            key(Qt::Key_Return);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
-        QCOMPARE(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 1);
-        QCOMPARE(announced.count(), 1);
-        m_sim.clearFaults();
-    }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
-    const QTemporaryDir &m_library;
 };
 
 int main(int argc, char *argv[])
 {
-    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library) {
-        TestMainForm test(app, sim, library);
-        return QTest::qExec(&test, argc, argv);
-    });
+    return execWindowTest<TestMainForm>(argc, argv, 6);
 }
 
 #include "tst_mainform.moc"
