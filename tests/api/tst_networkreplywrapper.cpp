@@ -83,6 +83,7 @@ private slots:
         QTest::addColumn<int>("itemRequests");
         QTest::newRow("resent answer reported") << true << 200 << true << QJsonValue("second") << 2;
         QTest::newRow("second 401 fails") << true << 401 << false << QJsonValue("second") << 2;
+        // The renewal's own refused token request is not renewed in turn.
         QTest::newRow("renewal fails") << false << 200 << false << QJsonValue("Unauthorized request") << 1;
     }
 
@@ -111,18 +112,6 @@ private slots:
         QCOMPARE(f.server.count("/api/v1/item"), itemRequests);
         if (itemRequests == 2)
             QCOMPARE(QByteArray::fromStdString(resentAuthorization), kBearerFresh);
-    }
-
-    void tokenRequestNeverRenews()
-    {
-        ApiFixture f(&m_nam);
-        serveToken(f, false);
-        f.start();
-        QSignalSpy failed(f.api(), &RemoteAPI::loginFailed);
-        f.api()->doLogin("key");
-        QVERIFY(failed.wait(10000));
-        QCOMPARE(failed.size(), 1);
-        QCOMPARE(f.server.count("/api/v1/token"), 1);
     }
 
     void concurrentUnauthorizedRequestsAllComplete()

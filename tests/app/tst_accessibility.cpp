@@ -1,25 +1,19 @@
 // What a screen reader and a keyboard user get from the window: every control that can be
 // reached or pressed has a name that is not its value, in each screen and dialog, and keyboard
 // focus is drawn on each kind of control.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
-#include "app/core/settings.h"
+#include "api/libraryerrortype.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
-#include "guitest.h"
-#include "windowtest.h"
 #include "library/errorslistmodel.h"
-#include "api/libraryerrortype.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
 #include <QAccessible>
-#include <QQuickView>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
+
+// Dialogs that are opened and closed by the test; the updater's closes itself.
+const char *const kDialogs[] = {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog"};
 
 // A control a person can reach or press: it must say what it does.
 bool isActionable(QAccessibleInterface *iface)
@@ -82,55 +76,25 @@ void collectUnnamedTabStops(QQuickItem *item, QStringList &faults)
 
 } // namespace
 
-class TestAccessibility : public QObject
+class TestAccessibility : public WindowTest
 {
     Q_OBJECT
 public:
-    TestAccessibility(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+    using WindowTest::WindowTest;
 
 private:
-    QQuickView *view() const { return m_app.view(); }
-    QObject *root() const { return view()->rootObject(); }
-    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
-    QString currentScreen() const
-    {
-        auto *current = QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-        return current ? current->objectName() : QString();
-    }
-    QQuickItem *libraryList() const
-    {
-        return QmlItems::findItem(QmlItems::find(root(), QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
-    }
-    void openDialog(QObject *d)
-    {
-        QMetaObject::invokeMethod(d, "open");
-        QTRY_VERIFY(d->property("opened").toBool());
-    }
     void closeDialogs()
     {
-        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog"})
+        for (const char *name : kDialogs)
             QMetaObject::invokeMethod(dialog(name), "close");
         // The updater hears Escape as "Cancel" and closes its dialog itself.
-        if (QObject *d = dialog("askUpdateAppDialog"); d && d->property("visible").toBool()) {
-            // Shortcuts answer only in the active window; another test's window may have taken it.
-            view()->requestActivate();
-            QVERIFY(QTest::qWaitForWindowActive(view()));
-            QTest::keyClick(view(), Qt::Key_Escape);
-        }
-        for (const char *name : {"askDeleteDialog", "askUpdateFileDialog", "askFreeSpaceDialog", "errorsListDialog",
-                                 "askUpdateAppDialog"})
+        if (QObject *d = dialog("askUpdateAppDialog"); d && d->property("visible").toBool())
+            key(Qt::Key_Escape);
+        for (const char *name : kDialogs)
             QTRY_VERIFY(!dialog(name)->property("visible").toBool());
+        QTRY_VERIFY(!dialog("askUpdateAppDialog")->property("visible").toBool());
     }
-    void goToLibrary()
-    {
-        while (currentScreen() != QStringLiteral("mainScreen")) {
-            auto *top = QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
-            QTRY_VERIFY(!QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool());
-        }
-    }
-
+    QQuickWindow *aboutWindow() const { return object(QStringLiteral("aboutLoader"))->property("item").value<QQuickWindow *>(); }
     // Puts the window in a state; the rows of the data table run in order and build on each other.
     void enterState(const QString &state)
     {
@@ -156,24 +120,20 @@ private:
             m_app.setIsInSelectionMode(false);
             QTRY_VERIFY(item("tabPanel")->isVisible());
             QVERIFY(QmlItems::click(item("tileHalf")));
-            QTRY_VERIFY(QmlItems::findItem(QmlItems::find(root(), QStringLiteral("tileViewLoader")),
+            QTRY_VERIFY(QmlItems::findItem(object(QStringLiteral("tileViewLoader")),
                                            QStringLiteral("libraryTiles"))->isVisible());
         } else if (state == QLatin1String("status-error")) {
             QVERIFY(QmlItems::click(item("listHalf")));
             emit m_app.downloadManager()->downloadFailedForItem(nullptr);
             QTRY_VERIFY(item("statusBar")->isVisible());
-        } else if (state == QLatin1String("dialog-delete")) {
+        } else if (state.startsWith(QLatin1String("ask"))) {
             item("statusBar")->setVisible(false);
-            openDialog(dialog("askDeleteDialog"));
-        } else if (state == QLatin1String("dialog-update-file")) {
             dialog("askUpdateFileDialog")->setProperty("text", QStringLiteral("A newer alpha.pdf is available. Update it?"));
-            openDialog(dialog("askUpdateFileDialog"));
-        } else if (state == QLatin1String("dialog-free-space")) {
-            openDialog(dialog("askFreeSpaceDialog"));
+            openPopup(dialog(qPrintable(state)));
         } else if (state == QLatin1String("dialog-errors-list")) {
             m_app.errorsListModel()->addError(LibraryErrorType::DownloadError, QStringLiteral("Harrowdeep Bestiary"), 0);
             m_app.errorsListModel()->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
-            openDialog(dialog("errorsListDialog"));
+            openPopup(dialog("errorsListDialog"));
         } else if (state == QLatin1String("dialog-update-app")) {
             m_sim.setManifest(QStringLiteral("9.0.0.0"), QStringLiteral("2030-01-01 12:00:00"), 0, 0);
             m_app.updater()->checkUpdates(false);
@@ -184,14 +144,18 @@ private:
             QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
             QTRY_VERIFY(item("fileRow"));
         } else if (state == QLatin1String("settings")) {
-            goToLibrary();
+            QVERIFY(backToLibrary());
             QVERIFY(QmlItems::click(item("settingsButton")));
             QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
+        } else if (state == QLatin1String("about")) {
+            closeDialogs();
+            QMetaObject::invokeMethod(root(), "showAbout");
+            QVERIFY(aboutWindow() && QTest::qWaitForWindowExposed(aboutWindow()));
         }
         // Controls set their roles as the reader arrives; new ones since the last walk as well.
         QAccessible::setActive(true);
         // The screen's fade-in ends before the tree is read.
-        QTRY_VERIFY(!QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool());
+        QTRY_VERIFY(stackSettled());
     }
 
 private slots:
@@ -200,8 +164,7 @@ private slots:
         view()->showNormal();
         view()->resize(920, 700);
         // Shortcuts (Escape in a dialog) go to the active window only.
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QVERIFY(activate());
         QAccessible::setActive(true);
     }
 
@@ -209,8 +172,8 @@ private slots:
     {
         QTest::addColumn<QString>("state");
         for (const char *state : {"login-key", "login-get-key", "login-wrong-key", "library-list", "library-selection",
-                                  "library-tiles", "status-error", "dialog-delete", "dialog-update-file",
-                                  "dialog-free-space", "dialog-errors-list", "dialog-update-app", "book-details",
+                                  "library-tiles", "status-error", "askDeleteDialog", "askUpdateFileDialog",
+                                  "askFreeSpaceDialog", "dialog-errors-list", "dialog-update-app", "book-details",
                                   "settings", "about"})
             QTest::newRow(state) << QString::fromLatin1(state);
     }
@@ -218,43 +181,26 @@ private slots:
     void namesInEveryState()
     {
         QFETCH(QString, state);
-        if (state != QLatin1String("about"))
-            enterState(state);
-        QStringList faults;
-        QWindow *window = view();
-        if (state == QLatin1String("about")) {
-            closeDialogs();
-            QMetaObject::invokeMethod(root(), "showAbout");
-            auto *about = qobject_cast<QQuickWindow *>(
-                QmlItems::find(root(), QStringLiteral("aboutLoader"))->property("item").value<QObject *>());
-            QVERIFY(about);
-            QVERIFY(QTest::qWaitForWindowExposed(about));
-            QAccessible::setActive(true);
-            window = about;
-        }
+        enterState(state);
+        QQuickWindow *window = state == QLatin1String("about") ? aboutWindow() : view();
         QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(window);
         QVERIFY(tree);
         QVERIFY(tree->childCount() > 0);
+        QStringList faults;
         collectFaults(tree, faults);
-        collectUnnamedTabStops(qobject_cast<QQuickWindow *>(window)->contentItem(), faults);
+        collectUnnamedTabStops(window->contentItem(), faults);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+        if (state == QLatin1String("status-error")) {
+            // Informative texts are read out with their current value.
+            QAccessibleInterface *status = QAccessible::queryAccessibleInterface(item("statusText"));
+            QVERIFY(status);
+            QCOMPARE(status->role(), QAccessible::StaticText);
+            QCOMPARE(status->text(QAccessible::Name), item("statusText")->property("text").toString());
+        }
         if (state == QLatin1String("about"))
             window->close();
-        if (state.startsWith(QLatin1String("dialog-")))
+        if (state.startsWith(QLatin1String("dialog-")) || state.startsWith(QLatin1String("ask")))
             closeDialogs();
-    }
-
-    // Informative texts are read out with their current value.
-    void statusTextIsReadWithItsValue()
-    {
-        QVERIFY(m_app.remoteAPI()->loggedIn());
-        QQuickItem *status = item("statusText");
-        QVERIFY(status);
-        emit m_app.downloadManager()->downloadFailedForItem(nullptr);
-        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(status);
-        QCOMPARE(iface->role(), QAccessible::StaticText);
-        QCOMPARE(iface->text(QAccessible::Name), status->property("text").toString());
-        item("statusBar")->setVisible(false);
     }
 
     // Keyboard focus changes what is drawn around each kind of control, on the dark header and on
@@ -274,11 +220,11 @@ private slots:
     void focusRingShows()
     {
         QFETCH(QString, target);
-        goToLibrary();
+        QVERIFY(backToLibrary());
         QTRY_VERIFY(libraryList() && libraryList()->isVisible());
         QQuickItem *wanted = nullptr;
         if (target == QLatin1String("searchField"))
-            wanted = QmlItems::find(root(), QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
+            wanted = object(QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
         else if (target == QLatin1String("actionButton"))
             wanted = QmlItems::findItem(libraryList()->property("currentItem").value<QQuickItem *>(), target);
         else if (target == QLatin1String("listHalf"))
@@ -288,8 +234,7 @@ private slots:
         else
             wanted = item(target);
         QVERIFY(wanted);
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QVERIFY(activate());
 
         // Nothing focused in the window, then Tab until the target has the focus.
         view()->contentItem()->forceActiveFocus();
@@ -301,28 +246,15 @@ private slots:
             return view()->grabWindow().copy(QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio).toRect());
         };
         const QImage before = picture();
-        for (int i = 0; i < 60 && !wanted->hasActiveFocus(); ++i)
-            QTest::keyClick(view(), Qt::Key_Tab);
-        QVERIFY2(wanted->hasActiveFocus(), "Tab does not reach it");
+        QVERIFY2(tabTo([wanted] { return wanted; }), "Tab does not reach it");
         QTRY_VERIFY(before != picture());
     }
 
-    void cleanupTestCase()
-    {
-        keepGlDriverLoaded();
-    }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
 };
 
 int main(int argc, char *argv[])
 {
-    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &) {
-        TestAccessibility test(app, sim);
-        return QTest::qExec(&test, argc, argv);
-    });
+    return execWindowTest<TestAccessibility>(argc, argv, 6);
 }
 
 #include "tst_accessibility.moc"

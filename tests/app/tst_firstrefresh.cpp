@@ -1,18 +1,10 @@
 // A first refresh that failed is run again by the next start. The first run is this program
 // started once more in its own process: it signs in through the window while the storefront
 // fails every library page, and quits; the test then starts the program again on that profile.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
 #include "api/remoteapi.h"
-#include "app/core/settings.h"
-#include "guitest.h"
 #include "library/librarysortfiltermodel.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
-#include <QQuickView>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <spawn.h>
@@ -25,40 +17,23 @@ namespace {
 const char kFirstRunArgument[] = "--first-run";
 const QString kLibraryPages = QStringLiteral("/api/v1/customers/");
 
-// Types a text into the window's focused item, a key press for each character.
-void typeText(QWindow *window, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::keyClick(window, c.toLatin1());
-}
-
-QObject *find(QuenlithApplication &app, const QString &name)
-{
-    return QmlItems::find(app.view()->rootObject(), name);
-}
-
-QString currentScreen(QuenlithApplication &app)
-{
-    auto *current = find(app, QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-    return current ? current->objectName() : QString();
-}
-
 // The first run: signs in with the key typed into the window, waits for the refresh to end.
 int signInOnce(int argc, char *argv[], const QString &library)
 {
     QuenlithApplication app(argc, argv);
+    const WindowProbe window(app);
     app.settings()->setLibraryDirectory(library);
     app.view()->showNormal();
     if (!QTest::qWaitForWindowExposed(app.view())
-        || !QTest::qWaitFor([&] { return currentScreen(app) == QLatin1String("loginWindow"); }))
+        || !QTest::qWaitFor([&] { return window.currentScreen() == QLatin1String("loginWindow"); }))
         return 2;
     keepGlDriverLoaded();
-    auto *keyField = qobject_cast<QQuickItem *>(find(app, QStringLiteral("keyField")));
+    QQuickItem *keyField = window.item(QStringLiteral("keyField"));
     if (!keyField || !QmlItems::click(keyField))
         return 3;
     QSignalSpy refreshed(app.remoteAPI(), &RemoteAPI::refreshLibraryFinished);
-    typeText(app.view(), qEnvironmentVariable("TOLVANE_TEST_APP_KEY"));
-    QTest::keyClick(app.view(), Qt::Key_Return);
+    window.type(qEnvironmentVariable("TOLVANE_TEST_APP_KEY"));
+    window.key(Qt::Key_Return);
     if (!refreshed.wait(20000))
         return 4;
     // The storefront failed the refresh: the library stays empty.
@@ -84,29 +59,24 @@ int runFirstRun(const QString &profile, const QString &library)
 
 } // namespace
 
-class TestFirstRefresh : public QObject
+class TestFirstRefresh : public WindowTest
 {
     Q_OBJECT
 public:
-    TestFirstRefresh(QuenlithApplication &app, StorefrontSim &sim) : m_app(app), m_sim(sim) {}
+    using WindowTest::WindowTest;
 
 private slots:
     void failedFirstRefreshRunsAgainAtTheNextStart()
     {
         m_app.view()->showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
-        keepGlDriverLoaded();
         QVERIFY(m_app.remoteAPI()->loggedIn());
-        QTRY_COMPARE(currentScreen(m_app), QStringLiteral("mainScreen"));
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(m_app.libraryModel()->size() == m_sim.productIds().size(), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
         QVERIFY(m_sim.countRequests(QStringLiteral("GET"), kLibraryPages) > 0);
-        QVERIFY(!qobject_cast<QQuickItem *>(find(m_app, QStringLiteral("firstLoginNotice")))->isVisible());
+        QVERIFY(!item(QStringLiteral("firstLoginNotice"))->isVisible());
     }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
 };
 
 int main(int argc, char *argv[])
@@ -116,33 +86,20 @@ int main(int argc, char *argv[])
         int childArgc = 1;
         return signInOnce(childArgc, argv, QString::fromLocal8Bit(argv[3]));
     }
-
-    QTemporaryDir profile;
-    QTemporaryDir library;
-    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
-    StorefrontSim::Options options;
-    options.products = 3;
-    StorefrontSim sim(options);
-    if (!sim.start())
-        return 1;
-    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
-    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
-    qputenv("TOLVANE_TEST_APP_KEY", sim.appKey().toUtf8());
-
-    StorefrontSim::EndpointFault failing;
-    failing.failure = true;
-    sim.setFault(StorefrontSim::Endpoint::Library, failing);
-    const int firstRun = runFirstRun(profile.path(), library.path());
-    if (firstRun != 0) {
-        qWarning("The first run ended with %d", firstRun);
-        return 1;
-    }
-    sim.clearFaults();
-    sim.clearRequestLog();
-
-    QuenlithApplication app(argc, argv);
-    TestFirstRefresh test(app, sim);
-    return QTest::qExec(&test, argc, argv);
+    // The first run meets a storefront that fails every library page.
+    const auto firstRun = [](StorefrontSim &sim, const QTemporaryDir &profile, const QTemporaryDir &library) {
+        qputenv("TOLVANE_TEST_APP_KEY", sim.appKey().toUtf8());
+        StorefrontSim::EndpointFault failing;
+        failing.failure = true;
+        sim.setFault(StorefrontSim::Endpoint::Library, failing);
+        const int result = runFirstRun(profile.path(), library.path());
+        if (result != 0)
+            qWarning("The first run ended with %d", result);
+        sim.clearFaults();
+        sim.clearRequestLog();
+        return result == 0;
+    };
+    return execWindowTest<TestFirstRefresh>(argc, argv, 3, firstRun);
 }
 
 #include "tst_firstrefresh.moc"

@@ -33,109 +33,93 @@ class TestFolderRevealer : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void selectsTheFileInTheFileManager();
-    void opensTheFolderWithoutOne_data();
-    void opensTheFolderWithoutOne();
+    void initTestCase()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run under dbus-run-session");
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("bin")));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("Books/Red Dragon")));
+        m_book = m_dir.filePath(QStringLiteral("Books/Red Dragon/Red Dragon #1.pdf"));
+        QFile book(m_book);
+        QVERIFY(book.open(QIODevice::WriteOnly) && book.write("%PDF") == 4);
+        book.close();
+
+        QFile script(m_dir.filePath(QStringLiteral("bin/xdg-open")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\nexit \"${XDG_OPEN_EXIT:-0}\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toLocal8Bit() + ':' + qgetenv("PATH"));
+
+        m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fileManager"));
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &m_fileManager,
+                                            QDBusConnection::ExportAllSlots));
+    }
+
+    void cleanupTestCase() { QDBusConnection::disconnectFromBus(QStringLiteral("fileManager")); }
+
+    void selectsTheFileInTheFileManager()
+    {
+        QVERIFY(m_serviceBus.registerService(kServiceName));
+        FolderRevealer revealer;
+        QSignalSpy shown(&revealer, &FolderRevealer::shown);
+        revealer.show(m_book);
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(shown.first().first().toString(), QStringLiteral("selected"));
+        // Space and '#' must reach the file manager encoded, or it would look for another file.
+        QCOMPARE(m_fileManager.shownUris, QStringList{QUrl::fromLocalFile(m_book).toString(QUrl::FullyEncoded)});
+        QVERIFY(m_fileManager.shownUris.first().endsWith(QStringLiteral("Red%20Dragon%20%231.pdf")));
+        QVERIFY(openedWith().isEmpty());
+        QVERIFY(m_serviceBus.unregisterService(kServiceName));
+    }
+
+    void opensTheFolderWithoutOne_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("exitCode");
+        QTest::addColumn<QString>("message");   // empty: the folder is opened
+        QTest::newRow("folder opened") << "Red Dragon #1.pdf" << QByteArray("0") << QString();
+        QTest::newRow("no program for folders") << "Red Dragon #1.pdf" << QByteArray("3")
+                                                << "The folder of \"Red Dragon #1.pdf\" could not be opened.";
+        QTest::newRow("file gone") << "Gone.pdf" << QByteArray("0") << "\"Gone.pdf\" is no longer on the disk.";
+    }
+
+    void opensTheFolderWithoutOne()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, exitCode);
+        QFETCH(QString, message);
+        QFile::remove(m_dir.filePath(QStringLiteral("bin/opened")));
+        m_fileManager.shownUris.clear();
+        qputenv("XDG_OPEN_EXIT", exitCode);
+        FolderRevealer revealer;
+        QSignalSpy shown(&revealer, &FolderRevealer::shown);
+        QSignalSpy failed(&revealer, &FolderRevealer::failed);
+
+        revealer.show(m_dir.filePath(QStringLiteral("Books/Red Dragon/")) + name);
+        QTRY_VERIFY_WITH_TIMEOUT(shown.size() + failed.size() == 1, 10000);
+        QVERIFY(m_fileManager.shownUris.isEmpty());
+        if (message.isEmpty()) {
+            QCOMPARE(shown.first().first().toString(), QStringLiteral("folder"));
+            QCOMPARE(openedWith(), m_dir.filePath(QStringLiteral("Books/Red Dragon")));
+        } else {
+            QCOMPARE(failed.first().first().toString(), message);
+        }
+    }
 
 private:
-    QString openedWith() const;
+    QString openedWith() const
+    {
+        QFile record(m_dir.filePath(QStringLiteral("bin/opened")));
+        return record.open(QIODevice::ReadOnly) ? QString::fromUtf8(record.readAll()) : QString();
+    }
 
     QTemporaryDir m_dir;
     QString m_book;
     QDBusConnection m_serviceBus{QString()};
     FileManagerStandIn m_fileManager;
 };
-
-void TestFolderRevealer::initTestCase()
-{
-    if (!QDBusConnection::sessionBus().isConnected())
-        QSKIP("no session bus: run under dbus-run-session");
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("bin")));
-    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("Books/Red Dragon")));
-    m_book = m_dir.filePath(QStringLiteral("Books/Red Dragon/Red Dragon #1.pdf"));
-    QFile book(m_book);
-    QVERIFY(book.open(QIODevice::WriteOnly));
-    book.write("%PDF");
-    book.close();
-
-    const QString opener = m_dir.filePath(QStringLiteral("bin/xdg-open"));
-    QFile script(opener);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\nexit \"${XDG_OPEN_EXIT:-0}\"\n");
-    script.close();
-    QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
-    qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toLocal8Bit() + ':' + qgetenv("PATH"));
-
-    m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fileManager"));
-    QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &m_fileManager,
-                                        QDBusConnection::ExportAllSlots));
-}
-
-void TestFolderRevealer::cleanupTestCase()
-{
-    QDBusConnection::disconnectFromBus(QStringLiteral("fileManager"));
-}
-
-QString TestFolderRevealer::openedWith() const
-{
-    QFile record(m_dir.filePath(QStringLiteral("bin/opened")));
-    return record.open(QIODevice::ReadOnly) ? QString::fromUtf8(record.readAll()) : QString();
-}
-
-void TestFolderRevealer::selectsTheFileInTheFileManager()
-{
-    QVERIFY(m_serviceBus.registerService(kServiceName));
-    FolderRevealer revealer;
-    QSignalSpy shown(&revealer, &FolderRevealer::shown);
-    revealer.show(m_book);
-    QVERIFY(shown.wait(10000));
-    QCOMPARE(shown.first().first().toString(), QStringLiteral("selected"));
-    // Space and '#' must reach the file manager encoded, or it would look for another file.
-    QCOMPARE(m_fileManager.shownUris, QStringList{QUrl::fromLocalFile(m_book).toString(QUrl::FullyEncoded)});
-    QVERIFY(m_fileManager.shownUris.first().endsWith(QStringLiteral("Red%20Dragon%20%231.pdf")));
-    QVERIFY(openedWith().isEmpty());
-    QVERIFY(m_serviceBus.unregisterService(kServiceName));
-}
-
-void TestFolderRevealer::opensTheFolderWithoutOne_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("exitCode");
-    QTest::addColumn<bool>("opened");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("folder opened") << "Red Dragon #1.pdf" << QByteArray("0") << true << QString();
-    QTest::newRow("no program for folders") << "Red Dragon #1.pdf" << QByteArray("3") << false
-                                            << "The folder of \"Red Dragon #1.pdf\" could not be opened.";
-    QTest::newRow("file gone") << "Gone.pdf" << QByteArray("0") << false
-                               << "\"Gone.pdf\" is no longer on the disk.";
-}
-
-void TestFolderRevealer::opensTheFolderWithoutOne()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, exitCode);
-    QFETCH(bool, opened);
-    QFETCH(QString, message);
-    QFile::remove(m_dir.filePath(QStringLiteral("bin/opened")));
-    m_fileManager.shownUris.clear();
-    qputenv("XDG_OPEN_EXIT", exitCode);
-    FolderRevealer revealer;
-    QSignalSpy shown(&revealer, &FolderRevealer::shown);
-    QSignalSpy failed(&revealer, &FolderRevealer::failed);
-
-    revealer.show(m_dir.filePath(QStringLiteral("Books/Red Dragon/")) + name);
-    QTRY_VERIFY_WITH_TIMEOUT(shown.size() + failed.size() == 1, 10000);
-    QVERIFY(m_fileManager.shownUris.isEmpty());
-    if (opened) {
-        QCOMPARE(shown.first().first().toString(), QStringLiteral("folder"));
-        QCOMPARE(openedWith(), m_dir.filePath(QStringLiteral("Books/Red Dragon")));
-    } else {
-        QCOMPARE(failed.first().first().toString(), message);
-    }
-}
 
 QTEST_MAIN(TestFolderRevealer)
 #include "tst_folderrevealer.moc"

@@ -1,72 +1,29 @@
 // A customer without a mouse: sign in, find a product, download its file, delete it again, change
 // a setting and quit, with key presses only, against the storefront simulator.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
-#include "app/core/settings.h"
 #include "api/remoteapi.h"
 #include "downloads/libraryfile.h"
-#include "guitest.h"
-#include "windowtest.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
 #include <QQmlEngine>
-#include <QQuickView>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
-#include <functional>
 
-class TestKeyboardJourney : public QObject, private WindowProbe
+class TestKeyboardJourney : public WindowTest
 {
     Q_OBJECT
 public:
-    TestKeyboardJourney(QuenlithApplication &app, StorefrontSim &sim) : WindowProbe(app), m_app(app), m_sim(sim) {}
-
-private:
-    // Shortcuts answer only in the active window; another test's window on the same display may take it.
-    void activate()
-    {
-        if (view()->isActive())
-            return;
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
-    }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        activate();
-        QTest::keyClick(view(), Qt::Key(key), modifiers);
-    }
-    void type(const QString &text)
-    {
-        for (const QChar c : text) {
-            activate();
-            QTest::keyClick(view(), c.toLatin1());
-        }
-    }
-    // Tab on until the item has the focus, as a person tabs through the window to a control.
-    bool tabTo(const std::function<QQuickItem *()> &target)
-    {
-        for (int i = 0; i < 60; ++i) {
-            if (QQuickItem *wanted = target(); wanted && wanted->hasActiveFocus())
-                return true;
-            key(Qt::Key_Tab);
-        }
-        return false;
-    }
+    using WindowTest::WindowTest;
 
 private slots:
     void initTestCase()
     {
         view()->showNormal();
-        view()->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(view()));
+        QVERIFY(activate());
     }
 
     void journey()
@@ -95,7 +52,7 @@ private slots:
 
         // Ctrl+F, the title, Tab into the list, Return opens the product.
         key(Qt::Key_F, Qt::ControlModifier);
-        QQuickItem *search = QmlItems::find(root(), QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
+        QQuickItem *search = object(QStringLiteral("searchFieldLoader"))->property("item").value<QQuickItem *>();
         QTRY_VERIFY(search->hasActiveFocus());
         type(product->title());
         QTRY_COMPARE(m_app.libraryModel()->rowCount(), 1);
@@ -104,8 +61,7 @@ private slots:
         QTRY_VERIFY(list->hasActiveFocus());
         key(Qt::Key_Home);
         key(Qt::Key_Return);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
-        QTRY_VERIFY(stackSettled());
+        QVERIFY(settledOn(QStringLiteral("bookDetails")));
 
         // Tab to the file's button; Space downloads it.
         const auto fileAction = [this] { return QmlItems::findItem(screen(), QStringLiteral("actionArea")); };
@@ -117,16 +73,14 @@ private slots:
 
         // Escape leaves the details; the row's button, downloaded now, opens them again.
         key(Qt::Key_Escape);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
-        QTRY_VERIFY(stackSettled());
+        QVERIFY(settledOn(QStringLiteral("mainScreen")));
         QTRY_VERIFY(list->hasActiveFocus());
         const auto rowAction = [list] {
             return QmlItems::findItem(list->property("currentItem").value<QQuickItem *>(), QStringLiteral("actionButton"));
         };
         QVERIFY(tabTo(rowAction));
         key(Qt::Key_Return);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
-        QTRY_VERIFY(stackSettled());
+        QVERIFY(settledOn(QStringLiteral("bookDetails")));
 
         // Delete, and Return answers the question.
         m_app.settings()->setShowDeleteConfirmation(true);
@@ -134,7 +88,7 @@ private slots:
                      QStringLiteral("delete"));
         QVERIFY(tabTo(fileAction));
         key(Qt::Key_Return);
-        QObject *ask = root()->property("askDeleteDialog").value<QObject *>();
+        QObject *ask = dialog("askDeleteDialog");
         QTRY_VERIFY(ask->property("opened").toBool());
         key(Qt::Key_Return);
         QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
@@ -143,12 +97,10 @@ private slots:
 
         // Escape back; Tab round to "Settings"; the delete question is turned off and saved.
         key(Qt::Key_Escape);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
-        QTRY_VERIFY(stackSettled());
+        QVERIFY(settledOn(QStringLiteral("mainScreen")));
         QVERIFY(tabTo([this] { return item("settingsButton"); }));
         key(Qt::Key_Space);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
-        QTRY_VERIFY(stackSettled());
+        QVERIFY(settledOn(QStringLiteral("settingsWindow")));
         QVERIFY(tabTo([this] { return item("deleteConfirmationBox"); }));
         key(Qt::Key_Space);
         QVERIFY(tabTo([this] { return item("saveButton"); }));
@@ -161,23 +113,11 @@ private slots:
         key(Qt::Key_Q, Qt::ControlModifier);
         QCOMPARE(quit.count(), 1);
     }
-
-    void cleanupTestCase()
-    {
-        keepGlDriverLoaded();
-    }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
 };
 
 int main(int argc, char *argv[])
 {
-    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &) {
-        TestKeyboardJourney test(app, sim);
-        return QTest::qExec(&test, argc, argv);
-    });
+    return execWindowTest<TestKeyboardJourney>(argc, argv, 6);
 }
 
 #include "tst_keyboardjourney.moc"

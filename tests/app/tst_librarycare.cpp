@@ -23,7 +23,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 
 class TestLibraryCare : public QObject, private WindowProbe
 {
@@ -35,23 +34,6 @@ public:
     }
 
 private:
-    void key(int key)
-    {
-        if (!m_app.view()->isActive()) {
-            m_app.view()->requestActivate();
-            QVERIFY(QTest::qWaitForWindowActive(m_app.view()));
-        }
-        QTest::keyClick(m_app.view(), Qt::Key(key));
-    }
-    bool tabTo(const std::function<QQuickItem *()> &target)
-    {
-        for (int i = 0; i < 80; ++i) {
-            if (QQuickItem *wanted = target(); wanted && wanted->hasActiveFocus())
-                return true;
-            key(Qt::Key_Tab);
-        }
-        return false;
-    }
     QString opened() const
     {
         QFile record(m_bin + QStringLiteral("/opened"));
@@ -113,8 +95,7 @@ private slots:
         // No program for folders: the status bar says so.
         qputenv("XDG_OPEN_EXIT", "3");
         QVERIFY(QmlItems::click(QmlItems::findItem(screen(), QStringLiteral("folderArea"))));
-        QTRY_VERIFY(QmlItems::find(root(), QStringLiteral("statusBar"))
-                        ->property("text").toString().contains(QLatin1String("could not be opened")));
+        QTRY_VERIFY(object(QStringLiteral("statusBar"))->property("text").toString().contains("could not be opened"));
         qunsetenv("XDG_OPEN_EXIT");
 
         key(Qt::Key_Escape);

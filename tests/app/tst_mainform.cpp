@@ -1,68 +1,30 @@
 // The window's QML content driven through the real controller, signed in to an in-process
 // storefront simulator.
-#include "../../tools/ui-screenshots/qmlitems.h"
-
 #include "api/libraryerrortype.h"
-#include "app/core/constants.h"
-#include "app/quenlithapplication.h"
-#include "app/core/settings.h"
 #include "dialogs/applicationupdater.h"
 #include "downloads/folderscanner.h"
 #include "downloads/libraryfile.h"
-#include "guitest.h"
-#include "windowtest.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 #include "library/librarysortfiltermodel.h"
 #include "library/onlinelibrary.h"
-#include "storefrontsim.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
-#include <QQuickView>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
-
 
 using QmlItems::click;
 
-// Keys reach the focused item of the active window only.
-static bool activate(QWindow *window)
-{
-    window->requestActivate();
-    return QTest::qWaitForWindowActive(window);
-}
-
-// Types a text into the window's focused item, a key press for each character.
-static void typeText(QWindow *window, const QString &text)
-{
-    activate(window);
-    for (const QChar c : text)
-        QTest::keyClick(window, c.toLatin1());
-}
-
-class TestMainForm : public QObject
+class TestMainForm : public WindowTest
 {
     Q_OBJECT
 public:
-    TestMainForm(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
-        : m_app(app), m_sim(sim), m_library(library)
-    {
-    }
+    using WindowTest::WindowTest;
 
 private:
-    QObject *root() const { return m_app.view()->rootObject(); }
-    QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QObject *object(const QString &name) const { return QmlItems::find(root(), name); }
-    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
-    QString currentScreen() const
-    {
-        auto *current = object(QStringLiteral("screenStack"))->property("currentItem").value<QObject *>();
-        return current ? current->objectName() : QString();
-    }
     static QQuickItem *rowDelegate(QQuickItem *list, int row)
     {
         for (QQuickItem *child : list->property("contentItem").value<QQuickItem *>()->childItems()) {
@@ -73,36 +35,41 @@ private:
         }
         return nullptr;
     }
-    bool isOpen(QObject *popup) const { return popup->property("opened").toBool() || popup->property("visible").toBool(); }
+    // The row brought to the top of the list, once laid out.
+    QQuickItem *showRow(int row) const
+    {
+        QQuickItem *list = libraryList();
+        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
+        QQuickItem *delegate = nullptr;
+        (void)QTest::qWaitFor([&] { return (delegate = rowDelegate(list, row)) != nullptr; });
+        return delegate;
+    }
+    LibraryItem *productAt(int row) const { return m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(row)); }
+    // The stack takes no clicks while its transition runs: the new screen is awaited until settled.
+    void pressInto(QQuickItem *control, const QString &screenName)
+    {
+        QVERIFY(click(control));
+        QVERIFY(settledOn(screenName));
+    }
 
     void signIn()
     {
         if (m_app.remoteAPI()->loggedIn())
             return;
-        QTRY_COMPARE(currentScreen(), QStringLiteral("loginWindow"));
+        QVERIFY(settledOn(QStringLiteral("loginWindow")));
         item("keyField")->setProperty("text", m_sim.appKey());
         QVERIFY(click(item("loginButton")));
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
     }
 
-    void backToLibrary()
-    {
-        while (currentScreen() != QStringLiteral("mainScreen")) {
-            auto *top = object("screenStack")->property("currentItem").value<QObject *>();
-            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
-            QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        }
-    }
-
     // The single file of a product other than `other`'s, on disk: downloaded by a click on its
     // row when it is not there yet.
     LibraryFile *downloadThroughRow(int *rowOut, const LibraryFile *other = nullptr)
     {
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
         for (int r = 0; r < m_app.libraryModel()->rowCount(); ++r) {
-            LibraryItem *product = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
-            LibraryFile *file = product->filesModel()->count() == 1 ? product->filesModel()->fileAt(0) : nullptr;
+            ItemFilesModel *files = productAt(r)->filesModel();
+            LibraryFile *file = files->count() == 1 ? files->fileAt(0) : nullptr;
             if (!file || file == other)
                 continue;
             if (file->status() == LibraryFile::Downloaded && QFileInfo(file->filePath()).isFile()) {
@@ -113,9 +80,8 @@ private:
                 continue;
             // A list just shown may still move to its kept place: a click that missed is repeated.
             for (int attempt = 0; attempt < 3 && file->status() == LibraryFile::Remote; ++attempt) {
-                QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, r), Q_ARG(int, 1 /* Beginning */));
-                QQuickItem *delegate = nullptr;
-                if (!QTest::qWaitFor([&] { return (delegate = rowDelegate(list, r)) != nullptr; }))
+                QQuickItem *delegate = showRow(r);
+                if (!delegate)
                     return nullptr;
                 click(QmlItems::findItem(delegate, QStringLiteral("actionFace")));
                 (void)QTest::qWaitFor([file] { return file->status() != LibraryFile::Remote; }, 2000);
@@ -131,16 +97,11 @@ private:
     // Opens a downloaded file's product by its row and presses the delete icon of its file.
     void pressDeleteInDetails(int row)
     {
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
-        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
-        QQuickItem *delegate = nullptr;
-        QTRY_VERIFY((delegate = rowDelegate(list, row)));
-        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        QQuickItem *details = object("screenStack")->property("currentItem").value<QQuickItem *>();
+        QQuickItem *delegate = showRow(row);
+        QVERIFY(delegate);
+        pressInto(QmlItems::findItem(delegate, QStringLiteral("actionFace")), QStringLiteral("bookDetails"));
         QQuickItem *fileRow = nullptr;
-        QTRY_VERIFY((fileRow = QmlItems::findItem(details, QStringLiteral("fileRow")))
+        QTRY_VERIFY((fileRow = QmlItems::findItem(screen(), QStringLiteral("fileRow")))
                     && fileRow->property("action").toString() == QStringLiteral("delete"));
         QVERIFY(click(QmlItems::findItem(fileRow, QStringLiteral("actionButton"))));
         QTRY_VERIFY(dialog("askDeleteDialog")->property("opened").toBool());
@@ -185,18 +146,27 @@ private slots:
         QTRY_COMPARE(keyField->property("text").toString(), m_sim.appKey());
         QVERIFY(item("keyView")->isVisible());
 
-        // The first sign-in shows the notice while the library is fetched.
+        // Return pressed again while the answer is awaited sends no second sign-in; the first
+        // sign-in shows the notice while the library is fetched.
         StorefrontSim::EndpointFault slow;
-        slow.delayMs = 400;
+        slow.delayMs = 500;
         slow.times = 1;
+        m_sim.setFault(StorefrontSim::Endpoint::Token, slow);
         m_sim.setFault(StorefrontSim::Endpoint::Library, slow);
-        QVERIFY(click(loginButton));
+        m_sim.clearRequestLog();
+        QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
+        QVERIFY(click(keyField));
+        QTRY_VERIFY(keyField->hasActiveFocus());
+        for (int i = 0; i < 3; ++i)
+            key(Qt::Key_Return);
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QVERIFY(item("firstLoginNotice")->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
         QVERIFY(!item("firstLoginNotice")->isVisible());
         QVERIFY(item("libraryViews")->isVisible());
         QCOMPARE(object("screenStack")->property("depth").toInt(), 1);
+        QCOMPARE(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 1);
+        QCOMPARE(announced.count(), 1);
     }
 
     void firstLoginNoticeEndsWithAFailedRefresh()
@@ -248,8 +218,7 @@ private slots:
         QVERIFY(click(item("statusBarArea")));
         QTRY_VERIFY(isOpen(errors));
         QVERIFY(!bar->property("visible").toBool());
-        QMetaObject::invokeMethod(errors, "close");
-        QTRY_VERIFY(!isOpen(errors));
+        closePopup(errors);
 
         m_app.errorsListModel()->addError(LibraryErrorType::GeneralError, QStringLiteral("Disk gone"), -1);
         QVERIFY(bar->property("visible").toBool());
@@ -315,27 +284,23 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QByteArray, signal);
         QObject *d = dialog(dialogName.constData());
-        QMetaObject::invokeMethod(d, "open");
-        QTRY_VERIFY(d->property("opened").toBool());
+        openPopup(d);
         QSignalSpy spy(d, signal.constData());
         QVERIFY(click(QmlItems::findItem(d, button)));
         QCOMPARE(spy.count(), 1);
-        QMetaObject::invokeMethod(d, "close");
-        QTRY_VERIFY(!d->property("visible").toBool());
+        closePopup(d);
     }
 
     // The native side reads the box when the answer comes.
     void rememberBoxIsTheDialogsRemember()
     {
         QObject *d = dialog("askUpdateFileDialog");
-        QMetaObject::invokeMethod(d, "open");
-        QTRY_VERIFY(d->property("opened").toBool());
+        openPopup(d);
         QVERIFY(!d->property("remember").toBool());
         QVERIFY(click(item("rememberBox")));
         QVERIFY(d->property("remember").toBool());
         d->setProperty("remember", false);
-        QMetaObject::invokeMethod(d, "close");
-        QTRY_VERIFY(!d->property("visible").toBool());
+        closePopup(d);
     }
 
     void deleteConfirmation_data()
@@ -452,31 +417,20 @@ private slots:
         signIn();
         m_app.settings()->setShowDeleteConfirmation(true);
         // Earlier steps may have left the details of a product open.
-        while (currentScreen() != QStringLiteral("mainScreen")) {
-            auto *top = object("screenStack")->property("currentItem").value<QObject *>();
-            QVERIFY(top && QMetaObject::invokeMethod(top, "goBack"));
-            QTRY_VERIFY(object("screenStack")->property("busy").toBool() == false);
-        }
+        QVERIFY(backToLibrary());
         QVERIFY(click(item("listHalf")));
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
-        QVERIFY(list);
 
         // The first row with a single file that is not on disk yet.
-        int row = -1;
-        LibraryItem *product = nullptr;
-        for (int r = 0; r < m_app.libraryModel()->rowCount() && !product; ++r) {
-            LibraryItem *candidate = m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(r));
-            if (candidate->filesModel()->count() == 1
-                && candidate->filesModel()->fileAt(0)->status() == LibraryFile::Remote) {
-                row = r;
-                product = candidate;
-            }
-        }
-        QVERIFY(product);
+        int row = 0;
+        while (row < m_app.libraryModel()->rowCount()
+               && !(productAt(row)->filesModel()->count() == 1
+                    && productAt(row)->filesModel()->fileAt(0)->status() == LibraryFile::Remote))
+            ++row;
+        QVERIFY(row < m_app.libraryModel()->rowCount());
+        LibraryItem *product = productAt(row);
         LibraryFile *file = product->filesModel()->fileAt(0);
-        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
-        QQuickItem *delegate = nullptr;
-        QTRY_VERIFY((delegate = rowDelegate(list, row)));
+        QQuickItem *delegate = showRow(row);
+        QVERIFY(delegate);
         QCOMPARE(delegate->property("rowState").toString(), QStringLiteral("initial"));
 
         QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
@@ -486,27 +440,17 @@ private slots:
         QVERIFY2(path.startsWith(m_library.path()), qPrintable(path));
         QVERIFY(QFileInfo(path).isFile());
 
-        // A downloaded row's button leads to the details.
-        QTRY_VERIFY((delegate = rowDelegate(list, row)));
-        QVERIFY(click(QmlItems::findItem(delegate, QStringLiteral("actionFace"))));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("bookDetails"));
-        // The stack takes no clicks while its transition runs.
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        QQuickItem *details = object("screenStack")->property("currentItem").value<QQuickItem *>();
+        // A downloaded row's button leads to the details; deleting asks first, "DELETE" removes the file.
+        pressDeleteInDetails(row);
+        QQuickItem *details = screen();
         QTRY_COMPARE(QmlItems::find(details, QStringLiteral("titleText"))->property("text").toString(), product->title());
+        QVERIFY(click(QmlItems::findItem(dialog("askDeleteDialog"), QStringLiteral("deleteButton"))));
+        QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
+        QVERIFY(!QFileInfo::exists(path));
         // The files model may rebuild its rows on a status change: look the row up each time.
         const auto fileRow = [&] { return QmlItems::findItem(details, QStringLiteral("fileRow")); };
         const auto action = [&] { return fileRow() ? fileRow()->property("action").toString() : QString(); };
         const auto clickAction = [&] { return click(QmlItems::findItem(fileRow(), QStringLiteral("actionButton"))); };
-        QTRY_COMPARE(action(), QStringLiteral("delete"));
-
-        // Deleting asks first; "DELETE" removes the file from the disk.
-        QObject *ask = dialog("askDeleteDialog");
-        QVERIFY(clickAction());
-        QTRY_VERIFY(ask->property("opened").toBool());
-        QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("deleteButton"))));
-        QTRY_COMPARE(int(file->status()), int(LibraryFile::Remote));
-        QVERIFY(!QFileInfo::exists(path));
         QTRY_COMPARE(action(), QStringLiteral("download"));
 
         // A download that arrives damaged fails; once the service is sound again, retry fetches it.
@@ -545,7 +489,7 @@ private slots:
     {
         QFETCH(QString, dismissal);
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         m_app.settings()->setShowDeleteConfirmation(true);
         QVERIFY(click(item("listHalf")));
         int keptRow = -1, goneRow = -1;
@@ -556,14 +500,12 @@ private slots:
 
         QObject *ask = dialog("askDeleteDialog");
         pressDeleteInDetails(keptRow);
-        if (dismissal.isEmpty()) {
-            QVERIFY(activate(m_app.view()));
-            QTest::keyClick(m_app.view(), Qt::Key_Escape);
-        }
+        if (dismissal.isEmpty())
+            key(Qt::Key_Escape);
         else
             QVERIFY(click(QmlItems::findItem(ask, dismissal)));
         QTRY_VERIFY(!ask->property("visible").toBool());
-        backToLibrary();
+        QVERIFY(backToLibrary());
 
         pressDeleteInDetails(goneRow);
         QVERIFY(click(QmlItems::findItem(ask, QStringLiteral("deleteButton"))));
@@ -571,7 +513,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(gonePath));
         QCOMPARE(int(kept->status()), int(LibraryFile::Downloaded));
         QVERIFY(QFileInfo(keptPath).isFile());
-        backToLibrary();
+        QVERIFY(backToLibrary());
         object("statusBar")->setProperty("visible", false);
     }
 
@@ -581,12 +523,12 @@ private slots:
     void tokenRenewalLeavesTheScreenAlone()
     {
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         QVERIFY(click(item("listHalf")));
         auto *search = object("searchFieldLoader")->property("item").value<QQuickItem *>();
         QVERIFY(search);
         QVERIFY(click(search));
-        typeText(m_app.view(), QStringLiteral("a"));
+        type(QStringLiteral("a"));
         const QString searched = search->property("text").toString();
         QVERIFY(!searched.isEmpty());
         QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
@@ -600,7 +542,7 @@ private slots:
         QCOMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QCOMPARE(search->property("text").toString(), searched);
         QVERIFY(!item("firstLoginNotice")->isVisible());
-        QVERIFY(QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"))->isVisible());
+        QVERIFY(libraryList()->isVisible());
         search->setProperty("text", QString());
     }
 
@@ -609,32 +551,23 @@ private slots:
     void downloadAllEndsWithErrorsShownAndSelectionGone()
     {
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         QVERIFY(click(item("listHalf")));
         QObject *bar = object("statusBar");
         bar->setProperty("visible", false);
-        QQuickItem *list = QmlItems::findItem(object("listViewLoader"), QStringLiteral("libraryList"));
         StorefrontSim::DownloadFault corrupt;
         corrupt.checksum = StorefrontSim::ChecksumMode::Wrong;
-        QStringList keys;
-        for (const QString &id : m_sim.productIds()) {
-            for (const StorefrontSim::FileInfo &file : m_sim.files(id))
-                keys << id + QLatin1Char('/') + QString::number(file.bundleId);
-        }
-        for (const QString &key : qAsConst(keys))
-            m_sim.setDownloadFault(corrupt, key);
+        m_sim.setDownloadFault(corrupt);
         // A product with something left to fetch is ticked.
         int row = 0;
-        while (row < m_app.libraryModel()->rowCount()
-               && m_app.onlineLibrary()->itemAt(m_app.libraryModel()->rowToSource(row))->filesModel()->fileAt(0)->status()
-                      != LibraryFile::Remote)
+        while (row < m_app.libraryModel()->rowCount() && productAt(row)->filesModel()->fileAt(0)->status() != LibraryFile::Remote)
             ++row;
         QVERIFY(row < m_app.libraryModel()->rowCount());
-        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 1 /* Beginning */));
-        QQuickItem *ticked = nullptr;
-        QTRY_VERIFY((ticked = rowDelegate(list, row)));
+        QQuickItem *ticked = showRow(row);
+        QVERIFY(ticked);
         QVERIFY(click(QmlItems::findItem(ticked, QStringLiteral("selectCheck"))));
         QTRY_VERIFY(item("selectionPanel")->isVisible());
+        QQuickItem *list = libraryList();
         const qreal place = list->property("contentY").toReal();
 
         QVERIFY(click(item("syncButton")));
@@ -648,10 +581,8 @@ private slots:
         QCOMPARE(bar->property("state").toString(), QStringLiteral("error"));
         QVERIFY(click(item("statusBarArea")));
         QTRY_VERIFY(isOpen(dialog("errorsListDialog")));
-        QMetaObject::invokeMethod(dialog("errorsListDialog"), "close");
-        QTRY_VERIFY(!isOpen(dialog("errorsListDialog")));
-        for (const QString &key : qAsConst(keys))
-            m_sim.setDownloadFault(StorefrontSim::DownloadFault(), key);
+        closePopup(dialog("errorsListDialog"));
+        m_sim.setDownloadFault(StorefrontSim::DownloadFault());
     }
 
     // ---- Settings ----
@@ -667,39 +598,30 @@ private slots:
     {
         QFETCH(QString, folder);
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         const QString before = m_app.settings()->libraryDirectory();
-        QVERIFY(click(item("settingsButton")));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        pressInto(item("settingsButton"), QStringLiteral("settingsWindow"));
         QQuickItem *field = item("folderField");
         QVERIFY(click(field));
-        QVERIFY(activate(m_app.view()));
-        QTest::keyClick(m_app.view(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(m_app.view(), Qt::Key_Delete);
-        typeText(m_app.view(), folder);
+        key(Qt::Key_A, Qt::ControlModifier);
+        key(Qt::Key_Delete);
+        type(folder);
         QCOMPARE(field->property("text").toString(), folder);
         // "Save changes" lies below the fold of the settings: reached with Tab, pressed with Space.
-        QQuickItem *save = item("saveButton");
-        for (int i = 0; i < 40 && !save->hasActiveFocus(); ++i)
-            QTest::keyClick(m_app.view(), Qt::Key_Tab);
-        QVERIFY(save->hasActiveFocus());
-        QTest::keyClick(m_app.view(), Qt::Key_Space);
+        QVERIFY(tabTo([this] { return item("saveButton"); }));
+        key(Qt::Key_Space);
         QTRY_VERIFY(isOpen(object("notWritableMessage")));
         QCOMPARE(m_app.settings()->libraryDirectory(), before);
-        QMetaObject::invokeMethod(object("notWritableMessage"), "close");
-        QTRY_VERIFY(!isOpen(object("notWritableMessage")));
-        backToLibrary();
+        closePopup(object("notWritableMessage"));
+        QVERIFY(backToLibrary());
     }
 
     // The chooser opens on the folder the field names.
     void folderChooserStartsInTheFieldsFolder()
     {
         signIn();
-        backToLibrary();
-        QVERIFY(click(item("settingsButton")));
-        QTRY_COMPARE(currentScreen(), QStringLiteral("settingsWindow"));
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
+        QVERIFY(backToLibrary());
+        pressInto(item("settingsButton"), QStringLiteral("settingsWindow"));
         QString opened;
         // The chooser is modal: it is read and dismissed from inside its own event loop.
         QTimer poll;
@@ -714,7 +636,7 @@ private slots:
         poll.stop();
         QCOMPARE(opened, QDir(m_library.path()).absolutePath());
         QCOMPARE(item("folderField")->property("text").toString(), m_library.path());
-        backToLibrary();
+        QVERIFY(backToLibrary());
     }
 
     // ---- Tray ----
@@ -723,7 +645,7 @@ private slots:
     void freeSpaceQuestionFromTheTrayShowsTheWindow()
     {
         signIn();
-        backToLibrary();
+        QVERIFY(backToLibrary());
         const QString folder = m_app.settings()->libraryDirectory();
         // A volume with no room at all.
         m_app.settings()->setLibraryDirectory(QStringLiteral("/proc"));
@@ -739,12 +661,7 @@ private slots:
         m_app.settings()->setLibraryDirectory(folder);
     }
 
-    void cleanupTestCase()
-    {
-        keepGlDriverLoaded();
-    }
-
-    // Last: it leaves the window signed out.
+    // Last: it signs out, and in again by "Log In".
     void signOutReturnsToLogin()
     {
         signIn();
@@ -759,48 +676,13 @@ private slots:
         QVERIFY(!bar->property("visible").toBool());
         QVERIFY(item("loginButton")->isEnabled());
         QCOMPARE(m_app.errorsListModel()->rowCount(), 0);
+        signIn();
     }
-
-    // ---- Sign-in screen (signed out by now) ----
-
-    // Return pressed again while the answer is awaited sends no second sign-in.
-    void returnWhileSigningInSignsInOnce()
-    {
-        QCOMPARE(currentScreen(), QStringLiteral("loginWindow"));
-        StorefrontSim::EndpointFault slow;
-        slow.delayMs = 500;
-        slow.times = 1;
-        m_sim.setFault(StorefrontSim::Endpoint::Token, slow);
-        m_sim.clearRequestLog();
-        QSignalSpy announced(m_app.remoteAPI(), &RemoteAPI::loggedInChanged);
-        QQuickItem *key = item("keyField");
-        QTRY_VERIFY(!object("screenStack")->property("busy").toBool());
-        QVERIFY(activate(m_app.view()));
-        QVERIFY(click(key));
-        QTRY_VERIFY(key->hasActiveFocus());
-        typeText(m_app.view(), m_sim.appKey());
-        QCOMPARE(key->property("text").toString(), m_sim.appKey());
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(m_app.view(), Qt::Key_Return);
-        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
-        QCOMPARE(m_sim.countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/token")), 1);
-        QCOMPARE(announced.count(), 1);
-        m_sim.clearFaults();
-    }
-
-private:
-    QuenlithApplication &m_app;
-    StorefrontSim &m_sim;
-    const QTemporaryDir &m_library;
 };
 
 int main(int argc, char *argv[])
 {
-    return runWindowTest(argc, argv, 6, [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library) {
-        TestMainForm test(app, sim, library);
-        return QTest::qExec(&test, argc, argv);
-    });
+    return execWindowTest<TestMainForm>(argc, argv, 6);
 }
 
 #include "tst_mainform.moc"

@@ -24,7 +24,10 @@ void capture(QtMsgType type, const QMessageLogContext &context, const QString &m
 
 LogCapture::LogCapture()
 {
-    clear();
+    {
+        QMutexLocker lock(&g_mutex);
+        g_lines.clear();
+    }
     g_previous = qInstallMessageHandler(capture);
 }
 
@@ -39,12 +42,6 @@ QStringList LogCapture::lines() const
     return g_lines;
 }
 
-int LogCapture::size() const
-{
-    QMutexLocker lock(&g_mutex);
-    return g_lines.size();
-}
-
 bool LogCapture::contains(const QString &text) const
 {
     QMutexLocker lock(&g_mutex);
@@ -53,10 +50,4 @@ bool LogCapture::contains(const QString &text) const
             return true;
     }
     return false;
-}
-
-void LogCapture::clear()
-{
-    QMutexLocker lock(&g_mutex);
-    g_lines.clear();
 }

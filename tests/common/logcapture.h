@@ -13,7 +13,5 @@ public:
     LogCapture &operator=(const LogCapture &) = delete;
 
     QStringList lines() const;
-    int size() const;
     bool contains(const QString &text) const;
-    void clear();
 };

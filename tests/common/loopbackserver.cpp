@@ -80,11 +80,6 @@ void LoopbackServer::post(const std::string &pattern, Handler handler)
     });
 }
 
-void LoopbackServer::del(const std::string &pattern, Handler handler)
-{
-    m_server.Delete(pattern, recording(std::move(handler)));
-}
-
 void LoopbackServer::start()
 {
     m_port = m_server.bind_to_any_port("127.0.0.1");

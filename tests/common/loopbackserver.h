@@ -52,7 +52,6 @@ public:
 
     void get(const std::string &pattern, Handler handler);
     void post(const std::string &pattern, Handler handler);
-    void del(const std::string &pattern, Handler handler);
 
     void start();
     void stop();

@@ -3,39 +3,26 @@
 #include <QDir>
 #include <QFile>
 
-#ifdef Q_OS_LINUX
 #include <sys/mount.h>
-#endif
 
 ScratchMount::ScratchMount(const QString &dir, qint64 bytes)
     : m_dir(dir)
 {
-#ifdef Q_OS_LINUX
     QDir().mkpath(dir);
     const QByteArray options = "size=" + QByteArray::number(bytes);
     m_mounted = ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, options.constData()) == 0;
-#else
-    Q_UNUSED(bytes)
-#endif
 }
 
 ScratchMount::~ScratchMount()
 {
-#ifdef Q_OS_LINUX
     if (m_mounted)
         ::umount2(QFile::encodeName(m_dir).constData(), MNT_DETACH);
-#endif
 }
 
 bool ScratchMount::remount(bool readOnly)
 {
-#ifdef Q_OS_LINUX
     const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
     return m_mounted && ::mount("tmpfs", QFile::encodeName(m_dir).constData(), "tmpfs", flags, nullptr) == 0;
-#else
-    Q_UNUSED(readOnly)
-    return false;
-#endif
 }
 
 bool ScratchMount::refuseWrites(bool readOnly)

@@ -2,6 +2,8 @@
 
 #include "../../tools/ui-screenshots/qmlitems.h"
 
+#include "guitest.h"
+
 #include "app/core/constants.h"
 #include "app/quenlithapplication.h"
 #include "app/core/settings.h"
@@ -10,11 +12,17 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+// Runs before the program is made, with the simulator, the profile and the library folder.
+using BeforeStart = std::function<bool(StorefrontSim &, const QTemporaryDir &, const QTemporaryDir &)>;
 
 // A test of the real window gets a scratch profile, a simulator with `products` products that
 // the program is pointed at, and a library folder of its own; `run` makes the test and runs it.
 template<typename Run>
-int runWindowTest(int argc, char *argv[], int products, Run run)
+int runWindowTest(int argc, char *argv[], int products, Run run, const BeforeStart &beforeStart = {})
 {
     QTemporaryDir profile;
     QTemporaryDir library;
@@ -26,12 +34,16 @@ int runWindowTest(int argc, char *argv[], int products, Run run)
         return 1;
     qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
     qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
+    if (beforeStart && !beforeStart(sim, profile, library))
+        return 1;
     QuenlithApplication app(argc, argv);
     app.settings()->setLibraryDirectory(library.path());
-    return run(app, sim, library);
+    const int result = run(app, sim, library);
+    keepGlDriverLoaded();
+    return result;
 }
 
-// What the tests of the real window read of it: items by name and the screen on top.
+// What the tests of the real window read of it, and the keys a person presses in it.
 class WindowProbe
 {
 public:
@@ -40,16 +52,102 @@ public:
     QQuickView *view() const { return m_window.view(); }
     QObject *root() const { return view()->rootObject(); }
     QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
-    QQuickItem *screen() const
-    {
-        return QmlItems::find(root(), QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>();
-    }
+    QObject *object(const QString &name) const { return QmlItems::find(root(), name); }
+    QObject *dialog(const char *property) const { return root()->property(property).value<QObject *>(); }
+    static bool isOpen(QObject *popup) { return popup->property("opened").toBool() || popup->property("visible").toBool(); }
+    QQuickItem *screen() const { return object(QStringLiteral("screenStack"))->property("currentItem").value<QQuickItem *>(); }
     QString currentScreen() const { return screen() ? screen()->objectName() : QString(); }
-    bool stackSettled() const
+    bool stackSettled() const { return !object(QStringLiteral("screenStack"))->property("busy").toBool(); }
+    // The screen is shown and its transition over: the stack takes no keys or clicks before.
+    bool settledOn(const QString &name) const
     {
-        return !QmlItems::find(root(), QStringLiteral("screenStack"))->property("busy").toBool();
+        return QTest::qWaitFor([&] { return currentScreen() == name && stackSettled(); });
+    }
+    QQuickItem *libraryList() const
+    {
+        return QmlItems::findItem(object(QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
+    }
+
+    static void openPopup(QObject *popup)
+    {
+        QMetaObject::invokeMethod(popup, "open");
+        QTRY_VERIFY(popup->property("opened").toBool());
+    }
+    static void closePopup(QObject *popup)
+    {
+        QMetaObject::invokeMethod(popup, "close");
+        QTRY_VERIFY(!isOpen(popup));
+    }
+
+    // Back down the stack of screens to the library.
+    bool backToLibrary() const
+    {
+        while (currentScreen() != QStringLiteral("mainScreen")) {
+            if (!screen() || !QMetaObject::invokeMethod(screen(), "goBack"))
+                return false;
+            if (!QTest::qWaitFor([this] { return stackSettled(); }))
+                return false;
+        }
+        return true;
+    }
+
+    // Keys reach the focused item of the active window only; another test's window may have taken it.
+    bool activate() const
+    {
+        if (view()->isActive())
+            return true;
+        view()->requestActivate();
+        return QTest::qWaitForWindowActive(view());
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
+    {
+        QVERIFY(activate());
+        QTest::keyClick(view(), Qt::Key(key), modifiers);
+    }
+    // A key press for each character.
+    void type(const QString &text) const
+    {
+        for (const QChar c : text) {
+            QVERIFY(activate());
+            QTest::keyClick(view(), c.toLatin1());
+        }
+    }
+    // Tab on until the item has the focus, as a person tabs through the window to a control.
+    bool tabTo(const std::function<QQuickItem *()> &target, int tabs = 80) const
+    {
+        for (int i = 0; i < tabs; ++i) {
+            if (QQuickItem *wanted = target(); wanted && wanted->hasActiveFocus())
+                return true;
+            key(Qt::Key_Tab);
+        }
+        return false;
     }
 
 private:
     QuenlithApplication &m_window;
 };
+
+// A test case of the real window, with the program and the simulator it drives.
+class WindowTest : public QObject, protected WindowProbe
+{
+public:
+    WindowTest(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
+        : WindowProbe(app), m_app(app), m_sim(sim), m_library(library)
+    {
+    }
+
+protected:
+    QuenlithApplication &m_app;
+    StorefrontSim &m_sim;
+    const QTemporaryDir &m_library;
+};
+
+template<typename Test>
+int execWindowTest(int argc, char *argv[], int products, const BeforeStart &beforeStart = {})
+{
+    const auto run = [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library) {
+        Test test(app, sim, library);
+        return QTest::qExec(&test, argc, argv);
+    };
+    return runWindowTest(argc, argv, products, run, beforeStart);
+}

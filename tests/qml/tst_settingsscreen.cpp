@@ -109,27 +109,21 @@ private slots:
         QCOMPARE(back.count(), 0);
     }
 
-    // The Trash box is the inverse of the stored "delete permanently", whose default stays.
-    void trashBoxInvertsDeletePermanently()
-    {
-        QCOMPARE(m_settings->deletePermanently(), true);
-        QCOMPARE(child("trashBox")->property("checked").toBool(), false);
-        click("trashBox");
-        click("saveButton");
-        QCOMPARE(m_settings->deletePermanently(), false);
-        QCOMPARE(QSettings().value(QStringLiteral("deletePermanently")).toBool(), false);
-    }
-
-    // A stored limit the box does not offer shows no entry, and saving it untouched stores the
-    // lowest limit.
-    void unofferedLimitSavesAsOne()
+    // The Trash box is the inverse of the stored "delete permanently", whose default stays. A
+    // stored limit the box does not offer shows no entry, and saving it untouched stores the lowest.
+    void saveStoresWhatTheBoxesShow()
     {
         QSignalSpy back(m_view->rootObject(), SIGNAL(goBack()));
+        QCOMPARE(m_settings->deletePermanently(), true);
+        QCOMPARE(child("trashBox")->property("checked").toBool(), false);
         QCOMPARE(child("downloadsBox")->property("currentIndex").toInt(), -1);
         QCOMPARE(child("downloadsBox")->property("displayText").toString(), QString());
+        click("trashBox");
         click("saveButton");
 
         QCOMPARE(back.count(), 1);
+        QCOMPARE(m_settings->deletePermanently(), false);
+        QCOMPARE(QSettings().value(QStringLiteral("deletePermanently")).toBool(), false);
         QCOMPARE(m_settings->simultaneousDownloads(), 1);
         QCOMPARE(QSettings().value(QStringLiteral("simultaneousDownloads")).toInt(), 1);
         QCOMPARE(m_app->scans, (QList<QStringList>{{QStringLiteral("/books"), QStringLiteral("/books")}}));

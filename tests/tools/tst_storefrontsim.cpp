@@ -89,14 +89,6 @@ private slots:
 
     void init() { m_sim->reset(); }
 
-    void expiredTokensAreRefused()
-    {
-        const QString token = login(*m_sim);
-        QCOMPARE(libraryPage(token)->status, 200);
-        m_sim->expireTokens();
-        QCOMPARE(libraryPage(token)->status, 401);
-    }
-
     void endpointFaults_data()
     {
         QTest::addColumn<Sim::EndpointFault>("fault");

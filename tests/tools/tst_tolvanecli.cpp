@@ -32,6 +32,19 @@ QByteArray md5Of(const QString &path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex();
 }
 
+// Other bytes behind the same size; `keepTime` puts the modification time back as well.
+bool flipByte(const QString &path, qint64 at, bool keepTime = false)
+{
+    QFile file(path);
+    char byte = 0;
+    const QDateTime stamp = QFileInfo(path).lastModified();
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(at) || !file.getChar(&byte) || !file.seek(at)
+        || !file.putChar(char(byte ^ 0x20)))
+        return false;
+    file.close();
+    return !keepTime || (file.open(QIODevice::ReadWrite) && file.setFileTime(stamp, QFileDevice::FileModificationTime));
+}
+
 // A catalog whose file tasks are ready at the first poll.
 StorefrontSim::Options instantCatalog(int products)
 {
@@ -215,15 +228,7 @@ private slots:
         sim.clearRequestLog();
         const Run second = run({"sync", "--dir", libraryDir()});
         QVERIFY2(second.exitCode == 0, QByteArray(second.out + second.err).constData());
-        qint64 served = 0;
-        for (const StorefrontSim::LoggedRequest &request : sim.requestLog()) {
-            if (!request.path().startsWith(QStringLiteral("/downloads/")))
-                continue;
-            const QByteArray range = request.header("Range");
-            QVERIFY2(range.startsWith("bytes="), range.constData());
-            served += big.size - range.mid(6, range.indexOf('-') - 6).toLongLong();
-        }
-        QCOMPARE(served, big.size - resumeAt);
+        QCOMPARE(downloadRanges(sim), QList<QByteArray>{"bytes=" + QByteArray::number(resumeAt) + '-'});
         QVERIFY(second.out.contains("1 downloaded, 0 failed"));
 
         const Run verify = run({"verify", "--dir", libraryDir()});
@@ -260,12 +265,7 @@ private slots:
         const Run second = run({"download", big.productId, "--dir", libraryDir()});
         QVERIFY2(second.exitCode == 0, QByteArray(second.out + second.err).constData());
         QVERIFY(second.out.contains("Status: Downloaded"));
-        QList<QByteArray> ranges;
-        for (const StorefrontSim::LoggedRequest &request : sim.requestLog()) {
-            if (request.path().startsWith(QStringLiteral("/downloads/")))
-                ranges << request.header("Range");
-        }
-        QCOMPARE(ranges, QList<QByteArray>{"bytes=" + QByteArray::number(resumeAt) + '-'});
+        QCOMPARE(downloadRanges(sim), QList<QByteArray>{"bytes=" + QByteArray::number(resumeAt) + '-'});
         const Run verify = run({"verify", "--dir", libraryDir()});
         QVERIFY2(verify.exitCode == 0, QByteArray(verify.out + verify.err).constData());
     }
@@ -299,14 +299,8 @@ private slots:
             QByteArray verdict;
         };
         const QList<Damage> damages = {{paths.at(0), "changed"}, {paths.at(1), "changed"}, {paths.at(2), "missing"}};
-        {
-            QFile flipped(libraryDir() + QLatin1Char('/') + paths.at(0));
-            QVERIFY(flipped.open(QIODevice::ReadWrite));
-            QByteArray bytes = flipped.readAll();
-            bytes[bytes.size() / 2] = char(bytes.at(bytes.size() / 2) ^ 0x20);
-            QVERIFY(flipped.seek(0));
-            QCOMPARE(flipped.write(bytes), qint64(bytes.size()));
-        }
+        const QString flipped = libraryDir() + QLatin1Char('/') + paths.at(0);
+        QVERIFY(flipByte(flipped, QFileInfo(flipped).size() / 2));
         QVERIFY(QFile::resize(libraryDir() + QLatin1Char('/') + paths.at(1), 100));
         QVERIFY(QFile::remove(libraryDir() + QLatin1Char('/') + paths.at(2)));
 
@@ -343,18 +337,7 @@ private slots:
         QVERIFY(QFileInfo::exists(dataDir() + QStringLiteral("/cli-verified.json")));
 
         // Other bytes behind the same size and time stamp are found only by a full verify.
-        const QString path = libraryDir() + QLatin1Char('/') + paths.first();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        const QDateTime stamp = file.fileTime(QFileDevice::FileModificationTime);
-        QByteArray bytes = file.readAll();
-        bytes[10] = char(bytes.at(10) ^ 0x01);
-        QVERIFY(file.seek(0));
-        QCOMPARE(file.write(bytes), qint64(bytes.size()));
-        file.close();
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
-        file.close();
+        QVERIFY(flipByte(libraryDir() + QLatin1Char('/') + paths.first(), 10, true));
 
         QCOMPARE(run({"verify", "--dir", libraryDir()}).exitCode, 0);
         const Run full = run({"verify", "--dir", libraryDir(), "--full"});
@@ -509,6 +492,16 @@ private:
     int downloadRequests(const StorefrontSim &sim) const
     {
         return sim.countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/"));
+    }
+    // The Range header of each file download the simulator served.
+    static QList<QByteArray> downloadRanges(const StorefrontSim &sim)
+    {
+        QList<QByteArray> ranges;
+        for (const StorefrontSim::LoggedRequest &request : sim.requestLog()) {
+            if (request.path().startsWith(QStringLiteral("/downloads/")))
+                ranges << request.header("Range");
+        }
+        return ranges;
     }
 
     // The tool's saved library, "PRODUCT_ID/FILE" to the file's saved form.
