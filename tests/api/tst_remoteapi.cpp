@@ -393,6 +393,7 @@ private slots:
         QSignalSpy created(restarted.requestDownloadLink("123", "45"), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(created, true, QJsonObject{{"file_tasks_id", "T1"}}));
         f.services.api = nullptr;
+        // The resent file task is still the form the service reads.
         const LoopbackServer::Received create = f.server.requests().back();
         QCOMPARE(create.body, std::string("products_id=123&bundle_id=45"));
         QCOMPARE(create.header("Content-Type"), std::string("application/x-www-form-urlencoded"));
