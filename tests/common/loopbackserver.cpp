@@ -52,32 +52,8 @@ void LoopbackServer::get(const std::string &pattern, Handler handler)
 
 void LoopbackServer::post(const std::string &pattern, Handler handler)
 {
-    // Read the body raw where the server allows it; multipart bodies arrive as their parts
-    // only, in "files", so the body of a multipart request is recorded empty.
-    Handler recorded = recording(std::move(handler));
-    m_server.Post(pattern, [recorded](const httplib::Request &request, httplib::Response &response,
-                                      const httplib::ContentReader &reader) {
-        httplib::Request copy = request;
-        copy.body.clear();
-        if (request.is_multipart_form_data()) {
-            std::string *current = nullptr;
-            reader(
-                [&](const httplib::MultipartFormData &part) {
-                    current = &copy.files.emplace(part.name, part)->second.content;
-                    return true;
-                },
-                [&](const char *data, size_t length) {
-                    current->append(data, length);
-                    return true;
-                });
-        } else {
-            reader([&copy](const char *data, size_t length) {
-                copy.body.append(data, length);
-                return true;
-            });
-        }
-        recorded(copy, response);
-    });
+    // A multipart body arrives as its parts only, in "files", so it is recorded empty.
+    m_server.Post(pattern, recording(std::move(handler)));
 }
 
 void LoopbackServer::start()

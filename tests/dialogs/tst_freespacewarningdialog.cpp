@@ -55,9 +55,7 @@ private slots:
         QTest::newRow("one kB") << quint64(1024) << "1 kB";
         QTest::newRow("rounded up") << quint64(1536) << "2 kB";
         QTest::newRow("last kB") << quint64(1048575) << "1024 kB";
-        QTest::newRow("one MB") << quint64(1048576) << "1 MB";
         QTest::newRow("last MB") << quint64(1073741823) << "1024 MB";
-        QTest::newRow("five GB") << quint64(5368709120) << "5 GB";
         QTest::newRow("no grouping") << quint64(5000) * 1073741824 << "5000 GB";
     }
 

@@ -8,6 +8,19 @@
 
 using Samples = QVector<QPair<qint64, qint64>>;
 
+namespace {
+
+const QString kDigest = QStringLiteral("0123456789abcdef0123456789abcdef");
+
+VerifyCache loaded(const QString &path)
+{
+    VerifyCache cache(path);
+    cache.load();
+    return cache;
+}
+
+} // namespace
+
 class TestCliSupport : public QObject
 {
     Q_OBJECT
@@ -91,21 +104,17 @@ private slots:
         QFETCH(qint64, askedSize);
         QFETCH(qint64, askedShiftMs);
         QFETCH(bool, hit);
-
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sub/cache.json"));
         const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1600000000123);
-        const QString digest = QStringLiteral("0123456789abcdef0123456789abcdef");
         {
             VerifyCache cache(path);
-            cache.record(QStringLiteral("/lib/a.pdf"), 100, stamp, digest);
+            cache.record(QStringLiteral("/lib/a.pdf"), 100, stamp, kDigest);
             // Not a digest: never recorded, so never trusted later.
             cache.record(QStringLiteral("/lib/b.pdf"), 100, stamp, QStringLiteral("not a digest"));
             QVERIFY(cache.save());
         }
-        VerifyCache cache(path);
-        cache.load();
-        QCOMPARE(cache.digest(askedPath, askedSize, stamp.addMSecs(askedShiftMs)), hit ? digest : QString());
+        QCOMPARE(loaded(path).digest(askedPath, askedSize, stamp.addMSecs(askedShiftMs)), hit ? kDigest : QString());
     }
 
     void cacheSurvivesBadFiles_data()
@@ -127,21 +136,15 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cache.json"));
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         file.close();
-
-        VerifyCache cache(path);
-        cache.load();
-        QVERIFY(cache.digest(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0)).isEmpty());
+        const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(0);
+        VerifyCache cache = loaded(path);
+        QVERIFY(cache.digest(QStringLiteral("/lib/a.pdf"), 100, stamp).isEmpty());
         // And it is replaced by a sound one.
-        cache.record(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0),
-                     QStringLiteral("0123456789abcdef0123456789abcdef"));
+        cache.record(QStringLiteral("/lib/a.pdf"), 100, stamp, kDigest);
         QVERIFY(cache.save());
-        VerifyCache again(path);
-        again.load();
-        QCOMPARE(again.digest(QStringLiteral("/lib/a.pdf"), 100, QDateTime::fromMSecsSinceEpoch(0)),
-                 QStringLiteral("0123456789abcdef0123456789abcdef"));
+        QCOMPARE(loaded(path).digest(QStringLiteral("/lib/a.pdf"), 100, stamp), kDigest);
     }
 
     // An interrupted verify keeps the entries it never reached; a finished one drops entries of
@@ -151,30 +154,23 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cache.json"));
         const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1000);
-        const QString digestA = QStringLiteral("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
-        const QString digestB = QStringLiteral("bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb");
+        const QString other = QStringLiteral("bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb");
         {
             VerifyCache cache(path);
-            cache.record(QStringLiteral("/a"), 1, stamp, digestA);
-            cache.record(QStringLiteral("/b"), 1, stamp, digestB);
+            cache.record(QStringLiteral("/a"), 1, stamp, kDigest);
+            cache.record(QStringLiteral("/b"), 1, stamp, other);
             QVERIFY(cache.save());
         }
-        {
-            VerifyCache interrupted(path);
-            interrupted.load();
-            interrupted.record(QStringLiteral("/a"), 2, stamp, digestB);
-            interrupted.keepUnrecorded();
-            QVERIFY(interrupted.save());
-        }
-        VerifyCache finished(path);
-        finished.load();
-        QCOMPARE(finished.digest(QStringLiteral("/a"), 2, stamp), digestB);
-        QCOMPARE(finished.digest(QStringLiteral("/b"), 1, stamp), digestB);
-        finished.record(QStringLiteral("/a"), 2, stamp, digestB);
+        VerifyCache interrupted = loaded(path);
+        interrupted.record(QStringLiteral("/a"), 2, stamp, other);
+        interrupted.keepUnrecorded();
+        QVERIFY(interrupted.save());
+        VerifyCache finished = loaded(path);
+        QCOMPARE(finished.digest(QStringLiteral("/a"), 2, stamp), other);
+        QCOMPARE(finished.digest(QStringLiteral("/b"), 1, stamp), other);
+        finished.record(QStringLiteral("/a"), 2, stamp, other);
         QVERIFY(finished.save());
-        VerifyCache last(path);
-        last.load();
-        QVERIFY(last.digest(QStringLiteral("/b"), 1, stamp).isEmpty());
+        QVERIFY(loaded(path).digest(QStringLiteral("/b"), 1, stamp).isEmpty());
     }
 
     void md5sumsLinesReadBackByMd5sum_data()
