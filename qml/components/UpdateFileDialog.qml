@@ -75,7 +75,7 @@ BaseDialog {
 
             StyledButton {
                 objectName: "overwriteButton"
-                Layout.preferredWidth: 140
+                Layout.preferredWidth: Math.max(140, implicitWidth)
                 Layout.preferredHeight: 32
                 backgroundColor: "#232323"
                 text: qsTr("Overwrite")
@@ -84,7 +84,7 @@ BaseDialog {
             StyledButton {
                 id: renameButton
                 objectName: "renameButton"
-                Layout.preferredWidth: 140
+                Layout.preferredWidth: Math.max(140, implicitWidth)
                 Layout.preferredHeight: 32
                 backgroundColor: "#232323"
                 text: qsTr("Rename Old File")
