@@ -73,7 +73,15 @@ Rectangle {
         }
     }
 
+    // When the row runs short, first the search field gives way, down to what its placeholder
+    // needs, then the sort box, down to what its current entry needs. The filters and the
+    // buttons always show their texts whole.
+    readonly property real sharedRoom: width - 2 * Theme.mainViewSideMargin - filterRow.width - 16
+                                       - viewToggle.width - selectAllButton.width - 3 * 8
+    readonly property real searchLeast: searchField.item ? searchField.item.leastWidth : 80
+
     Row {
+        id: filterRow
         anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
         spacing: 5
 
@@ -81,7 +89,9 @@ Rectangle {
             model: panel.filters.length
             ToggleButton {
                 objectName: panel.filters[index].name
-                width: panel.filters[index].width
+                // The design width, or what a longer translation needs; not the background's
+                // least width, which is more than the design gives "All".
+                width: Math.max(panel.filters[index].width, fullWidth)
                 height: 30
                 leftPadding: 4
                 rightPadding: 4
@@ -101,6 +111,7 @@ Rectangle {
         spacing: 8
 
         ListTileToggle {
+            id: viewToggle
             objectName: "viewToggle"
             width: 60
             height: 28
@@ -112,8 +123,9 @@ Rectangle {
         }
 
         StyledButton {
+            id: selectAllButton
             objectName: "selectAllButton"
-            width: 80
+            width: Math.max(80, implicitWidth)
             height: 28
             radius: height / 2
             backgroundColor: "#111"
@@ -124,7 +136,8 @@ Rectangle {
         RoundedComboBox {
             id: sortBox
             objectName: "sortBox"
-            width: 120
+            width: Math.max(120, contentItem.implicitWidth + leftPadding + rightPadding,
+                            Math.min(implicitWidth, panel.sharedRoom - panel.searchLeast))
             height: 28
             radius: height / 2
             textRole: "text"
@@ -143,7 +156,7 @@ Rectangle {
         Loader {
             id: searchField
             objectName: "searchFieldLoader"
-            width: 120
+            width: Math.max(panel.searchLeast, Math.min(120, panel.sharedRoom - sortBox.width))
             height: 28
             source: "SearchTextField.qml"
         }
