@@ -30,6 +30,14 @@ Rectangle {
         }
     }
 
+    // When the bar runs short the greeting gives way first; then, while the download figures
+    // show, the refresh button keeps only its icon; last the figures themselves are cut.
+    readonly property real buttonsRoom: width - logo.x - logo.width - 16 - 10 - 10 - syncButton.width
+                                        - aboutButton.width - settingsButton.width - 4 * buttons.spacing
+    readonly property bool compact: overallProgressText.visible
+                                    && buttonsRoom < Math.max(150, refreshButton.fullWidth)
+                                                     + Math.min(overallProgressText.implicitWidth, 380)
+
     Image {
         id: logo
         anchors { left: parent.left; leftMargin: 10; verticalCenter: parent.verticalCenter }
@@ -62,7 +70,9 @@ Rectangle {
         StyledButton {
             id: refreshButton
             objectName: "refreshButton"
-            width: 150
+            width: iconOnly ? height : Math.max(150, fullWidth)
+            alternateTexts: [qsTr("Complete"), qsTr("Checking..."), qsTr("Sync library data")]
+            iconOnly: panel.compact
             height: 28
             backgroundColor: "transparent"
             backgroundPressedColor: "transparent"
@@ -75,15 +85,17 @@ Rectangle {
             rotateIcon: panel.refreshing
             enabled: !panel.refreshing && !app.isSyncing && !panel.completeShown
             onClicked: app.remoteAPI.refreshLibrary()
+            StyledToolTip { text: refreshButton.text; active: refreshButton.iconOnly && refreshButton.hovered }
         }
 
         // The running batch as a whole: files, bytes, rate and time left.
         Text {
+            id: overallProgressText
             objectName: "overallProgress"
             anchors.verticalCenter: parent.verticalCenter
             readonly property string figures: app.overallProgress ? app.overallProgress.text : ""
             visible: figures !== ""
-            width: Math.min(implicitWidth, 380)
+            width: Math.min(implicitWidth, 380, Math.max(0, panel.buttonsRoom - refreshButton.width))
             text: figures
             color: "#fff"
             font.family: Theme.systemFontFamily
@@ -94,6 +106,7 @@ Rectangle {
         }
 
         StyledButton {
+            id: syncButton
             objectName: "syncButton"
             height: 28
             text: app.syncAction.text
@@ -103,6 +116,7 @@ Rectangle {
         }
 
         StyledButton {
+            id: aboutButton
             objectName: "aboutButton"
             width: 28
             height: 28
@@ -117,6 +131,7 @@ Rectangle {
         }
 
         StyledButton {
+            id: settingsButton
             objectName: "settingsButton"
             width: 28
             height: 28
