@@ -1008,11 +1008,11 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>New to Old</source>
-        <translation>Du plus récent au plus ancien</translation>
+        <translation>Plus récents d’abord</translation>
     </message>
     <message>
         <source>Old to New</source>
-        <translation>Du plus ancien au plus récent</translation>
+        <translation>Plus anciens d’abord</translation>
     </message>
     <message>
         <source>Title A-Z</source>
