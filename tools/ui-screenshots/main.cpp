@@ -64,6 +64,12 @@ struct Shooter
         return true;
     }
     void settle(int ms = 350) const { QTest::qWait(ms); }
+    // A screen pushed or popped fades; on a busy machine a fixed wait can catch it half drawn.
+    void settleScreens() const
+    {
+        waitFor([this] { return !get("screenStack", "busy").toBool(); });
+        settle(100);
+    }
 
     QVariant call(const QString &objectName, const char *function, const QVariant &arg = QVariant()) const
     {
@@ -254,6 +260,8 @@ int main(int argc, char *argv[])
     if (wanted.removeAll(QStringLiteral("--pseudo")) > 0) {
         QCoreApplication::installTranslator(&pseudo);
         app.view()->engine()->retranslate();
+        // The sync action took its text before the translator came; the change signal sets it anew.
+        emit app.isSyncingChanged();
     }
     // "--suffix -x1.5": the run under QT_SCALE_FACTOR names its pictures apart.
     QString suffix;
@@ -277,9 +285,15 @@ int main(int argc, char *argv[])
         view->resize(qMin(view->width(), room.width()), qMin(view->height(), room.height()));
         QTest::qWait(300);
     }
+    // Without a window manager nothing moves a window that was centred while larger than the screen.
     if (!room.contains(view->frameGeometry())) {
-        std::fprintf(stderr, "ui-screenshots: the window (%dx%d) does not fit the screen (%dx%d)\n",
-                     view->frameGeometry().width(), view->frameGeometry().height(), room.width(), room.height());
+        view->setPosition(room.topLeft());
+        QTest::qWait(300);
+    }
+    if (!room.contains(view->frameGeometry())) {
+        const QRect frame = view->frameGeometry();
+        std::fprintf(stderr, "ui-screenshots: the window (%dx%d at %d,%d) does not fit the screen (%dx%d at %d,%d)\n",
+                     frame.width(), frame.height(), frame.x(), frame.y(), room.width(), room.height(), room.x(), room.y());
         return 1;
     }
 
@@ -482,9 +496,9 @@ int main(int argc, char *argv[])
              auto *stack = s.find("screenStack");
              if (auto *details = stack->property("currentItem").value<QObject *>())
                  QMetaObject::invokeMethod(details, "goBack");
-             s.settle(400);
+             s.settleScreens();
              QMetaObject::invokeMethod(s.root(), "showSettings");
-             s.settle(600);
+             s.settleScreens();
          }},
         {"settings-folder-not-writable", [](Shooter &s) {
              s.grab = Shooter::Grab::Screen;
@@ -523,7 +537,7 @@ int main(int argc, char *argv[])
                  QMetaObject::invokeMethod(message, "close");
              if (QObject *settings = s.find("settingsWindow"))
                  QMetaObject::invokeMethod(settings, "goBack");
-             s.settle(400);
+             s.settleScreens();
              QMetaObject::invokeMethod(s.root(), "showAbout");
              s.settle(800);
          }},
