@@ -30,13 +30,16 @@ Rectangle {
         }
     }
 
-    // When the bar runs short the greeting gives way first; then, while the download figures
-    // show, the refresh button keeps only its icon; last the figures themselves are cut.
-    readonly property real buttonsRoom: width - logo.x - logo.width - 16 - 10 - 10 - syncButton.width
+    // When the bar runs short the greeting gives way first. While the download figures show,
+    // the refresh button then keeps only its icon, and after it the download button; the
+    // figures are cut only when even the icons leave too little room.
+    readonly property real figuresRoom: width - logo.x - logo.width - 16 - 10 - 10 - syncButton.fullWidth
                                         - aboutButton.width - settingsButton.width - 4 * buttons.spacing
-    readonly property bool compact: overallProgressText.visible
-                                    && buttonsRoom < Math.max(150, refreshButton.fullWidth)
-                                                     + Math.min(overallProgressText.implicitWidth, 380)
+    readonly property real figuresWanted: Math.min(overallProgressText.implicitWidth, 380)
+    readonly property bool refreshIconOnly: overallProgressText.visible
+                                            && figuresRoom < Math.max(150, refreshButton.fullWidth) + figuresWanted
+    readonly property bool syncIconOnly: overallProgressText.visible
+                                         && figuresRoom < refreshButton.height + figuresWanted
 
     Image {
         id: logo
@@ -72,7 +75,7 @@ Rectangle {
             objectName: "refreshButton"
             width: iconOnly ? height : Math.max(150, fullWidth)
             alternateTexts: [qsTr("Complete"), qsTr("Checking..."), qsTr("Sync library data")]
-            iconOnly: panel.compact
+            iconOnly: panel.refreshIconOnly
             height: 28
             backgroundColor: "transparent"
             backgroundPressedColor: "transparent"
@@ -95,7 +98,8 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             readonly property string figures: app.overallProgress ? app.overallProgress.text : ""
             visible: figures !== ""
-            width: Math.min(implicitWidth, 380, Math.max(0, panel.buttonsRoom - refreshButton.width))
+            width: Math.min(panel.figuresWanted, Math.max(0, panel.figuresRoom + syncButton.fullWidth
+                                                           - syncButton.width - refreshButton.width))
             text: figures
             color: "#fff"
             font.family: Theme.systemFontFamily
@@ -108,11 +112,14 @@ Rectangle {
         StyledButton {
             id: syncButton
             objectName: "syncButton"
+            width: iconOnly ? height : implicitWidth
             height: 28
+            iconOnly: panel.syncIconOnly
             text: app.syncAction.text
             iconSource: "qrc:///icons/download_white.svg"
             backgroundColor: "#1771e0"
             onClicked: app.syncAction.trigger()
+            StyledToolTip { text: syncButton.text; active: syncButton.iconOnly && syncButton.hovered }
         }
 
         StyledButton {
