@@ -6,7 +6,6 @@ import "../custom"
 Rectangle {
     id: panel
     color: "#E1E1E1"
-    implicitHeight: 45
 
     signal activateTileView()
     signal activateListView()
@@ -74,15 +73,22 @@ Rectangle {
     }
 
     // When the row runs short, first the search field gives way, down to what its placeholder
-    // needs, then the sort box, down to what its current entry needs. The filters and the
-    // buttons always show their texts whole.
-    readonly property real sharedRoom: width - 2 * Theme.mainViewSideMargin - filterRow.width - 16
+    // needs, then the sort box, down to what its current entry needs. When even that does not
+    // fit, the buttons, the sort box and the search field move to a second row below the filters.
+    // The filters and the buttons always show their texts whole.
+    readonly property real rowHeight: 45
+    readonly property real buttonsLeast: viewToggle.width + selectAllButton.width + sortBox.leastWidth + searchLeast + 3 * 8
+    readonly property bool twoRows: width > 0
+                                    && 2 * Theme.mainViewSideMargin + filterRow.width + 16 + buttonsLeast > width
+    readonly property real sharedRoom: width - 2 * Theme.mainViewSideMargin - (twoRows ? 0 : filterRow.width + 16)
                                        - viewToggle.width - selectAllButton.width - 3 * 8
     readonly property real searchLeast: searchField.item ? searchField.item.leastWidth : 80
+    implicitHeight: twoRows ? 2 * rowHeight - 8 : rowHeight
 
     Row {
         id: filterRow
-        anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin }
+        y: (panel.rowHeight - height) / 2
         spacing: 5
 
         Repeater {
@@ -107,7 +113,8 @@ Rectangle {
     }
 
     Row {
-        anchors { right: parent.right; rightMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        anchors { right: parent.right; rightMargin: Theme.mainViewSideMargin }
+        y: (panel.rowHeight - height) / 2 + (panel.twoRows ? panel.rowHeight - 8 : 0)
         spacing: 8
 
         ListTileToggle {
@@ -136,8 +143,8 @@ Rectangle {
         RoundedComboBox {
             id: sortBox
             objectName: "sortBox"
-            width: Math.max(120, contentItem.implicitWidth + leftPadding + rightPadding,
-                            Math.min(implicitWidth, panel.sharedRoom - panel.searchLeast))
+            readonly property real leastWidth: Math.max(120, contentItem.implicitWidth + leftPadding + rightPadding)
+            width: Math.max(leastWidth, Math.min(implicitWidth, panel.sharedRoom - panel.searchLeast))
             height: 28
             radius: height / 2
             textRole: "text"
