@@ -9,6 +9,7 @@
 #include "app/core/settings.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
+#include "dialogs/freespacewarningdialog.h"
 #include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
@@ -22,6 +23,7 @@
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <QScreen>
+#include <QSettings>
 #include <QQuickView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -361,14 +363,16 @@ int main(int argc, char *argv[])
          }},
         {"dialog-update-file-long-name", [](Shooter &s) {
              QObject *d = s.dialog("askUpdateFileDialog");
-             d->setProperty("text", QStringLiteral("A newer version of \"The Sunken Archive of Veyl - Complete Campaign "
-                                                   "Compendium (Revised Printing).pdf\" is available. Update it?"));
+             // The question as the program asks it, in the language of the run.
+             d->setProperty("text", QCoreApplication::translate("AskUpdateFileDialog",
+                                                                "File \"%1\" is already in your library. Which would you like to do?")
+                                        .arg(QStringLiteral("The_Sunken_Archive_of_Veyl_Complete_Campaign_Compendium_Revised_Printing.pdf")));
              s.open(d);
          }},
         {"dialog-free-space", [](Shooter &s) {
              QObject *d = s.dialog("askFreeSpaceDialog");
-             d->setProperty("requiredSpace", QStringLiteral("1.4 GB"));
-             d->setProperty("availableSpace", QStringLiteral("312 MB"));
+             d->setProperty("requiredSpace", FreeSpaceWarningDialog::formatSize(1503238554));
+             d->setProperty("availableSpace", FreeSpaceWarningDialog::formatSize(327155712));
              s.open(d);
          }},
         {"dialog-free-space-unavailable", [](Shooter &s) {
@@ -383,7 +387,8 @@ int main(int argc, char *argv[])
              errors->addError(LibraryErrorType::UpdateFileError, QStringLiteral("Lanterns of the Low Road"), 1);
              errors->addError(LibraryErrorType::DeleteFileError, QStringLiteral("Mapping the Glass Coast"), 2);
              errors->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
-             errors->addError(LibraryErrorType::GeneralError, QStringLiteral("The library folder could not be read."), 3);
+             // A message of the program's own, so that it shows in the language of the run.
+             errors->addError(LibraryErrorType::GeneralError, Settings::storeFailureText(QSettings()), 3);
              s.open(s.dialog("errorsListDialog"));
          }},
         // Real downloads against the simulator put the rows and the showcase's files in their states.
