@@ -8,7 +8,7 @@ BaseDialog {
     id: dialog
     title: qsTr("Update File")
     width: 380
-    height: 160
+    height: nameTooLong ? 180 : 160
     // Return keeps the old file beside the new one: a stray key press loses nothing.
     defaultButton: renameButton
     cancelButton: doNotUpdateButton
@@ -50,10 +50,12 @@ BaseDialog {
             color: "#000000"
             font.family: Theme.systemFontFamily
             font.pixelSize: 14
-            // Cut in the middle: the name gives way, the question at the end stays.
-            elide: Text.ElideMiddle
+            // Too long for the widest dialog, the question takes a second line, broken inside the
+            // name where need be; only a name longer still is cut at the end.
+            wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+            elide: Text.ElideRight
             clip: true
-            maximumLineCount: 1
+            maximumLineCount: 2
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             property bool elidesOnPurpose: dialog.nameTooLong
