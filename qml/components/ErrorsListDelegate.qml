@@ -5,7 +5,8 @@ import "../custom"
 
 Item {
     id: entry
-    height: 40
+    // A message of its own (it may carry a path) takes up to three lines.
+    height: Math.max(40, texts.height + 16)
 
     signal activated(int sourceIndex)
 
@@ -32,6 +33,7 @@ Item {
     }
 
     Row {
+        id: texts
         anchors { left: parent.left; leftMargin: 10; right: parent.right; rightMargin: 10; verticalCenter: parent.verticalCenter }
 
         Text {
@@ -42,6 +44,8 @@ Item {
             color: Theme.mainTextColor
             font.family: Theme.mainFontFamily
             font.pixelSize: 14
+            wrapMode: entry.secondText === "" ? Text.Wrap : Text.NoWrap
+            maximumLineCount: 3
             elide: Text.ElideRight
         }
         Text {
@@ -54,6 +58,8 @@ Item {
             font.weight: Font.DemiBold
             font.pixelSize: 14
             elide: Text.ElideRight
+            // A product's title, of any length.
+            property bool elidesOnPurpose: true
         }
     }
 
