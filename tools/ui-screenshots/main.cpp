@@ -175,25 +175,61 @@ struct Shooter
     }
     bool shoot(const QString &name) const { return save(app.view()->grabWindow(), name); }
 
-    // Texts shown cut off (elided, or stopped at their line count) in a state; each is printed.
-    // A text that shows a name of any length (a title, a file name) says so by
-    // `elidesOnPurpose: true` and is left out.
+    // Whether the text's letters reach past the left or right side of the window or of an
+    // ancestor that clips; scrolling is up and down only, so a side is never a scroll edge.
+    static bool drawnPastEdge(QQuickItem *text, QQuickItem *top)
+    {
+        if (text->property("text").toString().trimmed().isEmpty())
+            return false;
+        const qreal drawn = text->property("contentWidth").toReal();
+        const qreal width = text->width();
+        const int align = text->property("effectiveHorizontalAlignment").toInt();
+        qreal left = text->property("leftPadding").toReal();
+        if (align & Qt::AlignRight)
+            left = width - text->property("rightPadding").toReal() - drawn;
+        else if (align & Qt::AlignHCenter)
+            left = (width - drawn) / 2;
+        const qreal from = text->mapToScene(QPointF(left, 0)).x();
+        const qreal to = text->mapToScene(QPointF(left + drawn, 0)).x();
+        const auto outside = [from, to](QQuickItem *bound) {
+            const qreal boundFrom = bound->mapToScene(QPointF(0, 0)).x();
+            const qreal boundTo = bound->mapToScene(QPointF(bound->width(), 0)).x();
+            // Wholly beyond the side is out of view, as some texts are kept while hidden.
+            return (from < boundFrom - 1.5 && to > boundFrom) || (to > boundTo + 1.5 && from < boundTo);
+        };
+        if (outside(top))
+            return true;
+        for (QQuickItem *up = text->parentItem(); up && up != top; up = up->parentItem()) {
+            if (up->clip() && outside(up))
+                return true;
+        }
+        return false;
+    }
+
+    // Texts shown cut off in a state, each printed: elided or stopped at their line count, or
+    // drawn past the side of the window or of an item that clips them. A text that shows a
+    // name of any length (a title, a file name) says so by `elidesOnPurpose: true` and is left out.
     static int elidedTexts(const QString &state, QQuickItem *top)
     {
         int count = 0;
+        const auto report = [&state, &count](const char *kind, QQuickItem *item) {
+            QString where = item->objectName();
+            for (QQuickItem *up = item->parentItem(); up && where.isEmpty(); up = up->parentItem())
+                where = up->objectName();
+            std::printf("%s %s: %s \"%s\"\n", kind, qPrintable(state), qPrintable(where),
+                        qPrintable(item->property("text").toString()));
+            ++count;
+        };
         QList<QQuickItem *> queue{top};
         while (!queue.isEmpty()) {
             QQuickItem *item = queue.takeFirst();
             if (!item || !item->isVisible() || item->opacity() == 0.0)
                 continue;
-            if (item->inherits("QQuickText") && item->property("truncated").toBool()
-                && !item->property("elidesOnPurpose").toBool()) {
-                QString where = item->objectName();
-                for (QQuickItem *up = item->parentItem(); up && where.isEmpty(); up = up->parentItem())
-                    where = up->objectName();
-                std::printf("ELIDED %s: %s \"%s\"\n", qPrintable(state), qPrintable(where),
-                            qPrintable(item->property("text").toString()));
-                ++count;
+            if (item->inherits("QQuickText") && !item->property("elidesOnPurpose").toBool()) {
+                if (item->property("truncated").toBool())
+                    report("ELIDED", item);
+                else if (drawnPastEdge(item, top))
+                    report("CLIPPED", item);
             }
             queue += item->childItems();
         }
