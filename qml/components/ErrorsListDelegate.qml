@@ -5,7 +5,7 @@ import "../custom"
 
 Item {
     id: entry
-    // A message of its own (it may carry a path) takes up to three lines.
+    // A message of its own (it may carry a path) takes up to four lines.
     height: Math.max(40, texts.height + 16)
 
     signal activated(int sourceIndex)
@@ -39,13 +39,14 @@ Item {
         Text {
             id: first
             objectName: "errorFirstText"
-            width: Math.min(implicitWidth, parent.width)
+            // Wrapped, the natural width follows the width: take the whole row instead.
+            width: entry.secondText === "" ? parent.width : Math.min(implicitWidth, parent.width)
             text: entry.firstText
             color: Theme.mainTextColor
             font.family: Theme.mainFontFamily
             font.pixelSize: 14
             wrapMode: entry.secondText === "" ? Text.Wrap : Text.NoWrap
-            maximumLineCount: 3
+            maximumLineCount: 4
             elide: Text.ElideRight
         }
         Text {
