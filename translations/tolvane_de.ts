@@ -303,6 +303,22 @@
         <source>Show %1</source>
         <translation>%1 anzeigen</translation>
     </message>
+    <message>
+        <source>Files failed to download: </source>
+        <translation>Fehler beim Herunterladen: </translation>
+    </message>
+    <message>
+        <source>Files failed to update: </source>
+        <translation>Fehler beim Aktualisieren: </translation>
+    </message>
+    <message>
+        <source>Files failed to delete: </source>
+        <translation>Fehler beim Löschen: </translation>
+    </message>
+    <message>
+        <source>Error refreshing library. Please check your internet connection.</source>
+        <translation>Fehler beim Aktualisieren der Bibliothek. Bitte prüfen Sie Ihre Internetverbindung.</translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListDialog</name>

@@ -303,6 +303,22 @@
         <source>Show %1</source>
         <translation>Afficher %1</translation>
     </message>
+    <message>
+        <source>Files failed to download: </source>
+        <translation>Échec du téléchargement : </translation>
+    </message>
+    <message>
+        <source>Files failed to update: </source>
+        <translation>Échec de la mise à jour : </translation>
+    </message>
+    <message>
+        <source>Files failed to delete: </source>
+        <translation>Échec de la suppression : </translation>
+    </message>
+    <message>
+        <source>Error refreshing library. Please check your internet connection.</source>
+        <translation>Erreur lors de l’actualisation de la bibliothèque. Veuillez vérifier votre connexion Internet.</translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListDialog</name>
@@ -1008,11 +1024,11 @@ ci-dessous.</translation>
     </message>
     <message>
         <source>New to Old</source>
-        <translation>Du plus récent au plus ancien</translation>
+        <translation>Plus récents d’abord</translation>
     </message>
     <message>
         <source>Old to New</source>
-        <translation>Du plus ancien au plus récent</translation>
+        <translation>Plus anciens d’abord</translation>
     </message>
     <message>
         <source>Title A-Z</source>

@@ -47,7 +47,7 @@ BaseDialog {
             StyledButton {
                 id: deleteButton
                 objectName: "deleteButton"
-                Layout.preferredWidth: 86
+                Layout.preferredWidth: Math.max(86, implicitWidth)
                 Layout.preferredHeight: 34
                 backgroundColor: "#d51c1c"
                 text: qsTr("DELETE")
@@ -60,7 +60,7 @@ BaseDialog {
             StyledButton {
                 id: cancelButton
                 objectName: "cancelButton"
-                Layout.preferredWidth: 86
+                Layout.preferredWidth: Math.max(86, implicitWidth)
                 Layout.preferredHeight: 34
                 backgroundColor: "#898989"
                 text: qsTr("Cancel")

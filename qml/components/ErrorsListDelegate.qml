@@ -5,7 +5,8 @@ import "../custom"
 
 Item {
     id: entry
-    height: 40
+    // A message of its own (it may carry a path) takes up to four lines.
+    height: Math.max(40, texts.height + 16)
 
     signal activated(int sourceIndex)
 
@@ -13,10 +14,10 @@ Item {
 
     readonly property string firstText: {
         switch (errorType) {
-        case LibraryErrorType.DownloadError: return "Files failed to download: "
-        case LibraryErrorType.UpdateFileError: return "Files failed to update: "
-        case LibraryErrorType.DeleteFileError: return "Files failed to delete: "
-        case LibraryErrorType.RefreshLibraryError: return "Error refreshing library. Please check your internet connection."
+        case LibraryErrorType.DownloadError: return qsTr("Files failed to download: ")
+        case LibraryErrorType.UpdateFileError: return qsTr("Files failed to update: ")
+        case LibraryErrorType.DeleteFileError: return qsTr("Files failed to delete: ")
+        case LibraryErrorType.RefreshLibraryError: return qsTr("Error refreshing library. Please check your internet connection.")
         default: return errorText
         }
     }
@@ -32,16 +33,20 @@ Item {
     }
 
     Row {
+        id: texts
         anchors { left: parent.left; leftMargin: 10; right: parent.right; rightMargin: 10; verticalCenter: parent.verticalCenter }
 
         Text {
             id: first
             objectName: "errorFirstText"
-            width: Math.min(implicitWidth, parent.width)
+            // Wrapped, the natural width follows the width: take the whole row instead.
+            width: entry.secondText === "" ? parent.width : Math.min(implicitWidth, parent.width)
             text: entry.firstText
             color: Theme.mainTextColor
             font.family: Theme.mainFontFamily
             font.pixelSize: 14
+            wrapMode: entry.secondText === "" ? Text.Wrap : Text.NoWrap
+            maximumLineCount: 4
             elide: Text.ElideRight
         }
         Text {
@@ -54,6 +59,8 @@ Item {
             font.weight: Font.DemiBold
             font.pixelSize: 14
             elide: Text.ElideRight
+            // A product's title, of any length.
+            property bool elidesOnPurpose: true
         }
     }
 

@@ -44,7 +44,7 @@ BaseDialog {
             StyledButton {
                 id: tryAgainButton
                 objectName: "tryAgainButton"
-                Layout.preferredWidth: 105
+                Layout.preferredWidth: Math.max(105, implicitWidth)
                 Layout.preferredHeight: 32
                 radius: 4
                 backgroundColor: "#232323"
@@ -54,7 +54,7 @@ BaseDialog {
             StyledButton {
                 id: cancelButton
                 objectName: "cancelButton"
-                Layout.preferredWidth: 105
+                Layout.preferredWidth: Math.max(105, implicitWidth)
                 Layout.preferredHeight: 32
                 radius: 4
                 backgroundColor: "#898989"

@@ -30,6 +30,17 @@ Rectangle {
         }
     }
 
+    // When the bar runs short the greeting gives way first. While the download figures show,
+    // the refresh button then keeps only its icon, and after it the download button; the
+    // figures are cut only when even the icons leave too little room.
+    readonly property real figuresRoom: width - logo.x - logo.width - 16 - 10 - 10 - syncButton.fullWidth
+                                        - aboutButton.width - settingsButton.width - 4 * buttons.spacing
+    readonly property real figuresWanted: Math.min(overallProgressText.implicitWidth, 380)
+    readonly property bool refreshIconOnly: overallProgressText.visible
+                                            && figuresRoom < Math.max(150, refreshButton.fullWidth) + figuresWanted
+    readonly property bool syncIconOnly: overallProgressText.visible
+                                         && figuresRoom < refreshButton.height + figuresWanted
+
     Image {
         id: logo
         anchors { left: parent.left; leftMargin: 10; verticalCenter: parent.verticalCenter }
@@ -62,7 +73,9 @@ Rectangle {
         StyledButton {
             id: refreshButton
             objectName: "refreshButton"
-            width: 150
+            width: iconOnly ? height : Math.max(150, fullWidth)
+            alternateTexts: [qsTr("Complete"), qsTr("Checking..."), qsTr("Sync library data")]
+            iconOnly: panel.refreshIconOnly
             height: 28
             backgroundColor: "transparent"
             backgroundPressedColor: "transparent"
@@ -75,15 +88,18 @@ Rectangle {
             rotateIcon: panel.refreshing
             enabled: !panel.refreshing && !app.isSyncing && !panel.completeShown
             onClicked: app.remoteAPI.refreshLibrary()
+            StyledToolTip { text: refreshButton.text; active: refreshButton.iconOnly && refreshButton.hovered }
         }
 
         // The running batch as a whole: files, bytes, rate and time left.
         Text {
+            id: overallProgressText
             objectName: "overallProgress"
             anchors.verticalCenter: parent.verticalCenter
             readonly property string figures: app.overallProgress ? app.overallProgress.text : ""
             visible: figures !== ""
-            width: Math.min(implicitWidth, 380)
+            width: Math.min(panel.figuresWanted, Math.max(0, panel.figuresRoom + syncButton.fullWidth
+                                                           - syncButton.width - refreshButton.width))
             text: figures
             color: "#fff"
             font.family: Theme.systemFontFamily
@@ -94,15 +110,20 @@ Rectangle {
         }
 
         StyledButton {
+            id: syncButton
             objectName: "syncButton"
+            width: iconOnly ? height : implicitWidth
             height: 28
+            iconOnly: panel.syncIconOnly
             text: app.syncAction.text
             iconSource: "qrc:///icons/download_white.svg"
             backgroundColor: "#1771e0"
             onClicked: app.syncAction.trigger()
+            StyledToolTip { text: syncButton.text; active: syncButton.iconOnly && syncButton.hovered }
         }
 
         StyledButton {
+            id: aboutButton
             objectName: "aboutButton"
             width: 28
             height: 28
@@ -117,6 +138,7 @@ Rectangle {
         }
 
         StyledButton {
+            id: settingsButton
             objectName: "settingsButton"
             width: 28
             height: 28

@@ -9,6 +9,8 @@ TextField {
     id: field
 
     property real radius: height / 2
+    // The narrowest the field may become: its placeholder still shows whole.
+    readonly property real leastWidth: Math.ceil(placeholderMetrics.advanceWidth(placeholderText)) + 12 + 26 + 2
 
     implicitWidth: 120
     implicitHeight: 28
@@ -28,6 +30,11 @@ TextField {
         radius: field.radius
         color: "#fff"
         border.color: field.activeFocus ? Theme.downloadBackground : "#d0d0d0"
+    }
+
+    FontMetrics {
+        id: placeholderMetrics
+        font: field.font
     }
 
     Keys.onEscapePressed: text = ""

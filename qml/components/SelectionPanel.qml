@@ -21,7 +21,8 @@ Rectangle {
 
         StyledButton {
             objectName: "selectionToggleButton"
-            width: 85
+            width: Math.max(85, implicitWidth)
+            alternateTexts: [qsTr("Unselect All"), qsTr("Select All")]
             height: 28
             backgroundColor: "#111"
             text: libraryModel.isAllFilteredSelected ? qsTr("Unselect All") : qsTr("Select All")

@@ -4,7 +4,8 @@ import "../custom"
 
 Rectangle {
     id: bar
-    height: 40
+    // A message longer than one line takes a second.
+    height: Math.max(40, messageRow.height + 16)
     visible: false
     state: "error"
     color: state === "folderScanner" ? "#232323" : "#d51c1c"
@@ -76,6 +77,7 @@ Rectangle {
     }
 
     Row {
+        id: messageRow
         anchors { left: parent.left; leftMargin: 10; right: closeIcon.left; rightMargin: 10; verticalCenter: parent.verticalCenter }
         spacing: 10
 
@@ -95,6 +97,8 @@ Rectangle {
             font.family: Theme.mainFontFamily
             font.weight: Font.Medium
             font.pixelSize: 12
+            wrapMode: Text.Wrap
+            maximumLineCount: 2
             elide: Text.ElideRight
             Accessible.role: Accessible.StaticText
             Accessible.name: text

@@ -6,7 +6,6 @@ import "../custom"
 Rectangle {
     id: panel
     color: "#E1E1E1"
-    implicitHeight: 45
 
     signal activateTileView()
     signal activateListView()
@@ -73,15 +72,32 @@ Rectangle {
         }
     }
 
+    // When the row runs short, first the search field gives way, down to what its placeholder
+    // needs, then the sort box, down to what its current entry needs. When even that does not
+    // fit, the buttons, the sort box and the search field move to a second row below the filters.
+    // The filters and the buttons always show their texts whole.
+    readonly property real rowHeight: 45
+    readonly property real buttonsLeast: viewToggle.width + selectAllButton.width + sortBox.leastWidth + searchLeast + 3 * 8
+    readonly property bool twoRows: width > 0
+                                    && 2 * Theme.mainViewSideMargin + filterRow.width + 16 + buttonsLeast > width
+    readonly property real sharedRoom: width - 2 * Theme.mainViewSideMargin - (twoRows ? 0 : filterRow.width + 16)
+                                       - viewToggle.width - selectAllButton.width - 3 * 8
+    readonly property real searchLeast: searchField.item ? searchField.item.leastWidth : 80
+    implicitHeight: twoRows ? 2 * rowHeight - 8 : rowHeight
+
     Row {
-        anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        id: filterRow
+        anchors { left: parent.left; leftMargin: Theme.mainViewSideMargin }
+        y: (panel.rowHeight - height) / 2
         spacing: 5
 
         Repeater {
             model: panel.filters.length
             ToggleButton {
                 objectName: panel.filters[index].name
-                width: panel.filters[index].width
+                // The design width, or what a longer translation needs; not the background's
+                // least width, which is more than the design gives "All".
+                width: Math.max(panel.filters[index].width, fullWidth)
                 height: 30
                 leftPadding: 4
                 rightPadding: 4
@@ -97,10 +113,12 @@ Rectangle {
     }
 
     Row {
-        anchors { right: parent.right; rightMargin: Theme.mainViewSideMargin; verticalCenter: parent.verticalCenter }
+        anchors { right: parent.right; rightMargin: Theme.mainViewSideMargin }
+        y: (panel.rowHeight - height) / 2 + (panel.twoRows ? panel.rowHeight - 8 : 0)
         spacing: 8
 
         ListTileToggle {
+            id: viewToggle
             objectName: "viewToggle"
             width: 60
             height: 28
@@ -112,8 +130,9 @@ Rectangle {
         }
 
         StyledButton {
+            id: selectAllButton
             objectName: "selectAllButton"
-            width: 80
+            width: Math.max(80, implicitWidth)
             height: 28
             radius: height / 2
             backgroundColor: "#111"
@@ -124,7 +143,8 @@ Rectangle {
         RoundedComboBox {
             id: sortBox
             objectName: "sortBox"
-            width: 120
+            readonly property real leastWidth: Math.max(120, contentItem.implicitWidth + leftPadding + rightPadding)
+            width: Math.max(leastWidth, Math.min(implicitWidth, panel.sharedRoom - panel.searchLeast))
             height: 28
             radius: height / 2
             textRole: "text"
@@ -143,7 +163,7 @@ Rectangle {
         Loader {
             id: searchField
             objectName: "searchFieldLoader"
-            width: 120
+            width: Math.max(panel.searchLeast, Math.min(120, panel.sharedRoom - sortBox.width))
             height: 28
             source: "SearchTextField.qml"
         }

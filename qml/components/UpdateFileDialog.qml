@@ -8,7 +8,7 @@ BaseDialog {
     id: dialog
     title: qsTr("Update File")
     width: 380
-    height: 160
+    height: nameTooLong ? 180 : 160
     // Return keeps the old file beside the new one: a stray key press loses nothing.
     defaultButton: renameButton
     cancelButton: doNotUpdateButton
@@ -50,10 +50,12 @@ BaseDialog {
             color: "#000000"
             font.family: Theme.systemFontFamily
             font.pixelSize: 14
-            // Cut in the middle: the name gives way, the question at the end stays.
-            elide: Text.ElideMiddle
+            // Too long for the widest dialog, the question takes a second line, broken inside the
+            // name where need be; only a name longer still is cut at the end.
+            wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+            elide: Text.ElideRight
             clip: true
-            maximumLineCount: 1
+            maximumLineCount: 2
             Accessible.role: Accessible.StaticText
             Accessible.name: text
             property bool elidesOnPurpose: dialog.nameTooLong
@@ -75,7 +77,7 @@ BaseDialog {
 
             StyledButton {
                 objectName: "overwriteButton"
-                Layout.preferredWidth: 140
+                Layout.preferredWidth: Math.max(140, implicitWidth)
                 Layout.preferredHeight: 32
                 backgroundColor: "#232323"
                 text: qsTr("Overwrite")
@@ -84,7 +86,7 @@ BaseDialog {
             StyledButton {
                 id: renameButton
                 objectName: "renameButton"
-                Layout.preferredWidth: 140
+                Layout.preferredWidth: Math.max(140, implicitWidth)
                 Layout.preferredHeight: 32
                 backgroundColor: "#232323"
                 text: qsTr("Rename Old File")

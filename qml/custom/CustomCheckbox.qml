@@ -29,6 +29,8 @@ CheckBox {
         font.pixelSize: control.fontHeight
         font.family: control.fontFamily
         verticalAlignment: Text.AlignVCenter
+        // Given less than its natural width, a long label goes on to a second line.
+        wrapMode: Text.WordWrap
     }
 
     MouseArea {

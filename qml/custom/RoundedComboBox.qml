@@ -14,7 +14,19 @@ ComboBox {
     property real shadowRadius: 4
     property real shadowStrength: 0.3
 
-    implicitWidth: 120
+    // Wide enough for the longest entry, so no choice shows cut.
+    implicitWidth: Math.max(120, widestEntry + leftPadding + rightPadding)
+    readonly property real widestEntry: {
+        var entries = Array.isArray(model) ? model : []
+        var widest = 0
+        for (var i = 0; i < entries.length; ++i)
+            widest = Math.max(widest, entryMetrics.advanceWidth(String(textRole ? entries[i][textRole] : entries[i])))
+        return Math.ceil(widest) + 1
+    }
+    FontMetrics {
+        id: entryMetrics
+        font: control.font
+    }
     implicitHeight: 28
     hoverEnabled: true
     font.pixelSize: 12

@@ -5,4 +5,5 @@ CustomCheckbox {
     checkedSource: "qrc:///icons/settings/checkbox_checked.svg"
     uncheckedSource: "qrc:///icons/settings/checkbox_unchecked.svg"
     fontFamily: Theme.mainFontFamily
+    width: parent ? Math.min(implicitWidth, parent.width) : implicitWidth
 }

@@ -19,6 +19,13 @@ Button {
     property string fontFamily: Theme.systemFontFamily
     property int fontWeiht: Font.Normal
     property real radius: 4
+    // Other texts the button shows at times: its natural width holds the widest, so it does not
+    // change size when its text changes.
+    property var alternateTexts: []
+    // Only the icon shows; the text stays the button's accessible name and tooltip.
+    property bool iconOnly: false
+    // The natural width with the text shown, whether or not it is.
+    readonly property real fullWidth: contentItem.fullWidth + leftPadding + rightPadding
 
     hoverEnabled: true
     leftPadding: 10
@@ -30,19 +37,32 @@ Button {
 
     contentItem: Item {
         // From the parts' natural sizes: the label's own width follows the button's.
-        implicitWidth: (label.visible ? label.implicitWidth : 0) + (icon.visible ? icon.width : 0) + row.spacing
+        implicitWidth: label.visible ? fullWidth : (icon.visible ? icon.width : 0)
+        readonly property real fullWidth: Math.max(control.text !== "" ? label.implicitWidth : 0, alternatesWidth)
+                                          + (icon.visible ? icon.width : 0) + (control.text !== "" && icon.visible ? 6 : 0)
+        readonly property real alternatesWidth: {
+            var widest = 0
+            for (var i = 0; i < control.alternateTexts.length; ++i)
+                widest = Math.max(widest, labelMetrics.advanceWidth(control.alternateTexts[i]))
+            return Math.ceil(widest)
+        }
+
+        FontMetrics {
+            id: labelMetrics
+            font: label.font
+        }
         implicitHeight: row.implicitHeight
 
         Row {
             id: row
             anchors.centerIn: parent
-            spacing: control.text !== "" && icon.visible ? 6 : 0
+            spacing: label.visible && icon.visible ? 6 : 0
             layoutDirection: control.iconRight ? Qt.LeftToRight : Qt.RightToLeft
 
             Text {
                 id: label
                 anchors.verticalCenter: parent.verticalCenter
-                visible: control.text !== ""
+                visible: control.text !== "" && !control.iconOnly
                 text: control.text
                 color: control.textColor
                 font.pixelSize: control.fontHeight

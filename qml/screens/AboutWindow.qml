@@ -22,6 +22,7 @@ PopupWindow {
         Column {
             x: 20
             y: 40
+            width: about.width - 2 * x
             spacing: 6
 
             Image {
@@ -51,6 +52,9 @@ PopupWindow {
 
             Text {
                 text: qsTr("Game books and adventures, delivered to your desk.")
+                // A longer translation goes on to a second line rather than past the window's edge.
+                width: parent.width
+                wrapMode: Text.WordWrap
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 14
                 Accessible.role: Accessible.StaticText
@@ -93,6 +97,8 @@ PopupWindow {
 
             Text {
                 text: qsTr("© 2021 Quenlith. All rights reserved.")
+                width: parent.width
+                wrapMode: Text.WordWrap
                 color: "#6A6A6A"
                 font.family: Theme.systemFontFamily
                 font.pixelSize: 12

@@ -95,7 +95,7 @@ Item {
                     id: tabPanel
                     objectName: "tabPanel"
                     Layout.fillWidth: true
-                    Layout.preferredHeight: 45
+                    Layout.preferredHeight: implicitHeight
                     visible: !app.isInSelectionMode
                     onActivateTileView: libraryViews.currentIndex = 0
                     onActivateListView: libraryViews.currentIndex = 1

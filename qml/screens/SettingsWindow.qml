@@ -157,7 +157,8 @@ Row {
                 id: content
                 x: 24
                 y: 28
-                width: policyBox.width
+                // What the pane holds with a margin on either side: longer labels wrap within it.
+                width: Math.max(policyBox.width, scroll.availableWidth - 2 * x)
                 spacing: 10
 
                 Text {
@@ -286,7 +287,8 @@ Row {
 
                     StyledButton {
                         objectName: "verifyButton"
-                        width: 150
+                        width: Math.max(150, implicitWidth)
+                        alternateTexts: [qsTr("Stop the check"), qsTr("Verify library")]
                         height: 28
                         text: libraryVerification.running ? qsTr("Stop the check") : qsTr("Verify library")
                         backgroundColor: "#505050"
@@ -347,7 +349,7 @@ Row {
                     id: policyBox
                     objectName: "policyBox"
                     Accessible.name: qsTr("If Files in the library have changed...")
-                    width: 330
+                    width: Math.max(330, implicitWidth)
                     height: 34
                     model: [qsTr("Always ask before replacing old file(s)"),
                             qsTr("Auto download, archive old file(s)"),
@@ -364,7 +366,8 @@ Row {
 
                 StyledButton {
                     objectName: "checkNowButton"
-                    width: 190
+                    width: Math.max(190, implicitWidth)
+                    alternateTexts: [qsTr("Checking..."), qsTr("Check for updates now")]
                     height: 28
                     text: app.updater && app.updater.checking ? qsTr("Checking...") : qsTr("Check for updates now")
                     enabled: !!app.updater && !app.updater.checking
@@ -408,7 +411,7 @@ Row {
 
                     StyledButton {
                         objectName: "saveButton"
-                        width: 130
+                        width: Math.max(130, implicitWidth)
                         height: 34
                         text: qsTr("Save changes")
                         backgroundColor: "#1b8a53"
@@ -420,7 +423,7 @@ Row {
 
                     StyledButton {
                         objectName: "cancelButton"
-                        width: 90
+                        width: Math.max(90, implicitWidth)
                         height: 34
                         text: qsTr("Cancel")
                         backgroundColor: "#505050"
@@ -433,7 +436,7 @@ Row {
 
                 StyledButton {
                     objectName: "signOutButton"
-                    width: 110
+                    width: Math.max(110, implicitWidth)
                     height: 28
                     leftPadding: 0
                     rightPadding: 0

@@ -10,6 +10,7 @@
 #include "downloads/downloadmanager.h"
 #include "api/remoteapi.h"
 #include "dialogs/applicationupdater.h"
+#include "dialogs/freespacewarningdialog.h"
 #include "downloads/libraryfile.h"
 #include "library/errorslistmodel.h"
 #include "library/itemfilesmodel.h"
@@ -23,6 +24,7 @@
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <QScreen>
+#include <QSettings>
 #include <QQuickView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +67,12 @@ struct Shooter
         return true;
     }
     void settle(int ms = 350) const { QTest::qWait(ms); }
+    // A screen pushed or popped fades; on a busy machine a fixed wait can catch it half drawn.
+    void settleScreens() const
+    {
+        waitFor([this] { return !get("screenStack", "busy").toBool(); });
+        settle(100);
+    }
 
     QVariant call(const QString &objectName, const char *function, const QVariant &arg = QVariant()) const
     {
@@ -168,25 +176,61 @@ struct Shooter
     }
     bool shoot(const QString &name) const { return save(app.view()->grabWindow(), name); }
 
-    // Texts shown cut off (elided, or stopped at their line count) in a state; each is printed.
-    // A text that shows a name of any length (a title, a file name) says so by
-    // `elidesOnPurpose: true` and is left out.
+    // Whether the text's letters reach past the left or right side of the window or of an
+    // ancestor that clips; scrolling is up and down only, so a side is never a scroll edge.
+    static bool drawnPastEdge(QQuickItem *text, QQuickItem *top)
+    {
+        if (text->property("text").toString().trimmed().isEmpty())
+            return false;
+        const qreal drawn = text->property("contentWidth").toReal();
+        const qreal width = text->width();
+        const int align = text->property("effectiveHorizontalAlignment").toInt();
+        qreal left = text->property("leftPadding").toReal();
+        if (align & Qt::AlignRight)
+            left = width - text->property("rightPadding").toReal() - drawn;
+        else if (align & Qt::AlignHCenter)
+            left = (width - drawn) / 2;
+        const qreal from = text->mapToScene(QPointF(left, 0)).x();
+        const qreal to = text->mapToScene(QPointF(left + drawn, 0)).x();
+        const auto outside = [from, to](QQuickItem *bound) {
+            const qreal boundFrom = bound->mapToScene(QPointF(0, 0)).x();
+            const qreal boundTo = bound->mapToScene(QPointF(bound->width(), 0)).x();
+            // Wholly beyond the side is out of view, as some texts are kept while hidden.
+            return (from < boundFrom - 1.5 && to > boundFrom) || (to > boundTo + 1.5 && from < boundTo);
+        };
+        if (outside(top))
+            return true;
+        for (QQuickItem *up = text->parentItem(); up && up != top; up = up->parentItem()) {
+            if (up->clip() && outside(up))
+                return true;
+        }
+        return false;
+    }
+
+    // Texts shown cut off in a state, each printed: elided or stopped at their line count, or
+    // drawn past the side of the window or of an item that clips them. A text that shows a
+    // name of any length (a title, a file name) says so by `elidesOnPurpose: true` and is left out.
     static int elidedTexts(const QString &state, QQuickItem *top)
     {
         int count = 0;
+        const auto report = [&state, &count](const char *kind, QQuickItem *item) {
+            QString where = item->objectName();
+            for (QQuickItem *up = item->parentItem(); up && where.isEmpty(); up = up->parentItem())
+                where = up->objectName();
+            std::printf("%s %s: %s \"%s\"\n", kind, qPrintable(state), qPrintable(where),
+                        qPrintable(item->property("text").toString()));
+            ++count;
+        };
         QList<QQuickItem *> queue{top};
         while (!queue.isEmpty()) {
             QQuickItem *item = queue.takeFirst();
             if (!item || !item->isVisible() || item->opacity() == 0.0)
                 continue;
-            if (item->inherits("QQuickText") && item->property("truncated").toBool()
-                && !item->property("elidesOnPurpose").toBool()) {
-                QString where = item->objectName();
-                for (QQuickItem *up = item->parentItem(); up && where.isEmpty(); up = up->parentItem())
-                    where = up->objectName();
-                std::printf("ELIDED %s: %s \"%s\"\n", qPrintable(state), qPrintable(where),
-                            qPrintable(item->property("text").toString()));
-                ++count;
+            if (item->inherits("QQuickText") && !item->property("elidesOnPurpose").toBool()) {
+                if (item->property("truncated").toBool())
+                    report("ELIDED", item);
+                else if (drawnPastEdge(item, top))
+                    report("CLIPPED", item);
             }
             queue += item->childItems();
         }
@@ -255,6 +299,8 @@ int main(int argc, char *argv[])
     if (wanted.removeAll(QStringLiteral("--pseudo")) > 0) {
         QCoreApplication::installTranslator(&pseudo);
         app.view()->engine()->retranslate();
+        // The sync action took its text before the translator came; the change signal sets it anew.
+        emit app.isSyncingChanged();
     }
     // "--suffix -x1.5": the run under QT_SCALE_FACTOR names its pictures apart.
     QString suffix;
@@ -278,9 +324,15 @@ int main(int argc, char *argv[])
         view->resize(qMin(view->width(), room.width()), qMin(view->height(), room.height()));
         QTest::qWait(300);
     }
+    // Without a window manager nothing moves a window that was centred while larger than the screen.
     if (!room.contains(view->frameGeometry())) {
-        std::fprintf(stderr, "ui-screenshots: the window (%dx%d) does not fit the screen (%dx%d)\n",
-                     view->frameGeometry().width(), view->frameGeometry().height(), room.width(), room.height());
+        view->setPosition(room.topLeft());
+        QTest::qWait(300);
+    }
+    if (!room.contains(view->frameGeometry())) {
+        const QRect frame = view->frameGeometry();
+        std::fprintf(stderr, "ui-screenshots: the window (%dx%d at %d,%d) does not fit the screen (%dx%d at %d,%d)\n",
+                     frame.width(), frame.height(), frame.x(), frame.y(), room.width(), room.height(), room.x(), room.y());
         return 1;
     }
 
@@ -348,14 +400,16 @@ int main(int argc, char *argv[])
          }},
         {"dialog-update-file-long-name", [](Shooter &s) {
              QObject *d = s.dialog("askUpdateFileDialog");
-             d->setProperty("text", QStringLiteral("A newer version of \"The Sunken Archive of Veyl - Complete Campaign "
-                                                   "Compendium (Revised Printing).pdf\" is available. Update it?"));
+             // The question as the program asks it, in the language of the run.
+             d->setProperty("text", QCoreApplication::translate("AskUpdateFileDialog",
+                                                                "File \"%1\" is already in your library. Which would you like to do?")
+                                        .arg(QStringLiteral("The_Sunken_Archive_of_Veyl_Complete_Campaign_Compendium_Revised_Printing.pdf")));
              s.open(d);
          }},
         {"dialog-free-space", [](Shooter &s) {
              QObject *d = s.dialog("askFreeSpaceDialog");
-             d->setProperty("requiredSpace", QStringLiteral("1.4 GB"));
-             d->setProperty("availableSpace", QStringLiteral("312 MB"));
+             d->setProperty("requiredSpace", FreeSpaceWarningDialog::formatSize(1503238554));
+             d->setProperty("availableSpace", FreeSpaceWarningDialog::formatSize(327155712));
              s.open(d);
          }},
         {"dialog-free-space-unavailable", [](Shooter &s) {
@@ -370,7 +424,8 @@ int main(int argc, char *argv[])
              errors->addError(LibraryErrorType::UpdateFileError, QStringLiteral("Lanterns of the Low Road"), 1);
              errors->addError(LibraryErrorType::DeleteFileError, QStringLiteral("Mapping the Glass Coast"), 2);
              errors->addError(LibraryErrorType::RefreshLibraryError, QString(), -1);
-             errors->addError(LibraryErrorType::GeneralError, QStringLiteral("The library folder could not be read."), 3);
+             // A message of the program's own, so that it shows in the language of the run.
+             errors->addError(LibraryErrorType::GeneralError, Settings::storeFailureText(QSettings()), 3);
              s.open(s.dialog("errorsListDialog"));
          }},
         // Real downloads against the simulator put the rows and the showcase's files in their states.
@@ -486,9 +541,9 @@ int main(int argc, char *argv[])
              auto *stack = s.find("screenStack");
              if (auto *details = stack->property("currentItem").value<QObject *>())
                  QMetaObject::invokeMethod(details, "goBack");
-             s.settle(400);
+             s.settleScreens();
              QMetaObject::invokeMethod(s.root(), "showSettings");
-             s.settle(600);
+             s.settleScreens();
          }},
         {"settings-folder-not-writable", [](Shooter &s) {
              s.grab = Shooter::Grab::Screen;
@@ -527,7 +582,7 @@ int main(int argc, char *argv[])
                  QMetaObject::invokeMethod(message, "close");
              if (QObject *settings = s.find("settingsWindow"))
                  QMetaObject::invokeMethod(settings, "goBack");
-             s.settle(400);
+             s.settleScreens();
              QMetaObject::invokeMethod(s.root(), "showAbout");
              s.settle(800);
          }},
