@@ -303,12 +303,32 @@
         <source>Show %1</source>
         <translation>%1 anzeigen</translation>
     </message>
+    <message>
+        <source>Files failed to download: </source>
+        <translation>Dateien konnten nicht heruntergeladen werden: </translation>
+    </message>
+    <message>
+        <source>Files failed to update: </source>
+        <translation>Dateien konnten nicht aktualisiert werden: </translation>
+    </message>
+    <message>
+        <source>Files failed to delete: </source>
+        <translation>Dateien konnten nicht gelöscht werden: </translation>
+    </message>
+    <message>
+        <source>Error refreshing library. Please check your internet connection.</source>
+        <translation>Fehler beim Aktualisieren der Bibliothek. Bitte prüfen Sie Ihre Internetverbindung.</translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListDialog</name>
     <message>
         <source>Error(s)</source>
         <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Download all</source>
+        <translation>Alle herunterladen</translation>
     </message>
 </context>
 <context>

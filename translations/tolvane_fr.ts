@@ -303,12 +303,32 @@
         <source>Show %1</source>
         <translation>Afficher %1</translation>
     </message>
+    <message>
+        <source>Files failed to download: </source>
+        <translation>Échec du téléchargement des fichiers : </translation>
+    </message>
+    <message>
+        <source>Files failed to update: </source>
+        <translation>Échec de la mise à jour des fichiers : </translation>
+    </message>
+    <message>
+        <source>Files failed to delete: </source>
+        <translation>Échec de la suppression des fichiers : </translation>
+    </message>
+    <message>
+        <source>Error refreshing library. Please check your internet connection.</source>
+        <translation>Erreur lors de l’actualisation de la bibliothèque. Veuillez vérifier votre connexion Internet.</translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListDialog</name>
     <message>
         <source>Error(s)</source>
         <translation>Erreur(s)</translation>
+    </message>
+    <message>
+        <source>Download all</source>
+        <translation>Tout télécharger</translation>
     </message>
 </context>
 <context>

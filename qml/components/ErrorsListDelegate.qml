@@ -13,10 +13,10 @@ Item {
 
     readonly property string firstText: {
         switch (errorType) {
-        case LibraryErrorType.DownloadError: return "Files failed to download: "
-        case LibraryErrorType.UpdateFileError: return "Files failed to update: "
-        case LibraryErrorType.DeleteFileError: return "Files failed to delete: "
-        case LibraryErrorType.RefreshLibraryError: return "Error refreshing library. Please check your internet connection."
+        case LibraryErrorType.DownloadError: return qsTr("Files failed to download: ")
+        case LibraryErrorType.UpdateFileError: return qsTr("Files failed to update: ")
+        case LibraryErrorType.DeleteFileError: return qsTr("Files failed to delete: ")
+        case LibraryErrorType.RefreshLibraryError: return qsTr("Error refreshing library. Please check your internet connection.")
         default: return errorText
         }
     }
