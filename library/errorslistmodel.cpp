@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 ErrorsListModel::ErrorsListModel(QObject *parent)
     : QAbstractListModel(parent)
 {
@@ -48,6 +50,7 @@ void ErrorsListModel::addError(int type, QString text, qint64 itemIndex)
         }
     }
 
+    const bool hadFileFailures = hasFileFailures();
     if (row >= 0) {
         m_entries[row].type = type;
         m_entries[row].text = text;
@@ -58,6 +61,8 @@ void ErrorsListModel::addError(int type, QString text, qint64 itemIndex)
         m_entries.append({text, itemIndex, type});
         endInsertRows();
     }
+    if (hasFileFailures() != hadFileFailures)
+        emit hasFileFailuresChanged();
 
     switch (type) {
     case LibraryErrorType::DownloadError:
@@ -84,7 +89,18 @@ void ErrorsListModel::clear()
 {
     if (m_entries.isEmpty())
         return;
+    const bool hadFileFailures = hasFileFailures();
     beginResetModel();
     m_entries.clear();
     endResetModel();
+    if (hadFileFailures)
+        emit hasFileFailuresChanged();
+}
+
+bool ErrorsListModel::hasFileFailures() const
+{
+    return std::any_of(m_entries.cbegin(), m_entries.cend(), [](const Entry &entry) {
+        return entry.itemIndex >= 0 && entry.type != LibraryErrorType::DeleteFileError
+            && entry.type != LibraryErrorType::RefreshLibraryError;
+    });
 }

@@ -8,6 +8,8 @@
 class ErrorsListModel : public QAbstractListModel
 {
     Q_OBJECT
+    // Files of a product that failed or were found damaged: a new "Download all" fetches them.
+    Q_PROPERTY(bool hasFileFailures READ hasFileFailures NOTIFY hasFileFailuresChanged)
 public:
     enum Roles { ErrorTextRole = Qt::UserRole + 1, ErrorItemIndexRole, ErrorTypeRole };
 
@@ -19,9 +21,11 @@ public:
 
     void addError(int type, QString text, qint64 itemIndex);
     void clear();
+    bool hasFileFailures() const;
 
 signals:
     void errorAdded(QString message);
+    void hasFileFailuresChanged();
 
 private:
     struct Entry {

@@ -7,6 +7,11 @@
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <utility>
+
 namespace {
 
 bool recordedOnDisk(LibraryFile::Status status)
@@ -57,12 +62,32 @@ QString LibraryVerification::resultText() const
 
 void LibraryVerification::start(bool full)
 {
-    if (m_verifier.isRunning())
+    if (running())
         return;
-    QVector<LibraryVerifier::Entry> entries;
+    m_entries.clear();
     m_files.clear();
-    for (int row = 0; row < m_library->rowCount(); ++row) {
-        LibraryItem *item = m_library->itemAt(row);
+    m_nextRow = 0;
+    m_full = full;
+    m_gathering = true;
+    m_progress = LibraryVerifier::Progress();
+    m_hasResult = false;
+    m_cancelled = false;
+    emit runningChanged();
+    emit progressChanged();
+    emit resultChanged();
+    gather();
+}
+
+// A library of tens of thousands of files takes longer to list than one turn of the event loop
+// may: the list is made a slice at a time.
+void LibraryVerification::gather()
+{
+    if (!m_gathering)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    while (m_nextRow < m_library->rowCount()) {
+        LibraryItem *item = m_library->itemAt(m_nextRow++);
         // Files still in their saved form are all remote.
         if (!item || item->filesPending())
             continue;
@@ -76,22 +101,37 @@ void LibraryVerification::start(bool full)
             entry.hashes = file->hashes();
             entry.recordedHash = file->localFileHash().toLower();
             entry.updateAvailable = file->status() == LibraryFile::UpdateAvailable;
-            entries.append(entry);
+            m_entries.append(entry);
             m_files.append(file);
         }
+        if (slice.elapsed() >= kGatherSliceMs) {
+            m_progress.files = m_entries.size();
+            emit progressChanged();
+            QTimer::singleShot(0, this, &LibraryVerification::gather);
+            return;
+        }
     }
-    m_progress = LibraryVerifier::Progress();
-    m_progress.files = entries.size();
-    m_hasResult = false;
-    m_cancelled = false;
-    m_verifier.start(entries, full);
-    emit runningChanged();
+    m_gathering = false;
+    m_progress.files = m_entries.size();
+    m_verifier.start(std::exchange(m_entries, {}), m_full);
     emit progressChanged();
-    emit resultChanged();
 }
 
 void LibraryVerification::cancel()
 {
+    if (m_gathering) {
+        // Nothing was read yet: a stop here ends the check with nothing found.
+        m_gathering = false;
+        m_files.clear();
+        m_entries.clear();
+        m_progress = LibraryVerifier::Progress();
+        m_cancelled = true;
+        m_hasResult = true;
+        emit runningChanged();
+        emit progressChanged();
+        emit resultChanged();
+        return;
+    }
     m_verifier.cancel();
 }
 

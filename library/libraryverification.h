@@ -32,7 +32,7 @@ public:
     LibraryVerification(OnlineLibrary *library, DownloadManager *manager, const QString &cachePath,
                         QObject *parent = nullptr);
 
-    bool running() const { return m_verifier.isRunning(); }
+    bool running() const { return m_gathering || m_verifier.isRunning(); }
     int filesDone() const { return m_progress.filesDone; }
     int files() const { return m_progress.files; }
     double fraction() const;
@@ -54,12 +54,19 @@ signals:
     void finished(int good, int changed, int missing);
 
 private:
+    static constexpr int kGatherSliceMs = 8;
+
+    void gather();
     void onFinished(const QVector<LibraryVerifier::Entry> &entries, bool cancelled);
 
     OnlineLibrary *const m_library;
     DownloadManager *const m_manager;
     LibraryVerifier m_verifier;
     QVector<QPointer<LibraryFile>> m_files;
+    QVector<LibraryVerifier::Entry> m_entries;
+    int m_nextRow = 0;
+    bool m_full = false;
+    bool m_gathering = false;
     LibraryVerifier::Progress m_progress;
     LibraryVerifier::Summary m_summary;
     bool m_hasResult = false;

@@ -326,6 +326,10 @@
         <source>Error(s)</source>
         <translation>Fehler</translation>
     </message>
+    <message>
+        <source>Download all</source>
+        <translation>Alle herunterladen</translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListModel</name>

@@ -326,6 +326,10 @@
         <source>Error(s)</source>
         <translation>Erreur(s)</translation>
     </message>
+    <message>
+        <source>Download all</source>
+        <translation>Tout télécharger</translation>
+    </message>
 </context>
 <context>
     <name>ErrorsListModel</name>

@@ -1,7 +1,7 @@
 // bench-download --key KEY --dir DIR [--limit-rate BYTES_PER_S] PRODUCT_ID...: signs in to the service named by
 // TOLVANE_API_BASE_URL, downloads the first file of every product at once (one slot per
 // product) through LibraryFile, Downloader and DownloadManager, and prints one line:
-// "seconds=S bytes=B idle_rss_kib=I peak_rss_kib=P max_stall_ms=M ok=0|1".
+// "seconds=S bytes=B idle_rss_kib=I peak_rss_kib=P max_stall_ms=M max_busy_ms=C ok=0|1".
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
 #include "app/core/corefileactions.h"
@@ -21,6 +21,7 @@
 #include <QtNetwork>
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,13 @@ private:
 };
 
 // VmRSS or VmHWM of this process in KiB.
+qint64 threadCpuNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 qint64 statusKib(const char *key)
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -103,6 +111,9 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     QElapsedTimer probeClock;
     qint64 maxStallMs = 0;
+    // The event loop's own work in the longest interval, apart from time other processes took.
+    qint64 maxBusyMs = 0;
+    qint64 probeCpuNs = 0;
     qint64 idleRss = 0;
     qint64 peakRss = 0;
     qint64 bytes = 0;
@@ -113,7 +124,10 @@ int main(int argc, char *argv[])
     probe.setInterval(kProbeIntervalMs);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         maxStallMs = qMax(maxStallMs, probeClock.restart() - kProbeIntervalMs);
+        const qint64 cpuNs = threadCpuNs();
+        maxBusyMs = qMax(maxBusyMs, (cpuNs - probeCpuNs) / 1000000);
         peakRss = qMax(peakRss, statusKib("VmRSS:"));
+        probeCpuNs = threadCpuNs();
     });
 
     bool finished = false;
@@ -135,8 +149,8 @@ int main(int argc, char *argv[])
             if (file->status() != LibraryFile::Downloaded)
                 std::fprintf(stderr, "%s: %s\n", qPrintable(file->serverFileName()), qPrintable(file->errorMessage()));
         }
-        std::printf("seconds=%.3f bytes=%lld idle_rss_kib=%lld peak_rss_kib=%lld max_stall_ms=%lld ok=%d\n", seconds,
-                    bytes, idleRss, peakRss, maxStallMs, ok ? 1 : 0);
+        std::printf("seconds=%.3f bytes=%lld idle_rss_kib=%lld peak_rss_kib=%lld max_stall_ms=%lld max_busy_ms=%lld ok=%d\n",
+                    seconds, bytes, idleRss, peakRss, maxStallMs, maxBusyMs, ok ? 1 : 0);
         QCoreApplication::exit(ok ? 0 : 1);
     };
 
@@ -148,6 +162,7 @@ int main(int argc, char *argv[])
         idleRss = statusKib("VmRSS:");
         peakRss = idleRss;
         probeClock.start();
+        probeCpuNs = threadCpuNs();
         probe.start();
         clock.start();
         for (const auto &file : files)

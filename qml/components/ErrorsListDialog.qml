@@ -40,7 +40,7 @@ BaseDialog {
         ListView {
             id: list
             objectName: "errorsList"
-            anchors.fill: parent
+            anchors { left: parent.left; right: parent.right; top: parent.top; bottom: footer.top }
             model: errorsListModel
             boundsBehavior: Flickable.StopAtBounds
             clip: true
@@ -56,10 +56,32 @@ BaseDialog {
             layer.effect: OpacityMask { maskSource: mask }
         }
 
+        // Files that failed or were found damaged are marked for download; one click fetches
+        // them, with the rest of the library, without a trip back to the header.
+        Item {
+            id: footer
+            anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
+            height: downloadAllButton.visible ? 52 : 0
+
+            StyledButton {
+                id: downloadAllButton
+                objectName: "errorsDownloadAllButton"
+                anchors { right: parent.right; rightMargin: 14; verticalCenter: parent.verticalCenter }
+                width: Math.max(120, implicitWidth)
+                height: 32
+                visible: errorsListModel.hasFileFailures && !app.isSyncing
+                text: qsTr("Download all")
+                onClicked: {
+                    dialog.reject()
+                    app.syncAction.trigger()
+                }
+            }
+        }
+
         Rectangle {
             id: mask
-            width: body.width
-            height: body.height
+            width: list.width
+            height: list.height
             radius: dialog.radius
             visible: false
             Rectangle {

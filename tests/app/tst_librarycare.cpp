@@ -1,7 +1,8 @@
 // A customer who looks after the library from the window, against the storefront simulator:
 // shows a downloaded book in its folder (no file manager on the bus: the folder opens through
 // xdg-open, here a script on PATH that records what it was given), then checks the library
-// from Settings after one file was damaged and another deleted.
+// from Settings after one file was damaged and another deleted, and fetches both again from the
+// errors list.
 #include "../../tools/ui-screenshots/qmlitems.h"
 
 #include "app/core/constants.h"
@@ -131,6 +132,29 @@ private slots:
         QCOMPARE(m_app.errorsListModel()->rowCount(), errorsBefore + 2);
         // Marked only: nothing is fetched until the customer asks.
         QVERIFY(!m_app.downloadManager()->isDownloading());
+    }
+
+    // From the errors list, one click fetches what the check marked.
+    void downloadAllFromTheErrorsList()
+    {
+        key(Qt::Key_Escape);
+        QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
+        QTRY_VERIFY(stackSettled());
+        // The red bar names the last problem; a click on it opens the list.
+        QTRY_VERIFY(item("statusBarArea")->isVisible());
+        QVERIFY(QmlItems::click(item("statusBarArea")));
+        QObject *dialog = root()->property("errorsListDialog").value<QObject *>();
+        QTRY_VERIFY(dialog->property("opened").toBool());
+        QQuickItem *downloadAll = QmlItems::findItem(dialog->property("contentItem").value<QQuickItem *>(),
+                                                     QStringLiteral("errorsDownloadAllButton"));
+        QVERIFY(downloadAll);
+        QTRY_VERIFY(downloadAll->isVisible());
+        QVERIFY(QmlItems::click(downloadAll));
+        QTRY_VERIFY(!dialog->property("visible").toBool());
+        for (LibraryFile *file : qAsConst(m_files))
+            QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::Downloaded), 60000);
+        QVERIFY(QFileInfo::exists(m_files.at(2)->filePath()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_app.isSyncing(), 60000);
     }
 
     void cleanupTestCase()

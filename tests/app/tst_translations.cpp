@@ -83,12 +83,13 @@ private slots:
                                                   + unfinished.join(QLatin1Char('\n'))));
     }
 
-    // A literal on a property the customer reads never reaches a translator; markup around a
-    // translated text is no text.
+    // A literal on a property the customer reads never reaches a translator, nor words a function
+    // returns for one; markup around a translated text is no text.
     void qmlTextsGoThroughTranslation()
     {
         static const QRegularExpression literal(QStringLiteral(
-            R"re(\b(text|title|placeholderText|label|Accessible\.name|Accessible\.description|ToolTip\.text)\s*:\s*"(?!<)([^"]*[A-Za-z][^"]*)")re"));
+            R"re(\b(text|title|placeholderText|label|Accessible\.name|Accessible\.description|ToolTip\.text)\s*:\s*"(?!<)([^"]*[A-Za-z][^"]*)")re")
+            + QStringLiteral("|\\breturn\\s+\"([^\"]*[A-Za-z][^\"]* [^\"]*)\""));
         QStringList bypassing;
         QDirIterator files(kSourceRoot + QStringLiteral("/qml"), {QStringLiteral("*.qml")}, QDir::Files,
                            QDirIterator::Subdirectories);
