@@ -92,15 +92,12 @@ void DownloadManager::restoreQueued(LibraryFile *file)
 
 void DownloadManager::markFound(LibraryFile *file)
 {
-    if (file->status() != LibraryFile::UpdateAvailable)
-        file->setStatus(LibraryFile::Downloaded);
+    file->recordFoundCopy();
 }
 
 void DownloadManager::forgetCopy(LibraryFile *file)
 {
-    file->setStatus(LibraryFile::Remote);
-    file->setDownloadedSize(0);
-    file->setDownloadProgress(0.0);
+    file->forgetCopy();
 }
 
 void DownloadManager::reportFileError(LibraryFile *file, const QString &message)

@@ -31,15 +31,12 @@ void IdleFileActions::markUpdateAvailable(LibraryFile *file)
 
 void IdleFileActions::markFound(LibraryFile *file)
 {
-    if (file->status() != LibraryFile::UpdateAvailable)
-        file->setStatus(LibraryFile::Downloaded);
+    file->recordFoundCopy();
 }
 
 void IdleFileActions::forgetCopy(LibraryFile *file)
 {
-    file->setStatus(LibraryFile::Remote);
-    file->setDownloadedSize(0);
-    file->setDownloadProgress(0.0);
+    file->forgetCopy();
 }
 
 void IdleFileActions::reportError(LibraryFile *file, const QString &message)

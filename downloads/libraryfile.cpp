@@ -440,6 +440,19 @@ void LibraryFile::reportError(const QString &message)
     m_actions.reportError(this, message);
 }
 
+void LibraryFile::recordFoundCopy()
+{
+    if (m_status != UpdateAvailable)
+        setStatus(Downloaded);
+}
+
+void LibraryFile::forgetCopy()
+{
+    setStatus(Remote);
+    setDownloadedSize(0);
+    setDownloadProgress(0.0);
+}
+
 void LibraryFile::setStatus(Status status)
 {
     if (status == m_status)

@@ -186,6 +186,10 @@ private:
     friend class DownloadManager;
     friend class IdleFileActions;
     void setStatus(Status status);
+    // A copy was found on disk: downloaded, unless the service already has a newer version.
+    void recordFoundCopy();
+    // The copy is gone: remote, with nothing on disk to resume from.
+    void forgetCopy();
     // Leaves a transfer the download manager has stopped: paused where a partial copy is
     // kept, remote otherwise.
     void stopDownload();
