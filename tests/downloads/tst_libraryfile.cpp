@@ -215,17 +215,10 @@ private slots:
             QJsonDocument(QJsonObject{{QStringLiteral("hashes"), entries}}).toJson(QJsonDocument::Compact));
         QCOMPARE(file->hashesMap(), expected);
 
-        // Reading the text back must give what the JSON parser gives.
-        QMap<QString, QDateTime> parsed;
-        for (const QJsonValue &entry : QJsonDocument::fromJson(expected.toUtf8()).object().value(QStringLiteral("hashes")).toArray()) {
-            const QString hash = entry[QStringLiteral("hash")].toString();
-            if (!hash.isEmpty())
-                parsed.insert(hash, QDateTime::fromString(entry[QStringLiteral("hashdate")].toString(),
-                                                          QStringLiteral("yyyy-MM-ddThh:mm:ss")));
-        }
+        // Read back, the text gives the same hashes.
         LibraryFile *back = makeFile("a.pdf");
         back->setHashesMap(expected);
-        QCOMPARE(back->hashes(), parsed);
+        QCOMPARE(back->hashes(), map);
     }
 
     void hashesTextMerges()
