@@ -435,7 +435,8 @@ private slots:
                                       << QList<QByteArray>{most};
         QTest::newRow("foreign start") << QStringLiteral("foreign start") << qint64(0) << 0 << 0
                                        << QList<QByteArray>{most, {}};
-        QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << 0 << QList<QByteArray>{};
+        QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << 0
+                                                << QList<QByteArray>{};
         QTest::newRow("whole file, recorded: 416") << QStringLiteral("whole") << size << 0 << 0
                                                    << QList<QByteArray>{rangeFrom(size)};
         QTest::newRow("foreign whole, unrecorded") << QStringLiteral("foreign whole") << qint64(0) << 0 << 0
@@ -470,7 +471,8 @@ private slots:
             placed = placed.left(int(target.info.size * 98 / 100));
         else if (content == QLatin1String("longer"))
             placed += QByteArray(10, 'x');
-        const bool temporary = recorded > 0 || content == QLatin1String("start") || content == QLatin1String("foreign start");
+        const bool temporary = recorded > 0 || content == QLatin1String("start")
+                               || content == QLatin1String("foreign start");
         const QString path = temporary ? file->partialPath() : file->downloadPath();
         if (!content.isEmpty())
             QVERIFY(DownloadsFixture::writeFile(path, placed));

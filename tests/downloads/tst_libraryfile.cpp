@@ -189,8 +189,9 @@ private slots:
         const QString plain = QStringLiteral("9e107d9d372bb6826bd81d3542a419d6");
         QTest::newRow("none") << QStringList{};
         QTest::newRow("two, in key order") << QStringList{plain, QStringLiteral("0123abcd")};
-        QTest::newRow("escapes") << QStringList{QStringLiteral("a\"b\\c/d"), QString::fromUtf8("tab\tnl\ncr\rbs\bff\fnul")
-                                                + QChar(0) + QChar(0x1f) + QChar(0x7f)};
+        QTest::newRow("escapes") << QStringList{QStringLiteral("a\"b\\c/d"),
+                                                QString::fromUtf8("tab\tnl\ncr\rbs\bff\fnul") + QChar(0)
+                                                    + QChar(0x1f) + QChar(0x7f)};
         QTest::newRow("beyond ASCII") << QStringList{QString::fromUtf8("h\xc3\xa9sh \xe2\x80\xa8 \xf0\x9f\x90\x89"),
                                                      QStringLiteral("x") + QChar(0xD800)};
     }
