@@ -64,7 +64,7 @@ void DownloadsFixture::tearDown()
 
 LibraryItem *DownloadsFixture::makeItem(const QString &datePurchased)
 {
-    m_items.push_back(std::make_unique<LibraryItem>(actions()));
+    m_items.push_back(std::make_unique<LibraryItem>(services->fileActions()));
     LibraryItem *item = m_items.back().get();
     item->setPublisher(QStringLiteral("Pub"));
     item->setTitle(QStringLiteral("Title"));
@@ -75,7 +75,7 @@ LibraryItem *DownloadsFixture::makeItem(const QString &datePurchased)
 
 LibraryFile *DownloadsFixture::makeFile(LibraryItem *item, const QString &serverName)
 {
-    m_files.push_back(std::make_unique<LibraryFile>(item, actions()));
+    m_files.push_back(std::make_unique<LibraryFile>(item, services->fileActions()));
     m_files.back()->setServerFileName(serverName);
     return m_files.back().get();
 }

@@ -2,7 +2,6 @@
 
 #include "api/remoteapi.h"
 #include "app/core/settings.h"
-#include "downloads/fileactions.h"
 #include "downloads/downloadmanager.h"
 #include "testservices.h"
 
@@ -28,7 +27,6 @@ public:
     bool setUp(bool signedIn = false);
     void tearDown();
 
-    QString homePath() const { return m_home.path(); }
     QString libraryPath() const { return m_library->path(); }
     QStringList trashedFiles() const;
     static bool writeFile(const QString &path, const QByteArray &data = "data");
@@ -42,8 +40,6 @@ public:
     std::unique_ptr<TestServices> services;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<DownloadManager> manager;
-    // Files made with them act like those of the program's library.
-    FileActions &actions() { return services->fileActions(); }
 
 private:
     QTemporaryDir m_home;

