@@ -31,7 +31,10 @@ void LoopbackServer::configure()
 
 LoopbackServer::~LoopbackServer()
 {
-    stop();
+    if (!m_thread.joinable())
+        return;
+    m_server.stop();
+    m_thread.join();
 }
 
 LoopbackServer::Handler LoopbackServer::recording(Handler handler)
@@ -60,17 +63,9 @@ void LoopbackServer::start()
 {
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    // stop() is ignored until the accept loop runs, so do not hand the server out before that.
+    // A stop is ignored until the accept loop runs, so do not hand the server out before that.
     while (!m_server.is_running())
         std::this_thread::yield();
-}
-
-void LoopbackServer::stop()
-{
-    if (!m_thread.joinable())
-        return;
-    m_server.stop();
-    m_thread.join();
 }
 
 QString LoopbackServer::rootUrl() const
