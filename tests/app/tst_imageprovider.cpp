@@ -199,10 +199,10 @@ private:
                 });
             });
         });
-        QTest::qWaitFor([&done] { return done; }, 10000);
+        const bool answered = QTest::qWaitFor([&done] { return done; }, 10000);
         loader.quit();
         loader.wait();
-        return image;
+        return answered ? image : QImage();
     }
 
     QString url(const QString &path) const { return m_server->rootUrl() + path; }
