@@ -1,5 +1,7 @@
 #include "loopbackserver.h"
 
+#include <algorithm>
+
 std::string LoopbackServer::Received::header(const std::string &name) const
 {
     // The header map already compares names without regard to case.
@@ -87,12 +89,9 @@ std::vector<LoopbackServer::Received> LoopbackServer::requests() const
 int LoopbackServer::count(const std::string &targetPrefix) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    int n = 0;
-    for (const Received &request : m_requests) {
-        if (request.target.compare(0, targetPrefix.size(), targetPrefix) == 0)
-            ++n;
-    }
-    return n;
+    return int(std::count_if(m_requests.begin(), m_requests.end(), [&targetPrefix](const Received &request) {
+        return request.target.compare(0, targetPrefix.size(), targetPrefix) == 0;
+    }));
 }
 
 void LoopbackServer::reply(httplib::Response &response, int status, const QByteArray &json)
