@@ -123,42 +123,31 @@ private slots:
     }
 
     // The guard belongs to a profile (and a user, by the same key): another profile is never
-    // turned away, and one profile's guard files in the temporary folder leave it working.
-    void guardIsPerProfile_data()
+    // turned away, and this profile's guard files in the temporary folder leave it working. The
+    // same profile is turned away in the command-line test.
+    void otherProfileIsNotTurnedAway()
     {
-        QTest::addColumn<bool>("sameProfile");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("same profile") << true << int(CliExitCode::ProfileBusy);
-        QTest::newRow("other profile") << false << int(CliExitCode::Success);
-    }
-
-    void guardIsPerProfile()
-    {
-        QFETCH(bool, sameProfile);
-        QFETCH(int, exitCode);
         // This process holds the guard of its profile, as the program would.
         useProfile(m_environment);
         QCOMPARE(InstanceGuard::claim(false), InstanceGuard::Claimed);
 
         QProcessEnvironment environment = m_environment;
         const QString other = m_profile->path() + QStringLiteral("/other");
-        if (!sameProfile) {
-            for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-                const QString path = other + QLatin1Char('/') + QLatin1String(name);
-                QVERIFY(QDir().mkpath(path));
-                environment.insert(QLatin1String(name), path);
-            }
+        for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+            const QString path = other + QLatin1Char('/') + QLatin1String(name);
+            QVERIFY(QDir().mkpath(path));
+            environment.insert(QLatin1String(name), path);
         }
-        const QString library = (sameProfile ? m_profile->path() : other) + QStringLiteral("/library");
-        QVERIFY(QDir().mkpath(library));
+        QVERIFY(QDir().mkpath(other + QStringLiteral("/library")));
 
         QProcess cli;
         cli.setProcessEnvironment(environment);
         cli.setProcessChannelMode(QProcess::MergedChannels);
-        cli.start(QStringLiteral(TOLVANE_CLI_BINARY), {QStringLiteral("verify"), QStringLiteral("--dir"), library});
+        cli.start(QStringLiteral(TOLVANE_CLI_BINARY), {QStringLiteral("verify"), QStringLiteral("--dir"),
+                                                       other + QStringLiteral("/library")});
         QVERIFY(cli.waitForFinished(kStartTimeoutMs));
         const QByteArray output = cli.readAll();
-        QVERIFY2(cli.exitCode() == exitCode, output.constData());
+        QVERIFY2(cli.exitCode() == int(CliExitCode::Success), output.constData());
         QVERIFY2(!output.contains("cannot be guarded"), output.constData());
     }
 
