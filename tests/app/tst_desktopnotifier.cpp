@@ -65,6 +65,7 @@ private slots:
     }
 
     // While the window is in front nothing is sent; hidden, one notification with the counts.
+    // Its click asks for the window, with the errors list when something failed.
     void notifiesOnlyWhenNotLooked()
     {
         QFETCH(int, downloaded);
@@ -77,6 +78,7 @@ private slots:
         QSystemTrayIcon tray;
         DesktopNotifier notifier(&window, &tray);
         QSignalSpy sent(&notifier, &DesktopNotifier::sent);
+        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
 
         window.show();
         window.requestActivate();
@@ -88,26 +90,15 @@ private slots:
         QCOMPARE(m_service.calls.size(), 1);
         QCOMPARE(m_service.calls.first().summary, summary);
         QCOMPARE(m_service.calls.first().body, body);
+        // Without the default action the desktop offers no click.
         QVERIFY(m_service.calls.first().actions.contains(QStringLiteral("default")));
-    }
-
-    void clickAsksForTheWindow()
-    {
-        QWindow window;
-        QSystemTrayIcon tray;
-        DesktopNotifier notifier(&window, &tray);
-        QSignalSpy sent(&notifier, &DesktopNotifier::sent);
-        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
-        notifier.downloadsEnded(1, 1);
-        QVERIFY(sent.wait(10000));
-
         QDBusMessage click = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
                                                         QStringLiteral("org.freedesktop.Notifications"),
                                                         QStringLiteral("ActionInvoked"));
         click << sent.first().first().toUInt() << QStringLiteral("default");
         QVERIFY(m_serviceBus.send(click));
         QVERIFY(activated.wait(10000));
-        QCOMPARE(activated.first().first().toBool(), true);   // something failed: the errors list
+        QCOMPARE(activated.first().first().toBool(), failed > 0);
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "loopbackserver.h"
 
+#include <algorithm>
+
 std::string LoopbackServer::Received::header(const std::string &name) const
 {
     // The header map already compares names without regard to case.
@@ -31,7 +33,10 @@ void LoopbackServer::configure()
 
 LoopbackServer::~LoopbackServer()
 {
-    stop();
+    if (!m_thread.joinable())
+        return;
+    m_server.stop();
+    m_thread.join();
 }
 
 LoopbackServer::Handler LoopbackServer::recording(Handler handler)
@@ -60,17 +65,9 @@ void LoopbackServer::start()
 {
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    // stop() is ignored until the accept loop runs, so do not hand the server out before that.
+    // A stop is ignored until the accept loop runs, so do not hand the server out before that.
     while (!m_server.is_running())
         std::this_thread::yield();
-}
-
-void LoopbackServer::stop()
-{
-    if (!m_thread.joinable())
-        return;
-    m_server.stop();
-    m_thread.join();
 }
 
 QString LoopbackServer::rootUrl() const
@@ -92,12 +89,9 @@ std::vector<LoopbackServer::Received> LoopbackServer::requests() const
 int LoopbackServer::count(const std::string &targetPrefix) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    int n = 0;
-    for (const Received &request : m_requests) {
-        if (request.target.compare(0, targetPrefix.size(), targetPrefix) == 0)
-            ++n;
-    }
-    return n;
+    return int(std::count_if(m_requests.begin(), m_requests.end(), [&targetPrefix](const Received &request) {
+        return request.target.compare(0, targetPrefix.size(), targetPrefix) == 0;
+    }));
 }
 
 void LoopbackServer::reply(httplib::Response &response, int status, const QByteArray &json)

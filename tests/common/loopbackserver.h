@@ -54,7 +54,6 @@ public:
     void post(const std::string &pattern, Handler handler);
 
     void start();
-    void stop();
 
     int port() const { return m_port; }
     // "http://127.0.0.1:<port>" (https for a TLS server)

