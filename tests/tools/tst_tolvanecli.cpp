@@ -182,7 +182,7 @@ private slots:
             program.start(QStringLiteral(TOLVANE_BINARY), QStringList());
             QVERIFY(program.waitForFinished(kRunTimeoutMs));
             QCOMPARE(program.exitCode(), 0);
-            QTRY_VERIFY_WITH_TIMEOUT(err.contains("stays closed while this sync runs"), kRunTimeoutMs);
+            QTRY_VERIFY_WITH_TIMEOUT(err.contains("stays closed while this sync runs"), 20000);
         }
 
         ::kill(pid_t(first.processId()), signal);
