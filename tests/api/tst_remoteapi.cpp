@@ -7,8 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -42,42 +40,25 @@ void serveLibrary(LoopbackServer &server, int total, int failingPage = 0)
     });
 }
 
-// The HTTP server library takes multipart bodies apart before a handler sees them, so the
-// key page's body is checked byte for byte against this minimal one-request server.
-class RawRequestRecorder : public QObject
+void serveToken(ApiFixture &f, bool succeed)
 {
-    Q_OBJECT
-public:
-    explicit RawRequestRecorder(const QByteArray &replyBody)
-    {
-        m_server.listen(QHostAddress::LocalHost);
-        connect(&m_server, &QTcpServer::newConnection, this, [this, replyBody] {
-            QTcpSocket *socket = m_server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket, replyBody] {
-                m_received += socket->readAll();
-                if (!m_received.endsWith("--\r\n"))   // the closing boundary
-                    return;
-                const int headerEnd = m_received.indexOf("\r\n\r\n");
-                headers = m_received.left(headerEnd);
-                body = m_received.mid(headerEnd + 4);
-                socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-                              "Content-Length: " + QByteArray::number(replyBody.size()) + "\r\n\r\n" + replyBody);
-                socket->disconnectFromHost();
-            });
-        });
-    }
-    QString rootUrl() const { return QString("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    f.answer("/api/v1/token", succeed ? 200 : 401,
+             succeed ? LoopbackServer::envelope("success", R"({"access_token":"fresh-token","customers_id":"7"})")
+                     : LoopbackServer::envelope("error", "\"bad key\""),
+             true);
+}
 
-    QByteArray headers;
-    QByteArray body;
+NetworkReplyWrapper *get(ApiFixture &f, const QNetworkRequest &request)
+{
+    return f.api()->makeRequest(request, NetworkReplyWrapper::Get, {}, true);
+}
 
-private:
-    QTcpServer m_server;
-    QByteArray m_received;
-};
+const QByteArray kSecret = "S3CR3T-value";
 
 } // namespace
 
+// The service client: its account and library calls, the request wrapper under them and the
+// masking of what they log.
 class TestRemoteAPI : public QObject
 {
     Q_OBJECT
@@ -89,97 +70,10 @@ private slots:
     }
 
     void init() { QSettings().clear(); }
+    void cleanup() { NetworkReplyWrapper::setMaxReplyBodySize(0); }
 
-    void keyRequestBodyIsExact()
-    {
-        RawRequestRecorder server(success("{'key':'K-123'}"));
-        ApiFixture f(&m_nam);
-        qputenv("TOLVANE_API_BASE_URL", (server.rootUrl() + "/api/v1").toUtf8());
-        QSignalSpy succeeded(f.api(), &RemoteAPI::getKeySucceeded);
-        f.api()->doGetKey("reader@example.org", QStringLiteral("p\u00e4ss \"word\""));
-        QVERIFY(succeeded.wait(10000));
-        QCOMPARE(succeeded.first().at(0).toString(), QStringLiteral("K-123"));
-        QVERIFY(!f.api()->loggedIn());
-
-        const QByteArray expected = "--TOLVANE1Q2W8E3R4T5Y\r\n"
-                                    "Content-Disposition: form-data; name=\"email_address\"\r\n\r\n"
-                                    "reader@example.org\r\n"
-                                    "--TOLVANE1Q2W8E3R4T5Y\r\n"
-                                    "Content-Disposition: form-data; name=\"password\"\r\n\r\n"
-                                    "p\xc3\xa4ss \"word\"\r\n"
-                                    "--TOLVANE1Q2W8E3R4T5Y--\r\n";
-        QCOMPARE(server.body, expected);
-        QVERIFY(server.headers.startsWith("POST /create_account_app.php HTTP/1.1\r\n"));
-        QVERIFY(server.headers.contains("Content-Type: multipart/form-data; boundary=TOLVANE1Q2W8E3R4T5Y\r\n"));
-    }
-
-    void keyReplies_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("succeeds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no key member") << 200 << success("{}") << true << QString();
-        QTest::newRow("service error text") << 200 << LoopbackServer::envelope("error", "\"Wrong password\"") << false
-                                            << "Wrong password";
-        QTest::newRow("not an envelope") << 502 << QByteArray("Bad gateway") << false << QString();
-    }
-
-    void keyReplies()
-    {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(bool, succeeds);
-        QFETCH(QString, text);
-        ApiFixture f(&m_nam);
-        f.answer("/create_account_app.php", status, body, true);
-        f.start();
-        QSignalSpy succeeded(f.api(), &RemoteAPI::getKeySucceeded);
-        QSignalSpy failed(f.api(), &RemoteAPI::getKeyFailed);
-        f.api()->doGetKey("a@b.c", "pw");
-        QTRY_COMPARE_WITH_TIMEOUT(succeeded.size() + failed.size(), 1, 10000);
-        QSignalSpy &reported = succeeds ? succeeded : failed;
-        QCOMPARE(reported.size(), 1);
-        QCOMPARE(reported.first().at(0).toString(), text);
-    }
-
-    void loginPersistsAcrossRestarts_data()
-    {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("customersId");
-        QTest::newRow("full") << success("{'access_token':'tok-1','customers_id':'77','first_name':'Ada','last_name':'Byron'}")
-                              << "Ada Byron" << "77";
-        // A number is not taken for the id.
-        QTest::newRow("no names, numeric id") << success("{'access_token':'t','customers_id':77}") << " " << QString();
-    }
-
-    void loginPersistsAcrossRestarts()
-    {
-        QFETCH(QByteArray, reply);
-        QFETCH(QString, name);
-        QFETCH(QString, customersId);
-        ApiFixture f(&m_nam);
-        f.answer("/api/v1/token", 200, reply, true);
-        f.start();
-        RemoteAPI *api = f.api();
-        QSignalSpy succeeded(api, &RemoteAPI::loginSucceeded);
-        api->doLogin(QStringLiteral("abc\u00e9"));
-        QVERIFY(api->loggedIn());   // the key counts at once
-        QVERIFY(succeeded.wait(10000));
-
-        const LoopbackServer::Received request = f.server.requests().front();
-        QCOMPARE(request.target, std::string("/api/v1/token?fields=first_name,last_name,customers_id"));
-        QCOMPARE(request.header("Authorization"), std::string("Bearer abc\xe9"));
-        QCOMPARE(QSettings().value("login/appKey").toString(), QStringLiteral("\u00e9cba"));
-
-        RemoteAPI restarted(&m_nam);
-        QVERIFY(restarted.loggedIn());
-        QCOMPARE(restarted.appKey(), QStringLiteral("abc\u00e9"));
-        QCOMPARE(restarted.nameSurname(), name);
-        QCOMPARE(restarted.customersId(), customersId);
-    }
-
+    // A sign-out while a token request is out (here a renewal) drops its late answer and
+    // releases the requests that waited for a fresh token.
     void logoutDuringTokenRequest()
     {
         ApiFixture f(&m_nam);
@@ -188,44 +82,26 @@ private slots:
             gate.wait();
             LoopbackServer::reply(response, 200, success("{'access_token':'t','customers_id':'1'}"));
         });
+        f.answer("/api/v1/products/9", 401, LoopbackServer::envelope("error", "\"expired\""));
         f.start();
-        storeLogin("old", "old-token", "1");
+        storeLogin("key", "stale", "1");
         RemoteAPI *api = f.api();
         QSignalSpy succeeded(api, &RemoteAPI::loginSucceeded);
         QSignalSpy failed(api, &RemoteAPI::loginFailed);
-        api->doLogin("new-key");
+        QSignalSpy refreshing(api, &RemoteAPI::isRefreshingChanged);
+        QSignalSpy spy(api->getTitleInfo("9"), &NetworkReplyWrapper::replyFinished);
         QTRY_COMPARE(f.server.count("/api/v1/token"), 1);
         QPointer<QNetworkReply> reply = pendingReply(m_nam);
         QVERIFY(reply);
 
         api->doLogout();
-        gate.open();
-        QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 10000);
-        QCOMPARE(succeeded.size() + failed.size(), 0);
-        QVERIFY(!api->loggedIn());
-        QVERIFY(!RemoteAPI(&m_nam).loggedIn());
-    }
-
-    void logoutReleasesRequestsWaitingForANewToken()
-    {
-        ApiFixture f(&m_nam);
-        LoopbackServer::Gate gate;
-        f.server.post("/api/v1/token", [&](const httplib::Request &, httplib::Response &response) {
-            gate.wait();
-            LoopbackServer::reply(response, 200, success("{'access_token':'t'}"));
-        });
-        f.answer("/api/v1/products/9", 401, LoopbackServer::envelope("error", "\"expired\""));
-        f.start();
-        storeLogin("key", "stale", "1");
-        RemoteAPI *api = f.api();
-        QSignalSpy refreshing(api, &RemoteAPI::isRefreshingChanged);
-        QSignalSpy spy(api->getTitleInfo("9"), &NetworkReplyWrapper::replyFinished);
-        QTRY_COMPARE(f.server.count("/api/v1/token"), 1);
-        api->doLogout();
         QCOMPARE(spy.size(), 1);
         QVERIFY(reported(spy, false, QJsonValue("Unauthorized request")));
-        QVERIFY(!api->isRefreshing());
-        QCOMPARE(refreshing.size(), 0);
+        gate.open();
+        QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 10000);
+        QCOMPARE(succeeded.size() + failed.size() + refreshing.size(), 0);
+        QVERIFY(!api->loggedIn());
+        QVERIFY(!RemoteAPI(&m_nam).loggedIn());
     }
 
     void pagesUntilAShortPage_data()
@@ -233,10 +109,8 @@ private slots:
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("failingPage");
         QTest::addColumn<int>("requests");
-        QTest::newRow("empty library") << 0 << 0 << 1;
         QTest::newRow("one short page") << 499 << 0 << 1;
         QTest::newRow("exactly one page") << 500 << 0 << 2;
-        QTest::newRow("two full pages") << 1000 << 0 << 3;
         // The pages before the failure are kept.
         QTest::newRow("failure on a later page") << 1000 << 2 << 2;
     }
@@ -260,13 +134,10 @@ private slots:
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().at(0).toBool(), failingPage == 0);
         QCOMPARE(f.server.count("/api/v1/customers/77/products"), requests);
-        QVERIFY(f.server.requests().front().target.find("page=1&") != std::string::npos);
         // Empty pages are not delivered.
         const int served = failingPage ? (failingPage - 1) * 500 : total;
         QCOMPARE(pages.size(), served / 500 + (served % 500 ? 1 : 0));
-        if (!pages.isEmpty())
-            QCOMPARE(pages.first().at(1).toJsonArray().size(), qMin(served, 500));
-        QCOMPARE(f.server.requests().front().header("Authorization"), std::string("Bearer tok"));
+        QCOMPARE(pages.first().at(1).toJsonArray().size(), qMin(served, 500));
         QCOMPARE(f.services.errors.size(), failingPage ? 1 : 0);
         if (failingPage)
             QCOMPARE(f.services.errors.first().type, LibraryErrorType::RefreshLibraryError);
@@ -315,49 +186,33 @@ private slots:
         QSignalSpy finished(f.api(), &RemoteAPI::refreshLibraryFinished);
         QSignalSpy refreshing(f.api(), &RemoteAPI::isRefreshingChanged);
         QSignalSpy info(f.api()->getTitleInfo("12"), &NetworkReplyWrapper::replyFinished);
-        // A title-info request alone is no refresh: the header must not flash "Checking...".
-        QVERIFY(!f.api()->isRefreshing());
-        QCOMPARE(refreshing.size(), 0);
         f.api()->refreshLibrary();
         QTRY_VERIFY_WITH_TIMEOUT(log.contains("WebAPI: Library refresh succeeded"), 10000);
         QCOMPARE(finished.size(), 0);
         QVERIFY(f.api()->isRefreshing());
         gate.open();
         QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().at(0).toBool(), true);
+        QCOMPARE(QList<QVariantList>(finished), QList<QVariantList>{{true}});
         QCOMPARE(info.size(), 1);
-        QVERIFY(!f.api()->isRefreshing());
-        // Once on at the start and once off at the announced end; the info request changes nothing.
-        QCOMPARE(refreshing.size(), 2);
-        QCOMPARE(refreshing.at(0).at(0).toBool(), true);
-        QCOMPARE(refreshing.at(1).at(0).toBool(), false);
+        // Once on at the start and once off at the announced end: the title-info request alone is
+        // no refresh, so the header does not flash "Checking...".
+        QCOMPARE(QList<QVariantList>(refreshing), (QList<QVariantList>{{true}, {false}}));
     }
 
-    void checksumsFrom_data()
-    {
-        QTest::addColumn<QByteArray>("checksums");
-        QTest::addColumn<QStringList>("digests");
-        QTest::addColumn<QString>("dateOfFirst");
-        QTest::newRow("later duplicate wins")
-            << json("[{'checksum':'aa','checksum_date':'2020-01-01 10:00:00'},"
-                    "{'checksum':'bb','checksum_date':'2020-02-01 10:00:00'},"
-                    "{'checksum':'aa','checksum_date':'2021-03-04 05:06:07.000Z'}]")
-            << QStringList{"aa", "bb"} << "2021-03-04T05:06:07";
-        QTest::newRow("empty array") << json("[]") << QStringList{} << QString();
-        QTest::newRow("entries without digest") << json("[{'checksum_date':'2020-01-01 10:00:00'}, 5]") << QStringList{} << QString();
-    }
-
+    // A digest listed twice keeps its later date; entries without one are skipped.
     void checksumsFrom()
     {
-        QFETCH(QByteArray, checksums);
-        QFETCH(QStringList, digests);
-        QFETCH(QString, dateOfFirst);
+        const QByteArray checksums = json("[{'checksum':'aa','checksum_date':'2020-01-01 10:00:00'},"
+                                          "{'checksum_date':'2020-01-01 10:00:00'}, 5,"
+                                          "{'checksum':'bb','checksum_date':'2020-02-01 10:00:00'},"
+                                          "{'checksum':'aa','checksum_date':'2021-03-04 05:06:07.000Z'}]");
         const QMap<QString, QDateTime> hashes = RemoteAPI::checksumsFrom(QJsonDocument::fromJson(checksums).array());
-        QCOMPARE(hashes.keys(), digests);
-        QCOMPARE(hashes.isEmpty() ? QString() : hashes.first().toString(Qt::ISODate), dateOfFirst);
+        QCOMPARE(hashes.keys(), (QStringList{"aa", "bb"}));
+        QCOMPARE(hashes.first().toString(Qt::ISODate), QStringLiteral("2021-03-04T05:06:07"));
     }
 
+    // A customer's way from the key page to a file task after a restart, with a renewal on the
+    // way: the sign-in outlives the restart, and no secret reaches the log.
     void secretsNeverReachTheLog()
     {
         const QString password = "Pa55-w0rd-zz", key = "KEY-4fa9c1d7", token = "TOKEN-88e1b0";
@@ -365,7 +220,8 @@ private slots:
         ApiFixture f(&m_nam);
         f.answer("/create_account_app.php", 200, LoopbackServer::envelope("success", "{\"key\":\"" + key.toUtf8() + "\"}"), true);
         f.answer("/api/v1/token", 200,
-                 LoopbackServer::envelope("success", "{\"access_token\":\"" + token.toUtf8() + "\",\"customers_id\":\"77\"}"),
+                 LoopbackServer::envelope("success", "{\"access_token\":\"" + token.toUtf8() + "\",\"customers_id\":\"77\","
+                                                "\"first_name\":\"Ada\",\"last_name\":\"Byron\"}"),
                  true);
         serveLibrary(f.server, 2);
         f.server.post("/api/v1/file_tasks", [&](const httplib::Request &request, httplib::Response &response) {
@@ -382,6 +238,7 @@ private slots:
         QVERIFY(gotKey.wait(10000));
         QSignalSpy signedIn(api, &RemoteAPI::loginSucceeded);
         api->doLogin(gotKey.first().at(0).toString());
+        QVERIFY(api->loggedIn());   // the key counts at once
         QVERIFY(signedIn.wait(10000));
         QSignalSpy finished(api, &RemoteAPI::refreshLibraryFinished);
         api->refreshLibrary();
@@ -389,6 +246,10 @@ private slots:
 
         QSettings().setValue("login/access_token", "stale");
         RemoteAPI restarted(&m_nam);
+        // Earlier runs stored the key reversed, and read it so.
+        QCOMPARE(QSettings().value("login/appKey").toString(), QStringLiteral("7d1c9af4-YEK"));
+        QCOMPARE(QStringList({restarted.appKey(), restarted.nameSurname(), restarted.customersId()}),
+                 QStringList({key, "Ada Byron", "77"}));
         f.services.api = &restarted;
         QSignalSpy created(restarted.requestDownloadLink("123", "45"), &NetworkReplyWrapper::replyFinished);
         QVERIFY(reported(created, true, QJsonObject{{"file_tasks_id", "T1"}}));
@@ -452,6 +313,190 @@ private slots:
                 ++cut;
         }
         QCOMPARE(cut, 1);
+    }
+
+    void envelopeDecidesTheResult_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<QJsonValue>("message");
+        QTest::newRow("success envelope with 500") << 500 << QByteArray(R"({"status":"success","message":[1,2]})") << true
+                                                   << QJsonValue(QJsonArray{1, 2});
+        QTest::newRow("failure envelope with 200") << 200 << QByteArray(R"({"status":"error","message":"Wrong password"})")
+                                                   << false << QJsonValue("Wrong password");
+        QTest::newRow("html with 401 does not renew") << 401 << QByteArray("<h1>401</h1>") << false << QJsonValue();
+    }
+
+    void envelopeDecidesTheResult()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, success);
+        QFETCH(QJsonValue, message);
+        ApiFixture f(&m_nam);
+        serveToken(f, true);
+        f.answer("/api/v1/item", status, body);
+        f.start();
+        QSignalSpy spy(get(f, f.request("/item")), &NetworkReplyWrapper::replyFinished);
+        QVERIFY(reported(spy, success, message));
+        QCOMPARE(f.server.count("/api/v1/token"), 0);
+    }
+
+    // A request refused twice, or whose renewal is refused, fails instead of renewing again.
+    void renewsOnceOnUnauthorized_data()
+    {
+        QTest::addColumn<bool>("tokenSucceeds");
+        QTest::addColumn<QJsonValue>("message");
+        QTest::addColumn<int>("itemRequests");
+        QTest::newRow("second 401 fails") << true << QJsonValue("second") << 2;
+        // The renewal's own refused token request is not renewed in turn.
+        QTest::newRow("renewal fails") << false << QJsonValue("Unauthorized request") << 1;
+    }
+
+    void renewsOnceOnUnauthorized()
+    {
+        QFETCH(bool, tokenSucceeds);
+        QFETCH(QJsonValue, message);
+        QFETCH(int, itemRequests);
+        ApiFixture f(&m_nam);
+        serveToken(f, tokenSucceeds);
+        std::atomic<int> calls{0};
+        f.server.get("/api/v1/item", [&](const httplib::Request &, httplib::Response &response) {
+            LoopbackServer::reply(response, 401, LoopbackServer::envelope("error", calls++ ? "\"second\"" : "\"first\""));
+        });
+        f.start();
+        QSignalSpy spy(get(f, f.request("/item", "Bearer stale")), &NetworkReplyWrapper::replyFinished);
+        QVERIFY(reported(spy, false, message));
+        QCOMPARE(f.server.count("/api/v1/token"), 1);
+        QCOMPARE(f.server.count("/api/v1/item"), itemRequests);
+    }
+
+    // Each is resent with the fresh token and reports the resent answer.
+    void concurrentUnauthorizedRequestsAllComplete()
+    {
+        ApiFixture f(&m_nam);
+        serveToken(f, true);
+        f.server.get("/api/v1/item/(\\d+)", [](const httplib::Request &request, httplib::Response &response) {
+            if (request.get_header_value("Authorization") != "Bearer fresh-token")
+                return LoopbackServer::reply(response, 401, LoopbackServer::envelope("error", "\"expired\""));
+            LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", request.matches[1].str().c_str()));
+        });
+        f.start();
+        QList<QSharedPointer<QSignalSpy>> spies;
+        for (int i = 0; i < 4; ++i)
+            spies.append(QSharedPointer<QSignalSpy>::create(get(f, f.request(QString("/item/%1").arg(i), "Bearer stale")),
+                                                            &NetworkReplyWrapper::replyFinished));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(reported(*spies.at(i), true, QJsonValue(i)));
+        QCOMPARE(f.server.count("/api/v1/item/"), 8);
+        QVERIFY(f.server.count("/api/v1/token") >= 1);
+    }
+
+    void abortReportsAtOnceAndIgnoresTheLateReply()
+    {
+        ApiFixture f(&m_nam);
+        LoopbackServer::Gate gate;
+        f.server.get("/api/v1/slow", [&](const httplib::Request &, httplib::Response &response) {
+            gate.wait();
+            LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "\"late\""));
+        });
+        f.start();
+        QPointer<NetworkReplyWrapper> wrapper = get(f, f.request("/slow"));
+        QSignalSpy spy(wrapper.data(), &NetworkReplyWrapper::replyFinished);
+        QTRY_COMPARE(f.server.count("/api/v1/slow"), 1);
+        QPointer<QNetworkReply> reply = pendingReply(m_nam);
+        QVERIFY(reply);
+        wrapper->abort();
+        QCOMPARE(spy.size(), 1);   // at once, not on the next turn of the loop
+        QVERIFY(reported(spy, false, QJsonValue()));
+        gate.open();
+        QTRY_VERIFY_WITH_TIMEOUT(reply.isNull(), 10000);
+        QCOMPARE(spy.size(), 1);
+    }
+
+    // Plain http goes to the loopback only; to anywhere else the request fails without sending
+    // the key.
+    void plainHttpToARemoteHostFailsWithoutSending_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("plain http elsewhere") << "http://192.0.2.1/api/v1/token";
+        QTest::newRow("loopback-looking name") << "http://127.0.0.1.shop.example/api/v1/token";
+    }
+
+    void plainHttpToARemoteHostFailsWithoutSending()
+    {
+        QFETCH(QString, url);
+        QVERIFY(NetworkReplyWrapper::isSecureEnough(QUrl("https://shop.example/api/v1")));
+        LogCapture log;
+        QNetworkRequest request{QUrl(url)};
+        request.setRawHeader("Authorization", "Bearer secret-key");
+        QSignalSpy spy(new NetworkReplyWrapper(&m_nam, request, NetworkReplyWrapper::Post, "{}", false),
+                       &NetworkReplyWrapper::replyFinished);
+        QCOMPARE(spy.size(), 0);   // reported only once the caller has connected
+        QVERIFY(reported(spy, false, QJsonValue()));
+        QVERIFY(!pendingReply(m_nam));
+        QVERIFY(log.contains("Request refused"));
+    }
+
+    void oversizedReplyFailsWithoutWaitingForItsEnd()
+    {
+        NetworkReplyWrapper::setMaxReplyBodySize(256 * 1024);
+        LogCapture log;
+        ApiFixture f(&m_nam);
+        f.server.get("/api/v1/endless", [](const httplib::Request &, httplib::Response &response) {
+            // Streams far more than the bound; stops once the client hangs up.
+            response.set_chunked_content_provider("application/json", [](size_t offset, httplib::DataSink &sink) {
+                static const std::string chunk(64 * 1024, ' ');
+                if (offset > size_t(1) << 30)
+                    return false;
+                return offset == 0 ? sink.write("{\"status\":\"success\",\"message\":\"", 32)
+                                   : sink.write(chunk.data(), chunk.size());
+            });
+        });
+        const QByteArray small(1000, 'x');
+        f.answer("/api/v1/small", 200, LoopbackServer::envelope("success", '"' + small + '"'));
+        f.start();
+        QSignalSpy bigSpy(get(f, f.request("/endless")), &NetworkReplyWrapper::replyFinished);
+        QSignalSpy smallSpy(get(f, f.request("/small")), &NetworkReplyWrapper::replyFinished);
+        QVERIFY(reported(bigSpy, false, QJsonValue()));
+        QVERIFY(log.contains("Reply larger than 262144 bytes dropped"));
+        QVERIFY(reported(smallSpy, true, QString::fromLatin1(small)));
+    }
+
+    void untrustedCertificateIsNeverAccepted()
+    {
+        const std::string data = TESTS_SOURCE_DIR "/api/data/";
+        LoopbackServer server(data + "selfsigned.crt", data + "selfsigned.key");
+        server.get("/api/v1/item", [](const httplib::Request &, httplib::Response &response) {
+            LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "1"));
+        });
+        server.start();
+        ApiFixture f(&m_nam);
+        QSignalSpy spy(get(f, QNetworkRequest(QUrl(server.apiBaseUrl() + "/item"))), &NetworkReplyWrapper::replyFinished);
+        QVERIFY(reported(spy, false, QJsonValue()));
+        QCOMPARE(server.count("/api/v1/item"), 0);
+    }
+
+    // Each reply plants kSecret; no spelling of it may survive the masking.
+    void noSpellingEscapes_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        const QByteArray longToken = QByteArray("ab\\/").repeated(15000) + kSecret;
+        QTest::newRow("long token with slashes") << QByteArray("{\"access_token\":\"" + longToken + "\"}");
+        QTest::newRow("array of secrets") << QByteArray("[{\"key\":[\"S3CR3T-value\",{\"a\":\"S3CR3T-value\"}]}]");
+        QTest::newRow("number") << QByteArray("{\"key\":123456789}");
+        QTest::newRow("truncated") << QByteArray("{\"access_token\":\"S3CR3T-value");
+        QTest::newRow("secret as a name under a secret") << QByteArray("{\"key\":{\"m\":{\"S3CR3T-value\":1}}}");
+    }
+
+    void noSpellingEscapes()
+    {
+        QFETCH(QByteArray, reply);
+        const QByteArray logged = SecretMask::maskReplyBody(reply);
+        QVERIFY2(!logged.contains(kSecret) && !logged.contains("S3CR3T") && !logged.contains("123456789"),
+                 logged.left(200).constData());
+        QVERIFY(!logged.contains("ab/ab/"));
     }
 
 private:

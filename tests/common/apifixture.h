@@ -25,7 +25,6 @@ struct ApiFixture
         server.start();
         qputenv("TOLVANE_API_BASE_URL", server.apiBaseUrl().toUtf8());
     }
-    // Answers every request on the route with the same reply.
     void answer(const std::string &pattern, int status, const QByteArray &body, bool post = false)
     {
         auto handler = [status, body](const httplib::Request &, httplib::Response &response) {

@@ -44,10 +44,5 @@ QStringList LogCapture::lines() const
 
 bool LogCapture::contains(const QString &text) const
 {
-    QMutexLocker lock(&g_mutex);
-    for (const QString &line : qAsConst(g_lines)) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
+    return !lines().filter(text).isEmpty();
 }

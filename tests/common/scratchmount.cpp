@@ -41,5 +41,5 @@ bool ScratchMount::refuseWrites(bool readOnly)
 
 bool ScratchMount::allowWrites()
 {
-    return m_readOnly ? makeWritable() : QFile::remove(m_dir + QStringLiteral("/filler"));
+    return m_readOnly ? remount(false) : QFile::remove(m_dir + QStringLiteral("/filler"));
 }

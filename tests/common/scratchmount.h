@@ -14,7 +14,6 @@ public:
 
     bool mounted() const { return m_mounted; }
     bool makeReadOnly() { return remount(true); }
-    bool makeWritable() { return remount(false); }
     // Leaves the file system read-only, or full to the last block with a file named "filler";
     // allowWrites() undoes either.
     bool refuseWrites(bool readOnly);
