@@ -68,18 +68,34 @@ private slots:
     }
 
     // A copy found for a remote file makes it downloaded where the copy lies; an update stays
-    // one; a queued file is left to its transfer. Whether an older copy may replace the recorded
-    // one is the file's own rule.
-    void appliesMatch()
+    // one; a queued file is left to its transfer (whether an older copy may replace the recorded
+    // one is the file's own rule). Every file with the digest takes the copy, also when another
+    // of them is gone before the match comes back.
+    void appliesMatches()
     {
+        const QByteArray content("one book sold three times");
+        addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
+        const QList<LibraryFile *> sharing{addFile(QStringLiteral("b.pdf"), {{md5(content), kNewDate}}),
+                                           addFile(QStringLiteral("c.pdf"), {{md5(content), kNewDate}})};
+        LibraryFile *other = addFile(QStringLiteral("d.pdf"), {{md5("something else"), kNewDate}});
+        QVERIFY(writeFile(m_folder + QStringLiteral("/book.pdf"), content));
         const QList<LibraryFile *> files = addCopies(m_folder + QStringLiteral("/sub"), 3);
         QCOMPARE(files.size(), 3);
         IdleFileActions::setStatusForTest(files.at(1), LibraryFile::UpdateAvailable);
         IdleFileActions::setStatusForTest(files.at(2), LibraryFile::Queued);
 
         FolderScanner scanner;
-        QVERIFY(scan(scanner, m_folder));
+        QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
+        scanner.startScanning(data(), m_folder, true);
+        // Before the worker's match can be applied: the event loop has not run yet.
+        m_files.front().reset();
+        QVERIFY(!finished.isEmpty() || finished.wait(30000));
         QCOMPARE(scanner.scanningProgress(), 100);
+        for (LibraryFile *file : sharing) {
+            QCOMPARE(file->status(), LibraryFile::Downloaded);
+            QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/book.pdf"));
+        }
+        QCOMPARE(other->status(), LibraryFile::Remote);
         const QList<LibraryFile::Status> after{LibraryFile::Downloaded, LibraryFile::UpdateAvailable, LibraryFile::Queued};
         for (int i = 0; i < files.size(); ++i) {
             const bool applied = i < 2;
@@ -89,29 +105,6 @@ private slots:
             QCOMPARE(files.at(i)->localFileName(), applied ? copy : QString());
             QCOMPARE(files.at(i)->foundFilePath(), applied ? m_folder + QStringLiteral("/sub/") + copy : QString());
         }
-    }
-
-    // Every file with the digest takes the copy, also when another of them is gone mid-scan.
-    void sharedChecksumUpdatesEveryFile()
-    {
-        const QByteArray content("one book sold three times");
-        addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
-        const QList<LibraryFile *> sharing{addFile(QStringLiteral("b.pdf"), {{md5(content), kNewDate}}),
-                                           addFile(QStringLiteral("c.pdf"), {{md5(content), kNewDate}})};
-        LibraryFile *other = addFile(QStringLiteral("d.pdf"), {{md5("something else"), kNewDate}});
-        QVERIFY(writeFile(m_folder + QStringLiteral("/book.pdf"), content));
-
-        FolderScanner scanner;
-        QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
-        scanner.startScanning(data(), m_folder, true);
-        // Before the worker's match can be applied: the event loop has not run yet.
-        m_files.front().reset();
-        QVERIFY(!finished.isEmpty() || finished.wait(30000));
-        for (LibraryFile *file : sharing) {
-            QCOMPARE(file->status(), LibraryFile::Downloaded);
-            QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/book.pdf"));
-        }
-        QCOMPARE(other->status(), LibraryFile::Remote);
     }
 
     // A copy at its download path whose time the file recorded (in whole seconds, as the saved
@@ -257,18 +250,10 @@ private slots:
             QVERIFY2(appliedTurns.at(i) > appliedTurns.at(i - 1), "two matches applied in one turn");
     }
 
-    // A set-up spread over turns that is dropped leaves nothing behind to run or to hold.
-    void droppedSetUpEndsThere_data()
+    // A set-up spread over turns that a new scan replaces (which cancels it first) leaves nothing
+    // behind to run or to hold.
+    void replacedSetUpEndsThere()
     {
-        QTest::addColumn<QString>("interruption");
-        QTest::newRow("cancelled") << QStringLiteral("cancel");
-        QTest::newRow("replaced by another scan") << QStringLiteral("restart");
-        QTest::newRow("scanner destroyed") << QStringLiteral("destroy");
-    }
-
-    void droppedSetUpEndsThere()
-    {
-        QFETCH(QString, interruption);
         FolderScanner::setSlice(0);
         QList<LibraryFile *> files = addCopies(m_folder, 3);
         QCOMPARE(files.size(), 3);
@@ -284,18 +269,13 @@ private slots:
         };
         token.reset();
 
-        auto scanner = std::make_unique<FolderScanner>();
-        QSignalSpy finished(scanner.get(), &FolderScanner::scanFinished);
-        QSignalSpy scanning(scanner.get(), &FolderScanner::scanningChanged);
-        scanner->startScanning(std::move(collect), m_folder, true);
+        FolderScanner scanner;
+        QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
+        QSignalSpy scanning(&scanner, &FolderScanner::scanningChanged);
+        scanner.startScanning(std::move(collect), m_folder, true);
         QCOMPARE(calls, 1);
-        QVERIFY(!scanner->scanning());
-        if (interruption == QLatin1String("cancel"))
-            scanner->cancelScanning();
-        else if (interruption == QLatin1String("restart"))
-            scanner->startScanning([](FolderScannerTaskData &, qint64) { return true; }, m_folder, true);
-        else
-            scanner.reset();
+        QVERIFY(!scanner.scanning());
+        scanner.startScanning([](FolderScannerTaskData &, qint64) { return true; }, m_folder, true);
         QVERIFY(held.expired());
         // The slice the dropped set-up had queued finds nothing to do.
         QCoreApplication::sendPostedEvents();
