@@ -81,14 +81,6 @@ QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Loads items as the text store holds them.
-void loadText(OnlineLibrary &library, const QJsonArray &items)
-{
-    library.setBinaryStore(false);
-    DownloadsFixture::writeFile(library.storePath(), QJsonDocument(items).toJson());
-    library.load();
-}
-
 } // namespace
 
 class TestOnlineLibrary : public QObject
@@ -185,7 +177,7 @@ private slots:
         QCOMPARE(loaded.itemAt(0)->titleBadge(), LibraryItemBadge::None);
         QVERIFY(loaded.itemAt(1)->selectedForSync());
         QCOMPARE(loaded.itemAt(2)->filesModel()->fileAt(0)->status(), LibraryFile::Downloaded);
-        QVERIFY(!loaded.itemAt(2)->downloadedDate().isEmpty());
+        QVERIFY(!loaded.itemAt(2)->displayDownloadedDate().isEmpty());
         QCOMPARE(loaded.itemAt(0)->filesModel()->fileAt(0)->status(), LibraryFile::Remote);
         QVERIFY(QFile::exists(copy));
 
@@ -378,7 +370,9 @@ QT_WARNING_POP
             items.append(QJsonObject{{QStringLiteral("productId"), id}, {QStringLiteral("files"), huge}});
         OnlineLibrary library(services.fileActions());
         QSignalSpy progress(services.downloadManager(), &DownloadManager::syncingProgressChanged);
-        loadText(library, items);
+        library.setBinaryStore(false);
+        QVERIFY(DownloadsFixture::writeFile(library.storePath(), QJsonDocument(items).toJson()));
+        library.load();
         library.rejoinQueue();
         QCOMPARE(services.downloadManager()->downloadsRemain(), 2000);
         QCoreApplication::processEvents();
