@@ -1,7 +1,6 @@
 #include "../library/libraryfixtures.h"
 
 #include "downloads/folderscanner.h"
-#include "downloads/folderscannertask.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
@@ -55,8 +54,6 @@ private slots:
         QVERIFY(m_dir->isValid());
         m_folder = m_dir->path() + QStringLiteral("/found");
         m_item = std::make_unique<LibraryItem>(m_idle);
-        m_item->setPublisher(QStringLiteral("Ember Press"));
-        m_item->setTitle(QStringLiteral("Deep Keep"));
     }
 
     void cleanup()
@@ -70,19 +67,38 @@ private slots:
     // A copy found for a remote file makes it downloaded where the copy lies; an update stays
     // one; a queued file is left to its transfer (whether an older copy may replace the recorded
     // one is the file's own rule). Every file with the digest takes the copy, also when another
-    // of them is gone before the match comes back.
+    // of them is gone before the match comes back. Matches land one a turn, in listing order.
     void appliesMatches()
     {
+        FolderScanner::setSlice(0);
         const QByteArray content("one book sold three times");
         addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
         const QList<LibraryFile *> sharing{addFile(QStringLiteral("b.pdf"), {{md5(content), kNewDate}}),
                                            addFile(QStringLiteral("c.pdf"), {{md5(content), kNewDate}})};
         LibraryFile *other = addFile(QStringLiteral("d.pdf"), {{md5("something else"), kNewDate}});
         QVERIFY(writeFile(m_folder + QStringLiteral("/book.pdf"), content));
-        const QList<LibraryFile *> files = addCopies(m_folder + QStringLiteral("/sub"), 3);
-        QCOMPARE(files.size(), 3);
+        const QList<LibraryFile *> files = addCopies(m_folder + QStringLiteral("/sub"), 4);
+        QCOMPARE(files.size(), 4);
         IdleFileActions::setStatusForTest(files.at(1), LibraryFile::UpdateAvailable);
         IdleFileActions::setStatusForTest(files.at(2), LibraryFile::Queued);
+        QStringList listed;
+        for (QDirIterator it(m_folder + QStringLiteral("/sub"), QDir::Files); it.hasNext();)
+            listed.append(QFileInfo(it.next()).fileName());
+        listed.removeOne(QStringLiteral("copy 2.pdf"));
+
+        int turn = 0;
+        QTimer turns;
+        turns.setInterval(0);
+        connect(&turns, &QTimer::timeout, this, [&turn] { ++turn; });
+        turns.start();
+        QStringList applied;
+        QList<int> appliedTurns;
+        for (LibraryFile *file : files) {
+            connect(file, &LibraryFile::localFileNameChanged, this, [&, file] {
+                applied.append(file->localFileName());
+                appliedTurns.append(turn);
+            });
+        }
 
         FolderScanner scanner;
         QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
@@ -96,15 +112,18 @@ private slots:
             QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/book.pdf"));
         }
         QCOMPARE(other->status(), LibraryFile::Remote);
-        const QList<LibraryFile::Status> after{LibraryFile::Downloaded, LibraryFile::UpdateAvailable, LibraryFile::Queued};
+        const QList<LibraryFile::Status> after{LibraryFile::Downloaded, LibraryFile::UpdateAvailable, LibraryFile::Queued,
+                                               LibraryFile::Downloaded};
         for (int i = 0; i < files.size(); ++i) {
-            const bool applied = i < 2;
-            const QString copy = QStringLiteral("copy %1.pdf").arg(i);
+            const QString copy = i == 2 ? QString() : QStringLiteral("copy %1.pdf").arg(i);
             QCOMPARE(files.at(i)->status(), after.at(i));
-            QCOMPARE(files.at(i)->localDir() == m_folder, applied);
-            QCOMPARE(files.at(i)->localFileName(), applied ? copy : QString());
-            QCOMPARE(files.at(i)->foundFilePath(), applied ? m_folder + QStringLiteral("/sub/") + copy : QString());
+            QCOMPARE(files.at(i)->localDir() == m_folder, !copy.isEmpty());
+            QCOMPARE(files.at(i)->localFileName(), copy);
+            QCOMPARE(files.at(i)->foundFilePath(), copy.isEmpty() ? QString() : m_folder + QStringLiteral("/sub/") + copy);
         }
+        QCOMPARE(applied, listed);
+        for (int i = 1; i < appliedTurns.size(); ++i)
+            QVERIFY2(appliedTurns.at(i) > appliedTurns.at(i - 1), "two matches applied in one turn");
     }
 
     // A copy at its download path whose time the file recorded (in whole seconds, as the saved
@@ -174,17 +193,9 @@ private slots:
         QCOMPARE(hiddenFile->status(), LibraryFile::Remote);
     }
 
-    // A cancel or a new scan ends the running one at once; what it matched until then stays.
-    void interruptedScanKeepsItsMatches_data()
+    // A new scan cancels the running one at once; what that one matched until then stays.
+    void newScanCancelsTheRunningOne()
     {
-        QTest::addColumn<bool>("replaced");
-        QTest::newRow("cancelled") << false;
-        QTest::newRow("replaced by a new scan") << true;
-    }
-
-    void interruptedScanKeepsItsMatches()
-    {
-        QFETCH(bool, replaced);
         const QByteArray content("matched before the end");
         const QByteArray later("found by the second scan");
         LibraryFile *file = addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
@@ -197,93 +208,19 @@ private slots:
 
         FolderScanner scanner;
         QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
-        QSignalSpy scanning(&scanner, &FolderScanner::scanningChanged);
         scanner.startScanning(data(), m_folder, false);
         QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, 30000);
         QVERIFY(scanner.scanning());
-        if (replaced)
-            scanner.startScanning(data(), quick, true);
-        else
-            scanner.cancelScanning();
+        scanner.startScanning(data(), quick, true);
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0), (QVariantList{m_folder, true}));
         QVERIFY(scanner.hashedBytes() < kLargeFileSize);
         QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/a.pdf"));
-        if (replaced) {
-            QVERIFY(scanner.withUI());
-            QVERIFY(finished.wait(30000));
-            QCOMPARE(finished.at(1), (QVariantList{quick, false}));
-            QCOMPARE(second->foundFilePath(), quick + QStringLiteral("/copy.pdf"));
-        } else {
-            QCOMPARE(scanning.size(), 2);
-        }
+        QVERIFY(scanner.withUI());
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.at(1), (QVariantList{quick, false}));
+        QCOMPARE(second->foundFilePath(), quick + QStringLiteral("/copy.pdf"));
         QVERIFY(!scanner.scanning());
-    }
-
-    void appliesAcrossTurnsInScanOrder()
-    {
-        FolderScanner::setSlice(0);
-        const QList<LibraryFile *> files = addCopies(m_folder, 6);
-        QCOMPARE(files.size(), 6);
-        // The scan hashes a folder's files in the order it lists them.
-        QStringList listed;
-        for (QDirIterator it(m_folder, QDir::Files); it.hasNext();)
-            listed.append(QFileInfo(it.next()).fileName());
-
-        int turn = 0;
-        QTimer turns;
-        turns.setInterval(0);
-        connect(&turns, &QTimer::timeout, this, [&turn] { ++turn; });
-        turns.start();
-        QStringList applied;
-        QList<int> appliedTurns;
-        for (LibraryFile *file : files) {
-            connect(file, &LibraryFile::localFileNameChanged, this, [&, file] {
-                applied.append(file->localFileName());
-                appliedTurns.append(turn);
-            });
-        }
-        FolderScanner scanner;
-        QVERIFY(scan(scanner, m_folder));
-        QCOMPARE(applied, listed);
-        for (int i = 1; i < appliedTurns.size(); ++i)
-            QVERIFY2(appliedTurns.at(i) > appliedTurns.at(i - 1), "two matches applied in one turn");
-    }
-
-    // A set-up spread over turns that a new scan replaces (which cancels it first) leaves nothing
-    // behind to run or to hold.
-    void replacedSetUpEndsThere()
-    {
-        FolderScanner::setSlice(0);
-        QList<LibraryFile *> files = addCopies(m_folder, 3);
-        QCOMPARE(files.size(), 3);
-        // One file a call, as a library hands over one product a call; the token stands for the
-        // products a collector keeps alive.
-        auto token = std::make_shared<int>(0);
-        const std::weak_ptr<int> held = token;
-        int calls = 0;
-        FolderScanner::Collector collect = [&calls, files, token, next = 0](FolderScannerTaskData &data, qint64) mutable {
-            ++calls;
-            data.addFile(files.at(next++));
-            return next == files.size();
-        };
-        token.reset();
-
-        FolderScanner scanner;
-        QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
-        QSignalSpy scanning(&scanner, &FolderScanner::scanningChanged);
-        scanner.startScanning(std::move(collect), m_folder, true);
-        QCOMPARE(calls, 1);
-        QVERIFY(!scanner.scanning());
-        scanner.startScanning([](FolderScannerTaskData &, qint64) { return true; }, m_folder, true);
-        QVERIFY(held.expired());
-        // The slice the dropped set-up had queued finds nothing to do.
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(calls, 1);
-        for (LibraryFile *file : files)
-            QCOMPARE(file->status(), LibraryFile::Remote);
-        QVERIFY(finished.isEmpty());
-        QVERIFY(scanning.isEmpty());
     }
 
     void scansLibrarySetUpInSlices_data()

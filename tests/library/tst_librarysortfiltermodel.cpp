@@ -63,12 +63,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.isValid());
-        qputenv("XDG_DATA_HOME", m_home.path().toLocal8Bit());
-    }
-
     void init()
     {
         m_library = new OnlineLibrary(m_idle, this);
@@ -188,13 +182,10 @@ private slots:
         QAbstractItemModelTester tester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         // The views get a few runs of rows for a large change, never one run per gap.
         int runs = 0;
-        int tailRuns = 0;
-        int partRuns = 0;
         int lowestRemoved = 0;
-        connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [&](const QModelIndex &, int first, int last) {
+        connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [&](const QModelIndex &, int first) {
             ++runs;
             lowestRemoved = std::min(lowestRemoved, first);
-            ++(last == m_model->rowCount() - 1 && last > first ? tailRuns : partRuns);
         });
         connect(m_model, &QAbstractItemModel::rowsInserted, this, [&] { ++runs; });
         for (const char *typed : {"d", "dr", "dra", "dr", "d", "", "crown crown", "crown crown k", "crown crown",
@@ -214,8 +205,6 @@ private slots:
                 ++unchanged;
             QVERIFY2(lowestRemoved >= unchanged, qPrintable(text + QStringLiteral(": row %1 removed").arg(lowestRemoved)));
         }
-        QVERIFY(tailRuns > 0);
-        QVERIFY(partRuns > 0);
     }
 
     // Typed on and deleted back at random, every wildcard text must show the rows whose role
@@ -283,7 +272,6 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_home;
     IdleFileActions m_idle;
     OnlineLibrary *m_library = nullptr;
     LibrarySortFilterModel *m_model = nullptr;
