@@ -245,12 +245,10 @@ private slots:
         QCOMPARE(contentOf(lazy.storePath()), saved);
 
         // What the views, the search and the filters read first must not make the files.
-        const QHash<int, QByteArray> roles = lazy.roleNames();
         for (int row = 0; row < lazy.rowCount(); ++row) {
-            for (auto role = roles.constBegin(); role != roles.constEnd(); ++role) {
-                if (role.key() == OnlineLibrary::FilesModelRole || role.key() == OnlineLibrary::LibraryItemObjectRole)
-                    continue;
-                QCOMPARE(lazy.data(lazy.index(row), role.key()), full.data(full.index(row), role.key()));
+            for (int role : lazy.roleNames().keys()) {
+                if (role != OnlineLibrary::FilesModelRole && role != OnlineLibrary::LibraryItemObjectRole)
+                    QCOMPARE(lazy.data(lazy.index(row), role), full.data(full.index(row), role));
             }
             QCOMPARE(lazy.itemAt(row)->searchText(), full.itemAt(row)->searchText());
             QCOMPARE(lazy.filesCount(row), full.filesCount(row));
