@@ -26,8 +26,6 @@ private slots:
         LibraryItem::setClock(&fixedNow);
     }
 
-    void cleanupTestCase() { LibraryItem::setClock(nullptr); }
-
     // Only the text "1" marks a product archived; the rule system is the first filter under
     // parent 30 given as text, else "Other systems".
     void productFields()
