@@ -5,7 +5,6 @@
 #include "app/core/coreservices.h"
 #include "app/core/settings.h"
 #include "downloads/downloadmanager.h"
-#include "library/libraryitem.h"
 
 #include <QNetworkAccessManager>
 
@@ -56,7 +55,9 @@ FileActions &TestServices::fileActions()
 {
     if (!m_actions) {
         m_actions = std::make_unique<CoreFileActions>(*remoteAPI(), *downloadManager(), *settings(), *this);
-        connect(downloadManager(), &DownloadManager::fileErrorReported, this, &TestServices::recordFileError);
+        connect(downloadManager(), &DownloadManager::fileErrorReported, this, [this](FileOwner *, const QString &message) {
+            errors.append({LibraryErrorType::GeneralError, message, -1});
+        });
     }
     return *m_actions;
 }
@@ -64,19 +65,4 @@ FileActions &TestServices::fileActions()
 void TestServices::recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index)
 {
     errors.append({type, message, index});
-}
-
-void TestServices::recordFileError(FileOwner *, const QString &message)
-{
-    errors.append({LibraryErrorType::GeneralError, message, -1});
-}
-
-void TestServices::askUpdateFile(LibraryFile *file)
-{
-    updateQuestions.append(file);
-}
-
-void TestServices::askDeleteFile(LibraryFile *file)
-{
-    deleteQuestions.append(file);
 }

@@ -12,8 +12,6 @@
 class CoreServices;
 class DownloadManager;
 class FileActions;
-class FileOwner;
-class LibraryItem;
 class QNetworkAccessManager;
 class RemoteAPI;
 class Settings;
@@ -42,8 +40,8 @@ public:
     // client and manager are recorded. Made on first use, with the objects of the moment.
     FileActions &fileActions();
 
-    void askUpdateFile(LibraryFile *file) override;
-    void askDeleteFile(LibraryFile *file) override;
+    void askUpdateFile(LibraryFile *file) override { updateQuestions.append(file); }
+    void askDeleteFile(LibraryFile *) override {}
 
     // Objects a test provides itself replace the ones made on demand (not owned).
     QNetworkAccessManager *nam = nullptr;
@@ -53,11 +51,9 @@ public:
 
     QList<Error> errors;
     QList<LibraryFile *> updateQuestions;
-    QList<LibraryFile *> deleteQuestions;
 
 private:
     void recordError(LibraryErrorType::ErrorType type, const QString &message, qlonglong index);
-    void recordFileError(FileOwner *item, const QString &message);
     CoreServices *core();
 
     CoreServices *m_core = nullptr;

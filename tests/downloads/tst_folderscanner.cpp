@@ -1,5 +1,6 @@
+#include "../library/libraryfixtures.h"
+
 #include "downloads/folderscanner.h"
-#include "downloads/folderscannertask.h"
 #include "downloads/folderscannertaskdata.h"
 #include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
@@ -9,12 +10,9 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -26,7 +24,6 @@
 
 namespace {
 
-const QDateTime kOldDate(QDate(2020, 1, 1), QTime(10, 0));
 const QDateTime kNewDate(QDate(2021, 1, 1), QTime(10, 0));
 // Sparse: large enough that a scan is still hashing it when a test acts, without using disk.
 const qint64 kLargeFileSize = qint64(2) << 30;
@@ -57,8 +54,6 @@ private slots:
         QVERIFY(m_dir->isValid());
         m_folder = m_dir->path() + QStringLiteral("/found");
         m_item = std::make_unique<LibraryItem>(m_idle);
-        m_item->setPublisher(QStringLiteral("Ember Press"));
-        m_item->setTitle(QStringLiteral("Deep Keep"));
     }
 
     void cleanup()
@@ -69,141 +64,105 @@ private slots:
         m_dir.reset();
     }
 
-    void appliesMatch_data()
+    // A copy found for a remote file makes it downloaded where the copy lies; an update stays
+    // one; a queued file is left to its transfer (whether an older copy may replace the recorded
+    // one is the file's own rule). Every file with the digest takes the copy, also when another
+    // of them is gone before the match comes back. Matches land one a turn, in listing order.
+    void appliesMatches()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<bool>("copyIsOlder");
-        QTest::addColumn<int>("expected");
-        QTest::addColumn<bool>("applied");
-
-        QTest::newRow("remote copy becomes downloaded") << int(LibraryFile::Remote) << false << int(LibraryFile::Downloaded) << true;
-        QTest::newRow("failed download becomes downloaded") << int(LibraryFile::DownloadError) << false << int(LibraryFile::Downloaded) << true;
-        QTest::newRow("update available stays") << int(LibraryFile::UpdateAvailable) << false << int(LibraryFile::UpdateAvailable) << true;
-        QTest::newRow("older copy changes nothing") << int(LibraryFile::Downloaded) << true << int(LibraryFile::Downloaded) << false;
-        QTest::newRow("queued file is left to its transfer") << int(LibraryFile::Queued) << false << int(LibraryFile::Queued) << false;
-    }
-
-    void appliesMatch()
-    {
-        QFETCH(int, status);
-        QFETCH(bool, copyIsOlder);
-        QFETCH(int, expected);
-        QFETCH(bool, applied);
-
-        const QByteArray oldContent("first printing");
-        const QByteArray newContent("second printing");
-        LibraryFile *file = addFile(QStringLiteral("Deep Keep.pdf"), {{md5(oldContent), kOldDate}, {md5(newContent), kNewDate}});
-        IdleFileActions::setStatusForTest(file, LibraryFile::Status(status));
-        if (copyIsOlder) {
-            file->setLocalFileName(QStringLiteral("Deep Keep.pdf"));
-            file->setLocalFileHash(md5(newContent));
-        }
-        const QString copy = m_folder + QStringLiteral("/sub/renamed copy.pdf");
-        QVERIFY(writeFile(copy, copyIsOlder ? oldContent : newContent));
-        const QString nameBefore = file->localFileName();
-        const QString dirBefore = file->localDir();
-
-        FolderScanner scanner;
-        QVERIFY(scan(scanner, m_folder));
-
-        QCOMPARE(int(file->status()), expected);
-        QCOMPARE(file->localDir(), applied ? m_folder : dirBefore);
-        QCOMPARE(file->localFileName(), applied ? QStringLiteral("renamed copy.pdf") : nameBefore);
-        QCOMPARE(file->foundFilePath(), applied ? copy : QString());
-        QCOMPARE(scanner.scanningProgress(), 100);
-    }
-
-    void sharedChecksumUpdatesEveryFile_data()
-    {
-        QTest::addColumn<bool>("firstDeleted");
-        QTest::newRow("every file kept") << false;
-        QTest::newRow("a file deleted during the scan") << true;
-    }
-
-    void sharedChecksumUpdatesEveryFile()
-    {
-        QFETCH(bool, firstDeleted);
-        const QByteArray content("one book sold twice");
-        LibraryFile *first = addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
-        LibraryFile *second = addFile(QStringLiteral("b.pdf"), {{md5(content), kNewDate}});
-        LibraryFile *other = addFile(QStringLiteral("c.pdf"), {{md5("something else"), kNewDate}});
+        FolderScanner::setSlice(0);
+        const QByteArray content("one book sold three times");
+        addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
+        const QList<LibraryFile *> sharing{addFile(QStringLiteral("b.pdf"), {{md5(content), kNewDate}}),
+                                           addFile(QStringLiteral("c.pdf"), {{md5(content), kNewDate}})};
+        LibraryFile *other = addFile(QStringLiteral("d.pdf"), {{md5("something else"), kNewDate}});
         QVERIFY(writeFile(m_folder + QStringLiteral("/book.pdf"), content));
+        const QList<LibraryFile *> files = addCopies(m_folder + QStringLiteral("/sub"), 4);
+        QCOMPARE(files.size(), 4);
+        IdleFileActions::setStatusForTest(files.at(1), LibraryFile::UpdateAvailable);
+        IdleFileActions::setStatusForTest(files.at(2), LibraryFile::Queued);
+        QStringList listed;
+        for (QDirIterator it(m_folder + QStringLiteral("/sub"), QDir::Files); it.hasNext();)
+            listed.append(QFileInfo(it.next()).fileName());
+        listed.removeOne(QStringLiteral("copy 2.pdf"));
+
+        int turn = 0;
+        QTimer turns;
+        turns.setInterval(0);
+        connect(&turns, &QTimer::timeout, this, [&turn] { ++turn; });
+        turns.start();
+        QStringList applied;
+        QList<int> appliedTurns;
+        for (LibraryFile *file : files) {
+            connect(file, &LibraryFile::localFileNameChanged, this, [&, file] {
+                applied.append(file->localFileName());
+                appliedTurns.append(turn);
+            });
+        }
 
         FolderScanner scanner;
         QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
         scanner.startScanning(data(), m_folder, true);
         // Before the worker's match can be applied: the event loop has not run yet.
-        if (firstDeleted)
-            m_files.front().reset();
+        m_files.front().reset();
         QVERIFY(!finished.isEmpty() || finished.wait(30000));
-        if (!firstDeleted)
-            QCOMPARE(first->status(), LibraryFile::Downloaded);
-        QCOMPARE(second->status(), LibraryFile::Downloaded);
-        QCOMPARE(second->foundFilePath(), m_folder + QStringLiteral("/book.pdf"));
+        QCOMPARE(scanner.scanningProgress(), 100);
+        for (LibraryFile *file : sharing) {
+            QCOMPARE(file->status(), LibraryFile::Downloaded);
+            QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/book.pdf"));
+        }
         QCOMPARE(other->status(), LibraryFile::Remote);
+        const QList<LibraryFile::Status> after{LibraryFile::Downloaded, LibraryFile::UpdateAvailable, LibraryFile::Queued,
+                                               LibraryFile::Downloaded};
+        for (int i = 0; i < files.size(); ++i) {
+            const QString copy = i == 2 ? QString() : QStringLiteral("copy %1.pdf").arg(i);
+            QCOMPARE(files.at(i)->status(), after.at(i));
+            QCOMPARE(files.at(i)->localDir() == m_folder, !copy.isEmpty());
+            QCOMPARE(files.at(i)->localFileName(), copy);
+            QCOMPARE(files.at(i)->foundFilePath(), copy.isEmpty() ? QString() : m_folder + QStringLiteral("/sub/") + copy);
+        }
+        QCOMPARE(applied, listed);
+        for (int i = 1; i < appliedTurns.size(); ++i)
+            QVERIFY2(appliedTurns.at(i) > appliedTurns.at(i - 1), "two matches applied in one turn");
     }
 
-    void skipsKnownUnchangedFiles_data()
-    {
-        QTest::addColumn<int>("recorded");
-        // 0: the exact time; 1: whole seconds, as the saved library keeps it; 2: none yet.
-        QTest::newRow("recorded time") << 0;
-        QTest::newRow("saved time") << 1;
-        QTest::newRow("no time, recorded by the first scan") << 2;
-    }
-
+    // A copy at its download path whose time the file recorded (in whole seconds, as the saved
+    // library keeps it) is not read again; one without a recorded time is read once. The scan
+    // knows those paths as the files build them: names cleaned, the local name first, a long
+    // title cut to size.
     void skipsKnownUnchangedFiles()
     {
-        QFETCH(int, recorded);
-        const QByteArray content("the library's own copy");
-        LibraryFile *file = addFile(QStringLiteral("Deep Keep.pdf"), {{md5(content), kNewDate}});
-        const QString path = file->downloadPath();
-        QVERIFY(writeFile(path, content));
+        m_item->setPublisher(QStringLiteral("Ember: Press."));
+        m_item->setTitle(QString(300, 'k'));
+        m_item->setProductId(QStringLiteral("4711"));
+        m_item->setOwnFolder(true);
+        LibraryFile *saved = addFile(QStringLiteral("saved<copy>. "), {{md5("saved copy"), kNewDate}});
+        LibraryFile *fresh = addFile(QStringLiteral("Deep Keep.pdf"), {{md5("fresh copy"), kNewDate}});
+        fresh->setLocalFileName(QStringLiteral("fresh:copy.pdf"));
+        // The product's id survives the shortening of its title.
+        QVERIFY(saved->downloadPath().contains(QStringLiteral(" (4711)/")));
         // A time within a second, so that whole seconds differ from the exact time.
-        {
-            QFile touch(path);
-            QVERIFY(touch.open(QIODevice::ReadWrite));
-            QVERIFY(touch.setFileTime(QDateTime::fromMSecsSinceEpoch(1600000000250), QFileDevice::FileModificationTime));
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(1600000000250);
+        for (LibraryFile *file : {saved, fresh}) {
+            QVERIFY(writeFile(file->downloadPath(), file == saved ? "saved copy" : "fresh copy"));
+            QFile touch(file->downloadPath());
+            QVERIFY(touch.open(QIODevice::ReadWrite) && touch.setFileTime(time, QFileDevice::FileModificationTime));
         }
-        const QDateTime mtime = QFileInfo(path).lastModified();
-        if (recorded == 0)
-            file->setLocalLastModified(mtime);
-        else if (recorded == 1)
-            file->setLocalLastModified(QDateTime::fromString(mtime.toString(Qt::ISODate), Qt::ISODate));
+        saved->setLocalLastModified(QDateTime::fromString(time.toString(Qt::ISODate), Qt::ISODate));
 
         FolderScanner scanner;
-        QVERIFY(scan(scanner, file->localDir()));
-        if (recorded == 2) {
-            QCOMPARE(scanner.hashedBytes(), qint64(content.size()));
-            QCOMPARE(file->status(), LibraryFile::Downloaded);
-            QCOMPARE(file->localLastModified(), mtime);
-            QVERIFY(scan(scanner, file->localDir()));
-        }
+        QVERIFY(scan(scanner, saved->localDir()));
+        QCOMPARE(scanner.hashedBytes(), qint64(10));
+        QCOMPARE(saved->status(), LibraryFile::Remote);
+        QCOMPARE(fresh->status(), LibraryFile::Downloaded);
+        QCOMPARE(fresh->localLastModified(), time);
+        QVERIFY(scan(scanner, saved->localDir()));
         QCOMPARE(scanner.hashedBytes(), qint64(0));
-        if (recorded != 2)
-            QCOMPARE(file->status(), LibraryFile::Remote);
 
-        // A changed copy is hashed again.
-        QVERIFY(writeFile(path, content + "!"));
-        QVERIFY(scan(scanner, file->localDir()));
-        QCOMPARE(scanner.hashedBytes(), qint64(content.size() + 1));
-    }
-
-    void emptyFolderReportsZeroThenHundred()
-    {
-        addFile(QStringLiteral("a.pdf"), {{md5("a"), kNewDate}});
-        QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/empty")));
-        FolderScannerTaskData taskData = data();
-        taskData.setFolder(m_dir->path() + QStringLiteral("/empty"));
-        FolderScannerTask task(taskData);
-        QSignalSpy progress(&task, &FolderScannerTask::scanningProgress);
-        QSignalSpy finished(&task, &FolderScannerTask::scanningFinished);
-        QVERIFY(task.searchFilesInFolderByHash());
-        QCOMPARE(progress.size(), 2);
-        QCOMPARE(progress.at(0).at(0).toDouble(), 0.0);
-        QCOMPARE(progress.at(1).at(0).toDouble(), 100.0);
-        QCOMPARE(finished.size(), 1);
-        QVERIFY(!task.isRunning());
+        // A changed copy is read again.
+        QVERIFY(writeFile(saved->downloadPath(), "saved copy!"));
+        QVERIFY(scan(scanner, saved->localDir()));
+        QCOMPARE(scanner.hashedBytes(), qint64(11));
     }
 
     void walksLinksOnceAndSkipsHiddenAndSpecialEntries()
@@ -234,215 +193,34 @@ private slots:
         QCOMPARE(hiddenFile->status(), LibraryFile::Remote);
     }
 
-    void cancelKeepsWhatWasMatched()
+    // A new scan cancels the running one at once; what that one matched until then stays.
+    void newScanCancelsTheRunningOne()
     {
-        const QByteArray content("matched before the cancel");
+        const QByteArray content("matched before the end");
+        const QByteArray later("found by the second scan");
         LibraryFile *file = addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
+        LibraryFile *second = addFile(QStringLiteral("b.pdf"), {{md5(later), kNewDate}});
         // Files of a folder are hashed before its subfolders.
         QVERIFY(writeFile(m_folder + QStringLiteral("/a.pdf"), content));
         QVERIFY(writeFile(m_folder + QStringLiteral("/sub/large.bin"), {}, kLargeFileSize));
+        const QString quick = m_dir->path() + QStringLiteral("/quick");
+        QVERIFY(writeFile(quick + QStringLiteral("/copy.pdf"), later));
 
         FolderScanner scanner;
         QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
-        QSignalSpy scanning(&scanner, &FolderScanner::scanningChanged);
-        scanner.startScanning(data(), m_folder, true);
+        scanner.startScanning(data(), m_folder, false);
         QTRY_COMPARE_WITH_TIMEOUT(file->status(), LibraryFile::Downloaded, 30000);
         QVERIFY(scanner.scanning());
-
-        scanner.cancelScanning();
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.at(0).at(1).toBool(), true);
-        QVERIFY(!scanner.scanning());
-        QCOMPARE(scanning.size(), 2);
-        QVERIFY(scanner.hashedBytes() < kLargeFileSize);
-        QCOMPARE(file->status(), LibraryFile::Downloaded);
-        QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/a.pdf"));
-    }
-
-    void newScanCancelsRunningOne()
-    {
-        const QByteArray content("found by the second scan");
-        LibraryFile *file = addFile(QStringLiteral("a.pdf"), {{md5(content), kNewDate}});
-        const QString slow = m_dir->path() + QStringLiteral("/slow");
-        const QString quick = m_dir->path() + QStringLiteral("/quick");
-        QVERIFY(writeFile(slow + QStringLiteral("/large.bin"), {}, kLargeFileSize));
-        QVERIFY(writeFile(quick + QStringLiteral("/copy.pdf"), content));
-
-        FolderScanner scanner;
-        QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
-        scanner.startScanning(data(), slow, false);
-        QTRY_VERIFY_WITH_TIMEOUT(scanner.hashedBytes() > 0, 30000);
         scanner.startScanning(data(), quick, true);
         QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.at(0), (QVariantList{slow, true}));
+        QCOMPARE(finished.at(0), (QVariantList{m_folder, true}));
+        QVERIFY(scanner.hashedBytes() < kLargeFileSize);
+        QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/a.pdf"));
         QVERIFY(scanner.withUI());
-
         QVERIFY(finished.wait(30000));
         QCOMPARE(finished.at(1), (QVariantList{quick, false}));
-        QCOMPARE(file->foundFilePath(), quick + QStringLiteral("/copy.pdf"));
+        QCOMPARE(second->foundFilePath(), quick + QStringLiteral("/copy.pdf"));
         QVERIFY(!scanner.scanning());
-    }
-
-    void recordsDownloadPathsAsTheFilesBuildThem_data()
-    {
-        QTest::addColumn<QString>("publisher");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("serverName");
-        QTest::addColumn<QString>("localName");
-        QTest::addColumn<bool>("ownFolder");
-
-        QTest::newRow("local name wins") << "Ember Press" << "Deep Keep" << "Deep Keep.pdf" << "renamed.pdf" << false;
-        QTest::newRow("illegal characters, final dot and space") << "Ember: Press." << "Deep/Keep* " << "a<b>|c." << "" << false;
-        QTest::newRow("empty publisher and title") << "" << "" << "Deep Keep.pdf" << "" << false;
-        QTest::newRow("folder of its own") << "Ember Press" << "Deep/Keep" << "Deep Keep.pdf" << "" << true;
-        QTest::newRow("own folder, overlong title") << "Ember Press" << QString(300, 'k') << "Deep Keep.pdf" << "" << true;
-    }
-
-    void recordsDownloadPathsAsTheFilesBuildThem()
-    {
-        QFETCH(QString, publisher);
-        QFETCH(QString, title);
-        QFETCH(QString, serverName);
-        QFETCH(QString, localName);
-        QFETCH(bool, ownFolder);
-        m_item->setPublisher(publisher);
-        m_item->setTitle(title);
-        m_item->setProductId(QStringLiteral("4711"));
-        m_item->setOwnFolder(ownFolder);
-        addFile(QStringLiteral("no checksums.pdf"), {});
-        LibraryFile *file = addFile(serverName, {{md5("x"), kNewDate}});
-        file->setLocalFileName(localName);
-
-        const FolderScannerTaskData taskData = data();
-        QCOMPARE(taskData.fileCount(), 1);
-        QCOMPARE(taskData.file(0), file);
-        QCOMPARE(taskData.downloadPath(0), file->downloadPath());
-        QCOMPARE(file->downloadPath().contains(QStringLiteral(" (4711)/")), ownFolder);
-        QCOMPARE(taskData.hashes(0), QStringList{md5("x")});
-        // A later change to the file is not the scan's business.
-        const QString before = file->downloadPath();
-        file->setLocalDir(QStringLiteral("/elsewhere"));
-        QCOMPARE(taskData.downloadPath(0), before);
-    }
-
-    void appliesAcrossTurnsInScanOrder()
-    {
-        FolderScanner::setSlice(0);
-        const QList<LibraryFile *> files = addCopies(m_folder, 6);
-        QCOMPARE(files.size(), 6);
-        // The scan hashes a folder's files in the order it lists them.
-        QStringList listed;
-        for (QDirIterator it(m_folder, QDir::Files); it.hasNext();)
-            listed.append(QFileInfo(it.next()).fileName());
-        LibraryFile *last = files.at(listed.constLast().section(QLatin1Char(' '), 1, 1).section(QLatin1Char('.'), 0, 0).toInt());
-
-        int turn = 0;
-        QTimer turns;
-        turns.setInterval(0);
-        connect(&turns, &QTimer::timeout, this, [&turn] { ++turn; });
-        turns.start();
-        QStringList applied;
-        QList<int> appliedTurns;
-        for (LibraryFile *file : files) {
-            connect(file, &LibraryFile::localFileNameChanged, this, [&, file] {
-                applied.append(file->localFileName());
-                appliedTurns.append(turn);
-                // Gone between two slices, before its own match comes up.
-                if (applied.size() == 1) {
-                    QTimer::singleShot(0, this, [&] {
-                        for (auto &owned : m_files) {
-                            if (owned.get() == last)
-                                owned.reset();
-                        }
-                    });
-                }
-            });
-        }
-
-        FolderScanner scanner;
-        QSignalSpy finished(&scanner, &FolderScanner::scanFinished);
-        scanner.startScanning(data(), m_folder, true);
-        QVERIFY(finished.wait(30000));
-        QCOMPARE(finished.size(), 1);
-        listed.removeLast();
-        QCOMPARE(applied, listed);
-        for (int i = 1; i < appliedTurns.size(); ++i)
-            QVERIFY2(appliedTurns.at(i) > appliedTurns.at(i - 1), "two matches applied in one turn");
-    }
-
-    void setupAcrossTurns_data()
-    {
-        QTest::addColumn<QString>("interruption");
-        QTest::addColumn<bool>("withChecksums");
-
-        QTest::newRow("completes") << QString() << true;
-        QTest::newRow("nothing to look for") << QString() << false;
-        QTest::newRow("cancelled") << QStringLiteral("cancel") << true;
-        QTest::newRow("replaced by another scan") << QStringLiteral("restart") << true;
-        QTest::newRow("scanner destroyed") << QStringLiteral("destroy") << true;
-    }
-
-    void setupAcrossTurns()
-    {
-        QFETCH(QString, interruption);
-        QFETCH(bool, withChecksums);
-        FolderScanner::setSlice(0);
-        QList<LibraryFile *> files = addCopies(m_folder, 3);
-        QCOMPARE(files.size(), 3);
-        if (!withChecksums) {
-            for (LibraryFile *file : files)
-                file->setHashes({});
-        }
-
-        // One file a call, as a library hands over one product a call; the token stands for the
-        // products a collector keeps alive.
-        auto token = std::make_shared<int>(0);
-        const std::weak_ptr<int> held = token;
-        int calls = 0;
-        FolderScanner::Collector collect = [&calls, files, token, next = 0](FolderScannerTaskData &data, qint64) mutable {
-            ++calls;
-            data.addFile(files.at(next++));
-            return next == files.size();
-        };
-        token.reset();
-
-        auto scanner = std::make_unique<FolderScanner>();
-        QSignalSpy finished(scanner.get(), &FolderScanner::scanFinished);
-        QSignalSpy scanning(scanner.get(), &FolderScanner::scanningChanged);
-        scanner->startScanning(std::move(collect), m_folder, true);
-        QCOMPARE(calls, 1);
-        QVERIFY(!scanner->scanning());
-
-        if (interruption.isEmpty()) {
-            if (withChecksums) {
-                QVERIFY(finished.wait(30000));
-                QCOMPARE(calls, 3);
-                for (LibraryFile *file : files)
-                    QCOMPARE(file->status(), LibraryFile::Downloaded);
-            } else {
-                QTRY_COMPARE(calls, 3);
-                // Nothing to look for: the set-up ends there, without a scan.
-                QVERIFY(finished.isEmpty());
-                QVERIFY(scanning.isEmpty());
-            }
-            QVERIFY(held.expired());
-            return;
-        }
-
-        if (interruption == QLatin1String("cancel"))
-            scanner->cancelScanning();
-        else if (interruption == QLatin1String("restart"))
-            scanner->startScanning([](FolderScannerTaskData &, qint64) { return true; }, m_folder, true);
-        else
-            scanner.reset();
-        QVERIFY(held.expired());
-        // The slice the dropped set-up had queued finds nothing to do.
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(calls, 1);
-        for (LibraryFile *file : files)
-            QCOMPARE(file->status(), LibraryFile::Remote);
-        QVERIFY(finished.isEmpty());
-        QVERIFY(scanning.isEmpty());
     }
 
     void scansLibrarySetUpInSlices_data()
@@ -463,15 +241,11 @@ private slots:
             // The last product has no copy on disk.
             if (i < 3)
                 QVERIFY(writeFile(m_folder + QStringLiteral("/sub %1/copy.pdf").arg(i), content));
-            products.append(QJsonObject{
-                {QStringLiteral("products_id"), QString::number(100 + i)},
-                {QStringLiteral("products_name"), QStringLiteral("Title %1").arg(i)},
-                {QStringLiteral("files"),
-                 QJsonArray{QJsonObject{{QStringLiteral("filename"), QStringLiteral("book %1.pdf").arg(i)},
-                                        {QStringLiteral("checksums"),
-                                         QJsonArray{QJsonObject{{QStringLiteral("checksum"), md5(content)},
-                                                                {QStringLiteral("checksum_date"),
-                                                                 QStringLiteral("2020-11-10 10:00:00")}}}}}}}});
+            QJsonObject file = fixtures::serviceFile(QStringLiteral("book %1.pdf").arg(i));
+            file.insert(QStringLiteral("checksums"),
+                        QJsonArray{QJsonObject{{QStringLiteral("checksum"), md5(content)},
+                                               {QStringLiteral("checksum_date"), QStringLiteral("2020-11-10 10:00:00")}}});
+            products.append(fixtures::product(QString::number(100 + i), QStringLiteral("Title %1").arg(i), {file}));
         }
         const QString storeName = QStringLiteral("scan-%1.dat").arg(QFileInfo(m_dir->path()).fileName());
         OnlineLibrary refreshed(m_idle);
@@ -494,12 +268,8 @@ private slots:
         QCOMPARE(library.itemAt(3)->filesPending(), saved);
         for (int row = 0; row < library.rowCount(); ++row) {
             LibraryFile *file = library.itemAt(row)->filesModel()->fileAt(0);
-            if (row == 3) {
-                QCOMPARE(file->status(), LibraryFile::Remote);
-                continue;
-            }
-            QCOMPARE(file->status(), LibraryFile::Downloaded);
-            QCOMPARE(file->foundFilePath(), m_folder + QStringLiteral("/sub %1/copy.pdf").arg(row));
+            QCOMPARE(file->status(), row < 3 ? LibraryFile::Downloaded : LibraryFile::Remote);
+            QCOMPARE(file->foundFilePath(), row < 3 ? m_folder + QStringLiteral("/sub %1/copy.pdf").arg(row) : QString());
         }
 
         // Products dropped while the scan is set up are walked, kept alive by the set-up only, and

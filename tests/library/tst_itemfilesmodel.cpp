@@ -1,7 +1,5 @@
 #include "libraryfixtures.h"
-#include "testservices.h"
 
-#include "downloads/downloadmanager.h"
 #include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
 #include "library/itemfilesmodel.h"
@@ -45,8 +43,6 @@ private slots:
                                                << "1110010";
         QTest::newRow("one downloaded, one remote") << Statuses{LibraryFile::Downloaded, LibraryFile::Remote}
                                                     << "1010001";
-        QTest::newRow("all downloaded") << Statuses{LibraryFile::Downloaded, LibraryFile::Downloaded}
-                                        << "0110000";
         QTest::newRow("failed and paused") << Statuses{LibraryFile::DownloadError, LibraryFile::DownloadPaused}
                                            << "1000100";
     }
@@ -55,8 +51,7 @@ private slots:
     {
         QFETCH(Statuses, statuses);
         QFETCH(QString, flags);
-        TestServices services;
-        LibraryItem item(services.fileActions());
+        LibraryItem item(m_idle);
         loadStatuses(item, statuses);
         ItemFilesModel *model = item.filesModel();
         const QString actual = QString::number(model->downloadAllEnabled()) + QString::number(model->allFilesDownloaded())
@@ -69,87 +64,47 @@ private slots:
 
     void combinedProgress()
     {
-        TestServices services;
-        LibraryItem item(services.fileActions());
+        LibraryItem item(m_idle);
         loadStatuses(item, {LibraryFile::Downloaded, LibraryFile::Remote, LibraryFile::Remote});
         ItemFilesModel *model = item.filesModel();
-        const qint64 sizes[] = {100, 300};
-        const qint64 received[] = {50, 150};
-        for (int i = 0; i < 2; ++i) {
-            LibraryFile *file = model->fileAt(i + 1);
-            file->setTotalSize(sizes[i]);
-            file->setDownloadedSize(received[i]);
-            services.downloadManager()->setFileStatus(file, LibraryFile::Queued);
+        for (int i = 1; i < 3; ++i) {
+            model->fileAt(i)->setTotalSize(100 * (2 * i - 1));
+            model->fileAt(i)->setDownloadedSize(50 * (2 * i - 1));
+            IdleFileActions::setStatusForTest(model->fileAt(i), LibraryFile::Queued);
         }
         QCOMPARE(model->totalDownloadProgress(), 0.5f);
         // The downloaded file is not part of the active transfers.
         QCOMPARE(model->remainingBytes(), 50 + 150);
     }
 
-    void mergeDropsFilesNoLongerListed()
+    // A refresh drops the files the service no longer lists, keeps the state of the others, and
+    // marks a downloaded file whose server copy is newer; a remote one just takes the new date
+    // and every file its new size.
+    void refreshMergesFiles()
     {
-        TestServices services;
-        LibraryItem item(services.fileActions());
-        item.applyProduct(product("1", "Book",
-                                  {serviceFile("a.pdf"), serviceFile("b.pdf"), serviceFile("c.pdf")}));
-        ItemFilesModel *model = item.filesModel();
-        services.downloadManager()->setFileStatus(model->fileAt(2), LibraryFile::Downloaded);
-        QSignalSpy count(model, &ItemFilesModel::countChanged);
-        item.applyProduct(product("1", "Book",
-                                  {serviceFile("c.pdf"), serviceFile("a.pdf")}));
-        QCOMPARE(count.count(), 1);
-        QCOMPARE(QString(model->fileAt(0)->serverFileName() + model->fileAt(1)->serverFileName()), QStringLiteral("a.pdfc.pdf"));
-        QCOMPARE(model->fileAt(1)->status(), LibraryFile::Downloaded);
-    }
-
-    void newerServerDate_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("statusAfter");
-        QTest::addColumn<bool>("timeKept");
-        QTest::newRow("remote") << int(LibraryFile::Remote) << int(LibraryFile::Remote) << false;
-        QTest::newRow("downloaded") << int(LibraryFile::Downloaded) << int(LibraryFile::UpdateAvailable) << true;
-    }
-
-    void newerServerDate()
-    {
-        QFETCH(int, status);
-        QFETCH(int, statusAfter);
-        QFETCH(bool, timeKept);
-        TestServices services;
-        LibraryItem item(services.fileActions());
+        LibraryItem item(m_idle);
         const QString older = "2021-01-10T10:00:00";
         const QString newer = "2021-02-01T08:30:00.000Z";
-        item.applyProduct(product("1", "Book", {serviceFile("a.pdf", older)}));
-        LibraryFile *file = item.filesModel()->fileAt(0);
-        services.downloadManager()->setFileStatus(file, LibraryFile::Status(status));
-
-        item.applyProduct(product("1", "Book", {serviceFile("a.pdf", newer)}));
-        QCOMPARE(int(file->status()), statusAfter);
-        const QDateTime newerTime(QDate(2021, 2, 1), QTime(8, 30));
-        QCOMPARE(file->lastModified(), timeKept ? QDateTime::fromString(older, Qt::ISODate) : newerTime);
+        item.applyProduct(product("1", "Book", {serviceFile("a.pdf", older), serviceFile("b.pdf", older), serviceFile("c.pdf"),
+                                                serviceFile("d.pdf")}));
+        ItemFilesModel *model = item.filesModel();
+        IdleFileActions::setStatusForTest(model->fileAt(1), LibraryFile::Downloaded);
+        IdleFileActions::setStatusForTest(model->fileAt(2), LibraryFile::Downloaded);
+        QSignalSpy count(model, &ItemFilesModel::countChanged);
+        item.applyProduct(product("1", "Book", {serviceFile("c.pdf", older, 3000000000.0), serviceFile("a.pdf", newer, -5),
+                                                serviceFile("b.pdf", newer, 12.5)}));
+        QCOMPARE(count.count(), 1);
+        QCOMPARE(model->count(), 3);
+        QCOMPARE(model->fileAt(2)->serverFileName(), QStringLiteral("c.pdf"));
+        QCOMPARE(model->fileAt(2)->status(), LibraryFile::Downloaded);
+        QCOMPARE(model->fileAt(1)->status(), LibraryFile::UpdateAvailable);
+        QCOMPARE(model->fileAt(1)->lastModified(), QDateTime::fromString(older, Qt::ISODate));
+        QCOMPARE(model->fileAt(0)->status(), LibraryFile::Remote);
+        QCOMPARE(model->fileAt(0)->lastModified(), QDateTime(QDate(2021, 2, 1), QTime(8, 30)));
+        // Sizes beyond 32 bits are kept; negative or fractional ones are none.
+        QCOMPARE(model->totalSize(), qint64(3000000000));
+        QCOMPARE(model->fileAt(0)->totalSize() + model->fileAt(1)->totalSize(), qint64(0));
     }
-
-    void fileSize_data()
-    {
-        QTest::addColumn<QJsonValue>("value");
-        QTest::addColumn<qint64>("size");
-        QTest::newRow("3 GB") << QJsonValue(3000000000.0) << qint64(3000000000);
-        QTest::newRow("negative") << QJsonValue(-5) << qint64(0);
-        QTest::newRow("fraction") << QJsonValue(12.5) << qint64(0);
-    }
-
-    void fileSize()
-    {
-        QFETCH(QJsonValue, value);
-        QFETCH(qint64, size);
-        LibraryItem item(m_idle);
-        item.applyProduct(product("1", "Book",
-                                  {serviceFile("a.pdf", "2021-01-10T10:00:00", value)}));
-        QCOMPARE(item.filesModel()->fileAt(0)->totalSize(), size);
-        QCOMPARE(item.filesModel()->totalSize(), size);
-    }
-
 
 private:
     IdleFileActions m_idle;

@@ -1,5 +1,4 @@
 #include "libraryfixtures.h"
-#include "testservices.h"
 
 #include "downloads/idlefileactions.h"
 #include "downloads/libraryfile.h"
@@ -47,6 +46,8 @@ private:
         fresh.setSourceModel(m_library);
         if (keySet)
             fresh.setSortRoleName(key);
+        if (keySet && !key.isEmpty())
+            fresh.setSortOrder(m_model->sortOrder());
         fresh.setFilter(m_model->filter());
         fresh.setFilterString(m_model->filterString());
         return titlesOf(fresh);
@@ -62,15 +63,8 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_home.isValid());
-        qputenv("XDG_DATA_HOME", m_home.path().toLocal8Bit());
-    }
-
     void init()
     {
-        m_services = new TestServices(this);
         m_library = new OnlineLibrary(m_idle, this);
         m_model = new LibrarySortFilterModel(this);
         m_model->setSourceModel(m_library);
@@ -80,80 +74,35 @@ private slots:
     {
         delete m_model;
         delete m_library;
-        delete m_services;
     }
 
-    void sortKeys_data()
-    {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QStringList>("order");
-        // Library order: Zeta@0, alpha@1, Zeta@2, Beta@3.
-        QTest::newRow("none") << QByteArray() << QStringList{"Zeta@0", "alpha@1", "Zeta@2", "Beta@3"};
-        QTest::newRow("titleAZ") << QByteArray("titleAZ") << QStringList{"Beta@3", "Zeta@0", "Zeta@2", "alpha@1"};
-        QTest::newRow("titleZA") << QByteArray("titleZA") << QStringList{"alpha@1", "Zeta@0", "Zeta@2", "Beta@3"};
-        QTest::newRow("publisherAZ") << QByteArray("publisherAZ") << QStringList{"alpha@1", "Beta@3", "Zeta@0", "Zeta@2"};
-        QTest::newRow("reverseInitialIndex") << QByteArray("reverseInitialIndex") << QStringList{"Beta@3", "Zeta@2", "alpha@1", "Zeta@0"};
-        // Another role name keeps the order in force (descending from titleZA).
-        QTest::newRow("role name") << QByteArray("publisher") << QStringList{"Zeta@0", "Zeta@2", "Beta@3", "alpha@1"};
-    }
-
+    // Each key is set after another order, so it must really apply; another role name keeps the
+    // order in force.
     void sortKeys()
     {
-        QFETCH(QByteArray, key);
-        QFETCH(QStringList, order);
         fill({{"Zeta", "P3"}, {"alpha", "P1"}, {"Zeta", "P3"}, {"Beta", "P2"}});
-        m_model->setSortRoleName("titleZA");  // a different order first, so the key must really apply
-        m_model->setSortRoleName(key);
-        QCOMPARE(visibleTitles(), order);
-    }
-
-    // Whole-library sorts compare cached places; each step below must see the items as they are
-    // now, not as they were when the places were taken.
-    void sortFollowsChangedItems()
-    {
-        fill({{"Delta", "P"}, {"Bravo", "P"}, {"Delta", "P"}, {"Alpha", "P"}});
-        m_model->setSortRoleName("titleAZ");
-        QCOMPARE(visibleTitles(), (QStringList{"Alpha@3", "Bravo@1", "Delta@0", "Delta@2"}));
-
-        // A refresh renames a product: the row moves at once, and a later full sort (a
-        // keystroke) agrees.
-        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("2"), QStringLiteral("Echo"), {}, QStringLiteral("P"))});
-        QCOMPARE(visibleTitles(), (QStringList{"Alpha@3", "Delta@0", "Delta@2", "Echo@1"}));
-        m_model->setFilterString(QStringLiteral("*"));
-        QCOMPARE(visibleTitles(), (QStringList{"Alpha@3", "Delta@0", "Delta@2", "Echo@1"}));
-        m_model->setFilterString(QString());
-
-        // New products land in place, and a full sort after them still counts them.
-        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("5"), QStringLiteral("Charlie"), {}, QStringLiteral("P")),
-                                             product(QStringLiteral("6"), QStringLiteral("Delta"), {}, QStringLiteral("P"))});
-        QStringList titles = visibleTitles();
-        titles.replaceInStrings(QRegularExpression(QStringLiteral("@.*")), QString());
-        QCOMPARE(titles, (QStringList{"Alpha", "Charlie", "Delta", "Delta", "Delta", "Echo"}));
-        const QStringList ascending{"Alpha@3", "Charlie@4", "Delta@0", "Delta@2", "Delta@5", "Echo@1"};
-        m_model->setFilterString(QStringLiteral("*"));
-        QCOMPARE(visibleTitles(), ascending);
-
-        // Flipped, equal titles keep library order.
-        m_model->setSortOrder(Qt::DescendingOrder);
-        QCOMPARE(visibleTitles(), (QStringList{"Echo@1", "Delta@0", "Delta@2", "Delta@5", "Charlie@4", "Alpha@3"}));
-
-        // A key switch after the changes, and back.
-        m_model->setSortRoleName("publisherAZ");
-        m_library->onTitlesRefreshResult(1, {product(QStringLiteral("1"), QStringLiteral("Aardvark"), {}, QStringLiteral("P"))});
-        m_model->setSortRoleName("titleZA");
-        QCOMPARE(visibleTitles(), (QStringList{"Echo@1", "Delta@2", "Delta@5", "Charlie@4", "Alpha@3", "Aardvark@0"}));
+        QStringList orders;
+        for (const QByteArray &key : QList<QByteArray>{{}, "titleAZ", "publisherAZ", "reverseInitialIndex", "publisher"}) {
+            m_model->setSortRoleName("titleZA");
+            m_model->setSortRoleName(key);
+            orders << visibleTitles().join(QLatin1Char(' '));
+        }
+        QCOMPARE(orders, (QStringList{"Zeta@0 alpha@1 Zeta@2 Beta@3", "Beta@3 Zeta@0 Zeta@2 alpha@1",
+                                      "alpha@1 Beta@3 Zeta@0 Zeta@2", "Beta@3 Zeta@2 alpha@1 Zeta@0",
+                                      "Zeta@0 Zeta@2 Beta@3 alpha@1"}));
     }
 
     // After every step the rows, in order, must be those of a fresh model with the same text,
     // tab and sort key. A step is a search text or, between keystrokes: "=N:Title" a refresh
-    // renames source row N; "!N:S" file 0 of row N takes status S; "@key" a sort key; "#F"
-    // the tab filter; "+N" / "-N" selects / unselects row N.
+    // renames source row N (or adds it); "!N:S" file 0 of row N takes status S; "@key" a sort
+    // key; "~" the order flipped; "#F" the tab filter; "+N" / "-N" selects / unselects row N.
+    // Whole-library sorts compare cached places, which must follow renamed and new products.
     void searchStepsMatchAFreshModel_data()
     {
         QTest::addColumn<QStringList>("steps");
-        QTest::newRow("narrow then widen") << QStringList{"@titleAZ", "d", "dr", "dra", "drag", "dra", "dr", "d", ""};
-        QTest::newRow("widen past the first text") << QStringList{"@titleZA", "ra", "r", "", "e", "em", "e"};
-        QTest::newRow("retype after deleting") << QStringList{"se", "sea", "se", "sw", "s", "sea", "se"};
+        QTest::newRow("renames and new products under a sort")
+            << QStringList{"@titleAZ", "=1:Echo", "*", "", "=7:Charlie", "=8:Dragon Tales", "*", "~", "@publisherAZ",
+                           "=0:Aardvark", "@titleZA"};
         QTest::newRow("rename into a narrowed search") << QStringList{"@titleAZ", "w", "wy", "=0:Wyvern Road", "wyv", "wy", "w", ""};
         QTest::newRow("rename out of kept results") << QStringList{"s", "se", "sea", "=2:Brine", "se", "s", "sea"};
         QTest::newRow("status under a tab") << QStringList{"#1", "e", "!1:2", "em", "!1:0", "e", "!3:3", "", "#3", "d"};
@@ -161,11 +110,6 @@ private slots:
         QTest::newRow("sort while narrowed") << QStringList{"d", "dr", "@publisherZA", "dra", "@reverseInitialIndex", "dr", "@", "d"};
         QTest::newRow("tab while narrowed") << QStringList{"e", "#2", "em", "#0", "e", "#3", ""};
         QTest::newRow("selection while narrowed") << QStringList{"t", "tr", "+1", "tru", "true", "-1", "tru", "+0", "t"};
-        QTest::newRow("wildcards") << QStringList{"@titleAZ", "d*", "d*n", "d*", "d?", "d?a", "d", "*a*", "[d", "[d]r"};
-        QTest::newRow("typing on and back") << QStringList{"@", "d", "dr", "dra", "drag", "dragonx", "drag", "d", "", "e"};
-        QTest::newRow("set closed later") << QStringList{"@", "[", "[w", "[w-z", "[w-z]", "[w-z]r", "[w-z", "[w"};
-        QTest::newRow("escape before a wildcard") << QStringList{"@", "k\\", "k\\*", "k\\*s", "k\\", "k"};
-        QTest::newRow("stray bracket") << QStringList{"@", "p", "p]", "p", "pick ] b"};
         QTest::newRow("selection between keys") << QStringList{"@", "+1", "tru", "+0", "true", "-1", "tru", "fals", "+2", "false", "fals"};
         QTest::newRow("surrogate pair") << QStringList{"@", "\U0001F409", QString(QChar(0xD83D)), "\U0001F409", "\U0001F409 h"};
     }
@@ -175,7 +119,7 @@ private slots:
         QFETCH(QStringList, steps);
         fill({{"Dragon Tales", "Ember Press"}, {"Wyrm", "Ember Press"}, {"Sea Book", "DRAGONFLY"},
               {"Drake Road", "Red Press"}, {"Wyvern", "Sea Hall"}, {"Dread Sea", "Ember Press"},
-              {"Back\\*slash [x]", "Kiosk"}, {"Pick ] bracket", "Stray"}, {"\U0001F409 hoard", "Scales"}});
+              {"\U0001F409 hoard", "Scales"}});
         QAbstractItemModelTester tester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QByteArray key;
         bool keySet = false;
@@ -194,6 +138,8 @@ private slots:
                 m_model->setSortRoleName(key);
             } else if (kind == QLatin1Char('+') || kind == QLatin1Char('-')) {
                 m_library->itemAt(row)->setSelectedForSync(kind == QLatin1Char('+'));
+            } else if (kind == QLatin1Char('~')) {
+                m_model->setSortOrder(Qt::DescendingOrder);
             } else if (kind == QLatin1Char('#')) {
                 m_model->setFilter(LibraryFilterType::EnFilterType(rest.toInt()));
             } else {
@@ -216,8 +162,6 @@ private slots:
         QTest::addColumn<QByteArray>("key");
         QTest::newRow("library order") << QByteArray();
         QTest::newRow("purchasedNewest") << QByteArray("purchasedNewest");
-        QTest::newRow("titleAZ") << QByteArray("titleAZ");
-        QTest::newRow("reverseInitialIndex") << QByteArray("reverseInitialIndex");
     }
 
     void largeChangesMatchAFreshModel()
@@ -240,13 +184,10 @@ private slots:
         QAbstractItemModelTester tester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         // The views get a few runs of rows for a large change, never one run per gap.
         int runs = 0;
-        int tailRuns = 0;
-        int partRuns = 0;
         int lowestRemoved = 0;
-        connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [&](const QModelIndex &, int first, int last) {
+        connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [&](const QModelIndex &, int first) {
             ++runs;
             lowestRemoved = std::min(lowestRemoved, first);
-            ++(last == m_model->rowCount() - 1 && last > first ? tailRuns : partRuns);
         });
         connect(m_model, &QAbstractItemModel::rowsInserted, this, [&] { ++runs; });
         for (const char *typed : {"d", "dr", "dra", "dr", "d", "", "crown crown", "crown crown k", "crown crown",
@@ -258,20 +199,14 @@ private slots:
             m_model->setFilterString(text);
             const QStringList after = visibleTitles();
             QCOMPARE(after, freshTitles(key, true));
-            QVERIFY(!after.isEmpty() || text == QLatin1String("x"));
-            int changed = 0;
-            for (const QString &title : before)
-                changed += after.contains(title) ? 0 : 1;
-            for (const QString &title : after)
-                changed += before.contains(title) ? 0 : 1;
+            const QSet<QString> was(before.cbegin(), before.cend()), now(after.cbegin(), after.cend());
+            const int changed = (was - now).size() + (now - was).size();
             QVERIFY2(changed <= 200 || runs <= 2, qPrintable(text + QStringLiteral(": %1 runs").arg(runs)));
             int unchanged = 0;
             while (unchanged < before.size() && unchanged < after.size() && before.at(unchanged) == after.at(unchanged))
                 ++unchanged;
             QVERIFY2(lowestRemoved >= unchanged, qPrintable(text + QStringLiteral(": row %1 removed").arg(lowestRemoved)));
         }
-        QVERIFY(tailRuns > 0);
-        QVERIFY(partRuns > 0);
     }
 
     // Typed on and deleted back at random, every wildcard text must show the rows whose role
@@ -306,71 +241,39 @@ private slots:
         }
     }
 
-    void tabFilters_data()
+    void tabFiltersAndSelection()
     {
-        QTest::addColumn<int>("filter");
-        QTest::addColumn<QStringList>("visible");
-        QTest::newRow("all") << int(LibraryFilterType::ALL) << QStringList{"Local@0", "Mixed@1", "Update@2", "Remote@3"};
-        QTest::newRow("downloaded") << int(LibraryFilterType::DOWNLOADED) << QStringList{"Mixed@1", "Update@2"};
-        QTest::newRow("not downloaded") << int(LibraryFilterType::NOT_DOWNLOADED) << QStringList{"Mixed@1", "Remote@3"};
-        QTest::newRow("update available") << int(LibraryFilterType::UPDATE_AVAILABLE) << QStringList{"Update@2"};
-    }
-
-    void tabFilters()
-    {
-        QFETCH(int, filter);
-        QFETCH(QStringList, visible);
         fill({{"Local", "P"}, {"Mixed", "P"}, {"Update", "P"}, {"Remote", "P"}, {"Empty", "P"}});
         m_model->setSortRoleName(QByteArray());
         setStatuses(0, {LibraryFile::Local});
         setStatuses(1, {LibraryFile::Downloaded, LibraryFile::Remote});
         setStatuses(2, {LibraryFile::UpdateAvailable});
         m_library->itemAt(4)->filesModel()->mergeServiceFiles({});
-        // Through the property system, as the views set it.
-        QVERIFY(m_model->setProperty("filter", QVariant::fromValue(LibraryFilterType::EnFilterType(filter))));
-        QCOMPARE(visibleTitles(), visible);
-    }
+        QStringList shown;
+        for (auto filter : {LibraryFilterType::ALL, LibraryFilterType::DOWNLOADED, LibraryFilterType::NOT_DOWNLOADED,
+                            LibraryFilterType::UPDATE_AVAILABLE}) {
+            // Through the property system, as the views set it.
+            QVERIFY(m_model->setProperty("filter", QVariant::fromValue(filter)));
+            shown << visibleTitles().join(QLatin1Char(' '));
+        }
+        QCOMPARE(shown, (QStringList{"Local@0 Mixed@1 Update@2 Remote@3", "Mixed@1 Update@2", "Mixed@1 Remote@3", "Update@2"}));
 
-    void selectionOverVisibleRows()
-    {
-        fill({{"Dragon", "P"}, {"Wyrm", "P"}, {"Drake", "P"}});
-        m_model->setFilterString(QStringLiteral("dr"));
-        QCOMPARE(m_model->indexByLibraryItem(m_library->itemAt(1)), -1);
-        QVERIFY(m_model->indexByLibraryItem(m_library->itemAt(2)) >= 0);
+        // Select all and none act on the rows shown, and say so when one of them changes.
+        m_model->setFilter(LibraryFilterType::DOWNLOADED);
         QSignalSpy all(m_model, &LibrarySortFilterModel::isAllFilteredSelectedChanged);
         m_model->selectFiltered();
         QVERIFY(m_model->isAllFilteredSelected());
-        QVERIFY(m_model->isAnyFilteredSelected());
         QVERIFY(!all.isEmpty());
-        QVERIFY(m_library->itemAt(0)->selectedForSync());
-        QVERIFY(!m_library->itemAt(1)->selectedForSync());
-        QVERIFY(m_library->itemAt(2)->selectedForSync());
+        QCOMPARE(m_library->itemAt(3)->selectedForSync(), false);
         QVERIFY(!m_library->allSelected());
-
         m_library->itemAt(2)->setSelectedForSync(false);
         QVERIFY(!m_model->isAllFilteredSelected());
         QVERIFY(m_model->isAnyFilteredSelected());
         m_model->unselectFiltered();
-        QVERIFY(!m_model->isAnyFilteredSelected());
         QVERIFY(m_library->noneSelected());
     }
 
-    void allSelectedWhenTheTabHidesEveryRow()
-    {
-        fill({{"Dragon", "P"}, {"Wyrm", "P"}});
-        m_library->itemAt(0)->setSelectedForSync(true);
-        QVERIFY(!m_model->isAllFilteredSelected());
-        m_model->setFilter(LibraryFilterType::DOWNLOADED);
-        QCOMPARE(m_model->size(), 0);
-        QVERIFY(!m_model->isAllFilteredSelected());  // the tab alone does not recompute it
-        m_library->itemAt(1)->setSelectedForSync(true);
-        QVERIFY(m_model->isAllFilteredSelected());
-        QVERIFY(!m_model->isAnyFilteredSelected());
-    }
-
 private:
-    QTemporaryDir m_home;
-    TestServices *m_services = nullptr;
     IdleFileActions m_idle;
     OnlineLibrary *m_library = nullptr;
     LibrarySortFilterModel *m_model = nullptr;
