@@ -87,6 +87,10 @@ private slots:
                 return sink.write(chunk.data(), chunk.size());
             });
         });
+        m_server->get("/gone", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 404;
+            res.set_content("<html>not here</html>", "text/html");
+        });
         redirect("/loop", "/loop");
         redirect("/away", "http://downloads.tolvane-store.example/setup");
         m_server->start();
@@ -242,6 +246,8 @@ private slots:
         const QString failed = "ERROR: ApplicationUpdater: Update download failed: ";
         QTest::newRow("redirect loop") << "/loop" << qint64(0) << failed;
         QTest::newRow("redirected to plain http elsewhere") << "/away" << qint64(0) << failed;
+        // An error page is not the package, however whole it arrives.
+        QTest::newRow("error status with a page") << "/gone" << qint64(0) << failed;
         QTest::newRow("too large") << "/installer" << qint64(16) << failed;
         // Cut while it streams; the server is held back by the bounded read buffer, not drained.
         QTest::newRow("endless body") << "/endless" << qint64(4 * 1024 * 1024) << failed;
