@@ -217,6 +217,9 @@ private slots:
             return;
         signIn();
         QVERIFY(backToLibrary());
+        // A case that stopped half-way leaves no search behind for the next.
+        if (QObject *search = object(QStringLiteral("searchFieldLoader"))->property("item").value<QObject *>())
+            search->setProperty("text", QString());
     }
 
     void signInThroughTheWindow()
@@ -245,7 +248,6 @@ private slots:
         item("passwordField")->setProperty("text", m_sim.password());
         QVERIFY(click(item("getKeyButton")));
         QTRY_COMPARE(keyField->property("text").toString(), m_sim.appKey());
-        QVERIFY(item("keyView")->isVisible());
 
         // Return pressed again while the answer is awaited sends no second sign-in; the first
         // sign-in shows the notice while the library is fetched.
@@ -306,8 +308,6 @@ private slots:
         QCOMPARE(search->property("text").toString(), product->title());
         QCOMPARE(m_app.libraryModel()->rowCount(), 1);
         QVERIFY(!item("firstLoginNotice")->isVisible());
-        key(Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(search->hasActiveFocus());
         key(Qt::Key_Tab);
         QQuickItem *list = item("libraryList");
         QTRY_VERIFY(list->hasActiveFocus());
@@ -357,7 +357,6 @@ private slots:
         // Escape leaves the details.
         key(Qt::Key_Escape);
         QVERIFY(settledOn(QStringLiteral("mainScreen")));
-        search->setProperty("text", QString());
     }
 
     // A scan shows its notice until it ends.
