@@ -45,9 +45,8 @@ bool isActionable(QAccessibleInterface *iface)
 QString describe(QAccessibleInterface *iface)
 {
     const QObject *object = iface->object();
-    const QString name = object ? QString::fromLatin1(object->metaObject()->className()) + QLatin1Char(' ') + object->objectName()
-                                : QStringLiteral("?");
-    return QStringLiteral("%1 role %2").arg(name).arg(int(iface->role()));
+    const QString type = object ? QString::fromLatin1(object->metaObject()->className()) : QStringLiteral("?");
+    return QStringLiteral("%1 %2 role %3").arg(type, object ? object->objectName() : QString()).arg(int(iface->role()));
 }
 
 void collectFaults(QAccessibleInterface *iface, QStringList &faults, int depth = 0)
@@ -378,7 +377,7 @@ private slots:
     void hasUpdatesFilter()
     {
         QVERIFY(click(item("tileHalf")));
-        QTRY_VERIFY(QmlItems::findItem(object(QStringLiteral("tileViewLoader")), QStringLiteral("libraryTiles"))->isVisible());
+        QTRY_VERIFY(item("libraryTiles") && item("libraryTiles")->isVisible());
         verifyNamed();
         QQuickItem *updates = item("filterHasUpdates");
         m_app.onlineLibrary()->onUpdatedItemsChanged(true);
