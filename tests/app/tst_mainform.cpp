@@ -644,8 +644,8 @@ private slots:
 
     // ---- Settings ----
 
-    // The folder chooser opens on the folder the field names. A check for a newer version
-    // answers either way: why it could not tell, or nothing newer. An empty folder stops the whole
+    // The folder chooser opens on the folder the field names. A check for a newer version that
+    // cannot tell says why, not that there is nothing newer. An empty folder stops the whole
     // save, the other edits included; a save that goes through stores what the boxes show: the
     // Trash box is the inverse of "delete permanently", and a stored limit the box does not offer
     // is saved as the lowest.
@@ -680,21 +680,18 @@ private slots:
         QCOMPARE(field->property("text").toString(), QString());
 
         // The rest of the settings lies below the fold: reached with Tab, pressed with Space.
-        m_sim.setManifest(Constants::ApplicationVersion, QStringLiteral("2020-01-01 00:00:00"), 0, 0);
         StorefrontSim::EndpointFault missing;
         missing.httpStatus = 404;
         missing.times = 1;
         m_sim.setFault(StorefrontSim::Endpoint::Manifest, missing);
+        press([this] { return item("checkNowButton"); });
         QObject *message = object("noUpdatesMessage");
-        for (const char *answer : {"Could not check for updates", "No updates available"}) {
-            press([this] { return item("checkNowButton"); });
-            QTRY_VERIFY(isOpen(message));
-            QCOMPARE(message->property("text").toString(), QString::fromLatin1(answer));
-            QCOMPARE(message->property("informativeText").toString().isEmpty(), answer[0] == 'N');
-            closePopup(message);
-            // A message's own window may leave none of ours focused; Tab starts from the top then.
-            view()->contentItem()->forceActiveFocus();
-        }
+        QTRY_VERIFY(isOpen(message));
+        QCOMPARE(message->property("text").toString(), QStringLiteral("Could not check for updates"));
+        QVERIFY(!message->property("informativeText").toString().isEmpty());
+        closePopup(message);
+        // A message's own window may leave none of ours focused; Tab starts from the top then.
+        view()->contentItem()->forceActiveFocus();
 
         press([this] { return item("trashBox"); });
         press([this] { return item("saveButton"); });
