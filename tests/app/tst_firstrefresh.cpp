@@ -1,6 +1,6 @@
 // A first refresh that failed is run again by the next start. The first run is this program
-// started once more in its own process: it signs in through the window while the storefront
-// fails every library page, and quits; the test then starts the program again on that profile.
+// started once more in its own process: it signs in while the storefront fails every library
+// page, and quits; the test then starts the program again on that profile.
 #include "api/remoteapi.h"
 #include "library/librarysortfiltermodel.h"
 #include "windowtest.h"
@@ -15,25 +15,17 @@ extern char **environ;
 namespace {
 
 const char kFirstRunArgument[] = "--first-run";
-const QString kLibraryPages = QStringLiteral("/api/v1/customers/");
 
-// The first run: signs in with the key typed into the window, waits for the refresh to end.
+// The first run: signs in, waits for the refresh to end.
 int signInOnce(int argc, char *argv[], const QString &library)
 {
     QuenlithApplication app(argc, argv);
-    const WindowProbe window(app);
     app.settings()->setLibraryDirectory(library);
-    app.view()->showNormal();
-    if (!QTest::qWaitForWindowExposed(app.view())
-        || !QTest::qWaitFor([&] { return window.currentScreen() == QLatin1String("loginWindow"); }))
+    if (!QTest::qWaitForWindowExposed(app.view()))
         return 2;
     keepGlDriverLoaded();
-    QQuickItem *keyField = window.item(QStringLiteral("keyField"));
-    if (!keyField || !QmlItems::click(keyField))
-        return 3;
     QSignalSpy refreshed(app.remoteAPI(), &RemoteAPI::refreshLibraryFinished);
-    window.type(qEnvironmentVariable("TOLVANE_TEST_APP_KEY"));
-    window.key(Qt::Key_Return);
+    app.remoteAPI()->doLogin(qEnvironmentVariable("TOLVANE_TEST_APP_KEY"));
     if (!refreshed.wait(20000))
         return 4;
     // The storefront failed the refresh: the library stays empty.
@@ -68,13 +60,10 @@ public:
 private slots:
     void failedFirstRefreshRunsAgainAtTheNextStart()
     {
-        m_app.view()->showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(m_app.view()));
-        QVERIFY(m_app.remoteAPI()->loggedIn());
         QTRY_COMPARE(currentScreen(), QStringLiteral("mainScreen"));
         QTRY_VERIFY_WITH_TIMEOUT(m_app.libraryModel()->size() == m_sim.productIds().size(), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_app.remoteAPI()->isRefreshing(), 20000);
-        QVERIFY(m_sim.countRequests(QStringLiteral("GET"), kLibraryPages) > 0);
         QVERIFY(!item(QStringLiteral("firstLoginNotice"))->isVisible());
     }
 };
@@ -96,7 +85,6 @@ int main(int argc, char *argv[])
         if (result != 0)
             qWarning("The first run ended with %d", result);
         sim.clearFaults();
-        sim.clearRequestLog();
         return result == 0;
     };
     return execWindowTest<TestFirstRefresh>(argc, argv, 3, firstRun);

@@ -19,37 +19,18 @@
 // Runs before the program is made, with the simulator, the profile and the library folder.
 using BeforeStart = std::function<bool(StorefrontSim &, const QTemporaryDir &, const QTemporaryDir &)>;
 
-// A test of the real window gets a scratch profile, a simulator with `products` products that
-// the program is pointed at, and a library folder of its own; `run` makes the test and runs it.
-template<typename Run>
-int runWindowTest(int argc, char *argv[], int products, Run run, const BeforeStart &beforeStart = {})
-{
-    QTemporaryDir profile;
-    QTemporaryDir library;
-    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
-    StorefrontSim::Options options;
-    options.products = products;
-    StorefrontSim sim(options);
-    if (!sim.start())
-        return 1;
-    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
-    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
-    if (beforeStart && !beforeStart(sim, profile, library))
-        return 1;
-    QuenlithApplication app(argc, argv);
-    app.settings()->setLibraryDirectory(library.path());
-    const int result = run(app, sim, library);
-    keepGlDriverLoaded();
-    return result;
-}
-
-// What the tests of the real window read of it, and the keys a person presses in it.
-class WindowProbe
+// A test case of the real window, with the program and the simulator it drives: what it reads
+// of the window, and the keys a person presses in it.
+class WindowTest : public QObject
 {
 public:
-    explicit WindowProbe(QuenlithApplication &app) : m_window(app) {}
+    WindowTest(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
+        : m_app(app), m_sim(sim), m_library(library)
+    {
+    }
 
-    QQuickView *view() const { return m_window.view(); }
+protected:
+    QQuickView *view() const { return m_app.view(); }
     QObject *root() const { return view()->rootObject(); }
     QQuickItem *item(const QString &name) const { return QmlItems::findItem(root(), name); }
     QObject *object(const QString &name) const { return QmlItems::find(root(), name); }
@@ -68,11 +49,6 @@ public:
         return QmlItems::findItem(object(QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
     }
 
-    static void openPopup(QObject *popup)
-    {
-        QMetaObject::invokeMethod(popup, "open");
-        QTRY_VERIFY(popup->property("opened").toBool());
-    }
     static void closePopup(QObject *popup)
     {
         QMetaObject::invokeMethod(popup, "close");
@@ -123,31 +99,34 @@ public:
         return false;
     }
 
-private:
-    QuenlithApplication &m_window;
-};
-
-// A test case of the real window, with the program and the simulator it drives.
-class WindowTest : public QObject, protected WindowProbe
-{
-public:
-    WindowTest(QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library)
-        : WindowProbe(app), m_app(app), m_sim(sim), m_library(library)
-    {
-    }
-
-protected:
     QuenlithApplication &m_app;
     StorefrontSim &m_sim;
     const QTemporaryDir &m_library;
 };
 
+// A test of the real window gets a scratch profile, a simulator with `products` products that
+// the program is pointed at, and a library folder of its own.
 template<typename Test>
 int execWindowTest(int argc, char *argv[], int products, const BeforeStart &beforeStart = {})
 {
-    const auto run = [&](QuenlithApplication &app, StorefrontSim &sim, const QTemporaryDir &library) {
+    QTemporaryDir profile;
+    QTemporaryDir library;
+    QmlItems::useScratchProfile(profile.path(), Constants::ApplicationVersion);
+    StorefrontSim::Options options;
+    options.products = products;
+    StorefrontSim sim(options);
+    if (!sim.start())
+        return 1;
+    qputenv("TOLVANE_API_BASE_URL", sim.baseUrl().toUtf8());
+    qputenv("TOLVANE_UPDATE_MANIFEST_URL", sim.manifestUrl().toUtf8());
+    if (beforeStart && !beforeStart(sim, profile, library))
+        return 1;
+    QuenlithApplication app(argc, argv);
+    app.settings()->setLibraryDirectory(library.path());
+    const int result = [&] {
         Test test(app, sim, library);
         return QTest::qExec(&test, argc, argv);
-    };
-    return runWindowTest(argc, argv, products, run, beforeStart);
+    }();
+    keepGlDriverLoaded();
+    return result;
 }
