@@ -49,10 +49,15 @@ protected:
         return QmlItems::findItem(object(QStringLiteral("listViewLoader")), QStringLiteral("libraryList"));
     }
 
-    static void closePopup(QObject *popup)
+    void closePopup(QObject *popup) const
     {
         QMetaObject::invokeMethod(popup, "close");
         QTRY_VERIFY(!isOpen(popup));
+        // A message's own window blocks ours until it is really gone, and may keep the focus
+        // after it (no window manager hands it back): keys sent before then are lost.
+        QTRY_VERIFY(!QGuiApplication::modalWindow());
+        view()->requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), static_cast<QWindow *>(view()));
     }
 
     // Back down the stack of screens to the library.
