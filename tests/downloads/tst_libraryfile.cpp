@@ -249,6 +249,19 @@ private slots:
         QCOMPARE(file.hashes(), hashes);
     }
 
+    // A copy found that is older than the recorded one changes nothing.
+    void olderFoundCopyIsRefused()
+    {
+        LibraryFile *file = makeFile("a.pdf");
+        file->setHashes({{"old", QDateTime(QDate(2020, 1, 1), QTime())},
+                         {"new", QDateTime(QDate(2021, 1, 1), QTime())}});
+        file->setLocalFileHash("new");
+        QVERIFY(!file->updateLocalFile(inLibrary("old"), "old.pdf", "old"));
+        QCOMPARE(file->status(), LibraryFile::Remote);
+        QCOMPARE(file->filePath(), productDir() + "/a.pdf");
+        QCOMPARE(file->localFileHash(), QStringLiteral("new"));
+    }
+
     void deletingAPausedFileTakesItsPartialCopy()
     {
         LibraryFile *file = makeFile("paused.pdf", LibraryFile::DownloadPaused);
