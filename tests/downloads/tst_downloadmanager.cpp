@@ -53,11 +53,8 @@ private slots:
 
         m_manager->setFileStatus(files[0], LibraryFile::Downloaded);
         QCOMPARE(statuses(files), (QList<S>{S::Downloaded, S::Downloading, S::Downloading}));
-        QCOMPARE(progress.filesDone(), 1);
-        QCOMPARE(progress.filesAll(), 3);
-        QTRY_COMPARE(progress.bytesAll(), qint64(6000));
-        QCOMPARE(progress.bytesDone(), qint64(1000));
-        QVERIFY2(progress.text().startsWith(QStringLiteral("1 of 3 files, 1000 B of 6 kB")), qPrintable(progress.text()));
+        QTRY_VERIFY2(progress.text().startsWith(QStringLiteral("1 of 3 files, 1000 B of 6 kB")),
+                     qPrintable(progress.text()));
 
         files[1]->setErrorMessage(QStringLiteral("Failed to get download URL"));
         m_manager->setFileStatus(files[1], LibraryFile::DownloadError);
