@@ -204,7 +204,6 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("ranges");
 
         const QList<QByteArray> wholeEachTime = QVector<QByteArray>(1 + Downloader::kMaxRetries).toList();
-        const qint64 mib = 1024 * 1024;
         QTest::newRow("503 twice, then the file")
             << 503 << 2 << qint64(-1) << qint64(-1) << true << QString() << QList<QByteArray>{{}, {}, {}};
         QTest::newRow("500 every time") << 500 << -1 << qint64(-1) << qint64(-1) << false
@@ -220,8 +219,8 @@ private slots:
             << 0 << 0 << qint64(-1) << qint64(0) << false
             << QStringLiteral("Download error: the connection stalled.")
             << wholeEachTime;
-        QTest::newRow("a stall half-way") << 0 << 0 << qint64(-1) << mib << true << QString()
-                                          << QList<QByteArray>{{}, rangeFrom(mib)};
+        QTest::newRow("a stall half-way") << 0 << 0 << qint64(-1) << kMiB << true << QString()
+                                          << QList<QByteArray>{{}, rangeFrom(kMiB)};
     }
 
     void interruptedTransfers()
@@ -553,9 +552,8 @@ private slots:
     void speedAndTimeLeft()
     {
         LibraryFile::setRateSampleIntervalMs(100);
-        const qint64 cap = 1024 * 1024;
         StorefrontSim::DownloadFault slow;
-        slow.bytesPerSecond = cap;
+        slow.bytesPerSecond = kMiB;
         m_sim->setDownloadFault(slow);
         const Target target = largeFile();
         m_item->setProductId(target.productId);
@@ -572,7 +570,7 @@ private slots:
         m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
         // Past the first samples, which may hold the burst of a filling socket buffer.
         QTRY_VERIFY_WITH_TIMEOUT(file->transferRate() > 0 && file->downloadedSize() > target.info.size / 2, kTransferTimeoutMs);
-        QVERIFY2(file->transferRate() > cap / 2 && file->transferRate() < cap * 2, qPrintable(QString::number(file->transferRate())));
+        QVERIFY2(file->transferRate() > kMiB / 2 && file->transferRate() < kMiB * 2, qPrintable(QString::number(file->transferRate())));
         QVERIFY(file->timeLeft() >= 0 && file->timeLeft() <= 10);
         QVERIFY(file->transferText().contains(QLatin1String("/s")));
         QCOMPARE(model->transferRate(), file->transferRate());
