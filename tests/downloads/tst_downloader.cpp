@@ -42,7 +42,6 @@ void captureLog(QtMsgType, const QMessageLogContext &, const QString &message)
     g_log.append(message);
 }
 
-// Neither waiting in the queue nor transferring.
 bool atRest(const LibraryFile *file)
 {
     return file->status() != LibraryFile::Queued && file->status() != LibraryFile::Downloading;
@@ -280,7 +279,6 @@ private slots:
         } else {
             QCOMPARE(asked, ranges);
         }
-        // Each retry is in the log.
         QCOMPARE(g_log.filter(QRegularExpression(QStringLiteral("^WARNING: Downloader .*retry \\d+ of"))).size(),
                  retries);
         if (downloaded)
@@ -813,7 +811,6 @@ private:
         return file;
     }
 
-    // Queues the file and waits until it is neither queued nor transferring.
     bool settles(LibraryFile *file)
     {
         m_services->downloadManager()->setFileStatus(file, LibraryFile::Queued);
