@@ -89,6 +89,10 @@ private slots:
         QCOMPARE(second.summary.hashed, 1);
         QCOMPARE(second.summary.cached, 1);
         QCOMPARE(second.entries.at(0).verdict, Verdict::Changed);
+
+        const Run full = verify(entries, true);
+        QCOMPARE(full.summary.hashed, 2);
+        QCOMPARE(full.summary.cached, 0);
     }
 
 private:
@@ -100,14 +104,14 @@ private:
         return entry;
     }
 
-    Run verify(const QVector<LibraryVerifier::Entry> &entries)
+    Run verify(const QVector<LibraryVerifier::Entry> &entries, bool full = false)
     {
         Run run;
         LibraryVerifier verifier(m_cache);
         QSignalSpy finished(&verifier, &LibraryVerifier::finished);
         connect(&verifier, &LibraryVerifier::progressed, this,
                 [&run](const LibraryVerifier::Progress &progress) { run.lastProgress = progress; });
-        verifier.start(entries, false);
+        verifier.start(entries, full);
         if (!finished.wait(20000))
             return run;
         run.entries = finished.first().at(0).value<QVector<LibraryVerifier::Entry>>();

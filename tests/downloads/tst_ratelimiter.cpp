@@ -4,11 +4,7 @@
 
 #include <functional>
 
-namespace {
-
 constexpr qint64 kMiB = 1024 * 1024;
-
-} // namespace
 
 // The shared budget itself; the transfers that draw on it are proven in the downloader's tests.
 class tst_RateLimiter : public QObject

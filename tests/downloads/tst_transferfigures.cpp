@@ -16,7 +16,6 @@ private slots:
         QTest::addColumn<Samples>("samples");
         QTest::addColumn<qint64>("low");
         QTest::addColumn<qint64>("high");
-        QTest::newRow("steady") << Samples{{1000, 1000}, {2000, 2000}, {3000, 3000}} << qint64(1000) << qint64(1000);
         QTest::newRow("waiting for the link first") << Samples{{1000, 0}, {2000, 0}, {3000, 500}, {4000, 1000}}
                                                     << qint64(500) << qint64(500);
         // One burst of ten times the speed moves the figure by a share of it, not all the way.
