@@ -57,7 +57,6 @@ private slots:
         // A volume that cannot be measured is no size at all.
         m_dialog->setAvailableSpace(-1);
         QVERIFY(m_item->property("pathUnavailable").toBool());
-        QCOMPARE(m_item->property("availableSpace").toString(), QStringLiteral("2 kB"));
         m_dialog->setAvailableSpace(1023);
         QCOMPARE(m_item->property("availableSpace").toString(), QStringLiteral("1023 B"));
         QVERIFY(!m_item->property("pathUnavailable").toBool());
