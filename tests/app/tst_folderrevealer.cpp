@@ -41,9 +41,7 @@ private slots:
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("bin")));
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("Books/Red Dragon")));
         m_book = m_dir.filePath(QStringLiteral("Books/Red Dragon/Red Dragon #1.pdf"));
-        QFile book(m_book);
-        QVERIFY(book.open(QIODevice::WriteOnly) && book.write("%PDF") == 4);
-        book.close();
+        QVERIFY(QFile(m_book).open(QIODevice::WriteOnly));
 
         QFile script(m_dir.filePath(QStringLiteral("bin/xdg-open")));
         QVERIFY(script.open(QIODevice::WriteOnly));
