@@ -61,18 +61,26 @@ private slots:
         QVERIFY(!Settings().showDeleteConfirmation());
     }
 
-    // A write of the store cut short by a kill leaves a temporary copy holding the token.
-    void leftoversOfAnInterruptedWriteAreRemoved()
+    // A write of the store cut short by a kill leaves a temporary copy holding the token; a pipe
+    // in the store's place would block every read of the settings.
+    void leftoversInTheStoresPlaceAreCleared()
     {
         Settings().save();
-        const QFileInfo store(QSettings().fileName());
-        const QString leftover = store.absoluteFilePath() + QStringLiteral(".a1B2c3");
-        const QString other = store.absolutePath() + QStringLiteral("/Other.conf.a1B2c3");
+        const QString path = QSettings().fileName();
+        const QString leftover = path + QStringLiteral(".a1B2c3");
+        const QString other = QFileInfo(path).absolutePath() + QStringLiteral("/Other.conf.a1B2c3");
         QFile(leftover).open(QIODevice::WriteOnly);
         QFile(other).open(QIODevice::WriteOnly);
+        QFile::remove(path);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: Settings: .* is not a regular file; kept aside")));
         Settings settings;
         QVERIFY(!QFile::exists(leftover));
         QVERIFY(QFile::exists(other));
+        settings.setSimultaneousDownloads(2);
+        settings.save();
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(Settings().simultaneousDownloads(), 2);
     }
 
     // A store the disk refuses is reported, not taken for saved; the command-line test fills
@@ -113,20 +121,6 @@ private slots:
         QVERIFY(!QSettings().contains(QStringLiteral("login/access_token")));
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         qputenv("DBUS_SESSION_BUS_ADDRESS", before);
-    }
-
-    // A pipe in the store's place would block every read of the settings.
-    void pipeAsStoreIsKeptAside()
-    {
-        const QString path = QSettings().fileName();
-        QFile::remove(path);
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^WARNING: Settings: .* is not a regular file; kept aside")));
-        Settings settings;
-        settings.setSimultaneousDownloads(2);
-        settings.save();
-        QVERIFY(QFileInfo(path).isFile());
-        QCOMPARE(Settings().simultaneousDownloads(), 2);
     }
 
 private:
