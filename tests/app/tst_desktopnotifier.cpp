@@ -49,10 +49,7 @@ private slots:
         QVERIFY(m_serviceBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
     }
 
-    void cleanupTestCase()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-    }
+    void cleanupTestCase() { QDBusConnection::disconnectFromBus(QStringLiteral("service")); }
 
     void notifiesOnlyWhenNotLooked_data()
     {

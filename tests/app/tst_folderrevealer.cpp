@@ -17,10 +17,7 @@ public:
     QStringList shownUris;
 
 public slots:
-    void ShowItems(const QStringList &uris, const QString &)
-    {
-        shownUris += uris;
-    }
+    void ShowItems(const QStringList &uris, const QString &) { shownUris += uris; }
 };
 
 const QString kServiceName = QStringLiteral("org.freedesktop.FileManager1");
