@@ -87,9 +87,8 @@ private slots:
         QCOMPARE((QStringList{m_service.calls.first().summary, m_service.calls.first().body}), shown);
         // Without the default action the desktop offers no click.
         QVERIFY(m_service.calls.first().actions.contains(QStringLiteral("default")));
-        QDBusMessage click = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                        QStringLiteral("org.freedesktop.Notifications"),
-                                                        QStringLiteral("ActionInvoked"));
+        QDBusMessage click = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                        "org.freedesktop.Notifications", "ActionInvoked");
         click << sent.first().first().toUInt() << QStringLiteral("default");
         QVERIFY(m_serviceBus.send(click));
         QVERIFY(activated.wait(10000));
