@@ -141,6 +141,9 @@ private slots:
         QCOMPARE(load(url("/a/%2e%2e%2f%2e%2e%2f%2e%2e%2fescape.png")), m_redImage);
         QCOMPARE(load(url("/a/b/%2e%2e%2fc.png")), m_redImage);
         QCOMPARE(filesBelow(m_data.path()), (QStringList{"placeholder.png", "store/cache/a/c.png"}));
+        // As a client that does not fold the climb away would ask for it.
+        QVERIFY(AsyncImageResponse::cacheFilePath(QUrl("http://h/../../a-long-way-out.png"), m_provider->cacheFolder())
+                    .isEmpty());
     }
 
 private:
