@@ -91,43 +91,34 @@ private slots:
         QCOMPARE(filesBelow(m_provider->cacheFolder()), QStringList{"images/12/34-thumb.png"});
     }
 
-    void failuresShowPlaceholderAndCacheNothing_data()
+    void refusedImagesShowPlaceholderAndCacheNothing_data()
     {
         QTest::addColumn<QString>("url");
-        QTest::newRow("server error with image bytes") << "/error.png";
-        QTest::newRow("no web address") << "file:///etc/hostname";
-    }
-
-    void failuresShowPlaceholderAndCacheNothing()
-    {
-        QFETCH(QString, url);
-        QCOMPARE(load(url.startsWith('/') ? this->url(url) : url), m_placeholder);
-        QVERIFY(filesBelow(m_provider->cacheFolder()).isEmpty());
-    }
-
-    void undisplayableImagesAreRefusedAndNotCached_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes");   // served as /bomb.png
+        QTest::newRow("server error with image bytes") << "/error.png" << QByteArray();
+        QTest::newRow("no web address") << "file:///etc/hostname" << QByteArray();
         // Empty, as a failed download once left it in the cache.
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("too many pixels") << declaredOnly(10000, 10000);
-        QTest::newRow("one side too long") << declaredOnly(AsyncImageResponse::kMaxImageSide + 1, 1);
+        QTest::newRow("empty") << "/bomb.png" << QByteArray();
+        QTest::newRow("too many pixels") << "/bomb.png" << declaredOnly(10000, 10000);
+        QTest::newRow("one side too long") << "/bomb.png" << declaredOnly(AsyncImageResponse::kMaxImageSide + 1, 1);
     }
 
     // Asked for as a thumbnail, which alone would not stop a format that decodes whole first.
-    void undisplayableImagesAreRefusedAndNotCached()
+    void refusedImagesShowPlaceholderAndCacheNothing()
     {
+        QFETCH(QString, url);
         QFETCH(QByteArray, bytes);
         const std::string body = bytes.toStdString();
         m_server->get("/bomb.png", [body](const httplib::Request &, httplib::Response &res) {
             res.set_content(body, "image/png");
         });
-        QCOMPARE(load(url("/bomb.png"), QSize(120, 0)), m_placeholder);
+        QCOMPARE(load(url.startsWith('/') ? this->url(url) : url, QSize(120, 0)), m_placeholder);
         QVERIFY(filesBelow(m_provider->cacheFolder()).isEmpty());
-
+        if (url != "/bomb.png")
+            return;
         // One left in the cache by an older version is refused alike, and not fetched again.
         QVERIFY(writeFile(m_provider->cacheFolder() + "/images/bomb.png", bytes));
-        QCOMPARE(load(url("/images/bomb.png"), QSize(120, 0)), m_placeholder);
+        QCOMPARE(load(this->url("/images/bomb.png"), QSize(120, 0)), m_placeholder);
         QCOMPARE(m_server->count("/images/"), 0);
     }
 
@@ -144,30 +135,15 @@ private slots:
         QCOMPARE(m_server->count("/cover.jpg"), 1);
     }
 
-    // Climbs that stay inside are shown in traversalRequestWritesInsideCache.
-    void cachePathStaysInsideCache_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("relative");   // below the cache folder; empty: not cached
-        QTest::newRow("plain climb") << "http://h/../../escape.png" << "";
-        QTest::newRow("encoded backslash climb") << "http://h/..%5c..%5cescape.png" << "..\\..\\escape.png";
-        QTest::newRow("only a climb") << "http://h/%2e%2e" << "";
-    }
-
-    void cachePathStaysInsideCache()
-    {
-        QFETCH(QString, url);
-        QFETCH(QString, relative);
-        const QString cache = m_data.filePath("store/cache");
-        const QString path = AsyncImageResponse::cacheFilePath(QUrl(url), cache);
-        QCOMPARE(path, relative.isEmpty() ? QString() : QString(cache + '/' + relative));
-    }
-
+    // A climb out is shown but not cached; one that stays inside is cached where it lands.
     void traversalRequestWritesInsideCache()
     {
-        QCOMPARE(load(url("/a/%2e%2e%2f%2e%2e%2f%2e%2e%2fescape.png")), m_redImage);   // shown, not cached
+        QCOMPARE(load(url("/a/%2e%2e%2f%2e%2e%2f%2e%2e%2fescape.png")), m_redImage);
         QCOMPARE(load(url("/a/b/%2e%2e%2fc.png")), m_redImage);
         QCOMPARE(filesBelow(m_data.path()), (QStringList{"placeholder.png", "store/cache/a/c.png"}));
+        // As a client that does not fold the climb away would ask for it.
+        QVERIFY(AsyncImageResponse::cacheFilePath(QUrl("http://h/../../a-long-way-out.png"), m_provider->cacheFolder())
+                    .isEmpty());
     }
 
 private:

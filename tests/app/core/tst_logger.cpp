@@ -102,8 +102,7 @@ private slots:
         for (auto &worker : workers)
             QVERIFY(worker->wait());
 
-        const QByteArray all = contentsOf(m_dir + QStringLiteral("/app-log-2021-01-21.txt"));
-        QList<QByteArray> lines = all.split('\n');
+        QList<QByteArray> lines = contentsOf(m_dir + QStringLiteral("/app-log-2021-01-21.txt")).split('\n');
         QCOMPARE(lines.takeLast(), QByteArray());
         QCOMPARE(lines.size(), threads * linesPerThread);
         const QRegularExpression shape(QStringLiteral("^08:00:00\\.000 thread (\\d) line (\\d+) x{200}\\r$"));
