@@ -161,14 +161,12 @@ private slots:
         connect(&first, &QProcess::readyReadStandardError, this, [&] { err += first.readAllStandardError(); });
         first.start(QStringLiteral(TOLVANE_CLI_BINARY), arguments);
         QVERIFY(first.waitForStarted());
-        auto savedPoint = [&] {
-            return savedFiles().value(big.productId + '/' + big.filename).value("downloadedSize").toVariant().toLongLong();
-        };
         // A sync is stopped once its own progress line shows bytes arrived, a download once saved.
         const QRegularExpression arrived(QStringLiteral("\r\\s*[1-9]\\d*% "));
-        QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning
-                                     || (signal == SIGINT ? arrived.match(QString::fromUtf8(out)).hasMatch() : savedPoint() > 0),
-                                 kRunTimeoutMs);
+        const auto started = [&] {
+            return signal == SIGINT ? arrived.match(QString::fromUtf8(out)).hasMatch() : savedSize(big) > 0;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning || started(), kRunTimeoutMs);
         QCOMPARE(first.state(), QProcess::Running);
 
         // A second run on the same profile meanwhile is turned away.
@@ -193,7 +191,7 @@ private slots:
             QVERIFY2(err.contains("stopping"), err.constData());
         }
         // The saved library keeps the file for the next run, with the bytes on disk as its start.
-        const qint64 resumeAt = savedPoint();
+        const qint64 resumeAt = savedSize(big);
         QVERIFY2(resumeAt > 0 && resumeAt < big.size, QByteArray::number(resumeAt).constData());
 
         sim.setDownloadFault(StorefrontSim::DownloadFault());
@@ -315,25 +313,24 @@ private:
     {
         return sim.countRequests(QStringLiteral("GET"), QStringLiteral("/downloads/"));
     }
-    // The tool's saved library, "PRODUCT_ID/FILE" to the file's saved form.
-    QHash<QString, QJsonObject> savedFiles() const
+    // The bytes the tool's saved library records for one file.
+    qint64 savedSize(const StorefrontSim::FileInfo &wanted) const
     {
         QFile store(dataDir() + QStringLiteral("/cli-library.dat"));
-        QHash<QString, QJsonObject> files;
         if (!store.open(QIODevice::ReadOnly))
-            return files;
+            return 0;
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
         const QJsonArray items = QJsonDocument::fromBinaryData(store.readAll(), QJsonDocument::Validate).array();
     QT_WARNING_POP
         for (const QJsonValue &item : items) {
-            const QJsonObject object = item.toObject();
-            const QString id = object.value(QStringLiteral("productId")).toString();
-            for (const QJsonValue &file : object.value(QStringLiteral("files")).toArray())
-                files.insert(id + QLatin1Char('/') + file.toObject().value(QStringLiteral("serverFileName")).toString(),
-                             file.toObject());
+            for (const QJsonValue &file : item[QStringLiteral("files")].toArray()) {
+                if (item[QStringLiteral("productId")] == wanted.productId
+                    && file[QStringLiteral("serverFileName")] == wanted.filename)
+                    return file[QStringLiteral("downloadedSize")].toVariant().toLongLong();
+            }
         }
-        return files;
+        return 0;
     }
 
     std::unique_ptr<QTemporaryDir> m_profile;
