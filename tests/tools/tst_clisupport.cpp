@@ -1,3 +1,4 @@
+#include "downloadsfixture.h"
 #include "syncprogress.h"
 #include "downloads/verifycache.h"
 #include "verifycommand.h"
@@ -83,9 +84,7 @@ private slots:
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cache.json"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(DownloadsFixture::writeFile(path, content));
         const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(0);
         const QString a = QStringLiteral("/lib/a.pdf"), b = QStringLiteral("/lib/b.pdf");
         const QString other = QStringLiteral("bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb");
@@ -119,19 +118,14 @@ private slots:
     {
         QFETCH(QString, name);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkpath(QFileInfo(name).path()));
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("some bytes") == 10);
-        file.close();
-        QFile list(dir.filePath(QStringLiteral("sums.md5")));
-        QVERIFY(list.open(QIODevice::WriteOnly));
+        QVERIFY(DownloadsFixture::writeFile(dir.filePath(name), "some bytes"));
         const QByteArray digest = QCryptographicHash::hash("some bytes", QCryptographicHash::Md5).toHex();
-        list.write(VerifyCommand::md5sumsLine(QString::fromLatin1(digest), name).toUtf8());
-        list.close();
+        const QString list = dir.filePath(QStringLiteral("sums.md5"));
+        QVERIFY(DownloadsFixture::writeFile(list, VerifyCommand::md5sumsLine(QString::fromLatin1(digest), name).toUtf8()));
 
         QProcess md5sum;
         md5sum.setWorkingDirectory(dir.path());
-        md5sum.start(QStringLiteral("md5sum"), {QStringLiteral("--strict"), QStringLiteral("-c"), list.fileName()});
+        md5sum.start(QStringLiteral("md5sum"), {QStringLiteral("--strict"), QStringLiteral("-c"), list});
         QVERIFY(md5sum.waitForFinished());
         QVERIFY2(md5sum.exitCode() == 0, md5sum.readAll().constData());
     }
