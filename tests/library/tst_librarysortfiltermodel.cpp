@@ -167,13 +167,11 @@ private slots:
         QFETCH(QByteArray, key);
         const char *const words[] = {"Dragon", "Keep", "Shadow", "River", "Iron", "Crown", "Sea", "Wyrm"};
         QJsonArray page;
-        quint32 seed = 7;
+        QRandomGenerator random(7);
         for (int id = 1; id <= 900; ++id) {
             QStringList title;
-            for (int w = 0; w < 3; ++w) {
-                seed = seed * 1103515245u + 12345u;
-                title << QString::fromLatin1(words[(seed >> 16) % 8]);
-            }
+            for (int w = 0; w < 3; ++w)
+                title << QString::fromLatin1(words[random.bounded(8)]);
             page.append(product(QString::number(id), title.join(QLatin1Char(' '))));
         }
         m_library->onTitlesRefreshResult(1, page);
