@@ -106,11 +106,9 @@ private slots:
         QTest::newRow("rename into a narrowed search") << QStringList{"@titleAZ", "w", "wy", "=0:Wyvern Road", "wyv", "wy", "w", ""};
         QTest::newRow("rename out of kept results") << QStringList{"s", "se", "sea", "=2:Brine", "se", "s", "sea"};
         QTest::newRow("status under a tab") << QStringList{"#1", "e", "!1:2", "em", "!1:0", "e", "!3:3", "", "#3", "d"};
-        QTest::newRow("status while narrowed") << QStringList{"#2", "dr", "!3:5", "dra", "dr", "!3:7", "d"};
         QTest::newRow("sort while narrowed") << QStringList{"d", "dr", "@publisherZA", "dra", "@reverseInitialIndex", "dr", "@", "d"};
         QTest::newRow("tab while narrowed") << QStringList{"e", "#2", "em", "#0", "e", "#3", ""};
         QTest::newRow("selection while narrowed") << QStringList{"t", "tr", "+1", "tru", "true", "-1", "tru", "+0", "t"};
-        QTest::newRow("selection between keys") << QStringList{"@", "+1", "tru", "+0", "true", "-1", "tru", "fals", "+2", "false", "fals"};
         QTest::newRow("surrogate pair") << QStringList{"@", "\U0001F409", QString(QChar(0xD83D)), "\U0001F409", "\U0001F409 h"};
     }
 
@@ -169,13 +167,11 @@ private slots:
         QFETCH(QByteArray, key);
         const char *const words[] = {"Dragon", "Keep", "Shadow", "River", "Iron", "Crown", "Sea", "Wyrm"};
         QJsonArray page;
-        quint32 seed = 7;
+        QRandomGenerator random(7);
         for (int id = 1; id <= 900; ++id) {
             QStringList title;
-            for (int w = 0; w < 3; ++w) {
-                seed = seed * 1103515245u + 12345u;
-                title << QString::fromLatin1(words[(seed >> 16) % 8]);
-            }
+            for (int w = 0; w < 3; ++w)
+                title << QString::fromLatin1(words[random.bounded(8)]);
             page.append(product(QString::number(id), title.join(QLatin1Char(' '))));
         }
         m_library->onTitlesRefreshResult(1, page);
@@ -265,7 +261,6 @@ private slots:
         QVERIFY(m_model->isAllFilteredSelected());
         QVERIFY(!all.isEmpty());
         QCOMPARE(m_library->itemAt(3)->selectedForSync(), false);
-        QVERIFY(!m_library->allSelected());
         m_library->itemAt(2)->setSelectedForSync(false);
         QVERIFY(!m_model->isAllFilteredSelected());
         QVERIFY(m_model->isAnyFilteredSelected());
