@@ -1,6 +1,8 @@
+#include "app/core/cachefolder.h"
 #include "app/core/settings.h"
 #include "scratchmount.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -17,6 +19,13 @@ bool isPrivate(const QString &path)
 {
     return !(QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther));
+}
+
+void touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
@@ -121,6 +130,35 @@ private slots:
         QVERIFY(!QSettings().contains(QStringLiteral("login/access_token")));
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         qputenv("DBUS_SESSION_BUS_ADDRESS", before);
+    }
+
+    // The image cache moved out of the data folder: the old one goes, and nothing else.
+    void removesTheOldCacheOnly_data()
+    {
+        QTest::addColumn<QString>("oldCache");   // "dir", or "link" to a folder elsewhere
+        QTest::newRow("old folder") << "dir";
+        QTest::newRow("link out of the data folder") << "link";
+    }
+
+    void removesTheOldCacheOnly()
+    {
+        QFETCH(QString, oldCache);
+        QTemporaryDir root;
+        const QString data = root.filePath("data");
+        const QString elsewhere = root.filePath("elsewhere");
+        touch(data + "/library.dat");
+        touch(elsewhere + "/keep.png");
+        if (oldCache == "dir")
+            touch(data + "/cache/covers/a.png");
+        else
+            QVERIFY(QFile::link(elsewhere, data + "/cache"));
+
+        const QString cache = root.filePath("cache/Quenlith/Tolvane");
+        QCOMPARE(CacheFolder::prepare(data, cache), cache);
+        QVERIFY(QFileInfo(cache).isDir());
+        QVERIFY(!QFileInfo(data + "/cache").exists() && !QFileInfo(data + "/cache").isSymLink());
+        QVERIFY(QFile::exists(data + "/library.dat"));
+        QVERIFY(QFile::exists(elsewhere + "/keep.png"));
     }
 
 private:
