@@ -1,11 +1,39 @@
+#include "app/desktopnotifier.h"
 #include "app/folderrevealer.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
+
+// The desktop's notification service as far as the program uses it, recording each call. It
+// sits on a connection of its own, so that calls travel through the bus.
+class RecordingService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Call
+    {
+        QString summary;
+        QString body;
+        QStringList actions;
+    };
+    QList<Call> calls;
+
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &, int)
+    {
+        calls.append({summary, body, actions});
+        return uint(calls.size());
+    }
+};
 
 // The file manager's ShowItems call, recorded. It sits on a connection of its own, so that
 // calls travel through the bus.
@@ -24,9 +52,10 @@ const QString kServiceName = QStringLiteral("org.freedesktop.FileManager1");
 
 } // namespace
 
+// What the program asks of the desktop over the session bus: notifications and showing a file.
 // Runs on a private session bus (dbus-run-session), never the developer's; xdg-open is a
 // script on PATH that records its argument.
-class TestFolderRevealer : public QObject
+class TestDesktopBus : public QObject
 {
     Q_OBJECT
 private slots:
@@ -47,12 +76,59 @@ private slots:
         QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
         qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toLocal8Bit() + ':' + qgetenv("PATH"));
 
-        m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fileManager"));
+        m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("services"));
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &m_service,
+                                            QDBusConnection::ExportAllSlots));
+        QVERIFY(m_serviceBus.registerService(QStringLiteral("org.freedesktop.Notifications")));
         QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &m_fileManager,
                                             QDBusConnection::ExportAllSlots));
     }
 
-    void cleanupTestCase() { QDBusConnection::disconnectFromBus(QStringLiteral("fileManager")); }
+    void cleanupTestCase() { QDBusConnection::disconnectFromBus(QStringLiteral("services")); }
+
+    void notifiesOnlyWhenNotLooked_data()
+    {
+        QTest::addColumn<int>("downloaded");
+        QTest::addColumn<int>("failed");
+        QTest::addColumn<QStringList>("shown");   // summary and body
+        QTest::newRow("all downloaded") << 3 << 0 << QStringList{"Downloads finished", "3 file(s) downloaded"};
+        QTest::newRow("some failed")
+            << 2 << 1 << QStringList{"Downloads finished with errors", "2 file(s) downloaded, 1 failed"};
+    }
+
+    // While the window is in front nothing is sent; hidden, one notification with the counts.
+    // Its click asks for the window, with the errors list when something failed.
+    void notifiesOnlyWhenNotLooked()
+    {
+        QFETCH(int, downloaded);
+        QFETCH(int, failed);
+        QFETCH(QStringList, shown);
+        m_service.calls.clear();
+        QWindow window;
+        window.resize(200, 100);
+        QSystemTrayIcon tray;
+        DesktopNotifier notifier(&window, &tray);
+        QSignalSpy sent(&notifier, &DesktopNotifier::sent);
+        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
+
+        window.show();
+        window.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        notifier.downloadsEnded(downloaded, failed);
+        window.hide();
+        notifier.downloadsEnded(downloaded, failed);
+        QVERIFY(sent.wait(10000));
+        QCOMPARE(m_service.calls.size(), 1);
+        QCOMPARE((QStringList{m_service.calls.first().summary, m_service.calls.first().body}), shown);
+        // Without the default action the desktop offers no click.
+        QVERIFY(m_service.calls.first().actions.contains(QStringLiteral("default")));
+        QDBusMessage click = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                        "org.freedesktop.Notifications", "ActionInvoked");
+        click << sent.first().first().toUInt() << QStringLiteral("default");
+        QVERIFY(m_serviceBus.send(click));
+        QVERIFY(activated.wait(10000));
+        QCOMPARE(activated.first().first().toBool(), failed > 0);
+    }
 
     void selectsTheFileInTheFileManager()
     {
@@ -96,8 +172,9 @@ private:
     QTemporaryDir m_dir;
     QString m_book;
     QDBusConnection m_serviceBus{QString()};
+    RecordingService m_service;
     FileManagerStandIn m_fileManager;
 };
 
-QTEST_MAIN(TestFolderRevealer)
-#include "tst_folderrevealer.moc"
+QTEST_MAIN(TestDesktopBus)
+#include "tst_desktopbus.moc"
