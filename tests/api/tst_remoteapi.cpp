@@ -403,6 +403,21 @@ private slots:
         QCOMPARE(spy.size(), 1);
     }
 
+    // A server whose certificate nobody vouches for gets no request: it could be anyone.
+    void untrustedCertificateIsNeverAccepted()
+    {
+        const std::string data = TESTS_SOURCE_DIR "/api/data/";
+        LoopbackServer server(data + "selfsigned.crt", data + "selfsigned.key");
+        server.get("/api/v1/item", [](const httplib::Request &, httplib::Response &response) {
+            LoopbackServer::reply(response, 200, LoopbackServer::envelope("success", "1"));
+        });
+        server.start();
+        ApiFixture f(&m_nam);
+        QSignalSpy spy(get(f, QNetworkRequest(QUrl(server.apiBaseUrl() + "/item"))), &NetworkReplyWrapper::replyFinished);
+        QVERIFY(reported(spy, false, QJsonValue()));
+        QCOMPARE(server.count("/api/v1/item"), 0);
+    }
+
     // Plain http goes to the loopback only; to anywhere else the request fails without sending
     // the key.
     void plainHttpToARemoteHostFailsWithoutSending_data()
