@@ -72,9 +72,7 @@ void LibraryVerification::start(bool full)
     m_progress = LibraryVerifier::Progress();
     m_hasResult = false;
     m_cancelled = false;
-    emit runningChanged();
-    emit progressChanged();
-    emit resultChanged();
+    announceStateChanged();
     gather();
 }
 
@@ -127,9 +125,7 @@ void LibraryVerification::cancel()
         m_progress = LibraryVerifier::Progress();
         m_cancelled = true;
         m_hasResult = true;
-        emit runningChanged();
-        emit progressChanged();
-        emit resultChanged();
+        announceStateChanged();
         return;
     }
     m_verifier.cancel();
@@ -158,9 +154,15 @@ void LibraryVerification::onFinished(const QVector<LibraryVerifier::Entry> &entr
         m_manager->reportFileError(file, message);
     }
     m_files.clear();
+    announceStateChanged();
+    if (!cancelled)
+        emit finished(m_summary.good, m_summary.changed, m_summary.missing);
+}
+
+// Whether a check runs, how far it is and what it found change together as it starts and ends.
+void LibraryVerification::announceStateChanged()
+{
     emit runningChanged();
     emit progressChanged();
     emit resultChanged();
-    if (!cancelled)
-        emit finished(m_summary.good, m_summary.changed, m_summary.missing);
 }

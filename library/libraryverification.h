@@ -57,6 +57,7 @@ private:
     static constexpr int kGatherSliceMs = 8;
 
     void gather();
+    void announceStateChanged();
     void onFinished(const QVector<LibraryVerifier::Entry> &entries, bool cancelled);
 
     OnlineLibrary *const m_library;

@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 namespace fixtures {
@@ -34,6 +35,18 @@ inline QJsonObject product(const QString &id, const QString &title, const QJsonA
             {QStringLiteral("date_purchased"), purchased},
             {QStringLiteral("is_archived"), QStringLiteral("0")},
             {QStringLiteral("files"), list}};
+}
+
+// A product's files as the library saves them: f0.pdf, f1.pdf, … with these statuses, 100 bytes
+// each.
+inline QJsonArray savedFiles(const QList<int> &statuses)
+{
+    QJsonArray saved;
+    for (int i = 0; i < statuses.size(); ++i)
+        saved.append(QJsonObject{{QStringLiteral("serverFileName"), QStringLiteral("f%1.pdf").arg(i)},
+                                 {QStringLiteral("status"), statuses.at(i)},
+                                 {QStringLiteral("totalSize"), 100}});
+    return saved;
 }
 
 } // namespace fixtures

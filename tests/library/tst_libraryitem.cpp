@@ -20,17 +20,6 @@ namespace {
 QDateTime g_now;
 QDateTime fixedNow() { return g_now; }
 
-// A files model holding one file per status, in order.
-void loadStatuses(LibraryItem &item, const Statuses &statuses)
-{
-    QJsonArray saved;
-    for (int i = 0; i < statuses.size(); ++i)
-        saved.append(QJsonObject{{"serverFileName", QStringLiteral("f%1.pdf").arg(i)},
-                                 {"status", statuses.at(i)},
-                                 {"totalSize", 100}});
-    item.filesModel()->loadSavedFiles(saved);
-}
-
 } // namespace
 
 class TestLibraryItem : public QObject
@@ -154,7 +143,7 @@ private slots:
         QFETCH(Statuses, statuses);
         QFETCH(QString, flags);
         LibraryItem item(m_idle);
-        loadStatuses(item, statuses);
+        item.filesModel()->loadSavedFiles(savedFiles(statuses));
         ItemFilesModel *model = item.filesModel();
         const QString actual = QString::number(model->downloadAllEnabled()) + QString::number(model->allFilesDownloaded())
             + QString::number(model->anyFilesDownloaded()) + QString::number(model->anyFileIsDownloading())
@@ -167,7 +156,8 @@ private slots:
     void combinedProgress()
     {
         LibraryItem item(m_idle);
-        loadStatuses(item, {LibraryFile::Downloaded, LibraryFile::Remote, LibraryFile::Remote});
+        const Statuses statuses{LibraryFile::Downloaded, LibraryFile::Remote, LibraryFile::Remote};
+        item.filesModel()->loadSavedFiles(savedFiles(statuses));
         ItemFilesModel *model = item.filesModel();
         for (int i = 1; i < 3; ++i) {
             model->fileAt(i)->setTotalSize(100 * (2 * i - 1));

@@ -57,13 +57,9 @@ private:
         return titlesOf(fresh);
     }
 
-    void setStatuses(int row, const QList<LibraryFile::Status> &statuses)
+    void setStatuses(int row, const QList<int> &statuses)
     {
-        QJsonArray saved;
-        for (int i = 0; i < statuses.size(); ++i)
-            saved.append(QJsonObject{{QStringLiteral("serverFileName"), QStringLiteral("f%1.pdf").arg(i)},
-                                     {QStringLiteral("status"), int(statuses.at(i))}});
-        m_library->itemAt(row)->filesModel()->loadSavedFiles(saved);
+        m_library->itemAt(row)->filesModel()->loadSavedFiles(savedFiles(statuses));
     }
 
     // Role texts joined as an item joins them, then matched the way the library's filter does.
