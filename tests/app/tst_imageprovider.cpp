@@ -1,10 +1,9 @@
 #include "app/asyncimageresponse.h"
 #include "app/imageprovider.h"
 #include "loopbackserver.h"
+#include "testfiles.h"
 
 #include <QBuffer>
-#include <QDir>
-#include <QDirIterator>
 #include <QQuickTextureFactory>
 #include <QTemporaryDir>
 #include <QThread>
@@ -182,14 +181,6 @@ private:
     }
 
     QString url(const QString &path) const { return m_server->rootUrl() + path; }
-    QStringList filesBelow(const QString &folder) const
-    {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files.append(QDir(folder).relativeFilePath(it.next()));
-        return files;
-    }
 
     QTemporaryDir m_data;
     QString m_placeholderPath;

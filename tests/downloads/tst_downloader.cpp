@@ -2,6 +2,7 @@
 #include "scratchmount.h"
 #include "testservices.h"
 #include "storefrontsim.h"
+#include "testfiles.h"
 
 #include "api/networkreplywrapper.h"
 #include "api/remoteapi.h"
@@ -13,8 +14,6 @@
 #include "library/itemfilesmodel.h"
 #include "library/libraryitem.h"
 
-#include <QCryptographicHash>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -45,27 +44,6 @@ void captureLog(QtMsgType, const QMessageLogContext &, const QString &message)
 bool atRest(const LibraryFile *file)
 {
     return file->status() != LibraryFile::Queued && file->status() != LibraryFile::Downloading;
-}
-
-QString md5Of(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(&file);
-    return QString::fromLatin1(hash.result().toHex());
-}
-
-// Every regular file below root, as paths relative to it.
-QStringList filesBelow(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(QDir(root).relativeFilePath(it.next()));
-    found.sort();
-    return found;
 }
 
 QByteArray rangeFrom(qint64 offset)
@@ -183,7 +161,7 @@ private slots:
         // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
         // the check carries the book's name.
         const bool named = checksum != int(StorefrontSim::ChecksumMode::Wrong);
-        QCOMPARE(md5Of(named ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(md5OfFile(named ? file->downloadPath() : file->partialPath()), QString::fromLatin1(target.info.md5));
         QCOMPARE(QFileInfo::exists(file->downloadPath()), named);
         if (message.isEmpty()) {
             QCOMPARE(file->lastModified(),
@@ -282,7 +260,7 @@ private slots:
         QCOMPARE(g_log.filter(QRegularExpression(QStringLiteral("^WARNING: Downloader .*retry \\d+ of"))).size(),
                  retries);
         if (downloaded)
-            QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+            QCOMPARE(md5OfFile(file->downloadPath()), QString::fromLatin1(target.info.md5));
         else if (httpStatus != 0)
             QVERIFY2(!QFileInfo::exists(file->partialPath()), "an error answer must not make a file");
         // Whatever arrived of a failed transfer waits beside the book's name, never under it.
@@ -388,7 +366,7 @@ private slots:
         QVERIFY(settles(file));
         QCOMPARE(file->status(), LibraryFile::Downloaded);
         QCOMPARE(file->localFileHash(), QString::fromLatin1(current.md5));
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(current.md5));
+        QCOMPARE(md5OfFile(file->downloadPath()), QString::fromLatin1(current.md5));
         QCOMPARE(file->dlSize(), current.size);
         if (newVersion)
             QVERIFY(m_sim->publishNewVersion(target.productId, target.info.bundleId, target.info.size));
@@ -494,7 +472,7 @@ private slots:
         QVERIFY(settles(file));
         QCOMPARE(file->status(), LibraryFile::Downloaded);
         QCOMPARE(rangesAsked(), ranges);
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(md5OfFile(file->downloadPath()), QString::fromLatin1(target.info.md5));
         QCOMPARE(file->localFileHash(), QString::fromLatin1(target.info.md5));
         QCOMPARE(file->downloadProgress(), 1.0);
         QVERIFY(!QFileInfo::exists(file->partialPath()));
@@ -771,7 +749,7 @@ private slots:
         QVERIFY2(written.startsWith(QLatin1String("library/")) && !written.contains(QLatin1String("../")),
                  qPrintable(written));
         QCOMPARE(filesBelow(m_root->path()), QStringList{written});
-        QCOMPARE(md5Of(file->downloadPath()), QString::fromLatin1(target.info.md5));
+        QCOMPARE(md5OfFile(file->downloadPath()), QString::fromLatin1(target.info.md5));
         // Names are placed into log lines literally, whatever markers they hold.
         QVERIFY(!g_log.filter(QStringLiteral("File downloading started. File: ") + name).isEmpty());
     }

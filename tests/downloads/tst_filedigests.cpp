@@ -1,9 +1,9 @@
 #include "downloadsfixture.h"
+#include "testfiles.h"
 
 #include "downloads/hashingwriter.h"
 #include "downloads/libraryverifier.h"
 
-#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,11 +17,6 @@ QByteArray pattern(int size, quint32 seed = 2463534242u)
     QVector<quint32> words((size + 3) / 4);
     QRandomGenerator(seed).fillRange(words.data(), words.size());
     return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
-}
-
-QString md5(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
 }
 
 using Verdict = LibraryVerifier::Verdict;

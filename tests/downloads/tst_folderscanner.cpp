@@ -1,4 +1,5 @@
 #include "../library/libraryfixtures.h"
+#include "testfiles.h"
 
 #include "downloads/folderscanner.h"
 #include "downloads/folderscannertaskdata.h"
@@ -8,7 +9,6 @@
 #include "library/libraryitem.h"
 #include "library/onlinelibrary.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QDirIterator>
@@ -27,11 +27,6 @@ namespace {
 const QDateTime kNewDate(QDate(2021, 1, 1), QTime(10, 0));
 // Sparse: large enough that a scan is still hashing it when a test acts, without using disk.
 const qint64 kLargeFileSize = qint64(2) << 30;
-
-QString md5(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
-}
 
 // With a size, a sparse file of that size instead of the data.
 bool writeFile(const QString &path, const QByteArray &data, qint64 sparseSize = 0)

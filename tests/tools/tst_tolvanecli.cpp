@@ -1,7 +1,7 @@
 #include "scratchmount.h"
 #include "storefrontsim.h"
+#include "testfiles.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,14 +25,6 @@ struct Run {
     QByteArray out;
     QByteArray err;
 };
-
-QByteArray md5Of(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5).toHex();
-}
 
 // A catalog whose file tasks are ready at the first poll.
 StorefrontSim::Options instantCatalog(int products)
@@ -118,9 +110,9 @@ private slots:
         // The update counts with its whole size in the free-space check and the summary.
         QVERIFY2(third.out.contains("1 files to fetch (") && !third.out.contains("files to fetch (0 B)"), third.out.constData());
         const QString updatedPath = libraryDir() + '/' + libraryFiles().filter('/' + updated.filename).value(0);
-        QCOMPARE(md5Of(updatedPath), sim.files(updated.productId).first().md5);
+        QCOMPARE(md5OfFile(updatedPath), QString::fromLatin1(sim.files(updated.productId).first().md5));
         const QString archived = updatedPath.left(updatedPath.size() - 4) + QStringLiteral(".old-001.pdf");
-        QCOMPARE(md5Of(archived), updated.md5);
+        QCOMPARE(md5OfFile(archived), QString::fromLatin1(updated.md5));
     }
 
     void interruptedRunResumesWhereItStopped_data()
