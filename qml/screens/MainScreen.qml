@@ -50,7 +50,7 @@ Item {
         sequence: "Ctrl+A"
         // Selection mode hides the search field, so no text loses its own Ctrl+A.
         enabled: screen.keysActive && app.isInSelectionMode
-        onActivated: app.onlineLibrary.selectAll()
+        onActivated: onlineLibrary.selectAll()
     }
     Keys.onEscapePressed: {
         if (tabPanel.searchText !== "")

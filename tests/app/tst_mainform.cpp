@@ -216,7 +216,8 @@ private slots:
             return;
         signIn();
         QVERIFY(backToLibrary());
-        // A case that stopped half-way leaves no search behind for the next.
+        // A case that stopped half-way leaves no search or selection behind for the next.
+        m_app.setIsInSelectionMode(false);
         if (QObject *search = object(QStringLiteral("searchFieldLoader"))->property("item").value<QObject *>())
             search->setProperty("text", QString());
     }
@@ -372,10 +373,15 @@ private slots:
         QTRY_VERIFY(!bar->property("visible").toBool());
     }
 
-    // With nothing left to update, the end of the downloads goes back to "All" and ends the
-    // selection.
+    // Ctrl+A ticks every product and Cancel clears them. With nothing left to update, the end
+    // of the downloads goes back to "All" and ends the selection.
     void hasUpdatesFilter()
     {
+        m_app.setIsInSelectionMode(true);
+        key(Qt::Key_A, Qt::ControlModifier);
+        QTRY_COMPARE(m_app.onlineLibrary()->selectedCount(), m_app.onlineLibrary()->rowCount());
+        QVERIFY(click(item("cancelSelectionButton")));
+        QCOMPARE(m_app.onlineLibrary()->selectedCount(), 0);
         QVERIFY(click(item("tileHalf")));
         QTRY_VERIFY(item("libraryTiles") && item("libraryTiles")->isVisible());
         verifyNamed();

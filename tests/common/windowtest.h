@@ -9,6 +9,7 @@
 #include "app/core/settings.h"
 #include "storefrontsim.h"
 
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTemporaryDir>
@@ -128,10 +129,20 @@ int execWindowTest(int argc, char *argv[], int products, const BeforeStart &befo
         return 1;
     QuenlithApplication app(argc, argv);
     app.settings()->setLibraryDirectory(library.path());
+    // A script error in the window's code is a fault even where no case looks at what it undid.
+    QStringList scriptErrors;
+    QObject::connect(app.view()->engine(), &QQmlEngine::warnings, [&](const QList<QQmlError> &errors) {
+        for (const QQmlError &error : errors)
+            scriptErrors.append(error.toString());
+    });
     const int result = [&] {
         Test test(app, sim, library);
         return QTest::qExec(&test, argc, argv);
     }();
     keepGlDriverLoaded();
+    if (!scriptErrors.isEmpty()) {
+        qWarning().noquote() << "FAIL: the window reported" << scriptErrors.join(QLatin1String("; "));
+        return result ? result : 1;
+    }
     return result;
 }
