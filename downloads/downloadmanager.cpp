@@ -174,10 +174,12 @@ void DownloadManager::applyResult(LibraryFile *file, const DownloadResult &resul
     }
     file->setLastModified(result.lastModified);
     setFileStatus(file, LibraryFile::Downloaded);
-    // A copy no digest vouches for is not kept as downloaded.
+    // A copy no digest vouches for is not kept as downloaded. It has left the transfers by now,
+    // so its failure is announced here, or the window would never hear of it.
     if (result.outcome == DownloadResult::Unconfirmed) {
         file->setErrorMessage(result.errorText);
         setFileStatus(file, LibraryFile::DownloadError);
+        emit downloadFailedForItem(file->item());
     }
 }
 

@@ -151,11 +151,14 @@ private slots:
         fault.checksum = StorefrontSim::ChecksumMode(checksum);
         m_sim->setDownloadFault(fault);
         const Target target = smallFile();
+        QSignalSpy failures(m_services->downloadManager(), &DownloadManager::downloadFailedForItem);
         LibraryFile *file = makeFile(target);
 
         QVERIFY(settles(file));
         QCOMPARE(file->status(), message.isEmpty() ? LibraryFile::Downloaded : LibraryFile::DownloadError);
         QCOMPARE(file->errorMessage(), message);
+        // Every failure reaches the window's errors, the unconfirmed copy's as well.
+        QCOMPARE(failures.count(), message.isEmpty() ? 0 : 1);
         QCOMPARE(m_sim->countRequests(QStringLiteral("GET"), QStringLiteral("/api/v1/file_tasks/")), polls);
         QCOMPARE(rangesAsked(), QList<QByteArray>{QByteArray()});
         // The copy stays for the user to inspect; it is the service's bytes. Only one that passed
